@@ -1,0 +1,142 @@
+#include "app/inifile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <optional>
+
+namespace zop {
+
+namespace {
+
+struct Lines {
+    QStringList lines;
+    QString eol = QStringLiteral("\r\n");
+};
+
+std::optional<Lines> LoadLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString text = QString::fromLatin1(file.readAll());
+    Lines result;
+    if (!text.contains(QLatin1String("\r\n")) && text.contains(QLatin1Char('\n')))
+        result.eol = QStringLiteral("\n");
+    result.lines = text.split(QLatin1Char('\n'));
+    for (QString &line : result.lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    // A final line break leaves one empty entry behind it: not a line of the file.
+    if (!result.lines.isEmpty() && result.lines.last().isEmpty())
+        result.lines.removeLast();
+    return result;
+}
+
+// The section name of a "[name]" line, or nothing for other lines.
+std::optional<QString> SectionName(const QString &line)
+{
+    const QString trimmed = line.trimmed();
+    if (!trimmed.startsWith(QLatin1Char('[')))
+        return std::nullopt;
+    const qsizetype close = trimmed.indexOf(QLatin1Char(']'));
+    return (close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1)).trimmed();
+}
+
+// The key of a "key=value" line, or nothing.
+std::optional<QString> KeyName(const QString &line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return std::nullopt;
+    return line.left(eq).trimmed();
+}
+
+QString Unquote(const QString &value)
+{
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == u'"' || first == u'\'') && value.back() == first)
+            return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+struct Place {
+    qsizetype section = -1; // line of the section heading
+    qsizetype end = -1;     // one past the section's last line
+    qsizetype key = -1;     // line of the key, when present
+};
+
+Place Find(const QStringList &lines, const QString &section, const QString &key)
+{
+    Place place;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto name = SectionName(lines[i]);
+        if (place.section < 0) {
+            if (name && name->compare(section, Qt::CaseInsensitive) == 0)
+                place.section = i;
+            continue;
+        }
+        if (name) {
+            place.end = i;
+            break;
+        }
+        const auto k = KeyName(lines[i]);
+        if (place.key < 0 && k && k->compare(key, Qt::CaseInsensitive) == 0)
+            place.key = i;
+    }
+    if (place.section >= 0 && place.end < 0)
+        place.end = lines.size();
+    return place;
+}
+
+} // namespace
+
+QString ReadProfileString(const QString &path, const QString &section, const QString &key,
+                          const QString &defaultValue, int bufferSize)
+{
+    const int keep = bufferSize > 0 ? bufferSize - 1 : 0;
+    QString value = defaultValue;
+    if (const auto file = LoadLines(path)) {
+        const Place place = Find(file->lines, section.trimmed(), key.trimmed());
+        if (place.key >= 0) {
+            const QString &line = file->lines[place.key];
+            value = Unquote(line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
+        }
+    }
+    return value.left(keep);
+}
+
+bool WriteProfileString(const QString &path, const QString &section, const QString &key,
+                        const QString &value)
+{
+    Lines file = LoadLines(path).value_or(Lines{});
+    const QString entry = key + QLatin1Char('=') + value;
+    const Place place = Find(file.lines, section, key);
+    if (place.key >= 0) {
+        file.lines[place.key] = entry;
+    } else if (place.section >= 0) {
+        // After the section's last non-blank line, so a blank line before the next section stays.
+        qsizetype at = place.end;
+        while (at > place.section + 1 && file.lines[at - 1].trimmed().isEmpty())
+            --at;
+        file.lines.insert(at, entry);
+    } else {
+        file.lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+    }
+
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray bytes;
+    for (const QString &line : file.lines)
+        bytes += line.toLatin1() + file.eol.toLatin1();
+    if (out.write(bytes) != bytes.size())
+        return false;
+    return out.commit();
+}
+
+} // namespace zop

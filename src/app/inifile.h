@@ -1,0 +1,22 @@
+#pragma once
+// INI files read and written the way the Windows private-profile functions do it: sections in
+// square brackets, one "key=value" per line, section and key names matched without regard to
+// case, the first match wins, blanks around names and values dropped, one pair of enclosing
+// quotes removed, values cut to the caller's buffer. Writing a key keeps every other line of
+// the file (comments, other sections, hand-edited lists) and replaces the file atomically.
+
+#include <QString>
+
+namespace zop {
+
+// The value of `key` in `section`, or `defaultValue` when the file, the section or the key is
+// missing; at most `bufferSize` - 1 characters are returned (the buffer also holds the NUL).
+QString ReadProfileString(const QString &path, const QString &section, const QString &key,
+                          const QString &defaultValue, int bufferSize);
+
+// Sets `key` of `section` to `value`, adding the section or the key where missing. Returns
+// false when the file cannot be written (the old file is then left as it was).
+bool WriteProfileString(const QString &path, const QString &section, const QString &key,
+                        const QString &value);
+
+} // namespace zop

@@ -1,0 +1,20 @@
+#include "app/prompter.h"
+
+#include <cstdio>
+
+namespace zop {
+
+MsgAnswer ConsolePrompter::Show(const QString &text, const QString &title, MsgIcon,
+                                MsgButtons buttons)
+{
+    std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(text));
+    switch (buttons) {
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel:
+        return MsgAnswer::Yes;
+    default:
+        return MsgAnswer::Ok;
+    }
+}
+
+} // namespace zop

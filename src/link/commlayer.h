@@ -1,0 +1,109 @@
+#pragma once
+// The communication layer: the one link to the instrument. It opens the configured link, sends
+// text commands, reads text replies with a time-out, discards stale input, echoes traffic into
+// the transaction log of the window in front, records errors in "debug.txt" and falls back to
+// Simulated mode when the instrument cannot be reached.
+//
+// Every operation runs on the user-interface thread and returns only when done. The link kind
+// (`CommKind`), address and port live in the global configuration (modData).
+
+#include "app/prompter.h"
+#include "link/linkkind.h"
+#include "link/transport.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace zop {
+
+class LogSink;
+
+// Texts of the link's messages (title "Comm Error").
+namespace CommText {
+inline const QString Title = QStringLiteral("Comm Error");
+inline const QString NoPort = QStringLiteral("No comm Port selected!");
+inline const QString NotFound = QStringLiteral("Device not Found.  Entering Simulated Mode!");
+inline const QString TimedOut = QStringLiteral("Device Timed Out.  Entering Simulated Mode!");
+inline const QString Initialized = QStringLiteral("- Initialized\r\n");
+// Every reply in Simulated mode.
+inline const QString SimulatedReply = QStringLiteral("9.999\r\n");
+} // namespace CommText
+
+class CommLayer {
+public:
+    // Makes the transport for a link kind (0 to 4) from the configuration; returns null when
+    // this build has no transport for the kind (opening then fails like a missing device).
+    using TransportFactory = std::function<std::unique_ptr<Transport>(qint16 kind)>;
+
+    // One read keeps at most this many characters; an instrument that streams without end
+    // cannot grow the program's memory past it.
+    static constexpr int MaxReplyChars = 64 * 1024;
+    // Closing a socket is followed by this pause before the next open.
+    static constexpr int SocketCloseWaitMs = 500;
+
+    CommLayer();
+    ~CommLayer();
+
+    bool OpenLink();
+    // Appends a line feed to `text` (the caller's variable receives it), writes it on the link
+    // and echoes it into `LogTarget` when `log` is set. Returns the length of the extended text.
+    qint32 SendCommand(QString &text, bool log);
+    qint32 SendCommand(const QString &text, bool log)
+    {
+        QString extended = text;
+        return SendCommand(extended, log);
+    }
+    // Reads one reply ending with a line feed. Returns its length, or -1 after a time-out
+    // (which shows a message and falls back to Simulated mode); 0 after a link error.
+    qint32 ReadReply(QString &reply, qint16 timeoutSeconds, bool log);
+    // The same read without message and fall-back on a time-out.
+    qint32 ReadStatusReply(QString &reply, qint16 timeoutSeconds, bool log);
+    void FlushInput();
+    // Waits at least n x 10 ms without letting window events run.
+    void WaitTicks(float n);
+    // The tick of `tcpTimer`: a lone line feed keeps an idle TCP/IP connection alive.
+    void TcpKeepAlive();
+    // Closes whatever link is open (the first step of every open).
+    void CloseLink();
+
+    void setTransportFactory(TransportFactory factory) { m_factory = std::move(factory); }
+    TransportFactory transportFactory() const { return m_factory; }
+
+    // The transaction log that receives echoed traffic; null when none.
+    LogSink *LogTarget = nullptr;
+    bool QuietMode = false;
+    bool KeepAliveOff = false;
+    // The active transport; null for GPIB-less builds, Simulated and before the first open.
+    std::unique_ptr<Transport> CommControl;
+
+private:
+    enum class ReadEnd { Complete, TimedOut };
+    ReadEnd readLine(QString &reply, qint16 timeoutSeconds);
+    qint32 readReply(QString &reply, qint16 timeoutSeconds, bool log, bool withFallBack);
+    void writeRecord(const QString &heading, const LinkError &error) const;
+    void fallBack(const QString &message);
+    void prompt(const QString &text, MsgIcon icon) const;
+    void appendLog(const QString &text) const;
+    Transport &transport();
+
+    TransportFactory m_factory;
+};
+
+// The global layer's operations, named as every window calls them.
+CommLayer &Comm();
+inline bool OpenLink() { return Comm().OpenLink(); }
+inline qint32 SendCommand(QString &text, bool log) { return Comm().SendCommand(text, log); }
+inline qint32 SendCommand(const QString &text, bool log) { return Comm().SendCommand(text, log); }
+inline qint32 ReadReply(QString &reply, qint16 timeoutSeconds, bool log)
+{
+    return Comm().ReadReply(reply, timeoutSeconds, log);
+}
+inline qint32 ReadStatusReply(QString &reply, qint16 timeoutSeconds, bool log)
+{
+    return Comm().ReadStatusReply(reply, timeoutSeconds, log);
+}
+inline void FlushInput() { Comm().FlushInput(); }
+inline void WaitTicks(float n) { Comm().WaitTicks(n); }
+
+} // namespace zop

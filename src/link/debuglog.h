@@ -1,0 +1,26 @@
+#pragma once
+// "debug.txt": the error log of the communication layer. Each record is written as one quoted
+// text item followed by CR LF; the file is emptied at the end of every start-up.
+
+#include <QString>
+
+namespace zop {
+
+class DebugLog {
+public:
+    explicit DebugLog(QString path = QStringLiteral("debug.txt")) : m_path(std::move(path)) {}
+
+    QString path() const { return m_path; }
+    void setPath(const QString &path) { m_path = path; }
+
+    // Appends `"` + record + `"` + CR LF. Failures to write are ignored: the log must never
+    // take the program down with it.
+    void appendRecord(const QString &record) const;
+    // Replaces the file with an empty one.
+    void empty() const;
+
+private:
+    QString m_path;
+};
+
+} // namespace zop

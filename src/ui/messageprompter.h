@@ -1,0 +1,15 @@
+#pragma once
+#include "app/prompter.h"
+
+class QWidget;
+
+namespace zop {
+
+// Shows the program's messages in a QMessageBox, always as plain text.
+class MessagePrompter : public Prompter {
+public:
+    MsgAnswer Show(const QString &text, const QString &title, MsgIcon icon,
+                   MsgButtons buttons) override;
+};
+
+} // namespace zop

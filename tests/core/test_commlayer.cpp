@@ -1,0 +1,444 @@
+// The communication layer against a scripted line on a manual clock: sends, reads, time-outs,
+// the debug records, the messages of every failure and the fall-back to Simulated mode.
+
+#include "link/commlayer.h"
+#include "link/logsink.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+const QString NotFound = "Device not Found.  Entering Simulated Mode!";
+const QString TimedOut = "Device Timed Out.  Entering Simulated Mode!";
+
+// Opens a link of the given kind on the scripted line.
+void Open(Fixture &f, qint16 kind, TextLog &log)
+{
+    modData().CommKind = kind;
+    Comm().LogTarget = &log;
+    QVERIFY(OpenLink());
+    f.prompter->shown.clear();
+}
+
+QString Record(const QString &heading, const QString &description, const QString &source,
+               long number)
+{
+    return "\"" + heading + "\r\nError Description: " + description + "\r\nError Source : " + source
+         + "\r\nError #: " + QString::number(number) + "\"\r\n";
+}
+} // namespace
+
+class TestCommLayer : public QObject {
+    Q_OBJECT
+private slots:
+    void openWritesLogName_data();
+    void openWritesLogName();
+    void openUnknownKind();
+    void openFailure();
+    void openWithoutDriver();
+    void reopenClosesFirst();
+    void sendAppendsLineFeed();
+    void sendByKind_data();
+    void sendByKind();
+    void sendUnknownKind();
+    void sendFailure();
+    void simulatedReplies();
+    void replyInPieces();
+    void replyTimesOutWithPartialText();
+    void replyTimeOutQuiet();
+    void statusReplyTimeOut();
+    void readFailure();
+    void statusReadFailure();
+    void readUnknownKind();
+    void endlessStreamIsCapped();
+    void flushDropsPendingInput();
+    void waitTicks();
+    void keepAliveRules();
+    void logTargetForgottenWhenDeleted();
+};
+
+void TestCommLayer::openWritesLogName_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("log");
+    QTest::newRow("GPIB") << 0 << "GPIB - Initialized\r\n";
+    QTest::newRow("RS232") << 1 << "RS232 - Initialized\r\n";
+    QTest::newRow("TCP/IP") << 2 << "TCP/IP - Initialized\r\n";
+    QTest::newRow("RS485 selected") << 3 << "RS485 - Initialized\r\n";
+    QTest::newRow("RS485 framed") << 4 << "RS485 - Initialized\r\n";
+    QTest::newRow("Simulated") << 5 << "Simulated - Initialized\r\n";
+}
+
+void TestCommLayer::openWritesLogName()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, log);
+    Fixture f;
+    TextLog target;
+    target.setLogText("earlier text is replaced");
+    modData().CommKind = qint16(kind);
+    Comm().LogTarget = &target;
+    QVERIFY(OpenLink());
+    QCOMPARE(target.logText(), log);
+    QCOMPARE(modData().CommKind, qint16(kind));
+    QVERIFY(f.prompter->shown.isEmpty());
+    QCOMPARE(f.line->opens, kind == 5 ? 0 : 1);
+}
+
+void TestCommLayer::openUnknownKind()
+{
+    Fixture f;
+    TextLog target;
+    target.setLogText("kept ");
+    modData().CommKind = 99;
+    Comm().LogTarget = &target;
+    QVERIFY(OpenLink());
+    QCOMPARE(target.logText(), QString("kept - Initialized\r\n"));
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(f.prompter->shown.size(), 1);
+    QCOMPARE(f.prompter->shown[0].text, QString("No comm Port selected!"));
+    QCOMPARE(f.prompter->shown[0].title, QString("Comm Error"));
+    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(f.prompter->shown[0].buttons, MsgButtons::Ok);
+}
+
+void TestCommLayer::openFailure()
+{
+    Fixture f;
+    TextLog target;
+    target.setLogText("before");
+    f.line->failOpen = true;
+    modData().CommKind = 1;
+    Comm().LogTarget = &target;
+    QVERIFY(!OpenLink());
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(target.logText(), QString("before"));
+    QCOMPARE(f.debugText(), Record("Initialization Error:", "Port not found", "tcpComm", 8002));
+    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
+    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
+    QCOMPARE(f.prompter->shown[0].title, QString("Comm Error"));
+
+    // QuietMode hides the message; the state changes the same.
+    f.prompter->shown.clear();
+    modData().CommKind = 1;
+    Comm().QuietMode = true;
+    QVERIFY(!OpenLink());
+    QCOMPARE(modData().CommKind, qint16(5));
+    QVERIFY(f.prompter->shown.isEmpty());
+}
+
+void TestCommLayer::openWithoutDriver()
+{
+    Fixture f;
+    Comm().setTransportFactory([](qint16) { return nullptr; });
+    modData().CommKind = 0;
+    QVERIFY(!OpenLink());
+    QCOMPARE(modData().CommKind, qint16(5));
+    QVERIFY(f.debugText().startsWith("\"Initialization Error:\r\nError Description: "));
+    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
+}
+
+void TestCommLayer::reopenClosesFirst()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    const qint64 before = f.clock->elapsedMs();
+    modData().CommKind = 5;
+    QVERIFY(OpenLink());
+    QCOMPARE(f.line->closes, 1);
+    QVERIFY(!f.line->open);
+    // A socket is given half a second after closing.
+    QCOMPARE(f.clock->elapsedMs() - before, qint64(500));
+}
+
+void TestCommLayer::sendAppendsLineFeed()
+{
+    Fixture f;
+    modData().CommKind = 5;
+    QString text = "*IDN?";
+    QCOMPARE(SendCommand(text, false), 6);
+    QCOMPARE(text, QString("*IDN?\n"));
+}
+
+void TestCommLayer::sendByKind_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<int>("waitMs");
+    QTest::newRow("GPIB") << 0 << true << 0;
+    QTest::newRow("RS232") << 1 << true << 0;
+    QTest::newRow("TCP/IP") << 2 << true << 0;
+    QTest::newRow("RS485 selected waits 10 ms") << 3 << true << 10;
+    QTest::newRow("RS485 framed") << 4 << true << 0;
+    QTest::newRow("Simulated sends nothing") << 5 << false << 0;
+}
+
+void TestCommLayer::sendByKind()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, written);
+    QFETCH(int, waitMs);
+    Fixture f;
+    TextLog log;
+    Open(f, qint16(kind), log);
+    log.setLogText(QString());
+    const qint64 before = f.clock->elapsedMs();
+    QCOMPARE(SendCommand(QStringLiteral("VOLT 12.5"), true), 10);
+    QCOMPARE(f.line->written, written ? QList<QByteArray>{"VOLT 12.5\n"} : QList<QByteArray>{});
+    QCOMPARE(log.logText(), QString("VOLT 12.5\n"));
+    QCOMPARE(f.clock->elapsedMs() - before, qint64(waitMs));
+    QVERIFY(f.prompter->shown.isEmpty());
+}
+
+void TestCommLayer::sendUnknownKind()
+{
+    Fixture f;
+    TextLog log;
+    Comm().LogTarget = &log;
+    modData().CommKind = 42;
+    QCOMPARE(SendCommand(QStringLiteral("VOLT?"), true), 6);
+    QCOMPARE(f.prompter->texts(), QStringList{"No comm Port selected!"});
+    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(modData().CommKind, qint16(42));
+    QVERIFY(f.line->written.isEmpty());
+}
+
+void TestCommLayer::sendFailure()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    log.setLogText(QString());
+    f.line->failWrite = true;
+    QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 0);
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(f.debugText(), Record("Write Error:", "Not connected", "tcpComm", 40006));
+    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
+    QCOMPARE(log.logText(), QString());
+    // Afterwards the program runs on in Simulated mode.
+    QString reply;
+    QCOMPARE(ReadReply(reply, 2, false), 7);
+    QCOMPARE(reply, QString("9.999\r\n"));
+}
+
+void TestCommLayer::simulatedReplies()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 5, log);
+    log.setLogText(QString());
+    QString reply = "old";
+    QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 6);
+    QCOMPARE(ReadReply(reply, 2, true), 7);
+    QCOMPARE(reply, QString("9.999\r\n"));
+    QCOMPARE(ReadStatusReply(reply, 2, false), 7);
+    QCOMPARE(log.logText(), QString("<>STA\n9.999\r\n"));
+}
+
+void TestCommLayer::replyInPieces()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 1, log);
+    f.line->responder = [](const QByteArray &) {
+        return QList<ScriptedLine::Chunk>{{100, "12.5"}, {700, "00\r\n"}};
+    };
+    SendCommand(QStringLiteral("VOLT?"), false);
+    QString reply;
+    QCOMPARE(ReadReply(reply, 2, true), 8);
+    QCOMPARE(reply, QString("12.500\r\n"));
+    QCOMPARE(log.logText(), QString("RS232 - Initialized\r\n12.500\r\n"));
+    QVERIFY(f.prompter->shown.isEmpty());
+    QCOMPARE(modData().CommKind, qint16(1));
+}
+
+void TestCommLayer::replyTimesOutWithPartialText()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    // Pieces keep coming for the whole wait, but none ends the line.
+    f.line->responder = [](const QByteArray &) {
+        QList<ScriptedLine::Chunk> chunks;
+        for (int ms = 0; ms < 5000; ms += 400)
+            chunks.append({ms, "ab"});
+        return chunks;
+    };
+    SendCommand(QStringLiteral("VOLT?"), false);
+    const qint64 start = f.clock->elapsedMs();
+    QString reply = "caller's text";
+    QCOMPARE(ReadReply(reply, 2, true), -1);
+    const qint64 waited = f.clock->elapsedMs() - start;
+    QVERIFY2(waited > 2000 && waited <= 2401, qPrintable(QString::number(waited)));
+    QCOMPARE(reply, QString("ab").repeated(6));
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(f.prompter->texts(), QStringList{TimedOut});
+    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
+    QCOMPARE(log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing logged
+    QVERIFY(f.debugText().isEmpty());
+}
+
+void TestCommLayer::replyTimeOutQuiet()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    Comm().QuietMode = true;
+    QString reply;
+    QCOMPARE(ReadReply(reply, 1, false), -1);
+    QCOMPARE(modData().CommKind, qint16(5));
+    QVERIFY(f.prompter->shown.isEmpty());
+}
+
+void TestCommLayer::statusReplyTimeOut()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    QString reply;
+    QCOMPARE(ReadStatusReply(reply, 2, true), -1);
+    QCOMPARE(modData().CommKind, qint16(2));
+    QVERIFY(f.prompter->shown.isEmpty());
+    QVERIFY(f.debugText().isEmpty());
+}
+
+void TestCommLayer::readFailure()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    f.line->lost = true;
+    QString reply;
+    QCOMPARE(ReadReply(reply, 2, false), 0);
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(f.debugText(), Record("Read Error:", "Connection lost", "tcpComm", 10053));
+    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
+}
+
+void TestCommLayer::statusReadFailure()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    f.line->lost = true;
+    QString reply;
+    QCOMPARE(ReadStatusReply(reply, 2, false), 0);
+    QCOMPARE(modData().CommKind, qint16(2));
+    QVERIFY(f.prompter->shown.isEmpty());
+    QVERIFY(f.debugText().startsWith("\"Read Error:\r\n"));
+}
+
+void TestCommLayer::readUnknownKind()
+{
+    Fixture f;
+    modData().CommKind = 7;
+    QString reply = "unchanged";
+    ReadReply(reply, 2, false);
+    QCOMPARE(reply, QString("unchanged"));
+    QCOMPARE(f.prompter->texts(), QStringList{"No comm Port selected!"});
+}
+
+void TestCommLayer::endlessStreamIsCapped()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    // 4 KiB every 10 ms for longer than the wait: about 800 KiB offered.
+    f.line->responder = [](const QByteArray &) {
+        QList<ScriptedLine::Chunk> chunks;
+        for (int ms = 0; ms < 2100; ms += 10)
+            chunks.append({ms, QByteArray(4096, 'x')});
+        return chunks;
+    };
+    SendCommand(QStringLiteral("<>STA"), false);
+    QString reply;
+    QCOMPARE(ReadStatusReply(reply, 2, false), -1);
+    QCOMPARE(reply.size(), CommLayer::MaxReplyChars);
+
+    // A line feed that arrives after the cap still ends the reply.
+    f.line->pending.clear();
+    f.line->responder = [](const QByteArray &) {
+        return QList<ScriptedLine::Chunk>{{0, QByteArray(100000, 'y')}, {10, "tail\r\n"}};
+    };
+    SendCommand(QStringLiteral("<>STA"), false);
+    QCOMPARE(ReadStatusReply(reply, 2, false), CommLayer::MaxReplyChars);
+}
+
+void TestCommLayer::flushDropsPendingInput()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    f.line->deliver(f.clock->elapsedMs(), "stale\r\n");
+    FlushInput();
+    f.line->answer("VOLT?", "1.000\r\n");
+    SendCommand(QStringLiteral("VOLT?"), false);
+    QString reply;
+    ReadReply(reply, 2, false);
+    QCOMPARE(reply, QString("1.000\r\n"));
+    // A lost link is not reported by the flush; the next command finds it.
+    f.line->lost = true;
+    FlushInput();
+    QVERIFY(f.prompter->shown.isEmpty());
+}
+
+void TestCommLayer::waitTicks()
+{
+    Fixture f;
+    const qint64 before = f.clock->elapsedMs();
+    WaitTicks(2.5f);
+    QCOMPARE(f.clock->elapsedMs() - before, qint64(25));
+    WaitTicks(0);
+    QCOMPARE(f.clock->elapsedMs() - before, qint64(25));
+}
+
+void TestCommLayer::keepAliveRules()
+{
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    Comm().TcpKeepAlive();
+    QCOMPARE(f.line->written, QList<QByteArray>{"\n"});
+
+    Comm().KeepAliveOff = true;
+    Comm().TcpKeepAlive();
+    QCOMPARE(f.line->written.size(), 1);
+    Comm().KeepAliveOff = false;
+    Comm().TcpKeepAlive();
+    QCOMPARE(f.line->written.size(), 2);
+
+    // Not while the connection is down, and a failing keep-alive is silent.
+    f.line->connected = false;
+    Comm().TcpKeepAlive();
+    QCOMPARE(f.line->written.size(), 2);
+    f.line->connected = true;
+    f.line->failWrite = true;
+    Comm().TcpKeepAlive();
+    QVERIFY(f.prompter->shown.isEmpty());
+    QCOMPARE(modData().CommKind, qint16(2));
+    f.line->failWrite = false;
+
+    // Only on TCP/IP.
+    f.line->written.clear();
+    modData().CommKind = 1;
+    Comm().TcpKeepAlive();
+    QVERIFY(f.line->written.isEmpty());
+}
+
+void TestCommLayer::logTargetForgottenWhenDeleted()
+{
+    Fixture f;
+    auto log = std::make_unique<TextLog>();
+    Comm().LogTarget = log.get();
+    log.reset();
+    QCOMPARE(Comm().LogTarget, nullptr);
+    modData().CommKind = 5;
+    SendCommand(QStringLiteral("x"), true); // no crash without a log
+}
+
+QTEST_GUILESS_MAIN(TestCommLayer)
+#include "test_commlayer.moc"

@@ -1,0 +1,313 @@
+// The configuration file: the profile reader and writer, the list reader, the scalar reads and
+// the start-up panel choice.
+
+#include "app/configuration.h"
+#include "app/inifile.h"
+#include "app/panelids.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+const QByteArray Lists =
+    "[Form_List]\r\nItem00=0,Virtual Control Panel\r\nItem01=1,Command Panel\r\n"
+    "Item02=2,Register Panel\r\nItem03=3,Calibration Panel\r\nItem04=4,Modulation Panel\r\n"
+    "[Comm_List]\r\nItem00=0,GPIB\r\nItem01=1,RS232\r\nItem02=2,TCP/IP\r\n"
+    "Item03=3,RS485\r\nItem04=4,RS485 Framed\r\nItem05=5,Simulated\r\n"
+    "[Syst_List]\r\nItem00=0,GZ Series\r\nItem01=1,GZ2 Series\r\nItem02=2,TLB Series\r\n"
+    "Item03=3,KM Series\r\nItem04=4,TW Series\r\n";
+} // namespace
+
+class TestConfiguration : public QObject {
+    Q_OBJECT
+private slots:
+    void profileReader_data();
+    void profileReader();
+    void profileReaderMissingFile();
+    void writerKeepsTheRestOfTheFile();
+    void writerAddsSectionsAndKeys();
+    void writerLeavesFileWhenFolderIsMissing();
+    void listReader_data();
+    void listReader();
+    void listWithHugeIndexIsRefused();
+    void readConfiguration();
+    void readConfigurationMissingFile();
+    void namesNotInTheirLists();
+    void portValues_data();
+    void portValues();
+    void writeConfigurationRoundTrip();
+    void startupPanelChoice_data();
+    void startupPanelChoice();
+    void commandTables();
+};
+
+void TestConfiguration::profileReader_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << QByteArray("[A]\nk=v\n") << "A" << "k" << "v";
+    QTest::newRow("case-insensitive names") << QByteArray("[Communication]\r\nCOMM=TCP/IP\r\n")
+                                            << "communication" << "comm" << "TCP/IP";
+    QTest::newRow("blanks around") << QByteArray("[ A ]\n  k  =  some value  \n") << "A" << "k"
+                                   << "some value";
+    QTest::newRow("quotes removed") << QByteArray("[A]\nk=\"quoted\"\n") << "A" << "k" << "quoted";
+    QTest::newRow("first section wins") << QByteArray("[A]\nk=1\n[A]\nk=2\n") << "A" << "k" << "1";
+    QTest::newRow("first key wins") << QByteArray("[A]\nk=1\nk=2\n") << "A" << "k" << "1";
+    QTest::newRow("key of another section") << QByteArray("[A]\nx=1\n[B]\nk=2\n") << "A" << "k"
+                                            << "dflt";
+    QTest::newRow("comment is no key") << QByteArray("[A]\n;k=1\n") << "A" << "k" << "dflt";
+    QTest::newRow("empty value is a value") << QByteArray("[A]\nk=\n") << "A" << "k" << "";
+    QTest::newRow("cut to 99") << QByteArray("[A]\nk=" + QByteArray(150, 'x') + "\n") << "A" << "k"
+                               << QString(99, QLatin1Char('x'));
+    QTest::newRow("no final line break") << QByteArray("[A]\nk=v") << "A" << "k" << "v";
+}
+
+void TestConfiguration::profileReader()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    Fixture f;
+    f.writeFile("x.ini", file);
+    QCOMPARE(ReadProfileString(f.path("x.ini"), section, key, "dflt", 100), expected);
+}
+
+void TestConfiguration::profileReaderMissingFile()
+{
+    Fixture f;
+    QCOMPARE(ReadProfileString(f.path("none.ini"), "A", "k", "0", 100), QString("0"));
+}
+
+void TestConfiguration::writerKeepsTheRestOfTheFile()
+{
+    Fixture f;
+    const QByteArray before = "; hand-written notes\r\n[Form_List]\r\nItem00=0,Virtual\r\n"
+                              "Item02=2,odd order kept\r\n\r\n[Communication]\r\nComm=GPIB\r\n"
+                              "Address=5\r\n\r\n[Other]\r\nx=1\r\n";
+    f.writeFile("x.ini", before);
+    QVERIFY(WriteProfileString(f.path("x.ini"), "communication", "Comm", "TCP/IP"));
+    QFile file(f.path("x.ini"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray after = before;
+    after.replace("Comm=GPIB", "Comm=TCP/IP");
+    QCOMPARE(file.readAll(), after);
+}
+
+void TestConfiguration::writerAddsSectionsAndKeys()
+{
+    Fixture f;
+    f.writeFile("x.ini", "[Communication]\nComm=GPIB\n\n[Other]\nx=1\n");
+    QVERIFY(WriteProfileString(f.path("x.ini"), "Communication", "Port", "50505"));
+    QVERIFY(WriteProfileString(f.path("x.ini"), "System", "Type", "TLB Series"));
+    QFile file(f.path("x.ini"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("[Communication]\nComm=GPIB\nPort=50505\n\n[Other]\nx=1\n"
+                                        "[System]\nType=TLB Series\n"));
+}
+
+void TestConfiguration::writerLeavesFileWhenFolderIsMissing()
+{
+    Fixture f;
+    QVERIFY(!WriteProfileString(f.path("no/such/folder/x.ini"), "A", "k", "v"));
+}
+
+void TestConfiguration::listReader_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("five then a gap")
+        << QByteArray("[L]\nItem00=0,a0\nItem01=1,a1\nItem02=2,a2\nItem03=3,a3\nItem04=4,a4\n"
+                      "Item06=6,never read\n")
+        << QStringList{"a0", "a1", "a2", "a3", "a4"};
+    QTest::newRow("comma inside text kept") << QByteArray("[L]\nItem00=0,RS485, framed\n")
+                                            << QStringList{"RS485, framed"};
+    QTest::newRow("one-character value ends the list")
+        << QByteArray("[L]\nItem00=0,a\nItem01=x\nItem02=2,c\n") << QStringList{"a"};
+    QTest::newRow("empty value ends the list") << QByteArray("[L]\nItem00=0,a\nItem01=\n")
+                                               << QStringList{"a"};
+    QTest::newRow("no comma keeps whole value") << QByteArray("[L]\nItem00=0abc\n")
+                                                << QStringList{"0abc"};
+    QTest::newRow("index leaves a hole") << QByteArray("[L]\nItem00=0,a\nItem01=2,c\n")
+                                         << QStringList{"a", "", "c"};
+    QTest::newRow("smaller index shrinks") << QByteArray("[L]\nItem00=0,a\nItem01=1,b\nItem02=0,z\n")
+                                           << QStringList{"z"};
+    QTest::newRow("negative index stores nothing")
+        << QByteArray("[L]\nItem00=0,a\nItem01=-1,x\nItem02=1,b\n") << QStringList{"a", "b"};
+    QTest::newRow("non-numeric index is 0") << QByteArray("[L]\nItem00=zz,first\n")
+                                            << QStringList{"first"};
+    QTest::newRow("key names past 99") << [] {
+        QByteArray file = "[L]\n";
+        for (int i = 0; i <= 100; ++i)
+            file += QStringLiteral("Item%1=%2,e%2\n").arg(i, 2, 10, QLatin1Char('0')).arg(i).toLatin1();
+        return file;
+    }() << [] {
+        QStringList list;
+        for (int i = 0; i <= 100; ++i)
+            list << QStringLiteral("e%1").arg(i);
+        return list;
+    }();
+    QTest::newRow("missing section") << QByteArray("[Other]\nItem00=0,a\n") << QStringList{};
+}
+
+void TestConfiguration::listReader()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expected);
+    Fixture f;
+    f.writeFile("x.ini", file);
+    QStringList list;
+    ReadIniList("L", list, f.path("x.ini"));
+    QCOMPARE(list, expected);
+    QVERIFY(f.prompter->shown.isEmpty());
+}
+
+void TestConfiguration::listWithHugeIndexIsRefused()
+{
+    Fixture f;
+    f.writeFile("x.ini", "[L]\nItem00=0,a\nItem01=999999999,huge\nItem02=2,c\n");
+    QStringList list;
+    ReadIniList("L", list, f.path("x.ini"));
+    QCOMPARE(list, QStringList{"a"});
+    QCOMPARE(f.prompter->shown.size(), 1);
+    const Prompt &p = f.prompter->shown.first();
+    QCOMPARE(p.title, QString("ZOP Panel"));
+    QCOMPARE(p.icon, MsgIcon::Critical);
+    QVERIFY(p.text.startsWith("Error retrieving list from .ini file.\r\nSection: L\r\nINI file: "
+                              + f.path("x.ini") + "\r\nError: "));
+}
+
+void TestConfiguration::readConfiguration()
+{
+    Fixture f;
+    f.writeFile(ConfigFileName, Lists + "[Application]\r\nStart-Up=command panel\r\n"
+                                        "[Communication]\r\nComm=rs232\r\nAddress=Host.Example\r\n"
+                                        "Port=50505\r\n[System]\r\nType=KM SERIES\r\n");
+    ReadConfiguration();
+    const ModData &d = modData();
+    QCOMPARE(d.FormList.size(), 5);
+    QCOMPARE(d.CommList.size(), 6);
+    QCOMPARE(d.SystList.size(), 5);
+    QCOMPARE(d.StartupPanel, qint16(1));
+    QCOMPARE(d.CommKind, qint16(1));
+    QCOMPARE(d.CommAddress, QString("Host.Example"));
+    QCOMPARE(d.CommPort, 50505);
+    QCOMPARE(d.SystemType, qint16(3));
+}
+
+void TestConfiguration::readConfigurationMissingFile()
+{
+    Fixture f;
+    ReadConfiguration();
+    const ModData &d = modData();
+    QVERIFY(d.FormList.isEmpty() && d.CommList.isEmpty() && d.SystList.isEmpty());
+    QCOMPARE(d.StartupPanel, NotInList);
+    QCOMPARE(d.CommKind, NotInList);
+    QCOMPARE(d.SystemType, NotInList);
+    QCOMPARE(d.CommPort, 0);
+    QVERIFY(f.prompter->shown.isEmpty());
+
+    f.writeFile(ConfigFileName, "");
+    ReadConfiguration();
+    QCOMPARE(modData().CommKind, NotInList);
+}
+
+void TestConfiguration::namesNotInTheirLists()
+{
+    Fixture f;
+    f.writeFile(ConfigFileName, Lists + "[Application]\nStart-Up=Front Panel\n"
+                                        "[Communication]\nComm=USB\n[System]\nType=\n");
+    ReadConfiguration();
+    QCOMPARE(modData().StartupPanel, NotInList);
+    QCOMPARE(modData().CommKind, NotInList);
+    QCOMPARE(modData().SystemType, NotInList);
+}
+
+void TestConfiguration::portValues_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("plain") << "50505" << 50505;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("not numeric") << "abc" << 0;
+    QTest::newRow("leading number") << "7 (COM7)" << 7;
+    QTest::newRow("too large for 32 bits") << "99999999999" << 0;
+}
+
+void TestConfiguration::portValues()
+{
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    Fixture f;
+    f.writeFile(ConfigFileName, "[Communication]\nPort=" + text.toLatin1() + "\n");
+    ReadConfiguration();
+    QCOMPARE(modData().CommPort, port);
+}
+
+void TestConfiguration::writeConfigurationRoundTrip()
+{
+    Fixture f;
+    f.writeFile(ConfigFileName, "; keep me\r\n" + Lists);
+    WriteConfiguration("Register Panel", "TCP/IP", "127.0.0.1", "50505", "TW Series");
+    ReadConfiguration();
+    QCOMPARE(modData().StartupPanel, qint16(2));
+    QCOMPARE(modData().CommKind, qint16(2));
+    QCOMPARE(modData().CommAddress, QString("127.0.0.1"));
+    QCOMPARE(modData().CommPort, 50505);
+    QCOMPARE(modData().SystemType, qint16(4));
+    QFile file(f.path(ConfigFileName));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("; keep me\r\n[Form_List]\r\nItem00=0,Virtual Control Panel"));
+}
+
+void TestConfiguration::startupPanelChoice_data()
+{
+    QTest::addColumn<int>("startup");
+    QTest::addColumn<int>("system");
+    QTest::addColumn<QString>("panel");
+    QTest::newRow("virtual, GZ 0") << 0 << 0 << "frmGZ";
+    QTest::newRow("virtual, GZ 1") << 0 << 1 << "frmGZ";
+    QTest::newRow("virtual, TLB") << 0 << 2 << "frmTLB";
+    QTest::newRow("virtual, KM") << 0 << 3 << "frmKM";
+    QTest::newRow("virtual, TW") << 0 << 4 << "frmTW";
+    QTest::newRow("virtual, type 7") << 0 << 7 << "frmTLB";
+    QTest::newRow("virtual, type 99") << 0 << 99 << "frmTLB";
+    QTest::newRow("command") << 1 << 3 << "frmCommand";
+    QTest::newRow("registers") << 2 << 3 << "frmRegisters";
+    QTest::newRow("calibration") << 3 << 3 << "frmCalibration";
+    QTest::newRow("modulation") << 4 << 3 << "frmModulation";
+    // A start-up name not in the list still opens a window: the series' virtual panel.
+    QTest::newRow("not in list, KM") << 99 << 3 << "frmKM";
+    QTest::newRow("out of range, GZ") << 5 << 0 << "frmGZ";
+}
+
+void TestConfiguration::startupPanelChoice()
+{
+    QFETCH(int, startup);
+    QFETCH(int, system);
+    QFETCH(QString, panel);
+    QCOMPARE(PanelName(StartupPanelFor(qint16(startup), qint16(system))), panel);
+}
+
+void TestConfiguration::commandTables()
+{
+    Fixture f;
+    FillCommandTables();
+    QCOMPARE(modData().IEEECommand.size(), 10);
+    QCOMPARE(modData().SCPICommand.size(), 44);
+    QCOMPARE(modData().IEEECommand[6], QString("*ESR"));
+    QCOMPARE(modData().SCPICommand[19], QString("SYSTem:Version"));
+    QCOMPARE(modData().SCPICommand[26], QString("OUTPut:Arm"));
+    QCOMPARE(modData().SCPICommand[43], QString("MODulation:TABLe:SlewLIM"));
+    QVERIFY(ModulationPanelAvailable(2) && ModulationPanelAvailable(4));
+    QVERIFY(!ModulationPanelAvailable(1) && !ModulationPanelAvailable(99));
+}
+
+QTEST_GUILESS_MAIN(TestConfiguration)
+#include "test_configuration.moc"

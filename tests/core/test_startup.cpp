@@ -1,0 +1,144 @@
+// The start-up sequence of the hidden start form on a scripted link.
+
+#include "app/configuration.h"
+#include "app/startform.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+QByteArray Config(const QByteArray &startup, const QByteArray &comm, const QByteArray &type)
+{
+    return "[Form_List]\nItem00=0,Virtual Control Panel\nItem01=1,Command Panel\n"
+           "Item02=2,Register Panel\nItem03=3,Calibration Panel\nItem04=4,Modulation Panel\n"
+           "[Comm_List]\nItem00=0,GPIB\nItem01=1,RS232\nItem02=2,TCP/IP\nItem03=3,RS485\n"
+           "Item04=4,RS485 Framed\nItem05=5,Simulated\n"
+           "[Syst_List]\nItem00=0,GZ Series\nItem01=1,GZ2 Series\nItem02=2,TLB Series\n"
+           "Item03=3,KM Series\nItem04=4,TW Series\n"
+           "[Application]\nStart-Up=" + startup + "\n[Communication]\nComm=" + comm
+         + "\nAddress=127.0.0.1\nPort=50505\n[System]\nType=" + type + "\n";
+}
+
+void AnswerLikeAnInstrument(ScriptedLine &line)
+{
+    line.answer("<>SCL", "7530,C350\r\n");
+    line.answer("<>ALL", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n");
+    line.answer("SYST:VERS?", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n");
+    line.answer("SYST:ERR?", "0,\"No error\"\r\n");
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void sequenceOverTcp();
+    void panelChosenFromConfiguration_data();
+    void panelChosenFromConfiguration();
+    void failingOpenLeavesNoRecord();
+    void missingConfigurationRunsSimulated();
+    void keepAliveTimerRuns();
+};
+
+void TestStartup::sequenceOverTcp()
+{
+    Fixture f;
+    f.writeFile(ConfigFileName, Config("Virtual Control Panel", "TCP/IP", "TLB Series"));
+    AnswerLikeAnInstrument(*f.line);
+    StartForm frmComm;
+    QObject panel;
+    QList<PanelId> asked;
+    const PanelId shown = frmComm.Load([&](PanelId id) {
+        asked << id;
+        return &panel;
+    });
+    QCOMPARE(shown, PanelId::TLB);
+    QCOMPARE(asked, QList<PanelId>{PanelId::TLB});
+    QCOMPARE(modData().CurrentPanel.data(), &panel);
+    QCOMPARE(f.line->commands(), (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}));
+    QCOMPARE(frmComm.rtbTranx.logText(), QString("TCP/IP - Initialized\r\n"));
+    QCOMPARE(modData().GpibEos, QString("10"));
+    QCOMPARE(modData().SCPICommand.size(), 44);
+    QCOMPARE(modData().Ratings.VoltMax, 30.0f);
+    QCOMPARE(modData().Ratings.CurrMax, 50.0f);
+    QCOMPARE(modData().Settings.MemLoc, 3.0f);
+    QCOMPARE(modData().FirmwareVersion, QString("4.7"));
+    QVERIFY(f.prompter->shown.isEmpty());
+}
+
+void TestStartup::panelChosenFromConfiguration_data()
+{
+    QTest::addColumn<QByteArray>("startup");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<int>("panel");
+    QTest::newRow("virtual KM") << QByteArray("virtual control panel") << QByteArray("KM Series")
+                                << int(PanelId::KM);
+    QTest::newRow("virtual, unknown type") << QByteArray("Virtual Control Panel")
+                                           << QByteArray("XY Series") << int(PanelId::TLB);
+    QTest::newRow("registers") << QByteArray("Register Panel") << QByteArray("GZ Series")
+                               << int(PanelId::Registers);
+    QTest::newRow("unknown panel: virtual GZ") << QByteArray("Front Panel")
+                                               << QByteArray("GZ2 Series") << int(PanelId::GZ);
+}
+
+void TestStartup::panelChosenFromConfiguration()
+{
+    QFETCH(QByteArray, startup);
+    QFETCH(QByteArray, type);
+    QFETCH(int, panel);
+    Fixture f;
+    f.writeFile(ConfigFileName, Config(startup, "Simulated", type));
+    StartForm frmComm;
+    QObject window;
+    PanelId asked = PanelId::None;
+    frmComm.Load([&](PanelId id) {
+        asked = id;
+        return &window;
+    });
+    QCOMPARE(int(asked), panel);
+}
+
+void TestStartup::failingOpenLeavesNoRecord()
+{
+    Fixture f;
+    f.writeFile(ConfigFileName, Config("Command Panel", "RS232", "TLB Series"));
+    f.writeFile("debug.txt", "\"an old record\"\r\n");
+    f.line->failOpen = true;
+    StartForm frmComm;
+    const PanelId shown = frmComm.Load([](PanelId) { return nullptr; });
+    QCOMPARE(shown, PanelId::None);
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
+    // The record written while opening is gone with the emptying at the end of start-up.
+    QCOMPARE(f.debugText(), QString());
+    QCOMPARE(modData().Ratings.VoltMax, 15.0f); // the defaults of Simulated mode
+}
+
+void TestStartup::missingConfigurationRunsSimulated()
+{
+    Fixture f;
+    StartForm frmComm;
+    QObject window;
+    PanelId asked = PanelId::None;
+    frmComm.Load([&](PanelId id) {
+        asked = id;
+        return &window;
+    });
+    QCOMPARE(f.prompter->texts(), QStringList{"No comm Port selected!"});
+    QCOMPARE(modData().CommKind, qint16(5));
+    QCOMPARE(frmComm.rtbTranx.logText(), QString("- Initialized\r\n"));
+    QCOMPARE(asked, PanelId::TLB);
+}
+
+void TestStartup::keepAliveTimerRuns()
+{
+    Fixture f;
+    StartForm frmComm;
+    QCOMPARE(frmComm.tcpTimer.interval(), 2000);
+    QVERIFY(frmComm.tcpTimer.isActive());
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "test_startup.moc"

@@ -1,0 +1,191 @@
+#pragma once
+// What the tests share: a prompter that records, a scripted instrument line on a manual clock,
+// and a fresh global state in a temporary program folder.
+
+#include "app/clock.h"
+#include "app/moddata.h"
+#include "app/prompter.h"
+#include "link/transport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace zop::test {
+
+struct Prompt {
+    QString text;
+    QString title;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+class RecordingPrompter : public Prompter {
+public:
+    MsgAnswer Show(const QString &text, const QString &title, MsgIcon icon,
+                   MsgButtons buttons) override
+    {
+        shown.append({text, title, icon, buttons});
+        return answers.empty() ? MsgAnswer::Ok : takeAnswer();
+    }
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const Prompt &p : shown)
+            result << p.text;
+        return result;
+    }
+    QList<Prompt> shown;
+    std::deque<MsgAnswer> answers;
+
+private:
+    MsgAnswer takeAnswer()
+    {
+        const MsgAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+// The far end of a scripted link: what the program wrote, and what it will receive when. A
+// responder turns each written command into reply chunks due some milliseconds later; waits
+// move the manual clock straight to the next chunk (or the end of the wait).
+class ScriptedLine {
+public:
+    struct Chunk {
+        qint64 afterMs;
+        QByteArray bytes;
+    };
+    using Responder = std::function<QList<Chunk>(const QByteArray &command)>;
+
+    explicit ScriptedLine(std::shared_ptr<ManualClock> clock) : clock(std::move(clock)) {}
+
+    // Answers each listed command (line feed stripped) with its reply at once.
+    void answer(const QString &command, const QByteArray &reply)
+    {
+        replies[command.toLatin1()] = reply;
+    }
+
+    std::shared_ptr<ManualClock> clock;
+    Responder responder;
+    QMap<QByteArray, QByteArray> replies;
+    QList<QByteArray> written;
+    // Faults.
+    bool failOpen = false;
+    bool failWrite = false;
+    bool lost = false; // the link is gone: reads and writes fail
+    bool open = false;
+    bool connected = true;
+    int opens = 0;
+    int closes = 0;
+    qint64 totalWaitMs = 0;
+
+    // Commands written, each without its final line feed.
+    QStringList commands() const
+    {
+        QStringList result;
+        for (const QByteArray &w : written)
+            result << QString::fromLatin1(w.endsWith('\n') ? w.chopped(1) : w);
+        return result;
+    }
+
+    void deliver(qint64 atMs, const QByteArray &bytes) { pending.push_back({atMs, bytes}); }
+    std::deque<Chunk> pending; // absolute due times
+};
+
+class ScriptedTransport : public Transport {
+public:
+    explicit ScriptedTransport(std::shared_ptr<ScriptedLine> line, QString name = QStringLiteral("tcpComm"))
+        : m_line(std::move(line)), m_name(std::move(name))
+    {
+    }
+    void open() override
+    {
+        ++m_line->opens;
+        if (m_line->failOpen)
+            throw LinkError{QStringLiteral("Port not found"), m_name, 8002};
+        m_line->open = true;
+    }
+    void close() override
+    {
+        ++m_line->closes;
+        m_line->open = false;
+    }
+    bool isOpen() const override { return m_line->open; }
+    bool isConnected() const override { return m_line->open && m_line->connected && !m_line->lost; }
+    void write(const QByteArray &bytes) override
+    {
+        if (m_line->failWrite || m_line->lost)
+            throw LinkError{QStringLiteral("Not connected"), m_name, 40006};
+        m_line->written << bytes;
+        const QByteArray command = bytes.endsWith('\n') ? bytes.chopped(1) : bytes;
+        const qint64 now = m_line->clock->elapsedMs();
+        if (m_line->responder) {
+            for (const auto &chunk : m_line->responder(command))
+                m_line->deliver(now + chunk.afterMs, chunk.bytes);
+        } else if (m_line->replies.contains(command)) {
+            m_line->deliver(now, m_line->replies.value(command));
+        }
+    }
+    QByteArray takeAll() override
+    {
+        QByteArray bytes;
+        const qint64 now = m_line->clock->elapsedMs();
+        while (!m_line->pending.empty() && m_line->pending.front().afterMs <= now) {
+            bytes += m_line->pending.front().bytes;
+            m_line->pending.pop_front();
+        }
+        if (bytes.isEmpty() && m_line->lost)
+            throw LinkError{QStringLiteral("Connection lost"), m_name, 10053};
+        return bytes;
+    }
+    void waitForInput(int ms, bool) override
+    {
+        const qint64 now = m_line->clock->elapsedMs();
+        qint64 until = now + ms;
+        if (!m_line->pending.empty())
+            until = std::min(until, std::max(now, m_line->pending.front().afterMs));
+        m_line->totalWaitMs += until - now;
+        m_line->clock->advance(until - now);
+    }
+    QString controlName() const override { return m_name; }
+
+private:
+    std::shared_ptr<ScriptedLine> m_line;
+    QString m_name;
+};
+
+// A fresh global state for one test: a temporary program and working folder, a recording
+// prompter, a manual clock, "debug.txt" in the folder, and every link kind 0 to 4 opened on the
+// scripted line.
+class Fixture {
+public:
+    Fixture()
+    {
+        ResetModData();
+        ModData &data = modData();
+        data.ProgramFolder = dir.path();
+        data.prompter = prompter;
+        data.clock = clock;
+        data.debugLog.setPath(dir.filePath(QStringLiteral("debug.txt")));
+        data.comm.setTransportFactory(
+            [line = line](qint16) { return std::make_unique<ScriptedTransport>(line); });
+    }
+    ~Fixture() { ResetModData(); }
+
+    QString debugText() const;
+    void writeFile(const QString &name, const QByteArray &text) const;
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>(clock);
+};
+
+} // namespace zop::test
