@@ -1,0 +1,63 @@
+#include "faults.h"
+
+namespace zopsim {
+
+std::optional<Fault> Fault::parse(const QString &spec, QString *error)
+{
+    auto fail = [&](const QString &why) -> std::optional<Fault> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
+    const QString kind = (colon < 0 ? spec : spec.left(colon)).trimmed().toLower();
+    Fault f;
+    if (colon >= 0) {
+        f.prefix = spec.mid(colon + 1).toLatin1();
+        if (f.prefix.isEmpty())
+            return fail(QStringLiteral("empty command prefix in fault \"%1\"").arg(spec));
+    }
+    if (kind == QLatin1String("silent")) {
+        f.kind = Kind::Silent;
+    } else if (kind.startsWith(QLatin1String("late="))) {
+        bool ok = false;
+        f.lateMs = kind.mid(5).toInt(&ok);
+        if (!ok || f.lateMs < 0)
+            return fail(QStringLiteral("late=MS needs a number of milliseconds: \"%1\"").arg(spec));
+        f.kind = Kind::Late;
+    } else if (kind == QLatin1String("cut")) {
+        f.kind = Kind::Cut;
+    } else if (kind == QLatin1String("close")) {
+        f.kind = Kind::Close;
+    } else if (kind == QLatin1String("garbage")) {
+        f.kind = Kind::Garbage;
+    } else if (kind == QLatin1String("stream")) {
+        f.kind = Kind::Stream;
+    } else {
+        return fail(QStringLiteral("unknown fault \"%1\" (silent, late=MS, cut, close, garbage, "
+                                   "stream)")
+                        .arg(spec));
+    }
+    return f;
+}
+
+bool Fault::appliesTo(const QByteArray &line) const
+{
+    if (prefix.isEmpty())
+        return true;
+    return line.trimmed().toUpper().startsWith(prefix.toUpper());
+}
+
+std::optional<Fault> FaultPlan::next(const QByteArray &line)
+{
+    ++m_handled;
+    if (m_handled <= m_after)
+        return std::nullopt;
+    for (const Fault &f : m_faults) {
+        if (f.appliesTo(line))
+            return f;
+    }
+    return std::nullopt;
+}
+
+} // namespace zopsim

@@ -1,0 +1,158 @@
+// zop-sim: a stand-in power supply on 127.0.0.1 for demos, tests and users without an
+// instrument. See --help for the options.
+
+#include "clock.h"
+#include "faults.h"
+#include "instrument.h"
+#include "powersupply.h"
+#include "tcpfront.h"
+#include "trace.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <optional>
+
+using namespace zopsim;
+
+namespace {
+
+struct Options
+{
+    quint16 port = 50505;
+    SupplyConfig supply;
+    QString tracePath;
+    FaultPlan faults;
+};
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "zop-sim: %s\n", qPrintable(message));
+    return 2;
+}
+
+std::optional<double> positiveNumber(const QCommandLineParser &parser, const QString &name,
+                                     bool allowZero, QString *error)
+{
+    bool ok = false;
+    const double value = parser.value(name).toDouble(&ok);
+    if (!ok || value < 0.0 || (!allowZero && value == 0.0) || !qIsFinite(value)) {
+        *error = QStringLiteral("--%1 needs a %2 number, not \"%3\"")
+                     .arg(name, allowZero ? QStringLiteral("non-negative")
+                                          : QStringLiteral("positive"),
+                          parser.value(name));
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zop-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Emulates one programmable DC power supply on 127.0.0.1 for the ZOP Panel."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("TCP port on 127.0.0.1, 0 picks a free one (default 50505)."),
+         QStringLiteral("P"), QStringLiteral("50505")},
+        {QStringLiteral("series"), QStringLiteral("Power-supply series: km, tw, gz or tlb (default tlb)."),
+         QStringLiteral("S"), QStringLiteral("tlb")},
+        {QStringLiteral("volts"), QStringLiteral("Rated voltage (default 15)."), QStringLiteral("V"),
+         QStringLiteral("15")},
+        {QStringLiteral("amps"), QStringLiteral("Rated current (default 100)."), QStringLiteral("A"),
+         QStringLiteral("100")},
+        {QStringLiteral("firmware"), QStringLiteral("Firmware version (default 4.70)."), QStringLiteral("X.YY"),
+         QStringLiteral("4.70")},
+        {QStringLiteral("hardware"), QStringLiteral("Hardware version (default 1.30)."), QStringLiteral("X.YY"),
+         QStringLiteral("1.30")},
+        {QStringLiteral("load-ohms"),
+         QStringLiteral("Load resistance (default: rated voltage drives half the rated "
+                        "current)."),
+         QStringLiteral("OHMS")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Write every byte received (RX) and sent (TX) to FILE."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("fault"),
+         QStringLiteral("Misbehave: KIND[:PREFIX], KIND one of silent, late=MS, cut, close, "
+                        "garbage, stream; PREFIX limits it to lines starting so. Repeatable."),
+         QStringLiteral("KIND[:PREFIX]")},
+        {QStringLiteral("fault-after"),
+         QStringLiteral("Start faulting only after N commands were handled (default 0)."),
+         QStringLiteral("N"), QStringLiteral("0")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"")
+                              .arg(parser.positionalArguments().first()));
+
+    Options options;
+    QString error;
+    bool ok = false;
+    const uint port = parser.value(QStringLiteral("port")).toUInt(&ok);
+    if (!ok || port > 65535)
+        return usageError(QStringLiteral("--port needs a number from 0 to 65535"));
+    options.port = quint16(port);
+
+    const auto series = seriesFromText(parser.value(QStringLiteral("series")));
+    if (!series)
+        return usageError(QStringLiteral("--series must be km, tw, gz or tlb"));
+    options.supply.series = *series;
+
+    const auto volts = positiveNumber(parser, QStringLiteral("volts"), false, &error);
+    const auto amps = volts ? positiveNumber(parser, QStringLiteral("amps"), false, &error)
+                            : std::nullopt;
+    const auto firmware = amps ? positiveNumber(parser, QStringLiteral("firmware"), false, &error)
+                               : std::nullopt;
+    const auto hardware = firmware
+                              ? positiveNumber(parser, QStringLiteral("hardware"), false, &error)
+                              : std::nullopt;
+    if (!hardware)
+        return usageError(error);
+    options.supply.ratedVolts = *volts;
+    options.supply.ratedAmps = *amps;
+    options.supply.firmwareVersion = *firmware;
+    options.supply.hardwareVersion = *hardware;
+    if (parser.isSet(QStringLiteral("load-ohms"))) {
+        const auto ohms = positiveNumber(parser, QStringLiteral("load-ohms"), true, &error);
+        if (!ohms)
+            return usageError(error);
+        options.supply.loadOhms = *ohms;
+    }
+
+    for (const QString &spec : parser.values(QStringLiteral("fault"))) {
+        const auto fault = Fault::parse(spec, &error);
+        if (!fault)
+            return usageError(error);
+        options.faults.add(*fault);
+    }
+    const int after = parser.value(QStringLiteral("fault-after")).toInt(&ok);
+    if (!ok || after < 0)
+        return usageError(QStringLiteral("--fault-after needs a non-negative number"));
+    options.faults.setAfter(after);
+
+    SteadyClock clock;
+    Trace trace(clock);
+    if (parser.isSet(QStringLiteral("trace"))
+        && !trace.open(parser.value(QStringLiteral("trace")), &error)) {
+        return usageError(QStringLiteral("cannot write the trace file: %1").arg(error));
+    }
+
+    PowerSupply supply(options.supply, clock);
+    Instrument instrument(supply);
+    TcpFront front(instrument, options.faults.isEmpty() ? nullptr : &options.faults,
+                   trace.isOpen() ? &trace : nullptr);
+    if (!front.listen(options.port)) {
+        std::fprintf(stderr, "zop-sim: cannot listen on 127.0.0.1:%u: %s\n", port,
+                     qPrintable(front.errorString()));
+        return 1;
+    }
+    std::printf("zop-sim listening on 127.0.0.1:%u\n", unsigned(front.port()));
+    std::fflush(stdout);
+    return app.exec();
+}

@@ -1,0 +1,175 @@
+#include "tcpfront.h"
+
+#include "instrument.h"
+#include "session.h"
+#include "trace.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QQueue>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace zopsim {
+
+namespace {
+
+// One accepted connection: its socket, its session and the replies still waiting to go out.
+class Connection : public QObject
+{
+public:
+    Connection(QTcpSocket *socket, Instrument &instrument, FaultPlan *faults, Trace *trace,
+               QObject *parent)
+        : QObject(parent), m_socket(socket), m_session(instrument, faults), m_trace(trace)
+    {
+        m_socket->setParent(this);
+        m_clock.start();
+        m_sendTimer.setSingleShot(true);
+        m_streamTimer.setInterval(TcpFront::StreamTickMs);
+        connect(&m_sendTimer, &QTimer::timeout, this, [this] { sendDue(); });
+        connect(&m_streamTimer, &QTimer::timeout, this, [this] { streamTick(); });
+        connect(m_socket, &QTcpSocket::readyRead, this, [this] { readAvailable(); });
+        connect(m_socket, &QTcpSocket::disconnected, this, [this] { finish(); });
+        connect(m_socket, &QTcpSocket::errorOccurred, this, [this] {
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+                finish();
+        });
+    }
+
+private:
+    struct Pending
+    {
+        qint64 dueMs;
+        LinkAction action;
+    };
+
+    void readAvailable()
+    {
+        while (!m_closing && m_socket->bytesAvailable() > 0) {
+            const QByteArray chunk = m_socket->readAll();
+            if (m_trace)
+                m_trace->received(chunk);
+            for (const LinkAction &action : m_session.receive(chunk))
+                schedule(action);
+        }
+    }
+
+    // Carries out actions in the order they arose: a reply held back by a late fault also
+    // holds back every later reply of this connection.
+    void schedule(const LinkAction &action)
+    {
+        if (m_closing)
+            return;
+        const qint64 now = m_clock.elapsed();
+        if (action.delayMs <= 0 && m_queue.isEmpty()) {
+            perform(action);
+            return;
+        }
+        qint64 due = now + qMax(0, action.delayMs);
+        if (!m_queue.isEmpty())
+            due = qMax(due, m_queue.last().dueMs);
+        m_queue.enqueue({due, action});
+        armTimer();
+    }
+
+    void armTimer()
+    {
+        if (m_queue.isEmpty())
+            return;
+        m_sendTimer.start(int(qMax<qint64>(0, m_queue.head().dueMs - m_clock.elapsed())));
+    }
+
+    void sendDue()
+    {
+        while (!m_closing && !m_queue.isEmpty() && m_queue.head().dueMs <= m_clock.elapsed())
+            perform(m_queue.dequeue().action);
+        armTimer();
+    }
+
+    void perform(const LinkAction &action)
+    {
+        switch (action.kind) {
+        case LinkAction::Kind::Send:
+            if (!m_streaming)
+                send(action.bytes);
+            break;
+        case LinkAction::Kind::Close:
+            m_closing = true;
+            m_queue.clear();
+            m_streamTimer.stop();
+            m_socket->disconnectFromHost();
+            break;
+        case LinkAction::Kind::Stream:
+            if (!m_streaming) {
+                m_streaming = true;
+                m_streamTimer.start();
+                streamTick();
+            }
+            break;
+        }
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        if (m_trace)
+            m_trace->sent(bytes);
+        m_socket->write(bytes);
+    }
+
+    void streamTick()
+    {
+        if (m_socket->state() != QAbstractSocket::ConnectedState) {
+            m_streamTimer.stop();
+            return;
+        }
+        if (m_socket->bytesToWrite() > TcpFront::StreamBacklog)
+            return; // the client does not read; wait rather than pile up memory
+        static const QByteArray pattern("0123456789ABCDEF");
+        QByteArray chunk;
+        chunk.reserve(TcpFront::StreamChunk);
+        while (chunk.size() < TcpFront::StreamChunk)
+            chunk += pattern;
+        send(chunk.left(TcpFront::StreamChunk));
+    }
+
+    void finish()
+    {
+        m_closing = true;
+        m_sendTimer.stop();
+        m_streamTimer.stop();
+        deleteLater();
+    }
+
+    QTcpSocket *m_socket;
+    Session m_session;
+    Trace *m_trace;
+    QElapsedTimer m_clock;
+    QQueue<Pending> m_queue;
+    QTimer m_sendTimer;
+    QTimer m_streamTimer;
+    bool m_streaming = false;
+    bool m_closing = false;
+};
+
+} // namespace
+
+TcpFront::TcpFront(Instrument &instrument, FaultPlan *faults, Trace *trace, QObject *parent)
+    : QObject(parent), m_instrument(instrument), m_faults(faults), m_trace(trace)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &TcpFront::acceptConnections);
+}
+
+bool TcpFront::listen(quint16 port)
+{
+    return m_server.listen(QHostAddress::LocalHost, port);
+}
+
+void TcpFront::acceptConnections()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection())
+        new Connection(socket, m_instrument, m_faults, m_trace, this);
+}
+
+} // namespace zopsim

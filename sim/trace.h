@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QString>
+
+namespace zopsim {
+
+class Clock;
+
+// The byte trace: one line per received chunk and per sent reply,
+//   "<seconds since start, 3 decimals> RX|TX <bytes>"
+// with line feed, carriage return, tab and backslash written as \n, \r, \t, \\ and every
+// other byte outside printable ASCII as \xHH. Each line is flushed at once, so a test can
+// read the file while the emulator runs.
+class Trace
+{
+public:
+    explicit Trace(const Clock &clock);
+
+    bool open(const QString &path, QString *error);
+    bool isOpen() const { return m_file.isOpen(); }
+
+    void received(QByteArrayView bytes) { write("RX", bytes); }
+    void sent(QByteArrayView bytes) { write("TX", bytes); }
+
+    static QString escape(QByteArrayView bytes);
+    static QString formatLine(qint64 ms, const char *direction, QByteArrayView bytes);
+
+private:
+    void write(const char *direction, QByteArrayView bytes);
+
+    const Clock &m_clock;
+    QFile m_file;
+};
+
+} // namespace zopsim

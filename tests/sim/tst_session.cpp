@@ -1,0 +1,271 @@
+// Line assembly, the per-link session with its faults, and the byte trace: everything a
+// front end uses between its socket (or serial port) and the instrument.
+
+#include "clock.h"
+#include "faults.h"
+#include "instrument.h"
+#include "lineassembler.h"
+#include "powersupply.h"
+#include "session.h"
+#include "trace.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zopsim;
+
+Q_DECLARE_METATYPE(LinkAction::Kind)
+
+namespace {
+
+struct Bench
+{
+    Bench() : supply({}, clock), instrument(supply) {}
+    ManualClock clock;
+    PowerSupply supply;
+    Instrument instrument;
+};
+
+const QByteArray FreshStatus = "0,0,48,200,0\r\n";
+
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineAssembly_data()
+    {
+        QTest::addColumn<int>("maxLength");
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<QByteArrayList>("lines"); // "<overlong>" marks a dropped line
+        QTest::addColumn<int>("pending");
+
+        QTest::newRow("one line") << 64 << QByteArrayList{"<>STA\n"} << QByteArrayList{"<>STA"} << 0;
+        QTest::newRow("CR stays for the handler") << 64 << QByteArrayList{"<>STA\r\n"} << QByteArrayList{"<>STA\r"} << 0;
+        QTest::newRow("split across chunks") << 64 << QByteArrayList{"<>S", "TA", "\n"} << QByteArrayList{"<>STA"} << 0;
+        QTest::newRow("two in one chunk") << 64 << QByteArrayList{"A\nB\n"} << QByteArrayList{"A", "B"} << 0;
+        QTest::newRow("partial line waits") << 64 << QByteArrayList{"A\nBC"} << QByteArrayList{"A"} << 2;
+        QTest::newRow("keep-alives") << 64 << QByteArrayList{"\n\n"} << QByteArrayList{"", ""} << 0;
+        QTest::newRow("too long") << 8 << QByteArrayList{"123456789\nOK\n"} << QByteArrayList{"<overlong>", "OK"} << 0;
+        QTest::newRow("exactly the limit, CR not counted") << 8 << QByteArrayList{"12345678\r\n"} << QByteArrayList{"12345678\r"} << 0;
+        QTest::newRow("limit reached before the CR arrives") << 8 << QByteArrayList{"12345678\r", "\n"} << QByteArrayList{"12345678\r"} << 0;
+        QTest::newRow("too long over chunks, reported once") << 8 << QByteArrayList{"1234", "56789", "abcdefghijk", "\nOK\n"} << QByteArrayList{"<overlong>", "OK"} << 0;
+        QTest::newRow("endless line stays bounded") << 8 << QByteArrayList{"1234567890", "1234567890", "12"} << QByteArrayList{"<overlong>"} << 0;
+    }
+
+    void lineAssembly()
+    {
+        QFETCH(int, maxLength);
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(QByteArrayList, lines);
+        QFETCH(int, pending);
+
+        LineAssembler assembler(maxLength);
+        QByteArrayList got;
+        for (const QByteArray &chunk : chunks) {
+            for (const LineAssembler::Line &line : assembler.feed(chunk))
+                got << (line.overlong ? QByteArray("<overlong>") : line.text);
+        }
+        QCOMPARE(got, lines);
+        QCOMPARE(assembler.pending(), pending);
+    }
+
+    void sessionAnswersEachLine()
+    {
+        Bench b;
+        Session session(b.instrument, nullptr);
+        QVERIFY(session.receive("<>ST").isEmpty());
+        const QList<LinkAction> actions = session.receive("A\r\n\nVOLT 5\n*IDN?\n*CLS");
+        QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions.at(0).kind, LinkAction::Kind::Send);
+        QCOMPARE(actions.at(0).bytes, FreshStatus);
+        QCOMPARE(actions.at(0).delayMs, 0);
+        QCOMPARE(actions.at(1).bytes, QByteArray("Zoptrel,ZOP-SIM TLB,0,4.70\r\n"));
+        QCOMPARE(b.supply.setpoints().voltMv, 5000);
+        QCOMPARE(session.pendingBytes(), 4);
+    }
+
+    void sessionDropsOverlongLines()
+    {
+        Bench b;
+        Session session(b.instrument, nullptr);
+        QVERIFY(session.receive(QByteArray(Instrument::MaxLineLength + 1, 'A') + '\n').isEmpty());
+        // A line of exactly the limit is still handled (as an unknown header here).
+        QVERIFY(session.receive(QByteArray(Instrument::MaxLineLength, 'B') + "\r\n").isEmpty());
+        const QList<LinkAction> a = session.receive("SYST:ERR?\nSYST:ERR?\n");
+        QCOMPARE(a.size(), 2);
+        QCOMPARE(a.at(0).bytes, QByteArray("-223,\"Too much data; line too long\"\r\n"));
+        QCOMPARE(a.at(1).bytes, QByteArray("-113,\"Undefined header\"\r\n"));
+    }
+
+    void faultParsing_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("lateMs");
+        QTest::addColumn<QByteArray>("prefix");
+
+        QTest::newRow("silent") << "silent" << true << int(Fault::Kind::Silent) << 0 << QByteArray();
+        QTest::newRow("late") << "late=250" << true << int(Fault::Kind::Late) << 250 << QByteArray();
+        QTest::newRow("cut") << "cut" << true << int(Fault::Kind::Cut) << 0 << QByteArray();
+        QTest::newRow("close with prefix") << "close:<>ALL" << true << int(Fault::Kind::Close) << 0 << QByteArray("<>ALL");
+        QTest::newRow("prefix holding colons") << "garbage:SYST:ERR?" << true << int(Fault::Kind::Garbage) << 0 << QByteArray("SYST:ERR?");
+        QTest::newRow("stream") << "stream" << true << int(Fault::Kind::Stream) << 0 << QByteArray();
+        QTest::newRow("upper case kind") << "LATE=5:<>STA" << true << int(Fault::Kind::Late) << 5 << QByteArray("<>STA");
+        QTest::newRow("late without time") << "late=" << false << 0 << 0 << QByteArray();
+        QTest::newRow("late negative") << "late=-1" << false << 0 << 0 << QByteArray();
+        QTest::newRow("late words") << "late=abc" << false << 0 << 0 << QByteArray();
+        QTest::newRow("unknown kind") << "boom" << false << 0 << 0 << QByteArray();
+        QTest::newRow("empty prefix") << "silent:" << false << 0 << 0 << QByteArray();
+    }
+
+    void faultParsing()
+    {
+        QFETCH(QString, spec);
+        QFETCH(bool, valid);
+        QFETCH(int, kind);
+        QFETCH(int, lateMs);
+        QFETCH(QByteArray, prefix);
+
+        QString error;
+        const auto fault = Fault::parse(spec, &error);
+        QCOMPARE(fault.has_value(), valid);
+        QCOMPARE(error.isEmpty(), valid);
+        if (!fault)
+            return;
+        QCOMPARE(int(fault->kind), kind);
+        QCOMPARE(fault->lateMs, lateMs);
+        QCOMPARE(fault->prefix, prefix);
+    }
+
+    void faultActions_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("count"); // number of actions
+        QTest::addColumn<LinkAction::Kind>("kind");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("delayMs");
+
+        QTest::newRow("silent") << "silent" << QByteArray("<>STA") << 0 << LinkAction::Kind::Send << QByteArray() << 0;
+        QTest::newRow("late") << "late=250" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << FreshStatus << 250;
+        QTest::newRow("cut keeps the CR") << "cut" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << QByteArray("0,0,48,200,0\r") << 0;
+        QTest::newRow("close") << "close" << QByteArray("<>STA") << 1 << LinkAction::Kind::Close << QByteArray() << 0;
+        QTest::newRow("garbage") << "garbage" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << QByteArray("zz#!?\r\n") << 0;
+        QTest::newRow("stream") << "stream" << QByteArray("<>STA") << 1 << LinkAction::Kind::Stream << QByteArray() << 0;
+        QTest::newRow("other prefix: normal reply") << "silent:<>ALL" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << FreshStatus << 0;
+        QTest::newRow("prefix ignores case") << "close:<>sta" << QByteArray("<>STA") << 1 << LinkAction::Kind::Close << QByteArray() << 0;
+        QTest::newRow("no reply, nothing to fault") << "close" << QByteArray("VOLT 5") << 0 << LinkAction::Kind::Send << QByteArray() << 0;
+    }
+
+    void faultActions()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QByteArray, line);
+        QFETCH(int, count);
+        QFETCH(LinkAction::Kind, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, delayMs);
+
+        Bench b;
+        FaultPlan plan;
+        plan.add(*Fault::parse(spec));
+        Session session(b.instrument, &plan);
+        const QList<LinkAction> actions = session.receive(line + '\n');
+        QCOMPARE(actions.size(), count);
+        if (count == 0)
+            return;
+        QCOMPARE(actions.at(0).kind, kind);
+        QCOMPARE(actions.at(0).bytes, bytes);
+        QCOMPARE(actions.at(0).delayMs, delayMs);
+    }
+
+    void firstMatchingFaultWins()
+    {
+        Bench b;
+        FaultPlan plan;
+        plan.add(*Fault::parse(QStringLiteral("garbage:<>ALL")));
+        plan.add(*Fault::parse(QStringLiteral("cut")));
+        Session session(b.instrument, &plan);
+        QCOMPARE(session.receive("<>ALL\n").at(0).bytes, QByteArray("zz#!?\r\n"));
+        QCOMPARE(session.receive("<>STA\n").at(0).bytes, QByteArray("0,0,48,200,0\r"));
+    }
+
+    void faultsStartAfterCountedCommands()
+    {
+        Bench b;
+        FaultPlan plan;
+        plan.add(*Fault::parse(QStringLiteral("silent")));
+        plan.setAfter(3);
+        Session first(b.instrument, &plan);
+        Session second(b.instrument, &plan);
+        QCOMPARE(first.receive("<>STA\n\n\n").size(), 1); // 1; keep-alives do not count
+        QCOMPARE(second.receive("VOLT 5\n").size(), 0);   // 2, on another link
+        QCOMPARE(first.receive("VOLT?\n").size(), 1);     // 3
+        QCOMPARE(second.receive("VOLT?\n").size(), 0);    // 4: faulted
+        QCOMPARE(plan.handled(), 4);
+    }
+
+    void faultedCommandsStillReachTheModel()
+    {
+        Bench b;
+        FaultPlan plan;
+        plan.add(*Fault::parse(QStringLiteral("close")));
+        Session session(b.instrument, &plan);
+        QVERIFY(session.receive("VOLT 7\nCURR 2\nOUTP:START\n").isEmpty());
+        QCOMPARE(session.receive("MEAS:VOLT?\n").at(0).kind, LinkAction::Kind::Close);
+        QVERIFY(b.supply.outputOn());
+        QCOMPARE(b.supply.voltageReadingMv(), 600); // 2 A into 0.3 ohm: current control
+    }
+
+    void traceLine_data()
+    {
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QByteArray>("direction");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("line");
+
+        QTest::newRow("received") << qint64(1234) << QByteArray("RX") << QByteArray("<>STA\n") << "1.234 RX <>STA\\n";
+        QTest::newRow("sent at start") << qint64(0) << QByteArray("TX") << QByteArray("0,0,48,200,0\r\n") << "0.000 TX 0,0,48,200,0\\r\\n";
+        QTest::newRow("tab and backslash") << qint64(61005) << QByteArray("RX") << QByteArray("a\tb\\c") << "61.005 RX a\\tb\\\\c";
+        QTest::newRow("other bytes in hex") << qint64(7) << QByteArray("RX") << QByteArray("\x00\x1b\x7f\xe9 ~", 6) << "0.007 RX \\x00\\x1B\\x7F\\xE9 ~";
+        QTest::newRow("empty chunk") << qint64(10) << QByteArray("TX") << QByteArray() << "0.010 TX ";
+    }
+
+    void traceLine()
+    {
+        QFETCH(qint64, ms);
+        QFETCH(QByteArray, direction);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, line);
+        QCOMPARE(Trace::formatLine(ms, direction.constData(), bytes), line);
+    }
+
+    void traceIsReadableWhileOpen()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("trace.txt"));
+        ManualClock clock;
+        Trace trace(clock);
+        QString error;
+        QVERIFY(trace.open(path, &error));
+        clock.advance(250);
+        trace.received("<>STA\n");
+        clock.advance(1500);
+        trace.sent(FreshStatus);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("0.250 RX <>STA\\n\n1.750 TX 0,0,48,200,0\\r\\n\n"));
+        QVERIFY(!Trace(clock).open(dir.filePath(QStringLiteral("missing/trace.txt")), &error));
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"

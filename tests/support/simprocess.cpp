@@ -1,0 +1,104 @@
+#include "simprocess.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace zop::test {
+
+QString BinaryPath(const QString &name) { return QStringLiteral(ZOP_BIN_DIR "/") + name; }
+
+QByteArray Unescape(const QByteArray &text)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\' || i + 1 >= text.size()) {
+            out += c;
+            continue;
+        }
+        const char e = text[++i];
+        switch (e) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'x':
+            if (i + 2 < text.size()) {
+                out += char(text.mid(i + 1, 2).toInt(nullptr, 16));
+                i += 2;
+            }
+            break;
+        default: out += e; break;
+        }
+    }
+    return out;
+}
+
+SimProcess::SimProcess(const QStringList &arguments)
+{
+    m_process.setProgram(BinaryPath(QStringLiteral("zop-sim")));
+    m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                                       QStringLiteral("--trace"), tracePath()}
+                           + arguments);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start();
+    if (!m_process.waitForStarted(5000))
+        return;
+    static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    QByteArray out;
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        if (m_process.waitForReadyRead(int(deadline.remainingTime())))
+            out += m_process.readAllStandardOutput();
+        const auto match = listening.match(QString::fromLatin1(out));
+        if (match.hasMatch()) {
+            m_port = quint16(match.captured(1).toUInt());
+            return;
+        }
+        if (m_process.state() != QProcess::Running)
+            return;
+    }
+}
+
+SimProcess::~SimProcess()
+{
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000))
+        m_process.kill();
+    m_process.waitForFinished(1000);
+}
+
+QString SimProcess::tracePath() const { return m_dir.filePath(QStringLiteral("trace.txt")); }
+
+QList<QPair<double, QByteArray>> SimProcess::receivedChunks() const
+{
+    QList<QPair<double, QByteArray>> chunks;
+    QFile file(tracePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return chunks;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype first = line.indexOf(' ');
+        if (first < 0 || line.mid(first + 1, 3) != "RX ")
+            continue;
+        chunks.append({line.left(first).toDouble(), Unescape(line.mid(first + 4))});
+    }
+    return chunks;
+}
+
+QByteArray SimProcess::received() const
+{
+    QByteArray all;
+    for (const auto &chunk : receivedChunks())
+        all += chunk.second;
+    return all;
+}
+
+QStringList SimProcess::receivedLines() const
+{
+    QStringList lines = QString::fromLatin1(received()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty())
+        lines.removeLast(); // the text after the last line feed is no complete line
+    return lines;
+}
+
+} // namespace zop::test
