@@ -1,0 +1,48 @@
+#include "app/frame/panelregistry.h"
+
+#include "app/frame/panelwindow.h"
+
+#include <QHash>
+
+namespace zop {
+
+namespace {
+QHash<QString, PanelCreator> &Creators()
+{
+    static QHash<QString, PanelCreator> creators;
+    return creators;
+}
+} // namespace
+
+void RegisterPanel(PanelId id, PanelCreator creator) { RegisterPanel(PanelName(id), std::move(creator)); }
+
+void RegisterPanel(const QString &formName, PanelCreator creator)
+{
+    if (formName.isEmpty())
+        return;
+    if (creator)
+        Creators().insert(formName, std::move(creator));
+    else
+        Creators().remove(formName);
+}
+
+bool IsPanelRegistered(const QString &formName) { return Creators().contains(formName); }
+bool IsPanelRegistered(PanelId id) { return IsPanelRegistered(PanelName(id)); }
+
+void ClearPanelRegistry() { Creators().clear(); }
+
+PanelWindow *OpenPanel(const QString &formName)
+{
+    const auto found = Creators().constFind(formName);
+    if (found == Creators().constEnd())
+        return nullptr;
+    const PanelCreator creator = found.value(); // a creator may register others
+    PanelWindow *panel = creator();
+    if (panel)
+        panel->show();
+    return panel;
+}
+
+PanelWindow *OpenPanel(PanelId id) { return OpenPanel(PanelName(id)); }
+
+} // namespace zop

@@ -1,0 +1,31 @@
+#pragma once
+// The panels the View menu can open. Each panel area registers a creator for its window name
+// at start-up (RegisterPanel(PanelId::Command, [] { return new CommandPanel; })); a menu entry
+// whose panel has no creator stays disabled. A switch creates the target anew every time.
+
+#include "app/panelids.h"
+
+#include <QString>
+#include <functional>
+
+namespace zop {
+
+class PanelWindow;
+
+// The Firmware Panel's window name (it has no PanelId: it is never a start-up panel).
+inline const QString FirmwarePanelName = QStringLiteral("FrmLoader");
+
+using PanelCreator = std::function<PanelWindow *()>;
+
+void RegisterPanel(PanelId id, PanelCreator creator);
+void RegisterPanel(const QString &formName, PanelCreator creator);
+bool IsPanelRegistered(const QString &formName);
+bool IsPanelRegistered(PanelId id);
+// Forgets every creator (tests).
+void ClearPanelRegistry();
+
+// Creates the panel and shows it as a modeless window; null when none is registered.
+PanelWindow *OpenPanel(const QString &formName);
+PanelWindow *OpenPanel(PanelId id);
+
+} // namespace zop

@@ -1,0 +1,301 @@
+#include "app/frame/panelwindow.h"
+
+#include "app/frame/framehooks.h"
+#include "app/frame/panelregistry.h"
+#include "app/moddata.h"
+#include "link/commlayer.h"
+#include "link/linkkind.h"
+#include "setup/aboutbox.h"
+#include "state/instrumentstate.h"
+#include "ui/apptitle.h"
+#include "ui/selectfile.h"
+#include "ui/transactionlog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+namespace zop {
+
+PanelTraits PanelTraitsFor(const QString &formName)
+{
+    PanelTraits t;
+    if (formName == QLatin1String("frmGZ") || formName == QLatin1String("frmTLB")
+        || formName == QLatin1String("frmKM") || formName == QLatin1String("frmTW")) {
+        t.title = QStringLiteral("Virtual Control Panel");
+        t.isVirtual = true;
+        t.selfEntry = QStringLiteral("mnuVirtual");
+        t.hasModulationEntry = formName != QLatin1String("frmGZ");
+    } else if (formName == QLatin1String("frmCommand")) {
+        t.title = QStringLiteral("Command Panel");
+        t.selfEntry = QStringLiteral("mnuCommand");
+    } else if (formName == QLatin1String("frmRegisters")) {
+        t.title = QStringLiteral("Register Panel");
+        t.selfEntry = QStringLiteral("mnuRegisters");
+    } else if (formName == QLatin1String("frmCalibration")) {
+        t.title = QStringLiteral("Calibration Panel");
+        t.selfEntry = QStringLiteral("mnuCalibration");
+        t.shortViewCaptions = true;
+    } else if (formName == QLatin1String("frmModulation")) {
+        t.title = QStringLiteral("Modulation Panel");
+        t.selfEntry = QStringLiteral("mnuModulation");
+        t.clearCaption = QStringLiteral("Clear Output");
+        t.saveCaption = QStringLiteral("Save Output to File");
+    } else if (formName == FirmwarePanelName) {
+        t.title = QStringLiteral("Firmware Panel");
+        t.selfEntry = QStringLiteral("mnuFirmware");
+        t.shortViewCaptions = true;
+        t.sendsCloseCommand = false;
+    } else {
+        t.title = formName;
+    }
+    return t;
+}
+
+PanelWindow::PanelWindow(const QString &formName, QWidget *parent)
+    : QMainWindow(parent), m_traits(PanelTraitsFor(formName))
+{
+    setObjectName(formName);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(m_traits.title);
+    const QString iconPath = QDir(modData().ProgramFolder).filePath(QStringLiteral("icon.ico"));
+    if (QFileInfo::exists(iconPath))
+        setWindowIcon(QIcon(iconPath));
+
+    buildMenus();
+    buildLogArea();
+    applyModulationRule();
+    // Everything the link logs from now on lands in this panel's log.
+    modData().comm.LogTarget = rtbTranx;
+}
+
+PanelWindow::~PanelWindow()
+{
+    if (fraIn && !fraIn->parent())
+        delete fraIn;
+}
+
+void PanelWindow::addViewEntry(QAction *&entry, const QString &name, const QString &caption,
+                               const QString &target)
+{
+    entry = mnuView->addAction(caption);
+    entry->setObjectName(name);
+    entry->setEnabled(name != m_traits.selfEntry && IsPanelRegistered(target));
+    connect(entry, &QAction::triggered, this, [this, target] { SwitchPanel(target); });
+}
+
+void PanelWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuBar"));
+
+    mnuFile = bar->addMenu(QStringLiteral("File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    connect(mnuExit, &QAction::triggered, this, &PanelWindow::exitProgram);
+
+    mnuView = bar->addMenu(QStringLiteral("View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuVirtual = mnuView->addAction(QStringLiteral("Virtual Control Panel"));
+    mnuVirtual->setObjectName(QStringLiteral("mnuVirtual"));
+    // Its target follows the system type, which Setup may change: checked when chosen.
+    mnuVirtual->setEnabled(m_traits.selfEntry != QLatin1String("mnuVirtual"));
+    connect(mnuVirtual, &QAction::triggered, this, &PanelWindow::showVirtualPanel);
+    const bool brief = m_traits.shortViewCaptions;
+    addViewEntry(mnuCommand, QStringLiteral("mnuCommand"),
+                 brief ? QStringLiteral("Command") : QStringLiteral("Command Panel"),
+                 PanelName(PanelId::Command));
+    addViewEntry(mnuRegisters, QStringLiteral("mnuRegisters"),
+                 brief ? QStringLiteral("Registers") : QStringLiteral("Register Panel"),
+                 PanelName(PanelId::Registers));
+    addViewEntry(mnuCalibration, QStringLiteral("mnuCalibration"),
+                 QStringLiteral("Calibration Panel"), PanelName(PanelId::Calibration));
+    addViewEntry(mnuFirmware, QStringLiteral("mnuFirmware"), QStringLiteral("Firmware Panel"),
+                 FirmwarePanelName);
+    if (m_traits.hasModulationEntry)
+        addViewEntry(mnuModulation, QStringLiteral("mnuModulation"),
+                     QStringLiteral("Modulation Panel"), PanelName(PanelId::Modulation));
+
+    mnuComm = bar->addMenu(QStringLiteral("Communication"));
+    mnuComm->setObjectName(QStringLiteral("mnuComm"));
+    mnuSimulate = mnuComm->addAction(QStringLiteral("Simulate Inst"));
+    mnuSimulate->setObjectName(QStringLiteral("mnuSimulate"));
+    connect(mnuSimulate, &QAction::triggered, this, &PanelWindow::simulateInstrument);
+    mnuSetup = mnuComm->addAction(QStringLiteral("Setup"));
+    mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
+    connect(mnuSetup, &QAction::triggered, this, &PanelWindow::runSetup);
+
+    // A menu-bar entry without a menu: choosing it opens the About box.
+    mnuAbout = bar->addAction(QStringLiteral("About"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    connect(mnuAbout, &QAction::triggered, this, &PanelWindow::showAbout);
+}
+
+void PanelWindow::buildLogArea()
+{
+    // Without a parent until the panel puts it into its layout, so it never floats over the
+    // window; the destructor deletes it if the panel never did.
+    fraIn = new QGroupBox(QStringLiteral("Output"));
+    fraIn->setObjectName(QStringLiteral("fraIn"));
+    rtbTranx = new TransactionLog(fraIn);
+    clearLogButton = new QPushButton(m_traits.clearCaption, fraIn);
+    clearLogButton->setObjectName(m_traits.isVirtual ? QStringLiteral("cmdClearText")
+                                                     : QStringLiteral("cmdClear"));
+    cmdSave = new QPushButton(m_traits.saveCaption, fraIn);
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    for (QPushButton *b : {clearLogButton, cmdSave})
+        b->setAutoDefault(false);
+    connect(clearLogButton, &QPushButton::clicked, this, &PanelWindow::clearLog);
+    connect(cmdSave, &QPushButton::clicked, this, &PanelWindow::saveLog);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(clearLogButton);
+    buttons->addWidget(cmdSave);
+    auto *layout = new QVBoxLayout(fraIn);
+    layout->addWidget(rtbTranx, 1);
+    layout->addLayout(buttons);
+}
+
+void PanelWindow::applyModulationRule()
+{
+    if (!mnuModulation)
+        return;
+    mnuModulation->setEnabled(m_traits.selfEntry != QLatin1String("mnuModulation")
+                              && ModulationPanelAvailable(modData().SystemType)
+                              && IsPanelRegistered(PanelId::Modulation));
+}
+
+PanelWindow *PanelWindow::SwitchPanel(const QString &target)
+{
+    if (!IsPanelRegistered(target))
+        return nullptr;
+    QPointer<PanelWindow> self(this);
+    stopPanelTimers();
+    QPointer<PanelWindow> next = OpenPanel(target);
+    if (!next)
+        return nullptr;
+    if (self) {
+        self->Switching = true;
+        self->close(); // its close handler sees the flag and leaves the program running
+    }
+    if (next)
+        modData().CurrentPanel = next.data();
+    if (self)
+        self->Switching = false;
+    return next;
+}
+
+void PanelWindow::closeReplaced()
+{
+    stopPanelTimers();
+    Switching = true;
+    close();
+    // Deleted later, so the flag can still be cleared.
+    Switching = false;
+}
+
+void PanelWindow::sendCloseCommand()
+{
+    if (m_traits.sendsCloseCommand)
+        SendCommand(CloseCommand, logsCloseCommand());
+}
+
+void PanelWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_closed)
+        return;
+    m_closed = true;
+    if (!Switching) // a replaced panel has stopped them already
+        stopPanelTimers();
+    sendCloseCommand();
+    panelClosing();
+    if (!Switching)
+        EndProgram();
+}
+
+void PanelWindow::exitProgram() { EndProgram(); }
+
+void PanelWindow::showVirtualPanel()
+{
+    const QString target = PanelName(VirtualPanelFor(modData().SystemType));
+    if (!IsPanelRegistered(target) || target == formName())
+        return;
+    QPointer<PanelWindow> self(this);
+    RefreshInstrumentState();
+    if (self)
+        self->SwitchPanel(target);
+}
+
+void PanelWindow::simulateInstrument()
+{
+    modData().CommKind = LinkKind::Simulated;
+    if (reopensLinkOnSimulate())
+        OpenLink();
+}
+
+void PanelWindow::runSetup()
+{
+    const SetupDialogRunner runner = SetupDialog();
+    if (!runner)
+        return;
+    QPointer<PanelWindow> self(this);
+    runner(this);
+    if (!self)
+        return;
+    RefreshInstrumentState();
+    if (!self)
+        return;
+    applyModulationRule();
+    afterSetup();
+}
+
+void PanelWindow::showAbout()
+{
+    QPointer<AboutBox> box = new AboutBox(this);
+    box->set_sTitle_Frm(m_traits.title);
+    box->set_sTitle(ProductTitle);
+    box->exec();
+    // The box is a child: it is gone already if this panel died while it was open.
+    delete box.data();
+}
+
+void PanelWindow::clearLog() { rtbTranx->clearLog(); }
+
+void PanelWindow::saveLog()
+{
+    QPointer<PanelWindow> self(this);
+    const QString path = SelectFile(this, SaveLogTitle, modData().ProgramFolder,
+                                    SaveLogDescription, SaveLogPattern, QString());
+    if (!self || path.isEmpty())
+        return;
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok) {
+        file.write((rtbTranx->logText() + QStringLiteral("\r\n")).toUtf8());
+        ok = file.commit();
+    }
+    if (!ok)
+        modData().prompter->Show(QStringLiteral("Unable to save the log to ") + path
+                                     + QStringLiteral(":\r\n") + file.errorString(),
+                                 ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
+}
+
+} // namespace zop

@@ -1,0 +1,134 @@
+#pragma once
+// The frame every panel shares: the menu bar ("File", "View", "Communication", "About"), the
+// panel switch, the close rule, and the transaction log area ("Output" with its Clear and Save
+// buttons). A panel derives from PanelWindow, passes its window name ("frmCommand"), puts
+// `fraIn` into its own layout, and overrides the hooks it needs.
+//
+// One panel is open at a time. A switch opens the target (created anew), closes this panel
+// with `Switching` set, and makes the target `CurrentPanel`. Closing a panel any other way
+// ends the program. Panels are closed, never deleted, from their own handlers: they delete
+// themselves later (Qt::WA_DeleteOnClose).
+
+#include "app/panelids.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QGroupBox;
+class QMenu;
+class QPushButton;
+
+namespace zop {
+
+class TransactionLog;
+
+// What the frame knows about each window name.
+struct PanelTraits {
+    QString title;                 // "Command Panel": window title and About box sTitle_Frm
+    bool isVirtual = false;        // frmGZ, frmTLB, frmKM, frmTW
+    QString selfEntry;             // the View entry that leads to this panel ("mnuCommand")
+    bool shortViewCaptions = false;// "Command"/"Registers" (Calibration and Firmware Panels)
+    bool hasModulationEntry = true;// all but frmGZ
+    bool sendsCloseCommand = true; // all but the Firmware Panel
+    QString clearCaption = QStringLiteral("Clear");
+    QString saveCaption = QStringLiteral("Save to File");
+};
+PanelTraits PanelTraitsFor(const QString &formName);
+
+// The product title every About box shows.
+inline const QString ProductTitle = QStringLiteral("Zoptrel");
+// Sent to the instrument when a panel closes.
+inline const QString CloseCommand = QStringLiteral("<>CLR 0");
+// The log's file dialog.
+inline const QString SaveLogTitle = QStringLiteral("Select or Enter File");
+inline const QString SaveLogDescription = QStringLiteral("Text Files");
+inline const QString SaveLogPattern = QStringLiteral("*.txt");
+
+class PanelWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // `formName` is the panel's window name ("frmTLB", "frmCommand", "FrmLoader", ...).
+    explicit PanelWindow(const QString &formName, QWidget *parent = nullptr);
+    ~PanelWindow() override;
+
+    QString formName() const { return objectName(); }
+    const PanelTraits &traits() const { return m_traits; }
+    bool isVirtualPanel() const { return m_traits.isVirtual; }
+
+    // Set while this panel is closed because another one replaces it.
+    bool Switching = false;
+
+    // The panel switch: stop this panel's timers, open `target` (created anew), close this
+    // panel with Switching set, make the target CurrentPanel. Nothing happens when the target
+    // has no registered creator. Returns the new panel (null when none was opened).
+    PanelWindow *SwitchPanel(const QString &target);
+    PanelWindow *SwitchPanel(PanelId target) { return SwitchPanel(PanelName(target)); }
+    // Closes this panel as one replaced by another: the close handler runs, the program goes on.
+    void closeReplaced();
+
+    // Enables "Modulation Panel" when the system type has the panel (2, 3, 4), else disables
+    // it; the entry leading to this panel itself stays disabled.
+    void applyModulationRule();
+
+    // The log area; `fraIn` has no parent until the panel adds it to its layout. The clear
+    // button is `cmdClear` on service panels and `cmdClearText` on virtual panels (whose
+    // `cmdClear` is a front-panel key).
+    QGroupBox *fraIn = nullptr;
+    TransactionLog *rtbTranx = nullptr;
+    QPushButton *clearLogButton = nullptr;
+    QPushButton *cmdSave = nullptr;
+
+    // The menu bar.
+    QMenu *mnuFile = nullptr;
+    QAction *mnuExit = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuVirtual = nullptr;
+    QAction *mnuCommand = nullptr;
+    QAction *mnuRegisters = nullptr;
+    QAction *mnuCalibration = nullptr;
+    QAction *mnuFirmware = nullptr;
+    QAction *mnuModulation = nullptr; // null on frmGZ
+    QMenu *mnuComm = nullptr;
+    QAction *mnuSimulate = nullptr;
+    QAction *mnuSetup = nullptr;
+    QAction *mnuAbout = nullptr;
+
+public slots:
+    // "Save to File": asks for a file name and writes the whole log followed by CR LF.
+    void saveLog();
+    void clearLog();
+
+protected:
+    // Hooks, in the order they run.
+
+    // First step of a switch and of closing: stop poll and menu timers.
+    virtual void stopPanelTimers() {}
+    // Closing: sends "<>CLR 0" (not on the Firmware Panel), logged when logsCloseCommand().
+    virtual void sendCloseCommand();
+    virtual bool logsCloseCommand() const { return false; }
+    // Closing, after the close command: the panel's own shutdown.
+    virtual void panelClosing() {}
+    // "Simulate Inst": after CommKind = 5, re-open the link? (service panels yes, virtual no)
+    virtual bool reopensLinkOnSimulate() const { return !m_traits.isVirtual; }
+    // "Setup": after the dialog, the state refresh and the Modulation rule.
+    virtual void afterSetup() {}
+
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildLogArea();
+    void addViewEntry(QAction *&entry, const QString &name, const QString &caption,
+                      const QString &target);
+    void showVirtualPanel();
+    void simulateInstrument();
+    void runSetup();
+    void showAbout();
+    void exitProgram();
+
+    PanelTraits m_traits;
+    bool m_closed = false;
+};
+
+} // namespace zop

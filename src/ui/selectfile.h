@@ -1,0 +1,53 @@
+#pragma once
+// The shared open/save file dialog. Every panel asks for file names through SelectFile, which
+// goes through a replaceable FileChooser: the real one shows a QFileDialog, tests put in one
+// that records what was asked and answers with a scripted name.
+
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace zop {
+
+struct FileRequest {
+    QWidget *parent = nullptr;
+    QString title;      // "ZOP Panel - Select or Enter File"
+    QString folder;     // initial folder
+    QString filter;     // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*"
+    QString qtFilter;   // the same for Qt: "Text Files (*.txt);;All Files (*.*)"
+    bool open = false;  // open dialog; otherwise the save dialog
+};
+
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // The chosen path, or empty text when the user cancelled.
+    virtual QString choose(const FileRequest &request) = 0;
+};
+
+// Shows a QFileDialog.
+class DialogFileChooser : public FileChooser {
+public:
+    QString choose(const FileRequest &request) override;
+};
+
+// The chooser SelectFile uses; null puts the real one back.
+void SetFileChooser(std::shared_ptr<FileChooser> chooser);
+FileChooser &CurrentFileChooser();
+
+// The dialog's filter: description + " (" + pattern + ")|" + pattern + "|All Files (*.*)|*.*".
+QString FileDialogFilter(const QString &description, const QString &pattern);
+// A filter of "name|pattern|name|pattern" pairs as Qt takes it: the names joined by ";;".
+QString QtFileFilter(const QString &filter);
+// The path with its file name in lower case; the folders are kept as they are, since on a
+// case-sensitive file system a lowered folder may not exist.
+QString LowerCaseFileName(const QString &path);
+
+// The shared file dialog: title "ZOP Panel - " + title, the given initial folder and filter;
+// mode "open" (exactly) shows the open dialog, anything else the save dialog. Returns the
+// chosen path with its file name in lower case, or empty text when the user cancelled.
+QString SelectFile(QWidget *parent, const QString &title, const QString &initialFolder,
+                   const QString &description, const QString &pattern, const QString &mode);
+
+} // namespace zop

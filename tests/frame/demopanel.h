@@ -1,0 +1,43 @@
+#pragma once
+// A minimal panel on the shared frame: its central area holds only the log frame. It records
+// the frame's calls into its hooks so tests can check their order.
+
+#include "app/frame/panelwindow.h"
+
+#include <QGroupBox>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace zop::test {
+
+class DemoPanel : public PanelWindow {
+public:
+    explicit DemoPanel(const QString &formName, QStringList *events = nullptr)
+        : PanelWindow(formName), m_events(events)
+    {
+        auto *centre = new QWidget(this);
+        auto *layout = new QVBoxLayout(centre);
+        layout->addWidget(fraIn);
+        setCentralWidget(centre);
+        record(QStringLiteral("create:"));
+    }
+
+    bool logClose = false;
+
+protected:
+    void stopPanelTimers() override { record(QStringLiteral("stop:")); }
+    bool logsCloseCommand() const override { return logClose; }
+    void panelClosing() override { record(QStringLiteral("closing:")); }
+    void afterSetup() override { record(QStringLiteral("afterSetup:")); }
+
+private:
+    void record(const QString &what)
+    {
+        if (m_events)
+            m_events->append(what + formName());
+    }
+    QStringList *m_events;
+};
+
+} // namespace zop::test
