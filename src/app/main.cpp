@@ -1,22 +1,29 @@
 // zop-panel: the operator and service program for one programmable DC power supply.
 
+#include "app/frame/panelregistry.h"
+#include "app/frame/panelwindow.h"
 #include "app/moddata.h"
 #include "app/startform.h"
+#include "panels/virtual/registration.h"
 #include "link/linkkind.h"
+#include "setup/programversion.h"
 #include "ui/messageprompter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <cstdio>
 
 using namespace zop;
 
 int main(int argc, char *argv[])
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZOP Panel"));
-    QApplication::setApplicationVersion(QStringLiteral("1.25"));
+    QApplication::setApplicationVersion(ProgramVersionText());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Zoptrel operator and service panel"));
@@ -39,23 +46,34 @@ int main(int argc, char *argv[])
                              .absolutePath();
     data.prompter = std::make_shared<MessagePrompter>();
 
+    RegisterVirtualPanels();
+
     int result = 0;
     {
         StartForm frmComm;
+        const bool startupOnly = parser.isSet(startupOnlyOption);
         const PanelId wanted = StartupPanelFor(data.StartupPanel, data.SystemType);
-        const PanelId shown = frmComm.Load([](PanelId) -> QObject * { return nullptr; });
+        const PanelId shown = frmComm.Load([startupOnly](PanelId id) -> QObject * {
+            return startupOnly ? nullptr : OpenPanel(id);
+        });
+        const double startupMs = sinceStart.nsecsElapsed() / 1e6;
 
-        std::printf("link: %s\nrated: %g V, %g A\nsetpoints: %g V, %g A\nfirmware: %s\n"
-                    "hardware: %s\n",
-                    qPrintable(LinkLogName(data.CommKind).trimmed()), data.Ratings.VoltMax,
-                    data.Ratings.CurrMax, data.Settings.VoltSet, data.Settings.CurrSet,
-                    qPrintable(data.FirmwareVersion), qPrintable(data.HardwareVersion));
-        if (shown == PanelId::None && !parser.isSet(startupOnlyOption))
-            std::printf("panel: %s is not available in this build\n",
-                        qPrintable(PanelName(wanted)));
-        std::fflush(stdout);
-        if (shown != PanelId::None && !parser.isSet(startupOnlyOption))
+        if (startupOnly) {
+            std::printf("link: %s\nrated: %g V, %g A\nsetpoints: %g V, %g A\nfirmware: %s\n"
+                        "hardware: %s\npanel: %s\nstart-up: %.1f ms\n",
+                        qPrintable(LinkLogName(data.CommKind).trimmed()), data.Ratings.VoltMax,
+                        data.Ratings.CurrMax, data.Settings.VoltSet, data.Settings.CurrSet,
+                        qPrintable(data.FirmwareVersion), qPrintable(data.HardwareVersion),
+                        qPrintable(PanelName(wanted)), startupMs);
+            std::fflush(stdout);
+        } else if (shown == PanelId::None) {
+            // Without a window the program could not be ended by its user: say so and end.
+            std::fprintf(stderr, "zop-panel: the %s window is not available in this build\n",
+                         qPrintable(PanelName(wanted)));
+            result = 1;
+        } else {
             result = app.exec();
+        }
     }
     ShutDownModData();
     return result;

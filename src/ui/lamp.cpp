@@ -62,13 +62,20 @@ void Lamp::setDark()
     apply();
 }
 
+void Lamp::setDarkShade(const QColor &shade)
+{
+    m_darkShade = shade;
+    apply();
+}
+
 void Lamp::apply()
 {
     // Only the active and inactive groups: the disabled group keeps the dark colour, which is
     // what DarkLampColour() reads.
+    const QColor shown = (!m_lit && m_darkShade.isValid()) ? m_darkShade : m_colour;
     QPalette pal = palette();
-    pal.setColor(QPalette::Active, QPalette::WindowText, m_colour);
-    pal.setColor(QPalette::Inactive, QPalette::WindowText, m_colour);
+    pal.setColor(QPalette::Active, QPalette::WindowText, shown);
+    pal.setColor(QPalette::Inactive, QPalette::WindowText, shown);
     setPalette(pal);
     setAccessibleDescription(m_lit ? QStringLiteral("lit ") + LampColourName(m_colour)
                                    : QStringLiteral("dark"));

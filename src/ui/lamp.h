@@ -38,6 +38,9 @@ public:
     void setLit(const QColor &colour);
     void setLit(quint32 bgr) { setLit(ColourFromBgr(bgr)); }
     void setDark();
+    // How a dark lamp is drawn on a background where the system's grey text would read as
+    // lit (a dark front panel); colour() still reports the dark colour.
+    void setDarkShade(const QColor &shade);
     bool isLit() const { return m_lit; }
     // The text colour now shown.
     QColor colour() const { return m_colour; }
@@ -51,6 +54,7 @@ private:
     int m_tag = 0;
     bool m_lit = false;
     QColor m_colour;
+    QColor m_darkShade;
 };
 
 } // namespace zop

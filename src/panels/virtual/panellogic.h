@@ -1,0 +1,80 @@
+#pragma once
+// The decisions of the virtual panels that need no window: decoding the "<>STA" poll, the
+// menu level cycles, the UP/DN stepping, the typed-entry filter and value clamping.
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <vector>
+
+namespace zop {
+
+// Status word bits (word A: operation; word B: alarms).
+namespace StatusBit {
+constexpr int Arm = 0;
+constexpr int IntCtl = 3;
+constexpr int ExtCtl = 4;
+constexpr int Standby = 6;
+constexpr int Power = 7;
+constexpr int VoltageControl = 8;
+constexpr int RemoteSense = 9;
+constexpr int CurrentControl = 10;
+} // namespace StatusBit
+namespace AlarmBit {
+constexpr int Ovt = 0;
+constexpr int Oct = 1;
+constexpr int Latched = 7; // a protection latch CLEAR can release
+constexpr int Remote = 9;
+} // namespace AlarmBit
+
+// Power states of a panel.
+namespace Power {
+constexpr qint16 Standby = 3;
+constexpr qint16 On = 4;
+constexpr qint16 OnArmed = 5;
+} // namespace Power
+
+// Short-reply defaults of the status words after every panel load.
+constexpr qint32 DefaultWordA = 72;
+constexpr qint32 DefaultWordB = 0;
+
+using StatusBits = std::array<bool, 17>;
+StatusBits UnpackBits(qint32 word);
+
+// The fields of a poll reply, each read as hexadecimal (throws DecodeError on overflow).
+std::vector<qint32> PollFields(const QString &reply);
+
+// Which lower-case letter makes a TLB poll reply unacceptable ('b' or 'j'), or 0.
+char ForbiddenReplyLetter(const QString &reply);
+
+// Clamps: above the maximum becomes the maximum, then below the minimum the minimum.
+double ClampValue(double value, double maximum, double minimum);
+// The memory number wraps: below 0 becomes 9, above 9 becomes 0.
+int WrapMemory(int number);
+
+// The value as the format shows it, read back (lands on the format's grid).
+double SnapToFormat(double value, const QString &format);
+// The shortest decimal text of a single-precision value ("12.5", "13.284").
+QString ShortestText(float value);
+
+// UP/DN while held: the interval before step `count` (0-based) in seconds, the factor for an
+// interval, and the unit of one step.
+double StepInterval(int count);
+int StepFactor(double interval, qint16 level, qint16 slowLevel);
+double StepSize(const QString &editFormat, qint16 level, double editValue, qint16 periodLevel);
+
+// Formats of the period value: the editing format and the menu display format.
+QString PeriodEditFormat(double period);
+QString PeriodDisplayFormat(double period);
+
+// The TLB's typed entry after a change: digits and one point, 4 characters without a point or
+// 5 with one, a leading point shown as "0.".
+QString FilterTypedEntry(const QString &text);
+
+// The TLB's ITEM step through the value menus with no item selected: 5, 6, ... 10, 11, 5;
+// no configuration (10) while the output is on, no calibration (11, 12) while armed.
+qint16 NextTlbMenuLevel(qint16 level, qint16 powerState);
+// The KM/TW ITEM cycle 7, 8, 9, 10 and GZ's 9, 10 (9 skipped while the output is on).
+qint16 NextSeriesMenuLevel(qint16 level, qint16 powerState, bool gz);
+
+} // namespace zop

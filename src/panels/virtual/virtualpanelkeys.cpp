@@ -1,0 +1,927 @@
+// The front-panel keys of the virtual panel: the menu state machine (MENU, ITEM, UP, DN,
+// ENTER, DISPLAY, typed entry), the value application, START, STOP, ARM, MEM, CLEAR with its
+// long holds, and the knobs.
+
+#include "panels/virtual/virtualpanel.h"
+
+#include "app/moddata.h"
+#include "link/commlayer.h"
+#include "panels/virtual/paneldisplay.h"
+#include "state/instrumentstate.h"
+#include "state/numbertext.h"
+#include "ui/knob.h"
+#include "ui/lamp.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace zop {
+
+namespace {
+constexpr qint16 NoItem = -1;
+// Configuration items and the status bit each one mirrors in the default status word.
+int ConfigBit(qint16 item)
+{
+    switch (item) {
+    case 0: return StatusBit::RemoteSense;
+    case 1: return StatusBit::IntCtl;
+    case 2: return StatusBit::ExtCtl;
+    case 6:
+    case 7: return 2; // LOC: the interlock
+    default: return -1;
+    }
+}
+QString ConfigCommand(qint16 item)
+{
+    switch (item) {
+    case 0: return QStringLiteral("CONF:REM:SENS ");
+    case 1: return QStringLiteral("CONF:CONT:INT ");
+    case 2: return QStringLiteral("CONF:CONT:EXT ");
+    case 6:
+    case 7: return QStringLiteral("CONF:INTE ");
+    default: return QString();
+    }
+}
+constexpr int PotMaximum = 255;
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Helpers.
+
+void VirtualPanel::enableKnobs(bool enabled)
+{
+    knbVolt->setEnabled(enabled);
+    knbCurr->setEnabled(enabled);
+}
+
+void VirtualPanel::startMenuTimer()
+{
+    tmrInfo.stop();
+    tmrMenu.start(1);
+}
+
+void VirtualPanel::resumePolling()
+{
+    if (!tmrInfo.isActive())
+        tmrInfo.start(PollIntervalMs);
+}
+
+QString VirtualPanel::typedText() const { return txtInput ? txtInput->text() : QString(); }
+
+void VirtualPanel::lockInput(bool locked)
+{
+    if (txtInput)
+        txtInput->setReadOnly(locked);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu procedures.
+
+void VirtualPanel::ExitMenu()
+{
+    MenuLevel = m_spec.idleLevel;
+    MenuItem = NoItem;
+    MenuSub = 0;
+    EntryMode = -1;
+    sendChg(0, -1, 0);
+    lockInput(false);
+    tmrMenu.stop();
+    resumePolling();
+    enableKnobs(true);
+}
+
+void VirtualPanel::LoadEditValue(qint16 level)
+{
+    const ModData &data = modData();
+    switch (level) {
+    case 0:
+    case 5:
+        EditValue = data.Settings.VoltSet;
+        EditFormat = data.VoltageFormat;
+        break;
+    case 6:
+        EditValue = data.Settings.CurrSet;
+        EditFormat = data.CurrentFormat;
+        break;
+    case 7:
+        EditValue = data.Settings.VoltProt;
+        EditFormat = data.VoltageFormat;
+        break;
+    case 8:
+        EditValue = data.Settings.CurrProt;
+        EditFormat = data.CurrentFormat;
+        break;
+    case 9:
+        EditValue = data.Settings.Period;
+        EditFormat = PeriodEditFormat(EditValue);
+        break;
+    case 10:
+        lockInput(true);
+        break;
+    case 11:
+    case 12:
+        lockInput(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void VirtualPanel::showConfigLamps(bool flashSelected)
+{
+    for (int position = 0; position < configLamps.size(); ++position) {
+        Lamp *l = configLamps[position];
+        const int bit = ConfigBit(qint16(position));
+        const bool on = bit >= 0 && StatusBitsA[size_t(bit)];
+        const bool darkened = flashSelected && position == MenuItem && FlashPhase;
+        if (on && !darkened)
+            l->setLit(LampColour::Green);
+        else
+            l->setDark();
+    }
+}
+
+void VirtualPanel::showPotMenu()
+{
+    const auto pot = [this] {
+        txtVolt->show(QStringLiteral("P"));
+        txtCurr->show(QString::number(qint64(EditValue)).rightJustified(3, QLatin1Char(' ')));
+        if (txtMEM)
+            txtMEM->show(FlashPhase ? QString() : QString::number(MenuItem + 1));
+    };
+    if (MenuItem >= 0 && MenuItem <= 4) {
+        pot();
+        return;
+    }
+    if (txtMEM)
+        txtMEM->show(QString());
+    switch (MenuItem) {
+    case 5:
+        txtVolt->show(QStringLiteral("F"));
+        txtCurr->show(QStringLiteral("H"));
+        break;
+    case 6:
+        txtVolt->show(QStringLiteral("def"));
+        txtCurr->show(QString());
+        break;
+    default:
+        txtVolt->show(QStringLiteral("rEt"));
+        txtCurr->show(QString());
+        break;
+    }
+}
+
+void VirtualPanel::showScaleMenu()
+{
+    const ModData &data = modData();
+    switch (MenuItem) {
+    case 6:
+        ShowValue(txtVolt, EditValue, data.VoltageFormat);
+        txtCurr->show(QStringLiteral("SC"));
+        if (txtMEM)
+            txtMEM->show(QString());
+        break;
+    case 7:
+        txtVolt->show(QStringLiteral("SC"));
+        ShowValue(txtCurr, EditValue, data.CurrentFormat);
+        if (txtMEM)
+            txtMEM->show(QString());
+        break;
+    case 8:
+        txtVolt->show(QStringLiteral("rEt"));
+        txtCurr->show(QString());
+        if (txtMEM)
+            txtMEM->show(QString());
+        break;
+    default:
+        showPotMenu();
+        break;
+    }
+}
+
+void VirtualPanel::RefreshMenuDisplay()
+{
+    const ModData &data = modData();
+    for (Lamp *l : configLamps)
+        l->setDark();
+    UpdateLamps();
+    ShowMemory(data.Settings.MemLoc);
+    auto blankWhileFlashing = [this](PanelDisplay *display, const QString &text) {
+        display->show(FlashPhase ? QString() : text);
+    };
+    switch (MenuLevel) {
+    case 4:
+        txtVolt->show(QString());
+        txtCurr->show(QString());
+        if (txtMEM)
+            txtMEM->show(QString::number(qint64(EditValue)) + (FlashPhase ? QStringLiteral(".") : QString()));
+        break;
+    case 5:
+    case 7:
+        ShowValue(txtVolt, EditValue, EditFormat);
+        txtCurr->show(QString());
+        break;
+    case 6:
+    case 8:
+        txtVolt->show(QString());
+        ShowValue(txtCurr, EditValue, EditFormat);
+        break;
+    case 9:
+        blankWhileFlashing(txtVolt, QStringLiteral("P"));
+        ShowValue(txtCurr, EditValue, PeriodDisplayFormat(EditValue));
+        break;
+    case 10:
+        blankWhileFlashing(txtVolt, QStringLiteral("ConF"));
+        txtCurr->show(QString());
+        showConfigLamps(MenuItem != NoItem);
+        break;
+    case 11:
+        if (MenuItem == NoItem) {
+            blankWhileFlashing(txtVolt, QStringLiteral("CAL "));
+            txtCurr->show(typedText());
+            if (txtMEM)
+                txtMEM->show(QString());
+            if (!typedText().isEmpty())
+                send(QStringLiteral("<>PRO ") + typedText());
+        } else {
+            showPotMenu();
+        }
+        break;
+    case 12:
+        showScaleMenu();
+        break;
+    default:
+        break;
+    }
+    // The setpoint being edited lights its lamp.
+    if (MenuLevel >= 5 && MenuLevel <= 8)
+        lightSetpointLamp(MenuLevel - 4, FlashPhase ? 0 : LampColour::Green);
+}
+
+void VirtualPanel::ApplyMenuAction(const QString &action)
+{
+    ModData &data = modData();
+    ValueChanged = true;
+    const bool stepOrSave = action == QLatin1String("Up") || action == QLatin1String("Dn")
+                         || action == QLatin1String("Save");
+    const bool typing = EntryMode == 1;
+    // At idle the value adjusted directly is the one last confirmed with ENTER.
+    const qint16 level = (m_spec.directAdjust && MenuLevel == m_spec.idleLevel) ? FlashItem : MenuLevel;
+    switch (level) {
+    case 4: {
+        if (action == QLatin1String("Clear"))
+            EditValue = data.Settings.MemLoc;
+        const int number = WrapMemory(int(RoundHalfEven(EditValue)));
+        EditValue = number;
+        send(typing ? QStringLiteral("<>PRO ") + typedText() : QStringLiteral("MEM %1").arg(number));
+        if (action == QLatin1String("Save")) {
+            QPointer<VirtualPanel> self(this);
+            RefreshInstrumentState();
+            if (!self)
+                return;
+            DefaultMemory = number;
+        }
+        break;
+    }
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9: {
+        float *field = nullptr;
+        double maximum = 0;
+        double minimum = 0;
+        QString prefix;
+        const RatingsRecord &r = data.Ratings;
+        switch (level) {
+        case 5:
+            field = &data.Settings.VoltSet, maximum = r.VoltMax, prefix = QStringLiteral("VOLT ");
+            break;
+        case 6:
+            field = &data.Settings.CurrSet, maximum = r.CurrMax, prefix = QStringLiteral("CURR ");
+            break;
+        case 7:
+            field = &data.Settings.VoltProt, maximum = r.VoltHigh, prefix = QStringLiteral("VOLT:PROT ");
+            minimum = action == QLatin1String("Save") ? r.VoltLow : 0;
+            break;
+        case 8:
+            field = &data.Settings.CurrProt, maximum = r.CurrHigh, prefix = QStringLiteral("CURR:PROT ");
+            minimum = action == QLatin1String("Save") ? r.CurrLow : 0;
+            break;
+        default:
+            field = &data.Settings.Period, maximum = 9999, prefix = QStringLiteral("PER ");
+            break;
+        }
+        if (stepOrSave)
+            EditValue = ClampValue(EditValue, maximum, minimum);
+        if (action != QLatin1String("Clear"))
+            *field = float(EditValue);
+        EditValue = *field;
+        send(typing ? QStringLiteral("<>PRO ") + typedText() : prefix + ShortestText(*field));
+        if (action == QLatin1String("Save"))
+            BackupSettings();
+        break;
+    }
+    case 10: {
+        const QString command = ConfigCommand(MenuItem);
+        const int bit = ConfigBit(MenuItem);
+        if (command.isEmpty() || !m_spec.configItems.contains(MenuItem)) {
+            ValueChanged = false;
+            break;
+        }
+        send(command + action);
+        if (action == QLatin1String("1"))
+            DefaultWordA |= (1 << bit);
+        else if (action == QLatin1String("0"))
+            DefaultWordA &= ~(1 << bit);
+        break;
+    }
+    case 11:
+    case 12:
+        if (MenuItem >= 0 && MenuItem <= 4) {
+            if (stepOrSave)
+                EditValue = ClampValue(EditValue, PotMaximum, 0);
+            data.Pots[size_t(MenuItem)] = qint16(RoundHalfEven(EditValue));
+            send(QStringLiteral("CAL:POT %1,%2").arg(MenuItem + 1).arg(data.Pots[size_t(MenuItem)]));
+        } else if (MenuLevel == 11 && MenuItem == 6) {
+            send(QStringLiteral("CAL:DEF"));
+        } else if (MenuLevel == 12 && (MenuItem == 6 || MenuItem == 7)) {
+            const bool volts = MenuItem == 6;
+            float &rating = volts ? data.Ratings.VoltMax : data.Ratings.CurrMax;
+            if (action != QLatin1String("Clear"))
+                rating = float(EditValue);
+            EditValue = rating;
+            send(typing ? QStringLiteral("<>PRO ") + typedText()
+                        : (volts ? QStringLiteral("CAL:SCAL:VOLT ") : QStringLiteral("CAL:SCAL:CURR "))
+                              + ShortestText(rating));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The menu keys.
+
+void VirtualPanel::cmdMenu_Click()
+{
+    if (MenuSub == 7 || MenuLevel >= 4)
+        return;
+    ValueChanged = false;
+    MenuLevel = 5;
+    MenuItem = NoItem;
+    MenuSub = 2;
+    sendChg(5, -1, 2);
+    EditValue = modData().Settings.VoltSet;
+    EditFormat = modData().VoltageFormat;
+    txtCurr->show(QString());
+    enableKnobs(false);
+    startMenuTimer();
+    takeKeyTime();
+}
+
+void VirtualPanel::cmdItem_Click()
+{
+    ModData &data = modData();
+    if (MenuLevel >= 5 && MenuItem == NoItem) {
+        if (ValueChanged)
+            return;
+        MenuSub = 2;
+        txtInput->clear();
+        const qint16 level = NextTlbMenuLevel(MenuLevel, PowerState);
+        MenuLevel = level;
+        MenuSub = level >= 11 ? 1 : 2;
+        sendChg(level, -1, MenuSub);
+        LoadEditValue(level);
+    } else if (MenuLevel == 10 && MenuItem != NoItem) {
+        MenuSub = 2;
+        txtInput->clear();
+        MenuItem = qint16((MenuItem + 1) % 8);
+        if (MenuItem == 3)
+            MenuItem = 7;
+        send(QStringLiteral("<>CHG 10,%1").arg(MenuItem));
+    } else if ((MenuLevel == 11 || MenuLevel == 12) && MenuItem != NoItem) {
+        const bool pots = MenuLevel == 11;
+        MenuSub = pots ? 5 : 6;
+        txtVolt->show(QString());
+        txtCurr->show(QString());
+        txtInput->clear();
+        lockInput(true);
+        RestorePots();
+        MenuItem = qint16((MenuItem + 1) % (pots ? 8 : 9));
+        sendChg(MenuLevel, MenuItem, 6);
+        if (MenuItem <= 4) {
+            EditValue = data.Pots[size_t(MenuItem)];
+            EditFormat = QStringLiteral("0");
+        } else if (!pots && (MenuItem == 6 || MenuItem == 7)) {
+            lockInput(false);
+            EditValue = MenuItem == 6 ? data.Ratings.VoltMax : data.Ratings.CurrMax;
+            EditFormat = MenuItem == 6 ? data.VoltageFormat : data.CurrentFormat;
+        }
+        if (MenuItem <= 4) {
+            QPointer<VirtualPanel> self(this);
+            poll();
+            if (!self || closing())
+                return;
+        }
+    } else {
+        return;
+    }
+    takeKeyTime();
+    tmrMenu_Timer();
+}
+
+void VirtualPanel::upDownPress(int sign)
+{
+    tmrInfo.stop();
+    KeyHeld = true;
+    m_stepSign = sign;
+    m_stepCount = 0;
+    txtInput->clear();
+    EntryMode = 0;
+
+    if (MenuLevel == m_spec.idleLevel && m_spec.directAdjust && DirectAdjustReady) {
+        LoadEditValue(FlashItem);
+        MenuSub = 7;
+        DirectAdjustReady = false;
+        enableKnobs(false);
+        sendChg(3, -1, 7);
+    } else if (MenuItem >= 6 || (MenuLevel == m_spec.idleLevel && MenuSub != 7)) {
+        // Nothing to step here.
+        KeyHeld = false;
+        m_stepSign = 0;
+        if (MenuLevel >= 11 || MenuLevel < 4)
+            resumePolling();
+        return;
+    } else if (MenuLevel == 10 || (MenuLevel == 11 && MenuItem == NoItem)) {
+        send(QStringLiteral("<>IGN 0"));
+        KeyHeld = false;
+        m_stepSign = 0;
+        return;
+    }
+    send(QStringLiteral("<>IGN 1"));
+    send(QStringLiteral("<>TYP %1").arg(EntryMode));
+    m_nextStepMs = now();
+    upDownStep();
+    tmrHold.start();
+}
+
+void VirtualPanel::upDownStep()
+{
+    const double interval = StepInterval(m_stepCount);
+    const int factor = StepFactor(interval, MenuLevel, 11);
+    const double step = StepSize(EditFormat, MenuLevel, EditValue, 9);
+    EditValue += m_stepSign * factor * step;
+    if (MenuLevel != 4)
+        EditValue = SnapToFormat(EditValue, EditFormat);
+    QPointer<VirtualPanel> self(this);
+    ApplyMenuAction(m_stepSign > 0 ? QStringLiteral("Up") : QStringLiteral("Dn"));
+    if (!self)
+        return;
+    RefreshMenuDisplay();
+    ++m_stepCount;
+    takeKeyTime();
+    if (MenuSub == 7 || MenuLevel >= 11) {
+        poll();
+        if (!self)
+            return;
+    }
+    m_nextStepMs += qint64(interval * 1000);
+}
+
+void VirtualPanel::cmdUpDn_MouseUp()
+{
+    if (!KeyHeld)
+        return;
+    KeyHeld = false;
+    m_stepSign = 0;
+    send(QStringLiteral("<>IGN 0"));
+    if (MenuLevel < 4 || MenuLevel > 10)
+        resumePolling();
+}
+
+void VirtualPanel::cmdEnter_Click()
+{
+    const QString typed = typedText();
+    if ((MenuLevel >= 4 && MenuLevel <= 9) || MenuLevel == m_spec.idleLevel) {
+        if (MenuLevel == m_spec.idleLevel) {
+            if (MenuSub != 7)
+                return; // nothing is being adjusted
+            sendChg(3, -1, MenuSub);
+            MenuSub = 0;
+        }
+        if (!typed.isEmpty())
+            EditValue = LeadingDecimal(typed);
+        if (MenuLevel >= 5 && MenuLevel <= 9)
+            FlashItem = MenuLevel;
+        EntryMode = -1;
+        QPointer<VirtualPanel> self(this);
+        ApplyMenuAction(QStringLiteral("Save"));
+        if (!self)
+            return;
+        RefreshMenuDisplay();
+        ExitMenu();
+        txtInput->clear();
+        DirectAdjustReady = true;
+    } else if (MenuLevel == 10) {
+        if (MenuItem != NoItem) {
+            ApplyMenuAction(QStringLiteral("1"));
+            StatusBitsA = UnpackBits(DefaultWordA);
+            showConfigLamps(false);
+            ExitMenu();
+        } else {
+            MenuItem = 0;
+            send(QStringLiteral("<>CHG 10,0,%1").arg(MenuSub));
+        }
+    } else if (MenuLevel == 11 && MenuItem == NoItem) {
+        calibrationCodeEntered();
+    } else if (MenuLevel == 11 || MenuLevel == 12) {
+        const qint16 leaveItem = MenuLevel == 11 ? 7 : 8;
+        if (MenuItem == leaveItem) {
+            ExitMenu();
+        } else {
+            if (!typed.isEmpty())
+                EditValue = LeadingDecimal(typed);
+            EntryMode = -1;
+            ApplyMenuAction(QStringLiteral("Save"));
+            RefreshMenuDisplay();
+            if (MenuLevel == 12 && MenuItem == 6)
+                ExitMenu();
+        }
+    } else {
+        return;
+    }
+    if (MenuLevel < 4 || (MenuLevel >= 11 && MenuItem != NoItem))
+        resumePolling();
+    txtInput->clear();
+    takeKeyTime();
+}
+
+void VirtualPanel::calibrationCodeEntered()
+{
+    const QString code = typedText();
+    ModData &data = modData();
+    txtInput->clear();
+    if (code == CalibrationPotCode) {
+        send(QStringLiteral("CAL:PASS ") + CalibrationPotCode);
+        MenuItem = 0;
+        MenuSub = 5;
+    } else if (code == CalibrationScaleCode) {
+        send(QStringLiteral("CAL:PASS ") + CalibrationScaleCode);
+        MenuLevel = 12;
+        MenuItem = 0;
+        MenuSub = 6;
+    } else {
+        ExitMenu();
+        return;
+    }
+    QPointer<VirtualPanel> self(this);
+    ReadPots();
+    if (!self)
+        return;
+    EditFormat = QStringLiteral("0");
+    EditValue = data.Pots[0];
+    sendChg(MenuLevel, MenuItem, MenuSub);
+    enableKnobs(false);
+    resumePolling();
+}
+
+void VirtualPanel::cmdDsply_MouseDown()
+{
+    if (m_displayHeld)
+        return;
+    tmrInfo.stop();
+    tmrMenu.stop();
+    m_displayHeld = true;
+    m_displayReleaseMs = -1;
+    m_savedLevel = MenuLevel;
+    MenuLevel = 2;
+    m_savedEntry = EntryMode;
+    EntryMode = -1;
+    sendChg(2, -1, MenuSub);
+    send(QStringLiteral("<>TYP -1"));
+    poll();
+}
+
+void VirtualPanel::cmdDsply_MouseUp()
+{
+    if (!m_displayHeld)
+        return;
+    m_displayReleaseMs = now() + DisplayReleaseWaitMs;
+    tmrHold.start();
+}
+
+void VirtualPanel::txtInput_Change()
+{
+    const QString before = txtInput->text();
+    const QString filtered = FilterTypedEntry(before);
+    if (filtered != before) {
+        const QSignalBlocker block(txtInput);
+        txtInput->setText(filtered);
+    }
+    takeKeyTime();
+    if (MenuLevel == 10 || (MenuLevel == 11 && MenuItem == NoItem)) {
+        RefreshMenuDisplay(); // the code entry echoes what is typed
+        return;
+    }
+    if (filtered.isEmpty())
+        return;
+    const qint16 level = MenuLevel == m_spec.idleLevel ? FlashItem : MenuLevel;
+    if (EntryMode != 1) {
+        LoadEditValue(level);
+        if (MenuLevel == m_spec.idleLevel)
+            MenuSub = 7;
+        EntryMode = 1;
+        sendChg(MenuLevel, MenuItem, MenuSub);
+        send(QStringLiteral("<>TYP 1"));
+    }
+    const qint16 saved = MenuLevel;
+    MenuLevel = level;
+    QPointer<VirtualPanel> self(this);
+    ApplyMenuAction(QString());
+    if (!self)
+        return;
+    MenuLevel = saved;
+    RefreshMenuDisplay();
+    if (level >= 5 && level <= 8)
+        ShowValue(level == 5 || level == 7 ? txtVolt : txtCurr, EditValue, EditFormat);
+}
+
+void VirtualPanel::tmrMenu_Timer()
+{
+    tmrMenu.setInterval(MenuIntervalMs);
+    RefreshMenuDisplay();
+    if (MenuItem == NoItem && secondsSinceKey() * 1000 > IdleMenuTimeoutMs) {
+        clearReleaseAction();
+    } else if (MenuLevel == m_spec.configLevel && secondsSinceKey() * 1000 > IdleMenuTimeoutMs) {
+        ExitMenu();
+        clearReleaseAction();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// START, STOP, ARM, MEM.
+
+void VirtualPanel::cmdStart_Click()
+{
+    DefaultWordA = (DefaultWordA | (1 << StatusBit::Power) | (1 << StatusBit::VoltageControl))
+                 & ~(1 << StatusBit::Standby);
+    const bool idle = MenuLevel == m_spec.idleLevel;
+    const bool calibrating = MenuLevel >= m_spec.calibrationLevel && MenuItem != NoItem && MenuItem <= 4;
+    if (!idle && !calibrating)
+        return;
+    tmrInfo.stop();
+    PowerState = (m_spec.armLamp && StatusBitsA[StatusBit::Arm]) ? Power::OnArmed : Power::On;
+    send(QStringLiteral("OUTP:START"));
+    resumePolling();
+}
+
+void VirtualPanel::cmdStop_Click()
+{
+    tmrInfo.stop();
+    PowerState = Power::Standby;
+    if (Lamp *arm = lamp(QStringLiteral("lblArm"), 0))
+        arm->setDark();
+    send(QStringLiteral("OUTP:STOP"));
+    send(QStringLiteral("<>IGN 0"));
+    DefaultWordA = (DefaultWordA | (1 << StatusBit::Standby))
+                 & ~((1 << StatusBit::Arm) | (1 << StatusBit::Power) | (1 << StatusBit::VoltageControl)
+                     | (1 << StatusBit::CurrentControl));
+    if (MenuLevel < 5 || (MenuLevel >= 11 && MenuItem != NoItem))
+        resumePolling();
+}
+
+void VirtualPanel::cmdArm_Click()
+{
+    if (PowerState != Power::Standby || MenuLevel != 3 || MenuSub != 0)
+        return;
+    tmrInfo.stop();
+    Lamp *arm = lamp(QStringLiteral("lblArm"), 0);
+    if (StatusBitsA[StatusBit::Arm]) {
+        if (arm)
+            arm->setDark();
+        send(QStringLiteral("OUTP:Arm 0"));
+        DefaultWordA &= ~(1 << StatusBit::Arm);
+        StatusBitsA[StatusBit::Arm] = false;
+    } else {
+        if (arm)
+            arm->setLit(LampColour::Yellow);
+        send(QStringLiteral("OUTP:Arm 1"));
+        DefaultWordA |= 1 << StatusBit::Arm;
+        StatusBitsA[StatusBit::Arm] = true;
+    }
+    resumePolling();
+}
+
+void VirtualPanel::cmdMem_Click()
+{
+    if (PowerState >= 5 || MenuLevel >= 5)
+        return;
+    MenuLevel = 4;
+    MenuItem = NoItem;
+    MenuSub = 2;
+    sendChg(4, -1, 0);
+    EditValue = modData().Settings.MemLoc;
+    EditFormat = QString();
+    txtCurr->show(QString());
+    enableKnobs(false);
+    takeKeyTime();
+    startMenuTimer();
+}
+
+// ---------------------------------------------------------------------------------------------
+// CLEAR.
+
+void VirtualPanel::cmdClear_MouseDown()
+{
+    txtInput->clear();
+    if (MenuLevel < 5 || MenuLevel > 9)
+        return;
+    tmrInfo.stop();
+    ClearHeld = true;
+    m_clearLoop = true;
+    m_clearStartMs = now();
+    m_clr1Sent = false;
+    m_clr2Sent = false;
+    m_blinkCount = 0;
+    m_blinkLit = false;
+    tmrHold.start();
+}
+
+void VirtualPanel::clearHoldTick()
+{
+    const qint64 held = now() - m_clearStartMs;
+    if (!m_clr1Sent && held >= ClearFirstHoldMs) {
+        tmrMenu.stop();
+        send(QStringLiteral("<>CLR 1"));
+        m_clr1Sent = true;
+        m_blinkCount = -100;
+        m_nextBlinkMs = now();
+    }
+    if (!m_clr2Sent && held >= ClearSecondHoldMs) {
+        send(QStringLiteral("<>CLR 2"));
+        m_clr2Sent = true;
+        m_blinkCount = 0;
+    }
+    if (m_clr1Sent && now() >= m_nextBlinkMs) {
+        m_blinkLit = !m_blinkLit;
+        blink(m_blinkLit);
+        if (m_blinkLit)
+            ++m_blinkCount;
+        m_nextBlinkMs += ClearBlinkMs;
+    }
+    if (m_blinkCount > 11)
+        clearHoldEnded();
+}
+
+void VirtualPanel::clearHoldEnded()
+{
+    m_clearLoop = false;
+    blink(true);
+    for (Lamp *l : operationLamps + alarmLamps + setpointLamps)
+        l->setDark();
+    UpdateLamps();
+    resumePolling();
+    if (MenuLevel >= 4 && MenuLevel <= 10)
+        tmrMenu.start(MenuIntervalMs);
+    QPointer<VirtualPanel> self(this);
+    ReadAllState();
+    if (!self)
+        return;
+}
+
+void VirtualPanel::blink(bool lit)
+{
+    for (PanelDisplay *d : {txtVolt, txtCurr, txtMEM}) {
+        if (d)
+            d->setDimmed(!lit);
+    }
+    if (lit) {
+        for (Lamp *l : m_lamps)
+            l->setLit(l == lamp(QStringLiteral("lblStatus"), StatusBit::Standby) ? LampColour::Orange
+                      : (l->objectName().startsWith(QLatin1String("lblErrors")) ? LampColour::Red
+                                                                                 : LampColour::Green));
+    } else {
+        for (Lamp *l : m_lamps)
+            l->setDark();
+    }
+}
+
+void VirtualPanel::cmdClear_MouseUp()
+{
+    if (m_clearLoop)
+        clearHoldEnded();
+    clearReleaseAction();
+}
+
+void VirtualPanel::clearReleaseAction()
+{
+    ModData &data = modData();
+    send(QStringLiteral("<>CLR 0"));
+    ClearHeld = false;
+    const bool wasMenu = MenuSub == 7 || (MenuLevel >= 4 && MenuLevel <= 9) || MenuLevel == 11
+                      || MenuLevel == 12;
+    if (MenuLevel == m_spec.configLevel && MenuItem != NoItem) {
+        ApplyMenuAction(QStringLiteral("0"));
+    } else if ((MenuLevel == 11 || MenuLevel == 12) && MenuItem >= 0 && MenuItem <= 4) {
+        const qint16 backup = data.PotsBackup[size_t(MenuItem)];
+        send(QStringLiteral("CAL:POT %1,%2").arg(MenuItem + 1).arg(backup));
+        data.Pots[size_t(MenuItem)] = backup;
+        EditValue = backup;
+        return;
+    } else if (MenuLevel == 12 && (MenuItem == 6 || MenuItem == 7)) {
+        RestoreRatings();
+        txtInput->clear();
+        EntryMode = -1;
+        ApplyMenuAction(QStringLiteral("Clear"));
+        RefreshMenuDisplay();
+    } else if (MenuLevel == m_spec.idleLevel && AlarmBitsB[AlarmBit::Latched]) {
+        send(QStringLiteral("OUTP:PROT:CLE"));
+    }
+    RestoreSettings();
+    EntryMode = -1;
+    if (wasMenu) {
+        MenuSub = 0;
+        ApplyMenuAction(QStringLiteral("Clear"));
+    }
+    m_clearFinishMs = now() + ClearReleaseWaitMs;
+    tmrHold.start();
+}
+
+void VirtualPanel::finishClearRelease()
+{
+    m_clearFinishMs = -1;
+    txtInput->clear();
+    lockInput(true);
+    takeKeyTime();
+    ExitMenu();
+    lockInput(false);
+    FlushInput();
+    knbVolt->setValue(modData().Settings.VoltSet);
+    knbCurr->setValue(modData().Settings.CurrSet);
+    DirectAdjustReady = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The hold timer: UP/DN stepping, the CLEAR hold, the waits after CLEAR and DISPLAY.
+
+void VirtualPanel::holdTick()
+{
+    QPointer<VirtualPanel> self(this);
+    if (KeyHeld && m_stepSign != 0 && now() >= m_nextStepMs)
+        upDownStep();
+    if (!self)
+        return;
+    if (m_clearLoop && ClearHeld)
+        clearHoldTick();
+    if (m_clearFinishMs >= 0 && now() >= m_clearFinishMs)
+        finishClearRelease();
+    if (m_displayHeld && m_displayReleaseMs >= 0 && now() >= m_displayReleaseMs) {
+        m_displayHeld = false;
+        m_displayReleaseMs = -1;
+        MenuLevel = m_savedLevel;
+        EntryMode = m_savedEntry;
+        sendChg(MenuLevel, MenuItem, MenuSub);
+        send(QStringLiteral("<>TYP %1").arg(EntryMode));
+        if (MenuLevel < 4 || (MenuLevel >= 11 && MenuItem != NoItem))
+            tmrInfo.start(1);
+        else
+            tmrMenu.start(1);
+    }
+    if (!KeyHeld && !m_clearLoop && m_clearFinishMs < 0 && !m_displayHeld)
+        tmrHold.stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Knobs.
+
+void VirtualPanel::knob_Turning(Knob *knob)
+{
+    tmrInfo.stop();
+    const bool volts = knob == knbVolt;
+    ShowValue(volts ? txtVolt : txtCurr, knob->value(),
+              volts ? modData().VoltageFormat : modData().CurrentFormat);
+}
+
+void VirtualPanel::knob_TurnEnded(Knob *knob)
+{
+    ModData &data = modData();
+    const bool volts = knob == knbVolt;
+    PanelDisplay *display = volts ? txtVolt : txtCurr;
+    ShowValue(display, knob->value(), volts ? data.VoltageFormat : data.CurrentFormat);
+    const QString text = display->text();
+    send((volts ? QStringLiteral("VOLT ") : QStringLiteral("CURR ")) + text);
+    const float value = float(LeadingDecimal(text));
+    if (volts) {
+        data.Settings.VoltSet = value;
+        data.SettingsBackup.VoltSet = value;
+    } else {
+        data.Settings.CurrSet = value;
+        data.SettingsBackup.CurrSet = value;
+    }
+    if (MenuLevel < 4 || MenuLevel >= 11)
+        resumePolling();
+}
+
+} // namespace zop

@@ -1,0 +1,101 @@
+#pragma once
+// A virtual panel on a scripted TCP/IP link and a manual clock: a 15 V / 100 A instrument in
+// standby whose "<>STA" reply each test can change.
+
+#include "app/frame/framehooks.h"
+#include "app/frame/panelregistry.h"
+#include "app/moddata.h"
+#include "link/commlayer.h"
+#include "panels/virtual/paneldisplay.h"
+#include "panels/virtual/virtualpanel.h"
+#include "testsupport.h"
+#include "ui/knob.h"
+#include "ui/lamp.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace zop::test {
+
+struct PanelFixture : Fixture {
+    explicit PanelFixture(PanelId series = PanelId::TLB, bool open = true)
+    {
+        ModData &data = modData();
+        data.Ratings = {15, 16.5f, 1.5f, 100, 110, 10};
+        data.RatingsBackup = data.Ratings;
+        data.VoltageFormat = "0.00";
+        data.CurrentFormat = "0.0";
+        data.Settings = {12, 5, 13.5f, 50, 1, 3};
+        data.SettingsBackup = data.Settings;
+        data.Pots = {100, 110, 120, 130, 140};
+        data.PotsBackup = data.Pots;
+        data.CommKind = LinkKind::TcpIp;
+        OpenLink();
+        staReply = "0,0,48,0,3\r\n";
+        line->responder = [this](const QByteArray &command) -> QList<ScriptedLine::Chunk> {
+            if (command == "<>STA")
+                return {{0, staReply}};
+            if (replies.contains(command))
+                return {{0, replies.value(command)}};
+            return {};
+        };
+        SetProgramEnder([this] { ++programEnded; });
+        if (open)
+            openPanel(series);
+    }
+    ~PanelFixture()
+    {
+        SetProgramEnder(nullptr);
+        delete panel.data();
+    }
+
+    void openPanel(PanelId series)
+    {
+        panel = new VirtualPanel(series);
+        panel->show();
+        modData().CurrentPanel = panel.data();
+        line->written.clear();
+    }
+
+    // What was sent since the last call, each command without its line feed.
+    QStringList sent()
+    {
+        const QStringList commands = line->commands();
+        line->written.clear();
+        return commands;
+    }
+    // The commands sent since the last call, "<>STA" polls left out.
+    QStringList sentWithoutPolls()
+    {
+        QStringList commands = sent();
+        commands.removeAll("<>STA");
+        return commands;
+    }
+
+    // Moves the clock on, letting the panel's hold timer see every 10 ms.
+    void advance(qint64 ms)
+    {
+        for (qint64 t = 0; t < ms && panel; t += VirtualPanel::HoldTickMs) {
+            clock->advance(VirtualPanel::HoldTickMs);
+            panel->holdTick();
+        }
+    }
+    void poll() { panel->tmrInfo_Timer(); }
+    void typeInto(const QString &text)
+    {
+        for (QChar c : text) {
+            panel->txtInput->setText(panel->txtInput->text() + c);
+            panel->txtInput_Change();
+        }
+    }
+    Lamp *lamp(const char *array, int index) { return panel->lamp(QLatin1String(array), index); }
+
+    QByteArray staReply;
+    QMap<QByteArray, QByteArray> replies;
+    QPointer<VirtualPanel> panel;
+    int programEnded = 0;
+};
+
+} // namespace zop::test
