@@ -34,6 +34,11 @@ struct PanelFixture : Fixture {
         data.CommKind = LinkKind::TcpIp;
         OpenLink();
         staReply = "0,0,48,0,3\r\n";
+        // The instrument's own view of the same setpoints, for the state refreshes.
+        replies["<>SCL"] = "3A98,186A0\r\n";
+        replies["<>ALL"] = "2EE0,1388,34BC,C350,3E8,3,1194\r\n";
+        replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
+        replies["SYST:ERR?"] = "0,\"No error\"\r\n";
         line->responder = [this](const QByteArray &command) -> QList<ScriptedLine::Chunk> {
             if (command == "<>STA")
                 return {{0, staReply}};

@@ -462,10 +462,10 @@ void VirtualPanel::tmrInfo_Timer()
         ExitMenu();
         clearReleaseAction();
     }
-    if (m_spec.directAdjust && secondsSinceKey() * 1000 > IdleMenuTimeoutMs && MenuSub == 7) {
-        ExitMenu();
+    // An abandoned direct adjustment: the release action leaves the menu itself, after sending
+    // the saved value back, so the instrument does not keep the value it was stepped to.
+    if (m_spec.directAdjust && secondsSinceKey() * 1000 > IdleMenuTimeoutMs && MenuSub == 7)
         clearReleaseAction();
-    }
     poll();
 }
 

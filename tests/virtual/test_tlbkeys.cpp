@@ -1,0 +1,616 @@
+// The TLB panel's keys and menus: MENU/ITEM/UP/DN/ENTER/DISPLAY, typed entry, CLEAR and its
+// holds, START/STOP/ARM/MEM, the calibration codes, the menu time-outs and the knobs.
+
+#include "panelfixture.h"
+
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+bool BeginsWith(const QStringList &list, const QStringList &prefix)
+{
+    return list.mid(0, prefix.size()) == prefix;
+}
+} // namespace
+
+class TestTlbKeys : public QObject {
+    Q_OBJECT
+private slots:
+    void menuOpensTheVoltageSetpoint();
+    void itemCyclesThroughTheMenus_data();
+    void itemCyclesThroughTheMenus();
+    void itemIsLockedAfterAValueChange();
+    void holdingUpAcceleratesOnTheFormatGrid();
+    void upAndDownAreClamped();
+    void enterConfirmsTypedValues_data();
+    void enterConfirmsTypedValues();
+    void directAdjustmentFromIdle();
+    void typedEntryIsFiltered();
+    void displayShowsSetpointsWhileHeld();
+    void menuTimesOutAfterTenSeconds();
+    void configurationMenu();
+    void calibrationCodes_data();
+    void calibrationCodes();
+    void potentiometerMenu();
+    void sixtySecondsInCalibrationLeaves();
+    void clearHoldSendsResetsOnce();
+    void clearReleaseRestoresTheSetpoint();
+    void clearAtIdleReleasesProtection();
+    void startStopArm();
+    void memoryKeyWrapsAround_data();
+    void memoryKeyWrapsAround();
+    void knobTurnSendsTheDisplayedValue();
+    void switchDuringClearHold();
+    void switchDuringKnobTurn();
+};
+
+void TestTlbKeys::menuOpensTheVoltageSetpoint()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    QCOMPARE(p.MenuLevel, qint16(5));
+    QCOMPARE(p.MenuSub, qint16(2));
+    QCOMPARE(f.sent(), QStringList{"<>CHG 5,-1,2"});
+    QVERIFY(!p.tmrInfo.isActive() && p.tmrMenu.isActive());
+    QVERIFY(!p.knbVolt->isEnabled() && !p.knbCurr->isEnabled());
+    p.FlashPhase = false;
+    p.tmrMenu_Timer();
+    QCOMPARE(p.txtVolt->text(), QString("12.00"));
+    QCOMPARE(p.txtCurr->text(), QString());
+    QVERIFY(f.lamp("lblStatus", 8)->isLit()); // the voltage setpoint lamp
+    // MENU again inside a menu does nothing.
+    p.cmdMenu_Click();
+    QCOMPARE(f.sent(), QStringList{});
+}
+
+void TestTlbKeys::itemCyclesThroughTheMenus_data()
+{
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QList<int>>("levels");
+    QTest::newRow("standby") << QByteArray("0,0,48,0,3") << QList<int>{6, 7, 8, 9, 10, 11, 5};
+    QTest::newRow("on") << QByteArray("0,0,180,0,3") << QList<int>{6, 7, 8, 9, 11, 5};
+    QTest::newRow("on and armed") << QByteArray("0,0,181,0,3") << QList<int>{6, 7, 8, 9, 5};
+}
+
+void TestTlbKeys::itemCyclesThroughTheMenus()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(QList<int>, levels);
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.staReply = status + "\r\n";
+    f.poll();
+    p.cmdMenu_Click();
+    f.sent();
+    QList<int> seen;
+    QStringList chg;
+    for (int i = 0; i < levels.size(); ++i) {
+        p.cmdItem_Click();
+        seen << p.MenuLevel;
+        chg << QStringLiteral("<>CHG %1,-1,%2").arg(p.MenuLevel).arg(p.MenuLevel >= 11 ? 1 : 2);
+    }
+    QCOMPARE(seen, levels);
+    QCOMPARE(f.sentWithoutPolls(), chg);
+}
+
+void TestTlbKeys::itemIsLockedAfterAValueChange()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    p.cmdUp_MouseDown();
+    p.cmdUpDn_MouseUp();
+    p.cmdItem_Click();
+    QCOMPARE(p.MenuLevel, qint16(5));
+    p.cmdEnter_Click(); // leaves the menu
+    p.cmdMenu_Click();  // MENU clears the lock
+    p.cmdItem_Click();
+    QCOMPARE(p.MenuLevel, qint16(6));
+}
+
+void TestTlbKeys::holdingUpAcceleratesOnTheFormatGrid()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    modData().Settings.VoltSet = 1;
+    p.cmdMenu_Click();
+    f.sent();
+    p.cmdUp_MouseDown();
+    QCOMPARE(f.sent(), (QStringList{"<>IGN 1", "<>TYP 0", "VOLT 1.01"}));
+    // Ten more steps of 0.0101 every 0.25 s...
+    f.advance(2500);
+    QCOMPARE(float(p.EditValue), 1.11f);
+    QCOMPARE(f.sent().size(), 10);
+    // ...then 20 steps of 3 x 0.0101, the first 0.25 s after the eleventh, then every 0.15 s...
+    f.advance(250 + 150 * 19);
+    QCOMPARE(float(p.EditValue), 1.71f);
+    // ...then 13 x 0.0101 every 0.1 s.
+    f.advance(150);
+    QCOMPARE(float(p.EditValue), 1.84f);
+    f.sent();
+    p.cmdUpDn_MouseUp();
+    QCOMPARE(f.sent(), QStringList{"<>IGN 0"});
+    f.advance(1000);
+    QCOMPARE(float(p.EditValue), 1.84f);
+    QVERIFY(!p.tmrInfo.isActive()); // still in the menu
+    QCOMPARE(modData().Settings.VoltSet, 1.84f);
+}
+
+void TestTlbKeys::upAndDownAreClamped()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    modData().Settings.VoltSet = 0.005f;
+    p.cmdMenu_Click();
+    p.EditValue = 0.005;
+    p.cmdDn_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QCOMPARE(p.EditValue, 0.0);
+    modData().Settings.VoltSet = 15;
+    p.EditValue = 15;
+    f.sent();
+    p.cmdUp_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QCOMPARE(p.EditValue, 15.0);
+    QVERIFY(f.sent().contains("VOLT 15"));
+}
+
+void TestTlbKeys::enterConfirmsTypedValues_data()
+{
+    QTest::addColumn<int>("items");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("voltage") << 0 << "12.5" << "VOLT 12.5";
+    QTest::newRow("voltage above the rating") << 0 << "99" << "VOLT 15";
+    QTest::newRow("current") << 1 << "7" << "CURR 7";
+    QTest::newRow("OVT below its low limit") << 2 << "0.1" << "VOLT:PROT 1.5";
+    QTest::newRow("OCT") << 3 << "60" << "CURR:PROT 60";
+    QTest::newRow("period") << 4 << "20" << "PER 20";
+}
+
+void TestTlbKeys::enterConfirmsTypedValues()
+{
+    QFETCH(int, items);
+    QFETCH(QString, typed);
+    QFETCH(QString, command);
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    for (int i = 0; i < items; ++i)
+        p.cmdItem_Click();
+    const qint16 level = p.MenuLevel;
+    f.sent();
+    f.typeInto(typed);
+    QCOMPARE(p.EntryMode, qint16(1));
+    const QStringList typing = f.sent();
+    QCOMPARE(typing.mid(0, 2), (QStringList{QStringLiteral("<>CHG %1,-1,2").arg(level), "<>TYP 1"}));
+    QCOMPARE(typing.last(), "<>PRO " + typed);
+    p.cmdEnter_Click();
+    QCOMPARE(f.sent(), (QStringList{command, "<>CHG 0,-1,0"}));
+    QCOMPARE(p.FlashItem, level);
+    QCOMPARE(p.MenuLevel, qint16(3));
+    QCOMPARE(p.EntryMode, qint16(-1));
+    QVERIFY(p.txtInput->text().isEmpty());
+    QVERIFY(p.tmrInfo.isActive() && !p.tmrMenu.isActive());
+    QCOMPARE(modData().SettingsBackup, modData().Settings);
+}
+
+void TestTlbKeys::directAdjustmentFromIdle()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    // Confirm a current setpoint, making current the directly adjusted value.
+    p.cmdMenu_Click();
+    p.cmdItem_Click();
+    f.typeInto("5");
+    p.cmdEnter_Click();
+    QCOMPARE(p.FlashItem, qint16(6));
+    f.sent();
+    p.cmdUp_MouseDown();
+    QCOMPARE(p.MenuSub, qint16(7));
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>CHG 3,-1,7", "<>IGN 1", "<>TYP 0", "CURR 5.1"}));
+    p.cmdUpDn_MouseUp();
+    // The value flashes while the readings keep updating.
+    p.FlashPhase = false;
+    f.poll();
+    QVERIFY(f.lamp("lblStatus", 10)->isLit());
+    QCOMPARE(p.txtCurr->text(), QString("5.1"));
+    p.FlashPhase = true;
+    f.poll();
+    QVERIFY(!f.lamp("lblStatus", 10)->isLit());
+    // Ten seconds without a key end the adjustment, back to the setpoint confirmed last.
+    f.sent();
+    f.clock->advance(10001);
+    f.poll();
+    f.advance(300);
+    const QStringList after = f.sentWithoutPolls();
+    QCOMPARE(after, (QStringList{"<>CLR 0", "CURR 5", "<>CHG 0,-1,0"}));
+    QCOMPARE(p.MenuSub, qint16(0));
+    QCOMPARE(modData().Settings.CurrSet, 5.0f);
+}
+
+void TestTlbKeys::typedEntryIsFiltered()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    f.typeInto("12345");
+    QCOMPARE(p.txtInput->text(), QString("1234"));
+    p.txtInput->clear();
+    f.typeInto(".5x");
+    QCOMPARE(p.txtInput->text(), QString("0.5"));
+}
+
+void TestTlbKeys::displayShowsSetpointsWhileHeld()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.staReply = "2EE0,1F4,48,0,3\r\n";
+    modData().SettingsBackup.VoltSet = 7.25f;
+    p.cmdDsply_MouseDown();
+    QCOMPARE(p.MenuLevel, qint16(2));
+    QCOMPARE(f.sent(), (QStringList{"<>CHG 2,-1,0", "<>TYP -1", "<>STA"}));
+    QCOMPARE(p.txtVolt->text(), QString("7.25"));
+    QCOMPARE(p.txtCurr->text(), QString("5.0"));
+    p.cmdDsply_MouseUp();
+    f.advance(300);
+    QCOMPARE(p.MenuLevel, qint16(2)); // held for 0.4 s after the release
+    f.advance(200);
+    QCOMPARE(p.MenuLevel, qint16(3));
+    QCOMPARE(f.sent(), (QStringList{"<>CHG 3,-1,0", "<>TYP -1"}));
+    QVERIFY(p.tmrInfo.isActive());
+}
+
+void TestTlbKeys::menuTimesOutAfterTenSeconds()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    p.cmdItem_Click(); // current
+    f.sent();
+    f.clock->advance(9000);
+    p.tmrMenu_Timer();
+    QCOMPARE(p.MenuLevel, qint16(6));
+    f.clock->advance(1500);
+    p.tmrMenu_Timer();
+    f.advance(300);
+    QCOMPARE(p.MenuLevel, qint16(3));
+    const QStringList sent = f.sent();
+    QVERIFY2(BeginsWith(sent, QStringList{"<>CLR 0", "CURR 5", "<>CHG 0,-1,0"}), qPrintable(sent.join('|')));
+}
+
+void TestTlbKeys::configurationMenu()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    for (int i = 0; i < 5; ++i)
+        p.cmdItem_Click();
+    QCOMPARE(p.MenuLevel, qint16(10));
+    QVERIFY(p.txtInput->isReadOnly());
+    f.sent();
+    p.cmdEnter_Click();
+    QCOMPARE(p.MenuItem, qint16(0));
+    QCOMPARE(f.sent(), QStringList{"<>CHG 10,0,2"});
+    QList<int> items;
+    for (int i = 0; i < 4; ++i) {
+        p.cmdItem_Click();
+        items << p.MenuItem;
+    }
+    QCOMPARE(items, (QList<int>{1, 2, 7, 0}));
+    QCOMPARE(f.sent(), (QStringList{"<>CHG 10,1", "<>CHG 10,2", "<>CHG 10,7", "<>CHG 10,0"}));
+    p.cmdItem_Click();
+    p.cmdEnter_Click(); // INT CTL on
+    QCOMPARE(f.sent(), (QStringList{"<>CHG 10,1", "CONF:CONT:INT 1", "<>CHG 0,-1,0"}));
+    QCOMPARE(p.MenuLevel, qint16(3));
+
+    // CLEAR on a selected item turns it off.
+    p.cmdMenu_Click();
+    for (int i = 0; i < 5; ++i)
+        p.cmdItem_Click();
+    p.cmdEnter_Click();
+    p.cmdItem_Click();
+    p.cmdItem_Click();
+    p.cmdItem_Click(); // LOC
+    f.sent();
+    p.cmdClear_MouseDown();
+    p.cmdClear_MouseUp();
+    QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "CONF:INTE 0"}));
+    // Ten seconds without a key leave, even with an item selected.
+    f.advance(300);
+    p.cmdMenu_Click();
+    for (int i = 0; i < 5; ++i)
+        p.cmdItem_Click();
+    p.cmdEnter_Click();
+    f.clock->advance(10001);
+    p.tmrMenu_Timer();
+    f.advance(300);
+    QCOMPARE(p.MenuLevel, qint16(3));
+}
+
+void TestTlbKeys::calibrationCodes_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QStringList>("commands");
+    QTest::newRow("potentiometers") << "3846" << 11
+                                    << QStringList{"CAL:PASS 3846", "<>POT", "<>CHG 11,0,5"};
+    QTest::newRow("scales") << "6043" << 12 << QStringList{"CAL:PASS 6043", "<>POT", "<>CHG 12,0,6"};
+    QTest::newRow("wrong code") << "1111" << 3 << QStringList{"<>CHG 0,-1,0"};
+}
+
+void TestTlbKeys::calibrationCodes()
+{
+    QFETCH(QString, code);
+    QFETCH(int, level);
+    QFETCH(QStringList, commands);
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.replies["<>POT"] = "5,6,7,8,9\r\n";
+    p.cmdMenu_Click();
+    for (int i = 0; i < 6; ++i)
+        p.cmdItem_Click();
+    QCOMPARE(p.MenuLevel, qint16(11));
+    f.sent();
+    f.typeInto(code);
+    p.FlashPhase = false;
+    p.tmrMenu_Timer();
+    QCOMPARE(p.txtVolt->text(), QString("CAL "));
+    QCOMPARE(p.txtCurr->text(), code);
+    QVERIFY(f.sent().contains("<>PRO " + code));
+    p.cmdEnter_Click();
+    QCOMPARE(p.MenuLevel, qint16(level));
+    QCOMPARE(f.sentWithoutPolls(), commands);
+    if (level >= 11) {
+        QCOMPARE(p.MenuItem, qint16(0));
+        QCOMPARE(p.EditValue, 5.0);
+        QVERIFY(!p.knbVolt->isEnabled());
+    }
+}
+
+void TestTlbKeys::potentiometerMenu()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.replies["<>POT"] = "5,6,7,8,9\r\n";
+    p.cmdMenu_Click();
+    for (int i = 0; i < 6; ++i)
+        p.cmdItem_Click();
+    f.typeInto("3846");
+    p.cmdEnter_Click();
+    p.cmdItem_Click();
+    QCOMPARE(p.MenuItem, qint16(1));
+    QCOMPARE(p.EditValue, 6.0);
+    p.FlashPhase = false;
+    p.RefreshMenuDisplay();
+    QCOMPARE(p.txtVolt->text(), QString("P"));
+    QCOMPARE(p.txtCurr->text().trimmed(), QString("6"));
+    QCOMPARE(p.txtMEM->text(), QString("2"));
+    f.sent();
+    p.cmdUp_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QVERIFY(f.sent().contains("CAL:POT 2,7"));
+    // CLEAR puts the potentiometer back and stays in the menu.
+    p.cmdClear_MouseDown();
+    p.cmdClear_MouseUp();
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>CLR 0", "CAL:POT 2,6"}));
+    QCOMPARE(p.MenuLevel, qint16(11));
+    QCOMPARE(int(modData().Pots[1]), 6);
+    // START is taken with a potentiometer selected...
+    p.cmdStart_Click();
+    QVERIFY(f.sent().contains("OUTP:START"));
+    // ...but not on the items above 4; "rEt" leaves.
+    for (int i = 0; i < 6; ++i)
+        p.cmdItem_Click();
+    QCOMPARE(p.MenuItem, qint16(7));
+    f.sent();
+    p.cmdStart_Click();
+    QVERIFY(!f.sent().contains("OUTP:START"));
+    p.cmdEnter_Click();
+    QCOMPARE(p.MenuLevel, qint16(3));
+}
+
+void TestTlbKeys::sixtySecondsInCalibrationLeaves()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.replies["<>POT"] = "5,6,7,8,9\r\n";
+    p.cmdMenu_Click();
+    for (int i = 0; i < 6; ++i)
+        p.cmdItem_Click();
+    f.typeInto("3846");
+    p.cmdEnter_Click();
+    f.clock->advance(59000);
+    f.poll();
+    QCOMPARE(p.MenuLevel, qint16(11));
+    f.clock->advance(1500);
+    f.poll();
+    f.advance(300);
+    QCOMPARE(p.MenuLevel, qint16(3));
+}
+
+void TestTlbKeys::clearHoldSendsResetsOnce()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.replies["<>ALL"] = "2EE0,1388,33E4,C350,3E8,3,1194\r\n";
+    f.replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
+    p.cmdMenu_Click();
+    f.sent();
+    p.cmdClear_MouseDown();
+    QVERIFY(p.ClearHeld);
+    f.advance(4900);
+    QCOMPARE(f.sent(), QStringList{});
+    f.advance(1100);
+    QCOMPARE(f.sent(), QStringList{"<>CLR 1"});
+    QVERIFY(!p.tmrMenu.isActive());
+    f.advance(4000);
+    QCOMPARE(f.sent(), QStringList{"<>CLR 2"});
+    // Twelve blinks after the ten-second mark end the loop; the state is read again.
+    f.advance(12 * 800);
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>ALL", "SYST:VERS?"}));
+    p.cmdClear_MouseUp();
+    QCOMPARE(f.sentWithoutPolls().first(), QString("<>CLR 0"));
+}
+
+void TestTlbKeys::clearReleaseRestoresTheSetpoint()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    p.cmdUp_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QCOMPARE(modData().Settings.VoltSet, 12.01f);
+    f.sent();
+    p.cmdClear_MouseDown();
+    p.cmdClear_MouseUp();
+    // A press in a value menu ends with the state read again, then the release puts the
+    // saved setpoint back.
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>ALL", "SYST:VERS?", "<>CLR 0", "VOLT 12"}));
+    QCOMPARE(modData().Settings.VoltSet, 12.0f);
+    f.advance(100);
+    QCOMPARE(p.MenuLevel, qint16(5)); // the menu closes 0.2 s after the release
+    f.advance(150);
+    QCOMPARE(p.MenuLevel, qint16(3));
+    QCOMPARE(p.knbVolt->value(), 12.0f);
+    QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
+}
+
+void TestTlbKeys::clearAtIdleReleasesProtection()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    f.staReply = "0,0,48,81,3\r\n"; // OVT latched
+    f.poll();
+    f.sent();
+    p.cmdClear_MouseDown();
+    p.cmdClear_MouseUp();
+    QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "OUTP:PROT:CLE"}));
+}
+
+void TestTlbKeys::startStopArm()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.cmdArm_Click();
+    QCOMPARE(f.sent(), QStringList{"OUTP:Arm 1"});
+    QCOMPARE(p.DefaultWordA & 1, 1);
+    QVERIFY(f.lamp("lblArm", 0)->isLit());
+    p.cmdStart_Click();
+    QCOMPARE(f.sent(), QStringList{"OUTP:START"});
+    QCOMPARE(p.PowerState, qint16(5));
+    QCOMPARE(p.DefaultWordA & ((1 << 7) | (1 << 8) | (1 << 6)), (1 << 7) | (1 << 8));
+    p.cmdArm_Click(); // not while the output is on
+    QCOMPARE(f.sent(), QStringList{});
+    p.cmdStop_Click();
+    QCOMPARE(f.sent(), (QStringList{"OUTP:STOP", "<>IGN 0"}));
+    QCOMPARE(p.PowerState, qint16(3));
+    QCOMPARE(p.DefaultWordA, 72); // STANDBY and INT CTL; ARM, POWER, CTL cleared
+    QVERIFY(!f.lamp("lblArm", 0)->isLit());
+    QVERIFY(p.tmrInfo.isActive());
+    // START in a value menu is refused, but the default word follows it all the same.
+    p.cmdMenu_Click();
+    f.sent();
+    p.cmdStart_Click();
+    QCOMPARE(f.sent(), QStringList{});
+    QVERIFY(p.DefaultWordA & (1 << 7));
+}
+
+void TestTlbKeys::memoryKeyWrapsAround_data()
+{
+    QTest::addColumn<float>("memory");
+    QTest::addColumn<bool>("up");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("9 up") << 9.0f << true << "MEM 0";
+    QTest::newRow("0 down") << 0.0f << false << "MEM 9";
+    QTest::newRow("4 up") << 4.0f << true << "MEM 5";
+}
+
+void TestTlbKeys::memoryKeyWrapsAround()
+{
+    QFETCH(float, memory);
+    QFETCH(bool, up);
+    QFETCH(QString, command);
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    modData().Settings.MemLoc = memory;
+    p.cmdMem_Click();
+    QCOMPARE(p.MenuLevel, qint16(4));
+    QCOMPARE(f.sent(), QStringList{"<>CHG 4,-1,0"});
+    if (up)
+        p.cmdUp_MouseDown();
+    else
+        p.cmdDn_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QVERIFY(f.sent().contains(command));
+    p.FlashPhase = true;
+    p.RefreshMenuDisplay();
+    QCOMPARE(p.txtMEM->text(), command.mid(4) + ".");
+    // ENTER selects the location and reads the instrument's state again.
+    p.cmdEnter_Click();
+    const QStringList sent = f.sent();
+    QCOMPARE(sent, (QStringList{command, "<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?", "<>CHG 0,-1,0"}));
+}
+
+void TestTlbKeys::knobTurnSendsTheDisplayedValue()
+{
+    PanelFixture f;
+    VirtualPanel &p = *f.panel;
+    p.knbVolt->setValue(7.4567f);
+    p.knob_Turning(p.knbVolt);
+    QVERIFY(!p.tmrInfo.isActive());
+    QCOMPARE(p.txtVolt->text(), QString("7.46"));
+    p.knob_TurnEnded(p.knbVolt);
+    QCOMPARE(f.sent(), QStringList{"VOLT 7.46"});
+    QCOMPARE(modData().Settings.VoltSet, 7.46f);
+    QCOMPARE(modData().SettingsBackup.VoltSet, 7.46f);
+    QVERIFY(p.tmrInfo.isActive());
+    // Through the keyboard, as a user without a mouse turns it.
+    p.knbCurr->setFocus();
+    QTest::keyClick(p.knbCurr, Qt::Key_Up);
+    QVERIFY(p.knbCurr->value() > 5.0f);
+    QCOMPARE(f.sent(), QStringList{"CURR " + p.txtCurr->text()});
+    QCOMPARE(modData().Settings.CurrSet, p.knbCurr->value());
+}
+
+void TestTlbKeys::switchDuringClearHold()
+{
+    PanelFixture f;
+    ClearPanelRegistry();
+    RegisterPanel(PanelId::TLB, [] { return new VirtualPanel(PanelId::TLB); });
+    QPointer<VirtualPanel> first = f.panel;
+    first->cmdMenu_Click();
+    first->cmdClear_MouseDown();
+    f.advance(6000);
+    QPointer<PanelWindow> next = first->SwitchPanel(PanelId::TLB);
+    QVERIFY(next);
+    QVERIFY(!first->tmrHold.isActive());
+    // The old panel's hold ends with it; the release that follows does nothing harmful.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!first);
+    delete next.data();
+    ClearPanelRegistry();
+}
+
+void TestTlbKeys::switchDuringKnobTurn()
+{
+    PanelFixture f;
+    ClearPanelRegistry();
+    RegisterPanel(PanelId::TLB, [] { return new VirtualPanel(PanelId::TLB); });
+    QPointer<VirtualPanel> first = f.panel;
+    first->knbVolt->setFocus();
+    QTest::keyPress(first->knbVolt, Qt::Key_Up); // turning, not ended
+    QPointer<PanelWindow> next = first->SwitchPanel(PanelId::TLB);
+    QVERIFY(next);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!first);
+    QCOMPARE(modData().CurrentPanel.data(), next.data());
+    delete next.data();
+    ClearPanelRegistry();
+}
+
+QTEST_MAIN(TestTlbKeys)
+#include "test_tlbkeys.moc"
