@@ -3,4 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
-"${ZOP_BUILD_DIR:-build}/bin/bench_link" "$@"
+BIN=${ZOP_BUILD_DIR:-build}/bin
+"$BIN/bench_link"
+"$BIN/bench_panel"

@@ -1,0 +1,144 @@
+// Benchmarks of the TLB panel polling zop-sim over TCP/IP on loopback:
+//  - the CPU the zop-panel process uses while it polls at 5 Hz (utime + stime from /proc);
+//  - the time one poll tick takes in-process (send, reply, decode, lamps, displays), next to
+//    a bare socket round trip, which leaves the time from the reply's arrival to the updated
+//    display.
+// Usage: bench_panel [seconds of polling (default 10)] [ticks (default 500)]
+
+#include "app/frame/framehooks.h"
+#include "app/moddata.h"
+#include "link/commlayer.h"
+#include "panels/virtual/virtualpanel.h"
+#include "simprocess.h"
+#include "state/instrumentstate.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+
+double Percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+// CPU seconds (user + system) a process has used so far.
+double CpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // After the command name: state is field 0, utime 11, stime 12.
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+double PanelProcessCpu(quint16 port, int seconds)
+{
+    QTemporaryDir dir;
+    QFile defaults(QStringLiteral(ZOP_BIN_DIR "/ZOP_Panel.ini"));
+    if (!defaults.open(QIODevice::ReadOnly))
+        return -1;
+    QByteArray text = defaults.readAll();
+    text.replace("Comm=Simulated", "Comm=TCP/IP");
+    text.replace("Port=50505", "Port=" + QByteArray::number(port));
+    QFile ini(dir.filePath(QStringLiteral("ZOP_Panel.ini")));
+    if (!ini.open(QIODevice::WriteOnly))
+        return -1;
+    ini.write(text);
+    ini.close();
+    QProcess panel;
+    panel.setWorkingDirectory(dir.path());
+    panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), dir.path()});
+    panel.waitForStarted(5000);
+    QThread::sleep(2); // past start-up
+    const double before = CpuSeconds(panel.processId());
+    QThread::sleep(seconds);
+    const double after = CpuSeconds(panel.processId());
+    panel.kill();
+    panel.waitForFinished(3000);
+    return 100.0 * (after - before) / seconds;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
+    const int ticks = argc > 2 ? std::max(10, atoi(argv[2])) : 500;
+
+    SimProcess sim;
+    if (!sim.port()) {
+        std::fprintf(stderr, "zop-sim did not start\n");
+        return 1;
+    }
+    std::printf("zop-panel polling at 5 Hz for %d s: %.2f %% of one core\n", seconds,
+                PanelProcessCpu(sim.port(), seconds));
+
+    // Bare round trips.
+    std::vector<double> bare;
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
+        socket.waitForConnected(3000);
+        QElapsedTimer t;
+        for (int i = 0; i < ticks; ++i) {
+            t.start();
+            socket.write("<>STA\n");
+            QByteArray reply;
+            while (!reply.endsWith('\n') && socket.waitForReadyRead(2000))
+                reply += socket.readAll();
+            bare.push_back(t.nsecsElapsed() / 1e3);
+        }
+    }
+
+    // Whole poll ticks of a panel.
+    ModData &data = modData();
+    data.CommKind = LinkKind::TcpIp;
+    data.CommAddress = QStringLiteral("127.0.0.1");
+    data.CommPort = sim.port();
+    OpenLink();
+    RefreshInstrumentState();
+    SetProgramEnder([] {});
+    auto *panel = new VirtualPanel(PanelId::TLB);
+    panel->show();
+    data.CurrentPanel = panel;
+    panel->tmrInfo.stop();
+    std::vector<double> tick;
+    QElapsedTimer t;
+    for (int i = 0; i < ticks; ++i) {
+        t.start();
+        panel->tmrInfo_Timer();
+        tick.push_back(t.nsecsElapsed() / 1e3);
+    }
+    std::printf("one poll tick over %d ticks (microseconds)\n", ticks);
+    std::printf("  bare socket round trip:   median %8.1f   p99 %8.1f\n", Percentile(bare, 0.5),
+                Percentile(bare, 0.99));
+    std::printf("  whole panel tick:         median %8.1f   p99 %8.1f\n", Percentile(tick, 0.5),
+                Percentile(tick, 0.99));
+    std::printf("  reply to updated display: median %8.1f   p99 %8.1f (tick less round trip)\n",
+                Percentile(tick, 0.5) - Percentile(bare, 0.5),
+                Percentile(tick, 0.99) - Percentile(bare, 0.99));
+    delete panel;
+    SetProgramEnder(nullptr);
+    ShutDownModData();
+    return 0;
+}
