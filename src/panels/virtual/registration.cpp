@@ -7,7 +7,8 @@ namespace zop {
 
 void RegisterVirtualPanels()
 {
-    RegisterPanel(PanelId::TLB, [] { return new VirtualPanel(PanelId::TLB); });
+    for (PanelId id : {PanelId::TLB, PanelId::KM, PanelId::TW, PanelId::GZ})
+        RegisterPanel(id, [id] { return new VirtualPanel(id); });
 }
 
 } // namespace zop

@@ -77,6 +77,12 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
     knbCurr->setMaximum(data.Ratings.CurrMax);
     knbVolt->setValue(data.Settings.VoltSet);
     knbCurr->setValue(data.Settings.CurrSet);
+    if (knbOVP) {
+        knbOVP->setMaximum(data.Ratings.VoltHigh);
+        knbOCP->setMaximum(data.Ratings.CurrHigh);
+        knbOVP->setValue(data.Settings.VoltProt);
+        knbOCP->setValue(data.Settings.CurrProt);
+    }
     enableKnobs(true);
 
     EntryMode = -1;
@@ -195,7 +201,19 @@ QWidget *VirtualPanel::buildDisplays()
     knbCurr->setAccessibleName(QStringLiteral("Current knob"));
     knobs->addWidget(knbVolt);
     knobs->addWidget(knbCurr);
-    for (Knob *knob : {knbVolt, knbCurr}) {
+    if (m_spec.tripKnobs) {
+        knbOVP = new Knob(fraKnobs);
+        knbOVP->setObjectName(QStringLiteral("knbOVP"));
+        knbOVP->setAccessibleName(QStringLiteral("Over-voltage trip knob"));
+        knbOCP = new Knob(fraKnobs);
+        knbOCP->setObjectName(QStringLiteral("knbOCP"));
+        knbOCP->setAccessibleName(QStringLiteral("Over-current trip knob"));
+        knobs->addWidget(knbOVP);
+        knobs->addWidget(knbOCP);
+    }
+    for (Knob *knob : {knbVolt, knbCurr, knbOVP, knbOCP}) {
+        if (!knob)
+            continue;
         knob->setBackColour(QColor(QStringLiteral("#2b2f33")));
         connect(knob, &Knob::turning, this, [this, knob] { knob_Turning(knob); });
         connect(knob, &Knob::turnEnded, this, [this, knob] { knob_TurnEnded(knob); });
@@ -210,7 +228,7 @@ QWidget *VirtualPanel::buildKeys()
     fraButtons->setObjectName(QStringLiteral("fraButtons"));
     fraButtons->installEventFilter(this);
     auto *grid = new QGridLayout(fraButtons);
-    grid->setContentsMargins(36, 8, 8, 8); // room for the vertical captions
+    grid->setContentsMargins(m_spec.rotatedCaptions ? 36 : 8, 8, 8, 8); // room for captions
     grid->setSpacing(8);
 
     cmdMenu = Key(QStringLiteral("cmdMenu"), QStringLiteral("MENU"), fraButtons);
@@ -218,32 +236,9 @@ QWidget *VirtualPanel::buildKeys()
     cmdUp = Key(QStringLiteral("cmdUp"), QStringLiteral("UP"), fraButtons);
     cmdDn = Key(QStringLiteral("cmdDn"), QStringLiteral("DN"), fraButtons);
     cmdEnter = Key(QStringLiteral("cmdEnter"), QStringLiteral("ENTER"), fraButtons);
-    cmdDsply = Key(QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"), fraButtons);
-    cmdMem = Key(QStringLiteral("cmdMem"), QStringLiteral("MEM"), fraButtons);
     cmdClear = Key(QStringLiteral("cmdClear"), QStringLiteral("CLEAR"), fraButtons);
-    cmdArm = Key(QStringLiteral("cmdArm"), QStringLiteral("ARM"), fraButtons);
     cmdStart = Key(QStringLiteral("cmdStart"), QStringLiteral("START"), fraButtons);
     cmdStop = Key(QStringLiteral("cmdStop"), QStringLiteral("STOP"), fraButtons);
-
-    txtInput = new QLineEdit(fraButtons);
-    txtInput->setObjectName(QStringLiteral("txtInput"));
-    txtInput->setAccessibleName(QStringLiteral("Value entry"));
-    txtInput->setPlaceholderText(QStringLiteral("type a value"));
-    txtInput->setMaxLength(8);
-
-    // MODE: the output keys; SETUP: the menu keys; SET POINT: value keys.
-    grid->addWidget(cmdStart, 0, 0);
-    grid->addWidget(cmdStop, 0, 1);
-    grid->addWidget(cmdArm, 1, 0);
-    grid->addWidget(cmdMem, 1, 1);
-    grid->addWidget(cmdMenu, 2, 0);
-    grid->addWidget(cmdItem, 2, 1);
-    grid->addWidget(cmdDsply, 3, 0);
-    grid->addWidget(cmdClear, 3, 1);
-    grid->addWidget(cmdUp, 4, 0);
-    grid->addWidget(cmdDn, 4, 1);
-    grid->addWidget(txtInput, 5, 0);
-    grid->addWidget(cmdEnter, 5, 1);
 
     connect(cmdMenu, &QPushButton::clicked, this, &VirtualPanel::cmdMenu_Click);
     connect(cmdItem, &QPushButton::clicked, this, &VirtualPanel::cmdItem_Click);
@@ -252,16 +247,82 @@ QWidget *VirtualPanel::buildKeys()
     connect(cmdDn, &QPushButton::pressed, this, &VirtualPanel::cmdDn_MouseDown);
     connect(cmdUp, &QPushButton::released, this, &VirtualPanel::cmdUpDn_MouseUp);
     connect(cmdDn, &QPushButton::released, this, &VirtualPanel::cmdUpDn_MouseUp);
-    connect(cmdDsply, &QPushButton::pressed, this, &VirtualPanel::cmdDsply_MouseDown);
-    connect(cmdDsply, &QPushButton::released, this, &VirtualPanel::cmdDsply_MouseUp);
-    connect(cmdClear, &QPushButton::pressed, this, &VirtualPanel::cmdClear_MouseDown);
-    connect(cmdClear, &QPushButton::released, this, &VirtualPanel::cmdClear_MouseUp);
     connect(cmdStart, &QPushButton::clicked, this, &VirtualPanel::cmdStart_Click);
     connect(cmdStop, &QPushButton::clicked, this, &VirtualPanel::cmdStop_Click);
-    connect(cmdArm, &QPushButton::clicked, this, &VirtualPanel::cmdArm_Click);
-    connect(cmdMem, &QPushButton::clicked, this, &VirtualPanel::cmdMem_Click);
-    connect(txtInput, &QLineEdit::textEdited, this, &VirtualPanel::txtInput_Change);
-    connect(txtInput, &QLineEdit::returnPressed, this, &VirtualPanel::cmdEnter_Click);
+
+    if (isTlb()) {
+        cmdDsply = Key(QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"), fraButtons);
+        cmdMem = Key(QStringLiteral("cmdMem"), QStringLiteral("MEM"), fraButtons);
+        cmdArm = Key(QStringLiteral("cmdArm"), QStringLiteral("ARM"), fraButtons);
+        txtInput = new QLineEdit(fraButtons);
+        txtInput->setObjectName(QStringLiteral("txtInput"));
+        txtInput->setAccessibleName(QStringLiteral("Value entry"));
+        txtInput->setPlaceholderText(QStringLiteral("type a value"));
+        txtInput->setMaxLength(8);
+
+        // MODE: the output keys; SETUP: the menu keys; SET POINT: the value keys.
+        grid->addWidget(cmdStart, 0, 0);
+        grid->addWidget(cmdStop, 0, 1);
+        grid->addWidget(cmdArm, 1, 0);
+        grid->addWidget(cmdMem, 1, 1);
+        grid->addWidget(cmdMenu, 2, 0);
+        grid->addWidget(cmdItem, 2, 1);
+        grid->addWidget(cmdDsply, 3, 0);
+        grid->addWidget(cmdClear, 3, 1);
+        grid->addWidget(cmdUp, 4, 0);
+        grid->addWidget(cmdDn, 4, 1);
+        grid->addWidget(txtInput, 5, 0);
+        grid->addWidget(cmdEnter, 5, 1);
+
+        connect(cmdDsply, &QPushButton::pressed, this, &VirtualPanel::cmdDsply_MouseDown);
+        connect(cmdDsply, &QPushButton::released, this, &VirtualPanel::cmdDsply_MouseUp);
+        connect(cmdClear, &QPushButton::pressed, this, &VirtualPanel::cmdClear_MouseDown);
+        connect(cmdClear, &QPushButton::released, this, &VirtualPanel::cmdClear_MouseUp);
+        connect(cmdArm, &QPushButton::clicked, this, &VirtualPanel::cmdArm_Click);
+        connect(cmdMem, &QPushButton::clicked, this, &VirtualPanel::cmdMem_Click);
+        connect(txtInput, &QLineEdit::textEdited, this, &VirtualPanel::txtInput_Change);
+        connect(txtInput, &QLineEdit::returnPressed, this, &VirtualPanel::cmdEnter_Click);
+        return fraButtons;
+    }
+
+    cmdVISet = Key(QStringLiteral("cmdVISet"), m_spec.visetCaption, fraButtons);
+    cmdTRIP = Key(QStringLiteral("cmdTRIP"), m_spec.tripCaption, fraButtons);
+    cmdCal = Key(QStringLiteral("cmdCal"), QStringLiteral("CAL"), fraButtons);
+    cmdVolt = Key(QStringLiteral("cmdVolt"), QStringLiteral("VOLTAGE"), fraButtons);
+    cmdCurr = Key(QStringLiteral("cmdCurr"), QStringLiteral("CURRENT"), fraButtons);
+    cmdOVT = Key(QStringLiteral("cmdOVT"), QStringLiteral("OVT"), fraButtons);
+    cmdOCT = Key(QStringLiteral("cmdOCT"), QStringLiteral("OCT"), fraButtons);
+    cmdCal->setAccessibleName(QStringLiteral("CAL (hold for 10 seconds)"));
+
+    grid->addWidget(cmdStart, 0, 0);
+    grid->addWidget(cmdStop, 0, 1);
+    grid->addWidget(cmdVolt, 1, 0);
+    grid->addWidget(cmdCurr, 1, 1);
+    grid->addWidget(cmdOVT, 2, 0);
+    grid->addWidget(cmdOCT, 2, 1);
+    grid->addWidget(cmdMenu, 3, 0);
+    grid->addWidget(cmdItem, 3, 1);
+    // Outside menus the display keys, inside them UP and DN, share a row.
+    grid->addWidget(cmdVISet, 4, 0);
+    grid->addWidget(cmdTRIP, 4, 1);
+    grid->addWidget(cmdUp, 4, 0);
+    grid->addWidget(cmdDn, 4, 1);
+    grid->addWidget(cmdClear, 5, 0);
+    // ENTER, or at the calibration level the calibration key.
+    grid->addWidget(cmdEnter, 5, 1);
+    grid->addWidget(cmdCal, 5, 1);
+
+    connect(cmdVISet, &QPushButton::pressed, this, &VirtualPanel::cmdVISet_MouseDown);
+    connect(cmdVISet, &QPushButton::released, this, &VirtualPanel::displayKeyRelease);
+    connect(cmdTRIP, &QPushButton::pressed, this, &VirtualPanel::cmdTRIP_MouseDown);
+    connect(cmdTRIP, &QPushButton::released, this, &VirtualPanel::displayKeyRelease);
+    connect(cmdCal, &QPushButton::pressed, this, &VirtualPanel::cmdCal_MouseDown);
+    connect(cmdCal, &QPushButton::released, this, &VirtualPanel::cmdCal_MouseUp);
+    // A click is a press and a release inside the key, by mouse or space bar.
+    connect(cmdClear, &QPushButton::clicked, this, &VirtualPanel::cmdClear_Click);
+    QPushButton *setpoints[] = {cmdVolt, cmdCurr, cmdOVT, cmdOCT};
+    for (int i = 0; i < 4; ++i)
+        connect(setpoints[i], &QPushButton::clicked, this, [this, i] { setpointButton_Click(i); });
     return fraButtons;
 }
 
@@ -306,17 +367,23 @@ QWidget *VirtualPanel::buildLamps()
         grid->addWidget(lamp, n / 2, n % 2);
     };
 
-    QGridLayout *status = group(QStringLiteral("STATUS"), QStringLiteral("fraStatus"));
+    // Group captions as the series prints them (the TLB's are on its key frame instead).
+    const QStringList &captions = m_spec.groupCaptions;
+    const auto caption = [&](const char *name) {
+        return !m_spec.rotatedCaptions && captions.contains(QLatin1String(name)) ? QString::fromLatin1(name)
+                                                                              : QString();
+    };
+    QGridLayout *status = group(caption("MODE"), QStringLiteral("fraStatus"));
     if (m_spec.armLamp)
         place(status, addLamp(QStringLiteral("lblArm"), 0, QStringLiteral("ARM"), 0));
     for (const LampSpec &s : m_spec.statusLamps) {
         if (s.index != 8 && s.index != 10) // the CTL lamps sit under the displays
             place(status, addLamp(QStringLiteral("lblStatus"), s.index, s.caption, s.tag));
     }
-    QGridLayout *alarms = group(QStringLiteral("ALARMS"), QStringLiteral("fraAlarms"));
+    QGridLayout *alarms = group(caption("ALARMS"), QStringLiteral("fraAlarms"));
     for (const LampSpec &s : m_spec.alarmLamps)
         place(alarms, addLamp(QStringLiteral("lblErrors"), s.index, s.caption, s.tag));
-    QGridLayout *sources = group(QStringLiteral("DISABLED"), QStringLiteral("fraDisabled"));
+    QGridLayout *sources = group(caption("CONFIGURATION"), QStringLiteral("fraDisabled"));
     for (const LampSpec &s : m_spec.disabledLamps)
         place(sources, addLamp(QStringLiteral("lblDisabled"), s.index, s.caption, s.tag));
     return box;

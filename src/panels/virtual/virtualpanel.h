@@ -47,6 +47,8 @@ public:
     static constexpr qint64 ClearSecondHoldMs = 10000;
     static constexpr qint64 ClearBlinkMs = 400;
     static constexpr qint64 ClearReleaseWaitMs = 200;
+    static constexpr qint64 SeriesClearWaitMs = 500;
+    static constexpr qint64 CalibrationHoldMs = 10000;
     static constexpr qint64 DisplayReleaseWaitMs = 400;
     static inline const QString CalibrationPotCode = QStringLiteral("3846");
     static inline const QString CalibrationScaleCode = QStringLiteral("6043");
@@ -95,6 +97,16 @@ public:
     QPushButton *cmdArm = nullptr;
     QPushButton *cmdStart = nullptr;
     QPushButton *cmdStop = nullptr;
+    // KM, TW and GZ.
+    QPushButton *cmdVISet = nullptr;
+    QPushButton *cmdTRIP = nullptr;
+    QPushButton *cmdCal = nullptr;
+    QPushButton *cmdVolt = nullptr;
+    QPushButton *cmdCurr = nullptr;
+    QPushButton *cmdOVT = nullptr;
+    QPushButton *cmdOCT = nullptr;
+    Knob *knbOVP = nullptr; // GZ
+    Knob *knbOCP = nullptr; // GZ
     QGroupBox *fraKnobs = nullptr;
     QFrame *fraButtons = nullptr;
     QTimer tmrInfo;
@@ -132,6 +144,16 @@ public:
     void cmdArm_Click();
     void cmdMem_Click();
     void txtInput_Change();
+    // KM, TW, GZ: the setpoint buttons (0 VOLTAGE, 1 CURRENT, 2 OVT, 3 OCT), the display keys,
+    // the calibration key held for 10 s, and CLEAR as one click.
+    void setpointButton_Click(int which);
+    void cmdVISet_MouseDown() { displayKeyPress(2); }
+    void cmdTRIP_MouseDown() { displayKeyPress(3); }
+    // The release of DISPLAY, V/I and TRIP: the level returns 0.4 s later.
+    void displayKeyRelease();
+    void cmdCal_MouseDown();
+    void cmdCal_MouseUp();
+    void cmdClear_Click();
     void knob_Turning(Knob *knob);
     void knob_TurnEnded(Knob *knob);
 
@@ -174,6 +196,15 @@ private:
     qint64 now() const;
     bool closing() const;
 
+    bool isTlb() const { return m_spec.series == Series::TLB; }
+    // What a menu level means, in the TLB's numbering (KM/TW/GZ: 9 configuration is 10, 10
+    // calibration is 11); -1 for levels that are no menu.
+    qint16 role(qint16 level) const;
+    void displayKeyPress(qint16 level);
+    void showKeySet();
+    void enableSetpointButtons(bool enabled);
+    void seriesClearAction();
+    void enterCalibration();
     void upDownPress(int sign);
     void upDownStep();
     void clearReleaseAction();
@@ -186,6 +217,7 @@ private:
     void startMenuTimer();
     void resumePolling();
     QString typedText() const;
+    void clearInput();
     void lockInput(bool locked);
     void showPotMenu();
     void showScaleMenu();
@@ -220,6 +252,12 @@ private:
     qint16 m_savedEntry = -1;
     qint64 m_displayReleaseMs = -1;
     bool m_displayHeld = false;
+    // A setpoint button holds the menu level for a moment after it sends.
+    qint64 m_levelHoldUntilMs = -1;
+    qint16 m_levelHoldRestore = 4;
+    // The calibration key held.
+    bool m_calHeld = false;
+    qint64 m_calStartMs = 0;
 };
 
 } // namespace zop

@@ -9,6 +9,7 @@
 #include "panels/virtual/paneldisplay.h"
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
+#include "ui/entervalue.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
 
@@ -19,27 +20,29 @@ namespace zop {
 
 namespace {
 constexpr qint16 NoItem = -1;
-// Configuration items and the status bit each one mirrors in the default status word.
-int ConfigBit(qint16 item)
+// The status bit a configuration item mirrors in the default status word, and its command.
+// The last item of a series' configuration menu is LOC, the interlock.
+int ConfigBit(qint16 item, const SeriesSpec &spec)
 {
+    if (!spec.configItems.isEmpty() && item == spec.configItems.last())
+        return 2;
     switch (item) {
     case 0: return StatusBit::RemoteSense;
     case 1: return StatusBit::IntCtl;
     case 2: return StatusBit::ExtCtl;
-    case 6:
-    case 7: return 2; // LOC: the interlock
     default: return -1;
     }
 }
-QString ConfigCommand(qint16 item)
+QString ConfigCommand(qint16 item, const SeriesSpec &spec)
 {
+    if (!spec.configItems.contains(item))
+        return QString();
+    if (item == spec.configItems.last())
+        return QStringLiteral("CONF:INTE ");
     switch (item) {
     case 0: return QStringLiteral("CONF:REM:SENS ");
     case 1: return QStringLiteral("CONF:CONT:INT ");
-    case 2: return QStringLiteral("CONF:CONT:EXT ");
-    case 6:
-    case 7: return QStringLiteral("CONF:INTE ");
-    default: return QString();
+    default: return QStringLiteral("CONF:CONT:EXT ");
     }
 }
 constexpr int PotMaximum = 255;
@@ -50,8 +53,10 @@ constexpr int PotMaximum = 255;
 
 void VirtualPanel::enableKnobs(bool enabled)
 {
-    knbVolt->setEnabled(enabled);
-    knbCurr->setEnabled(enabled);
+    for (Knob *knob : {knbVolt, knbCurr, knbOVP, knbOCP}) {
+        if (knob)
+            knob->setEnabled(enabled);
+    }
 }
 
 void VirtualPanel::startMenuTimer()
@@ -67,6 +72,49 @@ void VirtualPanel::resumePolling()
 }
 
 QString VirtualPanel::typedText() const { return txtInput ? txtInput->text() : QString(); }
+
+void VirtualPanel::clearInput()
+{
+    if (txtInput)
+        txtInput->clear();
+}
+
+qint16 VirtualPanel::role(qint16 level) const
+{
+    if (isTlb())
+        return level;
+    switch (level) {
+    case 7:
+    case 8: return level;
+    case 9: return 10;
+    case 10: return 11;
+    default: return -1;
+    }
+}
+
+void VirtualPanel::enableSetpointButtons(bool enabled)
+{
+    for (QPushButton *key : {cmdVolt, cmdCurr, cmdOVT, cmdOCT}) {
+        if (key)
+            key->setEnabled(enabled);
+    }
+}
+
+void VirtualPanel::showKeySet()
+{
+    if (isTlb())
+        return;
+    // Outside menus: the display keys; inside: UP and DN. At the calibration level before it
+    // is entered: the calibration key in ENTER's place.
+    const bool inMenu = MenuLevel >= 5 && MenuLevel <= m_spec.calibrationLevel;
+    cmdUp->setVisible(inMenu);
+    cmdDn->setVisible(inMenu);
+    cmdVISet->setVisible(!inMenu);
+    cmdTRIP->setVisible(!inMenu);
+    const bool calKey = MenuLevel == m_spec.calibrationLevel && MenuItem == NoItem;
+    cmdEnter->setVisible(!calKey);
+    cmdCal->setVisible(calKey);
+}
 
 void VirtualPanel::lockInput(bool locked)
 {
@@ -88,6 +136,8 @@ void VirtualPanel::ExitMenu()
     tmrMenu.stop();
     resumePolling();
     enableKnobs(true);
+    enableSetpointButtons(true);
+    showKeySet();
 }
 
 void VirtualPanel::LoadEditValue(qint16 level)
@@ -131,7 +181,7 @@ void VirtualPanel::showConfigLamps(bool flashSelected)
 {
     for (int position = 0; position < configLamps.size(); ++position) {
         Lamp *l = configLamps[position];
-        const int bit = ConfigBit(qint16(position));
+        const int bit = ConfigBit(qint16(position), m_spec);
         const bool on = bit >= 0 && StatusBitsA[size_t(bit)];
         const bool darkened = flashSelected && position == MenuItem && FlashPhase;
         if (on && !darkened)
@@ -209,7 +259,7 @@ void VirtualPanel::RefreshMenuDisplay()
     auto blankWhileFlashing = [this](PanelDisplay *display, const QString &text) {
         display->show(FlashPhase ? QString() : text);
     };
-    switch (MenuLevel) {
+    switch (role(MenuLevel)) {
     case 4:
         txtVolt->show(QString());
         txtCurr->show(QString());
@@ -241,7 +291,7 @@ void VirtualPanel::RefreshMenuDisplay()
             txtCurr->show(typedText());
             if (txtMEM)
                 txtMEM->show(QString());
-            if (!typedText().isEmpty())
+            if (txtInput && !typedText().isEmpty())
                 send(QStringLiteral("<>PRO ") + typedText());
         } else {
             showPotMenu();
@@ -254,7 +304,7 @@ void VirtualPanel::RefreshMenuDisplay()
         break;
     }
     // The setpoint being edited lights its lamp.
-    if (MenuLevel >= 5 && MenuLevel <= 8)
+    if (role(MenuLevel) >= 5 && role(MenuLevel) <= 8)
         lightSetpointLamp(MenuLevel - 4, FlashPhase ? 0 : LampColour::Green);
 }
 
@@ -266,7 +316,8 @@ void VirtualPanel::ApplyMenuAction(const QString &action)
                          || action == QLatin1String("Save");
     const bool typing = EntryMode == 1;
     // At idle the value adjusted directly is the one last confirmed with ENTER.
-    const qint16 level = (m_spec.directAdjust && MenuLevel == m_spec.idleLevel) ? FlashItem : MenuLevel;
+    const qint16 level = (m_spec.directAdjust && MenuLevel == m_spec.idleLevel) ? FlashItem
+                                                                                : role(MenuLevel);
     switch (level) {
     case 4: {
         if (action == QLatin1String("Clear"))
@@ -323,17 +374,21 @@ void VirtualPanel::ApplyMenuAction(const QString &action)
         break;
     }
     case 10: {
-        const QString command = ConfigCommand(MenuItem);
-        const int bit = ConfigBit(MenuItem);
-        if (command.isEmpty() || !m_spec.configItems.contains(MenuItem)) {
+        const QString command = ConfigCommand(MenuItem, m_spec);
+        const int bit = ConfigBit(MenuItem, m_spec);
+        if (command.isEmpty()) {
             ValueChanged = false;
             break;
         }
         send(command + action);
-        if (action == QLatin1String("1"))
+        // The default word and the lamps follow at once; the next poll confirms.
+        if (action == QLatin1String("1")) {
             DefaultWordA |= (1 << bit);
-        else if (action == QLatin1String("0"))
+            StatusBitsA[size_t(bit)] = true;
+        } else if (action == QLatin1String("0")) {
             DefaultWordA &= ~(1 << bit);
+            StatusBitsA[size_t(bit)] = false;
+        }
         break;
     }
     case 11:
@@ -343,9 +398,9 @@ void VirtualPanel::ApplyMenuAction(const QString &action)
                 EditValue = ClampValue(EditValue, PotMaximum, 0);
             data.Pots[size_t(MenuItem)] = qint16(RoundHalfEven(EditValue));
             send(QStringLiteral("CAL:POT %1,%2").arg(MenuItem + 1).arg(data.Pots[size_t(MenuItem)]));
-        } else if (MenuLevel == 11 && MenuItem == 6) {
+        } else if (level == 11 && MenuItem == 6 && action != QLatin1String("Clear")) {
             send(QStringLiteral("CAL:DEF"));
-        } else if (MenuLevel == 12 && (MenuItem == 6 || MenuItem == 7)) {
+        } else if (level == 12 && (MenuItem == 6 || MenuItem == 7)) {
             const bool volts = MenuItem == 6;
             float &rating = volts ? data.Ratings.VoltMax : data.Ratings.CurrMax;
             if (action != QLatin1String("Clear"))
@@ -366,17 +421,28 @@ void VirtualPanel::ApplyMenuAction(const QString &action)
 
 void VirtualPanel::cmdMenu_Click()
 {
-    if (MenuSub == 7 || MenuLevel >= 4)
+    if (MenuSub == 7 || MenuLevel != m_spec.idleLevel || m_levelHoldUntilMs >= 0)
         return;
     ValueChanged = false;
-    MenuLevel = 5;
+    qint16 level = 5;
+    if (m_spec.series == Series::GZ)
+        level = PowerState >= Power::On ? 10 : 9;
+    else if (!isTlb())
+        level = 7;
+    MenuLevel = level;
     MenuItem = NoItem;
     MenuSub = 2;
-    sendChg(5, -1, 2);
-    EditValue = modData().Settings.VoltSet;
-    EditFormat = modData().VoltageFormat;
-    txtCurr->show(QString());
+    sendChg(level, -1, 2);
+    if (isTlb()) {
+        EditValue = modData().Settings.VoltSet;
+        EditFormat = modData().VoltageFormat;
+        txtCurr->show(QString());
+    } else {
+        LoadEditValue(level);
+    }
     enableKnobs(false);
+    enableSetpointButtons(false);
+    showKeySet();
     startMenuTimer();
     takeKeyTime();
 }
@@ -384,29 +450,34 @@ void VirtualPanel::cmdMenu_Click()
 void VirtualPanel::cmdItem_Click()
 {
     ModData &data = modData();
-    if (MenuLevel >= 5 && MenuItem == NoItem) {
+    const bool calibration = role(MenuLevel) == 11 || role(MenuLevel) == 12;
+    if (MenuLevel >= 5 && MenuLevel <= 12 && MenuItem == NoItem) {
         if (ValueChanged)
             return;
         MenuSub = 2;
-        txtInput->clear();
-        const qint16 level = NextTlbMenuLevel(MenuLevel, PowerState);
+        clearInput();
+        const qint16 level = isTlb() ? NextTlbMenuLevel(MenuLevel, PowerState)
+                                     : NextSeriesMenuLevel(MenuLevel, PowerState,
+                                                           m_spec.series == Series::GZ);
         MenuLevel = level;
-        MenuSub = level >= 11 ? 1 : 2;
+        MenuSub = isTlb() && level >= 11 ? 1 : 2;
         sendChg(level, -1, MenuSub);
         LoadEditValue(level);
-    } else if (MenuLevel == 10 && MenuItem != NoItem) {
+        showKeySet();
+    } else if (MenuLevel == m_spec.configLevel && MenuItem != NoItem) {
         MenuSub = 2;
-        txtInput->clear();
-        MenuItem = qint16((MenuItem + 1) % 8);
-        if (MenuItem == 3)
-            MenuItem = 7;
-        send(QStringLiteral("<>CHG 10,%1").arg(MenuItem));
-    } else if ((MenuLevel == 11 || MenuLevel == 12) && MenuItem != NoItem) {
-        const bool pots = MenuLevel == 11;
+        clearInput();
+        // Visit the series' configuration items in turn.
+        const QList<qint16> &items = m_spec.configItems;
+        const qsizetype at = items.indexOf(MenuItem);
+        MenuItem = items[(at + 1) % items.size()];
+        send(QStringLiteral("<>CHG %1,%2").arg(MenuLevel).arg(MenuItem));
+    } else if (calibration && MenuItem != NoItem) {
+        const bool pots = role(MenuLevel) == 11;
         MenuSub = pots ? 5 : 6;
         txtVolt->show(QString());
         txtCurr->show(QString());
-        txtInput->clear();
+        clearInput();
         lockInput(true);
         RestorePots();
         MenuItem = qint16((MenuItem + 1) % (pots ? 8 : 9));
@@ -438,30 +509,35 @@ void VirtualPanel::upDownPress(int sign)
     KeyHeld = true;
     m_stepSign = sign;
     m_stepCount = 0;
-    txtInput->clear();
-    EntryMode = 0;
+    clearInput();
+    if (isTlb())
+        EntryMode = 0;
+    const auto ignore = [this] {
+        KeyHeld = false;
+        m_stepSign = 0;
+    };
 
+    const qint16 r = role(MenuLevel);
     if (MenuLevel == m_spec.idleLevel && m_spec.directAdjust && DirectAdjustReady) {
         LoadEditValue(FlashItem);
         MenuSub = 7;
         DirectAdjustReady = false;
         enableKnobs(false);
         sendChg(3, -1, 7);
-    } else if (MenuItem >= 6 || (MenuLevel == m_spec.idleLevel && MenuSub != 7)) {
+    } else if (MenuItem >= 6 || (MenuLevel == m_spec.idleLevel && MenuSub != 7) || r < 0) {
         // Nothing to step here.
-        KeyHeld = false;
-        m_stepSign = 0;
-        if (MenuLevel >= 11 || MenuLevel < 4)
+        ignore();
+        if (MenuLevel >= m_spec.calibrationLevel || MenuLevel < 4)
             resumePolling();
         return;
-    } else if (MenuLevel == 10 || (MenuLevel == 11 && MenuItem == NoItem)) {
+    } else if (r == 10 || (r == 11 && MenuItem == NoItem)) {
         send(QStringLiteral("<>IGN 0"));
-        KeyHeld = false;
-        m_stepSign = 0;
+        ignore();
         return;
     }
     send(QStringLiteral("<>IGN 1"));
-    send(QStringLiteral("<>TYP %1").arg(EntryMode));
+    if (isTlb())
+        send(QStringLiteral("<>TYP %1").arg(EntryMode));
     m_nextStepMs = now();
     upDownStep();
     tmrHold.start();
@@ -470,8 +546,8 @@ void VirtualPanel::upDownPress(int sign)
 void VirtualPanel::upDownStep()
 {
     const double interval = StepInterval(m_stepCount);
-    const int factor = StepFactor(interval, MenuLevel, 11);
-    const double step = StepSize(EditFormat, MenuLevel, EditValue, 9);
+    const int factor = StepFactor(interval, MenuLevel, m_spec.calibrationLevel);
+    const double step = StepSize(EditFormat, role(MenuLevel), EditValue, isTlb() ? 9 : -1);
     EditValue += m_stepSign * factor * step;
     if (MenuLevel != 4)
         EditValue = SnapToFormat(EditValue, EditFormat);
@@ -482,7 +558,8 @@ void VirtualPanel::upDownStep()
     RefreshMenuDisplay();
     ++m_stepCount;
     takeKeyTime();
-    if (MenuSub == 7 || MenuLevel >= 11) {
+    // The readings follow each step (on the TLB in direct adjustment and calibration).
+    if (!isTlb() || MenuSub == 7 || MenuLevel >= 11) {
         poll();
         if (!self)
             return;
@@ -497,12 +574,46 @@ void VirtualPanel::cmdUpDn_MouseUp()
     KeyHeld = false;
     m_stepSign = 0;
     send(QStringLiteral("<>IGN 0"));
-    if (MenuLevel < 4 || MenuLevel > 10)
+    const bool resume = isTlb() ? (MenuLevel < 4 || MenuLevel > 10)
+                                : (MenuLevel < 5 || MenuLevel >= m_spec.calibrationLevel);
+    if (resume)
         resumePolling();
 }
 
 void VirtualPanel::cmdEnter_Click()
 {
+    if (!isTlb()) {
+        const qint16 r = role(MenuLevel);
+        if (r == 10 && MenuItem != NoItem) {
+            ApplyMenuAction(QStringLiteral("1"));
+            showConfigLamps(false);
+            ExitMenu();
+        } else if (r == 10) {
+            MenuItem = 0;
+            send(QStringLiteral("<>CHG %1,0,%2").arg(MenuLevel).arg(MenuSub));
+        } else if (r == 7 || r == 8) {
+            ApplyMenuAction(QStringLiteral("Save"));
+            RefreshMenuDisplay();
+            ExitMenu();
+        } else if (r == 11 && MenuItem != NoItem) {
+            if (MenuItem == 7) {
+                ExitMenu();
+            } else {
+                ApplyMenuAction(QStringLiteral("Save"));
+                RefreshMenuDisplay();
+                if (MenuItem == 6)
+                    ExitMenu();
+            }
+        } else {
+            return;
+        }
+        if (MenuLevel < 5 || (MenuLevel >= m_spec.calibrationLevel && MenuItem != NoItem))
+            resumePolling();
+        knbVolt->setValue(modData().Settings.VoltSet);
+        knbCurr->setValue(modData().Settings.CurrSet);
+        takeKeyTime();
+        return;
+    }
     const QString typed = typedText();
     if ((MenuLevel >= 4 && MenuLevel <= 9) || MenuLevel == m_spec.idleLevel) {
         if (MenuLevel == m_spec.idleLevel) {
@@ -522,12 +633,11 @@ void VirtualPanel::cmdEnter_Click()
             return;
         RefreshMenuDisplay();
         ExitMenu();
-        txtInput->clear();
+        clearInput();
         DirectAdjustReady = true;
     } else if (MenuLevel == 10) {
         if (MenuItem != NoItem) {
             ApplyMenuAction(QStringLiteral("1"));
-            StatusBitsA = UnpackBits(DefaultWordA);
             showConfigLamps(false);
             ExitMenu();
         } else {
@@ -554,7 +664,7 @@ void VirtualPanel::cmdEnter_Click()
     }
     if (MenuLevel < 4 || (MenuLevel >= 11 && MenuItem != NoItem))
         resumePolling();
-    txtInput->clear();
+    clearInput();
     takeKeyTime();
 }
 
@@ -562,7 +672,7 @@ void VirtualPanel::calibrationCodeEntered()
 {
     const QString code = typedText();
     ModData &data = modData();
-    txtInput->clear();
+    clearInput();
     if (code == CalibrationPotCode) {
         send(QStringLiteral("CAL:PASS ") + CalibrationPotCode);
         MenuItem = 0;
@@ -587,7 +697,9 @@ void VirtualPanel::calibrationCodeEntered()
     resumePolling();
 }
 
-void VirtualPanel::cmdDsply_MouseDown()
+void VirtualPanel::cmdDsply_MouseDown() { displayKeyPress(2); }
+
+void VirtualPanel::displayKeyPress(qint16 level)
 {
     if (m_displayHeld)
         return;
@@ -596,15 +708,18 @@ void VirtualPanel::cmdDsply_MouseDown()
     m_displayHeld = true;
     m_displayReleaseMs = -1;
     m_savedLevel = MenuLevel;
-    MenuLevel = 2;
+    MenuLevel = level;
     m_savedEntry = EntryMode;
     EntryMode = -1;
-    sendChg(2, -1, MenuSub);
-    send(QStringLiteral("<>TYP -1"));
+    sendChg(level, -1, MenuSub);
+    if (isTlb())
+        send(QStringLiteral("<>TYP -1"));
     poll();
 }
 
-void VirtualPanel::cmdDsply_MouseUp()
+void VirtualPanel::cmdDsply_MouseUp() { displayKeyRelease(); }
+
+void VirtualPanel::displayKeyRelease()
 {
     if (!m_displayHeld)
         return;
@@ -669,7 +784,7 @@ void VirtualPanel::cmdStart_Click()
                  & ~(1 << StatusBit::Standby);
     const bool idle = MenuLevel == m_spec.idleLevel;
     const bool calibrating = MenuLevel >= m_spec.calibrationLevel && MenuItem != NoItem && MenuItem <= 4;
-    if (!idle && !calibrating)
+    if ((!idle && !calibrating) || m_levelHoldUntilMs >= 0)
         return;
     tmrInfo.stop();
     PowerState = (m_spec.armLamp && StatusBitsA[StatusBit::Arm]) ? Power::OnArmed : Power::On;
@@ -688,7 +803,7 @@ void VirtualPanel::cmdStop_Click()
     DefaultWordA = (DefaultWordA | (1 << StatusBit::Standby))
                  & ~((1 << StatusBit::Arm) | (1 << StatusBit::Power) | (1 << StatusBit::VoltageControl)
                      | (1 << StatusBit::CurrentControl));
-    if (MenuLevel < 5 || (MenuLevel >= 11 && MenuItem != NoItem))
+    if (MenuLevel < 5 || (MenuLevel >= m_spec.calibrationLevel && MenuItem != NoItem))
         resumePolling();
 }
 
@@ -735,7 +850,7 @@ void VirtualPanel::cmdMem_Click()
 
 void VirtualPanel::cmdClear_MouseDown()
 {
-    txtInput->clear();
+    clearInput();
     if (MenuLevel < 5 || MenuLevel > 9)
         return;
     tmrInfo.stop();
@@ -817,6 +932,10 @@ void VirtualPanel::cmdClear_MouseUp()
 
 void VirtualPanel::clearReleaseAction()
 {
+    if (!isTlb()) {
+        seriesClearAction();
+        return;
+    }
     ModData &data = modData();
     send(QStringLiteral("<>CLR 0"));
     ClearHeld = false;
@@ -832,7 +951,7 @@ void VirtualPanel::clearReleaseAction()
         return;
     } else if (MenuLevel == 12 && (MenuItem == 6 || MenuItem == 7)) {
         RestoreRatings();
-        txtInput->clear();
+        clearInput();
         EntryMode = -1;
         ApplyMenuAction(QStringLiteral("Clear"));
         RefreshMenuDisplay();
@@ -852,7 +971,7 @@ void VirtualPanel::clearReleaseAction()
 void VirtualPanel::finishClearRelease()
 {
     m_clearFinishMs = -1;
-    txtInput->clear();
+    clearInput();
     lockInput(true);
     takeKeyTime();
     ExitMenu();
@@ -860,6 +979,10 @@ void VirtualPanel::finishClearRelease()
     FlushInput();
     knbVolt->setValue(modData().Settings.VoltSet);
     knbCurr->setValue(modData().Settings.CurrSet);
+    if (knbOVP) {
+        knbOVP->setValue(modData().Settings.VoltProt);
+        knbOCP->setValue(modData().Settings.CurrProt);
+    }
     DirectAdjustReady = true;
 }
 
@@ -883,13 +1006,31 @@ void VirtualPanel::holdTick()
         MenuLevel = m_savedLevel;
         EntryMode = m_savedEntry;
         sendChg(MenuLevel, MenuItem, MenuSub);
-        send(QStringLiteral("<>TYP %1").arg(EntryMode));
-        if (MenuLevel < 4 || (MenuLevel >= 11 && MenuItem != NoItem))
+        if (isTlb())
+            send(QStringLiteral("<>TYP %1").arg(EntryMode));
+        const bool idle = MenuLevel <= m_spec.idleLevel;
+        const bool calibrating = MenuLevel >= m_spec.calibrationLevel && MenuItem != NoItem;
+        if (idle || calibrating)
             tmrInfo.start(1);
-        else
+        if (!idle)
             tmrMenu.start(1);
     }
-    if (!KeyHeld && !m_clearLoop && m_clearFinishMs < 0 && !m_displayHeld)
+    if (m_levelHoldUntilMs >= 0 && now() >= m_levelHoldUntilMs) {
+        m_levelHoldUntilMs = -1;
+        MenuLevel = m_levelHoldRestore;
+        sendChg(MenuLevel, MenuItem, 0);
+    }
+    if (m_calHeld) {
+        takeKeyTime();
+        if (now() - m_calStartMs >= CalibrationHoldMs) {
+            m_calHeld = false;
+            enterCalibration();
+            if (!self)
+                return;
+        }
+    }
+    if (!KeyHeld && !m_clearLoop && m_clearFinishMs < 0 && !m_displayHeld && m_levelHoldUntilMs < 0
+        && !m_calHeld)
         tmrHold.stop();
 }
 
@@ -899,7 +1040,7 @@ void VirtualPanel::holdTick()
 void VirtualPanel::knob_Turning(Knob *knob)
 {
     tmrInfo.stop();
-    const bool volts = knob == knbVolt;
+    const bool volts = knob == knbVolt || knob == knbOVP;
     ShowValue(volts ? txtVolt : txtCurr, knob->value(),
               volts ? modData().VoltageFormat : modData().CurrentFormat);
 }
@@ -907,21 +1048,142 @@ void VirtualPanel::knob_Turning(Knob *knob)
 void VirtualPanel::knob_TurnEnded(Knob *knob)
 {
     ModData &data = modData();
-    const bool volts = knob == knbVolt;
+    const bool volts = knob == knbVolt || knob == knbOVP;
+    const bool trip = knob == knbOVP || knob == knbOCP;
     PanelDisplay *display = volts ? txtVolt : txtCurr;
     ShowValue(display, knob->value(), volts ? data.VoltageFormat : data.CurrentFormat);
     const QString text = display->text();
-    send((volts ? QStringLiteral("VOLT ") : QStringLiteral("CURR ")) + text);
+    static const QString commands[2][2] = {{QStringLiteral("CURR "), QStringLiteral("VOLT ")},
+                                           {QStringLiteral("CURR:PROT "), QStringLiteral("VOLT:PROT ")}};
+    send(commands[trip][volts] + text);
     const float value = float(LeadingDecimal(text));
-    if (volts) {
-        data.Settings.VoltSet = value;
-        data.SettingsBackup.VoltSet = value;
-    } else {
-        data.Settings.CurrSet = value;
-        data.SettingsBackup.CurrSet = value;
-    }
+    float SettingsRecord::*field = trip ? (volts ? &SettingsRecord::VoltProt : &SettingsRecord::CurrProt)
+                                        : (volts ? &SettingsRecord::VoltSet : &SettingsRecord::CurrSet);
+    data.Settings.*field = value;
+    data.SettingsBackup.*field = value;
     if (MenuLevel < 4 || MenuLevel >= 11)
         resumePolling();
+}
+
+} // namespace zop
+
+// ---------------------------------------------------------------------------------------------
+// KM, TW and GZ: setpoint buttons, calibration key, CLEAR.
+
+namespace zop {
+
+namespace {
+struct SetpointRow {
+    const char *title;
+    const char *command;
+    float SettingsRecord::*field;
+    float RatingsRecord::*maximum;
+    float RatingsRecord::*minimum; // null: 0
+    qint16 level;
+    qint64 waitMs;
+};
+const SetpointRow SetpointRows[] = {
+    {"Voltage Set", "VOLT ", &SettingsRecord::VoltSet, &RatingsRecord::VoltMax, nullptr, 5, 800},
+    {"Current Set", "CURR ", &SettingsRecord::CurrSet, &RatingsRecord::CurrMax, nullptr, 6, 1000},
+    {"OVT Set", "VOLT:PROT ", &SettingsRecord::VoltProt, &RatingsRecord::VoltHigh,
+     &RatingsRecord::VoltLow, 7, 1000},
+    {"OCT Set", "CURR:PROT ", &SettingsRecord::CurrProt, &RatingsRecord::CurrHigh,
+     &RatingsRecord::CurrLow, 8, 1000},
+};
+} // namespace
+
+void VirtualPanel::setpointButton_Click(int which)
+{
+    if (which < 0 || which > 3 || MenuLevel != m_spec.idleLevel || m_levelHoldUntilMs >= 0)
+        return;
+    const SetpointRow &row = SetpointRows[which];
+    ModData &data = modData();
+    QPointer<VirtualPanel> self(this);
+    const std::optional<QString> typed =
+        EnterValue(this, QLatin1String(row.title), ShortestText(data.Settings.*row.field));
+    if (!self || !typed || closing())
+        return;
+    // The text goes out as typed; the instrument decides. The panel keeps a clamped number.
+    send(QLatin1String(row.command) + *typed);
+    const double maximum = data.Ratings.*row.maximum;
+    const double minimum = row.minimum ? double(data.Ratings.*row.minimum) : 0.0;
+    data.Settings.*row.field = float(ClampValue(LeadingDecimal(*typed), maximum, minimum));
+    BackupSettings();
+    Knob *knobs[] = {knbVolt, knbCurr, knbOVP, knbOCP};
+    if (Knob *knob = knobs[which])
+        knob->setValue(data.Settings.*row.field);
+    // The instrument's own panel shows the value's level for a moment.
+    m_levelHoldRestore = MenuLevel;
+    MenuLevel = row.level;
+    m_levelHoldUntilMs = now() + row.waitMs;
+    tmrHold.start();
+}
+
+void VirtualPanel::cmdCal_MouseDown()
+{
+    ClearHeld = true;
+    m_calHeld = true;
+    m_calStartMs = now();
+    takeKeyTime();
+    tmrHold.start();
+}
+
+void VirtualPanel::cmdCal_MouseUp()
+{
+    ClearHeld = false;
+    m_calHeld = false;
+}
+
+void VirtualPanel::enterCalibration()
+{
+    ModData &data = modData();
+    ClearHeld = false;
+    send(QStringLiteral("CAL:PASS ") + CalibrationPotCode);
+    QPointer<VirtualPanel> self(this);
+    ReadPots();
+    if (!self || closing())
+        return;
+    EditFormat = QStringLiteral("0");
+    MenuItem = 0;
+    EditValue = data.Pots[0];
+    MenuLevel = m_spec.calibrationLevel;
+    showKeySet();
+    resumePolling();
+}
+
+void VirtualPanel::cmdClear_Click()
+{
+    takeKeyTime();
+    seriesClearAction();
+}
+
+void VirtualPanel::seriesClearAction()
+{
+    ModData &data = modData();
+    send(QStringLiteral("<>CLR 0"));
+    ClearHeld = false;
+    const qint16 r = role(MenuLevel);
+    if (r == 10 && MenuItem != NoItem) {
+        ApplyMenuAction(QStringLiteral("0"));
+    } else if (r == 11 && MenuItem >= 0 && MenuItem <= 4) {
+        const qint16 backup = data.PotsBackup[size_t(MenuItem)];
+        send(QStringLiteral("CAL:POT %1,%2").arg(MenuItem + 1).arg(backup));
+        data.Pots[size_t(MenuItem)] = backup;
+        EditValue = backup;
+        return;
+    } else if (r == 11 && MenuItem == NoItem) {
+        cmdEnter->show();
+        cmdCal->hide();
+    } else if (MenuLevel == m_spec.idleLevel && AlarmBitsB[AlarmBit::Latched]) {
+        send(QStringLiteral("OUTP:PROT:CLE"));
+        return;
+    }
+    RestoreSettings();
+    // Only the value menus have something to put back at the instrument.
+    if (r == 7 || r == 8)
+        ApplyMenuAction(QStringLiteral("Clear"));
+    m_clearFinishMs = now() + SeriesClearWaitMs;
+    tmrHold.start();
 }
 
 } // namespace zop

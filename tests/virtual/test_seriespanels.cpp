@@ -1,0 +1,458 @@
+// What differs between the four virtual panels, table-driven, and the KM/TW/GZ paths the TLB
+// lacks: setpoint buttons, the calibration key, CLEAR as a click, the trip knobs.
+
+#include "panelfixture.h"
+#include "ui/entervalue.h"
+
+#include <QMenu>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+Q_DECLARE_METATYPE(zop::PanelId)
+
+namespace {
+// Answers the Enter Value dialog with a scripted text (nothing = Cancel).
+struct ScriptedEntry {
+    ScriptedEntry()
+    {
+        SetValueEntry([this](QWidget *, const QString &title, const QString &value) {
+            titles << title;
+            offered << value;
+            return answer;
+        });
+    }
+    ~ScriptedEntry() { SetValueEntry(nullptr); }
+    std::optional<QString> answer;
+    QStringList titles;
+    QStringList offered;
+};
+
+QStringList Captions(const QList<Lamp *> &lamps)
+{
+    QStringList captions;
+    for (Lamp *l : lamps)
+        captions << QStringLiteral("%1:%2").arg(l->text()).arg(l->tag());
+    return captions;
+}
+} // namespace
+
+class TestSeriesPanels : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsPerSeries_data();
+    void controlsPerSeries();
+    void lampsPerSeries_data();
+    void lampsPerSeries();
+    void menuLevelsPerSeries_data();
+    void menuLevelsPerSeries();
+    void keyVisibilityFollowsTheMenu();
+    void configurationMenuOfTheSeries();
+    void displayKeysShowSetpointsAndTrips();
+    void displaysCutToTheFormat();
+    void memoryFieldIsIgnored();
+    void setpointButtons_data();
+    void setpointButtons();
+    void setpointButtonHoldsTheLevel();
+    void cancelSendsNothing();
+    void calibrationKeyHeldTenSeconds();
+    void calibrationKeyReleasedEarly();
+    void switchDuringCalibrationHold();
+    void clearClickVariants();
+    void gzTripKnobs();
+};
+
+void TestSeriesPanels::controlsPerSeries_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::addColumn<bool>("modulationEntry");
+    const QStringList common{"txtVolt", "txtCurr", "knbVolt", "knbCurr", "cmdMenu", "cmdItem",
+                             "cmdEnter", "cmdUp", "cmdDn", "cmdClear", "cmdStart", "cmdStop"};
+    const QStringList kmtw = common + QStringList{"cmdVolt", "cmdCurr", "cmdOVT", "cmdOCT",
+                                                  "cmdVISet", "cmdTRIP", "cmdCal"};
+    QTest::newRow("TLB") << PanelId::TLB << "frmTLB"
+                         << common + QStringList{"txtMEM", "txtInput", "cmdDsply", "cmdMem", "cmdArm"}
+                         << QStringList{"cmdVolt", "cmdCal", "cmdVISet", "knbOVP"} << true;
+    QTest::newRow("KM") << PanelId::KM << "frmKM" << kmtw
+                        << QStringList{"txtMEM", "txtInput", "cmdDsply", "cmdMem", "cmdArm", "knbOVP"}
+                        << true;
+    QTest::newRow("TW") << PanelId::TW << "frmTW" << kmtw
+                        << QStringList{"txtMEM", "txtInput", "cmdArm", "knbOCP"} << true;
+    QTest::newRow("GZ") << PanelId::GZ << "frmGZ" << kmtw + QStringList{"knbOVP", "knbOCP"}
+                        << QStringList{"txtMEM", "txtInput", "cmdMem", "cmdArm"} << false;
+}
+
+void TestSeriesPanels::controlsPerSeries()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QString, name);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QFETCH(bool, modulationEntry);
+    PanelFixture f(series);
+    QCOMPARE(f.panel->objectName(), name);
+    QCOMPARE(f.panel->windowTitle(), QString("Virtual Control Panel"));
+    for (const QString &control : present)
+        QVERIFY2(f.panel->findChild<QWidget *>(control), qPrintable(control));
+    for (const QString &control : absent)
+        QVERIFY2(!f.panel->findChild<QWidget *>(control), qPrintable(control));
+    QCOMPARE(f.panel->mnuModulation != nullptr, modulationEntry);
+    QVERIFY(!f.panel->mnuVirtual->isEnabled());
+}
+
+void TestSeriesPanels::lampsPerSeries_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QStringList>("alarms");
+    QTest::addColumn<QStringList>("config");
+    QTest::addColumn<QString>("viset");
+    QTest::addColumn<QString>("trip");
+    QTest::newRow("TLB") << PanelId::TLB
+                         << QStringList{"OVT:0", "OCT:1", "PHL:2", "PGL:3", "THL:4", "FSE:5", "LOC:8", "REMOTE:9"}
+                         << QStringList{"REM SEN:9", "INT CTL:3", "EXT CTL:4", "ROTARY:0", "KEYPAD:3",
+                                        "EXT PGM:1", "REMOTE:9", "LOC:8"}
+                         << "" << "";
+    const QStringList kmConfig{"REM SEN:9", "INT CTL:3", "EXT CTL:4", "ROTARY:6", "EXT PGM:3",
+                               "REMOTE:9", "LOC:8"};
+    QTest::newRow("KM") << PanelId::KM
+                        << QStringList{"OVT:0", "OCT:1", "PHL:2", "PGL:3", "THL:4", "LOC:8", "REMOTE:9"}
+                        << kmConfig << "V/I DIS" << "TRIP DIS";
+    QTest::newRow("TW") << PanelId::TW
+                        << QStringList{"OVT:0", "OCT:1", "PHL:2", "PGL:3", "THL:4", "LOC:8", "REMOTE:9"}
+                        << kmConfig << "V/I DIS" << "TRIP DIS";
+    QTest::newRow("GZ") << PanelId::GZ
+                        << QStringList{"OVT:0", "OCT:1", "PHASE:2", "PGM LN:3", "THERM:4", "FUSE:5",
+                                       "LOCK:8", "REMOTE:9"}
+                        << QStringList{"REM SEN:9", "INT CTL:3", "EXT CTL:4", "ROTARY:6", "EXT PGM:3",
+                                       "REMOTE:9", "LOCK:8"}
+                        << "V/I SET" << "TRIP SET";
+}
+
+void TestSeriesPanels::lampsPerSeries()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QStringList, alarms);
+    QFETCH(QStringList, config);
+    QFETCH(QString, viset);
+    QFETCH(QString, trip);
+    PanelFixture f(series);
+    QCOMPARE(Captions(f.panel->alarmLamps), alarms);
+    QCOMPARE(Captions(f.panel->configLamps), config);
+    QCOMPARE(f.panel->setpointLamps.size(), 4);
+    if (!viset.isEmpty()) {
+        QCOMPARE(f.panel->cmdVISet->text(), viset);
+        QCOMPARE(f.panel->cmdTRIP->text(), trip);
+    }
+}
+
+void TestSeriesPanels::menuLevelsPerSeries_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<int>("idle");
+    QTest::addColumn<QList<int>>("levels"); // MENU, then ITEM, ITEM, ...
+    QTest::newRow("TLB") << PanelId::TLB << QByteArray("0,0,48,0,3") << 3 << QList<int>{5, 6, 7};
+    QTest::newRow("KM standby") << PanelId::KM << QByteArray("0,0,48,0,3") << 4 << QList<int>{7, 8, 9, 10, 7};
+    QTest::newRow("TW output on") << PanelId::TW << QByteArray("0,0,180,0,3") << 4 << QList<int>{7, 8, 10, 7};
+    QTest::newRow("GZ standby") << PanelId::GZ << QByteArray("0,0,48,0,3") << 4 << QList<int>{9, 10, 9};
+    QTest::newRow("GZ output on") << PanelId::GZ << QByteArray("0,0,180,0,3") << 4 << QList<int>{10, 10};
+}
+
+void TestSeriesPanels::menuLevelsPerSeries()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QByteArray, status);
+    QFETCH(int, idle);
+    QFETCH(QList<int>, levels);
+    PanelFixture f(series);
+    VirtualPanel &p = *f.panel;
+    QCOMPARE(int(p.MenuLevel), idle);
+    f.staReply = status + "\r\n";
+    f.poll();
+    p.cmdMenu_Click();
+    QList<int> seen{p.MenuLevel};
+    while (seen.size() < levels.size()) {
+        p.cmdItem_Click();
+        seen << p.MenuLevel;
+    }
+    QCOMPARE(seen, levels);
+    QVERIFY(!p.knbVolt->isEnabled());
+    QVERIFY(!p.tmrInfo.isActive());
+}
+
+void TestSeriesPanels::keyVisibilityFollowsTheMenu()
+{
+    PanelFixture f(PanelId::KM);
+    VirtualPanel &p = *f.panel;
+    QVERIFY(p.cmdUp->isHidden() && p.cmdDn->isHidden());
+    QVERIFY(!p.cmdVISet->isHidden() && !p.cmdTRIP->isHidden());
+    QVERIFY(!p.cmdEnter->isHidden() && p.cmdCal->isHidden());
+    p.cmdMenu_Click();
+    QVERIFY(!p.cmdUp->isHidden() && p.cmdVISet->isHidden());
+    QVERIFY(!p.cmdVolt->isEnabled());
+    p.cmdItem_Click();
+    p.cmdItem_Click();
+    p.cmdItem_Click(); // the calibration level: the calibration key in ENTER's place
+    QCOMPARE(p.MenuLevel, qint16(10));
+    QVERIFY(p.cmdEnter->isHidden() && !p.cmdCal->isHidden());
+    p.cmdClear_Click();
+    QVERIFY(!p.cmdEnter->isHidden() && p.cmdCal->isHidden());
+    f.advance(600);
+    QCOMPARE(p.MenuLevel, qint16(4));
+    QVERIFY(p.cmdUp->isHidden() && !p.cmdVISet->isHidden());
+    QVERIFY(p.cmdVolt->isEnabled() && p.knbVolt->isEnabled());
+}
+
+void TestSeriesPanels::configurationMenuOfTheSeries()
+{
+    PanelFixture f(PanelId::KM);
+    VirtualPanel &p = *f.panel;
+    p.cmdMenu_Click();
+    p.cmdItem_Click();
+    p.cmdItem_Click();
+    QCOMPARE(p.MenuLevel, qint16(9));
+    f.sent();
+    p.cmdEnter_Click();
+    QCOMPARE(f.sent(), QStringList{"<>CHG 9,0,2"});
+    QList<int> items;
+    for (int i = 0; i < 4; ++i) {
+        p.cmdItem_Click();
+        items << p.MenuItem;
+    }
+    QCOMPARE(items, (QList<int>{1, 2, 6, 0}));
+    p.cmdItem_Click();
+    p.cmdItem_Click();
+    p.cmdItem_Click(); // LOC
+    f.sent();
+    p.cmdEnter_Click();
+    QCOMPARE(f.sent(), (QStringList{"CONF:INTE 1", "<>CHG 0,-1,0"}));
+    QCOMPARE(p.MenuLevel, qint16(4));
+}
+
+void TestSeriesPanels::displayKeysShowSetpointsAndTrips()
+{
+    PanelFixture f(PanelId::TW);
+    VirtualPanel &p = *f.panel;
+    f.staReply = "2EE0,1F4,48,0,0\r\n";
+    p.cmdTRIP_MouseDown();
+    QCOMPARE(f.sent(), (QStringList{"<>CHG 3,-1,0", "<>STA"}));
+    QCOMPARE(p.txtVolt->text(), QString("13.50"));
+    QCOMPARE(p.txtCurr->text(), QString("50.0"));
+    p.displayKeyRelease();
+    f.advance(500);
+    QCOMPARE(p.MenuLevel, qint16(4));
+    QCOMPARE(f.sent(), QStringList{"<>CHG 4,-1,0"});
+    QVERIFY(p.tmrInfo.isActive());
+    p.cmdVISet_MouseDown();
+    QCOMPARE(p.txtVolt->text(), QString("12.00"));
+    QCOMPARE(p.txtCurr->text(), QString("5.0"));
+}
+
+void TestSeriesPanels::displaysCutToTheFormat()
+{
+    PanelFixture f(PanelId::KM);
+    f.staReply = "303D,3B,48,0,0\r\n"; // 12.349 V, 0.059 A
+    f.poll();
+    QCOMPARE(f.panel->txtVolt->text(), QString("12.34"));
+    QCOMPARE(f.panel->txtCurr->text(), QString("0.0"));
+}
+
+void TestSeriesPanels::memoryFieldIsIgnored()
+{
+    PanelFixture f(PanelId::GZ);
+    f.staReply = "0,0,48,b,9\r\n"; // no letter check, no memory number
+    f.poll();
+    QCOMPARE(f.sent(), QStringList{"<>STA"});
+    QVERIFY(f.lamp("lblErrors", 0)->isLit()); // b = 11: OVT and OCT
+    QVERIFY(f.lamp("lblErrors", 1)->isLit());
+}
+
+void TestSeriesPanels::setpointButtons_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<float>("stored");
+    QTest::newRow("voltage as typed") << 0 << "12.5abc" << "Voltage Set" << "12" << "VOLT 12.5abc" << 12.5f;
+    QTest::newRow("voltage above rating") << 0 << "20" << "Voltage Set" << "12" << "VOLT 20" << 15.0f;
+    QTest::newRow("current empty") << 1 << "" << "Current Set" << "5" << "CURR " << 0.0f;
+    QTest::newRow("OVT junk") << 2 << "abc" << "OVT Set" << "13.5" << "VOLT:PROT abc" << 1.5f;
+    QTest::newRow("OCT") << 3 << "60" << "OCT Set" << "50" << "CURR:PROT 60" << 60.0f;
+}
+
+void TestSeriesPanels::setpointButtons()
+{
+    QFETCH(int, button);
+    QFETCH(QString, typed);
+    QFETCH(QString, title);
+    QFETCH(QString, offered);
+    QFETCH(QString, command);
+    QFETCH(float, stored);
+    PanelFixture f(PanelId::GZ);
+    ScriptedEntry entry;
+    entry.answer = typed;
+    f.panel->setpointButton_Click(button);
+    QCOMPARE(entry.titles, QStringList{title});
+    QCOMPARE(entry.offered, QStringList{offered});
+    QCOMPARE(f.sent(), QStringList{command});
+    const SettingsRecord &s = modData().Settings;
+    const float fields[] = {s.VoltSet, s.CurrSet, s.VoltProt, s.CurrProt};
+    QCOMPARE(fields[button], stored);
+    QCOMPARE(modData().SettingsBackup, modData().Settings);
+    Knob *knobs[] = {f.panel->knbVolt, f.panel->knbCurr, f.panel->knbOVP, f.panel->knbOCP};
+    QCOMPARE(knobs[button]->value(), stored);
+}
+
+void TestSeriesPanels::setpointButtonHoldsTheLevel()
+{
+    PanelFixture f(PanelId::KM);
+    ScriptedEntry entry;
+    entry.answer = QStringLiteral("3");
+    VirtualPanel &p = *f.panel;
+    p.setpointButton_Click(0);
+    f.sent();
+    QCOMPARE(p.MenuLevel, qint16(5));
+    f.advance(700);
+    QCOMPARE(p.MenuLevel, qint16(5));
+    f.advance(200);
+    QCOMPARE(p.MenuLevel, qint16(4));
+    QCOMPARE(f.sent(), QStringList{"<>CHG 4,-1,0"});
+    p.setpointButton_Click(1); // CURRENT holds for a second
+    f.advance(900);
+    QCOMPARE(p.MenuLevel, qint16(6));
+    f.advance(200);
+    QCOMPARE(p.MenuLevel, qint16(4));
+}
+
+void TestSeriesPanels::cancelSendsNothing()
+{
+    PanelFixture f(PanelId::TW);
+    ScriptedEntry entry;
+    entry.answer.reset();
+    f.panel->setpointButton_Click(2);
+    QCOMPARE(f.sent(), QStringList{});
+    QCOMPARE(modData().Settings.VoltProt, 13.5f);
+    QCOMPARE(f.panel->MenuLevel, qint16(4));
+}
+
+void TestSeriesPanels::calibrationKeyHeldTenSeconds()
+{
+    PanelFixture f(PanelId::KM);
+    VirtualPanel &p = *f.panel;
+    f.replies["<>POT"] = "21,22,23,24,25\r\n";
+    p.cmdMenu_Click();
+    for (int i = 0; i < 3; ++i)
+        p.cmdItem_Click();
+    f.sent();
+    p.cmdCal_MouseDown();
+    f.advance(9900);
+    QCOMPARE(f.sent(), QStringList{});
+    f.advance(200);
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"CAL:PASS 3846", "<>POT"}));
+    QCOMPARE(p.MenuLevel, qint16(10));
+    QCOMPARE(p.MenuItem, qint16(0));
+    QCOMPARE(p.EditValue, 33.0);
+    QVERIFY(!p.cmdEnter->isHidden() && p.cmdCal->isHidden() && !p.cmdUp->isHidden());
+    p.cmdCal_MouseUp();
+    p.FlashPhase = false;
+    p.RefreshMenuDisplay();
+    QCOMPARE(p.txtVolt->text(), QString("P"));
+    QCOMPARE(p.txtCurr->text().trimmed(), QString("33"));
+    // UP steps the potentiometer; CLEAR puts it back.
+    p.cmdUp_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QVERIFY(f.sent().contains("CAL:POT 1,34"));
+    p.cmdClear_Click();
+    QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "CAL:POT 1,33"}));
+}
+
+void TestSeriesPanels::calibrationKeyReleasedEarly()
+{
+    PanelFixture f(PanelId::GZ);
+    VirtualPanel &p = *f.panel;
+    f.staReply = "0,0,180,0,0\r\n";
+    f.poll();
+    p.cmdMenu_Click(); // output on: straight to the calibration level
+    QCOMPARE(p.MenuLevel, qint16(10));
+    f.sent();
+    p.cmdCal_MouseDown();
+    f.advance(5000);
+    p.cmdCal_MouseUp();
+    f.advance(6000);
+    QCOMPARE(f.sentWithoutPolls(), QStringList{});
+    QCOMPARE(p.MenuItem, qint16(-1));
+}
+
+void TestSeriesPanels::switchDuringCalibrationHold()
+{
+    PanelFixture f(PanelId::TW);
+    ClearPanelRegistry();
+    RegisterPanel(PanelId::KM, [] { return new VirtualPanel(PanelId::KM); });
+    QPointer<VirtualPanel> first = f.panel;
+    first->cmdMenu_Click();
+    for (int i = 0; i < 3; ++i)
+        first->cmdItem_Click();
+    first->cmdCal_MouseDown();
+    f.advance(4000);
+    QPointer<PanelWindow> next = first->SwitchPanel(PanelId::KM);
+    QVERIFY(next);
+    QVERIFY(!first->tmrHold.isActive());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!first);
+    QCOMPARE(modData().CurrentPanel.data(), next.data());
+    delete next.data();
+    ClearPanelRegistry();
+}
+
+void TestSeriesPanels::clearClickVariants()
+{
+    PanelFixture f(PanelId::KM);
+    VirtualPanel &p = *f.panel;
+    // Idle with a latched alarm: the protection is released, nothing else.
+    f.staReply = "0,0,48,81,0\r\n";
+    f.poll();
+    f.sent();
+    p.cmdClear_Click();
+    QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "OUTP:PROT:CLE"}));
+    // In the OVT menu: the saved trip goes back to the instrument, the menu closes 0.5 s later.
+    f.staReply = "0,0,48,0,0\r\n";
+    f.poll();
+    p.cmdMenu_Click();
+    p.cmdUp_MouseDown();
+    p.cmdUpDn_MouseUp();
+    QCOMPARE(modData().Settings.VoltProt, 13.51f);
+    f.sent();
+    p.cmdClear_Click();
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>CLR 0", "VOLT:PROT 13.5"}));
+    f.advance(400);
+    QCOMPARE(p.MenuLevel, qint16(7));
+    f.advance(200);
+    QCOMPARE(p.MenuLevel, qint16(4));
+}
+
+void TestSeriesPanels::gzTripKnobs()
+{
+    PanelFixture f(PanelId::GZ);
+    VirtualPanel &p = *f.panel;
+    QCOMPARE(p.knbOVP->maximum(), 16.5f);
+    QCOMPARE(p.knbOVP->value(), 13.5f);
+    p.knbOVP->setValue(14.2f);
+    p.knob_Turning(p.knbOVP);
+    QCOMPARE(p.txtVolt->text(), QString("14.20"));
+    p.knob_TurnEnded(p.knbOVP);
+    QCOMPARE(f.sent(), QStringList{"VOLT:PROT 14.20"});
+    QCOMPARE(modData().Settings.VoltProt, 14.2f);
+    QCOMPARE(modData().SettingsBackup.VoltProt, 14.2f);
+    p.knbOCP->setValue(70);
+    p.knob_TurnEnded(p.knbOCP);
+    QCOMPARE(f.sent(), QStringList{"CURR:PROT 70.0"});
+}
+
+QTEST_MAIN(TestSeriesPanels)
+#include "test_seriespanels.moc"
