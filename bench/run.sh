@@ -6,3 +6,4 @@ bash scripts/build.sh
 BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_link"
 "$BIN/bench_panel"
+"$BIN/bench_serial"

@@ -1,18 +1,27 @@
-// zop-sim: a stand-in power supply on 127.0.0.1 for demos, tests and users without an
-// instrument. See --help for the options.
+// zop-sim: a stand-in power supply on 127.0.0.1, or on a pseudo-terminal as a serial line,
+// for demos, tests and users without an instrument. See --help for the options.
 
 #include "clock.h"
 #include "faults.h"
 #include "instrument.h"
 #include "powersupply.h"
 #include "tcpfront.h"
+#ifdef Q_OS_UNIX
+#include "ptyfront.h"
+#endif
 #include "trace.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <optional>
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using namespace zopsim;
 
@@ -24,6 +33,9 @@ struct Options
     SupplyConfig supply;
     QString tracePath;
     FaultPlan faults;
+    QString ptyLink;
+    int rs485Address = 1;
+    bool baudThrottle = false;
 };
 
 int usageError(const QString &message)
@@ -47,6 +59,31 @@ std::optional<double> positiveNumber(const QCommandLineParser &parser, const QSt
     return value;
 }
 
+#ifdef Q_OS_UNIX
+// Ends the event loop on SIGTERM, SIGINT and SIGHUP, so the pseudo-terminal's link is
+// removed on the way out.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void quitOnTerminationSignals(QCoreApplication &app)
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -56,7 +93,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Emulates one programmable DC power supply on 127.0.0.1 for the ZOP Panel."));
+        "Emulates one programmable DC power supply for the ZOP Panel, on 127.0.0.1 or, with "
+        "--pty, on a pseudo-terminal that stands for a serial line (RS-232 and RS-485)."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("TCP port on 127.0.0.1, 0 picks a free one (default 50505)."),
@@ -85,6 +123,17 @@ int main(int argc, char *argv[])
         {QStringLiteral("fault-after"),
          QStringLiteral("Start faulting only after N commands were handled (default 0)."),
          QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("pty"),
+         QStringLiteral("Instead of TCP, serve a serial line: create a pseudo-terminal and a "
+                        "symbolic link LINK to it, for the panel's \"Device\" setting."),
+         QStringLiteral("LINK")},
+        {QStringLiteral("rs485-address"),
+         QStringLiteral("RS-485 address of the instrument on the serial line, 0 to 255 "
+                        "(default 1)."),
+         QStringLiteral("N"), QStringLiteral("1")},
+        {QStringLiteral("baud-throttle"),
+         QStringLiteral("On the serial line, take and send bytes no faster than the baud "
+                        "rate the program set (10 bits per character).")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -136,6 +185,15 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("--fault-after needs a non-negative number"));
     options.faults.setAfter(after);
 
+    options.ptyLink = parser.value(QStringLiteral("pty"));
+    const int address = parser.value(QStringLiteral("rs485-address")).toInt(&ok);
+    if (!ok || address < 0 || address > 255)
+        return usageError(QStringLiteral("--rs485-address needs a number from 0 to 255"));
+    options.rs485Address = address;
+    options.baudThrottle = parser.isSet(QStringLiteral("baud-throttle"));
+    if (parser.isSet(QStringLiteral("pty")) && options.ptyLink.isEmpty())
+        return usageError(QStringLiteral("--pty needs the path of the link to make"));
+
     SteadyClock clock;
     Trace trace(clock);
     if (parser.isSet(QStringLiteral("trace"))
@@ -145,8 +203,31 @@ int main(int argc, char *argv[])
 
     PowerSupply supply(options.supply, clock);
     Instrument instrument(supply);
-    TcpFront front(instrument, options.faults.isEmpty() ? nullptr : &options.faults,
-                   trace.isOpen() ? &trace : nullptr);
+    FaultPlan *faults = options.faults.isEmpty() ? nullptr : &options.faults;
+
+    if (!options.ptyLink.isEmpty()) {
+#ifdef Q_OS_UNIX
+        quitOnTerminationSignals(app);
+        PtyFront line(instrument, faults, trace.isOpen() ? &trace : nullptr, options.rs485Address,
+                      options.baudThrottle);
+        if (!line.open(options.ptyLink, &error)) {
+            std::fprintf(stderr, "zop-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        QObject::connect(&line, &PtyFront::closed, &app, [] {
+            std::printf("zop-sim: the line was closed on request\n");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
+        std::printf("zop-sim on pseudo-terminal %s, linked at %s, RS-485 address %d\n",
+                    qPrintable(line.devicePath()), qPrintable(options.ptyLink), line.address());
+        std::fflush(stdout);
+        return app.exec();
+#else
+        return usageError(QStringLiteral("--pty needs a system with pseudo-terminals"));
+#endif
+    }
+    TcpFront front(instrument, faults, trace.isOpen() ? &trace : nullptr);
     if (!front.listen(options.port)) {
         std::fprintf(stderr, "zop-sim: cannot listen on 127.0.0.1:%u: %s\n", port,
                      qPrintable(front.errorString()));

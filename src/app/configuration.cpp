@@ -74,6 +74,7 @@ void ReadConfiguration()
                             && port <= std::numeric_limits<qint32>::max()
                         ? qint32(port)
                         : 0;
+    data.CommDevice = scalar("Communication", "Device").trimmed();
     data.SystemType = IndexInList(data.SystList, scalar("System", "Type").toLower());
 }
 

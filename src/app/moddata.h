@@ -31,6 +31,9 @@ struct ModData {
     qint16 SystemType = NotInList;
     QString CommAddress;
     qint32 CommPort = 0;
+    // The serial device named by "Device" of "Communication" (empty: the port number picks
+    // the device, link/serialports.h). Used by every serial link kind when set.
+    QString CommDevice;
     QString GpibEos;
     QStringList IEEECommand;
     QStringList SCPICommand;

@@ -80,6 +80,12 @@ void CommLayer::fallBack(const QString &message)
     modData().CommKind = LinkKind::Simulated;
 }
 
+void CommLayer::LinkFailed(const QString &heading, const LinkError &error)
+{
+    writeRecord(heading, error);
+    fallBack(CommText::NotFound);
+}
+
 void CommLayer::CloseLink()
 {
     if (!CommControl || !CommControl->isOpen())
@@ -108,6 +114,7 @@ bool CommLayer::OpenLink()
                 CommControl->open();
                 if (LogTarget)
                     LogTarget->setLogText(LinkLogName(kind));
+                CommControl->afterOpen();
             } else if (kind == LinkKind::Simulated) {
                 CommControl.reset();
                 if (LogTarget)

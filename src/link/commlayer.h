@@ -66,6 +66,10 @@ public:
     void TcpKeepAlive();
     // Closes whatever link is open (the first step of every open).
     void CloseLink();
+    // A link failure outside the operations above (the RS-485 control frames): writes the
+    // record under `heading` ("Write Error:", "Read Error:") and falls back to Simulated mode
+    // with "Device not Found.  Entering Simulated Mode!", as a failing send does.
+    void LinkFailed(const QString &heading, const LinkError &error);
 
     void setTransportFactory(TransportFactory factory) { m_factory = std::move(factory); }
     TransportFactory transportFactory() const { return m_factory; }

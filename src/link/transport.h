@@ -24,6 +24,9 @@ public:
     // Opens the link; throws LinkError when the device cannot be opened.
     virtual void open() = 0;
     virtual void close() = 0;
+    // The steps that follow the opening once the link's log name is written (the RS-485
+    // selection or attach); throws LinkError like open().
+    virtual void afterOpen() {}
     // True while a closing is needed before the next open (a port open, a socket not closed).
     virtual bool isOpen() const = 0;
     // True when the link can carry traffic now (a TCP connection is established).

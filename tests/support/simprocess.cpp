@@ -34,24 +34,31 @@ QByteArray Unescape(const QByteArray &text)
     return out;
 }
 
-SimProcess::SimProcess(const QStringList &arguments)
+SimProcess::SimProcess(const QStringList &arguments, SimLine line)
 {
+    const QString link = m_dir.filePath(QStringLiteral("line"));
     m_process.setProgram(BinaryPath(QStringLiteral("zop-sim")));
-    m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"),
-                                       QStringLiteral("--trace"), tracePath()}
-                           + arguments);
+    m_process.setArguments((line == SimLine::Pty
+                                ? QStringList{QStringLiteral("--pty"), link}
+                                : QStringList{QStringLiteral("--port"), QStringLiteral("0")})
+                           + QStringList{QStringLiteral("--trace"), tracePath()} + arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return;
     static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    static const QRegularExpression onPty(QStringLiteral("on pseudo-terminal \\S+, linked at "));
     QByteArray out;
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()) {
         if (m_process.waitForReadyRead(int(deadline.remainingTime())))
             out += m_process.readAllStandardOutput();
-        const auto match = listening.match(QString::fromLatin1(out));
-        if (match.hasMatch()) {
+        if (line == SimLine::Pty) {
+            if (onPty.match(QString::fromLatin1(out)).hasMatch()) {
+                m_linkPath = link;
+                return;
+            }
+        } else if (const auto match = listening.match(QString::fromLatin1(out)); match.hasMatch()) {
             m_port = quint16(match.captured(1).toUInt());
             return;
         }
@@ -70,19 +77,51 @@ SimProcess::~SimProcess()
 
 QString SimProcess::tracePath() const { return m_dir.filePath(QStringLiteral("trace.txt")); }
 
+QList<QByteArray> SimProcess::traceLines() const
+{
+    QFile file(tracePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().split('\n');
+}
+
 QList<QPair<double, QByteArray>> SimProcess::receivedChunks() const
 {
     QList<QPair<double, QByteArray>> chunks;
-    QFile file(tracePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return chunks;
-    for (const QByteArray &line : file.readAll().split('\n')) {
+    for (const QByteArray &line : traceLines()) {
         const qsizetype first = line.indexOf(' ');
         if (first < 0 || line.mid(first + 1, 3) != "RX ")
             continue;
         chunks.append({line.left(first).toDouble(), Unescape(line.mid(first + 4))});
     }
     return chunks;
+}
+
+QList<SimProcess::SerialChunk> SimProcess::receivedOnLine() const
+{
+    QList<SerialChunk> chunks;
+    qint32 baud = 0;
+    for (const QByteArray &line : traceLines()) {
+        const qsizetype first = line.indexOf(' ');
+        if (first < 0)
+            continue;
+        if (line.mid(first + 1, 5) == "BAUD ")
+            baud = line.mid(first + 6).toInt();
+        else if (line.mid(first + 1, 3) == "RX ")
+            chunks.append({line.left(first).toDouble(), baud, Unescape(line.mid(first + 4))});
+    }
+    return chunks;
+}
+
+QStringList SimProcess::notes() const
+{
+    QStringList notes;
+    for (const QByteArray &line : traceLines()) {
+        const qsizetype first = line.indexOf(' ');
+        if (first >= 0 && line.mid(first + 1, 5) == "NOTE ")
+            notes << QString::fromLatin1(line.mid(first + 6));
+    }
+    return notes;
 }
 
 QByteArray SimProcess::received() const

@@ -1,5 +1,6 @@
 #pragma once
-// zop-sim as a child process on a free loopback port, with its trace file.
+// zop-sim as a child process with its trace file: on a free loopback port, or on a
+// pseudo-terminal (a serial line) reached through a link in the process's own folder.
 
 #include <QProcess>
 #include <QString>
@@ -8,14 +9,33 @@
 
 namespace zop::test {
 
+enum class SimLine { Tcp, Pty };
+
 class SimProcess {
 public:
-    // Starts the emulator with `--port 0 --trace <file>` and the given extra arguments; waits
-    // for it to say which port it listens on. QVERIFY-style failures are reported by port() == 0.
-    explicit SimProcess(const QStringList &arguments = {});
+    // A chunk the emulator received on a serial line, with the line speed it arrived at.
+    struct SerialChunk {
+        double seconds;
+        qint32 baud;
+        QByteArray bytes;
+    };
+
+    // Starts the emulator with `--port 0 --trace <file>` (Tcp) or `--pty <link> --trace
+    // <file>` (Pty) and the given extra arguments; waits for it to say which port it listens
+    // on or which terminal it made. QVERIFY-style failures are reported by port() == 0
+    // (Tcp) or an empty linkPath() (Pty).
+    explicit SimProcess(const QStringList &arguments = {}, SimLine line = SimLine::Tcp);
     ~SimProcess();
 
     quint16 port() const { return m_port; }
+    // The link to the pseudo-terminal, for the panel's "Device" setting (Pty).
+    QString linkPath() const { return m_linkPath; }
+    // Every received chunk with its line speed (Pty).
+    QList<SerialChunk> receivedOnLine() const;
+    // What the emulator made of the serial frames, in order (Pty).
+    QStringList notes() const;
+    // True while the emulator runs.
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
     QString tracePath() const;
     // Everything the emulator received, unescaped and joined, in order.
     QByteArray received() const;
@@ -25,9 +45,12 @@ public:
     QList<QPair<double, QByteArray>> receivedChunks() const;
 
 private:
+    QList<QByteArray> traceLines() const;
+
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+    QString m_linkPath;
 };
 
 // Where the built programs are.
