@@ -85,17 +85,9 @@ std::vector<double> StartupTimes(quint16 port, int count, std::vector<double> &i
 {
     std::vector<double> ms;
     QTemporaryDir dir;
-    QFile defaults(QStringLiteral(ZOP_BIN_DIR "/ZOP_Panel.ini"));
-    if (!defaults.open(QIODevice::ReadOnly))
+    if (!WritePanelConfig(dir.path(), {{"Communication", "Comm", "TCP/IP"},
+                                       {"Communication", "Port", QString::number(port)}}))
         return ms;
-    QByteArray text = defaults.readAll();
-    text.replace("Comm=Simulated", "Comm=TCP/IP");
-    text.replace("Port=50505", "Port=" + QByteArray::number(port));
-    QFile ini(dir.filePath(QStringLiteral("ZOP_Panel.ini")));
-    if (!ini.open(QIODevice::WriteOnly))
-        return ms;
-    ini.write(text);
-    ini.close();
     static const QRegularExpression took(QStringLiteral("start-up: ([0-9.]+) ms"));
     for (int i = 0; i < count; ++i) {
         QProcess panel;

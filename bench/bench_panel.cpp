@@ -52,17 +52,9 @@ double CpuSeconds(qint64 pid)
 double PanelProcessCpu(quint16 port, int seconds)
 {
     QTemporaryDir dir;
-    QFile defaults(QStringLiteral(ZOP_BIN_DIR "/ZOP_Panel.ini"));
-    if (!defaults.open(QIODevice::ReadOnly))
+    if (!WritePanelConfig(dir.path(), {{"Communication", "Comm", "TCP/IP"},
+                                       {"Communication", "Port", QString::number(port)}}))
         return -1;
-    QByteArray text = defaults.readAll();
-    text.replace("Comm=Simulated", "Comm=TCP/IP");
-    text.replace("Port=50505", "Port=" + QByteArray::number(port));
-    QFile ini(dir.filePath(QStringLiteral("ZOP_Panel.ini")));
-    if (!ini.open(QIODevice::WriteOnly))
-        return -1;
-    ini.write(text);
-    ini.close();
     QProcess panel;
     panel.setWorkingDirectory(dir.path());
     panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), dir.path()});

@@ -8,6 +8,8 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 BIN=${ZOP_BUILD_DIR:-build}/bin
 PORT=$(sed -n 's/^Port=//p' demo/ZOP_Panel.ini | tr -d '\r')
+# The demo folder is the panel's program folder: it takes the pictures from the build.
+cp "$BIN"/icon.ico "$BIN"/logo.gif "$BIN"/name.gif demo/
 
 "$BIN/zop-sim" --port "$PORT" --series tlb &
 SIM=$!

@@ -15,6 +15,7 @@ for _ in $(seq 50); do grep -q listening "$DIR/sim.out" && break; sleep 0.1; don
 PORT=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$DIR/sim.out")
 TYPE=$(echo "$SERIES" | tr a-z A-Z)
 sed -e "s/^Port=.*/Port=$PORT/" -e "s/^Type=.*/Type=$TYPE Series/" demo/ZOP_Panel.ini > "$DIR/ZOP_Panel.ini"
+cp "$BIN"/icon.ico "$BIN"/logo.gif "$BIN"/name.gif "$DIR"/
 cd "$DIR"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c \
   "'$BIN/zop-panel' --dir '$DIR' & sleep 3; import -window root '$OUT'; kill %1"

@@ -11,32 +11,11 @@
 using namespace zop::test;
 
 namespace {
-QByteArray Config(quint16 port, const QByteArray &comm = "TCP/IP")
+// The shipped settings, pointed at the emulator over TCP/IP.
+bool ConfigureTcp(const QString &folder, quint16 port)
 {
-    QFile defaults(QStringLiteral(ZOP_BIN_DIR "/ZOP_Panel.ini"));
-    if (!defaults.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray text = defaults.readAll();
-    text.replace("Comm=Simulated", "Comm=" + comm);
-    text.replace("Port=50505", "Port=" + QByteArray::number(port));
-    return text;
-}
-
-// Runs zop-panel's start-up in `dir` and returns its standard output.
-QByteArray RunStartup(const QString &dir)
-{
-    QProcess panel;
-    panel.setWorkingDirectory(dir);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    panel.setProcessEnvironment(env);
-    panel.start(BinaryPath(QStringLiteral("zop-panel")),
-                {QStringLiteral("--dir"), dir, QStringLiteral("--startup-only")});
-    if (!panel.waitForFinished(15000)) {
-        panel.kill();
-        return "did not finish";
-    }
-    return panel.readAllStandardOutput();
+    return WritePanelConfig(folder, {{"Communication", "Comm", "TCP/IP"},
+                                     {"Communication", "Port", QString::number(port)}});
 }
 } // namespace
 
@@ -53,10 +32,7 @@ void TestStartupE2e::panelPollsFiveTimesASecond()
     SimProcess sim;
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
-    QFile ini(dir.filePath(QStringLiteral("ZOP_Panel.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(Config(sim.port()));
-    ini.close();
+    QVERIFY(ConfigureTcp(dir.path(), sim.port()));
 
     QProcess panel;
     panel.setWorkingDirectory(dir.path());
@@ -95,12 +71,8 @@ void TestStartupE2e::startupQueriesOverTcp()
                     QStringLiteral("50")});
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
-    QFile ini(dir.filePath(QStringLiteral("ZOP_Panel.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(Config(sim.port()));
-    ini.close();
-
-    const QByteArray out = RunStartup(dir.path());
+    QVERIFY(ConfigureTcp(dir.path(), sim.port()));
+    const QByteArray out = RunPanelStartup(dir.path());
     QVERIFY2(out.contains("link: TCP/IP\n"), out.constData());
     QVERIFY2(out.contains("rated: 30 V, 50 A\n"), out.constData());
     QVERIFY2(out.contains("firmware: 4.7\n"), out.constData());
@@ -115,9 +87,8 @@ void TestStartupE2e::startupQueriesOverTcp()
 void TestStartupE2e::shippedConfigurationRunsSimulated()
 {
     QTemporaryDir dir;
-    QVERIFY(QFile::copy(QStringLiteral(ZOP_BIN_DIR "/ZOP_Panel.ini"),
-                        dir.filePath(QStringLiteral("ZOP_Panel.ini"))));
-    const QByteArray out = RunStartup(dir.path());
+    QVERIFY(WritePanelConfig(dir.path(), {}));
+    const QByteArray out = RunPanelStartup(dir.path());
     QVERIFY2(out.contains("link: Simulated\n"), out.constData());
     QVERIFY2(out.contains("rated: 15 V, 100 A\n"), out.constData());
     QVERIFY2(out.contains("firmware: 1.0\n"), out.constData());

@@ -12,34 +12,14 @@ using namespace zop::test;
 
 namespace {
 
-// The shipped settings with the link, the RS-485 address and the emulator's line as device.
-QByteArray Config(const QByteArray &comm, const QString &device)
+// The shipped settings with the link, the RS-485 address and the emulator's line as device;
+// the port number names no port here, so the device wins.
+bool ConfigureSerial(const QString &folder, const QByteArray &comm, const QString &device)
 {
-    QFile defaults(QStringLiteral(ZOP_BIN_DIR "/ZOP_Panel.ini"));
-    if (!defaults.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray text = defaults.readAll();
-    text.replace("Comm=Simulated", "Comm=" + comm);
-    text.replace("Address=127.0.0.1", "Address=17");
-    // A port number that names no port here: the device wins.
-    text.replace("Port=50505", "Port=9\nDevice=" + QFile::encodeName(device));
-    return text;
-}
-
-QByteArray RunStartup(const QString &dir)
-{
-    QProcess panel;
-    panel.setWorkingDirectory(dir);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    panel.setProcessEnvironment(env);
-    panel.start(BinaryPath(QStringLiteral("zop-panel")),
-                {QStringLiteral("--dir"), dir, QStringLiteral("--startup-only")});
-    if (!panel.waitForFinished(15000)) {
-        panel.kill();
-        return "did not finish";
-    }
-    return panel.readAllStandardOutput();
+    return WritePanelConfig(folder, {{"Communication", "Comm", QString::fromLatin1(comm)},
+                                     {"Communication", "Address", "17"},
+                                     {"Communication", "Port", "9"},
+                                     {"Communication", "Device", device}});
 }
 
 const QByteArray StartupQueries = "<>SCL\n<>ALL\nSYST:VERS?\nSYST:ERR?\n";
@@ -83,12 +63,8 @@ void TestSerialE2e::startup()
                    SimLine::Pty);
     QVERIFY(!sim.linkPath().isEmpty());
     QTemporaryDir dir;
-    QFile ini(dir.filePath(QStringLiteral("ZOP_Panel.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(Config(comm, sim.linkPath()));
-    ini.close();
-
-    const QByteArray out = RunStartup(dir.path());
+    QVERIFY(ConfigureSerial(dir.path(), comm, sim.linkPath()));
+    const QByteArray out = RunPanelStartup(dir.path());
     QVERIFY2(out.contains("link: " + linkName + "\n"), out.constData());
     QVERIFY2(out.contains("rated: 30 V, 50 A\n"), out.constData());
     QVERIFY2(out.contains("firmware: 4.7\n"), out.constData());

@@ -1,12 +1,44 @@
 #include "simprocess.h"
 
+#include "app/inifile.h"
+
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 namespace zop::test {
 
 QString BinaryPath(const QString &name) { return QStringLiteral(ZOP_BIN_DIR "/") + name; }
+
+bool WritePanelConfig(const QString &folder, const QList<ConfigKey> &keys)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("ZOP_Panel.ini"));
+    QFile::remove(path);
+    if (!QFile::copy(BinaryPath(QStringLiteral("ZOP_Panel.ini")), path))
+        return false;
+    for (const ConfigKey &k : keys) {
+        if (!WriteProfileString(path, k.section, k.key, k.value))
+            return false;
+    }
+    return true;
+}
+
+QByteArray RunPanelStartup(const QString &folder)
+{
+    QProcess panel;
+    panel.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    panel.setProcessEnvironment(env);
+    panel.start(BinaryPath(QStringLiteral("zop-panel")),
+                {QStringLiteral("--dir"), folder, QStringLiteral("--startup-only")});
+    if (!panel.waitForFinished(15000)) {
+        panel.kill();
+        return "did not finish";
+    }
+    return panel.readAllStandardOutput();
+}
 
 QByteArray Unescape(const QByteArray &text)
 {

@@ -56,6 +56,18 @@ private:
 // Where the built programs are.
 QString BinaryPath(const QString &name);
 
+// A key of ZOP_Panel.ini to set: section, key, value.
+struct ConfigKey {
+    QString section;
+    QString key;
+    QString value;
+};
+// Copies the shipped ZOP_Panel.ini into `folder` and sets the given keys in it.
+bool WritePanelConfig(const QString &folder, const QList<ConfigKey> &keys);
+// Runs zop-panel's start-up only (offscreen) with `folder` as program and working folder;
+// returns what it printed.
+QByteArray RunPanelStartup(const QString &folder);
+
 // Undoes the trace file's escapes (\n, \r, \t, \\, \xHH).
 QByteArray Unescape(const QByteArray &text);
 

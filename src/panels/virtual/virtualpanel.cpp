@@ -38,7 +38,10 @@ QPushButton *Key(const QString &name, const QString &caption, QWidget *parent)
     key->setAccessibleName(caption);
     key->setFocusPolicy(Qt::StrongFocus);
     key->setAutoDefault(false);
-    key->setMinimumSize(64, 34);
+    // Wide enough for the caption in the bold face the panel's style gives keys.
+    QFont bold = key->font();
+    bold.setBold(true);
+    key->setMinimumSize(std::max(64, QFontMetrics(bold).horizontalAdvance(caption) + 30), 34);
     return key;
 }
 // A caption printed on the front panel.
@@ -214,6 +217,7 @@ QWidget *VirtualPanel::buildDisplays()
     for (Knob *knob : {knbVolt, knbCurr, knbOVP, knbOCP}) {
         if (!knob)
             continue;
+        knob->setToolTip(knob->accessibleName());
         knob->setBackColour(QColor(QStringLiteral("#2b2f33")));
         connect(knob, &Knob::turning, this, [this, knob] { knob_Turning(knob); });
         connect(knob, &Knob::turnEnded, this, [this, knob] { knob_TurnEnded(knob); });
