@@ -261,7 +261,7 @@ QWidget *VirtualPanel::buildKeys()
         txtInput = new QLineEdit(fraButtons);
         txtInput->setObjectName(QStringLiteral("txtInput"));
         txtInput->setAccessibleName(QStringLiteral("Value entry"));
-        txtInput->setPlaceholderText(QStringLiteral("type a value"));
+        txtInput->setPlaceholderText(QStringLiteral("value"));
         txtInput->setMaxLength(8);
 
         // MODE: the output keys; SETUP: the menu keys; SET POINT: the value keys.
