@@ -4,6 +4,7 @@
 #include "app/frame/panelwindow.h"
 #include "app/moddata.h"
 #include "app/startform.h"
+#include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
 #include "setup/programversion.h"
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
     data.prompter = std::make_shared<MessagePrompter>();
 
     RegisterVirtualPanels();
+    RegisterServicePanels();
 
     int result = 0;
     {

@@ -1,0 +1,70 @@
+#pragma once
+// The "Command Panel" (frmCommand): a service window that sends single SCPI and IEEE 488.2
+// commands from a fixed grid of rows and shows the replies. Each row uses one entry of the
+// command tables; its Get button sends the entry as a query, its Set button sends the entry
+// (with the data box text on a value row), and on a value row the Get reply lands in the data
+// box. Every command and reply is echoed into the transaction log.
+
+#include "app/frame/panelwindow.h"
+#include "panels/service/commandrows.h"
+
+#include <QHash>
+
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace zop {
+
+class CommandPanel : public PanelWindow {
+    Q_OBJECT
+public:
+    explicit CommandPanel(QWidget *parent = nullptr);
+    ~CommandPanel() override;
+
+    // The two frames of command rows, disabled while a reply is awaited.
+    QGroupBox *fraCmd1 = nullptr;
+    QGroupBox *fraCmd2 = nullptr;
+
+    // A row's controls; null when the row has no such control.
+    QPushButton *getButton(CommandTable table, int index) const;
+    QPushButton *setButton(CommandTable table, int index) const;
+    QLineEdit *dataBox(CommandTable table, int index) const;
+    QLabel *rowLabel(CommandTable table, int index) const;
+
+    // Get: sends the row's entry with "?", waits for the reply with both frames disabled, and
+    // on a value row puts the reply into the data box, selected.
+    void cmdGet_Click(CommandTable table, int index);
+    // Set: sends the row's entry, with one blank and the data box text on a value row.
+    void cmdSet_Click(CommandTable table, int index);
+
+    // Applies the row availability for the present system type and link kind.
+    void applyRowAvailability();
+
+protected:
+    void afterSetup() override;
+
+private:
+    struct RowControls {
+        QPushButton *get = nullptr;
+        QPushButton *set = nullptr;
+        QLineEdit *data = nullptr;
+        QLabel *label = nullptr;
+    };
+    static QString key(CommandTable table, int index);
+    const RowControls *controls(CommandTable table, int index) const;
+
+    void buildPanel();
+    QGroupBox *buildSettingsFrame();
+    QGroupBox *buildCommandsFrame();
+    void addRow(const CommandRow &row, QWidget *parent, QGridLayout *grid, int line,
+                int getColumn, int setColumn, int labelColumn, int dataColumn);
+    void setRowUsable(const CommandRow &row, bool usable);
+    void fixTabOrder();
+
+    QHash<QString, RowControls> m_rows;
+};
+
+} // namespace zop

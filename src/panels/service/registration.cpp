@@ -1,0 +1,15 @@
+#include "panels/service/registration.h"
+
+#include "app/frame/panelregistry.h"
+#include "panels/service/commandpanel.h"
+#include "panels/service/registerspanel.h"
+
+namespace zop {
+
+void RegisterServicePanels()
+{
+    RegisterPanel(PanelId::Command, [] { return new CommandPanel; });
+    RegisterPanel(PanelId::Registers, [] { return new RegistersPanel; });
+}
+
+} // namespace zop

@@ -1,0 +1,85 @@
+#include "panels/service/servicewidgets.h"
+
+#include "app/frame/panelwindow.h"
+#include "link/commlayer.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+
+namespace zop {
+
+QString ServicePanelStyle()
+{
+    return QStringLiteral(
+        "QGroupBox { font-weight: bold; border: 1px solid palette(mid); border-radius: 5px;"
+        " margin-top: 12px; padding: 8px 6px 6px 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 9px; padding: 0 3px; }"
+        "QGroupBox QLabel, QGroupBox QPushButton, QGroupBox QLineEdit, QGroupBox QRadioButton"
+        " { font-weight: normal; }"
+        "QLabel[columnHead=\"true\"] { font-weight: bold; color: palette(dark); }"
+        "QLabel[legend=\"true\"] { color: palette(dark); }"
+        "QLineEdit[dataBox=\"true\"] { font-family: monospace; }"
+        "QLineEdit:read-only, QLineEdit:disabled { background: palette(button); }");
+}
+
+QPushButton *ServiceButton(const QString &name, const QString &caption,
+                           const QString &accessibleName, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(accessibleName);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QLabel *ColumnHead(const QString &text, QWidget *parent)
+{
+    auto *head = new QLabel(text, parent);
+    head->setTextFormat(Qt::PlainText);
+    head->setProperty("columnHead", true);
+    return head;
+}
+
+bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QString &query,
+                   QString &reply)
+{
+    QPointer<PanelWindow> self(panel);
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    SendCommand(query, true);
+
+    // While the reply is awaited nothing else may start an exchange: neither a second button
+    // nor a menu entry (a panel switch or the Setup dialog would talk to the instrument in the
+    // middle of this one).
+    QList<QPointer<QWidget>> disabled;
+    for (QWidget *frame : frames) {
+        if (frame->isEnabled()) {
+            frame->setEnabled(false);
+            disabled << frame;
+        }
+    }
+    QPointer<QMenuBar> menus = panel->menuBar();
+    const bool menusWereEnabled = menus && menus->isEnabled();
+    if (menusWereEnabled)
+        menus->setEnabled(false);
+
+    ReadReply(reply, ServiceReplyTimeoutSeconds, true);
+
+    if (!self)
+        return false;
+    for (const QPointer<QWidget> &frame : disabled) {
+        if (frame)
+            frame->setEnabled(true);
+    }
+    if (menus && menusWereEnabled)
+        menus->setEnabled(true);
+    if (focused && focused->isEnabled() && focused->window() == self)
+        focused->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+} // namespace zop

@@ -1,0 +1,101 @@
+#pragma once
+// A service panel on a scripted link and a manual clock. The far end answers the queries a
+// test lists; each test can watch the panel while a reply is awaited.
+
+#include "app/configuration.h"
+#include "app/frame/framehooks.h"
+#include "app/frame/panelregistry.h"
+#include "app/moddata.h"
+#include "link/commlayer.h"
+#include "link/linkkind.h"
+#include "panels/service/commandpanel.h"
+#include "panels/service/registerspanel.h"
+#include "panels/service/registration.h"
+#include "testsupport.h"
+
+#include <QPointer>
+
+namespace zop::test {
+
+// The scripted transport, with a look at the panel each time the link waits for input (the
+// panel is then inside its reply wait).
+class WatchedTransport : public ScriptedTransport {
+public:
+    WatchedTransport(std::shared_ptr<ScriptedLine> line, std::function<void()> watch)
+        : ScriptedTransport(std::move(line)), m_watch(std::move(watch))
+    {
+    }
+    void waitForInput(int ms, bool runEvents) override
+    {
+        if (m_watch)
+            m_watch();
+        ScriptedTransport::waitForInput(ms, runEvents);
+    }
+
+private:
+    std::function<void()> m_watch;
+};
+
+struct ServiceFixture : Fixture {
+    explicit ServiceFixture(qint16 commKind = LinkKind::TcpIp, qint16 systemType = 2)
+    {
+        ModData &data = modData();
+        FillCommandTables();
+        data.SystemType = systemType;
+        data.CommKind = commKind;
+        data.comm.setTransportFactory([this](qint16) {
+            return std::make_unique<WatchedTransport>(line, [this] {
+                if (whileWaiting)
+                    whileWaiting();
+            });
+        });
+        OpenLink();
+        line->responder = [this](const QByteArray &command) -> QList<ScriptedLine::Chunk> {
+            if (replies.contains(command))
+                return {{replyDelayMs, replies.value(command)}};
+            return {};
+        };
+        // What a state refresh (after Setup or a panel switch) reads.
+        replies["<>SCL"] = "3A98,186A0\r\n";
+        replies["<>ALL"] = "2EE0,1388,34BC,C350,3E8,3,1194\r\n";
+        replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
+        replies["SYST:ERR?"] = "0,\"No error\"\r\n";
+        SetProgramEnder([this] { ++programEnded; });
+        ClearPanelRegistry();
+        RegisterServicePanels();
+    }
+    ~ServiceFixture()
+    {
+        for (QPointer<PanelWindow> &panel : opened)
+            delete panel.data();
+        ClearPanelRegistry();
+        SetProgramEnder(nullptr);
+        SetSetupDialog(nullptr);
+    }
+
+    template <typename Panel>
+    Panel *open()
+    {
+        auto *panel = new Panel;
+        panel->show();
+        modData().CurrentPanel = panel;
+        opened << panel;
+        return panel;
+    }
+
+    // What was sent since the last call, each command without its line feed.
+    QStringList sent()
+    {
+        const QStringList commands = line->commands();
+        line->written.clear();
+        return commands;
+    }
+
+    QMap<QByteArray, QByteArray> replies;
+    qint64 replyDelayMs = 50; // the panel waits for every reply
+    std::function<void()> whileWaiting;
+    QList<QPointer<PanelWindow>> opened;
+    int programEnded = 0;
+};
+
+} // namespace zop::test

@@ -1,0 +1,313 @@
+// Both service panels against zop-sim over TCP/IP on loopback, on the real clock: values set
+// and read back, memories, the error queue, the status registers following the emulator's
+// model, the frames staying disabled through a slow reply, and switching among the panels and
+// the virtual panel from their View menus.
+
+#include "panels/service/registerlamp.h"
+#include "panels/virtual/registration.h"
+#include "panels/virtual/virtualpanel.h"
+#include "servicefixture.h"
+#include "simprocess.h"
+#include "ui/transactionlog.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+
+// The global state on a real TCP/IP link to the emulator, with the panels registered.
+struct SimLink {
+    explicit SimLink(const QStringList &simArguments = {}) : sim(simArguments)
+    {
+        ResetModData();
+        ModData &data = modData();
+        data.prompter = prompter;
+        data.debugLog.setPath(dir.filePath("debug.txt"));
+        data.ProgramFolder = dir.path();
+        FillCommandTables();
+        data.SystemType = 2;
+        data.CommKind = LinkKind::TcpIp;
+        data.CommAddress = "127.0.0.1";
+        data.CommPort = sim.port();
+        OpenLink();
+        SetProgramEnder([this] { ++programEnded; });
+        ClearPanelRegistry();
+        RegisterVirtualPanels();
+        RegisterServicePanels();
+    }
+    ~SimLink()
+    {
+        if (modData().CurrentPanel)
+            delete modData().CurrentPanel.data();
+        for (QPointer<PanelWindow> &panel : opened)
+            delete panel.data();
+        ClearPanelRegistry();
+        SetProgramEnder(nullptr);
+        ResetModData();
+    }
+    template <typename Panel>
+    Panel *open()
+    {
+        auto *panel = new Panel;
+        panel->show();
+        modData().CurrentPanel = panel;
+        opened << panel;
+        return panel;
+    }
+    // A command the test itself sends, as another program would.
+    void send(const QString &command) { SendCommand(command, false); }
+    // Every line the emulator received, once it has handled all that was sent before.
+    QStringList receivedSoFar()
+    {
+        QString reply;
+        SendCommand(QStringLiteral("*OPC?"), false);
+        ReadReply(reply, 2, false);
+        return sim.receivedLines();
+    }
+
+    SimProcess sim;
+    QTemporaryDir dir;
+    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
+    QList<QPointer<PanelWindow>> opened;
+    int programEnded = 0;
+};
+
+QList<int> LitBits(RegistersPanel *panel, RegisterId id)
+{
+    QList<int> lit;
+    for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit) {
+        if (panel->lamp(id, bit)->isLit())
+            lit << bit;
+    }
+    return lit;
+}
+
+void SetRow(CommandPanel *p, CommandTable table, int index, const QString &data)
+{
+    p->dataBox(table, index)->setText(data);
+    p->cmdSet_Click(table, index);
+}
+
+QString GetRow(CommandPanel *p, int index)
+{
+    p->cmdGet_Click(CommandTable::Scpi, index);
+    return p->dataBox(CommandTable::Scpi, index)->text();
+}
+
+} // namespace
+
+class TestServiceAgainstSim : public QObject {
+    Q_OBJECT
+private slots:
+    void everyQueryIsAnswered();
+    void commandPanelSetsAndReadsBack();
+    void commandPanelShowsErrorsAndIdentity();
+    void registerPanelFollowsTheStatusModel();
+    void registerPanelFollowsTheOutput();
+    void framesStayDisabledThroughASlowReply();
+    void switchingAmongThePanels();
+};
+
+void TestServiceAgainstSim::everyQueryIsAnswered()
+{
+    SimLink s;
+    QVERIFY(s.sim.port());
+    CommandPanel *p = s.open<CommandPanel>();
+    for (const CommandRow &row : CommandRows()) {
+        if (!row.hasGet)
+            continue;
+        const QString before = p->rtbTranx->logText();
+        p->cmdGet_Click(row.table, row.index);
+        const QString added = p->rtbTranx->logText().mid(before.size());
+        // The query, then one reply line.
+        QVERIFY2(added.count('\n') == 2 && added.endsWith("\r\n"), qPrintable(row.label));
+        p->cmdGet_Click(CommandTable::Scpi, 18);
+        QVERIFY2(p->rtbTranx->logText().endsWith("SYSTem:ERRor?\n0,\"No error\"\r\n"),
+                 qPrintable(row.label));
+    }
+    for (RegisterId id : AllRegisters) {
+        auto *registers = s.open<RegistersPanel>();
+        registers->readRegister(id);
+        QVERIFY(registers->rtbTranx->logText().endsWith("\r\n"));
+    }
+    QVERIFY(s.prompter->shown.isEmpty());
+    QCOMPARE(modData().CommKind, LinkKind::TcpIp);
+}
+
+void TestServiceAgainstSim::commandPanelSetsAndReadsBack()
+{
+    SimLink s({"--volts", "15", "--amps", "100"});
+    QVERIFY(s.sim.port());
+    CommandPanel *p = s.open<CommandPanel>();
+    SetRow(p, CommandTable::Scpi, 0, "5");
+    QCOMPARE(GetRow(p, 0), QString("5.000"));
+    SetRow(p, CommandTable::Ieee, 3, "4"); // *SAV 4
+    SetRow(p, CommandTable::Scpi, 0, "7");
+    QCOMPARE(GetRow(p, 0), QString("7.000"));
+    SetRow(p, CommandTable::Ieee, 2, "4"); // *RCL 4
+    QCOMPARE(GetRow(p, 0), QString("5.000"));
+    QCOMPARE(GetRow(p, 7), QString("4")); // Mem
+    SetRow(p, CommandTable::Scpi, PeriodIndex, "2.5");
+    QCOMPARE(GetRow(p, PeriodIndex), QString("2.500"));
+    SetRow(p, CommandTable::Scpi, ArmIndex, "1");
+    QCOMPARE(GetRow(p, ArmIndex), QString("1"));
+    SetRow(p, CommandTable::Scpi, 24, "0"); // Ctrl. Int. off
+    QCOMPARE(GetRow(p, 23), QString("1"));  // Ctrl. Ext. on
+    p->cmdGet_Click(CommandTable::Scpi, 18);
+    QVERIFY(p->rtbTranx->logText().endsWith("SYSTem:ERRor?\n0,\"No error\"\r\n"));
+    QVERIFY(s.prompter->shown.isEmpty());
+}
+
+void TestServiceAgainstSim::commandPanelShowsErrorsAndIdentity()
+{
+    SimLink s;
+    QVERIFY(s.sim.port());
+    CommandPanel *p = s.open<CommandPanel>();
+    SetRow(p, CommandTable::Scpi, 0, ""); // "SOURce:VOLTage:LEVel:IMMediate:AMPLitude "
+    p->cmdGet_Click(CommandTable::Scpi, 18);
+    QVERIFY(p->rtbTranx->logText().endsWith("SYSTem:ERRor?\n-109,\"Missing parameter\"\r\n"));
+    p->cmdGet_Click(CommandTable::Ieee, 8);
+    QVERIFY(p->rtbTranx->logText().endsWith("*IDN?\nZoptrel,ZOP-SIM TLB,0,4.70\r\n"));
+    p->cmdGet_Click(CommandTable::Scpi, EthernetVersionIndex);
+    QVERIFY(p->rtbTranx->logText().contains("SYSTem:NET:VERSion?\nZOP-SIM Ethernet Module"));
+    p->cmdGet_Click(CommandTable::Scpi, 19);
+    QVERIFY(p->rtbTranx->logText().endsWith(
+        "SYSTem:Version?\nZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n"));
+    QVERIFY(s.prompter->shown.isEmpty());
+    const QStringList received = s.receivedSoFar();
+    QVERIFY(received.contains("SOURce:VOLTage:LEVel:IMMediate:AMPLitude "));
+    QVERIFY(received.contains("*IDN?"));
+}
+
+void TestServiceAgainstSim::registerPanelFollowsTheStatusModel()
+{
+    SimLink s;
+    QVERIFY(s.sim.port());
+    RegistersPanel *p = s.open<RegistersPanel>();
+    p->cmdGetIEEE_Click(6); // power-on
+    QCOMPARE(LitBits(p, RegisterId::Esr), QList<int>{7});
+    p->cmdGetIEEE_Click(6); // cleared by the read
+    QCOMPARE(LitBits(p, RegisterId::Esr), QList<int>{});
+
+    p->optFormat[1]->setChecked(true);
+    p->txtValue[0]->setText("20");
+    p->cmdSetIEEE_Click(0); // *ESE 32
+    p->optFormat[2]->setChecked(true);
+    p->txtValue[0]->setText("0010 0000");
+    p->cmdSetIEEE_Click(1); // *SRE 32
+    p->cmdGetIEEE_Click(0);
+    QCOMPARE(LitBits(p, RegisterId::Ese), QList<int>{5});
+    p->cmdGetIEEE_Click(1);
+    QCOMPARE(LitBits(p, RegisterId::Sre), QList<int>{5});
+
+    s.send("FOO"); // a command error
+    p->cmdGetIEEE_Click(7);
+    QCOMPARE(LitBits(p, RegisterId::Stb), (QList<int>{5, 6})); // ESB, MSS
+    QCOMPARE(p->txtValue[1]->text(), QString("96"));
+    p->cmdGetIEEE_Click(6);
+    QCOMPARE(LitBits(p, RegisterId::Esr), QList<int>{5}); // CE
+    p->cmdGetIEEE_Click(7);
+    QCOMPARE(LitBits(p, RegisterId::Stb), QList<int>{});
+
+    // A value the register cannot hold is refused by the instrument, not by the panel.
+    p->optFormat[1]->setChecked(true);
+    p->txtValue[0]->setText("1FF");
+    p->cmdSetIEEE_Click(0);
+    p->cmdGetIEEE_Click(0);
+    QCOMPARE(LitBits(p, RegisterId::Ese), QList<int>{5});
+    QVERIFY(s.prompter->shown.isEmpty());
+    QVERIFY(s.receivedSoFar().contains("*ESE 511"));
+}
+
+void TestServiceAgainstSim::registerPanelFollowsTheOutput()
+{
+    SimLink s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
+    QVERIFY(s.sim.port());
+    RegistersPanel *p = s.open<RegistersPanel>();
+    p->cmdGetReg_Click(0);
+    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 6})); // INT, STBY
+    s.send("VOLT 5");
+    s.send("CURR 50");
+    s.send("OUTP:START");
+    p->cmdGetReg_Click(0);
+    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 7, 8})); // INT, PWR, CV
+    QCOMPARE(p->lamp(RegisterId::Oper, 8)->colour(), QColor(0, 192, 0));
+    s.send("CURR 2"); // 5 V into 1 ohm wants 5 A
+    p->cmdGetReg_Click(0);
+    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 7, 10})); // CC
+    s.send("CURR 50");
+    s.send("VOLT:PROT 4"); // the reading is above the trip level
+    p->cmdGetReg_Click(1);
+    QCOMPARE(LitBits(p, RegisterId::Ques), (QList<int>{0, 7, 9})); // OV, ALM, REM
+    QCOMPARE(p->txtValue[2]->text(), QString("02 81"));
+    p->cmdGetReg_Click(0);
+    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 6, 11})); // STBY/ALM
+    QVERIFY(s.prompter->shown.isEmpty());
+}
+
+void TestServiceAgainstSim::framesStayDisabledThroughASlowReply()
+{
+    SimLink s({"--fault", "late=400:*IDN"});
+    QVERIFY(s.sim.port());
+    CommandPanel *p = s.open<CommandPanel>();
+    QList<bool> seen;
+    QTimer::singleShot(150, p, [&] {
+        seen << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled();
+        // A click meanwhile does nothing.
+        p->getButton(CommandTable::Scpi, 0)->click();
+    });
+    p->cmdGet_Click(CommandTable::Ieee, 8);
+    QCOMPARE(seen, (QList<bool>{false, false}));
+    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled());
+    QVERIFY(p->rtbTranx->logText().endsWith("*IDN?\nZoptrel,ZOP-SIM TLB,0,4.70\r\n"));
+    QVERIFY(!s.receivedSoFar().contains("SOURce:VOLTage:LEVel:IMMediate:AMPLitude?"));
+    QVERIFY(s.prompter->shown.isEmpty());
+}
+
+void TestServiceAgainstSim::switchingAmongThePanels()
+{
+    SimLink s;
+    QVERIFY(s.sim.port());
+    auto *command = new CommandPanel;
+    command->show();
+    modData().CurrentPanel = command;
+    command->mnuRegisters->trigger();
+    auto *registers = qobject_cast<RegistersPanel *>(modData().CurrentPanel.data());
+    QVERIFY(registers);
+    registers->mnuVirtual->trigger();
+    auto *tlb = qobject_cast<VirtualPanel *>(modData().CurrentPanel.data());
+    QVERIFY(tlb);
+    QCOMPARE(tlb->objectName(), QString("frmTLB"));
+    QVERIFY(tlb->mnuCommand->isEnabled() && tlb->mnuRegisters->isEnabled());
+    tlb->mnuRegisters->trigger();
+    registers = qobject_cast<RegistersPanel *>(modData().CurrentPanel.data());
+    QVERIFY(registers);
+    registers->mnuCommand->trigger();
+    command = qobject_cast<CommandPanel *>(modData().CurrentPanel.data());
+    QVERIFY(command);
+    command->mnuVirtual->trigger();
+    tlb = qobject_cast<VirtualPanel *>(modData().CurrentPanel.data());
+    QVERIFY(tlb);
+    tlb->mnuCommand->trigger();
+    command = qobject_cast<CommandPanel *>(modData().CurrentPanel.data());
+    QVERIFY(command);
+    QCOMPARE(s.programEnded, 0);
+    QVERIFY(s.prompter->shown.isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    const QStringList received = s.receivedSoFar();
+    QCOMPARE(received.count("<>CLR 0"), 6); // one for every panel replaced
+    // The panel in front keeps the log.
+    QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(command->rtbTranx));
+}
+
+QTEST_MAIN(TestServiceAgainstSim)
+#include "test_serviceagainstsim.moc"
