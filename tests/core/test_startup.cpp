@@ -22,13 +22,6 @@ QByteArray Config(const QByteArray &startup, const QByteArray &comm, const QByte
          + "\nAddress=127.0.0.1\nPort=50505\n[System]\nType=" + type + "\n";
 }
 
-void AnswerLikeAnInstrument(ScriptedLine &line)
-{
-    line.answer("<>SCL", "7530,C350\r\n");
-    line.answer("<>ALL", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n");
-    line.answer("SYST:VERS?", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n");
-    line.answer("SYST:ERR?", "0,\"No error\"\r\n");
-}
 } // namespace
 
 class TestStartup : public QObject {
@@ -46,7 +39,7 @@ void TestStartup::sequenceOverTcp()
 {
     Fixture f;
     f.writeFile(ConfigFileName, Config("Virtual Control Panel", "TCP/IP", "TLB Series"));
-    AnswerLikeAnInstrument(*f.line);
+    AnswerStateRefresh(*f.line);
     StartForm frmComm;
     QObject panel;
     QList<PanelId> asked;

@@ -9,6 +9,7 @@
 #include "link/commlayer.h"
 #include "link/linkkind.h"
 #include "panels/service/commandpanel.h"
+#include "panels/service/registerlamp.h"
 #include "panels/service/registerspanel.h"
 #include "panels/service/registration.h"
 #include "testsupport.h"
@@ -36,7 +37,38 @@ private:
     std::function<void()> m_watch;
 };
 
-struct ServiceFixture : Fixture {
+// The panels a test opened, deleted with it.
+struct PanelHolder {
+    template <typename Panel>
+    Panel *open()
+    {
+        auto *panel = new Panel;
+        panel->show();
+        modData().CurrentPanel = panel;
+        opened << panel;
+        return panel;
+    }
+    void deletePanels()
+    {
+        for (QPointer<PanelWindow> &panel : opened)
+            delete panel.data();
+        opened.clear();
+    }
+    QList<QPointer<PanelWindow>> opened;
+};
+
+// The bits whose lamps are lit in a register's column.
+inline QList<int> LitBits(RegistersPanel *panel, RegisterId id)
+{
+    QList<int> lit;
+    for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit) {
+        if (panel->lamp(id, bit)->isLit())
+            lit << bit;
+    }
+    return lit;
+}
+
+struct ServiceFixture : Fixture, PanelHolder {
     explicit ServiceFixture(qint16 commKind = LinkKind::TcpIp, qint16 systemType = 2)
     {
         ModData &data = modData();
@@ -66,21 +98,10 @@ struct ServiceFixture : Fixture {
     }
     ~ServiceFixture()
     {
-        for (QPointer<PanelWindow> &panel : opened)
-            delete panel.data();
+        deletePanels();
         ClearPanelRegistry();
         SetProgramEnder(nullptr);
         SetSetupDialog(nullptr);
-    }
-
-    template <typename Panel>
-    Panel *open()
-    {
-        auto *panel = new Panel;
-        panel->show();
-        modData().CurrentPanel = panel;
-        opened << panel;
-        return panel;
     }
 
     // What was sent since the last call, each command without its line feed.
@@ -94,7 +115,6 @@ struct ServiceFixture : Fixture {
     QMap<QByteArray, QByteArray> replies;
     qint64 replyDelayMs = 50; // the panel waits for every reply
     std::function<void()> whileWaiting;
-    QList<QPointer<PanelWindow>> opened;
     int programEnded = 0;
 };
 

@@ -1,11 +1,11 @@
-// The Command Panel on a scripted link: the texts its buttons send, the data boxes a Get
-// fills, the frames disabled while a reply is awaited, time-outs, row availability by system
-// type and link kind (again after Setup and "Simulate Inst"), keyboard reach, close and switch.
+// The Command Panel on a scripted link: its rows and keyboard reach, the texts its buttons send,
+// where a Get's reply lands, the frames disabled while a reply is awaited, time-outs, row
+// availability by system type and link kind (again after Setup and "Simulate Inst"), switch
+// and close.
 
 #include "servicefixture.h"
 #include "ui/transactionlog.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
@@ -22,50 +22,20 @@ namespace {
 constexpr int Scpi = int(CommandTable::Scpi);
 constexpr int Ieee = int(CommandTable::Ieee);
 
-struct Action {
-    QString button; // object name
-    QString data;   // typed into the row's data box first (value rows)
-};
-
-QPushButton *Button(CommandPanel *panel, const QString &name)
+bool FramesEnabled(CommandPanel *p)
 {
-    return panel->findChild<QPushButton *>(name);
-}
-
-QLineEdit *Box(CommandPanel *panel, const QString &name)
-{
-    return panel->findChild<QLineEdit *>(name);
-}
-
-// The focusable controls in the panel's tab chain, starting at `first`.
-QStringList TabChain(QWidget *first)
-{
-    QStringList names;
-    QWidget *w = first;
-    do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            names << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w && w != first);
-    return names;
+    return p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->menuBar()->isEnabled();
 }
 } // namespace
 
 class TestCommandPanel : public QObject {
     Q_OBJECT
 private slots:
-    void everyRowHasItsControls();
-    void buttonsHaveAccessibleNames_data();
-    void buttonsHaveAccessibleNames();
-    void keyboardReachesEveryRowInOrder();
-    void buttonsSendTheirTexts_data();
-    void buttonsSendTheirTexts();
-    void getOnAValueRowFillsTheDataBox_data();
-    void getOnAValueRowFillsTheDataBox();
-    void repliesToOtherRowsGoOnlyToTheLog_data();
-    void repliesToOtherRowsGoOnlyToTheLog();
-    void framesAreDisabledWhileAReplyIsAwaited_data();
-    void framesAreDisabledWhileAReplyIsAwaited();
+    void everyRowHasItsControlsInTabOrder();
+    void setSendsItsText_data();
+    void setSendsItsText();
+    void getShowsTheReply_data();
+    void getShowsTheReply();
     void timeOutReenablesTheFramesAndFallsBack_data();
     void timeOutReenablesTheFramesAndFallsBack();
     void rowAvailability_data();
@@ -73,259 +43,165 @@ private slots:
     void setupReappliesTheAvailability();
     void simulateInstReappliesTheAvailability();
     void dataBoxRefusesLineBreaks();
-    void closeEndsTheProgram();
-    void switchesToTheRegisterPanelAndBack();
+    void switchesToTheRegisterPanelAndBackThenCloses();
 };
 
-void TestCommandPanel::everyRowHasItsControls()
+void TestCommandPanel::everyRowHasItsControlsInTabOrder()
 {
     ServiceFixture f;
     CommandPanel *p = f.open<CommandPanel>();
-    QCOMPARE(p->objectName(), QString("frmCommand"));
-    QCOMPARE(p->windowTitle(), QString("Command Panel"));
+    QStringList expected;
     for (const CommandRow &row : CommandRows()) {
         QGroupBox *frame = row.block == RowBlock::Settings ? p->fraCmd1 : p->fraCmd2;
-        const char *label = qPrintable(row.label);
         QPushButton *get = p->getButton(row.table, row.index);
         QPushButton *set = p->setButton(row.table, row.index);
         QLineEdit *data = p->dataBox(row.table, row.index);
         QCOMPARE(get != nullptr, row.hasGet);
         QCOMPARE(set != nullptr, row.hasSet);
         QCOMPARE(data != nullptr, row.valueRow);
-        if (get) {
-            QCOMPARE(get->objectName(), row.getButtonName());
-            QVERIFY2(frame->isAncestorOf(get), label);
-            QCOMPARE(Button(p, row.getButtonName()), get);
+        // Two rows sharing an index would leave one of them without its controls.
+        QCOMPARE(p->rowLabel(row.table, row.index)->text(), row.label);
+        QCOMPARE(p->rowLabel(row.table, row.index)->textFormat(), Qt::PlainText);
+        for (QWidget *w : QList<QWidget *>{get, set, data}) {
+            if (w) {
+                QVERIFY2(frame->isAncestorOf(w), qPrintable(row.label));
+                expected << w->objectName();
+            }
         }
-        if (set) {
-            QCOMPARE(set->objectName(), row.setButtonName());
-            QVERIFY2(frame->isAncestorOf(set), label);
-        }
-        if (data) {
-            QCOMPARE(data->objectName(), row.dataBoxName());
-            QVERIFY2(data->text().isEmpty(), label);
-        }
-        QLabel *caption = p->rowLabel(row.table, row.index);
-        QCOMPARE(caption->text(), row.label);
-        QCOMPARE(caption->textFormat(), Qt::PlainText);
-        QCOMPARE(caption->objectName(), row.labelName());
     }
-    // The legend, and the log frame beside the command frames.
-    QStringList texts;
-    for (QLabel *label : p->fraCmd2->findChildren<QLabel *>())
-        texts << label->text();
-    QVERIFY(texts.contains("Legend") && texts.contains("1 = True") && texts.contains("0 = False"));
-    QVERIFY(!p->fraCmd1->isAncestorOf(p->rtbTranx) && !p->fraCmd2->isAncestorOf(p->rtbTranx));
-    QCOMPARE(p->fraIn->title(), QString("Output"));
-    QCOMPARE(Button(p, "cmdClear")->text(), QString("Clear"));
-    QCOMPARE(Button(p, "cmdSave")->text(), QString("Save to File"));
-}
-
-void TestCommandPanel::buttonsHaveAccessibleNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("accessible");
-    QTest::newRow("Get Voltage") << "cmdGetSCPI(0)" << "Get Voltage";
-    QTest::newRow("Set Voltage") << "cmdSetSCPI(0)" << "Set Voltage";
-    QTest::newRow("Set Start") << "cmdSetSCPI(8)" << "Set Start";
-    QTest::newRow("Get *IDN") << "cmdGetIEEE(8)" << "Get *IDN";
-    QTest::newRow("Set *RCL") << "cmdSetIEEE(2)" << "Set *RCL";
-    QTest::newRow("Get Ethernet Vers.") << "cmdGetSCPI(38)" << "Get Ethernet Vers.";
-    QTest::newRow("Voltage data") << "txtSCPI(0)" << "Voltage data";
-    QTest::newRow("*SAV data") << "txtIEEE(3)" << "*SAV data";
-}
-
-void TestCommandPanel::buttonsHaveAccessibleNames()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, accessible);
-    ServiceFixture f;
-    CommandPanel *p = f.open<CommandPanel>();
-    QWidget *w = p->findChild<QWidget *>(name);
-    QVERIFY(w);
-    QCOMPARE(w->accessibleName(), accessible);
-}
-
-void TestCommandPanel::keyboardReachesEveryRowInOrder()
-{
-    ServiceFixture f;
-    CommandPanel *p = f.open<CommandPanel>();
-    QStringList expected;
-    for (const CommandRow &row : CommandRows()) {
-        if (row.hasGet)
-            expected << row.getButtonName();
-        if (row.hasSet)
-            expected << row.setButtonName();
-        if (row.valueRow)
-            expected << row.dataBoxName();
-    }
+    // Row by row, frame by frame, then the log and its buttons.
     expected << "rtbTranx" << "cmdClear" << "cmdSave";
-    QStringList chain = TabChain(p->getButton(CommandTable::Scpi, 0));
-    QCOMPARE(chain.mid(0, expected.size()), expected);
+    QStringList chain;
+    QWidget *w = p->getButton(CommandTable::Scpi, 0);
+    while (chain.size() < expected.size()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            chain << w->objectName();
+        w = w->nextInFocusChain();
+    }
+    QCOMPARE(chain, expected);
+    // The names, as a screen reader and the rest of the program know the controls.
+    QCOMPARE(p->findChild<QPushButton *>("cmdGetSCPI(0)")->accessibleName(), QString("Get Voltage"));
+    QCOMPARE(p->findChild<QPushButton *>("cmdSetIEEE(2)")->accessibleName(), QString("Set *RCL"));
+    QCOMPARE(p->findChild<QLineEdit *>("txtIEEE(3)")->accessibleName(), QString("*SAV data"));
+    QVERIFY(p->findChild<QLabel *>("lblGPIBVers") && p->findChild<QLabel *>("lblEthernetVers"));
+    QVERIFY(!p->fraCmd1->isAncestorOf(p->rtbTranx) && !p->fraCmd2->isAncestorOf(p->rtbTranx));
 }
 
-void TestCommandPanel::buttonsSendTheirTexts_data()
+void TestCommandPanel::setSendsItsText_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("data");
-    QTest::addColumn<QStringList>("sent");
-    QTest::newRow("Set Voltage, empty box")
-        << "cmdSetSCPI(0)" << "txtSCPI(0)" << ""
-        << QStringList{"SOURce:VOLTage:LEVel:IMMediate:AMPLitude "};
-    QTest::newRow("Set Voltage, as typed")
-        << "cmdSetSCPI(0)" << "txtSCPI(0)" << " 12.5 "
-        << QStringList{"SOURce:VOLTage:LEVel:IMMediate:AMPLitude  12.5 "};
-    QTest::newRow("Set Voltage Prot, unchecked")
-        << "cmdSetSCPI(2)" << "txtSCPI(2)" << "abc"
-        << QStringList{"SOURce:VOLTage:PROTection:LEVel abc"};
-    QTest::newRow("Set Init. Cont.") << "cmdSetSCPI(15)" << "txtSCPI(15)" << "1"
-                                     << QStringList{"INITiate:CONTinuous 1"};
-    QTest::newRow("Set Interlock") << "cmdSetSCPI(25)" << "txtSCPI(25)" << "0"
-                                   << QStringList{"CONFigure:INTErlock 0"};
-    QTest::newRow("Set Arm") << "cmdSetSCPI(26)" << "txtSCPI(26)" << "1"
-                             << QStringList{"OUTPut:Arm 1"};
-    QTest::newRow("Set *RCL 3") << "cmdSetIEEE(2)" << "txtIEEE(2)" << "3" << QStringList{"*RCL 3"};
-    QTest::newRow("Set *SAV, empty") << "cmdSetIEEE(3)" << "txtIEEE(3)" << "" << QStringList{"*SAV "};
-    QTest::newRow("Set Start") << "cmdSetSCPI(8)" << "" << "" << QStringList{"OUTPut:START"};
-    QTest::newRow("Set Stop") << "cmdSetSCPI(9)" << "" << "" << QStringList{"OUTPut:STOP"};
-    QTest::newRow("Set Clear") << "cmdSetSCPI(11)" << "" << "" << QStringList{"OUTPut:PROTection:CLEar"};
-    QTest::newRow("Set Init. Imm.") << "cmdSetSCPI(13)" << "" << "" << QStringList{"INITiate:IMMediate"};
-    QTest::newRow("Set Trigger") << "cmdSetSCPI(12)" << "" << "" << QStringList{"TRIGger:IMMediate"};
-    QTest::newRow("Set Abort") << "cmdSetSCPI(10)" << "" << "" << QStringList{"ABORt"};
-    QTest::newRow("Set *RST") << "cmdSetIEEE(4)" << "" << "" << QStringList{"*RST"};
-    QTest::newRow("Set *CLS") << "cmdSetIEEE(9)" << "" << "" << QStringList{"*CLS"};
-    QTest::newRow("Get Voltage") << "cmdGetSCPI(0)" << "" << ""
-                                 << QStringList{"SOURce:VOLTage:LEVel:IMMediate:AMPLitude?"};
-    QTest::newRow("Get Mem") << "cmdGetSCPI(7)" << "" << "" << QStringList{"RECall:MEMory?"};
-    QTest::newRow("Get Setpoint") << "cmdGetSCPI(39)" << "" << "" << QStringList{"CONFigure:SETPT?"};
-    QTest::newRow("Get Meas Volt") << "cmdGetSCPI(16)" << "" << "" << QStringList{"MEASure:VOLTage:DC?"};
-    QTest::newRow("Get Meas Curr") << "cmdGetSCPI(17)" << "" << "" << QStringList{"MEASure:CURRent:DC?"};
-    QTest::newRow("Get Syst. Err.") << "cmdGetSCPI(18)" << "" << "" << QStringList{"SYSTem:ERRor?"};
-    QTest::newRow("Get Syst. Vers.") << "cmdGetSCPI(19)" << "" << "" << QStringList{"SYSTem:Version?"};
-    QTest::newRow("Get Ethernet Vers.") << "cmdGetSCPI(38)" << "" << "" << QStringList{"SYSTem:NET:VERSion?"};
-    QTest::newRow("Get Oper. Cond.") << "cmdGetSCPI(20)" << "" << "" << QStringList{"STATus:OPERation:CONDition?"};
-    QTest::newRow("Get Ques. Cond.") << "cmdGetSCPI(21)" << "" << "" << QStringList{"STATus:QUEStionable:CONDition?"};
-    QTest::newRow("Get Outp. State") << "cmdGetSCPI(28)" << "" << "" << QStringList{"OUTPut:STATe?"};
-    QTest::newRow("Get *IDN") << "cmdGetIEEE(8)" << "" << "" << QStringList{"*IDN?"};
+    QTest::addColumn<QString>("data"); // typed into the row's data box first (value rows)
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("Voltage, empty box")
+        << "cmdSetSCPI(0)" << "" << "SOURce:VOLTage:LEVel:IMMediate:AMPLitude ";
+    QTest::newRow("Voltage, blanks as typed")
+        << "cmdSetSCPI(0)" << " 12.5 " << "SOURce:VOLTage:LEVel:IMMediate:AMPLitude  12.5 ";
+    QTest::newRow("Voltage Prot, unchecked")
+        << "cmdSetSCPI(2)" << "abc" << "SOURce:VOLTage:PROTection:LEVel abc";
+    QTest::newRow("Period") << "cmdSetSCPI(6)" << "2.5" << "SOURce:PERiod 2.5";
+    QTest::newRow("Setpoint") << "cmdSetSCPI(39)" << "1" << "CONFigure:SETPT 1";
+    QTest::newRow("Arm") << "cmdSetSCPI(26)" << "1" << "OUTPut:Arm 1";
+    QTest::newRow("*RCL 3") << "cmdSetIEEE(2)" << "3" << "*RCL 3";
+    QTest::newRow("*SAV, empty box") << "cmdSetIEEE(3)" << "" << "*SAV ";
+    // The bare commands act on the instrument at once: each must send its own.
+    QTest::newRow("Start") << "cmdSetSCPI(8)" << "" << "OUTPut:START";
+    QTest::newRow("Stop") << "cmdSetSCPI(9)" << "" << "OUTPut:STOP";
+    QTest::newRow("Clear") << "cmdSetSCPI(11)" << "" << "OUTPut:PROTection:CLEar";
+    QTest::newRow("Init. Imm.") << "cmdSetSCPI(13)" << "" << "INITiate:IMMediate";
+    QTest::newRow("Trigger") << "cmdSetSCPI(12)" << "" << "TRIGger:IMMediate";
+    QTest::newRow("Abort") << "cmdSetSCPI(10)" << "" << "ABORt";
+    QTest::newRow("*RST") << "cmdSetIEEE(4)" << "" << "*RST";
+    QTest::newRow("*CLS") << "cmdSetIEEE(9)" << "" << "*CLS";
 }
 
-void TestCommandPanel::buttonsSendTheirTexts()
+void TestCommandPanel::setSendsItsText()
 {
     QFETCH(QString, button);
-    QFETCH(QString, box);
     QFETCH(QString, data);
-    QFETCH(QStringList, sent);
+    QFETCH(QString, sent);
     ServiceFixture f;
     CommandPanel *p = f.open<CommandPanel>();
-    if (!box.isEmpty())
-        Box(p, box)->setText(data);
+    if (auto *box = p->findChild<QLineEdit *>(QString(button).replace("cmdSet", "txt")))
+        box->setText(data);
+    bool waited = false;
+    f.whileWaiting = [&] { waited = true; };
     f.sent();
-    QPushButton *b = Button(p, button);
+    QPushButton *b = p->findChild<QPushButton *>(button);
     QVERIFY(b && b->isEnabled());
     QTest::mouseClick(b, Qt::LeftButton);
-    QCOMPARE(f.sent(), sent);
-    // Every command is echoed into the log.
-    QVERIFY(p->rtbTranx->logText().contains(sent.last() + "\n"));
+    QCOMPARE(f.sent(), QStringList{sent});
+    QVERIFY(!waited); // a Set reads no reply
+    QVERIFY(p->rtbTranx->logText().endsWith(sent + "\n"));
 }
 
-void TestCommandPanel::getOnAValueRowFillsTheDataBox_data()
+void TestCommandPanel::getShowsTheReply_data()
 {
+    QTest::addColumn<int>("table");
     QTest::addColumn<int>("index");
     QTest::addColumn<QByteArray>("query");
     QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("fillsBox");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("Current, CR LF") << 1 << QByteArray("SOURce:CURRent:LEVel:IMMediate:AMPLitude?")
-                                    << QByteArray("12.50\r\n") << "12.50";
-    QTest::newRow("Voltage, line feed only") << 0 << QByteArray("SOURce:VOLTage:LEVel:IMMediate:AMPLitude?")
-                                             << QByteArray("5.000\n") << "5.000";
-    QTest::newRow("Period, blanks kept") << 6 << QByteArray("SOURce:PERiod?")
-                                         << QByteArray(" 2.000 \r\n") << " 2.000 ";
-    QTest::newRow("Arm") << 26 << QByteArray("OUTPut:Arm?") << QByteArray("1\r\n") << "1";
-    QTest::newRow("Setpoint, not a number")
-        << 39 << QByteArray("CONFigure:SETPT?") << QByteArray("<b>x</b>\r\n") << "<b>x</b>";
+    QTest::newRow("Current, CR LF") << Scpi << 1 << QByteArray("SOURce:CURRent:LEVel:IMMediate:AMPLitude?")
+                                    << QByteArray("12.50\r\n") << true << "12.50";
+    QTest::newRow("Period, line feed only, blanks kept")
+        << Scpi << 6 << QByteArray("SOURce:PERiod?") << QByteArray(" 2.000 \n") << true << " 2.000 ";
+    QTest::newRow("Mem, every line break removed")
+        << Scpi << 7 << QByteArray("RECall:MEMory?") << QByteArray("1\r2\r\n") << true << "12";
+    QTest::newRow("Arm") << Scpi << 26 << QByteArray("OUTPut:Arm?") << QByteArray("1\r\n") << true << "1";
+    QTest::newRow("Setpoint, markup stays text")
+        << Scpi << 39 << QByteArray("CONFigure:SETPT?") << QByteArray("<b>x</b>\r\n") << true << "<b>x</b>";
+    QTest::newRow("Meas Volt: the log only")
+        << Scpi << 16 << QByteArray("MEASure:VOLTage:DC?") << QByteArray("5.000\r\n") << false << "";
+    QTest::newRow("Syst. Err.: the log only")
+        << Scpi << 18 << QByteArray("SYSTem:ERRor?") << QByteArray("0,\"No error\"\r\n") << false << "";
+    QTest::newRow("Ethernet Vers. on TCP/IP") << Scpi << 38 << QByteArray("SYSTem:NET:VERSion?")
+                                              << QByteArray("1.2\r\n") << false << "";
+    QTest::newRow("*IDN: the log only") << Ieee << 8 << QByteArray("*IDN?")
+                                        << QByteArray("Zoptrel,ZOP-SIM TLB,0,4.70\r\n") << false << "";
 }
 
-void TestCommandPanel::getOnAValueRowFillsTheDataBox()
+void TestCommandPanel::getShowsTheReply()
 {
+    QFETCH(int, table);
     QFETCH(int, index);
     QFETCH(QByteArray, query);
     QFETCH(QByteArray, reply);
+    QFETCH(bool, fillsBox);
     QFETCH(QString, shown);
     ServiceFixture f;
     f.replies[query] = reply;
     CommandPanel *p = f.open<CommandPanel>();
     p->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(p));
-    QLineEdit *box = p->dataBox(CommandTable::Scpi, index);
-    box->setText("old value");
-    QTest::mouseClick(p->getButton(CommandTable::Scpi, index), Qt::LeftButton);
-    QCOMPARE(box->text(), shown);
-    QCOMPARE(box->selectedText(), shown);
-    QVERIFY(box->hasFocus());
-    QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query) + "\n"
-                                            + QString::fromLatin1(reply)));
-    QVERIFY(f.prompter->shown.isEmpty());
-}
-
-void TestCommandPanel::repliesToOtherRowsGoOnlyToTheLog_data()
-{
-    QTest::addColumn<int>("table");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("query");
-    QTest::newRow("Meas Volt") << Scpi << 16 << QByteArray("MEASure:VOLTage:DC?");
-    QTest::newRow("Oper. Cond.") << Scpi << 20 << QByteArray("STATus:OPERation:CONDition?");
-    QTest::newRow("*IDN") << Ieee << 8 << QByteArray("*IDN?");
-}
-
-void TestCommandPanel::repliesToOtherRowsGoOnlyToTheLog()
-{
-    QFETCH(int, table);
-    QFETCH(int, index);
-    QFETCH(QByteArray, query);
-    ServiceFixture f;
-    f.replies[query] = "Zoptrel,ZOP-SIM TLB,0,4.70\r\n";
-    CommandPanel *p = f.open<CommandPanel>();
-    p->cmdGet_Click(CommandTable(table), index);
-    QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query)
-                                            + "\nZoptrel,ZOP-SIM TLB,0,4.70\r\n"));
-    for (QLineEdit *box : p->findChildren<QLineEdit *>())
-        QVERIFY2(box->text().isEmpty(), qPrintable(box->objectName()));
-}
-
-void TestCommandPanel::framesAreDisabledWhileAReplyIsAwaited_data()
-{
-    QTest::addColumn<int>("table");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("query");
-    QTest::newRow("Get Voltage") << Scpi << 0 << QByteArray("SOURce:VOLTage:LEVel:IMMediate:AMPLitude?");
-    QTest::newRow("Get Arm") << Scpi << 26 << QByteArray("OUTPut:Arm?");
-    QTest::newRow("Get Syst. Err.") << Scpi << 18 << QByteArray("SYSTem:ERRor?");
-    QTest::newRow("Get *IDN") << Ieee << 8 << QByteArray("*IDN?");
-}
-
-void TestCommandPanel::framesAreDisabledWhileAReplyIsAwaited()
-{
-    QFETCH(int, table);
-    QFETCH(int, index);
-    QFETCH(QByteArray, query);
-    ServiceFixture f;
-    f.replies[query] = "1\r\n";
-    CommandPanel *p = f.open<CommandPanel>();
+    const QList<QLineEdit *> boxes = p->findChildren<QLineEdit *>();
+    for (QLineEdit *box : boxes)
+        box->setText("old value");
     QList<bool> enabledWhileWaiting;
     f.whileWaiting = [&] {
         enabledWhileWaiting << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled()
                             << p->menuBar()->isEnabled();
     };
-    p->cmdGet_Click(CommandTable(table), index);
-    QVERIFY(!enabledWhileWaiting.isEmpty());
-    QVERIFY(!enabledWhileWaiting.contains(true));
-    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->menuBar()->isEnabled());
+    f.sent();
 
-    // A Set reads no reply.
-    enabledWhileWaiting.clear();
-    p->cmdSet_Click(CommandTable::Scpi, 8);
-    QVERIFY(enabledWhileWaiting.isEmpty());
+    QTest::mouseClick(p->getButton(CommandTable(table), index), Qt::LeftButton);
+
+    QCOMPARE(f.sent(), QStringList{QString::fromLatin1(query)});
+    QVERIFY(!enabledWhileWaiting.isEmpty() && !enabledWhileWaiting.contains(true));
+    QVERIFY(FramesEnabled(p));
+    QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query + "\n" + reply)));
+    QVERIFY(f.prompter->shown.isEmpty());
+    QLineEdit *target = p->dataBox(CommandTable(table), index);
+    QCOMPARE(target != nullptr, fillsBox);
+    for (QLineEdit *box : boxes) {
+        if (box != target) {
+            QCOMPARE(box->text(), QString("old value"));
+            continue;
+        }
+        QCOMPARE(box->text(), shown);
+        QCOMPARE(box->selectedText(), shown);
+        QVERIFY(box->hasFocus());
+    }
 }
 
 void TestCommandPanel::timeOutReenablesTheFramesAndFallsBack_data()
@@ -344,60 +220,65 @@ void TestCommandPanel::timeOutReenablesTheFramesAndFallsBack()
     CommandPanel *p = f.open<CommandPanel>();
     QLineEdit *box = p->dataBox(CommandTable::Scpi, 0);
     box->setText("7");
-    QVERIFY(p->getButton(CommandTable::Scpi, 38)->isEnabled()); // Ethernet Vers. on TCP/IP
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
     const qint64 before = f.clock->elapsedMs();
     p->cmdGet_Click(CommandTable::Scpi, 0);
     QVERIFY(f.clock->elapsedMs() - before >= 2000);
     QCOMPARE(f.prompter->texts(), QStringList{CommText::TimedOut});
     QCOMPARE(modData().CommKind, LinkKind::Simulated);
-    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->menuBar()->isEnabled());
+    QVERIFY(FramesEnabled(p));
     QCOMPARE(box->text(), QString::fromLatin1(partial));
     // The link is now simulated: the version rows follow.
-    QVERIFY(!p->getButton(CommandTable::Scpi, 38)->isEnabled());
-    QVERIFY(!p->rowLabel(CommandTable::Scpi, 38)->isEnabled());
+    QVERIFY(!p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    QVERIFY(!p->rowLabel(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
 }
 
 void TestCommandPanel::rowAvailability_data()
 {
     QTest::addColumn<int>("systemType");
     QTest::addColumn<int>("commKind");
-    QTest::addColumn<bool>("periodAndArm");
-    QTest::addColumn<bool>("gpib");
-    QTest::addColumn<bool>("ethernet");
-    QTest::newRow("GZ on TCP/IP") << 0 << int(LinkKind::TcpIp) << false << false << true;
-    QTest::newRow("GZ Plus on RS-232") << 1 << int(LinkKind::Rs232) << false << false << false;
-    QTest::newRow("TLB on GPIB") << 2 << int(LinkKind::Gpib) << true << true << false;
-    QTest::newRow("KM on TCP/IP") << 3 << int(LinkKind::TcpIp) << false << false << true;
-    QTest::newRow("TW on RS-485") << 4 << int(LinkKind::Rs485Framed) << false << false << false;
-    QTest::newRow("TLB simulated") << 2 << int(LinkKind::Simulated) << true << false << false;
+    QTest::addColumn<QStringList>("unavailable");
+    const QString period = "Period", arm = "Arm", gpib = "GPIB. Vers.", ethernet = "Ethernet Vers.";
+    QTest::newRow("GZ on TCP/IP") << 0 << int(LinkKind::TcpIp) << QStringList{period, arm, gpib};
+    QTest::newRow("GZ Plus on RS-232")
+        << 1 << int(LinkKind::Rs232) << QStringList{period, arm, gpib, ethernet};
+    QTest::newRow("TLB on GPIB") << 2 << int(LinkKind::Gpib) << QStringList{ethernet};
+    QTest::newRow("KM on selected RS-485")
+        << 3 << int(LinkKind::Rs485Selected) << QStringList{period, arm, gpib, ethernet};
+    QTest::newRow("TW simulated")
+        << 4 << int(LinkKind::Simulated) << QStringList{period, arm, gpib, ethernet};
+    QTest::newRow("TLB on framed RS-485") << 2 << int(LinkKind::Rs485Framed) << QStringList{gpib, ethernet};
+    QTest::newRow("unknown system shows the TLB rows") << 99 << int(LinkKind::TcpIp) << QStringList{gpib};
+    QTest::newRow("system 7, link not configured")
+        << 7 << int(LinkKind::NotConfigured) << QStringList{gpib, ethernet};
 }
 
 void TestCommandPanel::rowAvailability()
 {
     QFETCH(int, systemType);
     QFETCH(int, commKind);
-    QFETCH(bool, periodAndArm);
-    QFETCH(bool, gpib);
-    QFETCH(bool, ethernet);
+    QFETCH(QStringList, unavailable);
+    const RowAvailability rule = CommandRowAvailability(qint16(systemType), qint16(commKind));
     ServiceFixture f{qint16(commKind), qint16(systemType)};
     CommandPanel *p = f.open<CommandPanel>();
-    for (int index : {PeriodIndex, ArmIndex}) {
-        QCOMPARE(p->getButton(CommandTable::Scpi, index)->isEnabled(), periodAndArm);
-        QCOMPARE(p->setButton(CommandTable::Scpi, index)->isEnabled(), periodAndArm);
-        QCOMPARE(p->rowLabel(CommandTable::Scpi, index)->isEnabled(), periodAndArm);
-        QLineEdit *box = p->dataBox(CommandTable::Scpi, index);
-        QCOMPARE(box->isReadOnly(), !periodAndArm);
-        QCOMPARE(box->isEnabled(), periodAndArm);
-        QVERIFY(box->text().isEmpty());
+    QStringList locked, byRule;
+    for (const CommandRow &row : CommandRows()) {
+        const bool usable = p->rowLabel(row.table, row.index)->isEnabled();
+        for (QPushButton *b : {p->getButton(row.table, row.index), p->setButton(row.table, row.index)}) {
+            if (b)
+                QCOMPARE(b->isEnabled(), usable);
+        }
+        if (QLineEdit *box = p->dataBox(row.table, row.index)) {
+            QCOMPARE(box->isEnabled(), usable);
+            QCOMPARE(box->isReadOnly(), !usable);
+        }
+        if (!usable)
+            locked << row.label;
+        if (!RowAvailable(row, rule))
+            byRule << row.label;
     }
-    QCOMPARE(p->getButton(CommandTable::Scpi, GpibVersionIndex)->isEnabled(), gpib);
-    QCOMPARE(p->findChild<QLabel *>("lblGPIBVers")->isEnabled(), gpib);
-    QCOMPARE(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled(), ethernet);
-    QCOMPARE(p->findChild<QLabel *>("lblEthernetVers")->isEnabled(), ethernet);
-    // Every other row is usable.
-    QVERIFY(p->getButton(CommandTable::Scpi, 0)->isEnabled());
-    QVERIFY(p->setButton(CommandTable::Ieee, 4)->isEnabled());
-    QVERIFY(p->getButton(CommandTable::Ieee, 8)->isEnabled());
+    QCOMPARE(locked, unavailable);
+    QCOMPARE(byRule, unavailable);
 }
 
 void TestCommandPanel::setupReappliesTheAvailability()
@@ -405,21 +286,21 @@ void TestCommandPanel::setupReappliesTheAvailability()
     ServiceFixture f(LinkKind::TcpIp, 1);
     CommandPanel *p = f.open<CommandPanel>();
     QLineEdit *period = p->dataBox(CommandTable::Scpi, PeriodIndex);
+    QLineEdit *arm = p->dataBox(CommandTable::Scpi, ArmIndex);
     QVERIFY(!period->isEnabled());
     qint16 nextType = 2;
     SetSetupDialog([&](QWidget *) { modData().SystemType = nextType; });
     p->mnuSetup->trigger();
     QVERIFY(period->isEnabled() && !period->isReadOnly());
     QVERIFY(p->setButton(CommandTable::Scpi, ArmIndex)->isEnabled());
-    QVERIFY(p->rowLabel(CommandTable::Scpi, PeriodIndex)->isEnabled());
     period->setText("2.5");
-    p->dataBox(CommandTable::Scpi, ArmIndex)->setText("1");
+    arm->setText("1");
 
     nextType = 3;
     p->mnuSetup->trigger();
     QVERIFY(!period->isEnabled() && period->isReadOnly());
-    QVERIFY(period->text().isEmpty());
-    QVERIFY(p->dataBox(CommandTable::Scpi, ArmIndex)->text().isEmpty());
+    // A locked box is emptied.
+    QVERIFY(period->text().isEmpty() && arm->text().isEmpty());
     QVERIFY(!p->getButton(CommandTable::Scpi, ArmIndex)->isEnabled());
     // The state refresh ran after each dialog, without a message.
     QVERIFY(f.line->commands().contains("<>ALL"));
@@ -458,17 +339,7 @@ void TestCommandPanel::dataBoxRefusesLineBreaks()
     QVERIFY(!sent.first().contains("*RST"));
 }
 
-void TestCommandPanel::closeEndsTheProgram()
-{
-    ServiceFixture f;
-    CommandPanel *p = f.open<CommandPanel>();
-    f.sent();
-    p->close();
-    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
-    QCOMPARE(f.programEnded, 1);
-}
-
-void TestCommandPanel::switchesToTheRegisterPanelAndBack()
+void TestCommandPanel::switchesToTheRegisterPanelAndBackThenCloses()
 {
     ServiceFixture f;
     CommandPanel *p = f.open<CommandPanel>();
@@ -476,7 +347,6 @@ void TestCommandPanel::switchesToTheRegisterPanelAndBack()
     f.sent();
     p->mnuRegisters->trigger();
     QCOMPARE(f.sent(), (QStringList{"<>CHG 0,-1,0", "<>CLR 0"}));
-    QCOMPARE(f.programEnded, 0);
     auto *registers = qobject_cast<RegistersPanel *>(modData().CurrentPanel.data());
     QVERIFY(registers);
     f.opened << registers;
@@ -488,6 +358,10 @@ void TestCommandPanel::switchesToTheRegisterPanelAndBack()
     f.opened << back;
     QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
     QCOMPARE(f.programEnded, 0);
+    // Closing the panel in front ends the program.
+    back->close();
+    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
+    QCOMPARE(f.programEnded, 1);
 }
 
 QTEST_MAIN(TestCommandPanel)

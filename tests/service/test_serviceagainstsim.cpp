@@ -1,9 +1,8 @@
-// Both service panels against zop-sim over TCP/IP on loopback, on the real clock: values set
-// and read back, memories, the error queue, the status registers following the emulator's
-// model, the frames staying disabled through a slow reply, and switching among the panels and
-// the virtual panel from their View menus.
+// Both service panels against zop-sim over TCP/IP on loopback, on the real clock: every query
+// answered, values set and read back, memories, the error queue, register reads and writes,
+// the frames staying disabled through a slow reply, and switching among the panels and the
+// virtual panel from their View menus.
 
-#include "panels/service/registerlamp.h"
 #include "panels/virtual/registration.h"
 #include "panels/virtual/virtualpanel.h"
 #include "servicefixture.h"
@@ -24,7 +23,7 @@ using namespace zop::test;
 namespace {
 
 // The global state on a real TCP/IP link to the emulator, with the panels registered.
-struct SimLink {
+struct SimLink : PanelHolder {
     explicit SimLink(const QStringList &simArguments = {}) : sim(simArguments)
     {
         ResetModData();
@@ -45,22 +44,11 @@ struct SimLink {
     }
     ~SimLink()
     {
-        if (modData().CurrentPanel)
-            delete modData().CurrentPanel.data();
-        for (QPointer<PanelWindow> &panel : opened)
-            delete panel.data();
+        delete modData().CurrentPanel.data();
+        deletePanels();
         ClearPanelRegistry();
         SetProgramEnder(nullptr);
         ResetModData();
-    }
-    template <typename Panel>
-    Panel *open()
-    {
-        auto *panel = new Panel;
-        panel->show();
-        modData().CurrentPanel = panel;
-        opened << panel;
-        return panel;
     }
     // A command the test itself sends, as another program would.
     void send(const QString &command) { SendCommand(command, false); }
@@ -76,19 +64,8 @@ struct SimLink {
     SimProcess sim;
     QTemporaryDir dir;
     std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
-    QList<QPointer<PanelWindow>> opened;
     int programEnded = 0;
 };
-
-QList<int> LitBits(RegistersPanel *panel, RegisterId id)
-{
-    QList<int> lit;
-    for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit) {
-        if (panel->lamp(id, bit)->isLit())
-            lit << bit;
-    }
-    return lit;
-}
 
 void SetRow(CommandPanel *p, CommandTable table, int index, const QString &data)
 {
@@ -109,9 +86,7 @@ class TestServiceAgainstSim : public QObject {
 private slots:
     void everyQueryIsAnswered();
     void commandPanelSetsAndReadsBack();
-    void commandPanelShowsErrorsAndIdentity();
-    void registerPanelFollowsTheStatusModel();
-    void registerPanelFollowsTheOutput();
+    void registerPanelFollowsTheInstrument();
     void framesStayDisabledThroughASlowReply();
     void switchingAmongThePanels();
 };
@@ -163,93 +138,45 @@ void TestServiceAgainstSim::commandPanelSetsAndReadsBack()
     QCOMPARE(GetRow(p, 23), QString("1"));  // Ctrl. Ext. on
     p->cmdGet_Click(CommandTable::Scpi, 18);
     QVERIFY(p->rtbTranx->logText().endsWith("SYSTem:ERRor?\n0,\"No error\"\r\n"));
-    QVERIFY(s.prompter->shown.isEmpty());
-}
-
-void TestServiceAgainstSim::commandPanelShowsErrorsAndIdentity()
-{
-    SimLink s;
-    QVERIFY(s.sim.port());
-    CommandPanel *p = s.open<CommandPanel>();
-    SetRow(p, CommandTable::Scpi, 0, ""); // "SOURce:VOLTage:LEVel:IMMediate:AMPLitude "
+    // An empty data box sends the header and its blank: the instrument misses the value.
+    SetRow(p, CommandTable::Scpi, 0, "");
     p->cmdGet_Click(CommandTable::Scpi, 18);
     QVERIFY(p->rtbTranx->logText().endsWith("SYSTem:ERRor?\n-109,\"Missing parameter\"\r\n"));
-    p->cmdGet_Click(CommandTable::Ieee, 8);
-    QVERIFY(p->rtbTranx->logText().endsWith("*IDN?\nZoptrel,ZOP-SIM TLB,0,4.70\r\n"));
-    p->cmdGet_Click(CommandTable::Scpi, EthernetVersionIndex);
-    QVERIFY(p->rtbTranx->logText().contains("SYSTem:NET:VERSion?\nZOP-SIM Ethernet Module"));
-    p->cmdGet_Click(CommandTable::Scpi, 19);
-    QVERIFY(p->rtbTranx->logText().endsWith(
-        "SYSTem:Version?\nZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n"));
     QVERIFY(s.prompter->shown.isEmpty());
-    const QStringList received = s.receivedSoFar();
-    QVERIFY(received.contains("SOURce:VOLTage:LEVel:IMMediate:AMPLitude "));
-    QVERIFY(received.contains("*IDN?"));
 }
 
-void TestServiceAgainstSim::registerPanelFollowsTheStatusModel()
+void TestServiceAgainstSim::registerPanelFollowsTheInstrument()
 {
-    SimLink s;
+    SimLink s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
     QVERIFY(s.sim.port());
     RegistersPanel *p = s.open<RegistersPanel>();
     p->cmdGetIEEE_Click(6); // power-on
     QCOMPARE(LitBits(p, RegisterId::Esr), QList<int>{7});
-    p->cmdGetIEEE_Click(6); // cleared by the read
-    QCOMPARE(LitBits(p, RegisterId::Esr), QList<int>{});
 
+    // Writes from the hexadecimal and binary entries reach the instrument as numbers.
     p->optFormat[1]->setChecked(true);
     p->txtValue[0]->setText("20");
     p->cmdSetIEEE_Click(0); // *ESE 32
     p->optFormat[2]->setChecked(true);
     p->txtValue[0]->setText("0010 0000");
     p->cmdSetIEEE_Click(1); // *SRE 32
-    p->cmdGetIEEE_Click(0);
-    QCOMPARE(LitBits(p, RegisterId::Ese), QList<int>{5});
     p->cmdGetIEEE_Click(1);
     QCOMPARE(LitBits(p, RegisterId::Sre), QList<int>{5});
-
     s.send("FOO"); // a command error
     p->cmdGetIEEE_Click(7);
     QCOMPARE(LitBits(p, RegisterId::Stb), (QList<int>{5, 6})); // ESB, MSS
     QCOMPARE(p->txtValue[1]->text(), QString("96"));
-    p->cmdGetIEEE_Click(6);
-    QCOMPARE(LitBits(p, RegisterId::Esr), QList<int>{5}); // CE
-    p->cmdGetIEEE_Click(7);
-    QCOMPARE(LitBits(p, RegisterId::Stb), QList<int>{});
 
-    // A value the register cannot hold is refused by the instrument, not by the panel.
-    p->optFormat[1]->setChecked(true);
-    p->txtValue[0]->setText("1FF");
-    p->cmdSetIEEE_Click(0);
-    p->cmdGetIEEE_Click(0);
-    QCOMPARE(LitBits(p, RegisterId::Ese), QList<int>{5});
-    QVERIFY(s.prompter->shown.isEmpty());
-    QVERIFY(s.receivedSoFar().contains("*ESE 511"));
-}
-
-void TestServiceAgainstSim::registerPanelFollowsTheOutput()
-{
-    SimLink s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
-    QVERIFY(s.sim.port());
-    RegistersPanel *p = s.open<RegistersPanel>();
-    p->cmdGetReg_Click(0);
-    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 6})); // INT, STBY
     s.send("VOLT 5");
     s.send("CURR 50");
     s.send("OUTP:START");
     p->cmdGetReg_Click(0);
     QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 7, 8})); // INT, PWR, CV
     QCOMPARE(p->lamp(RegisterId::Oper, 8)->colour(), QColor(0, 192, 0));
-    s.send("CURR 2"); // 5 V into 1 ohm wants 5 A
-    p->cmdGetReg_Click(0);
-    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 7, 10})); // CC
-    s.send("CURR 50");
     s.send("VOLT:PROT 4"); // the reading is above the trip level
     p->cmdGetReg_Click(1);
     QCOMPARE(LitBits(p, RegisterId::Ques), (QList<int>{0, 7, 9})); // OV, ALM, REM
     QCOMPARE(p->txtValue[2]->text(), QString("02 81"));
-    p->cmdGetReg_Click(0);
-    QCOMPARE(LitBits(p, RegisterId::Oper), (QList<int>{3, 6, 11})); // STBY/ALM
     QVERIFY(s.prompter->shown.isEmpty());
 }
 

@@ -98,6 +98,16 @@ public:
     std::deque<Chunk> pending; // absolute due times
 };
 
+// Answers the queries of an instrument state refresh (ratings, settings, versions, errors) the
+// way a TLB instrument rated 30 V and 50 A does.
+inline void AnswerStateRefresh(ScriptedLine &line)
+{
+    line.answer(QStringLiteral("<>SCL"), "7530,C350\r\n");
+    line.answer(QStringLiteral("<>ALL"), "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n");
+    line.answer(QStringLiteral("SYST:VERS?"), "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n");
+    line.answer(QStringLiteral("SYST:ERR?"), "0,\"No error\"\r\n");
+}
+
 class ScriptedTransport : public Transport {
 public:
     explicit ScriptedTransport(std::shared_ptr<ScriptedLine> line, QString name = QStringLiteral("tcpComm"))
