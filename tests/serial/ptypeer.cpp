@@ -1,5 +1,8 @@
 #include "ptypeer.h"
 
+#include "link/commlayer.h"
+#include "link/transports.h"
+
 #include <QFile>
 #include <QThread>
 
@@ -25,9 +28,6 @@ qint32 LineSpeed(int fd)
     case B9600: return 9600;
     case B19200: return 19200;
     case B38400: return 38400;
-    case B4800: return 4800;
-    case B57600: return 57600;
-    case B115200: return 115200;
     default: return 0;
     }
 }
@@ -37,14 +37,10 @@ QString Escape(const QByteArray &bytes)
     QString out;
     for (char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
-        if (c == '\n')
-            out += QLatin1String("\\n");
-        else if (c == '\r')
-            out += QLatin1String("\\r");
-        else if (u < 0x20 || u >= 0x7F)
-            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
-        else
-            out += QLatin1Char(c);
+        out += c == '\n' ? QStringLiteral("\\n")
+             : c == '\r' ? QStringLiteral("\\r")
+             : u < 0x20 || u >= 0x7F ? QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'))
+                                    : QString(QLatin1Char(c));
     }
     return out;
 }
@@ -153,7 +149,7 @@ void PtyPeer::run()
             while ((n = ::read(m_master, buffer, sizeof buffer)) > 0) {
                 const qint32 baud = LineSpeed(m_keepOpen);
                 const QByteArray bytes(buffer, n);
-                m_events.append(LineEvent::Received(baud, bytes));
+                m_events.append(At(baud, bytes));
                 m_lastReadMs = nowMs();
                 for (char c : bytes) {
                     m_unit += c;
@@ -200,7 +196,7 @@ void PtyPeer::markWait(qint64 ms)
 {
     settle();
     std::lock_guard lock(m_mutex);
-    m_events.append(LineEvent::Waited(ms));
+    m_events.append(Wait(ms));
 }
 
 QList<LineEvent> PtyPeer::events() const
@@ -217,19 +213,33 @@ QList<LineEvent> PtyPeer::events() const
     return joined;
 }
 
-QByteArray PtyPeer::received() const
-{
-    std::lock_guard lock(m_mutex);
-    QByteArray all;
-    for (const LineEvent &e : m_events)
-        all += e.bytes;
-    return all;
-}
-
 void PtyPeer::clearEvents()
 {
     std::lock_guard lock(m_mutex);
     m_events.clear();
+}
+
+SerialFixture::SerialFixture()
+{
+    Comm().setTransportFactory(
+        [this](qint16 kind) { return MakeSerialTransport(kind, [this] { return listed; }); });
+    Comm().LogTarget = &log;
+}
+
+SerialFixture::~SerialFixture() { Comm().CommControl.reset(); }
+
+bool SerialFixture::open(qint16 kind)
+{
+    modData().CommKind = kind;
+    return OpenLink();
+}
+
+QString Query(const QString &command)
+{
+    SendCommand(command, false);
+    QString reply;
+    ReadReply(reply, 2, false);
+    return reply;
 }
 
 } // namespace zop::test

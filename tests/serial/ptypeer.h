@@ -6,6 +6,8 @@
 // through them, so a test sees "bytes, wait 10 ms, bytes" in the order they happened.
 
 #include "app/clock.h"
+#include "link/logsink.h"
+#include "testsupport.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -25,18 +27,9 @@ struct LineEvent {
     qint32 baud = 0;     // Bytes: the line speed they arrived at
     QByteArray bytes;    // Bytes
     qint64 waitMs = 0;   // Wait: the wait the program asked for
-
-    static LineEvent Received(qint32 baud, const QByteArray &bytes)
-    {
-        return {Kind::Bytes, baud, bytes, 0};
-    }
-    static LineEvent Waited(qint64 ms) { return {Kind::Wait, 0, {}, ms}; }
-    bool operator==(const LineEvent &other) const
-    {
-        return kind == other.kind && baud == other.baud && bytes == other.bytes
-            && waitMs == other.waitMs;
-    }
 };
+inline LineEvent At(qint32 baud, const QByteArray &bytes) { return {LineEvent::Kind::Bytes, baud, bytes, 0}; }
+inline LineEvent Wait(qint64 ms) { return {LineEvent::Kind::Wait, 0, {}, ms}; }
 
 // For QCOMPARE messages: "9600:\x13""05\x01 | wait 10 | 19200:\n".
 QString Describe(const QList<LineEvent> &events);
@@ -71,7 +64,6 @@ public:
 
     // Everything recorded, with neighbouring chunks at the same speed joined.
     QList<LineEvent> events() const;
-    QByteArray received() const;
     void clearEvents();
 
 private:
@@ -117,5 +109,18 @@ private:
     QElapsedTimer m_timer;
     qint64 m_skipped = 0;
 };
+
+// The global state of one test with the real serial transports. The test sets the device and
+// the clock; the ports "present" are only those in `listed`, so no real port is looked at.
+struct SerialFixture : Fixture {
+    SerialFixture();
+    ~SerialFixture();
+    bool open(qint16 kind); // the link kind, opened as configured
+    TextLog log;
+    QStringList listed;
+};
+
+// Sends the command and returns the reply read within 2 s.
+QString Query(const QString &command);
 
 } // namespace zop::test

@@ -49,105 +49,83 @@ Q_DECLARE_METATYPE(Chunk)
 class TestRs485Station : public QObject {
     Q_OBJECT
 private slots:
-    void conversations_data();
-    void conversations();
-    void framedCommandChangesTheModel();
-    void notesForTheTrace();
+    void conversations_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QList<Chunk>>("chunks");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<int>("addressAfter");
+
+        const QByteArray select17("\x13" "11" "\x01");
+        const QByteArray select5("\x13" "05" "\x01");
+        QTest::newRow("plain RS-232 without any selection")
+            << 17 << QList<Chunk>{{19200, "<>STA\n"}} << Status << true << 17;
+        QTest::newRow("selected at 9600, talks at 19200")
+            << 17 << QList<Chunk>{{9600, select17}, {19200, "\n*IDN?\n"}} << Identity << true << 17;
+        QTest::newRow("another instrument selected: quiet")
+            << 17 << QList<Chunk>{{9600, select5}, {19200, "\n<>STA\n"}} << QByteArray() << false << 17;
+        QTest::newRow("selected again after another")
+            << 17 << QList<Chunk>{{9600, select5}, {9600, select17}, {19200, "\n<>STA\n"}} << Status
+            << true << 17;
+        QTest::newRow("selection at 19200 does not count")
+            << 17 << QList<Chunk>{{9600, select5}, {19200, select17 + "\n<>STA\n"}} << QByteArray()
+            << false << 17;
+        QTest::newRow("selection split over chunks")
+            << 17 << QList<Chunk>{{9600, select5}, {9600, "\x13" "1"}, {9600, "1\x01"}, {19200, "\n<>STA\n"}}
+            << Status << true << 17;
+        QTest::newRow("a command at 9600 is garbage")
+            << 17 << QList<Chunk>{{9600, select17 + "<>STA\n"}} << QByteArray() << true << 17;
+        QTest::newRow("a command at 38400 is garbage")
+            << 17 << QList<Chunk>{{38400, "<>STA\n"}, {19200, "*IDN?\n"}} << Identity << true << 17;
+        QTest::newRow("address digits in lower case")
+            << 255 << QList<Chunk>{{9600, select5}, {9600, "\x13" "ff" "\x01"}, {19200, "<>STA\n"}}
+            << Status << true << 255;
+        QTest::newRow("attach for programming")
+            << 17 << QList<Chunk>{{19200, "&11810\r"}} << QByteArray("&11OK\r") << true << 17;
+        QTest::newRow("attach for another instrument")
+            << 17 << QList<Chunk>{{19200, "&05800\r"}} << QByteArray() << true << 17;
+        QTest::newRow("command over two frames and chunks")
+            << 5 << QList<Chunk>{{19200, "{05*ID"}, {19200, "N?\r{05"}, {19200, "\n\r"}} << Identity
+            << true << 5;
+        QTest::newRow("frames for another address are ignored")
+            << 5 << QList<Chunk>{{19200, "{06<>STA\n\r{05*IDN?\n\r"}} << Identity << true << 5;
+        QTest::newRow("address change")
+            << 17 << QList<Chunk>{{19200, "%112058316024\r{20<>STA\n\r{11<>STA\n\r"}}
+            << "%20OK\r" + Status << true << 32;
+        QTest::newRow("address change with a wrong code")
+            << 17 << QList<Chunk>{{19200, "%112058316025\r"}} << QByteArray() << true << 17;
+        QTest::newRow("overlong frame is dropped, the next is taken")
+            << 5 << QList<Chunk>{{19200, "{05" + QByteArray(80, 'x') + "\r{05<>STA\n\r"}} << Status
+            << true << 5;
+        QTest::newRow("a brace inside a plain line is text")
+            << 5 << QList<Chunk>{{19200, "A{\n*IDN?\n"}} << Identity << true << 5;
+    }
+
+    void conversations()
+    {
+        QFETCH(int, address);
+        QFETCH(QList<Chunk>, chunks);
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, selected);
+        QFETCH(int, addressAfter);
+        Bench bench(address);
+        QCOMPARE(bench.feed(chunks), sent);
+        QCOMPARE(bench.station.selected(), selected);
+        QCOMPARE(bench.station.address(), addressAfter);
+    }
+
+    void notesForTheTrace()
+    {
+        Bench bench(17);
+        bench.feed({{9600, "\x13" "05" "\x01"}, {9600, "\x13" "11" "\x01" "xy"}, {19200, "{05A\r&11800\r"}});
+        QCOMPARE(bench.station.takeNotes(),
+                 (QList<QByteArray>{"deselected: the selection is for 05", "selected as 11",
+                                    "dropped 2 byte(s) at 9600 baud", "ignored a frame for 05",
+                                    "attached"}));
+        QVERIFY(bench.station.takeNotes().isEmpty());
+    }
 };
-
-void TestRs485Station::conversations_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<QList<Chunk>>("chunks");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<int>("addressAfter");
-
-    const QByteArray select17("\x13" "11" "\x01");
-    const QByteArray select5("\x13" "05" "\x01");
-    QTest::newRow("plain RS-232 without any selection")
-        << 17 << QList<Chunk>{{19200, "<>STA\n"}} << Status << true << 17;
-    QTest::newRow("selected at 9600, talks at 19200")
-        << 17 << QList<Chunk>{{9600, select17}, {19200, "\n*IDN?\n"}} << Identity << true << 17;
-    QTest::newRow("another instrument selected: quiet")
-        << 17 << QList<Chunk>{{9600, select5}, {19200, "\n<>STA\n"}} << QByteArray() << false << 17;
-    QTest::newRow("selected again after another")
-        << 17 << QList<Chunk>{{9600, select5}, {9600, select17}, {19200, "\n<>STA\n"}} << Status
-        << true << 17;
-    QTest::newRow("selection at 19200 does not count")
-        << 17 << QList<Chunk>{{9600, select5}, {19200, select17 + "\n<>STA\n"}} << QByteArray()
-        << false << 17;
-    QTest::newRow("selection split over chunks")
-        << 17 << QList<Chunk>{{9600, select5}, {9600, "\x13" "1"}, {9600, "1\x01"}, {19200, "\n<>STA\n"}}
-        << Status << true << 17;
-    QTest::newRow("a command at 9600 is garbage")
-        << 17 << QList<Chunk>{{9600, select17 + "<>STA\n"}} << QByteArray() << true << 17;
-    QTest::newRow("a command at 38400 is garbage")
-        << 17 << QList<Chunk>{{38400, "<>STA\n"}, {19200, "*IDN?\n"}} << Identity << true << 17;
-    QTest::newRow("address digits in lower case")
-        << 255 << QList<Chunk>{{9600, "\x13" "ff" "\x01"}, {19200, "<>STA\n"}} << Status << true
-        << 255;
-    QTest::newRow("attach")
-        << 17 << QList<Chunk>{{19200, "&11800\r"}} << QByteArray("&11OK\r") << true << 17;
-    QTest::newRow("attach for programming")
-        << 17 << QList<Chunk>{{19200, "&11810\r"}} << QByteArray("&11OK\r") << true << 17;
-    QTest::newRow("attach for another instrument")
-        << 17 << QList<Chunk>{{19200, "&05800\r"}} << QByteArray() << true << 17;
-    QTest::newRow("command in one frame")
-        << 5 << QList<Chunk>{{19200, "{05<>STA\n\r"}} << Status << true << 5;
-    QTest::newRow("command over two frames and chunks")
-        << 5 << QList<Chunk>{{19200, "{05*ID"}, {19200, "N?\r{05"}, {19200, "\n\r"}} << Identity
-        << true << 5;
-    QTest::newRow("frames for another address are ignored")
-        << 5 << QList<Chunk>{{19200, "{06<>STA\n\r{05*IDN?\n\r"}} << Identity << true << 5;
-    QTest::newRow("address change")
-        << 17 << QList<Chunk>{{19200, "%112058316024\r{20<>STA\n\r{11<>STA\n\r"}}
-        << "%20OK\r" + Status << true << 32;
-    QTest::newRow("address change for another instrument")
-        << 17 << QList<Chunk>{{19200, "%052058316024\r"}} << QByteArray() << true << 17;
-    QTest::newRow("address change with a wrong code")
-        << 17 << QList<Chunk>{{19200, "%112058316025\r"}} << QByteArray() << true << 17;
-    QTest::newRow("overlong frame is dropped, the next is taken")
-        << 5 << QList<Chunk>{{19200, "{05" + QByteArray(80, 'x') + "\r{05<>STA\n\r"}} << Status
-        << true << 5;
-    QTest::newRow("a brace inside a plain line is text")
-        << 5 << QList<Chunk>{{19200, "A{\n*IDN?\n"}} << Identity << true << 5;
-}
-
-void TestRs485Station::conversations()
-{
-    QFETCH(int, address);
-    QFETCH(QList<Chunk>, chunks);
-    QFETCH(QByteArray, sent);
-    QFETCH(bool, selected);
-    QFETCH(int, addressAfter);
-    Bench bench(address);
-    QCOMPARE(bench.feed(chunks), sent);
-    QCOMPARE(bench.station.selected(), selected);
-    QCOMPARE(bench.station.address(), addressAfter);
-}
-
-void TestRs485Station::framedCommandChangesTheModel()
-{
-    // A setting longer than one frame reaches the model whole.
-    Bench bench(255);
-    const QByteArray command = "SOURce:VOLTage:LEVel:IMMediate:AMPLitude 7.5\n";
-    QCOMPARE(bench.feed({{19200, "{FF" + command.left(32) + "\r"},
-                         {19200, "{FF" + command.mid(32) + "\r"},
-                         {19200, "{FFSOURce:VOLTage:LEVel:IMMediate:AMPLitude?\r{FF\n\r"}}),
-             QByteArray("7.500\r\n"));
-}
-
-void TestRs485Station::notesForTheTrace()
-{
-    Bench bench(17);
-    bench.feed({{9600, "\x13" "05" "\x01"}, {9600, "\x13" "11" "\x01" "xy"}, {19200, "{05A\r&11800\r"}});
-    QCOMPARE(bench.station.takeNotes(),
-             (QList<QByteArray>{"deselected: the selection is for 05", "selected as 11",
-                                "dropped 2 byte(s) at 9600 baud", "ignored a frame for 05",
-                                "attached"}));
-    QVERIFY(bench.station.takeNotes().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestRs485Station)
 #include "test_rs485station.moc"

@@ -14,135 +14,104 @@ using namespace zop::test;
 class TestSerialPorts : public QObject {
     Q_OBJECT
 private slots:
-    void portOrder_data();
-    void portOrder();
-    void portLocation_data();
-    void portLocation();
-    void deviceKeyIsRead_data();
-    void deviceKeyIsRead();
-    void deviceKeySurvivesConfigurationWrite();
+    void portOrder_data()
+    {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("ordered");
+        QTest::newRow("built-in before adapters")
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS0"}
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"};
+        QTest::newRow("adapters before modem-class ports")
+            << QStringList{"/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyUSB0"}
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0"};
+        QTest::newRow("numbers compare as numbers")
+            << QStringList{"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyUSB10", "/dev/ttyUSB9"}
+            << QStringList{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB9", "/dev/ttyUSB10"};
+        QTest::newRow("on-board UARTs count as built-in")
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyAMA0", "/dev/ttyS0"}
+            << QStringList{"/dev/ttyAMA0", "/dev/ttyS0", "/dev/ttyUSB0"};
+        QTest::newRow("listed twice counts once")
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB0"} << QStringList{"/dev/ttyUSB0"};
+    }
+
+    void portOrder()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, ordered);
+        QCOMPARE(SerialPortOrder(present), ordered);
+    }
+
+    // Port n is the n-th port present (on real ports in test_seriallink); here: when there is
+    // none, and the Device key.
+    void portLocation_data()
+    {
+        QTest::addColumn<qint32>("port");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("problem"); // a part of the reason, when there is no location
+
+        const QStringList laptop{"/dev/ttyUSB0"};
+        const QStringList desktop{"/dev/ttyUSB0", "/dev/ttyS0"};
+        QTest::newRow("COM3 is not there")
+            << 3 << "" << desktop << ""
+            << "Serial port COM3 does not exist: the serial ports here are COM1 = /dev/ttyS0, "
+               "COM2 = /dev/ttyUSB0";
+        QTest::newRow("no ports at all")
+            << 1 << "" << QStringList{} << "" << "no serial port was found on this machine";
+        QTest::newRow("port 0") << 0 << "" << laptop << "" << "No serial port is configured";
+        QTest::newRow("Device wins over the port number")
+            << 2 << "/dev/ttyUSB3" << desktop << "/dev/ttyUSB3" << "";
+        QTest::newRow("Device even with port 0") << 0 << "/dev/ttyACM1" << QStringList{}
+                                                 << "/dev/ttyACM1" << "";
+        QTest::newRow("blank Device is no Device") << 1 << "  " << laptop << "/dev/ttyUSB0" << "";
+    }
+
+    void portLocation()
+    {
+        QFETCH(qint32, port);
+        QFETCH(QString, device);
+        QFETCH(QStringList, present);
+        QFETCH(QString, location);
+        QFETCH(QString, problem);
+        int listed = 0;
+        QString reason;
+        const QString found = SerialPortLocation(port, device, [&] {
+            ++listed;
+            return present;
+        }, &reason);
+        QCOMPARE(found, location);
+        QVERIFY2(reason.contains(problem), qPrintable(reason));
+        QCOMPARE(reason.isEmpty(), problem.isEmpty());
+        // The ports present are only looked at when the port number has to be turned into one.
+        if (!device.trimmed().isEmpty() || port < 1)
+            QCOMPARE(listed, 0);
+    }
+
+    void deviceKey()
+    {
+        Fixture f;
+        const QByteArray list = "[Comm_List]\r\nItem00=0,GPIB\r\nItem01=1,RS-232\r\nItem02=2,TCP/IP\r\n";
+        f.writeFile(ConfigFileName, list + "[Communication]\r\nComm=RS-232\r\n"
+                                           "Device =  /dev/ttyUSB0  \r\nPort=1\r\n");
+        ReadConfiguration();
+        QCOMPARE(modData().CommDevice, QString("/dev/ttyUSB0"));
+
+        // The Configuration Setup dialog writes the other keys of the section; the device
+        // named by hand stays.
+        WriteConfiguration("Command Panel", "TCP/IP", "127.0.0.1", "50505", "TLB Series");
+        modData().CommDevice.clear();
+        ReadConfiguration();
+        QCOMPARE(modData().CommDevice, QString("/dev/ttyUSB0"));
+        QCOMPARE(modData().CommKind, qint16(2));
+        QCOMPARE(modData().CommPort, 50505);
+
+        // Without the key, no device is left over from before.
+        f.writeFile(ConfigFileName, list + "[Communication]\r\nComm=RS-232\r\nPort=1\r\n");
+        ReadConfiguration();
+        QCOMPARE(modData().CommDevice, QString());
+    }
 };
-
-void TestSerialPorts::portOrder_data()
-{
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QStringList>("ordered");
-    QTest::newRow("one adapter") << QStringList{"/dev/ttyUSB0"} << QStringList{"/dev/ttyUSB0"};
-    QTest::newRow("built-in before adapters")
-        << QStringList{"/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS0"}
-        << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"};
-    QTest::newRow("adapters before modem-class ports")
-        << QStringList{"/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyUSB0"}
-        << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0"};
-    QTest::newRow("numbers compare as numbers")
-        << QStringList{"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyUSB10", "/dev/ttyUSB9"}
-        << QStringList{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB9", "/dev/ttyUSB10"};
-    QTest::newRow("on-board UARTs count as built-in")
-        << QStringList{"/dev/ttyUSB0", "/dev/ttyAMA0", "/dev/ttyS0"}
-        << QStringList{"/dev/ttyAMA0", "/dev/ttyS0", "/dev/ttyUSB0"};
-    QTest::newRow("listed twice counts once")
-        << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB0"} << QStringList{"/dev/ttyUSB0"};
-    QTest::newRow("none") << QStringList{} << QStringList{};
-}
-
-void TestSerialPorts::portOrder()
-{
-    QFETCH(QStringList, present);
-    QFETCH(QStringList, ordered);
-    QCOMPARE(SerialPortOrder(present), ordered);
-}
-
-void TestSerialPorts::portLocation_data()
-{
-    QTest::addColumn<qint32>("port");
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<QString>("problem"); // a part of the reason, when there is no location
-
-    const QStringList laptop{"/dev/ttyUSB0"};
-    const QStringList desktop{"/dev/ttyUSB0", "/dev/ttyS0"};
-    QTest::newRow("COM1 is the only adapter") << 1 << "" << laptop << "/dev/ttyUSB0" << "";
-    QTest::newRow("COM1 is the built-in port") << 1 << "" << desktop << "/dev/ttyS0" << "";
-    QTest::newRow("COM2 is the adapter beside it") << 2 << "" << desktop << "/dev/ttyUSB0" << "";
-    QTest::newRow("COM3 is not there")
-        << 3 << "" << desktop << ""
-        << "Serial port COM3 does not exist: the serial ports here are COM1 = /dev/ttyS0, "
-           "COM2 = /dev/ttyUSB0";
-    QTest::newRow("no ports at all")
-        << 1 << "" << QStringList{} << "" << "no serial port was found on this machine";
-    QTest::newRow("port 0") << 0 << "" << laptop << "" << "No serial port is configured";
-    QTest::newRow("negative port") << -4 << "" << laptop << "" << "No serial port is configured";
-    QTest::newRow("Device wins over the port number")
-        << 2 << "/dev/ttyUSB3" << desktop << "/dev/ttyUSB3" << "";
-    QTest::newRow("Device even with port 0") << 0 << "/dev/ttyACM1" << QStringList{}
-                                             << "/dev/ttyACM1" << "";
-    QTest::newRow("Device as a bare name") << 1 << "ttyUSB0" << QStringList{} << "ttyUSB0" << "";
-    QTest::newRow("blank Device is no Device") << 1 << "  " << laptop << "/dev/ttyUSB0" << "";
-}
-
-void TestSerialPorts::portLocation()
-{
-    QFETCH(qint32, port);
-    QFETCH(QString, device);
-    QFETCH(QStringList, present);
-    QFETCH(QString, location);
-    QFETCH(QString, problem);
-    int listed = 0;
-    QString reason;
-    const QString found = SerialPortLocation(port, device, [&] {
-        ++listed;
-        return present;
-    }, &reason);
-    QCOMPARE(found, location);
-    QVERIFY2(reason.contains(problem), qPrintable(reason));
-    QCOMPARE(reason.isEmpty(), problem.isEmpty());
-    // The ports present are only looked at when the port number has to be turned into one.
-    if (!device.trimmed().isEmpty() || port < 1)
-        QCOMPARE(listed, 0);
-}
-
-void TestSerialPorts::deviceKeyIsRead_data()
-{
-    QTest::addColumn<QByteArray>("communication");
-    QTest::addColumn<QString>("device");
-    QTest::newRow("absent") << QByteArray("Comm=RS-232\r\nPort=1\r\n") << "";
-    QTest::newRow("a path") << QByteArray("Comm=RS-232\r\nPort=1\r\nDevice=/dev/ttyUSB0\r\n")
-                            << "/dev/ttyUSB0";
-    QTest::newRow("key in another case")
-        << QByteArray("Comm=RS-232\r\nDEVICE=/dev/ttyACM0\r\n") << "/dev/ttyACM0";
-    QTest::newRow("blanks around") << QByteArray("Device =  /dev/ttyS1  \r\n") << "/dev/ttyS1";
-    QTest::newRow("empty") << QByteArray("Device=\r\n") << "";
-    QTest::newRow("first of two wins")
-        << QByteArray("Device=/dev/ttyUSB1\r\nDevice=/dev/ttyUSB2\r\n") << "/dev/ttyUSB1";
-}
-
-void TestSerialPorts::deviceKeyIsRead()
-{
-    QFETCH(QByteArray, communication);
-    QFETCH(QString, device);
-    Fixture f;
-    modData().CommDevice = QStringLiteral("left over");
-    f.writeFile(ConfigFileName, "[Comm_List]\r\nItem00=0,GPIB\r\nItem01=1,RS-232\r\n"
-                                "[Communication]\r\n" + communication + "[System]\r\nType=x\r\n");
-    ReadConfiguration();
-    QCOMPARE(modData().CommDevice, device);
-}
-
-void TestSerialPorts::deviceKeySurvivesConfigurationWrite()
-{
-    // The Configuration Setup dialog writes the other keys of the section; the device named
-    // by hand stays.
-    Fixture f;
-    f.writeFile(ConfigFileName,
-                "[Comm_List]\r\nItem00=0,GPIB\r\nItem01=1,RS-232\r\nItem02=2,TCP/IP\r\n"
-                "[Communication]\r\nComm=RS-232\r\nDevice=/dev/ttyUSB0\r\nPort=1\r\n");
-    WriteConfiguration("Command Panel", "TCP/IP", "127.0.0.1", "50505", "TLB Series");
-    ReadConfiguration();
-    QCOMPARE(modData().CommDevice, QString("/dev/ttyUSB0"));
-    QCOMPARE(modData().CommKind, qint16(2));
-    QCOMPARE(modData().CommPort, 50505);
-}
 
 QTEST_GUILESS_MAIN(TestSerialPorts)
 #include "test_serialports.moc"
