@@ -96,6 +96,20 @@ struct PanelFixture : Fixture {
         }
     }
     Lamp *lamp(const char *array, int index) { return panel->lamp(QLatin1String(array), index); }
+    // MENU, then ITEM `items` times.
+    void openMenu(int items)
+    {
+        panel->cmdMenu_Click();
+        for (int i = 0; i < items; ++i)
+            panel->cmdItem_Click();
+    }
+    // The TLB's potentiometer calibration, entered with its code.
+    void enterPotCalibration()
+    {
+        openMenu(6);
+        typeInto(QStringLiteral("3846"));
+        panel->cmdEnter_Click();
+    }
 
     QByteArray staReply;
     QMap<QByteArray, QByteArray> replies;

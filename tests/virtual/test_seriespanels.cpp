@@ -346,9 +346,7 @@ void TestSeriesPanels::calibrationKeyHeldTenSeconds()
     PanelFixture f(PanelId::KM);
     VirtualPanel &p = *f.panel;
     f.replies["<>POT"] = "21,22,23,24,25\r\n";
-    p.cmdMenu_Click();
-    for (int i = 0; i < 3; ++i)
-        p.cmdItem_Click();
+    f.openMenu(3);
     f.sent();
     p.cmdCal_MouseDown();
     f.advance(9900);

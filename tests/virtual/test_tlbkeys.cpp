@@ -286,9 +286,7 @@ void TestTlbKeys::configurationMenu()
 {
     PanelFixture f;
     VirtualPanel &p = *f.panel;
-    p.cmdMenu_Click();
-    for (int i = 0; i < 5; ++i)
-        p.cmdItem_Click();
+    f.openMenu(5);
     QCOMPARE(p.MenuLevel, qint16(10));
     QVERIFY(p.txtInput->isReadOnly());
     f.sent();
@@ -308,9 +306,7 @@ void TestTlbKeys::configurationMenu()
     QCOMPARE(p.MenuLevel, qint16(3));
 
     // CLEAR on a selected item turns it off.
-    p.cmdMenu_Click();
-    for (int i = 0; i < 5; ++i)
-        p.cmdItem_Click();
+    f.openMenu(5);
     p.cmdEnter_Click();
     p.cmdItem_Click();
     p.cmdItem_Click();
@@ -321,9 +317,7 @@ void TestTlbKeys::configurationMenu()
     QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "CONF:INTE 0"}));
     // Ten seconds without a key leave, even with an item selected.
     f.advance(300);
-    p.cmdMenu_Click();
-    for (int i = 0; i < 5; ++i)
-        p.cmdItem_Click();
+    f.openMenu(5);
     p.cmdEnter_Click();
     f.clock->advance(10001);
     p.tmrMenu_Timer();
@@ -350,9 +344,7 @@ void TestTlbKeys::calibrationCodes()
     PanelFixture f;
     VirtualPanel &p = *f.panel;
     f.replies["<>POT"] = "5,6,7,8,9\r\n";
-    p.cmdMenu_Click();
-    for (int i = 0; i < 6; ++i)
-        p.cmdItem_Click();
+    f.openMenu(6);
     QCOMPARE(p.MenuLevel, qint16(11));
     f.sent();
     f.typeInto(code);
@@ -376,11 +368,7 @@ void TestTlbKeys::potentiometerMenu()
     PanelFixture f;
     VirtualPanel &p = *f.panel;
     f.replies["<>POT"] = "5,6,7,8,9\r\n";
-    p.cmdMenu_Click();
-    for (int i = 0; i < 6; ++i)
-        p.cmdItem_Click();
-    f.typeInto("3846");
-    p.cmdEnter_Click();
+    f.enterPotCalibration();
     p.cmdItem_Click();
     QCOMPARE(p.MenuItem, qint16(1));
     QCOMPARE(p.EditValue, 6.0);
@@ -418,11 +406,7 @@ void TestTlbKeys::sixtySecondsInCalibrationLeaves()
     PanelFixture f;
     VirtualPanel &p = *f.panel;
     f.replies["<>POT"] = "5,6,7,8,9\r\n";
-    p.cmdMenu_Click();
-    for (int i = 0; i < 6; ++i)
-        p.cmdItem_Click();
-    f.typeInto("3846");
-    p.cmdEnter_Click();
+    f.enterPotCalibration();
     f.clock->advance(59000);
     f.poll();
     QCOMPARE(p.MenuLevel, qint16(11));
