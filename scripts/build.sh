@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Configures and builds everything into build/ (or $ZOP_BUILD_DIR).
+# Configures and builds everything into build/ (or $ZOP_BUILD_DIR). Uses ccache when the
+# machine has it, so rebuilds of unchanged sources are quick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${ZOP_BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} >/dev/null
+LAUNCHER=()
+if command -v ccache >/dev/null 2>&1; then
+  LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$PWD")}
+fi
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
+  "${LAUNCHER[@]}" >/dev/null
 cmake --build "$BUILD_DIR" --parallel "$(nproc)"
