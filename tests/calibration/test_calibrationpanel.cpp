@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QtTest>
@@ -425,14 +426,16 @@ void TestCalibrationPanel::stepButtons()
 
 void TestCalibrationPanel::holdEndsWithThePanel_data()
 {
-    QTest::addColumn<bool>("switchPanels"); // else the window is closed
-    QTest::newRow("panel switch") << true;
-    QTest::newRow("close") << false;
+    // What happens mid-hold: a panel switch, a close, or a menu that takes the key's release.
+    QTest::addColumn<QString>("event");
+    QTest::newRow("panel switch") << "switch";
+    QTest::newRow("close") << "close";
+    QTest::newRow("a menu opens") << "menu";
 }
 
 void TestCalibrationPanel::holdEndsWithThePanel()
 {
-    QFETCH(bool, switchPanels);
+    QFETCH(QString, event);
     CalFixture f;
     CalibrationPanel *p = f.panel;
     f.unlock(PotAccessCode);
@@ -440,17 +443,28 @@ void TestCalibrationPanel::holdEndsWithThePanel()
     f.sent();
     QTest::mousePress(p->cmdUp, Qt::LeftButton);
     f.advance(150);
-    if (switchPanels)
+    QMenu menu;
+    menu.addAction("Command");
+    if (event == "switch")
         p->mnuCommand->trigger();
-    else
+    else if (event == "close")
         p->close();
-    QVERIFY(!p->KeyHeld && !p->tmrHold.isActive());
+    else
+        menu.popup(p->mapToGlobal(QPoint(10, 10)));
     f.advance(300); // the closed panel, not yet deleted, sees the clock move on
+    QVERIFY(!p->KeyHeld && !p->tmrHold.isActive());
+    QVERIFY(event != "menu" || !p->cmdUp->isDown());
+    QStringList sent{"CAL:POT 1,11", "CAL:POT 1,12"};
+    if (event != "menu")
+        sent << "<>CLR 0";
+    QCOMPARE(f.sent(), sent);
+    QCOMPARE(f.programEnded, event == "close" ? 1 : 0);
+    menu.close();
+    if (event == "menu")
+        return;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!f.panel);
-    QCOMPARE(f.sent(), (QStringList{"CAL:POT 1,11", "CAL:POT 1,12", "<>CLR 0"}));
-    QCOMPARE(f.programEnded, switchPanels ? 0 : 1);
-    if (switchPanels)
+    if (event == "switch")
         QVERIFY(qobject_cast<CommandPanel *>(modData().CurrentPanel.data()));
     delete modData().CurrentPanel.data();
 }

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
+
 namespace zop {
 
 namespace {
@@ -147,6 +149,7 @@ void CalibrationPanel::buildPanel()
     fraCmds = buildCommandFrame();
     layout->addWidget(fraCmds, 0, Qt::AlignTop);
     fraIn->setMinimumWidth(340);
+    rtbTranx->setMinimumHeight(300);
     layout->addWidget(fraIn, 1);
     setCentralWidget(central);
     fixTabOrder();
@@ -191,6 +194,12 @@ QGroupBox *CalibrationPanel::buildCommandFrame()
     m_grid->addWidget(cmdUp, 1 + PotCount, PotGetCol);
     m_grid->addWidget(cmdDn, 1 + PotCount, PotSetCol);
 
+    // The label column is as wide as its longest label, shown or not, so unlocking does not
+    // push the columns sideways.
+    int labelWidth = 0;
+    for (const CalibrationRow &row : CalibrationRows())
+        labelWidth = std::max(labelWidth, rowLabel(row.index)->sizeHint().width());
+    m_grid->setColumnMinimumWidth(LabelCol, labelWidth);
     m_grid->setColumnMinimumWidth(GapCol, 14);
     m_grid->setColumnStretch(PotDataCol + 1, 1);
     return frame;
@@ -432,9 +441,11 @@ void CalibrationPanel::stepPress(int direction)
 {
     KeyHeld = true;
     m_stepDirection = direction;
+    m_heldInActiveWindow = isActiveWindow();
     if (SelectedPot < 0)
         return; // nothing read yet: the button does nothing
     QPointer<CalibrationPanel> self(this);
+    m_nextStepMs = modData().clock->elapsedMs();
     step();
     if (self && KeyHeld)
         tmrHold.start();
@@ -445,8 +456,11 @@ void CalibrationPanel::step()
     QLineEdit *box = txtPot(SelectedPot);
     const int value = SteppedPotValue(box->text(), m_stepDirection);
     box->setText(QString::number(value));
-    // The next step comes one interval after this one was sent, however late this one was.
-    m_nextStepMs = modData().clock->elapsedMs() + StepIntervalMs;
+    // Ten steps a second; a step that came late by a whole interval is not caught up on.
+    const qint64 now = modData().clock->elapsedMs();
+    m_nextStepMs += StepIntervalMs;
+    if (m_nextStepMs <= now)
+        m_nextStepMs = now + StepIntervalMs;
     SendCommand(PotStepText(SelectedPot, value), true);
 }
 
@@ -454,6 +468,15 @@ void CalibrationPanel::holdTick()
 {
     if (!KeyHeld || m_stepDirection == 0 || SelectedPot < 0) {
         tmrHold.stop();
+        return;
+    }
+    // A key held on a step button is released into whatever took the keyboard meanwhile (a
+    // menu, another window), and the button never hears of it: the hold ends there, or the
+    // potentiometer would run on by itself.
+    if (QApplication::activePopupWidget() || (m_heldInActiveWindow && !isActiveWindow())) {
+        for (QPushButton *b : {cmdUp, cmdDn})
+            b->setDown(false);
+        cmdUpDn_MouseUp();
         return;
     }
     if (!m_awaitingReply && modData().clock->elapsedMs() >= m_nextStepMs)

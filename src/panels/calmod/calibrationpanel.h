@@ -114,6 +114,7 @@ private:
     qint16 m_shownForKind = -1; // the link kind the version rows were last shown for
     bool m_awaitingReply = false;
     int m_stepDirection = 0;
+    bool m_heldInActiveWindow = false;
     qint64 m_nextStepMs = 0;
 };
 
