@@ -379,16 +379,19 @@ void TestCalibrationPanel::stepButtons_data()
     QTest::addColumn<int>("holdMs");
     QTest::addColumn<QStringList>("sent");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("presses"); // each held holdMs
     const QStringList at255(3, "CAL:POT 3,255");
-    QTest::newRow("254 up: 255, then 255 again") << "254" << true << 250 << at255 << "255";
-    QTest::newRow("1 down: 0, then 0 again") << "1" << false << 250 << QStringList(3, "CAL:POT 3,0") << "0";
+    QTest::newRow("254 up: 255, then 255 again") << "254" << true << 250 << at255 << "255" << 1;
+    QTest::newRow("1 down: 0, then 0 again") << "1" << false << 250 << QStringList(3, "CAL:POT 3,0") << "0" << 1;
     QTest::newRow("one step a tenth of a second")
         << "100" << true << 450 << QStringList{"CAL:POT 3,101", "CAL:POT 3,102", "CAL:POT 3,103",
-                                               "CAL:POT 3,104", "CAL:POT 3,105"} << "105";
-    QTest::newRow("a click is one step") << "100" << false << 0 << QStringList{"CAL:POT 3,99"} << "99";
+                                               "CAL:POT 3,104", "CAL:POT 3,105"} << "105" << 1;
+    QTest::newRow("a click is one step") << "100" << false << 0 << QStringList{"CAL:POT 3,99"} << "99" << 1;
+    // A key's auto-repeat: presses 40 ms apart, steps still a tenth of a second apart.
+    QTest::newRow("repeated presses") << "100" << false << 40 << QStringList{"CAL:POT 3,99", "CAL:POT 3,98"} << "98" << 3;
     QTest::newRow("typed text taken as a number, rounded")
-        << "12.6 V" << true << 0 << QStringList{"CAL:POT 3,14"} << "14";
-    QTest::newRow("typed above the range") << "300" << false << 0 << QStringList{"CAL:POT 3,255"} << "255";
+        << "12.6 V" << true << 0 << QStringList{"CAL:POT 3,14"} << "14" << 1;
+    QTest::newRow("typed above the range") << "300" << false << 0 << QStringList{"CAL:POT 3,255"} << "255" << 1;
 }
 
 void TestCalibrationPanel::stepButtons()
@@ -398,6 +401,7 @@ void TestCalibrationPanel::stepButtons()
     QFETCH(int, holdMs);
     QFETCH(QStringList, sent);
     QFETCH(QString, shown);
+    QFETCH(int, presses);
     CalFixture f;
     CalibrationPanel *p = f.panel;
     f.unlock(PotAccessCode);
@@ -413,10 +417,12 @@ void TestCalibrationPanel::stepButtons()
     f.readPot(2, "128");
     p->txtPot(2)->setText(start);
     f.sent();
-    QTest::mousePress(button, Qt::LeftButton);
-    QVERIFY(p->KeyHeld);
-    f.advance(holdMs);
-    QTest::mouseRelease(button, Qt::LeftButton);
+    for (int press = 0; press < presses; ++press) {
+        QTest::mousePress(button, Qt::LeftButton);
+        QVERIFY(p->KeyHeld);
+        f.advance(holdMs);
+        QTest::mouseRelease(button, Qt::LeftButton);
+    }
     QVERIFY(!p->KeyHeld);
     f.advance(500); // released: no further step
     QCOMPARE(f.sent(), sent);

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -109,6 +110,9 @@ CalibrationPanel::CalibrationPanel(QWidget *parent)
 {
     rtbTranx->setObjectName(QStringLiteral("rtbTranx"));
     rtbTranx->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // After a long reply the view stays scrolled sideways; every new line starts at the left.
+    connect(rtbTranx, &TransactionLog::logChanged, this,
+            [this] { rtbTranx->horizontalScrollBar()->setValue(0); });
     tmrHold.setInterval(HoldTickMs);
     connect(&tmrHold, &QTimer::timeout, this, &CalibrationPanel::holdTick);
     buildPanel();
@@ -444,9 +448,14 @@ void CalibrationPanel::stepPress(int direction)
     m_heldInActiveWindow = isActiveWindow();
     if (SelectedPot < 0)
         return; // nothing read yet: the button does nothing
+    // A key's auto-repeat presses the button again and again: a press within a tenth of a
+    // second of the last step waits for the next one, so the steps keep their pace.
     QPointer<CalibrationPanel> self(this);
-    m_nextStepMs = modData().clock->elapsedMs();
-    step();
+    const qint64 now = modData().clock->elapsedMs();
+    if (now >= m_nextStepMs) {
+        m_nextStepMs = now;
+        step();
+    }
     if (self && KeyHeld)
         tmrHold.start();
 }
