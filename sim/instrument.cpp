@@ -178,6 +178,8 @@ QString Instrument::identification() const
 
 QString Instrument::versionLine() const
 {
+    if (!m_supply.systemVersion().isEmpty())
+        return m_supply.systemVersion();
     return QStringLiteral("ZOP-SIM Firmware %1 Hardware Revision %2")
         .arg(firmwareText(m_supply.config().firmwareVersion),
              firmwareText(m_supply.config().hardwareVersion));
@@ -579,7 +581,13 @@ std::optional<QString> Instrument::execute(Cmd cmd, bool query, const QString &p
     case C::SystErr:
         return query ? std::optional<QString>(ErrorQueue::format(s.errors().pop())) : std::nullopt;
     case C::SystVers:
-        return query ? std::optional<QString>(versionLine()) : std::nullopt;
+        if (query)
+            return versionLine();
+        if (params.isEmpty())
+            s.pushError(Err::MissingParameter, QStringLiteral("Missing parameter"));
+        else
+            s.setSystemVersion(unquote(params));
+        return std::nullopt;
     case C::StatOper:
         return query ? std::optional<QString>(QString::number(s.statusWordA())) : std::nullopt;
     case C::StatQues:

@@ -396,6 +396,14 @@ bool PowerSupply::potsAtDefault() const
     return true;
 }
 
+bool PowerSupply::setSystemVersion(const QString &text)
+{
+    if (!needAccess(CalAccess::Full))
+        return false;
+    m_systemVersion = text;
+    return true;
+}
+
 void PowerSupply::enterPassword(const QString &code)
 {
     const QString c = code.trimmed();

@@ -254,6 +254,10 @@ public:
     void endCalibration() { m_calAccess = CalAccess::Locked; }
     QString calibrationId() const { return m_calId; }
     void setCalibrationId(const QString &id) { m_calId = id; }
+    // The system version text set at the factory ("SYST:VERS" with the scale code); empty
+    // while the built-in one stands.
+    QString systemVersion() const { return m_systemVersion; }
+    bool setSystemVersion(const QString &text); // needs CalAccess::Full
 
     // --- whole-instrument actions
     void reset(); // *RST: power-on setpoints, standby, alarms cleared
@@ -322,6 +326,7 @@ private:
     std::array<int, PotCount> m_pots{};
     CalAccess m_calAccess = CalAccess::Locked;
     QString m_calId;
+    QString m_systemVersion;
 
     int m_ese = 0;
     int m_sre = 0;

@@ -211,6 +211,7 @@ private slots:
         QTest::newRow("pot") << QByteArrayList{"CAL:PASS 3846", "CAL:POT 3,129"} << QByteArray("CALibrate:POT? 3") << QByteArray("129");
         QTest::newRow("default pots") << QByteArrayList{"CAL:PASS 3846", "CAL:POT 3,1", "CAL:DEF"} << QByteArray("<>POT") << QByteArray("80,80,80,80,80");
         QTest::newRow("the limits follow the rating") << QByteArrayList{"CAL:PASS 6043", "CAL:SCAL:VOLT 20", "VOLT 21"} << QByteArray("VOLT?") << QByteArray("21.000");
+        QTest::newRow("factory version text") << QByteArrayList{"CAL:PASS 6043", "SYST:VERS ZOP-SIM Firmware 4.80 Hardware Revision 1.40"} << QByteArray("SYST:VERS?") << QByteArray("ZOP-SIM Firmware 4.80 Hardware Revision 1.40");
         QTest::newRow("end of calibration") << QByteArrayList{"CAL:PASS 6043", "CAL:STOP"} << QByteArray("CAL:PASS?") << QByteArray("0");
         QTest::newRow("modulation selection") << QByteArrayList{"MODulation:TYPE:SELect 2, 1"} << QByteArray("MOD:TYPE:SEL?") << QByteArray("2,1");
         QTest::newRow("selection keeps the type") << QByteArrayList{"MOD:TYPE:SEL 2,1", "MOD:TYPE:SEL 1"} << QByteArray("MOD:TYPE:SEL?") << QByteArray("1,1");
@@ -219,7 +220,7 @@ private slots:
         QTest::newRow("table row precision") << QByteArrayList{"MOD:TABL 50(0.125,-1)"} << QByteArray("MOD:TABL? 50") << QByteArray("50(0.125,-1.00)");
         QTest::newRow("*SRE ignores bit 6") << QByteArrayList{"*SRE 255"} << QByteArray("*SRE?") << QByteArray("191");
         QTest::newRow("*SAV keeps the location") << QByteArrayList{"VOLT 1", "*SAV 6"} << QByteArray("*SAV?") << QByteArray("0");
-        QTest::newRow("read-only headers ignore values") << QByteArrayList{"MEAS:VOLT 5", "SYST:VERS 4.70 6043", "*IDN x", "STAT:OPER 1"} << QByteArray("<>STA") << QByteArray("0,0,48,200,0");
+        QTest::newRow("read-only headers ignore values") << QByteArrayList{"MEAS:VOLT 5", "*IDN x", "STAT:OPER 1"} << QByteArray("<>STA") << QByteArray("0,0,48,200,0");
         const QByteArrayList tripped{"VOLT 12", "CURR 100", "VOLT:PROT 5", "OUTP:START"};
         QTest::newRow("CLEAR released keeps the alarm") << tripped + QByteArrayList{"<>CLR 0"} << QByteArray("<>STA") << QByteArray("0,0,848,281,0");
         QTest::newRow("CLEAR held 5 s clears it") << tripped + QByteArrayList{"<>CLR 1"} << QByteArray("<>STA") << QByteArray("0,0,48,200,0");
@@ -275,6 +276,8 @@ private slots:
         QTest::newRow("pot 6") << QByteArray("CAL:PASS 3846\nCAL:POT 6,1") << -222 << QByteArray();
         QTest::newRow("pot value 256") << QByteArray("CAL:PASS 3846\nCAL:POT 2,256") << -222 << QByteArray();
         QTest::newRow("pot after the end of calibration") << QByteArray("CAL:PASS 3846\nCAL:STOP\nCAL:POT 1,1") << -203 << QByteArray();
+        QTest::newRow("default pots without the code") << QByteArray("CAL:DEF") << -203 << QByteArray();
+        QTest::newRow("version text with the pot code") << QByteArray("CAL:PASS 3846\nSYST:VERS 4.80") << -203 << QByteArray();
         QTest::newRow("pot without value") << QByteArray("CAL:POT 3") << -109 << QByteArray();
         QTest::newRow("table row 51") << QByteArray("MOD:TABL 51(1,1)") << -222 << QByteArray();
         QTest::newRow("table row without brackets") << QByteArray("MOD:TABL 5 1,1") << -104 << QByteArray();
