@@ -5,14 +5,18 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace zop {
 
 namespace {
 constexpr int MaxFaceNameChars = 31;
 constexpr int BoldWeight = 700;
+constexpr int ReferencePixels = 400;
 } // namespace
 
-QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool italic)
+QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool italic,
+                      const QPaintDevice *device)
 {
     QFont font(fontName.left(MaxFaceNameChars));
     font.setWeight(bold ? QFont::Weight(BoldWeight) : QFont::Normal);
@@ -20,11 +24,15 @@ QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool itali
     if (height < 0) {
         font.setPixelSize(-height);
     } else if (height > 0) {
-        // A cell height: the largest pixel size whose line height fits in it.
-        int size = height;
-        font.setPixelSize(size);
-        while (size > 1 && QFontMetrics(font).height() > height)
-            font.setPixelSize(--size);
+        // A cell height (ascent + descent). The font's proportions are measured at a large
+        // size, where hinting and rounding do not count, so the size found is the same on
+        // every screen and in every session; small sizes would round each metric to whole
+        // pixels, differently under each hinting setting.
+        QFont reference = font;
+        reference.setPixelSize(ReferencePixels);
+        const qreal cell = device ? QFontMetricsF(reference, device).height()
+                                  : QFontMetricsF(reference).height();
+        font.setPixelSize(std::max(1, int(height * ReferencePixels / cell + 0.5)));
     }
     return font;
 }
@@ -34,7 +42,7 @@ void DrawRotatedText(QPainter &painter, const QString &text, int x, int y, int a
 {
     painter.save();
     painter.setBackgroundMode(Qt::TransparentMode);
-    const QFont font = RotatedTextFont(fontName, height, bold, italic);
+    const QFont font = RotatedTextFont(fontName, height, bold, italic, painter.device());
     painter.setFont(font);
     painter.translate(x, y);
     painter.rotate(-angle / 10.0);
