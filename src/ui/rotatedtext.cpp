@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QWidget>
 
@@ -13,6 +14,7 @@ namespace {
 constexpr int MaxFaceNameChars = 31;
 constexpr int BoldWeight = 700;
 constexpr int ReferencePixels = 400;
+constexpr qreal LogicalUnitsDpi = 96;
 } // namespace
 
 QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool italic,
@@ -24,15 +26,17 @@ QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool itali
     if (height < 0) {
         font.setPixelSize(-height);
     } else if (height > 0) {
-        // A cell height (ascent + descent). The font's proportions are measured at a large
-        // size, where hinting and rounding do not count, so the size found is the same on
-        // every screen and in every session; small sizes would round each metric to whole
-        // pixels, differently under each hinting setting.
+        // A cell height (ascent + descent) in logical units of a 96-dpi surface, so the text
+        // grows with the rest of the window's text on a finer screen. The font's proportions
+        // are measured at a large size, where hinting and rounding do not count, so the size
+        // found does not depend on the session's font settings.
         QFont reference = font;
         reference.setPixelSize(ReferencePixels);
         const qreal cell = device ? QFontMetricsF(reference, device).height()
                                   : QFontMetricsF(reference).height();
-        font.setPixelSize(std::max(1, int(height * ReferencePixels / cell + 0.5)));
+        const qreal dpi = device ? device->logicalDpiY() : QFontMetricsF(reference).fontDpi();
+        const qreal pixels = height * dpi / LogicalUnitsDpi;
+        font.setPixelSize(std::max(1, int(pixels * ReferencePixels / cell + 0.5)));
     }
     return font;
 }
