@@ -166,7 +166,10 @@ void TestSeriesPanels::menuLevelsPerSeries_data()
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<int>("idle");
     QTest::addColumn<QList<int>>("levels"); // MENU, then ITEM, ITEM, ...
-    QTest::newRow("TLB") << PanelId::TLB << QByteArray("0,0,48,0,3") << 3 << QList<int>{5, 6, 7};
+    QTest::newRow("TLB output on") << PanelId::TLB << QByteArray("0,0,180,0,3") << 3
+                                   << QList<int>{5, 6, 7, 8, 9, 11, 5};
+    QTest::newRow("TLB on and armed") << PanelId::TLB << QByteArray("0,0,181,0,3") << 3
+                                      << QList<int>{5, 6, 7, 8, 9, 5};
     QTest::newRow("KM standby") << PanelId::KM << QByteArray("0,0,48,0,3") << 4 << QList<int>{7, 8, 9, 10, 7};
     QTest::newRow("TW output on") << PanelId::TW << QByteArray("0,0,180,0,3") << 4 << QList<int>{7, 8, 10, 7};
     QTest::newRow("GZ standby") << PanelId::GZ << QByteArray("0,0,48,0,3") << 4 << QList<int>{9, 10, 9};

@@ -19,8 +19,6 @@ class TestTlbKeys : public QObject {
     Q_OBJECT
 private slots:
     void menuOpensTheVoltageSetpoint();
-    void itemCyclesThroughTheMenus_data();
-    void itemCyclesThroughTheMenus();
     void itemIsLockedAfterAValueChange();
     void holdingUpAcceleratesOnTheFormatGrid();
     void upAndDownAreClamped();
@@ -64,36 +62,6 @@ void TestTlbKeys::menuOpensTheVoltageSetpoint()
     // MENU again inside a menu does nothing.
     p.cmdMenu_Click();
     QCOMPARE(f.sent(), QStringList{});
-}
-
-void TestTlbKeys::itemCyclesThroughTheMenus_data()
-{
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<QList<int>>("levels");
-    QTest::newRow("standby") << QByteArray("0,0,48,0,3") << QList<int>{6, 7, 8, 9, 10, 11, 5};
-    QTest::newRow("on") << QByteArray("0,0,180,0,3") << QList<int>{6, 7, 8, 9, 11, 5};
-    QTest::newRow("on and armed") << QByteArray("0,0,181,0,3") << QList<int>{6, 7, 8, 9, 5};
-}
-
-void TestTlbKeys::itemCyclesThroughTheMenus()
-{
-    QFETCH(QByteArray, status);
-    QFETCH(QList<int>, levels);
-    PanelFixture f;
-    VirtualPanel &p = *f.panel;
-    f.staReply = status + "\r\n";
-    f.poll();
-    p.cmdMenu_Click();
-    f.sent();
-    QList<int> seen;
-    QStringList chg;
-    for (int i = 0; i < levels.size(); ++i) {
-        p.cmdItem_Click();
-        seen << p.MenuLevel;
-        chg << QStringLiteral("<>CHG %1,-1,%2").arg(p.MenuLevel).arg(p.MenuLevel >= 11 ? 1 : 2);
-    }
-    QCOMPARE(seen, levels);
-    QCOMPARE(f.sentWithoutPolls(), chg);
 }
 
 void TestTlbKeys::itemIsLockedAfterAValueChange()
@@ -409,8 +377,6 @@ void TestTlbKeys::clearHoldSendsResetsOnce()
 {
     PanelFixture f;
     VirtualPanel &p = *f.panel;
-    f.replies["<>ALL"] = "2EE0,1388,33E4,C350,3E8,3,1194\r\n";
-    f.replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
     p.cmdMenu_Click();
     f.sent();
     p.cmdClear_MouseDown();
