@@ -6,13 +6,17 @@
 class QPainter;
 class QWidget;
 class QFont;
+class QPaintDevice;
 
 namespace zop {
 
 // The font DrawRotatedText uses: `height` is the character cell height in pixels (a negative
-// value gives the character height without internal leading, 0 the default size); bold gives
-// weight 700, else 400; only the first 31 characters of the font name count.
-QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool italic);
+// value gives the character height without internal leading, 0 the default size); a cell
+// height counts in units of a 96-dpi surface and is scaled to the resolution of `device` (the
+// surface drawn on; null: the screen's); bold gives weight 700, else 400; only the first 31
+// characters of the font name count.
+QFont RotatedTextFont(const QString &fontName, int height, bool bold, bool italic,
+                      const QPaintDevice *device = nullptr);
 
 // Draws `text` with its reference point (the top-left corner of the unrotated text) at (x, y)
 // in pixels, turned counter-clockwise by `angle` tenths of a degree (900: the text runs

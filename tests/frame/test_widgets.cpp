@@ -536,8 +536,24 @@ void TestWidgets::rotatedTextFont()
     const QFont bold = RotatedTextFont("Arial", 11, true, false);
     QCOMPARE(bold.weight(), QFont::Weight(700));
     QVERIFY(!bold.italic());
-    QVERIFY(QFontMetrics(bold).height() <= 11);
-    QVERIFY(QFontMetrics(bold).height() >= 8);
+    // An 11-unit cell on a 96-dpi surface, twice that on a 192-dpi one, whatever the session's
+    // hinting: the small-size metrics of a hinted font must not shrink it.
+    QImage surface(10, 10, QImage::Format_RGB32);
+    surface.setDotsPerMeterY(3780); // 96 dpi
+    const QFont at96 = RotatedTextFont("Arial", 11, true, false, &surface);
+    QFont unhinted = at96;
+    unhinted.setHintingPreference(QFont::PreferNoHinting);
+    QVERIFY(qAbs(QFontMetricsF(unhinted).height() - 11) <= 0.6);
+    surface.setDotsPerMeterY(7559); // 192 dpi
+    QVERIFY(qAbs(RotatedTextFont("Arial", 11, true, false, &surface).pixelSize() - 2 * at96.pixelSize()) <= 1);
+    const QFont appFont = QGuiApplication::font();
+    for (const auto hinting : {QFont::PreferFullHinting, QFont::PreferNoHinting}) {
+        QFont session = appFont;
+        session.setHintingPreference(hinting);
+        QGuiApplication::setFont(session);
+        QCOMPARE(RotatedTextFont("Arial", 11, true, false).pixelSize(), bold.pixelSize());
+    }
+    QGuiApplication::setFont(appFont);
     const QFont plain = RotatedTextFont("Arial", -20, false, true);
     QCOMPARE(plain.weight(), QFont::Weight(400));
     QVERIFY(plain.italic());

@@ -31,6 +31,8 @@ public:
                    MsgButtons buttons) override
     {
         shown.append({text, title, icon, buttons});
+        if (whileShown) // what the event loop of a modal box would run meanwhile
+            whileShown();
         return answers.empty() ? MsgAnswer::Ok : takeAnswer();
     }
     QStringList texts() const
@@ -42,6 +44,7 @@ public:
     }
     QList<Prompt> shown;
     std::deque<MsgAnswer> answers;
+    std::function<void()> whileShown;
 
 private:
     MsgAnswer takeAnswer()

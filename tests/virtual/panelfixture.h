@@ -1,6 +1,7 @@
 #pragma once
 // A virtual panel on a scripted TCP/IP link and a manual clock: a 15 V / 100 A instrument in
-// standby whose "<>STA" reply each test can change.
+// standby whose "<>STA" reply each test can change, and whose "<>ALL" reports the setpoints
+// last sent to it.
 
 #include "app/frame/framehooks.h"
 #include "app/frame/panelregistry.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace zop::test {
@@ -36,7 +38,6 @@ struct PanelFixture : Fixture {
         staReply = "0,0,48,0,3\r\n";
         // The instrument's own view of the same setpoints, for the state refreshes.
         replies["<>SCL"] = "3A98,186A0\r\n";
-        replies["<>ALL"] = "2EE0,1388,34BC,C350,3E8,3,1194\r\n";
         replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
         replies["SYST:ERR?"] = "0,\"No error\"\r\n";
         line->responder = [this](const QByteArray &command) -> QList<ScriptedLine::Chunk> {
@@ -44,6 +45,18 @@ struct PanelFixture : Fixture {
                 return {{0, staReply}};
             if (replies.contains(command))
                 return {{0, replies.value(command)}};
+            // The instrument keeps the setpoints it is sent and reports them in "<>ALL".
+            static const char *const setters[] = {"VOLT ", "CURR ", "VOLT:PROT ", "CURR:PROT ", "PER "};
+            for (int i = 0; i < 5; ++i) {
+                if (command.startsWith(setters[i]))
+                    instrument[i] = qRound(command.mid(qstrlen(setters[i])).toDouble() * 1000);
+            }
+            if (command == "<>ALL") {
+                QStringList fields;
+                for (int value : instrument)
+                    fields << QString::number(value, 16).toUpper();
+                return {{0, (fields.join(',') + ",3,1194\r\n").toLatin1()}};
+            }
             return {};
         };
         SetProgramEnder([this] { ++programEnded; });
@@ -87,6 +100,37 @@ struct PanelFixture : Fixture {
             panel->holdTick();
         }
     }
+    // Runs the panel's timers as Qt does over `ms` of simulated time: an active timer fires
+    // once its interval has passed since it started or last fired.
+    void run(qint64 ms)
+    {
+        struct Timer {
+            QTimer VirtualPanel::*timer;
+            void (VirtualPanel::*tick)();
+        };
+        static const Timer timers[] = {{&VirtualPanel::tmrInfo, &VirtualPanel::tmrInfo_Timer},
+                                       {&VirtualPanel::tmrMenu, &VirtualPanel::tmrMenu_Timer},
+                                       {&VirtualPanel::tmrFlash, &VirtualPanel::tmrFlash_Timer},
+                                       {&VirtualPanel::tmrHold, &VirtualPanel::holdTick}};
+        const qint64 end = clock->elapsedMs() + ms;
+        while (panel && clock->elapsedMs() < end) {
+            clock->advance(1);
+            for (int i = 0; i < 4 && panel; ++i) {
+                QTimer &timer = (*panel).*timers[i].timer;
+                if (!timer.isActive()) {
+                    due[i] = -1;
+                    continue;
+                }
+                if (due[i] < 0)
+                    due[i] = clock->elapsedMs() - 1 + std::max(timer.interval(), 1);
+                if (clock->elapsedMs() >= due[i]) {
+                    ((*panel).*timers[i].tick)();
+                    if (panel)
+                        due[i] = clock->elapsedMs() + std::max(timer.interval(), 1);
+                }
+            }
+        }
+    }
     void poll() { panel->tmrInfo_Timer(); }
     void typeInto(const QString &text)
     {
@@ -112,6 +156,8 @@ struct PanelFixture : Fixture {
     }
 
     QByteArray staReply;
+    int instrument[5] = {12000, 5000, 13500, 50000, 1000}; // mV, mA, mV, mA, ms
+    qint64 due[4] = {-1, -1, -1, -1};
     QMap<QByteArray, QByteArray> replies;
     QPointer<VirtualPanel> panel;
     int programEnded = 0;

@@ -4,6 +4,7 @@
 #include "panelfixture.h"
 #include "ui/entervalue.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QtTest>
 
@@ -48,6 +49,8 @@ private slots:
     void menuLevelsPerSeries_data();
     void menuLevelsPerSeries();
     void keyVisibilityFollowsTheMenu();
+    void menuTimeOutRunsOnce_data();
+    void menuTimeOutRunsOnce();
     void configurationMenuOfTheSeries();
     void displayKeysShowSetpointsAndTrips();
     void displaysCutToTheFormat();
@@ -55,7 +58,6 @@ private slots:
     void setpointButtons_data();
     void setpointButtons();
     void setpointButtonHoldsTheLevel();
-    void cancelSendsNothing();
     void calibrationKeyHeldTenSeconds();
     void calibrationKeyReleasedEarly();
     void switchDuringCalibrationHold();
@@ -102,6 +104,14 @@ void TestSeriesPanels::controlsPerSeries()
         QVERIFY2(!f.panel->findChild<QWidget *>(control), qPrintable(control));
     QCOMPARE(f.panel->mnuModulation != nullptr, modulationEntry);
     QVERIFY(!f.panel->mnuVirtual->isEnabled());
+    // Every knob carries a caption of its own.
+    QStringList knobCaptions;
+    for (QLabel *label : f.panel->findChildren<QLabel *>()) {
+        if (qobject_cast<Knob *>(label->buddy()))
+            knobCaptions << label->text();
+    }
+    QCOMPARE(knobCaptions.size(), f.panel->findChildren<Knob *>().size());
+    QVERIFY(!knobCaptions.contains(QString()));
 }
 
 void TestSeriesPanels::lampsPerSeries_data()
@@ -155,7 +165,10 @@ void TestSeriesPanels::menuLevelsPerSeries_data()
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<int>("idle");
     QTest::addColumn<QList<int>>("levels"); // MENU, then ITEM, ITEM, ...
-    QTest::newRow("TLB") << PanelId::TLB << QByteArray("0,0,48,0,3") << 3 << QList<int>{5, 6, 7};
+    QTest::newRow("TLB output on") << PanelId::TLB << QByteArray("0,0,180,0,3") << 3
+                                   << QList<int>{5, 6, 7, 8, 9, 11, 5};
+    QTest::newRow("TLB on and armed") << PanelId::TLB << QByteArray("0,0,181,0,3") << 3
+                                      << QList<int>{5, 6, 7, 8, 9, 5};
     QTest::newRow("KM standby") << PanelId::KM << QByteArray("0,0,48,0,3") << 4 << QList<int>{7, 8, 9, 10, 7};
     QTest::newRow("TW output on") << PanelId::TW << QByteArray("0,0,180,0,3") << 4 << QList<int>{7, 8, 10, 7};
     QTest::newRow("GZ standby") << PanelId::GZ << QByteArray("0,0,48,0,3") << 4 << QList<int>{9, 10, 9};
@@ -191,9 +204,11 @@ void TestSeriesPanels::keyVisibilityFollowsTheMenu()
     QVERIFY(p.cmdUp->isHidden() && p.cmdDn->isHidden());
     QVERIFY(!p.cmdVISet->isHidden() && !p.cmdTRIP->isHidden());
     QVERIFY(!p.cmdEnter->isHidden() && p.cmdCal->isHidden());
+    const QImage enabled = p.cmdVolt->grab().toImage();
     p.cmdMenu_Click();
     QVERIFY(!p.cmdUp->isHidden() && p.cmdVISet->isHidden());
     QVERIFY(!p.cmdVolt->isEnabled());
+    QVERIFY(p.cmdVolt->grab().toImage() != enabled); // and it looks it
     p.cmdItem_Click();
     p.cmdItem_Click();
     p.cmdItem_Click(); // the calibration level: the calibration key in ENTER's place
@@ -205,6 +220,37 @@ void TestSeriesPanels::keyVisibilityFollowsTheMenu()
     QCOMPARE(p.MenuLevel, qint16(4));
     QVERIFY(p.cmdUp->isHidden() && !p.cmdVISet->isHidden());
     QVERIFY(p.cmdVolt->isEnabled() && p.knbVolt->isEnabled());
+}
+
+void TestSeriesPanels::menuTimeOutRunsOnce_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QStringList>("wire"); // when the menu times out, polls left out
+    const QStringList trip{"<>CLR 0", "VOLT:PROT 13.5", "<>CHG 0,-1,0"};
+    QTest::newRow("TLB voltage") << PanelId::TLB << QStringList{"<>CLR 0", "VOLT 12", "<>CHG 0,-1,0"};
+    QTest::newRow("KM over-voltage trip") << PanelId::KM << trip;
+    QTest::newRow("TW over-voltage trip") << PanelId::TW << trip;
+    QTest::newRow("GZ configuration") << PanelId::GZ << QStringList{"<>CLR 0", "<>CHG 0,-1,0"};
+}
+
+void TestSeriesPanels::menuTimeOutRunsOnce()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QStringList, wire);
+    PanelFixture f(series);
+    VirtualPanel &p = *f.panel;
+    f.run(1000);
+    p.cmdMenu_Click();
+    f.sent();
+    f.run(9900);
+    QCOMPARE(f.sent(), QStringList{}); // no polls while the menu is open
+    f.run(3100);
+    QCOMPARE(f.sentWithoutPolls(), wire);
+    QCOMPARE(p.MenuLevel, p.spec().idleLevel);
+    QVERIFY(p.knbVolt->isEnabled() && !p.tmrMenu.isActive());
+    // Then the panel polls five times a second and sends nothing else.
+    f.run(2000);
+    QCOMPARE(f.sent(), QStringList(10, "<>STA"));
 }
 
 void TestSeriesPanels::configurationMenuOfTheSeries()
@@ -279,11 +325,13 @@ void TestSeriesPanels::setpointButtons_data()
     QTest::addColumn<QString>("offered");
     QTest::addColumn<QString>("command");
     QTest::addColumn<float>("stored");
-    QTest::newRow("voltage as typed") << 0 << "12.5abc" << "Voltage Set" << "12" << "VOLT 12.5abc" << 12.5f;
-    QTest::newRow("voltage above rating") << 0 << "20" << "Voltage Set" << "12" << "VOLT 20" << 15.0f;
-    QTest::newRow("current empty") << 1 << "" << "Current Set" << "5" << "CURR " << 0.0f;
-    QTest::newRow("OVT junk") << 2 << "abc" << "OVT Set" << "13.5" << "VOLT:PROT abc" << 1.5f;
-    QTest::newRow("OCT") << 3 << "60" << "OCT Set" << "50" << "CURR:PROT 60" << 60.0f;
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("voltage as typed") << 0 << "12.5abc" << "Voltage Set" << "12" << "VOLT 12.5abc" << 12.5f << false;
+    QTest::newRow("voltage above rating") << 0 << "20" << "Voltage Set" << "12" << "VOLT 20" << 15.0f << false;
+    QTest::newRow("current empty: nothing") << 1 << "" << "Current Set" << "5" << "" << 5.0f << false;
+    QTest::newRow("OVT junk") << 2 << "abc" << "OVT Set" << "13.5" << "VOLT:PROT abc" << 1.5f << false;
+    QTest::newRow("OVT cancelled") << 2 << "1" << "OVT Set" << "13.5" << "" << 13.5f << true;
+    QTest::newRow("OCT") << 3 << "60" << "OCT Set" << "50" << "CURR:PROT 60" << 60.0f << false;
 }
 
 void TestSeriesPanels::setpointButtons()
@@ -294,13 +342,16 @@ void TestSeriesPanels::setpointButtons()
     QFETCH(QString, offered);
     QFETCH(QString, command);
     QFETCH(float, stored);
+    QFETCH(bool, cancel);
     PanelFixture f(PanelId::GZ);
     ScriptedEntry entry;
-    entry.answer = typed;
+    if (!cancel)
+        entry.answer = typed;
     f.panel->setpointButton_Click(button);
     QCOMPARE(entry.titles, QStringList{title});
     QCOMPARE(entry.offered, QStringList{offered});
-    QCOMPARE(f.sent(), QStringList{command});
+    QCOMPARE(f.sent(), command.isEmpty() ? QStringList{} : QStringList{command});
+    QCOMPARE(f.panel->MenuLevel, command.isEmpty() ? qint16(4) : qint16(5 + button));
     const SettingsRecord &s = modData().Settings;
     const float fields[] = {s.VoltSet, s.CurrSet, s.VoltProt, s.CurrProt};
     QCOMPARE(fields[button], stored);
@@ -330,17 +381,6 @@ void TestSeriesPanels::setpointButtonHoldsTheLevel()
     QCOMPARE(p.MenuLevel, qint16(4));
 }
 
-void TestSeriesPanels::cancelSendsNothing()
-{
-    PanelFixture f(PanelId::TW);
-    ScriptedEntry entry;
-    entry.answer.reset();
-    f.panel->setpointButton_Click(2);
-    QCOMPARE(f.sent(), QStringList{});
-    QCOMPARE(modData().Settings.VoltProt, 13.5f);
-    QCOMPARE(f.panel->MenuLevel, qint16(4));
-}
-
 void TestSeriesPanels::calibrationKeyHeldTenSeconds()
 {
     PanelFixture f(PanelId::KM);
@@ -349,9 +389,13 @@ void TestSeriesPanels::calibrationKeyHeldTenSeconds()
     f.openMenu(3);
     f.sent();
     p.cmdCal_MouseDown();
-    f.advance(9900);
+    f.advance(5000);
+    QVERIFY(p.prgCalHold->isVisible());
+    QCOMPARE(p.prgCalHold->value(), 5000);
+    f.advance(4900);
     QCOMPARE(f.sent(), QStringList{});
     f.advance(200);
+    QVERIFY(!p.prgCalHold->isVisible());
     QCOMPARE(f.sentWithoutPolls(), (QStringList{"CAL:PASS 3846", "<>POT"}));
     QCOMPARE(p.MenuLevel, qint16(10));
     QCOMPARE(p.MenuItem, qint16(0));
@@ -382,6 +426,7 @@ void TestSeriesPanels::calibrationKeyReleasedEarly()
     p.cmdCal_MouseDown();
     f.advance(5000);
     p.cmdCal_MouseUp();
+    QVERIFY(!p.prgCalHold->isVisible());
     f.advance(6000);
     QCOMPARE(f.sentWithoutPolls(), QStringList{});
     QCOMPARE(p.MenuItem, qint16(-1));
@@ -442,14 +487,20 @@ void TestSeriesPanels::gzTripKnobs()
     QCOMPARE(p.knbOVP->value(), 13.5f);
     p.knbOVP->setValue(14.2f);
     p.knob_Turning(p.knbOVP);
+    QVERIFY(!p.tmrInfo.isActive());
     QCOMPARE(p.txtVolt->text(), QString("14.20"));
     p.knob_TurnEnded(p.knbOVP);
+    QVERIFY(p.tmrInfo.isActive()); // polling resumes at the series' idle level
     QCOMPARE(f.sent(), QStringList{"VOLT:PROT 14.20"});
     QCOMPARE(modData().Settings.VoltProt, 14.2f);
     QCOMPARE(modData().SettingsBackup.VoltProt, 14.2f);
     p.knbOCP->setValue(70);
+    p.knob_Turning(p.knbOCP);
     p.knob_TurnEnded(p.knbOCP);
     QCOMPARE(f.sent(), QStringList{"CURR:PROT 70.0"});
+    p.knob_Turning(p.knbVolt);
+    p.knob_TurnEnded(p.knbVolt);
+    QVERIFY(p.tmrInfo.isActive());
 }
 
 QTEST_MAIN(TestSeriesPanels)

@@ -19,8 +19,6 @@ class TestTlbKeys : public QObject {
     Q_OBJECT
 private slots:
     void menuOpensTheVoltageSetpoint();
-    void itemCyclesThroughTheMenus_data();
-    void itemCyclesThroughTheMenus();
     void itemIsLockedAfterAValueChange();
     void holdingUpAcceleratesOnTheFormatGrid();
     void upAndDownAreClamped();
@@ -29,13 +27,13 @@ private slots:
     void directAdjustmentFromIdle();
     void typedEntryIsFiltered();
     void displayShowsSetpointsWhileHeld();
-    void menuTimesOutAfterTenSeconds();
     void configurationMenu();
     void calibrationCodes_data();
     void calibrationCodes();
     void potentiometerMenu();
     void sixtySecondsInCalibrationLeaves();
     void clearHoldSendsResetsOnce();
+    void clearReleaseRestoresTheSetpoint_data();
     void clearReleaseRestoresTheSetpoint();
     void clearAtIdleReleasesProtection();
     void startStopArm();
@@ -64,36 +62,6 @@ void TestTlbKeys::menuOpensTheVoltageSetpoint()
     // MENU again inside a menu does nothing.
     p.cmdMenu_Click();
     QCOMPARE(f.sent(), QStringList{});
-}
-
-void TestTlbKeys::itemCyclesThroughTheMenus_data()
-{
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<QList<int>>("levels");
-    QTest::newRow("standby") << QByteArray("0,0,48,0,3") << QList<int>{6, 7, 8, 9, 10, 11, 5};
-    QTest::newRow("on") << QByteArray("0,0,180,0,3") << QList<int>{6, 7, 8, 9, 11, 5};
-    QTest::newRow("on and armed") << QByteArray("0,0,181,0,3") << QList<int>{6, 7, 8, 9, 5};
-}
-
-void TestTlbKeys::itemCyclesThroughTheMenus()
-{
-    QFETCH(QByteArray, status);
-    QFETCH(QList<int>, levels);
-    PanelFixture f;
-    VirtualPanel &p = *f.panel;
-    f.staReply = status + "\r\n";
-    f.poll();
-    p.cmdMenu_Click();
-    f.sent();
-    QList<int> seen;
-    QStringList chg;
-    for (int i = 0; i < levels.size(); ++i) {
-        p.cmdItem_Click();
-        seen << p.MenuLevel;
-        chg << QStringLiteral("<>CHG %1,-1,%2").arg(p.MenuLevel).arg(p.MenuLevel >= 11 ? 1 : 2);
-    }
-    QCOMPARE(seen, levels);
-    QCOMPARE(f.sentWithoutPolls(), chg);
 }
 
 void TestTlbKeys::itemIsLockedAfterAValueChange()
@@ -202,6 +170,9 @@ void TestTlbKeys::directAdjustmentFromIdle()
 {
     PanelFixture f;
     VirtualPanel &p = *f.panel;
+    // ENTER with nothing adjusted only resets the instrument's menu state.
+    p.cmdEnter_Click();
+    QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
     // Confirm a current setpoint, making current the directly adjusted value.
     p.cmdMenu_Click();
     p.cmdItem_Click();
@@ -221,15 +192,15 @@ void TestTlbKeys::directAdjustmentFromIdle()
     p.FlashPhase = true;
     f.poll();
     QVERIFY(!f.lamp("lblStatus", 10)->isLit());
-    // Ten seconds without a key end the adjustment, back to the setpoint confirmed last.
+    // Ten seconds without a key end the adjustment, back to the setpoint confirmed last: the
+    // saved value is sent before the menu state is reset, so the instrument drops the step.
     f.sent();
-    f.clock->advance(10001);
-    f.poll();
-    f.advance(300);
-    const QStringList after = f.sentWithoutPolls();
-    QCOMPARE(after, (QStringList{"<>CLR 0", "CURR 5", "<>CHG 0,-1,0"}));
+    f.run(10500);
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>CLR 0", "CURR 5", "<>CHG 0,-1,0"}));
     QCOMPARE(p.MenuSub, qint16(0));
     QCOMPARE(modData().Settings.CurrSet, 5.0f);
+    f.run(2000);
+    QCOMPARE(f.sent(), QStringList(10, "<>STA"));
 }
 
 void TestTlbKeys::typedEntryIsFiltered()
@@ -262,24 +233,6 @@ void TestTlbKeys::displayShowsSetpointsWhileHeld()
     QCOMPARE(p.MenuLevel, qint16(3));
     QCOMPARE(f.sent(), (QStringList{"<>CHG 3,-1,0", "<>TYP -1"}));
     QVERIFY(p.tmrInfo.isActive());
-}
-
-void TestTlbKeys::menuTimesOutAfterTenSeconds()
-{
-    PanelFixture f;
-    VirtualPanel &p = *f.panel;
-    p.cmdMenu_Click();
-    p.cmdItem_Click(); // current
-    f.sent();
-    f.clock->advance(9000);
-    p.tmrMenu_Timer();
-    QCOMPARE(p.MenuLevel, qint16(6));
-    f.clock->advance(1500);
-    p.tmrMenu_Timer();
-    f.advance(300);
-    QCOMPARE(p.MenuLevel, qint16(3));
-    const QStringList sent = f.sent();
-    QVERIFY2(BeginsWith(sent, QStringList{"<>CLR 0", "CURR 5", "<>CHG 0,-1,0"}), qPrintable(sent.join('|')));
 }
 
 void TestTlbKeys::configurationMenu()
@@ -330,9 +283,8 @@ void TestTlbKeys::calibrationCodes_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<int>("level");
     QTest::addColumn<QStringList>("commands");
-    QTest::newRow("potentiometers") << "3846" << 11
-                                    << QStringList{"CAL:PASS 3846", "<>POT", "<>CHG 11,0,5"};
-    QTest::newRow("scales") << "6043" << 12 << QStringList{"CAL:PASS 6043", "<>POT", "<>CHG 12,0,6"};
+    QTest::newRow("potentiometers") << "3846" << 11 << QStringList{"CAL:PASS 3846", "<>POT"};
+    QTest::newRow("scales") << "6043" << 12 << QStringList{"CAL:PASS 6043", "<>POT"};
     QTest::newRow("wrong code") << "1111" << 3 << QStringList{"<>CHG 0,-1,0"};
 }
 
@@ -347,12 +299,17 @@ void TestTlbKeys::calibrationCodes()
     f.openMenu(6);
     QCOMPARE(p.MenuLevel, qint16(11));
     f.sent();
-    f.typeInto(code);
+    f.typeInto(code.left(2));
+    QCOMPARE(p.EntryMode, qint16(1));
+    f.typeInto(code.mid(2));
     p.FlashPhase = false;
-    p.tmrMenu_Timer();
+    f.run(1000); // the menu redraws; the instrument is told each text once
     QCOMPARE(p.txtVolt->text(), QString("CAL "));
     QCOMPARE(p.txtCurr->text(), code);
-    QVERIFY(f.sent().contains("<>PRO " + code));
+    QStringList typing{"<>CHG 11,-1,1", "<>TYP 1"};
+    for (int n = 1; n <= 4; ++n)
+        typing << "<>PRO " + code.left(n);
+    QCOMPARE(f.sent(), typing);
     p.cmdEnter_Click();
     QCOMPARE(p.MenuLevel, qint16(level));
     QCOMPARE(f.sentWithoutPolls(), commands);
@@ -407,21 +364,19 @@ void TestTlbKeys::sixtySecondsInCalibrationLeaves()
     VirtualPanel &p = *f.panel;
     f.replies["<>POT"] = "5,6,7,8,9\r\n";
     f.enterPotCalibration();
-    f.clock->advance(59000);
-    f.poll();
+    f.sent();
+    f.run(59000);
     QCOMPARE(p.MenuLevel, qint16(11));
-    f.clock->advance(1500);
-    f.poll();
-    f.advance(300);
+    QCOMPARE(f.sentWithoutPolls(), QStringList{});
+    f.run(3000);
     QCOMPARE(p.MenuLevel, qint16(3));
+    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>CHG 0,-1,0", "<>CLR 0"}));
 }
 
 void TestTlbKeys::clearHoldSendsResetsOnce()
 {
     PanelFixture f;
     VirtualPanel &p = *f.panel;
-    f.replies["<>ALL"] = "2EE0,1388,33E4,C350,3E8,3,1194\r\n";
-    f.replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
     p.cmdMenu_Click();
     f.sent();
     p.cmdClear_MouseDown();
@@ -440,27 +395,42 @@ void TestTlbKeys::clearHoldSendsResetsOnce()
     QCOMPARE(f.sentWithoutPolls().first(), QString("<>CLR 0"));
 }
 
+void TestTlbKeys::clearReleaseRestoresTheSetpoint_data()
+{
+    QTest::addColumn<int>("holdMs");
+    QTest::addColumn<QStringList>("wire");
+    // The saved setpoint goes back before the menu is left; only then is the state read.
+    const QStringList release{"<>CLR 0", "VOLT 12", "<>CHG 0,-1,0", "<>ALL", "SYST:VERS?"};
+    QTest::newRow("released at once") << 0 << release;
+    QTest::newRow("released after 6 s") << 6000 << QStringList{"<>CLR 1"} + release;
+}
+
 void TestTlbKeys::clearReleaseRestoresTheSetpoint()
 {
+    QFETCH(int, holdMs);
+    QFETCH(QStringList, wire);
     PanelFixture f;
     VirtualPanel &p = *f.panel;
     p.cmdMenu_Click();
-    p.cmdUp_MouseDown();
-    p.cmdUpDn_MouseUp();
-    QCOMPARE(modData().Settings.VoltSet, 12.01f);
+    for (int i = 0; i < 3; ++i) {
+        p.cmdUp_MouseDown();
+        p.cmdUpDn_MouseUp();
+    }
+    QCOMPARE(modData().Settings.VoltSet, 12.03f);
     f.sent();
     p.cmdClear_MouseDown();
+    f.run(holdMs);
     p.cmdClear_MouseUp();
-    // A press in a value menu ends with the state read again, then the release puts the
-    // saved setpoint back.
-    QCOMPARE(f.sentWithoutPolls(), (QStringList{"<>ALL", "SYST:VERS?", "<>CLR 0", "VOLT 12"}));
-    QCOMPARE(modData().Settings.VoltSet, 12.0f);
-    f.advance(100);
-    QCOMPARE(p.MenuLevel, qint16(5)); // the menu closes 0.2 s after the release
-    f.advance(150);
+    f.run(300);
+    QCOMPARE(f.sentWithoutPolls(), wire);
     QCOMPARE(p.MenuLevel, qint16(3));
+    QCOMPARE(modData().SettingsBackup.VoltSet, 12.0f);
     QCOMPARE(p.knbVolt->value(), 12.0f);
-    QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
+    // Left alone afterwards: polls only, five a second.
+    f.run(12000);
+    const QStringList later = f.sent();
+    QCOMPARE(later.count("<>STA"), later.size());
+    QVERIFY(later.size() >= 59);
 }
 
 void TestTlbKeys::clearAtIdleReleasesProtection()

@@ -189,6 +189,23 @@ void TestTlbPolling::lowerCaseLettersAreRefused()
     QCOMPARE(f.prompter->shown[0].text,
              QString("Error retrieving scale information:\r\nCommand: <>STA\r\nResponse: j\r\n\r\n"
                      "Error: Result contains 'j'"));
+    // While the box is open polling waits: no second box, no poll; it resumes afterwards.
+    QStringList sentWhileShown;
+    bool open = false;
+    f.prompter->whileShown = [&] {
+        if (std::exchange(open, true))
+            return; // a second box over the first: counted in shown
+        f.sent();
+        f.run(2000);
+        sentWhileShown << f.sent();
+        open = false;
+    };
+    f.prompter->shown.clear();
+    f.run(250);
+    f.prompter->whileShown = nullptr;
+    QCOMPARE(f.prompter->shown.size(), 1);
+    QCOMPARE(sentWhileShown, QStringList{});
+    QVERIFY(p.tmrInfo.isActive());
 }
 
 void TestTlbPolling::garbageRepliesEndTheTickQuietly_data()

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -120,6 +121,12 @@ void VirtualPanel::buildPanel()
         " stop:0 #5c646b, stop:1 #3d4348); color: #f2f4f5; border: 1px solid #1d2023;"
         " border-radius: 5px; font-weight: bold; padding: 4px 10px; }"
         "#frontPanel QPushButton:pressed { background: #2a2e32; }"
+        // Keys a menu locks out are greyed, as on the instrument.
+        "#frontPanel QPushButton:disabled { background: #33383c; color: #6d767d;"
+        " border: 1px dashed #4b5257; }"
+        "#frontPanel QProgressBar { background: #1d2023; border: 1px solid #4b5257;"
+        " border-radius: 3px; max-height: 6px; }"
+        "#frontPanel QProgressBar::chunk { background: #f5c542; }"
         "#frontPanel QPushButton:focus { border: 2px solid #5a9bd8; }"
         "#frontPanel QPushButton#cmdStart { background: #2f7d3a; }"
         "#frontPanel QPushButton#cmdStop { background: #a33a32; }"
@@ -202,8 +209,6 @@ QWidget *VirtualPanel::buildDisplays()
     knbCurr = new Knob(fraKnobs);
     knbCurr->setObjectName(QStringLiteral("knbCurr"));
     knbCurr->setAccessibleName(QStringLiteral("Current knob"));
-    knobs->addWidget(knbVolt);
-    knobs->addWidget(knbCurr);
     if (m_spec.tripKnobs) {
         knbOVP = new Knob(fraKnobs);
         knbOVP->setObjectName(QStringLiteral("knbOVP"));
@@ -211,8 +216,20 @@ QWidget *VirtualPanel::buildDisplays()
         knbOCP = new Knob(fraKnobs);
         knbOCP->setObjectName(QStringLiteral("knbOCP"));
         knbOCP->setAccessibleName(QStringLiteral("Over-current trip knob"));
-        knobs->addWidget(knbOVP);
-        knobs->addWidget(knbOCP);
+    }
+    // Each knob with its caption under it.
+    const std::pair<Knob *, const char *> captioned[] = {
+        {knbVolt, "VOLTAGE"}, {knbCurr, "CURRENT"}, {knbOVP, "OVP"}, {knbOCP, "OCP"}};
+    for (const auto &[knob, text] : captioned) {
+        if (!knob)
+            continue;
+        auto *column = new QVBoxLayout;
+        column->setSpacing(2);
+        auto *caption = Caption(QString::fromLatin1(text), fraKnobs);
+        caption->setBuddy(knob);
+        column->addWidget(knob, 0, Qt::AlignHCenter);
+        column->addWidget(caption, 0, Qt::AlignHCenter);
+        knobs->addLayout(column);
     }
     for (Knob *knob : {knbVolt, knbCurr, knbOVP, knbOCP}) {
         if (!knob)
@@ -297,6 +314,16 @@ QWidget *VirtualPanel::buildKeys()
     cmdOVT = Key(QStringLiteral("cmdOVT"), QStringLiteral("OVT"), fraButtons);
     cmdOCT = Key(QStringLiteral("cmdOCT"), QStringLiteral("OCT"), fraButtons);
     cmdCal->setAccessibleName(QStringLiteral("CAL (hold for 10 seconds)"));
+    // How far the calibration key's hold has come; shown only while it is held, its room kept.
+    prgCalHold = new QProgressBar(fraButtons);
+    prgCalHold->setObjectName(QStringLiteral("prgCalHold"));
+    prgCalHold->setAccessibleName(QStringLiteral("Calibration key hold"));
+    prgCalHold->setRange(0, int(CalibrationHoldMs));
+    prgCalHold->setTextVisible(false);
+    QSizePolicy keepRoom = prgCalHold->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    prgCalHold->setSizePolicy(keepRoom);
+    prgCalHold->hide();
 
     grid->addWidget(cmdStart, 0, 0);
     grid->addWidget(cmdStop, 0, 1);
@@ -315,6 +342,7 @@ QWidget *VirtualPanel::buildKeys()
     // ENTER, or at the calibration level the calibration key.
     grid->addWidget(cmdEnter, 5, 1);
     grid->addWidget(cmdCal, 5, 1);
+    grid->addWidget(prgCalHold, 6, 0, 1, 2);
 
     connect(cmdVISet, &QPushButton::pressed, this, &VirtualPanel::cmdVISet_MouseDown);
     connect(cmdVISet, &QPushButton::released, this, &VirtualPanel::displayKeyRelease);
@@ -475,7 +503,7 @@ bool VirtualPanel::eventFilter(QObject *watched, QEvent *event)
         for (int i = 0; i < 3 && i < captions.size(); ++i) {
             const QRect top = grid->cellRect(rows[i][0], 0);
             const QRect bottom = grid->cellRect(rows[i][1], 0);
-            const int textWidth = QFontMetrics(RotatedTextFont(QStringLiteral("Arial"), 11, true, false))
+            const int textWidth = QFontMetrics(RotatedTextFont(QStringLiteral("Arial"), 11, true, false, fraButtons), fraButtons)
                                       .horizontalAdvance(captions[i]);
             const int y = (top.top() + bottom.bottom()) / 2 + textWidth / 2;
             painter.setPen(QColor(QStringLiteral("#6d767d")));
@@ -527,14 +555,17 @@ void VirtualPanel::panelClosing()
 
 void VirtualPanel::tmrInfo_Timer()
 {
+    if (m_pollErrorShown)
+        return;
     tmrInfo.setInterval(PollIntervalMs);
     // Menu time-outs.
     if (MenuLevel >= m_spec.menuTimeoutLevel && secondsSinceKey() * 1000 > MenuTimeoutMs) {
         ExitMenu();
-        clearReleaseAction();
+        clearReleaseAction(true);
     }
-    // An abandoned direct adjustment: the release action leaves the menu itself, after sending
-    // the saved value back, so the instrument does not keep the value it was stepped to.
+    // An abandoned direct adjustment: the release action sends the saved value back first and
+    // leaves the menu after its wait, so the instrument does not keep the value it was stepped
+    // to (leaving first would make the release see no adjustment to undo).
     if (m_spec.directAdjust && secondsSinceKey() * 1000 > IdleMenuTimeoutMs && MenuSub == 7)
         clearReleaseAction();
     poll();
@@ -542,13 +573,23 @@ void VirtualPanel::tmrInfo_Timer()
 
 void VirtualPanel::pollFailed(const QString &command, const QString &reply, const QString &description)
 {
-    if (!DebugMode)
+    // One box at a time; polling waits while it is open, or every tick would open another.
+    if (!DebugMode || m_pollErrorShown)
         return;
+    m_pollErrorShown = true;
+    const bool polling = tmrInfo.isActive();
+    tmrInfo.stop();
     const QString crlf = QStringLiteral("\r\n");
+    QPointer<VirtualPanel> self(this);
     modData().prompter->Show(m_spec.pollErrorFirstLine + crlf + QStringLiteral("Command: ") + command
                                  + crlf + QStringLiteral("Response: ") + reply + crlf
                                  + QStringLiteral("Error: ") + description,
                              ErrorTitle, MsgIcon::Critical, MsgButtons::Ok);
+    if (!self)
+        return;
+    m_pollErrorShown = false;
+    if (polling && !closing())
+        resumePolling();
 }
 
 void VirtualPanel::poll()

@@ -20,6 +20,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QGroupBox;
 class QFrame;
@@ -105,6 +106,7 @@ public:
     QPushButton *cmdCurr = nullptr;
     QPushButton *cmdOVT = nullptr;
     QPushButton *cmdOCT = nullptr;
+    QProgressBar *prgCalHold = nullptr; // the calibration key's 10 s hold
     Knob *knbOVP = nullptr; // GZ
     Knob *knbOCP = nullptr; // GZ
     QGroupBox *fraKnobs = nullptr;
@@ -203,13 +205,16 @@ private:
     void displayKeyPress(qint16 level);
     void showKeySet();
     void enableSetpointButtons(bool enabled);
-    void seriesClearAction();
+    // menuLeft: the caller has run ExitMenu already (the time-outs).
+    void seriesClearAction(bool menuLeft = false);
     void enterCalibration();
     void upDownPress(int sign);
     void upDownStep();
-    void clearReleaseAction();
+    void clearReleaseAction(bool menuLeft = false);
+    void scheduleClearFinish(qint64 waitMs, bool menuLeft);
     void finishClearRelease();
     void clearHoldTick();
+    void endClearBlink();
     void clearHoldEnded();
     void blink(bool lit);
     void calibrationCodeEntered();
@@ -232,6 +237,8 @@ private:
     qint64 m_lastFlashMs = 0;
     bool m_inPoll = false;
     bool m_pollOnNextTick = false;
+    bool m_pollErrorShown = false; // the poll's error box is open
+    QString m_promptSent;          // the code text last shown on the instrument
 
     // UP/DN held.
     int m_stepSign = 0;
@@ -247,6 +254,8 @@ private:
     bool m_blinkLit = false;
     // CLEAR released: the rest of its action after a short wait.
     qint64 m_clearFinishMs = -1;
+    bool m_exitOnClearFinish = true;
+    bool m_readStateAfterClear = false; // a CLEAR hold ended by the release
     // DISPLAY: the level and entry state kept while it is held, and the release time.
     qint16 m_savedLevel = 3;
     qint16 m_savedEntry = -1;

@@ -14,6 +14,7 @@
 #include "ui/lamp.h"
 
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace zop {
@@ -291,8 +292,12 @@ void VirtualPanel::RefreshMenuDisplay()
             txtCurr->show(typedText());
             if (txtMEM)
                 txtMEM->show(QString());
-            if (txtInput && !typedText().isEmpty())
-                send(QStringLiteral("<>PRO ") + typedText());
+            // The instrument's display shows the code as typed; each new text goes out once.
+            if (txtInput && typedText() != m_promptSent) {
+                m_promptSent = typedText();
+                if (!m_promptSent.isEmpty())
+                    send(QStringLiteral("<>PRO ") + m_promptSent);
+            }
         } else {
             showPotMenu();
         }
@@ -617,8 +622,14 @@ void VirtualPanel::cmdEnter_Click()
     const QString typed = typedText();
     if ((MenuLevel >= 4 && MenuLevel <= 9) || MenuLevel == m_spec.idleLevel) {
         if (MenuLevel == m_spec.idleLevel) {
-            if (MenuSub != 7)
-                return; // nothing is being adjusted
+            if (MenuSub != 7) {
+                // Nothing is being adjusted: only the instrument's menu state is reset.
+                ExitMenu();
+                clearInput();
+                DirectAdjustReady = true;
+                takeKeyTime();
+                return;
+            }
             sendChg(3, -1, MenuSub);
             MenuSub = 0;
         }
@@ -686,13 +697,15 @@ void VirtualPanel::calibrationCodeEntered()
         ExitMenu();
         return;
     }
+    // The typed entry is over. The potentiometers are read afresh: the menus show them, and
+    // CLEAR writes the saved copy back into the instrument, which must not be a stale one.
+    EntryMode = -1;
     QPointer<VirtualPanel> self(this);
     ReadPots();
     if (!self)
         return;
     EditFormat = QStringLiteral("0");
     EditValue = data.Pots[0];
-    sendChg(MenuLevel, MenuItem, MenuSub);
     enableKnobs(false);
     resumePolling();
 }
@@ -736,12 +749,11 @@ void VirtualPanel::txtInput_Change()
         txtInput->setText(filtered);
     }
     takeKeyTime();
-    if (MenuLevel == 10 || (MenuLevel == 11 && MenuItem == NoItem)) {
-        RefreshMenuDisplay(); // the code entry echoes what is typed
+    if (filtered.isEmpty() || MenuLevel == 10) {
+        if (MenuLevel == 11 && MenuItem == NoItem)
+            RefreshMenuDisplay(); // the code entry echoes what is typed
         return;
     }
-    if (filtered.isEmpty())
-        return;
     const qint16 level = MenuLevel == m_spec.idleLevel ? FlashItem : MenuLevel;
     if (EntryMode != 1) {
         LoadEditValue(level);
@@ -767,11 +779,14 @@ void VirtualPanel::tmrMenu_Timer()
 {
     tmrMenu.setInterval(MenuIntervalMs);
     RefreshMenuDisplay();
+    // A CLEAR release (or a time-out) already ends the menu: let it finish.
+    if (m_clearFinishMs >= 0)
+        return;
     if (MenuItem == NoItem && secondsSinceKey() * 1000 > IdleMenuTimeoutMs) {
         clearReleaseAction();
     } else if (MenuLevel == m_spec.configLevel && secondsSinceKey() * 1000 > IdleMenuTimeoutMs) {
         ExitMenu();
-        clearReleaseAction();
+        clearReleaseAction(true);
     }
 }
 
@@ -851,6 +866,7 @@ void VirtualPanel::cmdMem_Click()
 void VirtualPanel::cmdClear_MouseDown()
 {
     clearInput();
+    takeKeyTime();
     if (MenuLevel < 5 || MenuLevel > 9)
         return;
     tmrInfo.stop();
@@ -890,20 +906,25 @@ void VirtualPanel::clearHoldTick()
         clearHoldEnded();
 }
 
-void VirtualPanel::clearHoldEnded()
+void VirtualPanel::endClearBlink()
 {
     m_clearLoop = false;
     blink(true);
     for (Lamp *l : operationLamps + alarmLamps + setpointLamps)
         l->setDark();
     UpdateLamps();
+}
+
+void VirtualPanel::clearHoldEnded()
+{
+    // The blinking is over but the key is still held: the menu goes on, its time-out counted
+    // from now, with what the reset left in the instrument.
+    endClearBlink();
+    takeKeyTime();
     resumePolling();
     if (MenuLevel >= 4 && MenuLevel <= 10)
         tmrMenu.start(MenuIntervalMs);
-    QPointer<VirtualPanel> self(this);
     ReadAllState();
-    if (!self)
-        return;
 }
 
 void VirtualPanel::blink(bool lit)
@@ -925,15 +946,36 @@ void VirtualPanel::blink(bool lit)
 
 void VirtualPanel::cmdClear_MouseUp()
 {
-    if (m_clearLoop)
-        clearHoldEnded();
+    // Released during the hold: the abandoned edit is put back first, and the state is read
+    // only once the menu is left, so the saved setpoints are not taken from the instrument's
+    // stepped value.
+    const bool held = m_clearLoop;
+    if (held)
+        endClearBlink();
+    QPointer<VirtualPanel> self(this);
     clearReleaseAction();
+    if (!self || !held)
+        return;
+    if (m_clearFinishMs >= 0)
+        m_readStateAfterClear = true;
+    else
+        ReadAllState();
 }
 
-void VirtualPanel::clearReleaseAction()
+void VirtualPanel::scheduleClearFinish(qint64 waitMs, bool menuLeft)
+{
+    // The menu is being left: its timer has nothing more to do, and must not run the
+    // time-out again while the wait runs.
+    tmrMenu.stop();
+    m_exitOnClearFinish = !menuLeft;
+    m_clearFinishMs = now() + waitMs;
+    tmrHold.start();
+}
+
+void VirtualPanel::clearReleaseAction(bool menuLeft)
 {
     if (!isTlb()) {
-        seriesClearAction();
+        seriesClearAction(menuLeft);
         return;
     }
     ModData &data = modData();
@@ -964,8 +1006,7 @@ void VirtualPanel::clearReleaseAction()
         MenuSub = 0;
         ApplyMenuAction(QStringLiteral("Clear"));
     }
-    m_clearFinishMs = now() + ClearReleaseWaitMs;
-    tmrHold.start();
+    scheduleClearFinish(ClearReleaseWaitMs, menuLeft);
 }
 
 void VirtualPanel::finishClearRelease()
@@ -974,7 +1015,9 @@ void VirtualPanel::finishClearRelease()
     clearInput();
     lockInput(true);
     takeKeyTime();
-    ExitMenu();
+    // A time-out that has left the menu already does not tell the instrument twice.
+    if (m_exitOnClearFinish)
+        ExitMenu();
     lockInput(false);
     FlushInput();
     knbVolt->setValue(modData().Settings.VoltSet);
@@ -984,6 +1027,10 @@ void VirtualPanel::finishClearRelease()
         knbOCP->setValue(modData().Settings.CurrProt);
     }
     DirectAdjustReady = true;
+    if (m_readStateAfterClear) {
+        m_readStateAfterClear = false;
+        ReadAllState();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1022,8 +1069,10 @@ void VirtualPanel::holdTick()
     }
     if (m_calHeld) {
         takeKeyTime();
+        prgCalHold->setValue(int(std::min(now() - m_calStartMs, CalibrationHoldMs)));
         if (now() - m_calStartMs >= CalibrationHoldMs) {
             m_calHeld = false;
+            prgCalHold->hide();
             enterCalibration();
             if (!self)
                 return;
@@ -1061,7 +1110,7 @@ void VirtualPanel::knob_TurnEnded(Knob *knob)
                                         : (volts ? &SettingsRecord::VoltSet : &SettingsRecord::CurrSet);
     data.Settings.*field = value;
     data.SettingsBackup.*field = value;
-    if (MenuLevel < 4 || MenuLevel >= 11)
+    if (MenuLevel <= m_spec.idleLevel || MenuLevel >= m_spec.calibrationLevel)
         resumePolling();
 }
 
@@ -1101,7 +1150,8 @@ void VirtualPanel::setpointButton_Click(int which)
     QPointer<VirtualPanel> self(this);
     const std::optional<QString> typed =
         EnterValue(this, QLatin1String(row.title), ShortestText(data.Settings.*row.field));
-    if (!self || !typed || closing())
+    // Cancel, or OK on an empty box: nothing to send.
+    if (!self || !typed || typed->isEmpty() || closing())
         return;
     // The text goes out as typed; the instrument decides. The panel keeps a clamped number.
     send(QLatin1String(row.command) + *typed);
@@ -1125,6 +1175,8 @@ void VirtualPanel::cmdCal_MouseDown()
     m_calHeld = true;
     m_calStartMs = now();
     takeKeyTime();
+    prgCalHold->setValue(0);
+    prgCalHold->show();
     tmrHold.start();
 }
 
@@ -1132,6 +1184,7 @@ void VirtualPanel::cmdCal_MouseUp()
 {
     ClearHeld = false;
     m_calHeld = false;
+    prgCalHold->hide();
 }
 
 void VirtualPanel::enterCalibration()
@@ -1157,7 +1210,7 @@ void VirtualPanel::cmdClear_Click()
     seriesClearAction();
 }
 
-void VirtualPanel::seriesClearAction()
+void VirtualPanel::seriesClearAction(bool menuLeft)
 {
     ModData &data = modData();
     send(QStringLiteral("<>CLR 0"));
@@ -1182,8 +1235,7 @@ void VirtualPanel::seriesClearAction()
     // Only the value menus have something to put back at the instrument.
     if (r == 7 || r == 8)
         ApplyMenuAction(QStringLiteral("Clear"));
-    m_clearFinishMs = now() + SeriesClearWaitMs;
-    tmrHold.start();
+    scheduleClearFinish(SeriesClearWaitMs, menuLeft);
 }
 
 } // namespace zop
