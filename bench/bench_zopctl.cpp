@@ -13,28 +13,10 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
 
 using namespace zop::test;
 
-namespace {
-
-// User plus system CPU time of a process so far, in seconds (Linux /proc).
-double CpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // Fields after the command name in parentheses; utime and stime are fields 14 and 15.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -55,9 +37,11 @@ int main(int argc, char *argv[])
         QProcess p;
         QElapsedTimer timer;
         timer.start();
-        p.start(zopctl, {QStringLiteral("--link"), link, QStringLiteral("query"), QStringLiteral("*IDN?")});
+        p.start(zopctl,
+                {QStringLiteral("--link"), link, QStringLiteral("query"), QStringLiteral("*IDN?")});
         if (!p.waitForFinished(10000) || p.exitCode() != 0) {
-            std::fprintf(stderr, "bench_zopctl: zopctl failed: %s\n", p.readAllStandardError().constData());
+            std::fprintf(stderr, "bench_zopctl: zopctl failed: %s\n",
+                         p.readAllStandardError().constData());
             return 1;
         }
         ms.push_back(timer.nsecsElapsed() / 1e6);
@@ -65,21 +49,23 @@ int main(int argc, char *argv[])
     std::sort(ms.begin(), ms.end());
     std::printf("zopctl query \"*IDN?\" over TCP/IP on loopback, whole process (%d runs): "
                 "median %.1f ms, p90 %.1f ms, max %.1f ms\n",
-                runs, ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 9 / 10)], ms.back());
+                runs, ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 9 / 10)],
+                ms.back());
 
     QProcess monitor;
-    monitor.start(zopctl, {QStringLiteral("--link"), link, QStringLiteral("monitor"),
-                           QStringLiteral("--interval"), QStringLiteral("0.2")});
+    monitor.start(zopctl,
+                  {QStringLiteral("--link"), link, QStringLiteral("monitor"),
+                   QStringLiteral("--interval"), QStringLiteral("0.2")});
     if (!monitor.waitForStarted(5000))
         return 1;
     // Let it start, then measure over the given seconds (a benchmark may sleep; a test may not).
     QThread::msleep(1000);
     monitor.readAllStandardOutput();
-    const double cpu0 = CpuSeconds(monitor.processId());
+    const double cpu0 = ProcessCpuSeconds(monitor.processId());
     QElapsedTimer wall;
     wall.start();
     QThread::msleep(ulong(monitorSeconds) * 1000);
-    const double cpu1 = CpuSeconds(monitor.processId());
+    const double cpu1 = ProcessCpuSeconds(monitor.processId());
     const double seconds = wall.nsecsElapsed() / 1e9;
     monitor.waitForReadyRead(100);
     const QByteArray lines = monitor.readAllStandardOutput();

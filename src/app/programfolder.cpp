@@ -36,7 +36,8 @@ bool FillFromDefaults(const QString &folder, const QString &defaults)
             continue;
         // The shipped files are read-only in /usr; the user's copy must be writable.
         if (QFile::copy(source.filePath(name), to))
-            QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+            QFile::setPermissions(to,
+                                  QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
     }
     return true;
 }

@@ -30,8 +30,8 @@ namespace {
 
 void PrintJson(const QJsonValue &value)
 {
-    const QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray())
-                                              : QJsonDocument(value.toObject());
+    const QJsonDocument doc
+        = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
     Print(QString::fromUtf8(doc.toJson(QJsonDocument::Indented)));
 }
 
@@ -53,7 +53,9 @@ QStringList CommandLines(const QStringList &arguments)
             lines << trimmed;
     }
     if (lines.isEmpty())
-        throw Failure{Exit::Usage, QStringLiteral("no commands given, neither as arguments nor on standard input")};
+        throw Failure{
+            Exit::Usage,
+            QStringLiteral("no commands given, neither as arguments nor on standard input")};
     return lines;
 }
 
@@ -103,7 +105,10 @@ QJsonObject StatusJson(const StatusReading &r)
     return o;
 }
 
-QString Hex4(qint32 word) { return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper(); }
+QString Hex4(qint32 word)
+{
+    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+}
 
 void ReadFormats(CommandContext &c)
 {
@@ -121,13 +126,15 @@ void RunStatus(CommandContext &c)
         PrintJson(o);
         return;
     }
-    QString text = QStringLiteral("voltage: %1 V\ncurrent: %2 A\n").arg(r.voltageText, r.currentText);
+    QString text
+        = QStringLiteral("voltage: %1 V\ncurrent: %2 A\n").arg(r.voltageText, r.currentText);
     if (r.hasMemory)
         text += QStringLiteral("memory: %1\n").arg(r.memory);
-    text += QStringLiteral("power: %1\nlamps: %2\nstatus word: %3  alarm word: %4\n")
-                .arg(PowerStateName(r.powerState),
-                     r.lamps.isEmpty() ? QStringLiteral("none") : r.lamps.join(QStringLiteral(", ")),
-                     Hex4(r.statusWord), Hex4(r.alarmWord));
+    text
+        += QStringLiteral("power: %1\nlamps: %2\nstatus word: %3  alarm word: %4\n")
+               .arg(PowerStateName(r.powerState),
+                    r.lamps.isEmpty() ? QStringLiteral("none") : r.lamps.join(QStringLiteral(", ")),
+                    Hex4(r.statusWord), Hex4(r.alarmWord));
     Print(text);
 }
 
@@ -139,7 +146,9 @@ void RunMonitor(CommandContext &c)
     if (!c.csvPath.isEmpty() && !csvToStdout) {
         csvFile.setFileName(c.csvPath);
         if (!csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-            throw Failure{Exit::Usage, QStringLiteral("cannot write %1: %2").arg(c.csvPath, csvFile.errorString())};
+            throw Failure{
+                Exit::Usage,
+                QStringLiteral("cannot write %1: %2").arg(c.csvPath, csvFile.errorString())};
     }
     const auto csv = [&](const QString &line) {
         if (csvToStdout)
@@ -169,7 +178,8 @@ void RunMonitor(CommandContext &c)
             QJsonObject o = StatusJson(r);
             o.insert(QStringLiteral("time"), time);
             o.insert(QStringLiteral("elapsed"), since.elapsed() / 1000.0);
-            Print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+            Print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact))
+                  + QLatin1Char('\n'));
         } else if (!csvToStdout) {
             Print(QStringLiteral("%1  %2 V  %3 A  %4  %5\n")
                       .arg(time, r.voltageText, r.currentText, PowerStateName(r.powerState),
@@ -198,27 +208,28 @@ void RunState(CommandContext &c)
         QJsonArray potArray;
         for (qint16 p : pots)
             potArray.append(p);
-        PrintJson(QJsonObject{
-            {QStringLiteral("settings"),
-             QJsonObject{{QStringLiteral("voltage"), Exact(s.VoltSet)},
-                         {QStringLiteral("current"), Exact(s.CurrSet)},
-                         {QStringLiteral("overVoltageTrip"), Exact(s.VoltProt)},
-                         {QStringLiteral("overCurrentTrip"), Exact(s.CurrProt)},
-                         {QStringLiteral("period"), Exact(s.Period)},
-                         {QStringLiteral("memory"), Exact(s.MemLoc)}}},
-            {QStringLiteral("ratings"),
-             QJsonObject{{QStringLiteral("voltage"), Exact(d.Ratings.VoltMax)},
-                         {QStringLiteral("current"), Exact(d.Ratings.CurrMax)}}},
-            {QStringLiteral("formats"),
-             QJsonObject{{QStringLiteral("voltage"), d.VoltageFormat},
-                         {QStringLiteral("current"), d.CurrentFormat}}},
-            {QStringLiteral("pots"), potArray},
-            {QStringLiteral("firmwareVersion"), d.FirmwareVersion},
-            {QStringLiteral("hardwareVersion"), d.HardwareVersion}});
+        PrintJson(QJsonObject{{QStringLiteral("settings"),
+                               QJsonObject{{QStringLiteral("voltage"), Exact(s.VoltSet)},
+                                           {QStringLiteral("current"), Exact(s.CurrSet)},
+                                           {QStringLiteral("overVoltageTrip"), Exact(s.VoltProt)},
+                                           {QStringLiteral("overCurrentTrip"), Exact(s.CurrProt)},
+                                           {QStringLiteral("period"), Exact(s.Period)},
+                                           {QStringLiteral("memory"), Exact(s.MemLoc)}}},
+                              {QStringLiteral("ratings"),
+                               QJsonObject{{QStringLiteral("voltage"), Exact(d.Ratings.VoltMax)},
+                                           {QStringLiteral("current"), Exact(d.Ratings.CurrMax)}}},
+                              {QStringLiteral("formats"),
+                               QJsonObject{{QStringLiteral("voltage"), d.VoltageFormat},
+                                           {QStringLiteral("current"), d.CurrentFormat}}},
+                              {QStringLiteral("pots"), potArray},
+                              {QStringLiteral("firmwareVersion"), d.FirmwareVersion},
+                              {QStringLiteral("hardwareVersion"), d.HardwareVersion}});
         return;
     }
-    const auto volts = [&](float v) { return FormatNumber(v, d.VoltageFormat) + QStringLiteral(" V"); };
-    const auto amps = [&](float v) { return FormatNumber(v, d.CurrentFormat) + QStringLiteral(" A"); };
+    const auto volts
+        = [&](float v) { return FormatNumber(v, d.VoltageFormat) + QStringLiteral(" V"); };
+    const auto amps
+        = [&](float v) { return FormatNumber(v, d.CurrentFormat) + QStringLiteral(" A"); };
     QStringList potTexts;
     for (qint16 p : pots)
         potTexts << QString::number(p);
@@ -239,9 +250,9 @@ void RunRegisters(CommandContext &c)
     QString text;
     for (RegisterId id : AllRegisters) {
         const RegisterInfo &info = RegisterInfoFor(id);
-        const QString query = (info.readsScpi ? SCPICommandTable() : IEEECommandTable())
-                                  .at(info.tableIndex)
-                              + QLatin1Char('?');
+        const QString query
+            = (info.readsScpi ? SCPICommandTable() : IEEECommandTable()).at(info.tableIndex)
+            + QLatin1Char('?');
         const qint32 value = RegisterValue(c.link.query(query));
         const RegisterResults results = FormatRegisterResults(value, info.wide);
         QJsonArray bits;
@@ -276,28 +287,51 @@ void RunRegisters(CommandContext &c)
 const QList<Command> &Commands()
 {
     static const QList<Command> commands = {
-        {QStringLiteral("query"), QStringLiteral("COMMAND... | -"),
+        {QStringLiteral("query"),
+         QStringLiteral("COMMAND... | -"),
          QStringLiteral("Send each command and print its reply (standard input one a line "
                         "when no command or \"-\" is given)."),
-         true, {}, true, RunQuery},
-        {QStringLiteral("send"), QStringLiteral("COMMAND... | -"),
-         QStringLiteral("Send each command without reading a reply."), false, {}, true, RunSend},
-        {QStringLiteral("status"), QString(),
-         QStringLiteral("One \"<>STA\": readings, lit lamps and power state."), true, {}, false,
+         true,
+         {},
+         true,
+         RunQuery},
+        {QStringLiteral("send"),
+         QStringLiteral("COMMAND... | -"),
+         QStringLiteral("Send each command without reading a reply."),
+         false,
+         {},
+         true,
+         RunSend},
+        {QStringLiteral("status"),
+         QString(),
+         QStringLiteral("One \"<>STA\": readings, lit lamps and power state."),
+         true,
+         {},
+         false,
          RunStatus},
-        {QStringLiteral("state"), QString(),
+        {QStringLiteral("state"),
+         QString(),
          QStringLiteral("Setpoints, trips, ratings, potentiometers and versions (\"<>SCL\", "
                         "\"<>ALL\", \"<>POT\")."),
-         true, {}, false, RunState},
-        {QStringLiteral("registers"), QString(),
-         QStringLiteral("The six status registers, decoded bit by bit."), true, {}, false,
+         true,
+         {},
+         false,
+         RunState},
+        {QStringLiteral("registers"),
+         QString(),
+         QStringLiteral("The six status registers, decoded bit by bit."),
+         true,
+         {},
+         false,
          RunRegisters},
-        {QStringLiteral("monitor"), QStringLiteral("[--interval S] [--count N] [--csv FILE]"),
+        {QStringLiteral("monitor"),
+         QStringLiteral("[--interval S] [--count N] [--csv FILE]"),
          QStringLiteral("Readings with time stamps every S seconds (default 0.2) until "
                         "interrupted or N readings; --csv writes them to FILE (\"-\": standard "
                         "output)."),
          true,
-         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")}, false,
+         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")},
+         false,
          RunMonitor},
     };
     return commands;
@@ -314,11 +348,23 @@ const Command *FindCommand(const QString &name)
 
 QString CommandsHelp()
 {
+    // Each summary wrapped to 80 columns under its command.
+    constexpr int Width = 80;
+    const QString indent(6, QLatin1Char(' '));
     QString text = QStringLiteral("Commands:\n");
     for (const Command &c : Commands()) {
-        text += QStringLiteral("  %1 %2\n      %3%4\n")
-                    .arg(c.name, c.synopsis, c.summary,
-                         c.reads ? QStringLiteral(" Takes --json.") : QString());
+        text += QStringLiteral("  ") + QStringList{c.name, c.synopsis}.join(QLatin1Char(' ')).trimmed()
+              + QLatin1Char('\n');
+        QString line = indent;
+        const QString summary = c.summary + (c.reads ? QStringLiteral(" Takes --json.") : QString());
+        for (const QString &word : summary.split(QLatin1Char(' '))) {
+            if (line.size() > indent.size() && line.size() + 1 + word.size() > Width) {
+                text += line + QLatin1Char('\n');
+                line = indent;
+            }
+            line += (line.size() > indent.size() ? QStringLiteral(" ") : QString()) + word;
+        }
+        text += line + QLatin1Char('\n');
     }
     return text;
 }

@@ -22,7 +22,7 @@ struct CommandContext {
     // monitor
     double intervalSeconds = 0.2;
     qint64 count = -1; // -1: until interrupted
-    QString csvPath;   // "-": the CSV goes to standard output
+    QString csvPath; // "-": the CSV goes to standard output
     const Interrupt &interrupt;
 };
 
@@ -30,9 +30,9 @@ struct Command {
     QString name;
     QString synopsis; // the arguments, as --help shows them
     QString summary;
-    bool reads;              // takes --json
-    QStringList options;     // command options it accepts besides the global ones
-    bool argumentsAllowed;   // takes arguments after its name
+    bool reads; // takes --json
+    QStringList options; // command options it accepts besides the global ones
+    bool argumentsAllowed; // takes arguments after its name
     std::function<void(CommandContext &)> run; // throws Failure
 };
 

@@ -34,12 +34,11 @@ Interrupt::Interrupt()
     auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
         char byte;
-        while (::read(g_pipe[0], &byte, 1) > 0) {
-        }
+        while (::read(g_pipe[0], &byte, 1) > 0) { }
         m_requested = true;
         emit raised();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -19,7 +19,8 @@ bool ParseSerialTarget(const QString &target, LinkSettings &link, QString *error
     static const QRegularExpression com(QStringLiteral("^COM(\\d{1,3})$"),
                                         QRegularExpression::CaseInsensitiveOption);
     if (target.isEmpty()) {
-        *error = QStringLiteral("a serial link needs a device, as in serial:///dev/ttyUSB0 or serial://COM1");
+        *error = QStringLiteral(
+            "a serial link needs a device, as in serial:///dev/ttyUSB0 or serial://COM1");
         return false;
     }
     if (const auto m = com.match(target); m.hasMatch()) {
@@ -40,7 +41,9 @@ std::optional<LinkSettings> ParseLinkUrl(const QString &url, QString *error)
 {
     const qsizetype sep = url.indexOf(QLatin1String("://"));
     if (sep <= 0) {
-        *error = QStringLiteral("\"%1\" is no link URL (tcp://, serial://, rs485://, rs485+framed://, sim://)").arg(url);
+        *error = QStringLiteral(
+                     "\"%1\" is no link URL (tcp://, serial://, rs485://, rs485+framed://, sim://)")
+                     .arg(url);
         return std::nullopt;
     }
     const QString scheme = url.left(sep).toLower();
@@ -69,8 +72,8 @@ std::optional<LinkSettings> ParseLinkUrl(const QString &url, QString *error)
         if (!ParseSerialTarget(rest, link, error))
             return std::nullopt;
     } else if (scheme == QLatin1String("rs485") || scheme == QLatin1String("rs485+framed")) {
-        link.kind = scheme == QLatin1String("rs485") ? LinkKind::Rs485Selected
-                                                     : LinkKind::Rs485Framed;
+        link.kind
+            = scheme == QLatin1String("rs485") ? LinkKind::Rs485Selected : LinkKind::Rs485Framed;
         if (!ParseSerialTarget(rest, link, error))
             return std::nullopt;
         bool ok = false;

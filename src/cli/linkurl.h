@@ -15,7 +15,7 @@ struct LinkSettings {
     qint16 kind = 0;
     QString address; // TCP host or RS-485 address (decimal text)
     qint32 port = 0; // TCP port or serial port number (COMn)
-    QString device;  // serial device path; empty: the port number picks it
+    QString device; // serial device path; empty: the port number picks it
 };
 
 // The settings a URL stands for, or nothing with the reason in `error`.

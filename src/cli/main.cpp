@@ -64,9 +64,12 @@ QString ConfigureLink(const QCommandLineParser &parser, const QString &folder)
         throw Usage(QStringLiteral("no --link given and no %1 in %2").arg(ConfigFileName, folder));
     const QString name = QStringLiteral("the link of %1").arg(ConfigFilePath());
     if (data.CommKind < LinkKind::Gpib || data.CommKind > LinkKind::Simulated)
-        throw Failure{Exit::LinkFailed, QStringLiteral("%1 names no known link kind").arg(ConfigFilePath())};
+        throw Failure{Exit::LinkFailed,
+                      QStringLiteral("%1 names no known link kind").arg(ConfigFilePath())};
     if (data.CommKind == LinkKind::Gpib)
-        throw Failure{Exit::LinkFailed, QStringLiteral("%1 is GPIB, which this build of zopctl cannot open").arg(name)};
+        throw Failure{
+            Exit::LinkFailed,
+            QStringLiteral("%1 is GPIB, which this build of zopctl cannot open").arg(name)};
     return name;
 }
 
@@ -91,7 +94,8 @@ double PositiveNumber(const QCommandLineParser &parser, const QString &option, d
     const double value = parser.value(option).toDouble(&ok);
     if (!ok || !(value >= 0) || value > 1e6 || (whole && value != qint64(value)))
         throw Usage(QStringLiteral("--%1 needs a %2 number, not \"%3\"")
-                        .arg(option, whole ? QStringLiteral("whole") : QStringLiteral("non-negative"),
+                        .arg(option,
+                             whole ? QStringLiteral("whole") : QStringLiteral("non-negative"),
                              parser.value(option)));
     return value;
 }
@@ -133,7 +137,8 @@ int Run(QCoreApplication &app)
     if (!parser.parse(app.arguments()))
         throw Usage(parser.errorText());
     if (parser.isSet(help)) {
-        Print(parser.helpText() + QLatin1Char('\n') + CommandsHelp() + QLatin1Char('\n') + ExitHelp);
+        Print(parser.helpText() + QLatin1Char('\n') + CommandsHelp() + QLatin1Char('\n')
+              + ExitHelp);
         return Exit::Ok;
     }
     if (parser.isSet(version)) {
@@ -146,20 +151,22 @@ int Run(QCoreApplication &app)
         throw Usage(QStringLiteral("no command given"));
     const Command *command = FindCommand(positional.takeFirst());
     if (!command)
-        throw Usage(QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
+        throw Usage(
+            QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
     if (!command->argumentsAllowed && !positional.isEmpty())
         throw Usage(QStringLiteral("%1 takes no arguments").arg(command->name));
     if (parser.isSet(QStringLiteral("json")) && !command->reads)
         throw Usage(QStringLiteral("%1 prints nothing, so it takes no --json").arg(command->name));
-    for (const QString &option : {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")}) {
+    for (const QString &option :
+         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")}) {
         if (parser.isSet(option) && !command->options.contains(option))
             throw Usage(QStringLiteral("%1 takes no --%2").arg(command->name, option));
     }
 
     ModData &data = modData();
     const QString folder = parser.isSet(QStringLiteral("dir"))
-                               ? QDir(parser.value(QStringLiteral("dir"))).absolutePath()
-                               : DefaultProgramFolder(QCoreApplication::applicationDirPath());
+        ? QDir(parser.value(QStringLiteral("dir"))).absolutePath()
+        : DefaultProgramFolder(QCoreApplication::applicationDirPath());
     data.ProgramFolder = folder;
     // Failures are reported on standard error; no "debug.txt" is left in the caller's folder.
     data.debugLog.setPath(QString());
@@ -176,8 +183,14 @@ int Run(QCoreApplication &app)
     LinkSession link(linkName);
     link.setReplyTimeout(qint16(timeout));
     link.open();
-    CommandContext context{link,     positional, series, parser.isSet(QStringLiteral("json")),
-                           interval, count,      parser.value(QStringLiteral("csv")), interrupt};
+    CommandContext context{link,
+                           positional,
+                           series,
+                           parser.isSet(QStringLiteral("json")),
+                           interval,
+                           count,
+                           parser.value(QStringLiteral("csv")),
+                           interrupt};
     command->run(context);
     std::fflush(stdout);
     if (parser.isSet(QStringLiteral("check-errors"))) {

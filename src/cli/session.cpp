@@ -60,16 +60,14 @@ void LinkSession::fail(const QString &what)
     if (m_error) {
         const QString heading = m_error->first;
         const QString verb = heading.startsWith(QLatin1String("Initialization"))
-                                 ? QStringLiteral("cannot open %1")
-                             : heading.startsWith(QLatin1String("Write"))
-                                 ? QStringLiteral("cannot send to %1")
-                                 : QStringLiteral("cannot read from %1");
+            ? QStringLiteral("cannot open %1")
+            : heading.startsWith(QLatin1String("Write")) ? QStringLiteral("cannot send to %1")
+                                                         : QStringLiteral("cannot read from %1");
         throw Failure{Exit::LinkFailed,
                       verb.arg(m_name) + QStringLiteral(": ") + m_error->second.description};
     }
-    throw Failure{Exit::TimedOut, QStringLiteral("%1: no reply in time to %2")
-                                      .arg(m_name)
-                                      .arg(what)};
+    throw Failure{Exit::TimedOut,
+                  QStringLiteral("%1: no reply in time to %2").arg(m_name).arg(what)};
 }
 
 void LinkSession::ensureLink(const QString &what)
@@ -87,11 +85,13 @@ void LinkSession::open()
     ensureLink(QStringLiteral("opening"));
     // A TCP/IP link counts as open before its connection is up; here that is a failure now,
     // not at the first command.
-    if (auto *tcp = dynamic_cast<TcpTransport *>(comm.CommControl.get()); tcp && !tcp->isConnected()) {
+    if (auto *tcp = dynamic_cast<TcpTransport *>(comm.CommControl.get());
+        tcp && !tcp->isConnected()) {
         const QString reason = tcp->socket().error() != QAbstractSocket::UnknownSocketError
-                                   ? tcp->socket().errorString()
-                                   : QStringLiteral("no connection");
-        throw Failure{Exit::LinkFailed, QStringLiteral("cannot connect to %1: %2").arg(m_name, reason)};
+            ? tcp->socket().errorString()
+            : QStringLiteral("no connection");
+        throw Failure{Exit::LinkFailed,
+                      QStringLiteral("cannot connect to %1: %2").arg(m_name, reason)};
     }
 }
 

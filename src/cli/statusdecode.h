@@ -17,8 +17,8 @@ struct StatusReading {
     bool hasMemory = false; // the series shows the memory number (field 4)
     qint32 memory = 0;
     qint32 statusWord = 0; // word A, operation
-    qint32 alarmWord = 0;  // word B, alarms
-    QStringList lamps;     // lit lamps by caption, operation lamps first
+    qint32 alarmWord = 0; // word B, alarms
+    QStringList lamps; // lit lamps by caption, operation lamps first
     qint16 powerState = 0; // Power::Standby, On or OnArmed
 };
 

@@ -57,33 +57,39 @@ void TestPackage::debInstallsAndRuns()
     QTemporaryDir scratch;
     QVERIFY(scratch.isValid());
     const QDir dir(scratch.path());
-    const Run built = Start(scratch.path(), cpack, {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                                    QStringLiteral(ZOP_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"),
-                                    dir.filePath(QStringLiteral("out"))},
-                            50000);
+    const Run built
+        = Start(scratch.path(), cpack,
+                {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                 QStringLiteral(ZOP_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"),
+                 dir.filePath(QStringLiteral("out"))},
+                50000);
     QVERIFY2(built.code == 0, qPrintable(built.out));
-    const QStringList debs = QDir(dir.filePath(QStringLiteral("out"))).entryList({QStringLiteral("*.deb")});
+    const QStringList debs
+        = QDir(dir.filePath(QStringLiteral("out"))).entryList({QStringLiteral("*.deb")});
     QCOMPARE(debs.size(), 1);
     const QString deb = dir.filePath(QStringLiteral("out/") + debs.first());
 
     // The Qt libraries are declared, found from the programs themselves.
-    const Run depends = Start(scratch.path(), dpkgDeb, {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, 10000);
-    QVERIFY2(depends.out.contains(QLatin1String("libqt6core6")) && depends.out.contains(QLatin1String("libqt6widgets6"))
+    const Run depends = Start(scratch.path(), dpkgDeb,
+                              {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, 10000);
+    QVERIFY2(depends.out.contains(QLatin1String("libqt6core6"))
+                 && depends.out.contains(QLatin1String("libqt6widgets6"))
                  && depends.out.contains(QLatin1String("libqt6serialport6")),
              qPrintable(depends.out));
 
     const QString root = dir.filePath(QStringLiteral("root"));
     QCOMPARE(Start(scratch.path(), dpkgDeb, {QStringLiteral("-x"), deb, root}, 20000).code, 0);
-    for (const char *file : {"usr/bin/zop-panel", "usr/bin/zopctl", "usr/bin/zop-sim",
-                             "usr/share/zop-panel/ZOP_Panel.ini", "usr/share/zop-panel/logo.gif",
-                             "usr/share/applications/zop-panel.desktop",
-                             "usr/share/icons/hicolor/48x48/apps/zop-panel.png",
-                             "usr/share/man/man1/zopctl.1.gz", "usr/share/man/man1/zop-panel.1.gz",
-                             "usr/share/man/man1/zop-sim.1.gz"})
+    for (const char *file :
+         {"usr/bin/zop-panel", "usr/bin/zopctl", "usr/bin/zop-sim",
+          "usr/share/zop-panel/ZOP_Panel.ini", "usr/share/zop-panel/logo.gif",
+          "usr/share/applications/zop-panel.desktop",
+          "usr/share/icons/hicolor/48x48/apps/zop-panel.png", "usr/share/man/man1/zopctl.1.gz",
+          "usr/share/man/man1/zop-panel.1.gz", "usr/share/man/man1/zop-sim.1.gz"})
         QVERIFY2(QFile::exists(QDir(root).filePath(QLatin1String(file))), file);
 
     const QString bin = root + QStringLiteral("/usr/bin/");
-    const Run version = Start(scratch.path(), bin + QStringLiteral("zopctl"), {QStringLiteral("--version")}, 10000);
+    const Run version = Start(scratch.path(), bin + QStringLiteral("zopctl"),
+                              {QStringLiteral("--version")}, 10000);
     QCOMPARE(version.out, QStringLiteral("zopctl 1.25\n"));
 
     // From the installed location the panel runs from a per-user folder made from the shipped
@@ -91,8 +97,10 @@ void TestPackage::debInstallsAndRuns()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    const Run startup = Start(scratch.path(), bin + QStringLiteral("zop-panel"), {QStringLiteral("--startup-only")}, 20000, env);
-    QVERIFY2(startup.code == 0 && startup.out.contains(QLatin1String("link: Simulated")), qPrintable(startup.out));
+    const Run startup = Start(scratch.path(), bin + QStringLiteral("zop-panel"),
+                              {QStringLiteral("--startup-only")}, 20000, env);
+    QVERIFY2(startup.code == 0 && startup.out.contains(QLatin1String("link: Simulated")),
+             qPrintable(startup.out));
     const QString userFolder = dir.filePath(QStringLiteral("config/zop-panel"));
     for (const char *file : {"ZOP_Panel.ini", "icon.ico", "logo.gif", "name.gif"})
         QVERIFY2(QFile::exists(userFolder + QLatin1Char('/') + QLatin1String(file)), file);
