@@ -37,18 +37,6 @@ double Percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
 }
 
-// CPU seconds (user + system) a process has used so far.
-double CpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    // After the command name: state is field 0, utime 11, stime 12.
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
 double PanelProcessCpu(quint16 port, int seconds)
 {
     QTemporaryDir dir;
@@ -60,9 +48,9 @@ double PanelProcessCpu(quint16 port, int seconds)
     panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), dir.path()});
     panel.waitForStarted(5000);
     QThread::sleep(2); // past start-up
-    const double before = CpuSeconds(panel.processId());
+    const double before = ProcessCpuSeconds(panel.processId());
     QThread::sleep(seconds);
-    const double after = CpuSeconds(panel.processId());
+    const double after = ProcessCpuSeconds(panel.processId());
     panel.kill();
     panel.waitForFinished(3000);
     return 100.0 * (after - before) / seconds;

@@ -90,12 +90,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zop-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZOP_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Emulates one programmable DC power supply for the ZOP Panel, on 127.0.0.1 or, with "
         "--pty, on a pseudo-terminal that stands for a serial line (RS-232 and RS-485)."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("TCP port on 127.0.0.1, 0 picks a free one (default 50505)."),
          QStringLiteral("P"), QStringLiteral("50505")},

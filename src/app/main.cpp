@@ -3,6 +3,7 @@
 #include "app/frame/panelregistry.h"
 #include "app/frame/panelwindow.h"
 #include "app/moddata.h"
+#include "app/programfolder.h"
 #include "app/startform.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "panels/service/registration.h"
@@ -33,7 +34,8 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption dirOption(
         QStringLiteral("dir"),
-        QStringLiteral("Program folder holding ZOP_Panel.ini (default: the executable's folder)."),
+        QStringLiteral("Program folder holding ZOP_Panel.ini (default: the executable's folder; "
+                       "~/.config/zop-panel when installed)."),
         QStringLiteral("DIR"));
     const QCommandLineOption startupOnlyOption(
         QStringLiteral("startup-only"),
@@ -44,7 +46,8 @@ int main(int argc, char *argv[])
 
     ModData &data = modData();
     data.ProgramFolder = QDir(parser.isSet(dirOption) ? parser.value(dirOption)
-                                                      : QApplication::applicationDirPath())
+                                                      : DefaultProgramFolder(
+                                                            QApplication::applicationDirPath()))
                              .absolutePath();
     data.prompter = std::make_shared<MessagePrompter>();
 

@@ -72,6 +72,8 @@ void CommLayer::writeRecord(const QString &heading, const LinkError &error) cons
                                     + error.description + crlf
                                     + QStringLiteral("Error Source : ") + error.source + crlf
                                     + QStringLiteral("Error #: ") + QString::number(error.number));
+    if (OnLinkError)
+        OnLinkError(heading, error);
 }
 
 void CommLayer::fallBack(const QString &message)

@@ -77,6 +77,9 @@ public:
     // The transaction log that receives echoed traffic; null when none.
     LogSink *LogTarget = nullptr;
     bool QuietMode = false;
+    // Told of every link failure as its record is written, for callers without a screen that
+    // report failures themselves (the command line); may be empty.
+    std::function<void(const QString &heading, const LinkError &error)> OnLinkError;
     bool KeepAliveOff = false;
     // The active transport; null for GPIB-less builds, Simulated and before the first open.
     std::unique_ptr<Transport> CommControl;

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <unistd.h>
+
 namespace zop::test {
 
 QString BinaryPath(const QString &name) { return QStringLiteral(ZOP_BIN_DIR "/") + name; }
@@ -38,6 +40,19 @@ QByteArray RunPanelStartup(const QString &folder)
         return "did not finish";
     }
     return panel.readAllStandardOutput();
+}
+
+double ProcessCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // After the command name: state is field 0, utime 11, stime 12.
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
 QByteArray Unescape(const QByteArray &text)

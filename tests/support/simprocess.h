@@ -68,6 +68,10 @@ bool WritePanelConfig(const QString &folder, const QList<ConfigKey> &keys);
 // returns what it printed.
 QByteArray RunPanelStartup(const QString &folder);
 
+// CPU seconds (user + system) a running process has used so far (Linux /proc); -1 when
+// unknown.
+double ProcessCpuSeconds(qint64 pid);
+
 // Undoes the trace file's escapes (\n, \r, \t, \\, \xHH).
 QByteArray Unescape(const QByteArray &text);
 

@@ -3,7 +3,6 @@
 // query reads it, the names of its bits, and how its value is written out (decimal,
 // hexadecimal, binary groups) and read back from what the user types. No widgets here.
 
-#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -17,9 +16,9 @@ inline constexpr RegisterId AllRegisters[] = {RegisterId::Oper, RegisterId::Ques
                                               RegisterId::Ese,  RegisterId::Esr,
                                               RegisterId::Sre,  RegisterId::Stb};
 
-// Colours of a lamp whose bit is set.
-inline const QColor OperBitColour = QColor(0, 192, 0);
-inline const QColor AlarmBitColour = QColor(255, 0, 0);
+// Colours of a lamp whose bit is set, as 0xRRGGBB (a QColor converts from it).
+inline constexpr quint32 OperBitColour = 0x00C000;
+inline constexpr quint32 AlarmBitColour = 0xFF0000;
 
 struct RegisterInfo {
     RegisterId id;
@@ -32,7 +31,7 @@ struct RegisterInfo {
     int tableIndex;
     QString writeButton;   // "cmdSetIEEE(0)", empty for read-only registers
     QString writeCaption;  // "Set ESE"
-    QColor setColour;
+    quint32 setColour;
     QStringList bitNames;  // bit 0 first; as many as the register has lamps
     int bitCount() const { return int(bitNames.size()); }
 };

@@ -1,0 +1,55 @@
+#include "app/programfolder.h"
+
+#include "app/configuration.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace zop {
+
+QString InstalledDefaultsFolder(const QString &executableFolder)
+{
+    const QDir bin(executableFolder);
+    if (bin.dirName() != QLatin1String("bin") || bin.exists(ConfigFileName))
+        return QString();
+    const QString defaults = QDir::cleanPath(bin.filePath(QStringLiteral("../share/zop-panel")));
+    return QFileInfo::exists(QDir(defaults).filePath(ConfigFileName)) ? defaults : QString();
+}
+
+QString UserProgramFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("zop-panel"));
+}
+
+bool FillFromDefaults(const QString &folder, const QString &defaults)
+{
+    QDir target(folder);
+    if (!target.mkpath(QStringLiteral(".")))
+        return false;
+    const QDir source(defaults);
+    for (const QString &name : source.entryList(QDir::Files)) {
+        const QString to = target.filePath(name);
+        if (QFileInfo::exists(to))
+            continue;
+        // The shipped files are read-only in /usr; the user's copy must be writable.
+        if (QFile::copy(source.filePath(name), to))
+            QFile::setPermissions(to,
+                                  QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+    }
+    return true;
+}
+
+QString DefaultProgramFolder(const QString &executableFolder)
+{
+    const QString defaults = InstalledDefaultsFolder(executableFolder);
+    if (defaults.isEmpty())
+        return QDir(executableFolder).absolutePath();
+    const QString folder = UserProgramFolder();
+    FillFromDefaults(folder, defaults);
+    return folder;
+}
+
+} // namespace zop

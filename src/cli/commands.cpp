@@ -1,0 +1,372 @@
+#include "cli/commands.h"
+
+#include "app/configuration.h"
+#include "app/moddata.h"
+#include "cli/statusdecode.h"
+#include "panels/service/registerformat.h"
+#include "panels/virtual/panellogic.h"
+#include "state/instrumentstate.h"
+#include "state/numbertext.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace zop::cli {
+
+void Print(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+namespace {
+
+void PrintJson(const QJsonValue &value)
+{
+    const QJsonDocument doc
+        = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    Print(QString::fromUtf8(doc.toJson(QJsonDocument::Indented)));
+}
+
+// A single-precision record value as the number it was meant to be (13.284, not 13.28399...).
+double Exact(float value) { return ShortestText(value).toDouble(); }
+
+// The commands of `query` and `send`: the arguments, or standard input one a line (blank lines
+// and lines starting with "#" left out) when there are none or the only one is "-".
+QStringList CommandLines(const QStringList &arguments)
+{
+    if (!arguments.isEmpty() && arguments != QStringList{QStringLiteral("-")})
+        return arguments;
+    QStringList lines;
+    QTextStream in(stdin);
+    QString line;
+    while (in.readLineInto(&line)) {
+        const QString trimmed = line.trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#')))
+            lines << trimmed;
+    }
+    if (lines.isEmpty())
+        throw Failure{
+            Exit::Usage,
+            QStringLiteral("no commands given, neither as arguments nor on standard input")};
+    return lines;
+}
+
+void RunQuery(CommandContext &c)
+{
+    QJsonArray results;
+    for (const QString &command : CommandLines(c.arguments)) {
+        const QString reply = c.link.query(command);
+        if (c.json)
+            results.append(QJsonObject{{QStringLiteral("command"), command},
+                                       {QStringLiteral("reply"), reply}});
+        else
+            Print(reply + QLatin1Char('\n'));
+    }
+    if (c.json)
+        PrintJson(results);
+}
+
+void RunSend(CommandContext &c)
+{
+    for (const QString &command : CommandLines(c.arguments))
+        c.link.send(command);
+}
+
+// ---- status and monitor
+
+StatusReading ReadStatus(CommandContext &c, qint16 previousPower)
+{
+    const QString reply = c.link.query(QStringLiteral("<>STA"));
+    const ModData &data = modData();
+    return DecodeStatus(reply, c.series, previousPower, c.link.simulated(), data.VoltageFormat,
+                        data.CurrentFormat);
+}
+
+QJsonObject StatusJson(const StatusReading &r)
+{
+    QJsonObject o{{QStringLiteral("voltage"), r.voltage},
+                  {QStringLiteral("current"), r.current},
+                  {QStringLiteral("voltageText"), r.voltageText},
+                  {QStringLiteral("currentText"), r.currentText},
+                  {QStringLiteral("power"), PowerStateName(r.powerState)},
+                  {QStringLiteral("statusWord"), r.statusWord},
+                  {QStringLiteral("alarmWord"), r.alarmWord},
+                  {QStringLiteral("lamps"), QJsonArray::fromStringList(r.lamps)}};
+    if (r.hasMemory)
+        o.insert(QStringLiteral("memory"), r.memory);
+    return o;
+}
+
+QString Hex4(qint32 word)
+{
+    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+void ReadFormats(CommandContext &c)
+{
+    ReadScales();
+    c.link.ensureLink(QStringLiteral("\"<>SCL\""));
+}
+
+void RunStatus(CommandContext &c)
+{
+    ReadFormats(c);
+    const StatusReading r = ReadStatus(c, Power::Standby);
+    if (c.json) {
+        QJsonObject o = StatusJson(r);
+        o.insert(QStringLiteral("series"), c.series.windowName.mid(3));
+        PrintJson(o);
+        return;
+    }
+    QString text
+        = QStringLiteral("voltage: %1 V\ncurrent: %2 A\n").arg(r.voltageText, r.currentText);
+    if (r.hasMemory)
+        text += QStringLiteral("memory: %1\n").arg(r.memory);
+    text
+        += QStringLiteral("power: %1\nlamps: %2\nstatus word: %3  alarm word: %4\n")
+               .arg(PowerStateName(r.powerState),
+                    r.lamps.isEmpty() ? QStringLiteral("none") : r.lamps.join(QStringLiteral(", ")),
+                    Hex4(r.statusWord), Hex4(r.alarmWord));
+    Print(text);
+}
+
+void RunMonitor(CommandContext &c)
+{
+    ReadFormats(c);
+    QFile csvFile;
+    const bool csvToStdout = c.csvPath == QLatin1String("-");
+    if (!c.csvPath.isEmpty() && !csvToStdout) {
+        csvFile.setFileName(c.csvPath);
+        if (!csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            throw Failure{
+                Exit::Usage,
+                QStringLiteral("cannot write %1: %2").arg(c.csvPath, csvFile.errorString())};
+    }
+    const auto csv = [&](const QString &line) {
+        if (csvToStdout)
+            Print(line + QLatin1Char('\n'));
+        else if (csvFile.isOpen())
+            csvFile.write((line + QLatin1Char('\n')).toUtf8());
+    };
+    csv(QStringLiteral("time,elapsed_s,voltage,current,power,status_word,alarm_word,lamps"));
+
+    const qint64 intervalMs = qint64(c.intervalSeconds * 1000.0 + 0.5);
+    QElapsedTimer since;
+    since.start();
+    qint16 power = Power::Standby;
+    for (qint64 n = 0; c.count < 0 || n < c.count; ++n) {
+        // Polls keep to a fixed grid from the start, so slow replies do not make them drift.
+        WaitInterruptibly(n * intervalMs - since.elapsed(), c.interrupt);
+        if (c.interrupt.requested())
+            break;
+        const StatusReading r = ReadStatus(c, power);
+        power = r.powerState;
+        const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+        const QString elapsed = QString::number(since.elapsed() / 1000.0, 'f', 3);
+        csv(QStringList{time, elapsed, r.voltageText, r.currentText, PowerStateName(r.powerState),
+                        Hex4(r.statusWord), Hex4(r.alarmWord), r.lamps.join(QLatin1Char(';'))}
+                .join(QLatin1Char(',')));
+        if (c.json) {
+            QJsonObject o = StatusJson(r);
+            o.insert(QStringLiteral("time"), time);
+            o.insert(QStringLiteral("elapsed"), since.elapsed() / 1000.0);
+            Print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact))
+                  + QLatin1Char('\n'));
+        } else if (!csvToStdout) {
+            Print(QStringLiteral("%1  %2 V  %3 A  %4  %5\n")
+                      .arg(time, r.voltageText, r.currentText, PowerStateName(r.powerState),
+                           r.lamps.join(QStringLiteral(", "))));
+        }
+        std::fflush(stdout);
+        if (csvFile.isOpen())
+            csvFile.flush();
+    }
+}
+
+// ---- state
+
+void RunState(CommandContext &c)
+{
+    ReadScales();
+    c.link.ensureLink(QStringLiteral("\"<>SCL\""));
+    ReadAllState();
+    c.link.ensureLink(QStringLiteral("\"<>ALL\""));
+    ReadPots();
+    c.link.ensureLink(QStringLiteral("\"<>POT\""));
+    const ModData &d = modData();
+    const SettingsRecord &s = d.Settings;
+    QList<qint16> pots(d.Pots.begin(), d.Pots.end());
+    if (c.json) {
+        QJsonArray potArray;
+        for (qint16 p : pots)
+            potArray.append(p);
+        PrintJson(QJsonObject{{QStringLiteral("settings"),
+                               QJsonObject{{QStringLiteral("voltage"), Exact(s.VoltSet)},
+                                           {QStringLiteral("current"), Exact(s.CurrSet)},
+                                           {QStringLiteral("overVoltageTrip"), Exact(s.VoltProt)},
+                                           {QStringLiteral("overCurrentTrip"), Exact(s.CurrProt)},
+                                           {QStringLiteral("period"), Exact(s.Period)},
+                                           {QStringLiteral("memory"), Exact(s.MemLoc)}}},
+                              {QStringLiteral("ratings"),
+                               QJsonObject{{QStringLiteral("voltage"), Exact(d.Ratings.VoltMax)},
+                                           {QStringLiteral("current"), Exact(d.Ratings.CurrMax)}}},
+                              {QStringLiteral("formats"),
+                               QJsonObject{{QStringLiteral("voltage"), d.VoltageFormat},
+                                           {QStringLiteral("current"), d.CurrentFormat}}},
+                              {QStringLiteral("pots"), potArray},
+                              {QStringLiteral("firmwareVersion"), d.FirmwareVersion},
+                              {QStringLiteral("hardwareVersion"), d.HardwareVersion}});
+        return;
+    }
+    const auto volts
+        = [&](float v) { return FormatNumber(v, d.VoltageFormat) + QStringLiteral(" V"); };
+    const auto amps
+        = [&](float v) { return FormatNumber(v, d.CurrentFormat) + QStringLiteral(" A"); };
+    QStringList potTexts;
+    for (qint16 p : pots)
+        potTexts << QString::number(p);
+    Print(QStringLiteral("voltage setpoint: %1\ncurrent setpoint: %2\nover-voltage trip: %3\n"
+                         "over-current trip: %4\nperiod: %5 s\nmemory: %6\nrated voltage: %7\n"
+                         "rated current: %8\npotentiometers: %9\nfirmware: %10\nhardware: %11\n")
+              .arg(volts(s.VoltSet), amps(s.CurrSet), volts(s.VoltProt), amps(s.CurrProt),
+                   ShortestText(s.Period), ShortestText(s.MemLoc), volts(d.Ratings.VoltMax),
+                   amps(d.Ratings.CurrMax), potTexts.join(QLatin1Char(' ')))
+              .arg(d.FirmwareVersion, d.HardwareVersion));
+}
+
+// ---- registers
+
+void RunRegisters(CommandContext &c)
+{
+    QJsonArray all;
+    QString text;
+    for (RegisterId id : AllRegisters) {
+        const RegisterInfo &info = RegisterInfoFor(id);
+        const QString query
+            = (info.readsScpi ? SCPICommandTable() : IEEECommandTable()).at(info.tableIndex)
+            + QLatin1Char('?');
+        const qint32 value = RegisterValue(c.link.query(query));
+        const RegisterResults results = FormatRegisterResults(value, info.wide);
+        QJsonArray bits;
+        QStringList set;
+        for (int bit = 0; bit < info.bitCount(); ++bit) {
+            const bool on = BitIsSet(value, bit);
+            bits.append(QJsonObject{{QStringLiteral("bit"), bit},
+                                    {QStringLiteral("name"), info.bitNames.at(bit)},
+                                    {QStringLiteral("set"), on}});
+            if (on)
+                set << QStringLiteral("%1 %2").arg(bit).arg(info.bitNames.at(bit));
+        }
+        all.append(QJsonObject{{QStringLiteral("register"), info.title},
+                               {QStringLiteral("query"), query},
+                               {QStringLiteral("value"), value},
+                               {QStringLiteral("decimal"), results.decimal},
+                               {QStringLiteral("hex"), results.hex},
+                               {QStringLiteral("binary"), results.binary},
+                               {QStringLiteral("bits"), bits}});
+        text += QStringLiteral("%1: %2  hex %3  binary %4\n  set: %5\n")
+                    .arg(info.title, results.decimal, results.hex, results.binary,
+                         set.isEmpty() ? QStringLiteral("none") : set.join(QStringLiteral(", ")));
+    }
+    if (c.json)
+        PrintJson(all);
+    else
+        Print(text);
+}
+
+} // namespace
+
+const QList<Command> &Commands()
+{
+    static const QList<Command> commands = {
+        {QStringLiteral("query"),
+         QStringLiteral("COMMAND... | -"),
+         QStringLiteral("Send each command and print its reply (standard input one a line "
+                        "when no command or \"-\" is given)."),
+         true,
+         {},
+         true,
+         RunQuery},
+        {QStringLiteral("send"),
+         QStringLiteral("COMMAND... | -"),
+         QStringLiteral("Send each command without reading a reply."),
+         false,
+         {},
+         true,
+         RunSend},
+        {QStringLiteral("status"),
+         QString(),
+         QStringLiteral("One \"<>STA\": readings, lit lamps and power state."),
+         true,
+         {},
+         false,
+         RunStatus},
+        {QStringLiteral("state"),
+         QString(),
+         QStringLiteral("Setpoints, trips, ratings, potentiometers and versions (\"<>SCL\", "
+                        "\"<>ALL\", \"<>POT\")."),
+         true,
+         {},
+         false,
+         RunState},
+        {QStringLiteral("registers"),
+         QString(),
+         QStringLiteral("The six status registers, decoded bit by bit."),
+         true,
+         {},
+         false,
+         RunRegisters},
+        {QStringLiteral("monitor"),
+         QStringLiteral("[--interval S] [--count N] [--csv FILE]"),
+         QStringLiteral("Readings with time stamps every S seconds (default 0.2) until "
+                        "interrupted or N readings; --csv writes them to FILE (\"-\": standard "
+                        "output)."),
+         true,
+         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")},
+         false,
+         RunMonitor},
+    };
+    return commands;
+}
+
+const Command *FindCommand(const QString &name)
+{
+    for (const Command &c : Commands()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+QString CommandsHelp()
+{
+    // Each summary wrapped to 80 columns under its command.
+    constexpr int Width = 80;
+    const QString indent(6, QLatin1Char(' '));
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command &c : Commands()) {
+        text += QStringLiteral("  ") + QStringList{c.name, c.synopsis}.join(QLatin1Char(' ')).trimmed()
+              + QLatin1Char('\n');
+        QString line = indent;
+        const QString summary = c.summary + (c.reads ? QStringLiteral(" Takes --json.") : QString());
+        for (const QString &word : summary.split(QLatin1Char(' '))) {
+            if (line.size() > indent.size() && line.size() + 1 + word.size() > Width) {
+                text += line + QLatin1Char('\n');
+                line = indent;
+            }
+            line += (line.size() > indent.size() ? QStringLiteral(" ") : QString()) + word;
+        }
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace zop::cli

@@ -1,0 +1,28 @@
+#pragma once
+// zopctl's exit statuses, so scripts can tell a failure's kind without reading its message.
+
+#include <QString>
+
+namespace zop::cli {
+
+namespace Exit {
+constexpr int Ok = 0;
+// The instrument answered something that cannot be decoded.
+constexpr int BadReply = 1;
+// The command line itself is wrong (unknown command or option, bad link URL, bad number).
+constexpr int Usage = 2;
+// The link cannot be opened, or was lost.
+constexpr int LinkFailed = 3;
+// The instrument did not answer in time.
+constexpr int TimedOut = 4;
+// The instrument reported an error in "SYST:ERR?" (--check-errors).
+constexpr int InstrumentError = 5;
+} // namespace Exit
+
+// A failure that ends the run with `code`, after `message` is written to standard error.
+struct Failure {
+    int code;
+    QString message;
+};
+
+} // namespace zop::cli

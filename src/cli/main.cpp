@@ -1,0 +1,222 @@
+// zopctl: the instrument from the command line, for scripts and production test stations.
+// It runs on the core library alone: no windows, no display.
+
+#include "app/configuration.h"
+#include "app/moddata.h"
+#include "app/panelids.h"
+#include "app/programfolder.h"
+#include "cli/commands.h"
+#include "cli/exitcodes.h"
+#include "cli/linkurl.h"
+#include "setup/programversion.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace zop;
+using namespace zop::cli;
+
+namespace {
+
+const QString ExitHelp = QStringLiteral(
+    "Links (--link URL; without it, the link configured in ZOP_Panel.ini of the program folder):\n"
+    "  tcp://HOST:PORT  serial:///dev/ttyUSB0  serial://COM3  rs485://DEVICE?address=N\n"
+    "  rs485+framed://DEVICE?address=N  sim:// (Simulated mode, no instrument)\n"
+    "Exit status: 0 success, 1 undecodable reply, 2 usage error, 3 link cannot be opened or was\n"
+    "lost, 4 no reply in time, 5 the instrument reported an error (--check-errors).\n");
+
+int Report(const Failure &f)
+{
+    std::fprintf(stderr, "zopctl: %s\n", qPrintable(f.message));
+    return f.code;
+}
+
+Failure Usage(const QString &message)
+{
+    return Failure{Exit::Usage, message + QStringLiteral(" (see zopctl --help)")};
+}
+
+// Fills the link settings from --link or the configuration; returns the link's name for
+// messages.
+QString ConfigureLink(const QCommandLineParser &parser, const QString &folder)
+{
+    ModData &data = modData();
+    const bool configured = QFileInfo::exists(ConfigFilePath());
+    if (configured)
+        ReadConfiguration();
+    if (parser.isSet(QStringLiteral("link"))) {
+        const QString url = parser.value(QStringLiteral("link"));
+        QString error;
+        const auto link = ParseLinkUrl(url, &error);
+        if (!link)
+            throw Usage(error);
+        data.CommKind = link->kind;
+        data.CommAddress = link->address;
+        data.CommPort = link->port;
+        data.CommDevice = link->device;
+        return url;
+    }
+    if (!configured)
+        throw Usage(QStringLiteral("no --link given and no %1 in %2").arg(ConfigFileName, folder));
+    const QString name = QStringLiteral("the link of %1").arg(ConfigFilePath());
+    if (data.CommKind < LinkKind::Gpib || data.CommKind > LinkKind::Simulated)
+        throw Failure{Exit::LinkFailed,
+                      QStringLiteral("%1 names no known link kind").arg(ConfigFilePath())};
+    if (data.CommKind == LinkKind::Gpib)
+        throw Failure{
+            Exit::LinkFailed,
+            QStringLiteral("%1 is GPIB, which this build of zopctl cannot open").arg(name)};
+    return name;
+}
+
+const SeriesSpec &ChooseSeries(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("series")))
+        return SeriesSpecFor(VirtualPanelFor(modData().SystemType));
+    const QString name = parser.value(QStringLiteral("series")).toLower();
+    for (PanelId id : {PanelId::KM, PanelId::TW, PanelId::GZ, PanelId::TLB}) {
+        if (PanelName(id).mid(3).toLower() == name)
+            return SeriesSpecFor(id);
+    }
+    throw Usage(QStringLiteral("--series must be km, tw, gz or tlb"));
+}
+
+double PositiveNumber(const QCommandLineParser &parser, const QString &option, double fallback,
+                      bool whole)
+{
+    if (!parser.isSet(option))
+        return fallback;
+    bool ok = false;
+    const double value = parser.value(option).toDouble(&ok);
+    if (!ok || !(value >= 0) || value > 1e6 || (whole && value != qint64(value)))
+        throw Usage(QStringLiteral("--%1 needs a %2 number, not \"%3\"")
+                        .arg(option,
+                             whole ? QStringLiteral("whole") : QStringLiteral("non-negative"),
+                             parser.value(option)));
+    return value;
+}
+
+int Run(QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Drives a Zoptrel DC power supply from the command line."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("link"), QStringLiteral("The link to the instrument (see Links below)."),
+         QStringLiteral("URL")},
+        {QStringLiteral("dir"),
+         QStringLiteral("Program folder holding ZOP_Panel.ini (default: the executable's "
+                        "folder; ~/.config/zop-panel when installed)."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("series"),
+         QStringLiteral("Power-supply series for the lamps: km, tw, gz or tlb (default: the "
+                        "configured system type)."),
+         QStringLiteral("SERIES")},
+        {QStringLiteral("json"), QStringLiteral("Print the result of a read command as JSON.")},
+        {QStringLiteral("check-errors"),
+         QStringLiteral("Afterwards read the instrument's error queue (SYST:ERR?); exit 5 when "
+                        "it held errors.")},
+        {QStringLiteral("timeout"),
+         QStringLiteral("Seconds a command waits for its reply, 1 to 60 (default 2)."),
+         QStringLiteral("S")},
+        {QStringLiteral("interval"), QStringLiteral("monitor: seconds between readings."),
+         QStringLiteral("S")},
+        {QStringLiteral("count"), QStringLiteral("monitor: stop after N readings."),
+         QStringLiteral("N")},
+        {QStringLiteral("csv"), QStringLiteral("monitor: also write the readings to FILE as CSV."),
+         QStringLiteral("FILE")},
+    });
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See Commands below."),
+                                 QStringLiteral("COMMAND [ARGUMENTS]"));
+    if (!parser.parse(app.arguments()))
+        throw Usage(parser.errorText());
+    if (parser.isSet(help)) {
+        Print(parser.helpText() + QLatin1Char('\n') + CommandsHelp() + QLatin1Char('\n')
+              + ExitHelp);
+        return Exit::Ok;
+    }
+    if (parser.isSet(version)) {
+        Print(QStringLiteral("zopctl %1\n").arg(QCoreApplication::applicationVersion()));
+        return Exit::Ok;
+    }
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        throw Usage(QStringLiteral("no command given"));
+    const Command *command = FindCommand(positional.takeFirst());
+    if (!command)
+        throw Usage(
+            QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
+    if (!command->argumentsAllowed && !positional.isEmpty())
+        throw Usage(QStringLiteral("%1 takes no arguments").arg(command->name));
+    if (parser.isSet(QStringLiteral("json")) && !command->reads)
+        throw Usage(QStringLiteral("%1 prints nothing, so it takes no --json").arg(command->name));
+    for (const QString &option :
+         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")}) {
+        if (parser.isSet(option) && !command->options.contains(option))
+            throw Usage(QStringLiteral("%1 takes no --%2").arg(command->name, option));
+    }
+
+    ModData &data = modData();
+    const QString folder = parser.isSet(QStringLiteral("dir"))
+        ? QDir(parser.value(QStringLiteral("dir"))).absolutePath()
+        : DefaultProgramFolder(QCoreApplication::applicationDirPath());
+    data.ProgramFolder = folder;
+    // Failures are reported on standard error; no "debug.txt" is left in the caller's folder.
+    data.debugLog.setPath(QString());
+    FillCommandTables();
+    const QString linkName = ConfigureLink(parser, folder);
+    const SeriesSpec &series = ChooseSeries(parser);
+    const double interval = PositiveNumber(parser, QStringLiteral("interval"), 0.2, false);
+    const qint64 count = qint64(PositiveNumber(parser, QStringLiteral("count"), -1, true));
+    const double timeout = PositiveNumber(parser, QStringLiteral("timeout"), 2, true);
+    if (timeout < 1 || timeout > 60)
+        throw Usage(QStringLiteral("--timeout must be 1 to 60 seconds"));
+
+    Interrupt interrupt;
+    LinkSession link(linkName);
+    link.setReplyTimeout(qint16(timeout));
+    link.open();
+    CommandContext context{link,
+                           positional,
+                           series,
+                           parser.isSet(QStringLiteral("json")),
+                           interval,
+                           count,
+                           parser.value(QStringLiteral("csv")),
+                           interrupt};
+    command->run(context);
+    std::fflush(stdout);
+    if (parser.isSet(QStringLiteral("check-errors"))) {
+        const QStringList errors = link.instrumentErrors();
+        for (const QString &e : errors)
+            std::fprintf(stderr, "zopctl: instrument error: %s\n", qPrintable(e));
+        if (!errors.isEmpty())
+            return Exit::InstrumentError;
+    }
+    return Exit::Ok;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zopctl"));
+    QCoreApplication::setApplicationVersion(ProgramVersionText());
+    int code = Exit::Ok;
+    try {
+        code = Run(app);
+    } catch (const Failure &f) {
+        code = Report(f);
+    }
+    std::fflush(stdout);
+    ShutDownModData();
+    return code;
+}

@@ -1,0 +1,129 @@
+#include "cli/session.h"
+
+#include "app/moddata.h"
+#include "link/tcptransport.h"
+#include "state/instrumentstate.h"
+#include "state/numbertext.h"
+
+namespace zop::cli {
+
+namespace {
+
+// Messages the layer would show: kept for the failure report, never shown. The GPIB prompt
+// ("Continue?") is answered No.
+class SilentPrompter : public Prompter {
+public:
+    MsgAnswer Show(const QString &, const QString &, MsgIcon, MsgButtons buttons) override
+    {
+        switch (buttons) {
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel: return MsgAnswer::No;
+        case MsgButtons::OkCancel: return MsgAnswer::Cancel;
+        default: return MsgAnswer::Ok;
+        }
+    }
+};
+
+// "SYST:ERR?" is asked at most this often in one go, in case an instrument never says 0.
+constexpr int MaxErrorReads = 32;
+
+} // namespace
+
+LinkSession::LinkSession(QString linkName)
+    : m_name(std::move(linkName)), m_timeout(ReplyTimeoutSeconds)
+{
+    ModData &data = modData();
+    m_kind = data.CommKind;
+    data.comm.QuietMode = true;
+    data.prompter = std::make_shared<SilentPrompter>();
+    data.comm.OnLinkError = [this](const QString &heading, const LinkError &error) {
+        if (!m_error)
+            m_error = std::make_pair(heading, error);
+    };
+}
+
+LinkSession::~LinkSession()
+{
+    CommLayer &comm = modData().comm;
+    comm.OnLinkError = nullptr;
+    // Take what has arrived, so the socket closes without resetting the connection. (Not
+    // CloseLink: its pause before a re-open is no use at the end of a run.)
+    comm.FlushInput();
+    if (comm.CommControl)
+        comm.CommControl->close();
+}
+
+bool LinkSession::simulated() const { return m_kind == LinkKind::Simulated; }
+
+void LinkSession::fail(const QString &what)
+{
+    if (m_error) {
+        const QString heading = m_error->first;
+        const QString verb = heading.startsWith(QLatin1String("Initialization"))
+            ? QStringLiteral("cannot open %1")
+            : heading.startsWith(QLatin1String("Write")) ? QStringLiteral("cannot send to %1")
+                                                         : QStringLiteral("cannot read from %1");
+        throw Failure{Exit::LinkFailed,
+                      verb.arg(m_name) + QStringLiteral(": ") + m_error->second.description};
+    }
+    throw Failure{Exit::TimedOut,
+                  QStringLiteral("%1: no reply in time to %2").arg(m_name).arg(what)};
+}
+
+void LinkSession::ensureLink(const QString &what)
+{
+    if (modData().CommKind != m_kind || m_error)
+        fail(what);
+}
+
+void LinkSession::open()
+{
+    CommLayer &comm = modData().comm;
+    comm.LogTarget = nullptr;
+    if (!comm.OpenLink())
+        fail(QStringLiteral("opening"));
+    ensureLink(QStringLiteral("opening"));
+    // A TCP/IP link counts as open before its connection is up; here that is a failure now,
+    // not at the first command.
+    if (auto *tcp = dynamic_cast<TcpTransport *>(comm.CommControl.get());
+        tcp && !tcp->isConnected()) {
+        const QString reason = tcp->socket().error() != QAbstractSocket::UnknownSocketError
+            ? tcp->socket().errorString()
+            : QStringLiteral("no connection");
+        throw Failure{Exit::LinkFailed,
+                      QStringLiteral("cannot connect to %1: %2").arg(m_name, reason)};
+    }
+}
+
+void LinkSession::send(const QString &command)
+{
+    SendCommand(command, false);
+    ensureLink(QStringLiteral("\"%1\"").arg(command));
+}
+
+QString LinkSession::query(const QString &command)
+{
+    send(command);
+    QString reply;
+    ReadReply(reply, m_timeout, false);
+    ensureLink(QStringLiteral("\"%1\"").arg(command));
+    while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
+        reply.chop(1);
+    return reply;
+}
+
+QStringList LinkSession::instrumentErrors()
+{
+    QStringList errors;
+    if (simulated())
+        return errors; // no instrument, no error queue
+    for (int i = 0; i < MaxErrorReads; ++i) {
+        const QString reply = query(QStringLiteral("SYST:ERR?"));
+        if (LeadingDecimal(reply) == 0)
+            break;
+        errors << reply;
+    }
+    return errors;
+}
+
+} // namespace zop::cli

@@ -1,0 +1,54 @@
+#pragma once
+// One run's link to the instrument, through the communication layer. Unlike the panels the
+// command line never carries on in Simulated mode after a failure: a link that cannot be
+// opened, a lost link and a reply that does not come in time each end the run with their
+// message and exit status (cli/exitcodes.h). The layer's messages are kept quiet; its failure
+// records and fall-backs are turned into those failures instead.
+
+#include "cli/exitcodes.h"
+#include "link/transport.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zop::cli {
+
+class LinkSession {
+public:
+    // `linkName` names the link in messages ("tcp://127.0.0.1:50505"). The configuration
+    // (link kind, address, port, device) is already in modData.
+    explicit LinkSession(QString linkName);
+    ~LinkSession();
+    LinkSession(const LinkSession &) = delete;
+    LinkSession &operator=(const LinkSession &) = delete;
+
+    // Opens the configured link; throws Failure.
+    void open();
+    // Sends a command and returns its reply without the line end; throws Failure.
+    QString query(const QString &command);
+    // Sends a command without waiting for a reply; throws Failure.
+    void send(const QString &command);
+    // Throws the failure when the link fell back to Simulated mode during what the caller did
+    // through the layer (the state readers); `what` says what was being done.
+    void ensureLink(const QString &what);
+    // Empties the instrument's error queue with "SYST:ERR?" and returns the errors it held
+    // (every reply whose leading number is not 0), oldest first.
+    QStringList instrumentErrors();
+
+    // How long a query waits for its reply (the state readers always wait 2 s).
+    void setReplyTimeout(qint16 seconds) { m_timeout = seconds; }
+
+    bool simulated() const;
+    QString linkName() const { return m_name; }
+
+private:
+    [[noreturn]] void fail(const QString &what);
+
+    QString m_name;
+    qint16 m_kind;
+    qint16 m_timeout;
+    std::optional<std::pair<QString, LinkError>> m_error;
+};
+
+} // namespace zop::cli
