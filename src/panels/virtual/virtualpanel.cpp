@@ -513,6 +513,13 @@ void VirtualPanel::stopPanelTimers()
     tmrHold.stop();
 }
 
+void VirtualPanel::afterSetup()
+{
+    const PanelId series = VirtualPanelFor(modData().SystemType);
+    if (PanelName(series) != formName())
+        SwitchPanel(series);
+}
+
 void VirtualPanel::panelClosing()
 {
     stopPanelTimers();
