@@ -48,6 +48,7 @@ private slots:
     void virtualPanelGivesWay_data();
     void virtualPanelGivesWay();
     void throughBothDialogsFromTheCommandPanel();
+    void noPollWhileTheLinkIsLentToAProbe();
 };
 
 void TestAfterSetup::cleanup()
@@ -142,6 +143,17 @@ void TestAfterSetup::throughBothDialogsFromTheCommandPanel()
     QVERIFY(panel->dataBox(CommandTable::Scpi, PeriodIndex)->isEnabled());
     delete panel;
     SetProgramEnder(nullptr);
+}
+
+void TestAfterSetup::noPollWhileTheLinkIsLentToAProbe()
+{
+    PanelFixture f(PanelId::TLB);
+    Comm().QuietMode = true;
+    f.panel->tmrInfo_Timer();
+    QCOMPARE(f.sent(), QStringList());
+    Comm().QuietMode = false;
+    f.panel->tmrInfo_Timer();
+    QCOMPARE(f.sent(), QStringList{"<>STA"});
 }
 
 QTEST_MAIN(TestAfterSetup)

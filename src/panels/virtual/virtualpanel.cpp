@@ -560,6 +560,10 @@ void VirtualPanel::pollFailed(const QString &command, const QString &reply, cons
 
 void VirtualPanel::poll()
 {
+    // The link is lent to a device probe or search (Communication Setup): it is not this
+    // panel's instrument that answers now.
+    if (Comm().QuietMode)
+        return;
     // A poll that starts while another one waits for its reply (the TCP/IP wait lets timers
     // run) would read the other's reply: let the running one finish.
     if (m_inPoll)
