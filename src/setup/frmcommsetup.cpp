@@ -7,15 +7,13 @@
 #include "link/linkkind.h"
 #include "state/numbertext.h"
 #include "ui/apptitle.h"
+#include "ui/dialogparts.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -101,9 +99,7 @@ frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCommSetup"));
     setWindowTitle(QStringLiteral("Communication Setup"));
-    const QString iconPath = QDir(modData().ProgramFolder).filePath(QStringLiteral("icon.ico"));
-    if (QFileInfo::exists(iconPath))
-        setWindowIcon(QIcon(iconPath));
+    LoadProgramIcon(this);
 
     fraCommType = new QGroupBox(this);
     fraCommType->setObjectName(QStringLiteral("fraCommType"));
@@ -145,18 +141,8 @@ frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent)
     m_grid->setVerticalSpacing(0);
     m_grid->setColumnStretch(1, 1);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
-
-    auto *buttons = new QHBoxLayout;
+    QHBoxLayout *buttons = OkCancelRow(this, cmdOK, cmdCancel);
     buttons->setSpacing(MarginPx);
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(MarginPx, MarginPx, MarginPx, MarginPx);
     layout->setSpacing(MarginPx);

@@ -8,15 +8,14 @@
 #include "link/linkkind.h"
 #include "state/numbertext.h"
 #include "ui/apptitle.h"
+#include "ui/dialogparts.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -83,9 +82,7 @@ frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Configuration Setup"));
     // 1. The window icon.
-    const QString iconPath = QDir(modData().ProgramFolder).filePath(QStringLiteral("icon.ico"));
-    if (QFileInfo::exists(iconPath))
-        setWindowIcon(QIcon(iconPath));
+    LoadProgramIcon(this);
 
     // Created in tab order.
     fraStartup = Frame(QStringLiteral("Start-Up Mode"), QStringLiteral("fraStartup"), this);
@@ -120,16 +117,7 @@ frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
     m_grid->addWidget(cmbComm, 0, 1);
     m_grid->setColumnStretch(1, 1);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    QHBoxLayout *buttons = OkCancelRow(this, cmdOK, cmdCancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(MarginPx, MarginPx, MarginPx, MarginPx);
