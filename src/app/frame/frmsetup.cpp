@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace zop {
 
@@ -116,6 +117,13 @@ frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
     m_grid->addWidget(lblComm, 0, 0);
     m_grid->addWidget(cmbComm, 0, 1);
     m_grid->setColumnStretch(1, 1);
+
+    // The fields of the three frames line up.
+    int captionWidth = 0;
+    for (QLabel *l : {lblApp, lblPanel, lblComm, lblAddress, lblPort})
+        captionWidth = std::max(captionWidth, l->sizeHint().width());
+    for (QLabel *l : {lblApp, lblPanel, lblComm, lblAddress, lblPort})
+        l->setMinimumWidth(captionWidth);
 
     QHBoxLayout *buttons = OkCancelRow(this, cmdOK, cmdCancel);
 
