@@ -51,13 +51,28 @@ void ReadIniList(const QString &section, QStringList &list, const QString &path)
     }
 }
 
+namespace {
+QString ReadScalar(const QString &path, const char *section, const char *key)
+{
+    return ReadProfileString(path, QLatin1String(section), QLatin1String(key), QString(),
+                             ProfileBufferSize);
+}
+
+qint32 PortValue(const QString &text)
+{
+    const double port = RoundHalfEven(LeadingDecimal(text));
+    return port >= std::numeric_limits<qint32>::min() && port <= std::numeric_limits<qint32>::max()
+               ? qint32(port)
+               : 0;
+}
+} // namespace
+
 void ReadConfiguration()
 {
     ModData &data = modData();
     const QString path = ConfigFilePath();
     auto scalar = [&](const char *section, const char *key) {
-        return ReadProfileString(path, QLatin1String(section), QLatin1String(key), QString(),
-                                 ProfileBufferSize);
+        return ReadScalar(path, section, key);
     };
     data.FormList.clear();
     data.CommList.clear();
@@ -69,24 +84,39 @@ void ReadConfiguration()
     data.StartupPanel = IndexInList(data.FormList, scalar("Application", "Start-Up").toLower());
     data.CommKind = IndexInList(data.CommList, scalar("Communication", "Comm").toLower());
     data.CommAddress = scalar("Communication", "Address");
-    const double port = RoundHalfEven(LeadingDecimal(scalar("Communication", "Port")));
-    data.CommPort = port >= std::numeric_limits<qint32>::min()
-                            && port <= std::numeric_limits<qint32>::max()
-                        ? qint32(port)
-                        : 0;
+    data.CommPort = PortValue(scalar("Communication", "Port"));
     data.CommDevice = scalar("Communication", "Device").trimmed();
     data.SystemType = IndexInList(data.SystList, scalar("System", "Type").toLower());
 }
 
-void WriteConfiguration(const QString &startupName, const QString &linkName,
-                        const QString &address, const QString &port, const QString &systemName)
+LinkSettingsInFile ReadLinkSettings()
 {
     const QString path = ConfigFilePath();
-    WriteProfileString(path, QStringLiteral("Application"), QStringLiteral("Start-Up"), startupName);
-    WriteProfileString(path, QStringLiteral("Communication"), QStringLiteral("Comm"), linkName);
-    WriteProfileString(path, QStringLiteral("Communication"), QStringLiteral("Address"), address);
-    WriteProfileString(path, QStringLiteral("Communication"), QStringLiteral("Port"), port);
-    WriteProfileString(path, QStringLiteral("System"), QStringLiteral("Type"), systemName);
+    LinkSettingsInFile link;
+    link.kind = IndexInList(modData().CommList, ReadScalar(path, "Communication", "Comm").toLower());
+    link.address = ReadScalar(path, "Communication", "Address");
+    link.port = QString::number(PortValue(ReadScalar(path, "Communication", "Port")));
+    link.device = ReadScalar(path, "Communication", "Device").trimmed();
+    return link;
+}
+
+bool WriteConfiguration(const QString &startupName, const QString &linkName,
+                        const QString &address, const QString &port, const QString &systemName,
+                        const DeviceKeyChange &device, QString *error)
+{
+    const QString communication = QStringLiteral("Communication");
+    QList<ProfileEdit> edits{
+        {QStringLiteral("Application"), QStringLiteral("Start-Up"), startupName},
+        {communication, QStringLiteral("Comm"), linkName},
+        {communication, QStringLiteral("Address"), address},
+        {communication, QStringLiteral("Port"), port},
+        {QStringLiteral("System"), QStringLiteral("Type"), systemName},
+    };
+    if (device.action == DeviceKeyChange::Action::Write)
+        edits.append({communication, QStringLiteral("Device"), device.path});
+    else if (device.action == DeviceKeyChange::Action::Remove)
+        edits.append({communication, QStringLiteral("Device"), std::nullopt});
+    return WriteProfileStrings(ConfigFilePath(), edits, error);
 }
 
 const QStringList &IEEECommandTable()

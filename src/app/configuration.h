@@ -22,9 +22,30 @@ void ReadConfiguration();
 // Fills `list` from the keys Item00, Item01, ... of `section`, stopping at the first missing
 // (or one-character) key.
 void ReadIniList(const QString &section, QStringList &list, const QString &path);
-// Writes the five configured values (names as shown in the lists) to the file.
-void WriteConfiguration(const QString &startupName, const QString &linkName,
-                        const QString &address, const QString &port, const QString &systemName);
+// What a write does with the "Device" key of "Communication" (the serial device named by path).
+struct DeviceKeyChange {
+    enum class Action { Keep, Write, Remove };
+    Action action = Action::Keep;
+    QString path; // for Write
+};
+
+// Writes the five configured values (names as shown in the lists) to the file, in this order:
+// "Start-Up", "Comm", "Address", "Port", "Type"; then applies `device`. All of it lands in the
+// file in one atomic replacement, or nothing does: returns false with the reason in `error`.
+bool WriteConfiguration(const QString &startupName, const QString &linkName,
+                        const QString &address, const QString &port, const QString &systemName,
+                        const DeviceKeyChange &device = {}, QString *error = nullptr);
+
+// The link settings as the file has them now (not as the running link has them after a
+// fall-back to Simulated mode): the link kind's index in CommList (99 when not in it), the
+// address, the port as the decimal text of its value, and the "Device" key.
+struct LinkSettingsInFile {
+    qint16 kind = 99;
+    QString address;
+    QString port;
+    QString device;
+};
+LinkSettingsInFile ReadLinkSettings();
 
 // The index of the first entry equal to `name` without regard to case; 99 when none is.
 qint16 IndexInList(const QStringList &list, const QString &name);

@@ -1,6 +1,7 @@
 #include "app/inifile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -113,30 +114,52 @@ QString ReadProfileString(const QString &path, const QString &section, const QSt
 bool WriteProfileString(const QString &path, const QString &section, const QString &key,
                         const QString &value)
 {
+    return WriteProfileStrings(path, {{section, key, value}});
+}
+
+bool WriteProfileStrings(const QString &path, const QList<ProfileEdit> &edits, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (info.exists() && !info.isWritable())
+        return fail(QStringLiteral("the file is read-only"));
+
     Lines file = LoadLines(path).value_or(Lines{});
-    const QString entry = key + QLatin1Char('=') + value;
-    const Place place = Find(file.lines, section, key);
-    if (place.key >= 0) {
-        file.lines[place.key] = entry;
-    } else if (place.section >= 0) {
-        // After the section's last non-blank line, so a blank line before the next section stays.
-        qsizetype at = place.end;
-        while (at > place.section + 1 && file.lines[at - 1].trimmed().isEmpty())
-            --at;
-        file.lines.insert(at, entry);
-    } else {
-        file.lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+    for (const ProfileEdit &edit : edits) {
+        const Place place = Find(file.lines, edit.section, edit.key);
+        if (!edit.value) {
+            if (place.key >= 0)
+                file.lines.removeAt(place.key);
+            continue;
+        }
+        const QString entry = edit.key + QLatin1Char('=') + *edit.value;
+        if (place.key >= 0) {
+            file.lines[place.key] = entry;
+        } else if (place.section >= 0) {
+            // After the section's last non-blank line, so a blank line before the next section
+            // stays.
+            qsizetype at = place.end;
+            while (at > place.section + 1 && file.lines[at - 1].trimmed().isEmpty())
+                --at;
+            file.lines.insert(at, entry);
+        } else {
+            file.lines << QLatin1Char('[') + edit.section + QLatin1Char(']') << entry;
+        }
     }
 
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
-        return false;
+        return fail(out.errorString());
     QByteArray bytes;
     for (const QString &line : file.lines)
         bytes += line.toLatin1() + file.eol.toLatin1();
-    if (out.write(bytes) != bytes.size())
-        return false;
-    return out.commit();
+    if (out.write(bytes) != bytes.size() || !out.commit())
+        return fail(out.errorString());
+    return true;
 }
 
 } // namespace zop

@@ -5,7 +5,9 @@
 // quotes removed, values cut to the caller's buffer. Writing a key keeps every other line of
 // the file (comments, other sections, hand-edited lists) and replaces the file atomically.
 
+#include <QList>
 #include <QString>
+#include <optional>
 
 namespace zop {
 
@@ -18,5 +20,17 @@ QString ReadProfileString(const QString &path, const QString &section, const QSt
 // false when the file cannot be written (the old file is then left as it was).
 bool WriteProfileString(const QString &path, const QString &section, const QString &key,
                         const QString &value);
+
+// One change of a key: a value to set, or none to remove the key.
+struct ProfileEdit {
+    QString section;
+    QString key;
+    std::optional<QString> value;
+};
+// Makes all changes, in order, in one atomic replacement of the file: either every change is
+// in the file afterwards or none is. A file that exists but may not be written (read-only) is
+// refused as the private-profile writer refuses it. Returns false with the reason in `error`.
+bool WriteProfileStrings(const QString &path, const QList<ProfileEdit> &edits,
+                         QString *error = nullptr);
 
 } // namespace zop

@@ -1,5 +1,7 @@
 // zop-panel: the operator and service program for one programmable DC power supply.
 
+#include "app/frame/framehooks.h"
+#include "app/frame/frmsetup.h"
 #include "app/frame/panelregistry.h"
 #include "app/frame/panelwindow.h"
 #include "app/moddata.h"
@@ -54,6 +56,7 @@ int main(int argc, char *argv[])
     RegisterVirtualPanels();
     RegisterServicePanels();
     RegisterCalibrationPanel();
+    SetSetupDialog(RunConfigurationSetup);
 
     int result = 0;
     {

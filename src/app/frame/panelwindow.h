@@ -71,6 +71,11 @@ public:
     // it; the entry leading to this panel itself stays disabled.
     void applyModulationRule();
 
+    // "Setup": the Configuration Setup dialog, then the state refresh, the Modulation rule
+    // and the panel's own follow-up (afterSetup). Also what the Firmware Panel opens when it
+    // refuses to program over the link in use.
+    void runSetup();
+
     // The log area; `fraIn` has no parent until the panel adds it to its layout. The clear
     // button is `cmdClear` on service panels and `cmdClearText` on virtual panels (whose
     // `cmdClear` is a front-panel key).
@@ -123,7 +128,6 @@ private:
                       const QString &target);
     void showVirtualPanel();
     void simulateInstrument();
-    void runSetup();
     void showAbout();
     void exitProgram();
 

@@ -541,6 +541,13 @@ void VirtualPanel::stopPanelTimers()
     tmrHold.stop();
 }
 
+void VirtualPanel::afterSetup()
+{
+    const PanelId series = VirtualPanelFor(modData().SystemType);
+    if (PanelName(series) != formName())
+        SwitchPanel(series);
+}
+
 void VirtualPanel::panelClosing()
 {
     stopPanelTimers();
@@ -594,6 +601,10 @@ void VirtualPanel::pollFailed(const QString &command, const QString &reply, cons
 
 void VirtualPanel::poll()
 {
+    // The link is lent to a device probe or search (Communication Setup): it is not this
+    // panel's instrument that answers now.
+    if (Comm().QuietMode)
+        return;
     // A poll that starts while another one waits for its reply (the TCP/IP wait lets timers
     // run) would read the other's reply: let the running one finish.
     if (m_inPoll)

@@ -172,6 +172,8 @@ protected:
     void stopPanelTimers() override;
     bool logsCloseCommand() const override { return DebugMode; }
     void panelClosing() override;
+    // A system type of another series: that series' panel takes this one's place.
+    void afterSetup() override;
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 

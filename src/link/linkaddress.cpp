@@ -1,0 +1,86 @@
+#include "link/linkaddress.h"
+
+#include "link/linkkind.h"
+
+#include <QStringList>
+
+namespace zop {
+
+bool IsNumericText(const QString &text)
+{
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    auto digits = [&] {
+        const qsizetype from = i;
+        while (i < n && t[i] >= u'0' && t[i] <= u'9')
+            ++i;
+        return i - from;
+    };
+    if (i < n && (t[i] == u'+' || t[i] == u'-'))
+        ++i;
+    qsizetype count = digits();
+    if (i < n && t[i] == u'.') {
+        ++i;
+        count += digits();
+    }
+    if (count == 0)
+        return false;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < n && (t[i] == u'+' || t[i] == u'-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == n;
+}
+
+bool IsValidIPAddress(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString &part : parts) {
+        if (part.isEmpty())
+            return false;
+        int value = 0;
+        for (const QChar c : part) {
+            if (c < u'0' || c > u'9')
+                return false;
+            value = value * 10 + (c.unicode() - u'0');
+            if (value > 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool IsValidHostName(const QString &text, bool allowDotAndUnderscore)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        const bool allowed = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z')
+                             || (c >= u'A' && c <= u'Z') || c == u'-'
+                             || (allowDotAndUnderscore && (c == u'.' || c == u'_'));
+        if (!allowed)
+            return false;
+    }
+    return allowDotAndUnderscore || !IsNumericText(text);
+}
+
+QString DescribeLink(qint16 commType, const QString &port, const QString &address)
+{
+    switch (commType) {
+    case LinkKind::Gpib: return QStringLiteral("GPIB Address ") + address;
+    case LinkKind::TcpIp:
+        return QStringLiteral("TCP/IP Address ") + address + QStringLiteral(" and Port ") + port;
+    case LinkKind::Rs485Selected:
+    case LinkKind::Rs485Framed:
+        return QStringLiteral("RS486 Port ") + port + QStringLiteral(" and address ") + address;
+    default: return QString();
+    }
+}
+
+} // namespace zop

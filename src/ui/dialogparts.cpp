@@ -1,0 +1,35 @@
+#include "ui/dialogparts.h"
+
+#include "app/moddata.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPushButton>
+
+namespace zop {
+
+void LoadProgramIcon(QWidget *window)
+{
+    const QString path = QDir(modData().ProgramFolder).filePath(QStringLiteral("icon.ico"));
+    if (QFileInfo::exists(path))
+        window->setWindowIcon(QIcon(path));
+}
+
+QHBoxLayout *OkCancelRow(QWidget *dialog, QPushButton *&cmdOK, QPushButton *&cmdCancel)
+{
+    cmdOK = new QPushButton(QStringLiteral("OK"), dialog);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(cmdOK);
+    row->addWidget(cmdCancel);
+    return row;
+}
+
+} // namespace zop
