@@ -4,6 +4,7 @@
 #include "app/frame/panelwindow.h"
 #include "app/moddata.h"
 #include "app/startform.h"
+#include "panels/calmod/modulationpanel.h"
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
 
     RegisterVirtualPanels();
     RegisterServicePanels();
+    RegisterModulationPanel();
 
     int result = 0;
     {
