@@ -480,6 +480,17 @@ void ModulationPanel::enterRow(int row, const QString &vmod, const QString &valu
     fitColumns();
 }
 
+bool ModulationPanel::readRowIntoBoxes(int row)
+{
+    QString vmod, value;
+    if (!GetTableRow(row, vmod, value))
+        return false;
+    m_rowBoxes[0]->setText(QString::number(row));
+    m_rowBoxes[1]->setText(vmod);
+    m_rowBoxes[2]->setText(value);
+    return true;
+}
+
 void ModulationPanel::clearList()
 {
     // Emptying the list is no click on "no item": the row boxes keep their texts.
@@ -529,7 +540,20 @@ void ModulationPanel::cmdPopulate_Click()
     int type = ModType;
     if (!GetModType(controlInput, type))
         return;
+    readTable({});
+}
+
+void ModulationPanel::readTable(const QMap<int, QPair<QString, QString>> &rowsToWrite)
+{
+    QPointer<ModulationPanel> self(this);
     for (int row = 1; row <= NumRows; ++row) {
+        const auto write = rowsToWrite.constFind(row);
+        if (write != rowsToWrite.constEnd()) {
+            SendCommand(QStringLiteral("MOD:TABL %1(%2,%3)").arg(row).arg(write->first, write->second),
+                        true);
+            if (!self || m_closing)
+                return;
+        }
         int reported = row;
         QString vmod, value;
         if (!GetTableRow(reported, vmod, value))
@@ -537,7 +561,7 @@ void ModulationPanel::cmdPopulate_Click()
         // The instrument may report a later row than asked (the loop goes on after it), never
         // an earlier one: a table read always ends.
         row = std::max(row, reported);
-        lvModTable->viewport()->repaint();
+        lvModTable->viewport()->repaint(); // the user sees the table fill
     }
     copySelectedItem();
 }
@@ -578,12 +602,8 @@ void ModulationPanel::cmdGetSCPI_Click(int index)
         if (row == 0)
             row = 1;
         row = std::min(row, int(NumRows));
-        QString vmod, value;
-        if (!GetTableRow(row, vmod, value))
+        if (!readRowIntoBoxes(row))
             return;
-        m_rowBoxes[0]->setText(QString::number(row));
-        m_rowBoxes[1]->setText(vmod);
-        m_rowBoxes[2]->setText(value);
     } else {
         QString reply;
         if (!ask(Command(index) + QLatin1Char('?'), true, reply))
@@ -635,13 +655,7 @@ void ModulationPanel::cmdSetSCPI_Click(int index)
                     + m_rowBoxes[1]->text() + QLatin1Char(',') + m_rowBoxes[2]->text()
                     + QLatin1Char(')'),
                 true);
-    int row = RowNumberOf(m_rowBoxes[0]->text());
-    QString vmod, value;
-    if (!GetTableRow(row, vmod, value))
-        return;
-    m_rowBoxes[0]->setText(QString::number(row));
-    m_rowBoxes[1]->setText(vmod);
-    m_rowBoxes[2]->setText(value);
+    readRowIntoBoxes(RowNumberOf(m_rowBoxes[0]->text()));
 }
 
 void ModulationPanel::cmdSaveToEeprom_Click()
@@ -741,22 +755,7 @@ void ModulationPanel::cmdLoadMod_Click()
     if (!self || m_closing || !GetModType(controlInput, type))
         return;
     storeSelection(table.controlInput, table.type);
-    for (int row = 1; row <= NumRows; ++row) {
-        const auto found = table.rows.constFind(row);
-        if (found != table.rows.constEnd()) {
-            SendCommand(QStringLiteral("MOD:TABL %1(%2,%3)").arg(row).arg(found->first, found->second),
-                        true);
-            if (!self || m_closing)
-                return;
-        }
-        int reported = row;
-        QString vmod, value;
-        if (!GetTableRow(reported, vmod, value))
-            return;
-        row = std::max(row, reported);
-    }
-    lvModTable->viewport()->repaint();
-    copySelectedItem();
+    readTable(table.rows);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,8 @@
 
 #include "app/frame/panelwindow.h"
 
+#include <QMap>
+#include <QPair>
 #include <QStringList>
 
 class QGridLayout;
@@ -107,6 +109,11 @@ private:
     bool alert(const QString &text);
     void showSelection(int controlInput, int type);
     void enterRow(int row, const QString &vmod, const QString &value);
+    // Reads rows 1 to 50 (writing first those of `rowsToWrite`, VMOD and output value) into
+    // the list, following the positions the instrument reports.
+    void readTable(const QMap<int, QPair<QString, QString>> &rowsToWrite);
+    // GetTableRow, then the row, VMOD and value it returns into the row boxes.
+    bool readRowIntoBoxes(int row);
     void copySelectedItem();
     void clearList();
     void storeSelection(int controlInput, int type);
