@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
@@ -151,6 +152,28 @@ private slots:
         QCOMPARE(p->lvModTable->rowCount(), 0);
         QCOMPARE(p->lblType->text(), QStringLiteral("Modulation Type:"));
         QCOMPARE(Boxes(p, 36), QStringList({"1", "0.1", "0.2"}));
+    }
+
+    void survivesClicksAndClosingWhileWaiting()
+    {
+        PanelFixture f;
+        ModulationPanel *p = f.openPanel();
+        int waits = 0;
+        f.whileWaiting = [&] {
+            ++waits;
+            if (waits == 1) {
+                p->cmdGetSCPI(35)->click(); // ignored: a table read is running
+                p->cmdLoadMod->click();
+                QVERIFY(!p->menuBar()->isEnabled());
+            }
+            if (waits == 4)
+                p->close();
+        };
+        p->cmdPopulate->click();
+        QCOMPARE(f.sent(), QStringList({"MOD:TYPE:SEL?", "MOD:TABL? 1", "MOD:TABL? 2",
+                                        "MOD:TABL? 3", "<>CLR 0"}));
+        QVERIFY(f.chooser->requests.isEmpty());
+        QCOMPARE(f.programEnded, 1);
     }
 
     void badSelectionReplies_data()
