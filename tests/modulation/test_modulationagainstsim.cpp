@@ -8,6 +8,7 @@
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
+#include "link/transports.h"
 #include "panels/calmod/modulationpanel.h"
 #include "simprocess.h"
 #include "testsupport.h"
@@ -31,7 +32,8 @@ public:
 };
 
 struct SimPanel {
-    explicit SimPanel(const QStringList &simArguments) : sim(simArguments)
+    explicit SimPanel(const QStringList &simArguments, SimLine line = SimLine::Tcp)
+        : sim(simArguments, line)
     {
         ResetModData();
         ModData &data = modData();
@@ -40,9 +42,16 @@ struct SimPanel {
         data.ProgramFolder = dir.path();
         FillCommandTables();
         data.SystemType = 2;
-        data.CommKind = LinkKind::TcpIp;
-        data.CommAddress = "127.0.0.1";
-        data.CommPort = sim.port();
+        if (line == SimLine::Pty) {
+            data.comm.setTransportFactory(
+                [](qint16 kind) { return MakeSerialTransport(kind, [] { return QStringList(); }); });
+            data.CommKind = LinkKind::Rs232;
+            data.CommDevice = sim.linkPath();
+        } else {
+            data.CommKind = LinkKind::TcpIp;
+            data.CommAddress = "127.0.0.1";
+            data.CommPort = sim.port();
+        }
         OpenLink();
         SetProgramEnder([] {});
         SetFileChooser(chooser);
@@ -158,6 +167,18 @@ private slots:
         p->cmdPopulate->click();
         QCOMPARE(p->lvModTable->rowCount(), 0);
         QCOMPARE(s.prompter->texts().size(), 1);
+    }
+
+    void readsTheTableOverASerialLine()
+    {
+        SimPanel s({"--mod-blank", "49-50"}, SimLine::Pty);
+        QVERIFY(!s.sim.linkPath().isEmpty());
+        QCOMPARE(modData().CommKind, LinkKind::Rs232);
+        s.panel->cmdPopulate->click();
+        QCOMPARE(s.panel->lvModTable->rowCount(), 50); // past the last row in use: zeros
+        QCOMPARE(s.panel->itemTexts(49), QStringList({"50", "0.00", "0.00"}));
+        QCOMPARE(s.panel->itemTexts(47), QStringList({"48", "9.40", "1.00"}));
+        QVERIFY(s.prompter->shown.isEmpty());
     }
 };
 
