@@ -8,3 +8,4 @@ BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_panel"
 "$BIN/bench_serial"
 "$BIN/bench_zopctl"
+"$BIN/bench_modulation"

@@ -1,5 +1,6 @@
 #include "instrument.h"
 
+#include "modulation.h"
 #include "powersupply.h"
 #include "scpi.h"
 
@@ -753,12 +754,7 @@ std::optional<QString> Instrument::execute(Cmd cmd, bool query, const QString &p
                 s.pushError(Err::DataOutOfRange, QStringLiteral("Data out of range"));
                 return std::nullopt;
             }
-            if (m.controlInput == 0)
-                return QStringLiteral("No table selected");
-            const ModulationTable::Row &r = m.rows[std::size_t(*row - 1)];
-            return QStringLiteral("%1(%2,%3)")
-                .arg(*row)
-                .arg(formatDecimal(r.vmod, 2), formatDecimal(r.value, 2));
+            return modulation::rowReply(m, *row);
         }
         // row(VMOD,value)
         static const QRegularExpression rowForm(
@@ -781,7 +777,7 @@ std::optional<QString> Instrument::execute(Cmd cmd, bool query, const QString &p
             s.pushError(Err::DataOutOfRange, QStringLiteral("Data out of range"));
             return std::nullopt;
         }
-        m.rows[std::size_t(*row - 1)] = {*vmod, *value};
+        modulation::writeRow(m, *row, *vmod, *value);
         return std::nullopt;
     }
     case C::ModSlew:
@@ -798,8 +794,7 @@ std::optional<QString> Instrument::execute(Cmd cmd, bool query, const QString &p
         if (query)
             return QString::number(s.modulation().saveCount);
         if (noParameter(params)) {
-            s.modulation().saved = s.modulation().rows;
-            ++s.modulation().saveCount;
+            modulation::saveToEeprom(s.modulation());
         }
         return std::nullopt;
 

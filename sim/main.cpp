@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "faults.h"
 #include "instrument.h"
+#include "modulation.h"
 #include "powersupply.h"
 #include "tcpfront.h"
 #ifdef Q_OS_UNIX
@@ -133,6 +134,10 @@ int main(int argc, char *argv[])
          QStringLiteral("RS-485 address of the instrument on the serial line, 0 to 255 "
                         "(default 1)."),
          QStringLiteral("N"), QStringLiteral("1")},
+        {QStringLiteral("mod-blank"),
+         QStringLiteral("Leave these rows of the modulation table unused, e.g. \"3-6,9\": asked "
+                        "for one, the instrument reports the next row in use."),
+         QStringLiteral("ROWS")},
         {QStringLiteral("baud-throttle"),
          QStringLiteral("On the serial line, take and send bytes no faster than the baud "
                         "rate the program set (10 bits per character).")},
@@ -204,6 +209,10 @@ int main(int argc, char *argv[])
     }
 
     PowerSupply supply(options.supply, clock);
+    if (parser.isSet(QStringLiteral("mod-blank"))
+        && !modulation::blankRows(supply.modulation(), parser.value(QStringLiteral("mod-blank")),
+                                  &error))
+        return usageError(QStringLiteral("--mod-blank: %1").arg(error));
     Instrument instrument(supply);
     FaultPlan *faults = options.faults.isEmpty() ? nullptr : &options.faults;
 

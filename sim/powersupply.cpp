@@ -1,5 +1,7 @@
 #include "powersupply.h"
 
+#include "modulation.h"
+
 #include "clock.h"
 
 #include <cmath>
@@ -47,7 +49,7 @@ PowerSupply::PowerSupply(const SupplyConfig &config, const Clock &clock)
     m_pots.fill(PotDefault);
     m_calId = QStringLiteral("ZOP-SIM factory calibration");
     for (int r = 0; r < ModulationTable::Rows; ++r)
-        m_modulation.rows[std::size_t(r)] = {r * 0.2, 1.0};
+        m_modulation.rows[std::size_t(r)] = {r / 5.0, 1.0}; // 0.2 steps, each the nearest double
     m_modulation.saved = m_modulation.rows;
 }
 
@@ -433,6 +435,7 @@ void PowerSupply::reset()
     m_initContinuous = false;
     m_memLoc = 0;
     restorePowerOnSetpoints();
+    modulation::restoreFromEeprom(m_modulation);
 }
 
 // ---------------------------------------------------------------- IEEE 488.2 status

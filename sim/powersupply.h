@@ -116,7 +116,13 @@ struct ModulationTable
     int type = 0;
     std::array<Row, Rows> rows{};
     double slewLimit = 0.0;
-    std::array<Row, Rows> saved{}; // the copy "written to EEPROM"
+    std::array<bool, Rows> blank{}; // rows not in use (sim/modulation.h)
+    // The copy "written to EEPROM", which a reset of the working state brings back.
+    std::array<Row, Rows> saved{};
+    std::array<bool, Rows> savedBlank{};
+    int savedControlInput = 1;
+    int savedType = 0;
+    double savedSlewLimit = 0.0;
     int saveCount = 0;
 };
 

@@ -25,14 +25,7 @@ std::optional<Lines> LoadLines(const QString &path)
     Lines result;
     if (!text.contains(QLatin1String("\r\n")) && text.contains(QLatin1Char('\n')))
         result.eol = QStringLiteral("\n");
-    result.lines = text.split(QLatin1Char('\n'));
-    for (QString &line : result.lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    }
-    // A final line break leaves one empty entry behind it: not a line of the file.
-    if (!result.lines.isEmpty() && result.lines.last().isEmpty())
-        result.lines.removeLast();
+    result.lines = ProfileLines(text);
     return result;
 }
 
@@ -96,19 +89,38 @@ Place Find(const QStringList &lines, const QString &section, const QString &key)
 
 } // namespace
 
-QString ReadProfileString(const QString &path, const QString &section, const QString &key,
-                          const QString &defaultValue, int bufferSize)
+QStringList ProfileLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    // A final line break leaves one empty entry behind it: not a line of the file.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString ProfileValue(const QStringList &lines, const QString &section, const QString &key,
+                     const QString &defaultValue, int bufferSize)
 {
     const int keep = bufferSize > 0 ? bufferSize - 1 : 0;
     QString value = defaultValue;
-    if (const auto file = LoadLines(path)) {
-        const Place place = Find(file->lines, section.trimmed(), key.trimmed());
-        if (place.key >= 0) {
-            const QString &line = file->lines[place.key];
-            value = Unquote(line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
-        }
+    const Place place = Find(lines, section.trimmed(), key.trimmed());
+    if (place.key >= 0) {
+        const QString &line = lines[place.key];
+        value = Unquote(line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
     }
     return value.left(keep);
+}
+
+QString ReadProfileString(const QString &path, const QString &section, const QString &key,
+                          const QString &defaultValue, int bufferSize)
+{
+    const auto file = LoadLines(path);
+    return file ? ProfileValue(file->lines, section, key, defaultValue, bufferSize)
+                : defaultValue.left(bufferSize > 0 ? bufferSize - 1 : 0);
 }
 
 bool WriteProfileString(const QString &path, const QString &section, const QString &key,

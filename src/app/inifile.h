@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <QStringList>
 
 namespace zop {
 
@@ -15,6 +16,13 @@ namespace zop {
 // missing; at most `bufferSize` - 1 characters are returned (the buffer also holds the NUL).
 QString ReadProfileString(const QString &path, const QString &section, const QString &key,
                           const QString &defaultValue, int bufferSize);
+
+// The lines of an INI file's text, whatever its line ends.
+QStringList ProfileLines(const QString &text);
+// ReadProfileString over the lines of a file already read (many keys of one file, or a file in
+// another encoding).
+QString ProfileValue(const QStringList &lines, const QString &section, const QString &key,
+                     const QString &defaultValue, int bufferSize);
 
 // Sets `key` of `section` to `value`, adding the section or the key where missing. Returns
 // false when the file cannot be written (the old file is then left as it was).

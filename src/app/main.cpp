@@ -8,6 +8,7 @@
 #include "app/programfolder.h"
 #include "app/startform.h"
 #include "panels/calmod/calibrationpanel.h"
+#include "panels/calmod/modulationpanel.h"
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     RegisterServicePanels();
     RegisterCalibrationPanel();
     SetSetupDialog(RunConfigurationSetup);
+    RegisterModulationPanel();
 
     int result = 0;
     {

@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("no table") << QByteArrayList{"MOD:TYPE:SEL 0"} << QByteArray("MOD:TABL? 1") << QByteArray("No table selected");
         QTest::newRow("table row") << QByteArrayList{"MODulation:TABLe 7(1.5 , 2.0 )"} << QByteArray("MOD:TABL? 7") << QByteArray("7(1.50,2.00)");
         QTest::newRow("table row precision") << QByteArrayList{"MOD:TABL 50(0.125,-1)"} << QByteArray("MOD:TABL? 50") << QByteArray("50(0.125,-1.00)");
+        QTest::newRow("EEPROM copy survives *RST") << QByteArrayList{"MOD:TABL 4(1,2)", "MOD:TABL:SAVE", "MOD:TABL 4(8,8)", "MOD:TYPE:SEL 0", "*RST"} << QByteArray("MOD:TABL? 4") << QByteArray("4(1.00,2.00)");
         QTest::newRow("*SRE ignores bit 6") << QByteArrayList{"*SRE 255"} << QByteArray("*SRE?") << QByteArray("191");
         QTest::newRow("*SAV keeps the location") << QByteArrayList{"VOLT 1", "*SAV 6"} << QByteArray("*SAV?") << QByteArray("0");
         QTest::newRow("read-only headers ignore values") << QByteArrayList{"MEAS:VOLT 5", "*IDN x", "STAT:OPER 1"} << QByteArray("<>STA") << QByteArray("0,0,48,200,0");
