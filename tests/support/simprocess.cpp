@@ -70,8 +70,8 @@ SimProcess::SimProcess(const QStringList &arguments, SimLine line)
 {
     const QString link = m_dir.filePath(QStringLiteral("line"));
     m_process.setProgram(BinaryPath(QStringLiteral("zop-sim")));
-    m_process.setArguments((line == SimLine::Pty
-                                ? QStringList{QStringLiteral("--pty"), link}
+    m_process.setArguments((line == SimLine::Pty    ? QStringList{QStringLiteral("--pty"), link}
+                            : line == SimLine::Gpib ? QStringList{QStringLiteral("--gpib"), link}
                                 : QStringList{QStringLiteral("--port"), QStringLiteral("0")})
                            + QStringList{QStringLiteral("--trace"), tracePath()} + arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -85,7 +85,12 @@ SimProcess::SimProcess(const QStringList &arguments, SimLine line)
     while (!deadline.hasExpired()) {
         if (m_process.waitForReadyRead(int(deadline.remainingTime())))
             out += m_process.readAllStandardOutput();
-        if (line == SimLine::Pty) {
+        if (line == SimLine::Gpib) {
+            if (out.contains("GPIB bus on ")) {
+                m_linkPath = link;
+                return;
+            }
+        } else if (line == SimLine::Pty) {
             if (onPty.match(QString::fromLatin1(out)).hasMatch()) {
                 m_linkPath = link;
                 return;

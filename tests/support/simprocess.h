@@ -9,7 +9,7 @@
 
 namespace zop::test {
 
-enum class SimLine { Tcp, Pty };
+enum class SimLine { Tcp, Pty, Gpib };
 
 class SimProcess {
 public:
@@ -28,7 +28,8 @@ public:
     ~SimProcess();
 
     quint16 port() const { return m_port; }
-    // The link to the pseudo-terminal, for the panel's "Device" setting (Pty).
+    // The link to the pseudo-terminal, for the panel's "Device" setting (Pty); the socket of
+    // the GPIB bus, for the stand-in library's ZOP_GPIB_SOCKET (Gpib).
     QString linkPath() const { return m_linkPath; }
     // Every received chunk with its line speed (Pty).
     QList<SerialChunk> receivedOnLine() const;
