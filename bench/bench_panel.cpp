@@ -9,6 +9,7 @@
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "panels/virtual/virtualpanel.h"
+#include "benchsupport.h"
 #include "simprocess.h"
 #include "state/instrumentstate.h"
 
@@ -26,28 +27,9 @@
 
 using namespace zop;
 using namespace zop::test;
+using namespace zop::bench;
 
 namespace {
-
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
-
-// CPU seconds (user + system) a process has used so far.
-double CpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    // After the command name: state is field 0, utime 11, stime 12.
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
 
 double PanelProcessCpu(quint16 port, int seconds)
 {
