@@ -102,12 +102,7 @@ int main(int argc, char *argv[])
                                        {"Communication", "Address", "5"}}))
         return 1;
     QProcess panel;
-    panel.setWorkingDirectory(dir.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    panel.setProcessEnvironment(env);
-    panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), dir.path()});
-    panel.waitForStarted(5000);
+    StartPanel(panel, dir.path());
     QThread::sleep(2); // past start-up
     const int pollsBefore = bus.receivedLines().count(QStringLiteral("<>STA"));
     const double before = CpuSeconds(panel.processId());

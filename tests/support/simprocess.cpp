@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace zop::test {
 
@@ -38,6 +39,37 @@ QByteArray RunPanelStartup(const QString &folder)
         return "did not finish";
     }
     return panel.readAllStandardOutput();
+}
+
+bool StartPanel(QProcess &panel, const QString &folder)
+{
+    panel.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    panel.setProcessEnvironment(env);
+    panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), folder});
+    return panel.waitForStarted(5000);
+}
+
+QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk)
+{
+    QList<double> times;
+    for (const auto &received : sim.receivedChunks()) {
+        if (received.second == chunk)
+            times << received.first;
+    }
+    return times;
+}
+
+double MedianGap(const QList<double> &times)
+{
+    QList<double> gaps;
+    for (qsizetype i = 1; i < times.size(); ++i)
+        gaps << times[i] - times[i - 1];
+    if (gaps.isEmpty())
+        return 0;
+    std::sort(gaps.begin(), gaps.end());
+    return gaps[gaps.size() / 2];
 }
 
 QByteArray Unescape(const QByteArray &text)

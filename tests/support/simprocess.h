@@ -69,6 +69,14 @@ bool WritePanelConfig(const QString &folder, const QList<ConfigKey> &keys);
 // returns what it printed.
 QByteArray RunPanelStartup(const QString &folder);
 
+// Starts zop-panel (offscreen) with `folder` as program and working folder; false when it did
+// not start.
+bool StartPanel(QProcess &panel, const QString &folder);
+// When the emulator received `chunk` (seconds since it started), in order.
+QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk);
+// The median gap between successive times (0 for fewer than two).
+double MedianGap(const QList<double> &times);
+
 // Undoes the trace file's escapes (\n, \r, \t, \\, \xHH).
 QByteArray Unescape(const QByteArray &text);
 
