@@ -9,6 +9,7 @@
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "panels/virtual/virtualpanel.h"
+#include "benchsupport.h"
 #include "simprocess.h"
 #include "state/instrumentstate.h"
 
@@ -26,16 +27,9 @@
 
 using namespace zop;
 using namespace zop::test;
+using namespace zop::bench;
 
 namespace {
-
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
 
 double PanelProcessCpu(quint16 port, int seconds)
 {

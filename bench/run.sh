@@ -9,3 +9,4 @@ BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_serial"
 "$BIN/bench_zopctl"
 "$BIN/bench_modulation"
+"$BIN/bench_gpib"

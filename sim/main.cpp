@@ -3,6 +3,7 @@
 
 #include "clock.h"
 #include "faults.h"
+#include "gpibfront.h"
 #include "instrument.h"
 #include "modulation.h"
 #include "powersupply.h"
@@ -142,6 +143,7 @@ int main(int argc, char *argv[])
          QStringLiteral("On the serial line, take and send bytes no faster than the baud "
                         "rate the program set (10 bits per character).")},
     });
+    parser.addOptions(GpibFront::options());
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\"")
@@ -215,6 +217,14 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("--mod-blank: %1").arg(error));
     Instrument instrument(supply);
     FaultPlan *faults = options.faults.isEmpty() ? nullptr : &options.faults;
+
+    if (parser.isSet(QStringLiteral("gpib"))) {
+#ifdef Q_OS_UNIX
+        quitOnTerminationSignals(app);
+#endif
+        return GpibFront::serveIfAsked(parser, instrument, options.supply, clock, faults,
+                                       trace.isOpen() ? &trace : nullptr);
+    }
 
     if (!options.ptyLink.isEmpty()) {
 #ifdef Q_OS_UNIX

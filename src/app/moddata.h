@@ -8,6 +8,7 @@
 #include "app/prompter.h"
 #include "link/commlayer.h"
 #include "link/debuglog.h"
+#include "link/gpiblink.h"
 #include "state/records.h"
 
 #include <QObject>
@@ -55,6 +56,8 @@ struct ModData {
 
     // The link.
     CommLayer comm;
+    // The GPIB module: its descriptors and status copies.
+    Gpib gpib;
 
     // Side effects.
     std::shared_ptr<Prompter> prompter = std::make_shared<ConsolePrompter>();

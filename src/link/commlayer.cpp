@@ -177,7 +177,7 @@ qint32 CommLayer::SendCommand(QString &text, bool log)
     return text.size();
 }
 
-CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint16 timeoutSeconds)
+CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint16 timeoutSeconds, bool checked)
 {
     Clock &clock = *modData().clock;
     const bool runEvents = modData().CommKind == LinkKind::TcpIp;
@@ -185,6 +185,12 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint16 timeoutSeconds)
     const qint64 limit = qint64(timeoutSeconds) * 1000;
     Transport &link = transport();
     reply.clear();
+    // A GPIB reply is one transfer, bounded by the device's own time-out; it is complete when
+    // it holds a line feed anywhere.
+    if (QByteArray transfer; link.readTransfer(transfer, checked)) {
+        reply = QString::fromLatin1(transfer.left(MaxReplyChars));
+        return transfer.contains('\n') ? ReadEnd::Complete : ReadEnd::TimedOut;
+    }
     bool endsWithLineFeed = false;
     for (;;) {
         const QByteArray chunk = link.takeAll();
@@ -216,7 +222,7 @@ qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, boo
             case LinkKind::TcpIp:
             case LinkKind::Rs485Selected:
             case LinkKind::Rs485Framed:
-                end = readLine(reply, timeoutSeconds);
+                end = readLine(reply, timeoutSeconds, withFallBack);
                 break;
             case LinkKind::Simulated:
                 reply = CommText::SimulatedReply;

@@ -81,12 +81,12 @@ public:
     // report failures themselves (the command line); may be empty.
     std::function<void(const QString &heading, const LinkError &error)> OnLinkError;
     bool KeepAliveOff = false;
-    // The active transport; null for GPIB-less builds, Simulated and before the first open.
+    // The active transport; null in Simulated mode and before the first open.
     std::unique_ptr<Transport> CommControl;
 
 private:
     enum class ReadEnd { Complete, TimedOut };
-    ReadEnd readLine(QString &reply, qint16 timeoutSeconds);
+    ReadEnd readLine(QString &reply, qint16 timeoutSeconds, bool checked);
     qint32 readReply(QString &reply, qint16 timeoutSeconds, bool log, bool withFallBack);
     void writeRecord(const QString &heading, const LinkError &error) const;
     void fallBack(const QString &message);

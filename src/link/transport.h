@@ -42,6 +42,11 @@ public:
     // the link fails; it must block, never spin.
     virtual void waitForInput(int ms, bool runEvents) = 0;
 
+    // A link that carries each reply in one bounded transfer (GPIB) reads it here rather than
+    // through takeAll() and waitForInput(): `reply` receives what the transfer brought, and
+    // `checked` asks for the link's own failure prompt. False for a link that streams.
+    virtual bool readTransfer(QByteArray &reply, bool checked) { return false; }
+
     // The name used in "debug.txt" records for errors of this transport.
     virtual QString controlName() const = 0;
 };

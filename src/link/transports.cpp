@@ -1,6 +1,7 @@
 #include "link/transports.h"
 
 #include "app/moddata.h"
+#include "link/gpiblink.h"
 #include "link/rs485.h"
 #include "link/serialtransport.h"
 #include "link/tcptransport.h"
@@ -11,6 +12,8 @@ std::unique_ptr<Transport> MakeTransport(qint16 kind)
 {
     const ModData &data = modData();
     switch (kind) {
+    case LinkKind::Gpib:
+        return std::make_unique<GpibTransport>();
     case LinkKind::TcpIp:
         return std::make_unique<TcpTransport>(data.CommAddress, data.CommPort);
     case LinkKind::Rs232:

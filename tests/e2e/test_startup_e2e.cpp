@@ -35,12 +35,7 @@ void TestStartupE2e::panelPollsFiveTimesASecond()
     QVERIFY(ConfigureTcp(dir.path(), sim.port()));
 
     QProcess panel;
-    panel.setWorkingDirectory(dir.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    panel.setProcessEnvironment(env);
-    panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), dir.path()});
-    QVERIFY(panel.waitForStarted(5000));
+    QVERIFY(StartPanel(panel, dir.path()));
     // Run until a dozen polls have arrived (or give up after 10 s).
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired() && sim.receivedLines().count(QStringLiteral("<>STA")) < 12)
@@ -50,18 +45,10 @@ void TestStartupE2e::panelPollsFiveTimesASecond()
 
     const QStringList lines = sim.receivedLines();
     QCOMPARE(lines.mid(0, 5), (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?", "<>CHG 0,-1,0"}));
-    QList<double> polls;
-    for (const auto &chunk : sim.receivedChunks()) {
-        if (chunk.second == "<>STA\n")
-            polls << chunk.first;
-    }
+    const QList<double> polls = ReceivedAt(sim, "<>STA\n");
     QVERIFY2(polls.size() >= 12, qPrintable(QString::number(polls.size())));
     // About every 200 ms: the median gap between polls.
-    QList<double> gaps;
-    for (int i = 1; i < polls.size(); ++i)
-        gaps << polls[i] - polls[i - 1];
-    std::sort(gaps.begin(), gaps.end());
-    const double median = gaps[gaps.size() / 2];
+    const double median = MedianGap(polls);
     QVERIFY2(median > 0.15 && median < 0.3, qPrintable(QString::number(median)));
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -55,6 +56,37 @@ double ProcessCpuSeconds(qint64 pid)
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
+bool StartPanel(QProcess &panel, const QString &folder)
+{
+    panel.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    panel.setProcessEnvironment(env);
+    panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), folder});
+    return panel.waitForStarted(5000);
+}
+
+QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk)
+{
+    QList<double> times;
+    for (const auto &received : sim.receivedChunks()) {
+        if (received.second == chunk)
+            times << received.first;
+    }
+    return times;
+}
+
+double MedianGap(const QList<double> &times)
+{
+    QList<double> gaps;
+    for (qsizetype i = 1; i < times.size(); ++i)
+        gaps << times[i] - times[i - 1];
+    if (gaps.isEmpty())
+        return 0;
+    std::sort(gaps.begin(), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
 QByteArray Unescape(const QByteArray &text)
 {
     QByteArray out;
@@ -85,8 +117,8 @@ SimProcess::SimProcess(const QStringList &arguments, SimLine line)
 {
     const QString link = m_dir.filePath(QStringLiteral("line"));
     m_process.setProgram(BinaryPath(QStringLiteral("zop-sim")));
-    m_process.setArguments((line == SimLine::Pty
-                                ? QStringList{QStringLiteral("--pty"), link}
+    m_process.setArguments((line == SimLine::Pty    ? QStringList{QStringLiteral("--pty"), link}
+                            : line == SimLine::Gpib ? QStringList{QStringLiteral("--gpib"), link}
                                 : QStringList{QStringLiteral("--port"), QStringLiteral("0")})
                            + QStringList{QStringLiteral("--trace"), tracePath()} + arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -100,7 +132,12 @@ SimProcess::SimProcess(const QStringList &arguments, SimLine line)
     while (!deadline.hasExpired()) {
         if (m_process.waitForReadyRead(int(deadline.remainingTime())))
             out += m_process.readAllStandardOutput();
-        if (line == SimLine::Pty) {
+        if (line == SimLine::Gpib) {
+            if (out.contains("GPIB bus on ")) {
+                m_linkPath = link;
+                return;
+            }
+        } else if (line == SimLine::Pty) {
             if (onPty.match(QString::fromLatin1(out)).hasMatch()) {
                 m_linkPath = link;
                 return;

@@ -9,7 +9,7 @@
 
 namespace zop::test {
 
-enum class SimLine { Tcp, Pty };
+enum class SimLine { Tcp, Pty, Gpib };
 
 class SimProcess {
 public:
@@ -28,7 +28,8 @@ public:
     ~SimProcess();
 
     quint16 port() const { return m_port; }
-    // The link to the pseudo-terminal, for the panel's "Device" setting (Pty).
+    // The link to the pseudo-terminal, for the panel's "Device" setting (Pty); the socket of
+    // the GPIB bus, for the stand-in library's ZOP_GPIB_SOCKET (Gpib).
     QString linkPath() const { return m_linkPath; }
     // Every received chunk with its line speed (Pty).
     QList<SerialChunk> receivedOnLine() const;
@@ -71,6 +72,13 @@ QByteArray RunPanelStartup(const QString &folder);
 // CPU seconds (user + system) a running process has used so far (Linux /proc); -1 when
 // unknown.
 double ProcessCpuSeconds(qint64 pid);
+// Starts zop-panel (offscreen) with `folder` as program and working folder; false when it did
+// not start.
+bool StartPanel(QProcess &panel, const QString &folder);
+// When the emulator received `chunk` (seconds since it started), in order.
+QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk);
+// The median gap between successive times (0 for fewer than two).
+double MedianGap(const QList<double> &times);
 
 // Undoes the trace file's escapes (\n, \r, \t, \\, \xHH).
 QByteArray Unescape(const QByteArray &text);

@@ -1,0 +1,167 @@
+// The GPIB link through the communication layer, over the stand-in library and zop-sim's bus:
+// replies, time-outs with their prompt, the status copies and a library that cannot be used.
+
+#include "gpibbus.h"
+#include "link/logsink.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+Q_DECLARE_METATYPE(MsgAnswer)
+
+namespace {
+const QString NotFound = QStringLiteral("Device not Found.  Entering Simulated Mode!");
+const QString TimedOut = QStringLiteral("Device Timed Out.  Entering Simulated Mode!");
+} // namespace
+
+class TestGpibLink : public QObject {
+    Q_OBJECT
+private slots:
+    void replies_data();
+    void replies();
+    void noDeviceAtAddress_data();
+    void noDeviceAtAddress();
+    void unusableLibrary_data();
+    void unusableLibrary();
+};
+
+void TestGpibLink::replies_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("reply");   // the reply kept (a prefix for the cut one)
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QStringList>("prompts");
+    QTest::addColumn<int>("error");       // iberr after the read, -1 when the read succeeds
+
+    const QString late = NoDevicePrompt.arg(5);
+    QTest::newRow("reply within the time-out, without the buffer's NULs")
+        << QStringList{} << "*IDN?" << "Zoptrel,ZOP-SIM TLB,0,4.70\r\n" << 28 << QStringList{} << -1;
+    QTest::newRow("reply after the 300 ms time-out")
+        << QStringList{"--fault", "late=600:SYST:VERS"} << "SYST:VERS?" << "" << -1
+        << QStringList{late, TimedOut} << 6;
+    QTest::newRow("reply over 100 characters is cut and times out")
+        << QStringList{"--fault", "stream:SYST:VERS"} << "SYST:VERS?" << "0123456789ABCDEF" << -1
+        << QStringList{TimedOut} << -1;
+    QTest::newRow("instrument gone from the bus: no listener")
+        << QStringList{"--fault", "close:SYST:VERS"} << "SYST:VERS?" << "" << -1
+        << QStringList{late, TimedOut} << 2;
+}
+
+void TestGpibLink::replies()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(QString, query);
+    QFETCH(QString, reply);
+    QFETCH(int, result);
+    QFETCH(QStringList, prompts);
+    QFETCH(int, error);
+    GpibBus bus(simArguments);
+    QVERIFY(!bus.sim.linkPath().isEmpty());
+    TextLog log;
+    Comm().LogTarget = &log;
+    QVERIFY(OpenLink());
+    QCOMPARE(log.logText(), QString("GPIB - Initialized\r\n"));
+    QVERIFY(modData().gpib.GpibRegistered);
+
+    QString sent = query;
+    QCOMPARE(SendCommand(sent, false), query.size() + 1);
+    QString got;
+    QCOMPARE(ReadReply(got, 2, false), result);
+    QCOMPARE(bus.f.prompter->texts(), prompts);
+    QVERIFY2(got.startsWith(reply), qPrintable(got));
+    QVERIFY(!got.contains(QChar(0)));
+    if (result < 0 && reply.size() > 0)
+        QCOMPARE(got.size(), 100);
+    QCOMPARE(modData().CommKind, result < 0 ? LinkKind::Simulated : LinkKind::Gpib);
+    if (error >= 0) {
+        QVERIFY(modData().gpib.ibsta < 0); // ERR, the sign bit of the 16-bit copy
+        QCOMPARE(modData().gpib.iberr, qint16(error));
+    }
+    QCOMPARE(bus.ends, 0);
+    QVERIFY(bus.sim.receivedLines().contains(query));
+}
+
+void TestGpibLink::noDeviceAtAddress_data()
+{
+    QTest::addColumn<QList<MsgAnswer>>("answers");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<QStringList>("prompts");
+    QTest::addColumn<int>("ends");
+    const QString prompt = NoDevicePrompt.arg(7);
+    QTest::newRow("Yes, Yes: the read times out")
+        << QList<MsgAnswer>{MsgAnswer::Yes, MsgAnswer::Yes} << false
+        << QStringList{prompt, prompt, TimedOut} << 0;
+    QTest::newRow("No ends the program") << QList<MsgAnswer>{MsgAnswer::No} << false
+                                         << QStringList{prompt} << 1;
+    QTest::newRow("QuietMode shows nothing") << QList<MsgAnswer>{} << true << QStringList{} << 0;
+}
+
+void TestGpibLink::noDeviceAtAddress()
+{
+    QFETCH(QList<MsgAnswer>, answers);
+    QFETCH(bool, quiet);
+    QFETCH(QStringList, prompts);
+    QFETCH(int, ends);
+    GpibBus bus({}, "7.2"); // rounds to 7; the instrument is at 5
+    QVERIFY(OpenLink());
+    Comm().QuietMode = quiet;
+    bus.f.prompter->answers.assign(answers.begin(), answers.end());
+
+    QElapsedTimer timer;
+    timer.start();
+    SendCommand(QStringLiteral("<>STA"), false);
+    const qint64 waited = timer.elapsed();
+    QVERIFY2(waited >= 280 && waited < 1500, qPrintable(QString::number(waited)));
+    const Gpib &gpib = modData().gpib;
+    QVERIFY(quint16(gpib.ibsta) & GpibConst::Err);
+    QVERIFY(quint16(gpib.ibsta) & GpibConst::Timo);
+    QCOMPARE(gpib.iberr, qint16(6)); // EABO
+    QCOMPARE(bus.ends, ends);
+    if (ends == 0) {
+        QString reply;
+        QCOMPARE(ReadReply(reply, 2, false), -1);
+        QCOMPARE(modData().CommKind, LinkKind::Simulated);
+    }
+    QCOMPARE(bus.f.prompter->texts(), prompts);
+    for (const Prompt &p : bus.f.prompter->shown) {
+        if (p.text != TimedOut) {
+            QCOMPARE(p.title, QString("ZOP Panel"));
+            QCOMPARE(p.buttons, MsgButtons::YesNo);
+            QCOMPARE(p.icon, MsgIcon::None);
+        }
+    }
+}
+
+void TestGpibLink::unusableLibrary_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::addColumn<QString>("record");
+    QTest::newRow("missing") << "/nonexistent/libgpib.so.0" << "Error #: 53";
+    QTest::newRow("without FindLstn") << ZOP_GPIB_NOFINDLSTN << "entry point FindLstn";
+}
+
+void TestGpibLink::unusableLibrary()
+{
+    QFETCH(QString, library);
+    QFETCH(QString, record);
+    Fixture f;
+    qputenv(GpibLibrary::PathVariable, library.toLocal8Bit());
+    Comm().setTransportFactory(MakeTransport);
+    modData().CommKind = LinkKind::Gpib;
+    QVERIFY(!OpenLink());
+    QCOMPARE(modData().CommKind, LinkKind::Simulated);
+    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
+    const QString debug = f.debugText();
+    QVERIFY2(debug.startsWith("\"Initialization Error:\r\nError Description: "), qPrintable(debug));
+    QVERIFY2(debug.contains(record), qPrintable(debug));
+    // The program runs on simulated.
+    QString reply;
+    QCOMPARE(ReadReply(reply, 2, false), 7);
+}
+
+QTEST_GUILESS_MAIN(TestGpibLink)
+#include "test_gpiblink.moc"
