@@ -12,6 +12,8 @@
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
+#include "setup/findgpib.h"
+#include "setup/frmcommsetup.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
 
@@ -58,6 +60,15 @@ int main(int argc, char *argv[])
     RegisterServicePanels();
     RegisterCalibrationPanel();
     SetSetupDialog(RunConfigurationSetup);
+    // "Find Device..." in the Communication Setup dialog: the search of the link kind shown.
+    SetFindDeviceDialog([](QWidget *parent, qint16 commType) -> std::optional<DeviceChoice> {
+        if (commType == LinkKind::Gpib) {
+            const QString address = frmFindGPIB::FindDevice(parent);
+            if (!address.isEmpty())
+                return DeviceChoice{address, {}};
+        }
+        return std::nullopt;
+    });
     RegisterModulationPanel();
 
     int result = 0;
