@@ -6,36 +6,6 @@
 
 namespace zop {
 
-bool IsNumericText(const QString &text)
-{
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    const qsizetype n = t.size();
-    auto digits = [&] {
-        const qsizetype from = i;
-        while (i < n && t[i] >= u'0' && t[i] <= u'9')
-            ++i;
-        return i - from;
-    };
-    if (i < n && (t[i] == u'+' || t[i] == u'-'))
-        ++i;
-    qsizetype count = digits();
-    if (i < n && t[i] == u'.') {
-        ++i;
-        count += digits();
-    }
-    if (count == 0)
-        return false;
-    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
-        ++i;
-        if (i < n && (t[i] == u'+' || t[i] == u'-'))
-            ++i;
-        if (digits() == 0)
-            return false;
-    }
-    return i == n;
-}
-
 bool IsValidIPAddress(const QString &text)
 {
     const QStringList parts = text.split(QLatin1Char('.'));

@@ -1,13 +1,11 @@
 #pragma once
 // Checks of the addresses a user types for a link, and the link named in messages.
 
+#include "state/numbertext.h"
+
 #include <QString>
 
 namespace zop {
-
-// The usual test whether a text is a number: blanks around it allowed, an optional sign,
-// decimal digits with at most one decimal point (at least one digit), an optional exponent.
-bool IsNumericText(const QString &text);
 
 // Four parts separated by full stops, each made of decimal digits only with a value from 0
 // to 255 ("10.0.0.1", also "010.0.0.1"). Signs, blanks, exponents and empty parts fail.

@@ -107,11 +107,4 @@ RowReply ParseRowReply(const QString &text)
 
 int RowNumberOf(const QString &text) { return ClampedRound(LeadingDecimal(text)); }
 
-bool IsNumericText(const QString &text)
-{
-    static const QRegularExpression numeric(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    return numeric.match(text).hasMatch();
-}
-
 } // namespace zop

@@ -3,6 +3,8 @@
 // ("5(0.25,1.10)"), the names of the selection and the header of the output column. No widgets
 // here; the Modulation Panel shows what these decide.
 
+#include "state/numbertext.h"
+
 #include <QString>
 
 namespace zop {
@@ -50,9 +52,5 @@ RowReply ParseRowReply(const QString &reply);
 // A number typed or read as text, rounded halves to even and kept within 16 bits; 0 when the
 // text does not start with a number.
 int RowNumberOf(const QString &text);
-
-// Numeric text as a table value must be: an optional sign, digits with at most one decimal
-// point, an optional exponent.
-bool IsNumericText(const QString &text);
 
 } // namespace zop

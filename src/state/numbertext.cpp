@@ -105,4 +105,34 @@ QString FormatNumber(double value, const QString &pattern)
     return text;
 }
 
+bool IsNumericText(const QString &text)
+{
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    auto digits = [&] {
+        const qsizetype from = i;
+        while (i < n && t[i] >= u'0' && t[i] <= u'9')
+            ++i;
+        return i - from;
+    };
+    if (i < n && (t[i] == u'+' || t[i] == u'-'))
+        ++i;
+    qsizetype count = digits();
+    if (i < n && t[i] == u'.') {
+        ++i;
+        count += digits();
+    }
+    if (count == 0)
+        return false;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < n && (t[i] == u'+' || t[i] == u'-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == n;
+}
+
 } // namespace zop

@@ -38,4 +38,8 @@ double RoundHalfEven(double value);
 // general form.
 QString FormatNumber(double value, const QString &pattern);
 
+// The usual test whether a text is a number: blanks around it allowed, an optional sign,
+// decimal digits with at most one decimal point (at least one digit), an optional exponent.
+bool IsNumericText(const QString &text);
+
 } // namespace zop
