@@ -88,6 +88,20 @@ double RoundHalfEven(double value)
     return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
 }
 
+qint32 SaturatedInt32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double rounded = RoundHalfEven(value);
+    if (rounded <= double(std::numeric_limits<qint32>::min()))
+        return std::numeric_limits<qint32>::min();
+    if (rounded >= double(std::numeric_limits<qint32>::max()))
+        return std::numeric_limits<qint32>::max();
+    return qint32(rounded);
+}
+
+bool MemoryLocationChanged(qint32 polled, float stored) { return float(polled) != stored; }
+
 QString FormatNumber(double value, const QString &pattern)
 {
     if (pattern.isEmpty())

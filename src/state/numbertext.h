@@ -33,6 +33,15 @@ double LeadingDecimal(QStringView text);
 // Rounds to the nearest whole number, halves to even.
 double RoundHalfEven(double value);
 
+// A number as a 32-bit integer: rounded half to even, and beyond the 32-bit range held at its
+// ends (NaN gives 0), so an extreme value from an instrument never overflows.
+qint32 SaturatedInt32(double value);
+
+// Whether a memory location read from a poll differs from the one the settings record holds.
+// The record keeps it in single precision, so the polled number is compared as the record
+// would hold it: a large number (7FFFFFFF) is not taken for a change on every poll.
+bool MemoryLocationChanged(qint32 polled, float stored);
+
 // Formats a value with a display pattern: "0" (whole), "0." (whole with a trailing point),
 // "0.0", "0.00", ... (fixed decimals, halves away from zero); an empty pattern gives the plain
 // general form.
