@@ -15,6 +15,9 @@ struct DecodeError {
     QString what;
 };
 
+// The value of a hexadecimal digit (either case); -1 for any other character.
+int HexDigitValue(QChar c);
+
 // The leading hexadecimal digits of a field (either case) as a 32-bit signed number; reading
 // stops at the first other character, so terminators are ignored; an empty field gives 0.
 // Throws DecodeError above 7FFFFFFF.

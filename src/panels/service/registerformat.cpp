@@ -144,14 +144,8 @@ quint32 ParseHexEntry(const QString &text)
 {
     quint64 result = 0;
     for (QChar c : text) {
-        int digit;
-        if (c >= u'0' && c <= u'9')
-            digit = c.unicode() - u'0';
-        else if (c >= u'a' && c <= u'f')
-            digit = c.unicode() - u'a' + 10;
-        else if (c >= u'A' && c <= u'F')
-            digit = c.unicode() - u'A' + 10;
-        else
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             break;
         result = Accumulate(result, 16, digit);
     }
