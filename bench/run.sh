@@ -10,3 +10,4 @@ BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_zopctl"
 "$BIN/bench_modulation"
 "$BIN/bench_gpib"
+"$BIN/bench_flood"

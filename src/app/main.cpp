@@ -54,7 +54,11 @@ int main(int argc, char *argv[])
                                                       : DefaultProgramFolder(
                                                             QApplication::applicationDirPath()))
                              .absolutePath();
-    data.prompter = std::make_shared<MessagePrompter>();
+    const bool startupOnly = parser.isSet(startupOnlyOption);
+    // A start-up-only run may have no screen: its messages go to the console (the global
+    // state's prompter) and never wait for a click.
+    if (!startupOnly)
+        data.prompter = std::make_shared<MessagePrompter>();
 
     RegisterVirtualPanels();
     RegisterServicePanels();
@@ -74,12 +78,12 @@ int main(int argc, char *argv[])
     int result = 0;
     {
         StartForm frmComm;
-        const bool startupOnly = parser.isSet(startupOnlyOption);
-        const PanelId wanted = StartupPanelFor(data.StartupPanel, data.SystemType);
         const PanelId shown = frmComm.Load([startupOnly](PanelId id) -> QObject * {
             return startupOnly ? nullptr : OpenPanel(id);
         });
         const double startupMs = sinceStart.nsecsElapsed() / 1e6;
+        // The configuration has been read by now.
+        const PanelId wanted = StartupPanelFor(data.StartupPanel, data.SystemType);
 
         if (startupOnly) {
             std::printf("link: %s\nrated: %g V, %g A\nsetpoints: %g V, %g A\nfirmware: %s\n"

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <exception>
+#include <optional>
 
 namespace zop {
 
@@ -88,10 +89,40 @@ void CommLayer::LinkFailed(const QString &heading, const LinkError &error)
     fallBack(CommText::NotFound);
 }
 
+template <typename Body>
+void CommLayer::waitOn(Body &&body)
+{
+    struct Depth {
+        CommLayer &layer;
+        explicit Depth(CommLayer &l) : layer(l) { ++layer.m_waitDepth; }
+        ~Depth()
+        {
+            if (--layer.m_waitDepth == 0)
+                layer.m_retired.clear();
+        }
+    } depth(*this);
+    body();
+}
+
+void CommLayer::retireTransport()
+{
+    if (!CommControl)
+        return;
+    ++m_linkGeneration;
+    if (CommControl->isOpen())
+        CommControl->close();
+    // A wait may still be inside this transport (window events ran in it and re-opened the
+    // link): it is deleted once that wait has returned.
+    if (m_waitDepth > 0)
+        m_retired.push_back(std::move(CommControl));
+    CommControl.reset();
+}
+
 void CommLayer::CloseLink()
 {
     if (!CommControl || !CommControl->isOpen())
         return;
+    ++m_linkGeneration;
     const bool socket = CommControl->controlName() == QLatin1String("tcpComm");
     CommControl->close();
     if (socket)
@@ -102,38 +133,44 @@ bool CommLayer::OpenLink()
 {
     ModData &data = modData();
     LinkError error;
+    // Opening a socket or a serial port lets window events run; whatever they do to the link
+    // (another opening from a menu) supersedes this opening.
+    std::optional<quint64> generation;
+    const auto superseded = [&] { return generation && *generation != m_linkGeneration; };
     const bool ok = Guarded(
         [&] {
             CloseLink();
+            retireTransport();
+            generation = m_linkGeneration;
             const qint16 kind = data.CommKind;
             if (kind >= LinkKind::Gpib && kind <= LinkKind::Rs485Framed) {
-                CommControl.reset();
                 std::unique_ptr<Transport> made = m_factory ? m_factory(kind) : nullptr;
                 if (!made)
                     throw LinkError{QStringLiteral("No driver for this link is available"),
                                     QStringLiteral("CommControl"), 0};
                 CommControl = std::move(made);
-                CommControl->open();
+                Transport *opening = CommControl.get();
+                waitOn([opening] { opening->open(); });
+                if (superseded())
+                    return;
                 if (LogTarget)
                     LogTarget->setLogText(LinkLogName(kind));
-                CommControl->afterOpen();
+                waitOn([opening] { opening->afterOpen(); });
             } else if (kind == LinkKind::Simulated) {
-                CommControl.reset();
                 if (LogTarget)
                     LogTarget->setLogText(LinkLogName(kind));
             } else {
                 prompt(CommText::NoPort, MsgIcon::Exclamation);
                 data.CommKind = LinkKind::Simulated;
-                CommControl.reset();
             }
         },
         error);
+    // A later opening, made while this one waited, has reported its own outcome.
+    if (superseded())
+        return false;
     if (!ok) {
         writeRecord(QStringLiteral("Initialization Error:"), error);
-        if (CommControl) {
-            CommControl->close();
-            CommControl.reset();
-        }
+        retireTransport();
         fallBack(CommText::NotFound);
         return false;
     }
@@ -179,33 +216,43 @@ qint32 CommLayer::SendCommand(QString &text, bool log)
 
 CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint16 timeoutSeconds, bool checked)
 {
-    Clock &clock = *modData().clock;
-    const bool runEvents = modData().CommKind == LinkKind::TcpIp;
-    const qint64 start = clock.elapsedMs();
+    const qint16 kind = modData().CommKind;
+    const bool runEvents = kind == LinkKind::TcpIp;
+    const quint64 generation = m_linkGeneration;
+    const qint64 start = modData().clock->elapsedMs();
     const qint64 limit = qint64(timeoutSeconds) * 1000;
-    Transport &link = transport();
+    Transport &opened = transport(); // throws when no link is open
     reply.clear();
-    // A GPIB reply is one transfer, bounded by the device's own time-out; it is complete when
-    // it holds a line feed anywhere.
-    if (QByteArray transfer; link.readTransfer(transfer, checked)) {
+    // A GPIB reply is one transfer, bounded by the device's own time-out (no window events
+    // run meanwhile); it is complete when it holds a line feed anywhere.
+    if (QByteArray transfer; opened.readTransfer(transfer, checked)) {
         reply = QString::fromLatin1(transfer.left(MaxReplyChars));
         return transfer.contains('\n') ? ReadEnd::Complete : ReadEnd::TimedOut;
     }
     bool endsWithLineFeed = false;
     for (;;) {
-        const QByteArray chunk = link.takeAll();
+        // Window events may have run in the last wait: a link closed, re-opened or replaced
+        // meanwhile (or a switch to Simulated mode) ends the read with what it had.
+        if (m_linkGeneration != generation || !CommControl || modData().CommKind != kind)
+            return ReadEnd::Interrupted;
+        Transport *link = CommControl.get();
+        // Never more than the reply may keep: once it is full, what follows is taken in
+        // pieces of the same size only to find the line feed.
+        const qsizetype room = MaxReplyChars - reply.size();
+        const QByteArray chunk = link->takeUpTo(room > 0 ? room : MaxReplyChars);
         if (!chunk.isEmpty()) {
             endsWithLineFeed = chunk.endsWith('\n');
-            const qsizetype room = MaxReplyChars - reply.size();
             if (room > 0)
                 reply += QString::fromLatin1(chunk.left(room));
         }
         if (endsWithLineFeed)
             return ReadEnd::Complete;
-        const qint64 elapsed = clock.elapsedMs() - start;
+        const qint64 elapsed = modData().clock->elapsedMs() - start;
         if (elapsed > limit)
             return ReadEnd::TimedOut;
-        link.waitForInput(int(limit - elapsed + 1), runEvents);
+        waitOn([link, ms = int(limit - elapsed + 1), runEvents] {
+            link->waitForInput(ms, runEvents);
+        });
     }
 }
 
@@ -239,6 +286,8 @@ qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, boo
             fallBack(CommText::NotFound);
         return 0;
     }
+    if (end == ReadEnd::Interrupted)
+        return -1;
     if (end == ReadEnd::TimedOut) {
         if (withFallBack)
             fallBack(CommText::TimedOut);

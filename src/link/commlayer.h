@@ -14,6 +14,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace zop {
 
@@ -71,6 +72,9 @@ public:
     // with "Device not Found.  Entering Simulated Mode!", as a failing send does.
     void LinkFailed(const QString &heading, const LinkError &error);
 
+    // True while a wait of the link runs (window events may run inside it on TCP/IP).
+    bool isWaiting() const { return m_waitDepth > 0; }
+
     void setTransportFactory(TransportFactory factory) { m_factory = std::move(factory); }
     TransportFactory transportFactory() const { return m_factory; }
 
@@ -85,7 +89,9 @@ public:
     std::unique_ptr<Transport> CommControl;
 
 private:
-    enum class ReadEnd { Complete, TimedOut };
+    // Interrupted: the link was closed, re-opened or replaced while the read waited (window
+    // events ran meanwhile); the read ends with what it had, as a failure without message.
+    enum class ReadEnd { Complete, TimedOut, Interrupted };
     ReadEnd readLine(QString &reply, qint16 timeoutSeconds, bool checked);
     qint32 readReply(QString &reply, qint16 timeoutSeconds, bool log, bool withFallBack);
     void writeRecord(const QString &heading, const LinkError &error) const;
@@ -93,8 +99,20 @@ private:
     void prompt(const QString &text, MsgIcon icon) const;
     void appendLog(const QString &text) const;
     Transport &transport();
+    // Lets the transport wait for input (or finish opening) while window events may run.
+    // Whatever those events do to the link, the transport stays alive until the outermost
+    // wait has returned: a link replaced meanwhile is closed at once and deleted afterwards.
+    template <typename Body>
+    void waitOn(Body &&body);
+    // Closes and lets go of the active transport (kept until no wait runs).
+    void retireTransport();
 
     TransportFactory m_factory;
+    // Counts the closings of the link: a wait that finds it changed knows that its transport
+    // is no longer the link.
+    quint64 m_linkGeneration = 0;
+    int m_waitDepth = 0;
+    std::vector<std::unique_ptr<Transport>> m_retired;
 };
 
 // The global layer's operations, named as every window calls them.

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include <algorithm>
+
 namespace zop {
 
 namespace {
@@ -71,6 +73,7 @@ void SerialTransport::openPort()
     m_serial.close();
     m_serial.clearError();
     m_serial.setPortName(m_location);
+    m_serial.setReadBufferSize(ReceiveBufferBytes);
     const bool set = m_serial.setBaudRate(m_baud) && m_serial.setDataBits(QSerialPort::Data8)
                   && m_serial.setParity(QSerialPort::NoParity)
                   && m_serial.setStopBits(QSerialPort::OneStop)
@@ -186,21 +189,28 @@ void SerialTransport::writeBytes(const QByteArray &bytes)
                         controlName(), SerialErrorNumber::WriteTimedOut};
 }
 
-QByteArray SerialTransport::takeAll()
+QByteArray SerialTransport::takeAll() { return takeUpTo(ReceiveBufferBytes); }
+
+QByteArray SerialTransport::takeUpTo(qint64 maxBytes)
 {
-    QByteArray bytes = m_rescued;
-    m_rescued.clear();
-    if (m_serial.isOpen()) {
+    const qint64 limit = std::clamp<qint64>(maxBytes, 0, ReceiveBufferBytes);
+    const auto takeRescued = [this, limit](QByteArray &bytes) {
+        const qsizetype n = qsizetype(std::min<qint64>(limit - bytes.size(), m_rescued.size()));
+        bytes += m_rescued.left(n);
+        m_rescued.remove(0, n);
+    };
+    QByteArray bytes;
+    takeRescued(bytes);
+    if (m_serial.isOpen() && bytes.size() < limit) {
         {
             Busy busy(m_inCall);
             // Reading is done by the waits; a look at the port without waiting brings in what
             // arrived since.
             m_serial.waitForReadyRead(0);
-            bytes += m_serial.readAll();
+            bytes += m_serial.read(limit - bytes.size());
         }
         checkPort();
-        bytes += m_rescued;
-        m_rescued.clear();
+        takeRescued(bytes);
     }
     if (bytes.isEmpty() && !m_serial.isOpen())
         throw notOpen();
@@ -220,7 +230,7 @@ void SerialTransport::waitForInput(int ms, bool runEvents)
 {
     // Serial waits never let window events run; the flag only matters to socket links.
     Q_UNUSED(runEvents);
-    if (!m_serial.isOpen() || ms <= 0)
+    if (!m_serial.isOpen() || ms <= 0 || m_serial.bytesAvailable() > 0 || !m_rescued.isEmpty())
         return;
     {
         Busy busy(m_inCall);

@@ -48,7 +48,9 @@ public:
     // Writes the text unchanged (kinds 1 and 3).
     void write(const QByteArray &bytes) override;
     QByteArray takeAll() override;
+    QByteArray takeUpTo(qint64 maxBytes) override;
     void waitForInput(int ms, bool runEvents) override;
+    qint64 bufferedBytes() const override { return m_serial.bytesAvailable() + m_rescued.size(); }
     QString controlName() const override { return QStringLiteral("mscRS232"); }
 
     // Writes bytes unchanged and waits until the device has taken them all.

@@ -1,28 +1,19 @@
 #include "link/tcptransport.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHostAddress>
-#include <QRegularExpression>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace zop {
 
 namespace {
 // The error number a socket control gives for a command on a connection that is not up.
 constexpr long NotConnectedError = 40006;
-
-// Runs window events until one of the socket's signals fires or `ms` pass.
-template <typename... Signals>
-void WaitForSignal(QTcpSocket &socket, int ms, Signals... which)
-{
-    QEventLoop loop;
-    (QObject::connect(&socket, which, &loop, &QEventLoop::quit), ...);
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(ms);
-    loop.exec();
-}
+constexpr long HostNotFoundNumber = 11001;
+constexpr long AddressNotAvailableNumber = 10049;
 } // namespace
 
 bool IsDiallableHost(const QString &host)
@@ -31,36 +22,102 @@ bool IsDiallableHost(const QString &host)
         return true;
     if (host.isEmpty() || host.size() > 253)
         return false;
-    static const QRegularExpression label(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
-    const QStringList labels = host.endsWith(QLatin1Char('.')) ? host.chopped(1).split(QLatin1Char('.'))
-                                                                : host.split(QLatin1Char('.'));
-    for (const QString &part : labels) {
-        if (!label.match(part).hasMatch())
+    const QString name = host.endsWith(QLatin1Char('.')) ? host.chopped(1) : host;
+    for (const QString &label : name.split(QLatin1Char('.'))) {
+        if (label.isEmpty() || label.size() > 63)
             return false;
+        for (QChar c : label) {
+            if (c.isSpace() || c.category() == QChar::Other_Control)
+                return false;
+        }
     }
     return true;
 }
 
-TcpTransport::TcpTransport(QString host, qint32 port) : m_host(std::move(host)), m_port(port) {}
+long SocketErrorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10054;
+    case QAbstractSocket::HostNotFoundError: return HostNotFoundNumber;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::NetworkError: return 10050;
+    case QAbstractSocket::AddressInUseError: return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError: return AddressNotAvailableNumber;
+    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    default: return NotConnectedError;
+    }
+}
+
+TcpTransport::TcpTransport(QString host, qint32 port, int connectWaitMs)
+    : m_host(std::move(host)), m_port(port), m_connectWaitMs(connectWaitMs)
+{
+    m_socket.setReadBufferSize(ReceiveBufferBytes);
+}
 
 TcpTransport::~TcpTransport() { m_socket.abort(); }
+
+void TcpTransport::runEvents(int ms)
+{
+    QEventLoop loop;
+    QObject::connect(&m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    QObject::connect(&m_socket, &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(&m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    m_waits.push_back(&loop);
+    loop.exec();
+    m_waits.erase(std::find(m_waits.begin(), m_waits.end(), &loop));
+}
 
 void TcpTransport::open()
 {
     m_socket.abort();
-    // A port no socket can have, or an address that is neither an IP address nor a host name,
-    // is never dialled: the first command then fails as with any connection that is not up.
-    if (m_port <= 0 || m_port > 65535 || !IsDiallableHost(m_host))
+    m_closed = false;
+    m_notDialled.reset();
+    // A port no socket can have, or an address no resolver can take, is never dialled: the
+    // first command then fails and its record says why.
+    if (m_port <= 0 || m_port > 65535) {
+        m_notDialled = LinkError{QStringLiteral("%1 is not a TCP port").arg(m_port), controlName(),
+                                 AddressNotAvailableNumber};
         return;
-    m_socket.connectToHost(m_host, quint16(m_port));
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
+    }
+    if (!IsDiallableHost(m_host)) {
+        m_notDialled = LinkError{
+            QStringLiteral("\"%1\" is not a host name or an IP address").arg(m_host),
+            controlName(), HostNotFoundNumber};
         return;
-    // A refused connection or an unknown host ends the wait at once; the outcome is the same
-    // as after the full wait, only sooner.
-    WaitForSignal(m_socket, ConnectWaitMs, &QTcpSocket::connected, &QTcpSocket::errorOccurred);
+    }
+    const QDeadlineTimer deadline(m_connectWaitMs);
+    for (;;) {
+        m_socket.connectToHost(m_host, quint16(m_port));
+        while (!m_closed && !deadline.hasExpired()
+               && (m_socket.state() == QAbstractSocket::HostLookupState
+                   || m_socket.state() == QAbstractSocket::ConnectingState))
+            runEvents(int(deadline.remainingTime()));
+        // Only a refused connection is worth another try: nobody listens yet.
+        if (m_closed || isConnected() || m_socket.error() != QAbstractSocket::ConnectionRefusedError)
+            return;
+        if (deadline.remainingTime() <= ConnectRetryMs)
+            return;
+        runEvents(ConnectRetryMs);
+        if (m_closed)
+            return;
+    }
 }
 
-void TcpTransport::close() { m_socket.abort(); }
+void TcpTransport::close()
+{
+    m_closed = true;
+    m_socket.abort();
+    for (QEventLoop *loop : m_waits)
+        loop->quit();
+}
 
 bool TcpTransport::isOpen() const { return m_socket.state() != QAbstractSocket::UnconnectedState; }
 
@@ -71,8 +128,15 @@ bool TcpTransport::isConnected() const
 
 LinkError TcpTransport::error(const QString &fallbackDescription) const
 {
-    if (m_socket.error() != QAbstractSocket::UnknownSocketError)
-        return LinkError{m_socket.errorString(), controlName(), long(m_socket.error())};
+    if (m_notDialled)
+        return *m_notDialled;
+    const QAbstractSocket::SocketError e = m_socket.error();
+    if (e == QAbstractSocket::HostNotFoundError)
+        return LinkError{QStringLiteral("The host name \"%1\" could not be resolved (%2)")
+                             .arg(m_host, m_socket.errorString()),
+                         controlName(), SocketErrorNumber(e)};
+    if (e != QAbstractSocket::UnknownSocketError)
+        return LinkError{m_socket.errorString(), controlName(), SocketErrorNumber(e)};
     return LinkError{fallbackDescription, controlName(), NotConnectedError};
 }
 
@@ -86,21 +150,22 @@ void TcpTransport::write(const QByteArray &bytes)
     m_socket.flush();
 }
 
-QByteArray TcpTransport::takeAll()
+QByteArray TcpTransport::takeAll() { return takeUpTo(ReceiveBufferBytes); }
+
+QByteArray TcpTransport::takeUpTo(qint64 maxBytes)
 {
-    QByteArray bytes = m_socket.readAll();
+    QByteArray bytes = m_socket.read(std::clamp<qint64>(maxBytes, 0, ReceiveBufferBytes));
     if (bytes.isEmpty() && !isConnected())
         throw error(QStringLiteral("The connection to the instrument was closed"));
     return bytes;
 }
 
-void TcpTransport::waitForInput(int ms, bool runEvents)
+void TcpTransport::waitForInput(int ms, bool runEventsMeanwhile)
 {
-    if (!isConnected() || ms <= 0)
+    if (!isConnected() || ms <= 0 || m_socket.bytesAvailable() > 0)
         return;
-    if (runEvents)
-        WaitForSignal(m_socket, ms, &QTcpSocket::readyRead, &QTcpSocket::disconnected,
-                      &QTcpSocket::errorOccurred);
+    if (runEventsMeanwhile)
+        runEvents(ms);
     else
         m_socket.waitForReadyRead(ms);
 }

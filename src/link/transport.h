@@ -19,6 +19,12 @@ struct LinkError {
 
 class Transport {
 public:
+    // What a transport buffers of its input at most, also while nobody reads it (after a
+    // fall-back to Simulated mode): an instrument that streams must never grow the program.
+    // Beyond it the transport stops reading and the line's own flow control (TCP) or the
+    // system's buffer (serial) holds or drops the rest.
+    static constexpr qint64 ReceiveBufferBytes = 64 * 1024;
+
     virtual ~Transport() = default;
 
     // Opens the link; throws LinkError when the device cannot be opened.
@@ -37,15 +43,22 @@ public:
     // Takes everything received so far (possibly nothing); throws LinkError when the link has
     // been lost and nothing is left to take.
     virtual QByteArray takeAll() = 0;
+    // Takes at most `maxBytes` of what has arrived, leaving the rest for the next take. A
+    // transport that reads into a buffer of its own size (GPIB) may keep the default.
+    virtual QByteArray takeUpTo(qint64 maxBytes) { return takeAll().left(maxBytes); }
     // Waits at most `ms` milliseconds for more input. `runEvents` says whether window events
-    // may run meanwhile (TCP waits) or not (serial waits). Returns early when input arrives or
-    // the link fails; it must block, never spin.
+    // may run meanwhile (TCP waits) or not (serial waits). Returns at once when input is
+    // waiting, early when input arrives, the link fails or is closed; it must block, never
+    // spin. When window events run, they may close this transport (the communication layer
+    // keeps it alive until the wait has returned): nothing of it may be used after the wait.
     virtual void waitForInput(int ms, bool runEvents) = 0;
 
     // A link that carries each reply in one bounded transfer (GPIB) reads it here rather than
     // through takeAll() and waitForInput(): `reply` receives what the transfer brought, and
     // `checked` asks for the link's own failure prompt. False for a link that streams.
     virtual bool readTransfer(QByteArray &reply, bool checked) { return false; }
+    // What the transport holds of its input now, not yet taken (at most ReceiveBufferBytes).
+    virtual qint64 bufferedBytes() const { return 0; }
 
     // The name used in "debug.txt" records for errors of this transport.
     virtual QString controlName() const = 0;

@@ -5,18 +5,23 @@
 
 namespace zop {
 
+int HexDigitValue(QChar c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    return -1;
+}
+
 qint32 HexFieldValue(QStringView field)
 {
     qint64 value = 0;
     for (QChar c : field) {
-        int digit;
-        if (c >= u'0' && c <= u'9')
-            digit = c.unicode() - u'0';
-        else if (c >= u'a' && c <= u'f')
-            digit = c.unicode() - u'a' + 10;
-        else if (c >= u'A' && c <= u'F')
-            digit = c.unicode() - u'A' + 10;
-        else
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             break;
         value = value * 16 + digit;
         if (value > std::numeric_limits<qint32>::max())
@@ -87,6 +92,20 @@ double RoundHalfEven(double value)
         return floor;
     return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
 }
+
+qint32 SaturatedInt32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double rounded = RoundHalfEven(value);
+    if (rounded <= double(std::numeric_limits<qint32>::min()))
+        return std::numeric_limits<qint32>::min();
+    if (rounded >= double(std::numeric_limits<qint32>::max()))
+        return std::numeric_limits<qint32>::max();
+    return qint32(rounded);
+}
+
+bool MemoryLocationChanged(qint32 polled, float stored) { return float(polled) != stored; }
 
 QString FormatNumber(double value, const QString &pattern)
 {

@@ -54,6 +54,8 @@ private slots:
     void statusReadFailure();
     void readUnknownKind();
     void endlessStreamIsCapped();
+    void linkChangedDuringReadEndsIt_data();
+    void linkChangedDuringReadEndsIt();
     void flushDropsPendingInput();
     void waitTicks();
     void keepAliveRules();
@@ -366,6 +368,51 @@ void TestCommLayer::endlessStreamIsCapped()
     };
     SendCommand(QStringLiteral("<>STA"), false);
     QCOMPARE(ReadStatusReply(reply, 2, false), CommLayer::MaxReplyChars);
+    // No take is larger than what one reply may keep.
+    QVERIFY(f.line->largestTake <= CommLayer::MaxReplyChars);
+}
+
+void TestCommLayer::linkChangedDuringReadEndsIt_data()
+{
+    QTest::addColumn<int>("reopenAs"); // the link kind a menu re-opens during the wait
+    QTest::addColumn<bool>("status");  // the read is a status read
+    QTest::newRow("Simulate Inst during a read") << int(LinkKind::Simulated) << false;
+    QTest::newRow("a new TCP/IP link during a status read") << int(LinkKind::TcpIp) << true;
+    QTest::newRow("Simulated mode only, link left open") << -1 << false;
+}
+
+void TestCommLayer::linkChangedDuringReadEndsIt()
+{
+    QFETCH(int, reopenAs);
+    QFETCH(bool, status);
+    Fixture f;
+    TextLog log;
+    Open(f, 2, log);
+    // The instrument starts its reply and never finishes it; window events run in the wait
+    // and a menu entry changes the link under the read.
+    f.line->answer("<>SCL", "3A98,");
+    int waits = 0;
+    f.line->duringWait = [&] {
+        if (++waits > 1)
+            return;
+        modData().CommKind = qint16(reopenAs < 0 ? LinkKind::Simulated : reopenAs);
+        if (reopenAs >= 0)
+            OpenLink();
+    };
+    SendCommand(QStringLiteral("<>SCL"), false);
+    QString reply;
+    const qint64 before = f.clock->elapsedMs();
+    QCOMPARE(status ? ReadStatusReply(reply, 2, true) : ReadReply(reply, 2, true), -1);
+    QCOMPARE(reply, QString("3A98,"));
+    QCOMPARE(f.line->deletedInWait, 0);
+    QCOMPARE(f.line->takesAfterClose, 0);
+    if (reopenAs >= 0) // closing the link ends the wait at once, not the time-out
+        QVERIFY(f.clock->elapsedMs() - before < 2000);
+    QVERIFY(f.prompter->shown.isEmpty());
+    QVERIFY(f.debugText().isEmpty());
+    QCOMPARE(log.logText().contains("3A98"), false);
+    QCOMPARE(modData().CommKind, qint16(reopenAs < 0 ? LinkKind::Simulated : reopenAs));
+    QCOMPARE(Comm().CommControl != nullptr, reopenAs != LinkKind::Simulated);
 }
 
 void TestCommLayer::flushDropsPendingInput()

@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using namespace zop;
 using namespace zop::test;
 
@@ -29,6 +31,7 @@ class TestInstrumentState : public QObject {
 private slots:
     void hexFields_data();
     void hexFields();
+    void integerConversions();
     void leadingDecimal_data();
     void leadingDecimal();
     void formatNumber_data();
@@ -81,6 +84,22 @@ void TestInstrumentState::hexFields()
     } else {
         QCOMPARE(qint64(HexFieldValue(field)), value);
     }
+}
+
+void TestInstrumentState::integerConversions()
+{
+    // An instrument's extreme numbers become integers without overflow.
+    const qint32 largest = std::numeric_limits<qint32>::max();
+    const qint32 smallest = std::numeric_limits<qint32>::min();
+    const QList<QPair<double, qint32>> rows{{12.5, 12}, {13.5, 14}, {-2.5, -2},
+                                            {2147483647.0, largest}, {3e9, largest},
+                                            {-3e12, smallest}, {qQNaN(), 0}, {qInf(), largest}};
+    for (const auto &[value, expected] : rows)
+        QCOMPARE(SaturatedInt32(value), expected);
+    // The memory field against the single-precision record of it.
+    QVERIFY(!MemoryLocationChanged(0x7FFFFFFF, float(0x7FFFFFFF)));
+    QVERIFY(!MemoryLocationChanged(4, 4.0f));
+    QVERIFY(MemoryLocationChanged(5, 4.0f));
 }
 
 void TestInstrumentState::leadingDecimal_data()

@@ -24,6 +24,7 @@ class TestStartupE2e : public QObject {
 private slots:
     void startupQueriesOverTcp();
     void shippedConfigurationRunsSimulated();
+    void startupOnlyNamesTheConfiguredPanelAndNeverBlocks();
     void panelPollsFiveTimesASecond();
 };
 
@@ -79,6 +80,21 @@ void TestStartupE2e::shippedConfigurationRunsSimulated()
     QVERIFY2(out.contains("link: Simulated\n"), out.constData());
     QVERIFY2(out.contains("rated: 15 V, 100 A\n"), out.constData());
     QVERIFY2(out.contains("firmware: 1.0\n"), out.constData());
+}
+
+void TestStartupE2e::startupOnlyNamesTheConfiguredPanelAndNeverBlocks()
+{
+    // The instrument never answers: the time-out's message must go to the console, not to a
+    // message box nobody can click, and the panel named is the configured series' one.
+    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("silent")});
+    QVERIFY(sim.port() != 0);
+    QTemporaryDir dir;
+    QVERIFY(WritePanelConfig(dir.path(), {{"Communication", "Comm", "TCP/IP"},
+                                          {"Communication", "Port", QString::number(sim.port())},
+                                          {"System", "Type", "KM Series"}}));
+    const QByteArray out = RunPanelStartup(dir.path());
+    QVERIFY2(out.contains("link: Simulated\n"), out.constData());
+    QVERIFY2(out.contains("panel: frmKM\n"), out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestStartupE2e)

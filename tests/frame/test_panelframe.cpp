@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace zop;
 using namespace zop::test;
 
@@ -60,6 +62,8 @@ private slots:
     void switchPanel();
     void virtualControlPanelRefreshesThenSwitches_data();
     void virtualControlPanelRefreshesThenSwitches();
+    void menuDuringTheRefreshIsSafe_data();
+    void menuDuringTheRefreshIsSafe();
     void closeEndsProgram_data();
     void closeEndsProgram();
     void exitEndsAtOnce();
@@ -74,6 +78,7 @@ private slots:
     void saveToFileReplacesTheFile();
     void saveToFileLeavesNoTrace_data();
     void saveToFileLeavesNoTrace();
+    void saveToFileInPlaceWhenNoTemporaryFile();
 
 private:
     DemoPanel *open(const QString &name);
@@ -290,6 +295,41 @@ void TestPanelFrame::virtualControlPanelRefreshesThenSwitches()
     QCOMPARE(m_ended, 0);
 }
 
+void TestPanelFrame::menuDuringTheRefreshIsSafe_data()
+{
+    QTest::addColumn<QString>("entry"); // chosen while the refresh waits for a reply
+    QTest::addColumn<QString>("current");
+    QTest::newRow("Simulate Inst: the switch goes on") << "mnuSimulate" << "frmTLB";
+    QTest::newRow("another panel: no switch afterwards") << "mnuCommand" << "frmCommand";
+}
+
+void TestPanelFrame::menuDuringTheRefreshIsSafe()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, current);
+    // The instrument starts the ratings reply and never finishes it; the menu bar stays
+    // usable while the refresh waits (window events run there on TCP/IP).
+    AnswerStateRefresh(*m_f->line);
+    m_f->line->answer(QStringLiteral("<>SCL"), "7530,");
+    QPointer<DemoPanel> old = open("frmRegisters");
+    int waits = 0;
+    m_f->line->duringWait = [&] {
+        if (++waits == 1 && old)
+            old->findChild<QAction *>(entry)->trigger();
+    };
+
+    old->findChild<QAction *>("mnuVirtual")->trigger();
+
+    QCOMPARE(m_f->line->deletedInWait, 0);
+    QCOMPARE(m_f->line->takesAfterClose, 0);
+    QCOMPARE(modData().CurrentPanel->objectName(), current);
+    int open = 0;
+    for (const QPointer<PanelWindow> &p : std::as_const(m_panels))
+        open += p && p->isVisible() ? 1 : 0;
+    QCOMPARE(open, 1);
+    QCOMPARE(m_ended, 0);
+}
+
 void TestPanelFrame::closeEndsProgram_data()
 {
     QTest::addColumn<QString>("panel");
@@ -458,7 +498,8 @@ void TestPanelFrame::logFrameNotPlacedIsNotLost()
 void TestPanelFrame::saveToFileReplacesTheFile()
 {
     DemoPanel *p = open("frmCommand");
-    p->rtbTranx->setLogText("Simulated - Initialized\r\nVOLT 5\n");
+    // A reply byte E9 came in as one character and goes out as one byte.
+    p->rtbTranx->setLogText(QString::fromLatin1("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n"));
     QVERIFY(QDir(m_f->dir.path()).mkdir("Bench Logs"));
     m_f->writeFile("Bench Logs/out.txt", QByteArray(4096, 'x')); // replaced, not appended to
     m_chooser->answer = m_f->path("Bench Logs/OUT.TXT");          // the name typed is lowered
@@ -472,7 +513,7 @@ void TestPanelFrame::saveToFileReplacesTheFile()
     QCOMPARE(r.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
     QVERIFY(!r.open);
     QCOMPARE(ReadAll(m_f->path("Bench Logs/out.txt")),
-             QByteArray("Simulated - Initialized\r\nVOLT 5\n\r\n"));
+             QByteArray("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n\r\n"));
     QCOMPARE(QDir(m_f->path("Bench Logs")).entryList(QDir::Files | QDir::Hidden),
              QStringList{"out.txt"});
     QCOMPARE(m_f->prompter->shown.size(), 0);
@@ -509,6 +550,33 @@ void TestPanelFrame::saveToFileLeavesNoTrace()
     QCOMPARE(shown.icon, MsgIcon::Critical);
     QCOMPARE(shown.buttons, MsgButtons::Ok);
     QVERIFY(shown.text.contains(path));
+    QVERIFY2(shown.text.contains("could not be created"), qPrintable(shown.text));
+}
+
+void TestPanelFrame::saveToFileInPlaceWhenNoTemporaryFile()
+{
+    // A name as long as the system allows leaves no room for a temporary name beside it, as
+    // a folder the user may not write to would: an existing file is then written in place.
+    DemoPanel *p = open("frmCommand");
+    p->rtbTranx->setLogText("RUN");
+    const QString name = QString(251, 'l') + ".txt";
+    m_f->writeFile(name, "an older and longer log");
+    m_chooser->answer = m_f->path(name);
+    p->saveLog();
+    QCOMPARE(ReadAll(m_f->path(name)), QByteArray("RUN\r\n"));
+    QVERIFY(m_f->prompter->shown.isEmpty());
+
+    // The folder itself not writable (only where permissions bind: not for the superuser).
+    if (geteuid() == 0)
+        QSKIP("permissions do not bind the superuser");
+    QVERIFY(QDir(m_f->dir.path()).mkdir("locked"));
+    m_f->writeFile("locked/log.txt", "older");
+    QFile::setPermissions(m_f->path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    m_chooser->answer = m_f->path("locked/log.txt");
+    p->saveLog();
+    QFile::setPermissions(m_f->path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(ReadAll(m_f->path("locked/log.txt")), QByteArray("RUN\r\n"));
+    QVERIFY(m_f->prompter->shown.isEmpty());
 }
 
 QTEST_MAIN(TestPanelFrame)

@@ -386,6 +386,24 @@ private slots:
                                           + f.peer.path() + " stopped working"),
                  qPrintable(f.debugText()));
     }
+
+    void floodAfterFallBackIsBounded()
+    {
+        // A device that keeps sending (a wrong speed, a streaming instrument) while nothing
+        // reads the port: 8 MB offered while window events run.
+        SerialLink f;
+        QVERIFY(f.open(LinkKind::Rs232));
+        modData().CommKind = LinkKind::Simulated; // the port stays open and unread
+        const QByteArray block(64 * 1024, 'U');
+        for (int i = 0; i < 128; ++i) {
+            f.peer.write(block);
+            QCoreApplication::processEvents();
+        }
+        QTest::qWait(20);
+        QVERIFY2(Comm().CommControl->bufferedBytes() <= Transport::ReceiveBufferBytes,
+                 qPrintable(QString::number(Comm().CommControl->bufferedBytes())));
+        QVERIFY(Comm().CommControl->isOpen());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSerialLink)

@@ -1,7 +1,7 @@
 // The Command Panel on a scripted link: its rows and keyboard reach, the texts its buttons send,
 // where a Get's reply lands, the frames disabled while a reply is awaited, time-outs, row
-// availability by system type and link kind (again after Setup and "Simulate Inst"), switch
-// and close.
+// availability by system type and link kind (at opening; "Period"/"Arm" again after Setup),
+// switch and close.
 
 #include "servicefixture.h"
 #include "ui/transactionlog.h"
@@ -38,10 +38,12 @@ private slots:
     void getShowsTheReply();
     void timeOutReenablesTheFramesAndFallsBack_data();
     void timeOutReenablesTheFramesAndFallsBack();
+    void reopenWhileAwaitingTheReply_data();
+    void reopenWhileAwaitingTheReply();
     void rowAvailability_data();
     void rowAvailability();
     void setupReappliesTheAvailability();
-    void simulateInstReappliesTheAvailability();
+    void simulateInstKeepsTheAvailability();
     void dataBoxRefusesLineBreaks();
     void switchesToTheRegisterPanelAndBackThenCloses();
 };
@@ -228,9 +230,43 @@ void TestCommandPanel::timeOutReenablesTheFramesAndFallsBack()
     QCOMPARE(modData().CommKind, LinkKind::Simulated);
     QVERIFY(FramesEnabled(p));
     QCOMPARE(box->text(), QString::fromLatin1(partial));
-    // The link is now simulated: the version rows follow.
-    QVERIFY(!p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
-    QVERIFY(!p->rowLabel(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    // The availability is the panel's opening one: a fall-back does not change it.
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    QVERIFY(p->rowLabel(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+}
+
+void TestCommandPanel::reopenWhileAwaitingTheReply_data()
+{
+    QTest::addColumn<bool>("registers"); // the Register Panel's read, else a Command Panel Get
+    QTest::newRow("Command Panel Get") << false;
+    QTest::newRow("Register Panel read") << true;
+}
+
+void TestCommandPanel::reopenWhileAwaitingTheReply()
+{
+    QFETCH(bool, registers);
+    // The instrument begins its reply and never finishes it; "Simulate Inst" re-opens the
+    // link while the panel waits (its menu entries still act when triggered).
+    ServiceFixture f;
+    f.replies["SOURce:CURRent:LEVel:IMMediate:AMPLitude?"] = "12.";
+    f.replies["*STB?"] = "8";
+    PanelWindow *p = registers ? static_cast<PanelWindow *>(f.open<RegistersPanel>())
+                               : f.open<CommandPanel>();
+    int waits = 0;
+    f.whileWaiting = [&] {
+        if (++waits == 1)
+            p->mnuSimulate->trigger();
+    };
+    if (registers)
+        static_cast<RegistersPanel *>(p)->cmdGetIEEE_Click(7);
+    else
+        static_cast<CommandPanel *>(p)->cmdGet_Click(CommandTable::Scpi, 1);
+    QCOMPARE(f.line->deletedInWait, 0);
+    QCOMPARE(f.line->takesAfterClose, 0);
+    QCOMPARE(modData().CommKind, LinkKind::Simulated);
+    QVERIFY(f.prompter->shown.isEmpty());
+    QVERIFY(p->menuBar()->isEnabled());
+    QVERIFY(p->rtbTranx->logText().startsWith("Simulated - Initialized\r\n"));
 }
 
 void TestCommandPanel::rowAvailability_data()
@@ -296,9 +332,13 @@ void TestCommandPanel::setupReappliesTheAvailability()
     period->setText("2.5");
     arm->setText("1");
 
-    nextType = 3;
+    // After Setup every system type but 2 locks them, also one the opening rule leaves open;
+    // the version rows keep their opening state whatever the link now is.
+    nextType = 5;
+    modData().CommKind = LinkKind::Simulated;
     p->mnuSetup->trigger();
     QVERIFY(!period->isEnabled() && period->isReadOnly());
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
     // A locked box is emptied.
     QVERIFY(period->text().isEmpty() && arm->text().isEmpty());
     QVERIFY(!p->getButton(CommandTable::Scpi, ArmIndex)->isEnabled());
@@ -307,7 +347,7 @@ void TestCommandPanel::setupReappliesTheAvailability()
     QVERIFY(f.prompter->shown.isEmpty());
 }
 
-void TestCommandPanel::simulateInstReappliesTheAvailability()
+void TestCommandPanel::simulateInstKeepsTheAvailability()
 {
     ServiceFixture f(LinkKind::TcpIp);
     CommandPanel *p = f.open<CommandPanel>();
@@ -315,7 +355,9 @@ void TestCommandPanel::simulateInstReappliesTheAvailability()
     p->mnuSimulate->trigger();
     QCOMPARE(modData().CommKind, LinkKind::Simulated);
     QCOMPARE(p->rtbTranx->logText(), QString("Simulated - Initialized\r\n"));
-    QVERIFY(!p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    p->cmdSet_Click(CommandTable::Scpi, 8);
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
     // Simulated replies still land in the data boxes.
     p->cmdGet_Click(CommandTable::Scpi, 1);
     QCOMPARE(p->dataBox(CommandTable::Scpi, 1)->text(), QString("9.999"));

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -87,6 +88,14 @@ public:
     int opens = 0;
     int closes = 0;
     qint64 totalWaitMs = 0;
+    // Runs inside every wait, as the window events of a TCP/IP wait would.
+    std::function<void()> duringWait;
+    // Faults of the program: a transport deleted while a wait was inside it, a take from a
+    // transport after it was closed.
+    int deletedInWait = 0;
+    int takesAfterClose = 0;
+    // The most one take returned.
+    qsizetype largestTake = 0;
 
     // Commands written, each without its final line feed.
     QStringList commands() const
@@ -117,6 +126,11 @@ public:
         : m_line(std::move(line)), m_name(std::move(name))
     {
     }
+    ~ScriptedTransport() override
+    {
+        if (m_waiting)
+            ++m_line->deletedInWait;
+    }
     void open() override
     {
         ++m_line->opens;
@@ -128,6 +142,7 @@ public:
     {
         ++m_line->closes;
         m_line->open = false;
+        m_closed = true;
     }
     bool isOpen() const override { return m_line->open; }
     bool isConnected() const override { return m_line->open && m_line->connected && !m_line->lost; }
@@ -145,20 +160,37 @@ public:
             m_line->deliver(now, m_line->replies.value(command));
         }
     }
-    QByteArray takeAll() override
+    QByteArray takeAll() override { return takeUpTo(ReceiveBufferBytes); }
+    QByteArray takeUpTo(qint64 maxBytes) override
     {
+        if (m_closed)
+            ++m_line->takesAfterClose;
         QByteArray bytes;
         const qint64 now = m_line->clock->elapsedMs();
-        while (!m_line->pending.empty() && m_line->pending.front().afterMs <= now) {
-            bytes += m_line->pending.front().bytes;
-            m_line->pending.pop_front();
+        while (!m_line->pending.empty() && m_line->pending.front().afterMs <= now
+               && bytes.size() < maxBytes) {
+            QByteArray &next = m_line->pending.front().bytes;
+            const qsizetype n = std::min<qsizetype>(next.size(), maxBytes - bytes.size());
+            bytes += next.left(n);
+            next.remove(0, n);
+            if (next.isEmpty())
+                m_line->pending.pop_front();
         }
+        m_line->largestTake = std::max(m_line->largestTake, bytes.size());
         if (bytes.isEmpty() && m_line->lost)
             throw LinkError{QStringLiteral("Connection lost"), m_name, 10053};
         return bytes;
     }
     void waitForInput(int ms, bool) override
     {
+        if (m_line->duringWait) {
+            m_waiting = true;
+            const auto events = m_line->duringWait; // may replace the hook
+            events();
+            m_waiting = false;
+            if (m_closed)
+                return; // closing a link ends its waits
+        }
         const qint64 now = m_line->clock->elapsedMs();
         qint64 until = now + ms;
         if (!m_line->pending.empty())
@@ -171,6 +203,8 @@ public:
 private:
     std::shared_ptr<ScriptedLine> m_line;
     QString m_name;
+    bool m_waiting = false;
+    bool m_closed = false;
 };
 
 // A fresh global state for one test: a temporary program and working folder, a recording

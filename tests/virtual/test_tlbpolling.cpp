@@ -260,6 +260,13 @@ void TestTlbPolling::memoryChangeAtTheInstrumentRereadsState()
     QCOMPARE(f.panel->knbCurr->value(), 1.0f);
     f.poll();
     QCOMPARE(f.sent(), QStringList{"<>STA"});
+    // The largest memory number is read once, not taken for a change on every poll.
+    f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,7FFFFFFF,1194\r\n";
+    f.staReply = "0,0,48,0,7FFFFFFF\r\n";
+    f.poll();
+    QCOMPARE(f.sent(), (QStringList{"<>STA", "<>ALL", "SYST:VERS?"}));
+    f.poll();
+    QCOMPARE(f.sent(), QStringList{"<>STA"});
 }
 
 void TestTlbPolling::armFlashesWhileTheOutputIsOn()

@@ -3,6 +3,7 @@
 #include "app/frame/framehooks.h"
 #include "app/frame/panelregistry.h"
 #include "app/moddata.h"
+#include "app/textfile.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
 #include "setup/aboutbox.h"
@@ -23,7 +24,6 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 namespace zop {
@@ -229,6 +229,11 @@ void PanelWindow::closeEvent(QCloseEvent *event)
 
 void PanelWindow::exitProgram() { EndProgram(); }
 
+bool PanelWindow::IsStillCurrent(const QPointer<PanelWindow> &panel)
+{
+    return panel && !panel->m_closed && modData().CurrentPanel == panel.data();
+}
+
 void PanelWindow::showVirtualPanel()
 {
     const QString target = PanelName(VirtualPanelFor(modData().SystemType));
@@ -236,7 +241,9 @@ void PanelWindow::showVirtualPanel()
         return;
     QPointer<PanelWindow> self(this);
     RefreshInstrumentState();
-    if (self)
+    // Window events ran while the replies were awaited: another menu entry may have switched
+    // or closed this panel meanwhile.
+    if (IsStillCurrent(self))
         self->SwitchPanel(target);
 }
 
@@ -254,10 +261,10 @@ void PanelWindow::runSetup()
         return;
     QPointer<PanelWindow> self(this);
     runner(this);
-    if (!self)
+    if (!IsStillCurrent(self))
         return;
     RefreshInstrumentState();
-    if (!self)
+    if (!IsStillCurrent(self))
         return;
     applyModulationRule();
     afterSetup();
@@ -286,15 +293,12 @@ void PanelWindow::saveLog()
     if (!self)
         return;
 
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        file.write((rtbTranx->logText() + QStringLiteral("\r\n")).toUtf8());
-        ok = file.commit();
-    }
-    if (!ok)
+    // Replies are 8-bit text and stay 8-bit from the wire to the file.
+    const QString problem
+        = WriteWholeFile(path, (rtbTranx->logText() + QStringLiteral("\r\n")).toLatin1());
+    if (!problem.isEmpty())
         modData().prompter->Show(QStringLiteral("Unable to save the log to ") + path
-                                     + QStringLiteral(":\r\n") + file.errorString(),
+                                     + QStringLiteral(":\r\n") + problem,
                                  ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
 }
 

@@ -12,6 +12,7 @@
 #include "app/panelids.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -66,6 +67,9 @@ public:
     PanelWindow *SwitchPanel(PanelId target) { return SwitchPanel(PanelName(target)); }
     // Closes this panel as one replaced by another: the close handler runs, the program goes on.
     void closeReplaced();
+    // After a wait that let window events run: the panel still exists, is not closed and is
+    // still the one in front.
+    static bool IsStillCurrent(const QPointer<PanelWindow> &panel);
 
     // Enables "Modulation Panel" when the system type has the panel (2, 3, 4), else disables
     // it; the entry leading to this panel itself stays disabled.

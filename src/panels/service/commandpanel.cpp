@@ -42,8 +42,6 @@ CommandPanel::CommandPanel(QWidget *parent) : PanelWindow(QStringLiteral("frmCom
     Comm().LogTarget = rtbTranx;
     Switching = false;
     applyRowAvailability();
-    // "Simulate Inst" changes the link kind after the frame's own handler has run.
-    connect(mnuSimulate, &QAction::triggered, this, &CommandPanel::applyRowAvailability);
 }
 
 CommandPanel::~CommandPanel() = default;
@@ -284,7 +282,16 @@ void CommandPanel::applyRowAvailability()
     }
 }
 
-void CommandPanel::afterSetup() { applyRowAvailability(); }
+void CommandPanel::afterSetup()
+{
+    // Only the "Period"/"Arm" rule is applied again, by a rule of its own; the version rows
+    // keep what the panel's opening gave them.
+    const bool usable = PeriodAndArmAfterSetup(modData().SystemType);
+    for (const CommandRow &row : CommandRows()) {
+        if (row.table == CommandTable::Scpi && (row.index == PeriodIndex || row.index == ArmIndex))
+            setRowUsable(row, usable);
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // The buttons.
@@ -300,8 +307,6 @@ void CommandPanel::cmdGet_Click(CommandTable table, int index)
     QPointer<CommandPanel> self(this);
     if (!AskInstrument(this, {fraCmd1, fraCmd2}, query, reply) || !self)
         return;
-    // A time-out falls back to Simulated mode: the version rows follow the link kind.
-    applyRowAvailability();
     if (row->table == CommandTable::Scpi && row->valueRow) {
         QLineEdit *box = dataBox(table, index);
         if (box && box->isEnabled()) {
@@ -321,10 +326,7 @@ void CommandPanel::cmdSet_Click(CommandTable table, int index)
     const QLineEdit *box = dataBox(table, index);
     const QString text = SetText(*row, CommandHeader(*row, data.IEEECommand, data.SCPICommand),
                                  box ? box->text() : QString());
-    QPointer<CommandPanel> self(this);
     SendCommand(text, true);
-    if (self)
-        applyRowAvailability();
 }
 
 } // namespace zop

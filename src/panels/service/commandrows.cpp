@@ -148,6 +148,8 @@ RowAvailability CommandRowAvailability(qint16 systemType, qint16 commKind)
     return a;
 }
 
+bool PeriodAndArmAfterSetup(qint16 systemType) { return systemType == 2; }
+
 bool RowAvailable(const CommandRow &row, const RowAvailability &availability)
 {
     if (row.table != CommandTable::Scpi)

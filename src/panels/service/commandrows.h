@@ -67,6 +67,10 @@ struct RowAvailability {
     bool operator==(const RowAvailability &) const = default;
 };
 RowAvailability CommandRowAvailability(qint16 systemType, qint16 commKind);
+// The row availability is applied when the panel opens. After the Configuration Setup
+// dialog only "Period" and "Arm" are set again, by a rule of their own: usable for system type
+// 2 alone.
+bool PeriodAndArmAfterSetup(qint16 systemType);
 // Whether the row is usable under the availability (rows without a rule always are).
 bool RowAvailable(const CommandRow &row, const RowAvailability &availability);
 

@@ -2,6 +2,8 @@
 
 #include "state/numbertext.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
 
@@ -116,56 +118,51 @@ bool BitIsSet(qint32 value, int bit)
     return bit >= 0 && bit < 32 && (quint32(value) >> bit) & 1u;
 }
 
-qint32 ParseBinaryText(const QString &text, bool *fits)
+namespace {
+// Adds a digit to a number that saturates at the largest 32-bit value.
+quint64 Accumulate(quint64 value, int base, int digit)
 {
-    if (fits)
-        *fits = true;
-    qint64 result = 0;
-    bool tooLarge = false;
+    constexpr quint64 Largest = std::numeric_limits<quint32>::max();
+    return std::min<quint64>(value * quint64(base) + quint64(digit), Largest);
+}
+} // namespace
+
+quint32 ParseBinaryText(const QString &text)
+{
+    quint64 result = 0;
     for (QChar c : text) {
         if (c == QLatin1Char(' '))
             continue;
         if (c != QLatin1Char('0') && c != QLatin1Char('1'))
             return 0;
-        result = result * 2 + (c == QLatin1Char('1') ? 1 : 0);
-        if (result > std::numeric_limits<qint32>::max()) {
-            tooLarge = true;
-            result = std::numeric_limits<qint32>::max(); // keeps reading for invalid digits
-        }
+        result = Accumulate(result, 2, c == QLatin1Char('1') ? 1 : 0);
     }
-    if (tooLarge) {
-        if (fits)
-            *fits = false;
-        return 0;
-    }
-    return qint32(result);
+    return quint32(result);
 }
 
-std::optional<QString> EnableValueText(const QString &entry, EntryFormat format)
+quint32 ParseHexEntry(const QString &text)
+{
+    quint64 result = 0;
+    for (QChar c : text) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
+            break;
+        result = Accumulate(result, 16, digit);
+    }
+    return quint32(result);
+}
+
+QString EnableValueText(const QString &entry, EntryFormat format)
 {
     switch (format) {
+    case EntryFormat::Hex:
+        return QString::number(ParseHexEntry(entry));
+    case EntryFormat::Binary:
+        return QString::number(ParseBinaryText(entry));
     case EntryFormat::Decimal:
-        return entry;
-    case EntryFormat::Hex: {
-        QString digits = entry;
-        digits.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
-        if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-            digits = digits.mid(2);
-        try {
-            return QString::number(HexFieldValue(digits));
-        } catch (const DecodeError &) {
-            return std::nullopt;
-        }
+        break;
     }
-    case EntryFormat::Binary: {
-        bool fits = true;
-        const qint32 value = ParseBinaryText(entry, &fits);
-        if (!fits)
-            return std::nullopt;
-        return QString::number(value);
-    }
-    }
-    return std::nullopt;
+    return entry;
 }
 
 } // namespace zop

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 
 namespace zop {
 
@@ -73,17 +72,21 @@ bool BitIsSet(qint32 value, int bit);
 
 enum class EntryFormat { Decimal = 0, Hex = 1, Binary = 2 };
 
+// Entries beyond 32 bits are sent as the largest 32-bit number, 4294967295: the instrument
+// then refuses the value itself and says so in its error queue, where a number cut to its low
+// bits would quietly set bits nobody typed.
+
 // The number a binary entry stands for: blanks are removed and the characters read left to
 // right as binary digits. An entry holding any character other than 0, 1 and blanks gives 0,
-// and so does an empty one. When `fits` is given it is cleared if the digits make a number
-// beyond the 32-bit range (the result is then 0 too), else set.
-qint32 ParseBinaryText(const QString &text, bool *fits = nullptr);
+// and so does an empty one.
+quint32 ParseBinaryText(const QString &text);
+// The number a hexadecimal entry stands for: the digits (either case) from its first
+// character up to the first character that is not one; none gives 0 (" 2C" and "0x10" give
+// 0, "1 0" gives 1).
+quint32 ParseHexEntry(const QString &text);
 
 // The text a write of an enable register sends after its header and a blank: a decimal entry
-// exactly as typed; a hexadecimal one (leading hexadecimal digits, either case, blanks
-// ignored, an optional "0x" in front; none gives 0) or a binary one (ParseBinaryText) as the
-// decimal number it stands for. Empty when a hexadecimal or binary entry stands for a number
-// beyond the 32-bit range: such an entry cannot be written.
-std::optional<QString> EnableValueText(const QString &entry, EntryFormat format);
+// exactly as typed, a hexadecimal or binary one as the decimal number it stands for.
+QString EnableValueText(const QString &entry, EntryFormat format);
 
 } // namespace zop

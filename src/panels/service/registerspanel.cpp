@@ -260,13 +260,9 @@ void RegistersPanel::writeRegister(RegisterId id)
     const RegisterInfo &info = RegisterInfoFor(id);
     if (info.writeButton.isEmpty())
         return;
-    const std::optional<QString> value = EnableValueText(txtValue[0]->text(), selectedFormat());
-    if (!value) {
-        modData().prompter->Show(TooLargeText, DataErrorTitle, MsgIcon::Exclamation,
-                                 MsgButtons::Ok);
-        return;
-    }
-    SendCommand(modData().IEEECommand.value(info.tableIndex) + QLatin1Char(' ') + *value, true);
+    SendCommand(modData().IEEECommand.value(info.tableIndex) + QLatin1Char(' ')
+                    + EnableValueText(txtValue[0]->text(), selectedFormat()),
+                true);
 }
 
 void RegistersPanel::cmdGetReg_Click(int j)

@@ -24,9 +24,6 @@ class RegistersPanel : public PanelWindow {
 public:
     // Sent without echo when the panel opens: the instrument's own menu goes to rest.
     static inline const QString OpenCommand = QStringLiteral("<>CHG 0,-1,0");
-    static inline const QString DataErrorTitle = QStringLiteral("Data Error");
-    static inline const QString TooLargeText =
-        QStringLiteral("The value is too large for a register; nothing was sent.");
 
     explicit RegistersPanel(QWidget *parent = nullptr);
     ~RegistersPanel() override;

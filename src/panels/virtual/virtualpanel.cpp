@@ -94,7 +94,7 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
     DefaultWordB = zop::DefaultWordB;
     // Short replies stand for the memory location in use, so they do not look like a change
     // of location at the instrument.
-    DefaultMemory = qint32(data.Settings.MemLoc);
+    DefaultMemory = SaturatedInt32(data.Settings.MemLoc);
     m_lastFlashMs = now();
     m_lastKeyMs = now();
 
@@ -644,7 +644,8 @@ void VirtualPanel::poll()
     }
     if (fields.size() < 4) {
         const bool on = PowerState >= Power::On;
-        fields = {on ? qint32(knbVolt->value() * 1000) : 0, on ? qint32(knbCurr->value() * 1000) : 0,
+        fields = {on ? SaturatedInt32(knbVolt->value() * 1000) : 0,
+                  on ? SaturatedInt32(knbCurr->value() * 1000) : 0,
                   DefaultWordA, DefaultWordB, DefaultMemory};
     }
     StatusBitsA = UnpackBits(fields[2]);
@@ -703,7 +704,7 @@ void VirtualPanel::showReadings(const std::vector<qint32> &fields)
         if (m_spec.readsMemoryField && txtMEM) {
             const qint32 memory = field(4);
             ShowMemory(memory);
-            if (memory != qint32(modData().Settings.MemLoc)) {
+            if (MemoryLocationChanged(memory, modData().Settings.MemLoc)) {
                 // The memory location changed at the instrument: take over its setpoints.
                 QPointer<VirtualPanel> self(this);
                 ReadAllState();

@@ -327,7 +327,7 @@ void VirtualPanel::ApplyMenuAction(const QString &action)
     case 4: {
         if (action == QLatin1String("Clear"))
             EditValue = data.Settings.MemLoc;
-        const int number = WrapMemory(int(RoundHalfEven(EditValue)));
+        const int number = WrapMemory(SaturatedInt32(EditValue));
         EditValue = number;
         send(typing ? QStringLiteral("<>PRO ") + typedText() : QStringLiteral("MEM %1").arg(number));
         if (action == QLatin1String("Save")) {
