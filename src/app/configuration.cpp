@@ -51,6 +51,24 @@ void ReadIniList(const QString &section, QStringList &list, const QString &path)
     }
 }
 
+void ReadLinkSettings()
+{
+    ModData &data = modData();
+    const QString path = ConfigFilePath();
+    auto scalar = [&](const char *key) {
+        return ReadProfileString(path, QStringLiteral("Communication"), QLatin1String(key),
+                                 QString(), ProfileBufferSize);
+    };
+    data.CommKind = IndexInList(data.CommList, scalar("Comm").toLower());
+    data.CommAddress = scalar("Address");
+    const double port = RoundHalfEven(LeadingDecimal(scalar("Port")));
+    data.CommPort = port >= std::numeric_limits<qint32>::min()
+                            && port <= std::numeric_limits<qint32>::max()
+                        ? qint32(port)
+                        : 0;
+    data.CommDevice = scalar("Device").trimmed();
+}
+
 void ReadConfiguration()
 {
     ModData &data = modData();
@@ -67,14 +85,7 @@ void ReadConfiguration()
     ReadIniList(QStringLiteral("Syst_List"), data.SystList, path);
 
     data.StartupPanel = IndexInList(data.FormList, scalar("Application", "Start-Up").toLower());
-    data.CommKind = IndexInList(data.CommList, scalar("Communication", "Comm").toLower());
-    data.CommAddress = scalar("Communication", "Address");
-    const double port = RoundHalfEven(LeadingDecimal(scalar("Communication", "Port")));
-    data.CommPort = port >= std::numeric_limits<qint32>::min()
-                            && port <= std::numeric_limits<qint32>::max()
-                        ? qint32(port)
-                        : 0;
-    data.CommDevice = scalar("Communication", "Device").trimmed();
+    ReadLinkSettings();
     data.SystemType = IndexInList(data.SystList, scalar("System", "Type").toLower());
 }
 

@@ -19,6 +19,9 @@ QString ConfigFilePath();
 
 // Reads the three lists, the start-up panel, the link settings and the system type.
 void ReadConfiguration();
+// Reads only the link settings ("Communication": kind, address, port, device), with the link
+// list read earlier.
+void ReadLinkSettings();
 // Fills `list` from the keys Item00, Item01, ... of `section`, stopping at the first missing
 // (or one-character) key.
 void ReadIniList(const QString &section, QStringList &list, const QString &path);

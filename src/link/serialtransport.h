@@ -50,6 +50,7 @@ public:
     QByteArray takeAll() override;
     void waitForInput(int ms, bool runEvents) override;
     QString controlName() const override { return QStringLiteral("mscRS232"); }
+    QIODevice *inputDevice() override { return &m_serial; }
 
     // Writes bytes unchanged and waits until the device has taken them all.
     void writeBytes(const QByteArray &bytes);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+class QIODevice;
+
 namespace zop {
 
 // A failure of the link, carried to the communication layer which turns it into a record of
@@ -41,6 +43,10 @@ public:
     // may run meanwhile (TCP waits) or not (serial waits). Returns early when input arrives or
     // the link fails; it must block, never spin.
     virtual void waitForInput(int ms, bool runEvents) = 0;
+
+    // The device whose readyRead signals input, for readers driven by the event loop; null
+    // when the transport has none (its input is then only seen by polling takeAll()).
+    virtual QIODevice *inputDevice() { return nullptr; }
 
     // The name used in "debug.txt" records for errors of this transport.
     virtual QString controlName() const = 0;
