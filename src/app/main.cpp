@@ -7,6 +7,7 @@
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
+#include "loader/ui/registration.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
 
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
 
     RegisterVirtualPanels();
     RegisterServicePanels();
+    RegisterFirmwarePanel();
 
     int result = 0;
     {
