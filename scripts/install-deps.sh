@@ -7,6 +7,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev
   libgl-dev libxkbcommon-dev
   xvfb xauth imagemagick fonts-dejavu-core
+  binutils
 )
 
 missing=()
