@@ -44,8 +44,9 @@ public:
     // the link fails; it must block, never spin.
     virtual void waitForInput(int ms, bool runEvents) = 0;
 
-    // The device whose readyRead signals input, for readers driven by the event loop; null
-    // when the transport has none (its input is then only seen by polling takeAll()).
+    // The device itself, for a user driven by the event loop that reads on its readyRead and
+    // writes without blocking; null when the transport has none (its input is then only seen
+    // by polling takeAll()).
     virtual QIODevice *inputDevice() { return nullptr; }
 
     // The name used in "debug.txt" records for errors of this transport.

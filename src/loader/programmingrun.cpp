@@ -118,6 +118,7 @@ void ProgrammingRun::abandon()
     m_heartbeat.stop();
     if (m_device)
         disconnect(m_device, nullptr, this, nullptr);
+    m_device = nullptr;
     m_lines.clear();
     if (ModData *data = ModDataIfAlive())
         data->comm.KeepAliveOff = false;
@@ -173,6 +174,10 @@ bool ProgrammingRun::sendBytes(const QByteArray &bytes)
         linkGone();
         return false;
     }
+    // Through the device itself where there is one: written from the event loop, so no
+    // blocking call of the port reads its input behind the event loop's back.
+    if (QIODevice *device = liveDevice(); device && device->write(bytes) == bytes.size())
+        return true;
     try {
         comm.CommControl->write(bytes);
     } catch (const LinkError &error) {
@@ -189,6 +194,12 @@ bool ProgrammingRun::takeInput(QByteArray &bytes)
         linkGone();
         return false;
     }
+    if (QIODevice *device = liveDevice()) {
+        // What the port's own notifier has read. Reading the port here as well would leave
+        // that notifier to find nothing, which the serial port reports as a read error.
+        bytes = device->readAll();
+        return true;
+    }
     try {
         bytes = comm.CommControl->takeAll();
     } catch (const LinkError &error) {
@@ -196,6 +207,11 @@ bool ProgrammingRun::takeInput(QByteArray &bytes)
         return false;
     }
     return true;
+}
+
+QIODevice *ProgrammingRun::liveDevice() const
+{
+    return m_device && m_device->isOpen() ? m_device.data() : nullptr;
 }
 
 void ProgrammingRun::discardInput()
@@ -281,16 +297,17 @@ void ProgrammingRun::tick()
 
 void ProgrammingRun::beginContact()
 {
-    discardInput();
-    if (!isActive())
-        return;
-    restartWatchdog();
-    if (QIODevice *device = modData().comm.CommControl->inputDevice()) {
+    CommLayer &comm = modData().comm;
+    if (QIODevice *device = comm.CommControl ? comm.CommControl->inputDevice() : nullptr) {
         m_device = device;
         // Queued: the port may signal inside one of its own blocking calls.
         connect(device, &QIODevice::readyRead, this, [this] { guarded([this] { pump(); }); },
                 Qt::QueuedConnection);
     }
+    discardInput();
+    if (!isActive())
+        return;
+    restartWatchdog();
     m_heartbeat.start();
     contactTick();
 }

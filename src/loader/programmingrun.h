@@ -120,6 +120,8 @@ private:
     bool sendBytes(const QByteArray &bytes);
     bool takeInput(QByteArray &bytes);
     void discardInput();
+    // The port's device while it is open (null on links without one).
+    QIODevice *liveDevice() const;
     void awaitAck();
     bool watchdogExpired() const;
     void restartWatchdog();
