@@ -7,3 +7,4 @@ BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_link"
 "$BIN/bench_panel"
 "$BIN/bench_serial"
+"$BIN/bench_loader"

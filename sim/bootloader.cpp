@@ -33,6 +33,16 @@ QList<QByteArray> BootLoader::takeNotes()
     return notes;
 }
 
+bool BootLoader::takes(QByteArrayView bytes)
+{
+    if (!m_active && m_enterOnSync && bytes.size() == 1 && quint8(bytes[0]) == Start) {
+        m_active = true;
+        m_state = State::Idle;
+        note("boot: entered on synchronisation");
+    }
+    return m_active;
+}
+
 QByteArray BootLoader::receive(QByteArrayView bytes)
 {
     QByteArray answer;

@@ -43,6 +43,11 @@ public:
     explicit BootLoader(bool active = true);
 
     bool active() const { return m_active; }
+    // While not active, a lone synchronisation byte starts the boot loader (as the firmware
+    // of an instrument that hands over to it on request would).
+    void setEnterOnSync(bool enter) { m_enterOnSync = enter; }
+    // True when `bytes` are for the boot loader: it is active, or they start it.
+    bool takes(QByteArrayView bytes);
     void setFaults(const Faults &faults) { m_faults = faults; }
     // Where the restart writes the flash image; empty: nowhere.
     void setDumpPath(const QString &path) { m_dumpPath = path; }
@@ -65,6 +70,7 @@ private:
     void note(const QByteArray &text) { m_notes.append(text); }
 
     bool m_active;
+    bool m_enterOnSync = false;
     Faults m_faults;
     QString m_dumpPath;
     std::function<void()> m_onRestart;

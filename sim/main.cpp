@@ -39,6 +39,7 @@ struct Options
     bool baudThrottle = false;
     // The boot loader on the serial line (--boot-loader and its companions).
     bool bootLoader = false;
+    bool bootOnSync = false;
     QString flashDump;
     double bootFirmware = -1.0; // the version after programming; negative: unchanged
     BootLoader::Faults bootFaults;
@@ -162,6 +163,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("boot-loader"),
          QStringLiteral("On the serial line, start in the boot loader that programs new "
                         "firmware (128 KiB of flash); its restart packet starts the firmware.")},
+        {QStringLiteral("boot-on-sync"),
+         QStringLiteral("On the serial line, run the firmware and enter the boot loader on the "
+                        "first lone synchronisation byte (0x0F).")},
         {QStringLiteral("flash-dump"),
          QStringLiteral("Write the boot loader's flash image to FILE when it restarts."),
          QStringLiteral("FILE")},
@@ -234,6 +238,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("pty")) && options.ptyLink.isEmpty())
         return usageError(QStringLiteral("--pty needs the path of the link to make"));
     options.bootLoader = parser.isSet(QStringLiteral("boot-loader"));
+    options.bootOnSync = parser.isSet(QStringLiteral("boot-on-sync"));
     options.flashDump = parser.value(QStringLiteral("flash-dump"));
     if (parser.isSet(QStringLiteral("boot-firmware"))) {
         const auto version = positiveNumber(parser, QStringLiteral("boot-firmware"), false, &error);
@@ -246,7 +251,7 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("--boot-fault needs drop=N, corrupt=N or mute=N "
                                              "(N from 1), not \"%1\"").arg(spec));
     }
-    if (options.bootLoader && options.ptyLink.isEmpty())
+    if ((options.bootLoader || options.bootOnSync) && options.ptyLink.isEmpty())
         return usageError(QStringLiteral("--boot-loader needs --pty: it talks on a serial line"));
 
     SteadyClock clock;
@@ -266,6 +271,7 @@ int main(int argc, char *argv[])
         PtyFront line(instrument, faults, trace.isOpen() ? &trace : nullptr, options.rs485Address,
                       options.baudThrottle);
         BootLoader bootLoader(options.bootLoader);
+        bootLoader.setEnterOnSync(options.bootOnSync);
         bootLoader.setFaults(options.bootFaults);
         bootLoader.setDumpPath(options.flashDump);
         bootLoader.setRestartHandler([&supply, version = options.bootFirmware] {

@@ -202,7 +202,7 @@ void PtyFront::handleDueInput()
 
 void PtyFront::deliver(const QByteArray &bytes, qint32 baud)
 {
-    if (m_bootLoader && m_bootLoader->active()) {
+    if (m_bootLoader && m_bootLoader->takes(bytes)) {
         queueOutput(m_bootLoader->receive(bytes));
         if (m_trace) {
             for (const QByteArray &note : m_bootLoader->takeNotes())

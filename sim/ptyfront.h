@@ -49,7 +49,7 @@ public:
     // The program end of the terminal ("/dev/pts/N").
     QString devicePath() const { return m_devicePath; }
     int address() const { return m_station.address(); }
-    // While `loader` (may be null) is active, it takes every byte instead of the instrument.
+    // While `loader` (may be null) takes them, bytes go to it instead of the instrument.
     void setBootLoader(BootLoader *loader) { m_bootLoader = loader; }
 
 signals:

@@ -23,13 +23,15 @@ private slots:
 void TestLoaderAgainstSim::imageMatchesObjcopy_data()
 {
     QTest::addColumn<int>("size");
-    QTest::newRow("4 KiB") << 0x1000;
-    QTest::newRow("80 KiB, two pages") << 0x14000;
+    QTest::addColumn<QString>("entry"); // how the instrument comes to be in its boot loader
+    QTest::newRow("4 KiB, entered on synchronisation") << 0x1000 << "--boot-on-sync";
+    QTest::newRow("80 KiB, two pages") << 0x14000 << "--boot-loader";
 }
 
 void TestLoaderAgainstSim::imageMatchesObjcopy()
 {
     QFETCH(int, size);
+    QFETCH(QString, entry);
     const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
     QVERIFY2(!objcopy.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
 
@@ -54,7 +56,7 @@ void TestLoaderAgainstSim::imageMatchesObjcopy()
     expected.append(QByteArray(zopsim::BootLoader::FlashSize - expected.size(), char(0xFF)));
     expected.replace(0, 16, QByteArray(16, char(0xFF))); // the record never sent
 
-    SimProcess sim({QStringLiteral("--boot-loader"), QStringLiteral("--flash-dump"), dump,
+    SimProcess sim({entry, QStringLiteral("--flash-dump"), dump,
                     QStringLiteral("--boot-firmware"), QStringLiteral("4.80")},
                    SimLine::Pty);
     QVERIFY(!sim.linkPath().isEmpty());
