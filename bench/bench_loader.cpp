@@ -10,6 +10,7 @@
 #include "link/logsink.h"
 #include "loader/hexrecords.h"
 #include "loader/programmingrun.h"
+#include "hexfiles.h"
 #include "simprocess.h"
 
 #include <QCoreApplication>
@@ -31,34 +32,6 @@ double CpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-QByteArray HexOf(const QByteArray &image)
-{
-    QByteArray text;
-    auto record = [&text](int type, quint16 address, const QByteArray &data) {
-        QByteArray r;
-        r.append(char(data.size()));
-        r.append(char(address >> 8));
-        r.append(char(address));
-        r.append(char(type));
-        r += data;
-        int sum = 0;
-        for (const char c : r)
-            sum += quint8(c);
-        r.append(char(-sum));
-        text += ':' + r.toHex().toUpper() + "\r\n";
-    };
-    int page = 0;
-    for (qsizetype at = 0; at < image.size(); at += 16) {
-        if (int(at >> 16) != page) {
-            page = int(at >> 16);
-            record(4, 0, QByteArray::fromHex(QByteArray::number(page, 16).rightJustified(4, '0')));
-        }
-        record(0, quint16(at), image.mid(at, 16));
-    }
-    record(1, 0, {});
-    return text;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -69,13 +42,7 @@ int main(int argc, char *argv[])
     const bool throttle = !args.contains(QStringLiteral("--no-throttle"));
 
     QTemporaryDir dir;
-    QByteArray image(kib * 1024, '\0');
-    quint32 x = 1;
-    for (char &c : image) {
-        x = x * 1103515245u + 12345u;
-        c = char(x >> 16);
-    }
-    const QByteArray text = HexOf(image);
+    const QByteArray text = HexText(Pattern(kib * 1024, 1));
     const QString hex = dir.filePath(QStringLiteral("fw.hex"));
     {
         QFile file(hex);
