@@ -11,3 +11,4 @@ BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_modulation"
 "$BIN/bench_gpib"
 "$BIN/bench_flood"
+"$BIN/bench_loader"

@@ -8,6 +8,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   xvfb xauth imagemagick fonts-dejavu-core
   dpkg-dev file
+  binutils
 )
 
 missing=()

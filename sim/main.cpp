@@ -1,6 +1,7 @@
 // zop-sim: a stand-in power supply on 127.0.0.1, or on a pseudo-terminal as a serial line,
 // for demos, tests and users without an instrument. See --help for the options.
 
+#include "bootloader.h"
 #include "clock.h"
 #include "faults.h"
 #include "gpibfront.h"
@@ -38,7 +39,32 @@ struct Options
     QString ptyLink;
     int rs485Address = 1;
     bool baudThrottle = false;
+    // The boot loader on the serial line (--boot-loader and its companions).
+    bool bootLoader = false;
+    bool bootOnSync = false;
+    QString flashDump;
+    double bootFirmware = -1.0; // the version after programming; negative: unchanged
+    BootLoader::Faults bootFaults;
 };
+
+// "drop=N", "corrupt=N" or "mute=N" into `faults`.
+bool parseBootFault(const QString &spec, BootLoader::Faults &faults)
+{
+    const QStringList parts = spec.split(QLatin1Char('='));
+    bool ok = false;
+    const int n = parts.size() == 2 ? parts.at(1).toInt(&ok) : 0;
+    if (!ok || n < 1)
+        return false;
+    if (parts.at(0) == QLatin1String("drop"))
+        faults.drop = n;
+    else if (parts.at(0) == QLatin1String("corrupt"))
+        faults.corrupt = n;
+    else if (parts.at(0) == QLatin1String("mute"))
+        faults.muteFrom = n;
+    else
+        return false;
+    return true;
+}
 
 int usageError(const QString &message)
 {
@@ -142,6 +168,24 @@ int main(int argc, char *argv[])
         {QStringLiteral("baud-throttle"),
          QStringLiteral("On the serial line, take and send bytes no faster than the baud "
                         "rate the program set (10 bits per character).")},
+        {QStringLiteral("boot-loader"),
+         QStringLiteral("On the serial line, start in the boot loader that programs new "
+                        "firmware (128 KiB of flash); its restart packet starts the firmware.")},
+        {QStringLiteral("boot-on-sync"),
+         QStringLiteral("On the serial line, run the firmware and enter the boot loader on the "
+                        "first lone synchronisation byte (0x0F).")},
+        {QStringLiteral("flash-dump"),
+         QStringLiteral("Write the boot loader's flash image to FILE when it restarts."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("boot-firmware"),
+         QStringLiteral("Firmware version the instrument reports after programming (default: "
+                        "that of --firmware)."),
+         QStringLiteral("X.YY")},
+        {QStringLiteral("boot-fault"),
+         QStringLiteral("Spoil boot-loader acknowledgement N (counted from 1): drop=N sends "
+                        "none, corrupt=N only its last two bytes, mute=N none from N on. "
+                        "Repeatable."),
+         QStringLiteral("KIND=N")},
     });
     parser.addOptions(GpibFront::options());
     parser.process(app);
@@ -202,6 +246,22 @@ int main(int argc, char *argv[])
     options.baudThrottle = parser.isSet(QStringLiteral("baud-throttle"));
     if (parser.isSet(QStringLiteral("pty")) && options.ptyLink.isEmpty())
         return usageError(QStringLiteral("--pty needs the path of the link to make"));
+    options.bootLoader = parser.isSet(QStringLiteral("boot-loader"));
+    options.bootOnSync = parser.isSet(QStringLiteral("boot-on-sync"));
+    options.flashDump = parser.value(QStringLiteral("flash-dump"));
+    if (parser.isSet(QStringLiteral("boot-firmware"))) {
+        const auto version = positiveNumber(parser, QStringLiteral("boot-firmware"), false, &error);
+        if (!version)
+            return usageError(error);
+        options.bootFirmware = *version;
+    }
+    for (const QString &spec : parser.values(QStringLiteral("boot-fault"))) {
+        if (!parseBootFault(spec, options.bootFaults))
+            return usageError(QStringLiteral("--boot-fault needs drop=N, corrupt=N or mute=N "
+                                             "(N from 1), not \"%1\"").arg(spec));
+    }
+    if ((options.bootLoader || options.bootOnSync) && options.ptyLink.isEmpty())
+        return usageError(QStringLiteral("--boot-loader needs --pty: it talks on a serial line"));
 
     SteadyClock clock;
     Trace trace(clock);
@@ -231,6 +291,15 @@ int main(int argc, char *argv[])
         quitOnTerminationSignals(app);
         PtyFront line(instrument, faults, trace.isOpen() ? &trace : nullptr, options.rs485Address,
                       options.baudThrottle);
+        BootLoader bootLoader(options.bootLoader);
+        bootLoader.setEnterOnSync(options.bootOnSync);
+        bootLoader.setFaults(options.bootFaults);
+        bootLoader.setDumpPath(options.flashDump);
+        bootLoader.setRestartHandler([&supply, version = options.bootFirmware] {
+            if (version > 0)
+                supply.setFirmwareVersion(version);
+        });
+        line.setBootLoader(&bootLoader);
         if (!line.open(options.ptyLink, &error)) {
             std::fprintf(stderr, "zop-sim: %s\n", qPrintable(error));
             return 1;

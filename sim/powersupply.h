@@ -172,6 +172,8 @@ public:
     PowerSupply(const SupplyConfig &config, const Clock &clock);
 
     const SupplyConfig &config() const { return m_config; }
+    // New firmware was programmed.
+    void setFirmwareVersion(double version) { m_config.firmwareVersion = version; }
     double loadOhms() const { return m_loadOhms; }
 
     // Applies the passage of time (the period timer). The protocol calls it before each line.

@@ -1,5 +1,6 @@
 #include "ptyfront.h"
 
+#include "bootloader.h"
 #include "trace.h"
 
 #include <QFile>
@@ -201,6 +202,14 @@ void PtyFront::handleDueInput()
 
 void PtyFront::deliver(const QByteArray &bytes, qint32 baud)
 {
+    if (m_bootLoader && m_bootLoader->takes(bytes)) {
+        queueOutput(m_bootLoader->receive(bytes));
+        if (m_trace) {
+            for (const QByteArray &note : m_bootLoader->takeNotes())
+                m_trace->note(note);
+        }
+        return;
+    }
     const QList<LinkAction> actions = m_station.receive(bytes, baud);
     const QList<QByteArray> notes = m_station.takeNotes();
     if (m_trace) {

@@ -12,6 +12,7 @@ class QSocketNotifier;
 
 namespace zopsim {
 
+class BootLoader;
 class FaultPlan;
 class Instrument;
 class Trace;
@@ -48,6 +49,8 @@ public:
     // The program end of the terminal ("/dev/pts/N").
     QString devicePath() const { return m_devicePath; }
     int address() const { return m_station.address(); }
+    // While `loader` (may be null) takes them, bytes go to it instead of the instrument.
+    void setBootLoader(BootLoader *loader) { m_bootLoader = loader; }
 
 signals:
     // A close fault took the line down; the front end is finished.
@@ -83,6 +86,7 @@ private:
     qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
 
     Rs485Station m_station;
+    BootLoader *m_bootLoader = nullptr;
     Trace *m_trace;
     bool m_throttle;
     int m_master = -1;

@@ -100,6 +100,16 @@ LinkSettingsInFile ReadLinkSettings()
     return link;
 }
 
+void LoadLinkSettings()
+{
+    ModData &data = modData();
+    const LinkSettingsInFile link = ReadLinkSettings();
+    data.CommKind = link.kind;
+    data.CommAddress = link.address;
+    data.CommPort = link.port.toInt();
+    data.CommDevice = link.device;
+}
+
 bool WriteConfiguration(const QString &startupName, const QString &linkName,
                         const QString &address, const QString &port, const QString &systemName,
                         const DeviceKeyChange &device, QString *error)

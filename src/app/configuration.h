@@ -46,6 +46,9 @@ struct LinkSettingsInFile {
     QString device;
 };
 LinkSettingsInFile ReadLinkSettings();
+// Makes the link settings of the file (kind, address, port, device) the running ones, with the
+// link list read earlier.
+void LoadLinkSettings();
 
 // The index of the first entry equal to `name` without regard to case; 99 when none is.
 qint16 IndexInList(const QStringList &list, const QString &name);

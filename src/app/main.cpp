@@ -14,6 +14,7 @@
 #include "link/linkkind.h"
 #include "setup/findgpib.h"
 #include "setup/frmcommsetup.h"
+#include "loader/ui/registration.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
 
@@ -74,6 +75,7 @@ int main(int argc, char *argv[])
         return std::nullopt;
     });
     RegisterModulationPanel();
+    RegisterFirmwarePanel();
 
     int result = 0;
     {

@@ -40,6 +40,7 @@ QString PanelName(PanelId id)
     case PanelId::Registers: return QStringLiteral("frmRegisters");
     case PanelId::Calibration: return QStringLiteral("frmCalibration");
     case PanelId::Modulation: return QStringLiteral("frmModulation");
+    case PanelId::Firmware: return QStringLiteral("FrmLoader");
     case PanelId::None: break;
     }
     return QString();

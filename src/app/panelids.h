@@ -6,7 +6,8 @@
 
 namespace zop {
 
-enum class PanelId { None, GZ, TLB, KM, TW, Command, Registers, Calibration, Modulation };
+// Firmware is never a start-up panel: it is reached only from the View menu.
+enum class PanelId { None, GZ, TLB, KM, TW, Command, Registers, Calibration, Modulation, Firmware };
 
 // The virtual control panel of a system type: 0 and 1 GZ, 2 TLB, 3 KM, 4 TW, any other TLB.
 PanelId VirtualPanelFor(qint16 systemType);

@@ -52,6 +52,7 @@ public:
     void waitForInput(int ms, bool runEvents) override;
     qint64 bufferedBytes() const override { return m_serial.bytesAvailable() + m_rescued.size(); }
     QString controlName() const override { return QStringLiteral("mscRS232"); }
+    QIODevice *inputDevice() override { return &m_serial; }
 
     // Writes bytes unchanged and waits until the device has taken them all.
     void writeBytes(const QByteArray &bytes);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+class QIODevice;
+
 namespace zop {
 
 // A failure of the link, carried to the communication layer which turns it into a record of
@@ -59,6 +61,10 @@ public:
     virtual bool readTransfer(QByteArray &reply, bool checked) { return false; }
     // What the transport holds of its input now, not yet taken (at most ReceiveBufferBytes).
     virtual qint64 bufferedBytes() const { return 0; }
+    // The device itself, for a user driven by the event loop that reads on its readyRead and
+    // writes without blocking; null when the transport has none (its input is then only seen
+    // by polling takeAll()).
+    virtual QIODevice *inputDevice() { return nullptr; }
 
     // The name used in "debug.txt" records for errors of this transport.
     virtual QString controlName() const = 0;

@@ -12,7 +12,7 @@ namespace zop {
 
 class PanelWindow;
 
-// The Firmware Panel's window name (it has no PanelId: it is never a start-up panel).
+// The Firmware Panel's window name (PanelName(PanelId::Firmware)).
 inline const QString FirmwarePanelName = QStringLiteral("FrmLoader");
 
 using PanelCreator = std::function<PanelWindow *()>;

@@ -1,0 +1,13 @@
+#include "loader/ui/registration.h"
+
+#include "app/frame/panelregistry.h"
+#include "loader/ui/frmloader.h"
+
+namespace zop {
+
+void RegisterFirmwarePanel()
+{
+    RegisterPanel(PanelId::Firmware, [] { return new FrmLoader; });
+}
+
+} // namespace zop

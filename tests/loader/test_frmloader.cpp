@@ -1,0 +1,235 @@
+// The Firmware Panel on the offscreen platform over the scripted line of the run tests: its
+// controls, the link refusals that lead to Setup, what a run shows, and closing, switching or
+// choosing Exit in the middle of a run.
+
+#include "app/frame/framehooks.h"
+#include "app/frame/panelregistry.h"
+#include "loader/ui/frmloader.h"
+#include "loader/ui/registration.h"
+#include "loaderfixture.h"
+#include "panels/service/registration.h"
+#include "ui/apptitle.h"
+#include "ui/selectfile.h"
+#include "ui/transactionlog.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+class OneFileChooser : public FileChooser {
+public:
+    QString choose(const FileRequest &request) override
+    {
+        requests << request;
+        return answer;
+    }
+    QList<FileRequest> requests;
+    QString answer;
+};
+
+struct PanelFixture : LoaderFixture {
+    PanelFixture()
+    {
+        SetProgramEnder([this] { ++ended; });
+        SetSetupDialog([this](QWidget *) { ++setups; });
+        RegisterFirmwarePanel();
+        RegisterServicePanels();
+        ModData &data = modData();
+        data.CommList = {"gpib", "rs232", "tcp/ip", "rs485", "rs485 framed", "simulated"};
+        writeFile(QStringLiteral("ZOP_Panel.ini"), "[Communication]\r\nComm=RS232\r\nAddress=5\r\nPort=3\r\n");
+        data.CommKind = LinkKind::Simulated;
+        panel = OpenPanel(PanelId::Firmware);
+        data.CurrentPanel = panel.data();
+        loader = qobject_cast<FrmLoader *>(panel.data());
+    }
+    ~PanelFixture()
+    {
+        QList<QPointer<PanelWindow>> panels;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *p = qobject_cast<PanelWindow *>(w))
+                panels << p;
+        for (const QPointer<PanelWindow> &p : panels)
+            delete p.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ClearPanelRegistry();
+        SetProgramEnder(nullptr);
+        SetSetupDialog(nullptr);
+    }
+    template <typename Done>
+    bool tickPanelUntil(Done done, qint64 limitMs = 120000)
+    {
+        const qint64 end = clock->elapsedMs() + limitMs;
+        while (!done() && clock->elapsedMs() < end && loader) {
+            clock->advance(ProgrammingRun::TickMs);
+            loader->run()->tick();
+        }
+        return done();
+    }
+    void start(const QByteArray &text)
+    {
+        loader->txtFirmware->setText(writeHex(text));
+        QTest::mouseClick(loader->cmdStart, Qt::LeftButton);
+    }
+    QColor statusShade() const { return loader->txtStatus->palette().color(QPalette::Base); }
+
+    QPointer<PanelWindow> panel;
+    QPointer<FrmLoader> loader;
+    int ended = 0;
+    int setups = 0;
+};
+
+const QByteArray SmallImage = HexText(Pattern(16 * 20));
+} // namespace
+
+class TestFrmLoader : public QObject {
+    Q_OBJECT
+private slots:
+    void controls();
+    void refusalsOpenSetup_data();
+    void refusalsOpenSetup();
+    void selectKeepsTheChosenName();
+    void showsTheRun();
+    void endsCleanlyMidRun_data();
+    void endsCleanlyMidRun();
+};
+
+void TestFrmLoader::controls()
+{
+    PanelFixture f;
+    QVERIFY(f.loader);
+    QCOMPARE(f.loader->objectName(), QStringLiteral("FrmLoader"));
+    QCOMPARE(f.loader->windowTitle(), QStringLiteral("Firmware Panel"));
+    const QList<std::pair<const char *, QString>> captions{
+        {"cmdSelect", "Select"}, {"cmdStart", "Start"}, {"cmdStop", "Stop"}};
+    for (const auto &[name, caption] : captions)
+        QCOMPARE(f.loader->findChild<QPushButton *>(name)->text(), caption);
+    QCOMPARE(f.loader->findChild<QLabel *>("lblAdr")->text(), QStringLiteral("Current Address:"));
+    for (const char *name : {"txtFirmware", "txtAdr", "txtStatus"})
+        QVERIFY2(f.loader->findChild<QLineEdit *>(name), name);
+    QVERIFY(f.loader->findChild<QProgressBar *>("pgbStatus"));
+    QStringList frames;
+    for (const QGroupBox *box : f.loader->findChildren<QGroupBox *>())
+        frames << box->title();
+    QCOMPARE(frames, QStringList({"Choose new firmware file:", "Programming:", "Status:", "Output"}));
+    QVERIFY(!f.loader->mnuFirmware->isEnabled());
+    QCOMPARE(f.loader->mnuCommand->text(), QStringLiteral("Command"));
+    // The link settings were read again from the file.
+    QCOMPARE(modData().CommKind, LinkKind::Rs232);
+    QCOMPARE(modData().CommAddress, QStringLiteral("5"));
+    QCOMPARE(modData().CommPort, 3);
+}
+
+void TestFrmLoader::refusalsOpenSetup_data()
+{
+    QTest::addColumn<qint16>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("simulated") << LinkKind::Simulated << LoaderText::Simulated;
+    QTest::newRow("tcp/ip") << LinkKind::TcpIp << LoaderText::NotRs232;
+    QTest::newRow("rs485") << LinkKind::Rs485Framed << LoaderText::NotRs232;
+}
+
+void TestFrmLoader::refusalsOpenSetup()
+{
+    QFETCH(qint16, kind);
+    QFETCH(QString, message);
+    PanelFixture f;
+    f.boot.receive(Create_Reset()); // the instrument answers the refresh after Setup
+    modData().CommKind = kind;
+    f.line->written.clear();
+    f.start(SmallImage);
+    QCOMPARE(f.prompter->texts(), QStringList{message});
+    QCOMPARE(f.prompter->shown.first().title, ApplicationTitle);
+    QCOMPARE(f.setups, 1);
+    QVERIFY(!f.loader->run()->isActive());
+    for (const QByteArray &w : f.line->written)
+        QVERIFY2(!w.startsWith('\x0F'), w.toHex().constData());
+}
+
+void TestFrmLoader::selectKeepsTheChosenName()
+{
+    PanelFixture f;
+    auto chooser = std::make_shared<OneFileChooser>();
+    chooser->answer = f.path(QStringLiteral("New_Firmware.HEX"));
+    SetFileChooser(chooser);
+    QTest::mouseClick(f.loader->cmdSelect, Qt::LeftButton);
+    SetFileChooser(nullptr);
+    QCOMPARE(f.loader->txtFirmware->text(), chooser->answer);
+    QCOMPARE(chooser->requests.size(), 1);
+    QCOMPARE(chooser->requests.first().title, QStringLiteral("ZOP Panel - Select File"));
+    QCOMPARE(chooser->requests.first().filter, QStringLiteral("Hex Files (*.hex)|*.hex|All Files (*.*)|*.*"));
+    QVERIFY(chooser->requests.first().open);
+}
+
+void TestFrmLoader::showsTheRun()
+{
+    PanelFixture f;
+    f.start(QByteArray(":00000001FF\r\n"));
+    QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Invalid File"));
+    QCOMPARE(f.statusShade(), QColor(255, 0, 0));
+    QVERIFY(f.loader->cmdStart->isEnabled());
+
+    f.start(SmallImage);
+    QVERIFY(!f.loader->cmdStart->isEnabled());
+    QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Erasing"); }));
+    QCOMPARE(f.loader->pgbStatus->maximum(), 32);
+    QVERIFY(f.tickPanelUntil([&] { return f.loader->pgbStatus->value() == 5; }));
+    QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 40 00"));
+    QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
+    QCOMPARE(f.loader->pgbStatus->maximum(), 21);
+    QVERIFY(f.tickPanelUntil([&] { return f.loader->cmdStart->isEnabled(); }));
+    QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Finished"));
+    QCOMPARE(f.statusShade(), QColor(0, 192, 0));
+    QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 01 30"));
+    // Nothing of the loader traffic reached the log.
+    QVERIFY(!f.loader->rtbTranx->logText().contains(QLatin1String("VOLT")));
+}
+
+void TestFrmLoader::endsCleanlyMidRun_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("ended");
+    QTest::newRow("close") << "close" << 1;
+    QTest::newRow("switch to the Command Panel") << "switch" << 0;
+    QTest::newRow("exit") << "exit" << 1;
+}
+
+void TestFrmLoader::endsCleanlyMidRun()
+{
+    QFETCH(QString, how);
+    QFETCH(int, ended);
+    PanelFixture f;
+    f.start(SmallImage);
+    QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
+    f.line->written.clear();
+    if (how == QLatin1String("close"))
+        f.loader->close();
+    else if (how == QLatin1String("switch"))
+        f.loader->mnuCommand->trigger();
+    else
+        f.loader->mnuExit->trigger();
+    QCOMPARE(f.ended, ended);
+    if (how == QLatin1String("exit")) // the program ends; its windows go with it
+        delete f.panel.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!f.loader);
+    QVERIFY(!modData().comm.KeepAliveOff);
+    // Nothing more reaches the instrument from the loader, not even "<>CLR 0".
+    f.clock->advance(3000);
+    QTest::qWait(3 * ProgrammingRun::TickMs);
+    for (const QByteArray &w : f.line->written)
+        QVERIFY2(!w.startsWith('\x0F') && !w.startsWith("<>CLR"), w.toHex().constData());
+    if (how == QLatin1String("switch"))
+        QCOMPARE(qobject_cast<PanelWindow *>(modData().CurrentPanel.data())->formName(),
+                 QStringLiteral("frmCommand"));
+}
+
+QTEST_MAIN(TestFrmLoader)
+#include "test_frmloader.moc"

@@ -1,0 +1,52 @@
+#pragma once
+// Intel HEX files for the loader's tests and benchmark, written here without the program's own
+// code, and data to fill them with.
+
+#include <QByteArray>
+
+namespace zop::test {
+
+// Intel HEX text of `image` at `base`, 16 bytes a record, an extended linear address record
+// before each 64 KiB page, an end record and a final line feed.
+inline QByteArray HexText(const QByteArray &image, quint32 base = 0)
+{
+    QByteArray text;
+    auto record = [&text](int type, quint16 address, const QByteArray &data) {
+        QByteArray r;
+        r.append(char(data.size()));
+        r.append(char(address >> 8));
+        r.append(char(address));
+        r.append(char(type));
+        r += data;
+        int sum = 0;
+        for (const char c : r)
+            sum += quint8(c);
+        r.append(char(-sum));
+        text += ':' + r.toHex().toUpper() + "\r\n";
+    };
+    int page = 0;
+    for (qsizetype at = 0; at < image.size(); at += 16) {
+        const quint32 address = base + quint32(at);
+        if (int(address >> 16) != page) {
+            page = int(address >> 16);
+            record(4, 0, QByteArray::fromHex(QByteArray::number(page, 16).rightJustified(4, '0')));
+        }
+        record(0, quint16(address), image.mid(at, 16));
+    }
+    record(1, 0, {});
+    return text;
+}
+
+// Bytes that differ from record to record (and include the escaped values).
+inline QByteArray Pattern(int size, int seed = 7)
+{
+    QByteArray bytes(size, '\0');
+    quint32 x = quint32(seed);
+    for (char &c : bytes) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 16);
+    }
+    return bytes;
+}
+
+} // namespace zop::test
