@@ -8,6 +8,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   xvfb xauth imagemagick fonts-dejavu-core
   dpkg-dev file
+  clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
 
 missing=()
