@@ -9,6 +9,7 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core
   dpkg-dev file
   binutils
+  clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
 
 missing=()

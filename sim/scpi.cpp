@@ -135,8 +135,10 @@ std::optional<bool> parseBoolean(const QString &text)
         return true;
     if (t.compare(QLatin1String("OFF"), Qt::CaseInsensitive) == 0)
         return false;
+    // A number counts as true when it rounds to a non-zero whole number; compared as a double,
+    // so a huge value ("1e47") is true rather than an overflowing conversion.
     if (auto n = parseNumber(t))
-        return qRound64(*n) != 0;
+        return std::abs(*n) >= 0.5;
     return std::nullopt;
 }
 

@@ -104,6 +104,8 @@ private slots:
         QTest::newRow("off, lower case") << "off" << 0;
         QTest::newRow("other number") << "2" << 1;
         QTest::newRow("rounds to zero") << "0.4" << 0;
+        QTest::newRow("negative half") << "-0.5" << 1;
+        QTest::newRow("beyond 64 bits") << "1e47" << 1;
         QTest::newRow("empty") << "" << -1;
     }
 

@@ -195,6 +195,9 @@ void TestPanelLogic::displayText_data()
     QTest::newRow("KM cuts") << 12.349 << "0.00" << true << "12.34";
     QTest::newRow("KM whole with point") << 123.6 << "0." << true << "123.";
     QTest::newRow("0.5 amps") << 0.5 << "0.0" << false << "0.5";
+    // A rating above 8000 has no format: the value is shown whole, not with a digit cut off.
+    QTest::newRow("KM without a format") << 12345.5 << "" << true << "12345.5";
+    QTest::newRow("KM zero without a format") << 0.0 << "" << true << "0";
 }
 
 void TestPanelLogic::displayText()

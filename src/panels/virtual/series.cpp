@@ -83,7 +83,9 @@ const SeriesSpec &SeriesSpecFor(PanelId panel)
 
 QString DisplayText(double value, const QString &format, bool truncate)
 {
-    if (!truncate)
+    // Without a format (a rating above 8000) there are no decimals to cut: the value is shown
+    // in its general form, never with its last digit dropped.
+    if (!truncate || format.isEmpty())
         return FormatNumber(value, format);
     QString text = FormatNumber(value, format + QLatin1Char('0'));
     text.chop(1);
