@@ -2,6 +2,7 @@
 // for demos, tests and users without an instrument. See --help for the options.
 
 #include "clock.h"
+#include "discovery.h"
 #include "faults.h"
 #include "instrument.h"
 #include "powersupply.h"
@@ -136,6 +137,15 @@ int main(int argc, char *argv[])
         {QStringLiteral("baud-throttle"),
          QStringLiteral("On the serial line, take and send bytes no faster than the baud "
                         "rate the program set (10 bits per character).")},
+        {QStringLiteral("discovery"),
+         QStringLiteral("Answer network discovery on UDP port 30303 of this loopback address "
+                        "(127.0.0.2, say; the panel listens on every address)."),
+         QStringLiteral("ADDRESS")},
+        {QStringLiteral("discovery-name"),
+         QStringLiteral("Network name of the instrument (default ZOPSIM)."), QStringLiteral("NAME")},
+        {QStringLiteral("discovery-mac"),
+         QStringLiteral("MAC address of the instrument (default 00:1E:C0:5A:00:01)."),
+         QStringLiteral("MAC")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -235,6 +245,16 @@ int main(int argc, char *argv[])
                      qPrintable(front.errorString()));
         return 1;
     }
+    // The network settings name the port the instrument is really reached at.
+    supply.interfaces().port = QString::number(front.port());
+    if (parser.isSet(QStringLiteral("discovery-name")))
+        supply.interfaces().host = parser.value(QStringLiteral("discovery-name"));
+    if (parser.isSet(QStringLiteral("discovery-mac")))
+        supply.interfaces().mac = parser.value(QStringLiteral("discovery-mac"));
+    DiscoveryResponder discovery(supply, trace.isOpen() ? &trace : nullptr);
+    if (parser.isSet(QStringLiteral("discovery"))
+        && !discovery.bind(QHostAddress(parser.value(QStringLiteral("discovery"))), &error))
+        return usageError(error);
     std::printf("zop-sim listening on 127.0.0.1:%u\n", unsigned(front.port()));
     std::fflush(stdout);
     return app.exec();

@@ -11,6 +11,7 @@
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
+#include "setup/devicesetup.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
 
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     RegisterServicePanels();
     RegisterCalibrationPanel();
     SetSetupDialog(RunConfigurationSetup);
+    RegisterDeviceSetupDialogs();
 
     int result = 0;
     {
