@@ -3,6 +3,7 @@
 
 #include "bootloader.h"
 #include "clock.h"
+#include "discovery.h"
 #include "faults.h"
 #include "gpibfront.h"
 #include "instrument.h"
@@ -186,6 +187,15 @@ int main(int argc, char *argv[])
                         "none, corrupt=N only its last two bytes, mute=N none from N on. "
                         "Repeatable."),
          QStringLiteral("KIND=N")},
+        {QStringLiteral("discovery"),
+         QStringLiteral("Answer network discovery on UDP port 30303 of this loopback address "
+                        "(127.0.0.2, say; the panel listens on every address)."),
+         QStringLiteral("ADDRESS")},
+        {QStringLiteral("discovery-name"),
+         QStringLiteral("Network name of the instrument (default ZOPSIM)."), QStringLiteral("NAME")},
+        {QStringLiteral("discovery-mac"),
+         QStringLiteral("MAC address of the instrument (default 00:1E:C0:5A:00:01)."),
+         QStringLiteral("MAC")},
     });
     parser.addOptions(GpibFront::options());
     parser.process(app);
@@ -323,6 +333,16 @@ int main(int argc, char *argv[])
                      qPrintable(front.errorString()));
         return 1;
     }
+    // The network settings name the port the instrument is really reached at.
+    supply.interfaces().port = QString::number(front.port());
+    if (parser.isSet(QStringLiteral("discovery-name")))
+        supply.interfaces().host = parser.value(QStringLiteral("discovery-name"));
+    if (parser.isSet(QStringLiteral("discovery-mac")))
+        supply.interfaces().mac = parser.value(QStringLiteral("discovery-mac"));
+    DiscoveryResponder discovery(supply, trace.isOpen() ? &trace : nullptr);
+    if (parser.isSet(QStringLiteral("discovery"))
+        && !discovery.bind(QHostAddress(parser.value(QStringLiteral("discovery"))), &error))
+        return usageError(error);
     std::printf("zop-sim listening on 127.0.0.1:%u\n", unsigned(front.port()));
     std::fflush(stdout);
     return app.exec();

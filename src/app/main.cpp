@@ -12,9 +12,8 @@
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "link/linkkind.h"
-#include "setup/findgpib.h"
-#include "setup/frmcommsetup.h"
 #include "loader/ui/registration.h"
+#include "setup/devicesetup.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
 
@@ -65,17 +64,9 @@ int main(int argc, char *argv[])
     RegisterServicePanels();
     RegisterCalibrationPanel();
     SetSetupDialog(RunConfigurationSetup);
-    // "Find Device..." in the Communication Setup dialog: the search of the link kind shown.
-    SetFindDeviceDialog([](QWidget *parent, qint16 commType) -> std::optional<DeviceChoice> {
-        if (commType == LinkKind::Gpib) {
-            const QString address = frmFindGPIB::FindDevice(parent);
-            if (!address.isEmpty())
-                return DeviceChoice{address, {}};
-        }
-        return std::nullopt;
-    });
     RegisterModulationPanel();
     RegisterFirmwarePanel();
+    RegisterDeviceSetupDialogs();
 
     int result = 0;
     {

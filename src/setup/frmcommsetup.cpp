@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <map>
 
 namespace zop {
 
@@ -28,6 +29,19 @@ FindDeviceDialog &FindDialog()
 {
     static FindDeviceDialog dialog;
     return dialog;
+}
+
+std::map<qint16, FindDeviceDialog> &FindDialogs()
+{
+    static std::map<qint16, FindDeviceDialog> dialogs;
+    return dialogs;
+}
+
+// The search of `commType`: its own, else the one for every kind.
+FindDeviceDialog FindDialogFor(qint16 commType)
+{
+    const auto found = FindDialogs().find(commType);
+    return found != FindDialogs().end() && found->second ? found->second : FindDialog();
 }
 
 ChangeDeviceDialog &ChangeDialog()
@@ -93,6 +107,10 @@ private:
 } // namespace
 
 void SetFindDeviceDialog(FindDeviceDialog dialog) { FindDialog() = std::move(dialog); }
+void SetFindDeviceDialog(qint16 commType, FindDeviceDialog dialog)
+{
+    FindDialogs()[commType] = std::move(dialog);
+}
 void SetChangeDeviceDialog(ChangeDeviceDialog dialog) { ChangeDialog() = std::move(dialog); }
 
 frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent)
@@ -207,7 +225,7 @@ void frmCommSetup::ArrangeFields()
         FillNumbers(cmbPort, 1, GpibAddressCount);
         portRow = 0;
         aidsRow = 1; // at the row of the hidden port label
-        cmdFind->setVisible(bool(FindDialog()));
+        cmdFind->setVisible(bool(FindDialogFor(CommType)));
         cmdChange->show();
         cmbPort->setEditText(Address);
         txtAddress->clear();
@@ -225,7 +243,7 @@ void frmCommSetup::ArrangeFields()
         lblPort->setText(QStringLiteral("Port"));
         lblPort->show();
         FillNumbers(cmbPort, 1, TcpPortCount);
-        cmdFind->setVisible(bool(FindDialog()));
+        cmdFind->setVisible(bool(FindDialogFor(CommType)));
         cmdChange->show();
         cmbPort->setEditText(Port);
         txtAddress->setText(Address);
@@ -327,7 +345,7 @@ void frmCommSetup::reject() { cmdCancel_Click(); }
 
 void frmCommSetup::cmdFind_Click()
 {
-    const FindDeviceDialog find = FindDialog();
+    const FindDeviceDialog find = FindDialogFor(CommType);
     if (!find || (CommType != LinkKind::TcpIp && CommType != LinkKind::Gpib))
         return;
     QPointer<frmCommSetup> self(this);

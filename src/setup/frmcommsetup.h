@@ -46,6 +46,8 @@ using FindDeviceDialog = std::function<std::optional<DeviceChoice>(QWidget *pare
 using ChangeDeviceDialog = std::function<std::optional<DeviceChoice>(
     QWidget *parent, qint16 commType, const QString &address)>;
 void SetFindDeviceDialog(FindDeviceDialog dialog);
+// The search of one link kind, beside those of the others; it comes before the one above.
+void SetFindDeviceDialog(qint16 commType, FindDeviceDialog dialog);
 void SetChangeDeviceDialog(ChangeDeviceDialog dialog);
 
 class frmCommSetup : public QDialog {

@@ -1,0 +1,14 @@
+#pragma once
+// Reading one setting of the connected instrument, as the device settings dialogs do it.
+
+#include <QString>
+
+namespace zop {
+
+// Sends `header` + "?" (echoed to the log) and reads the reply (2 s, echoed), with every
+// carriage return and line feed removed.
+QString QuerySetting(const QString &header);
+// The same, with the reply as received.
+QString QuerySettingRaw(const QString &header);
+
+} // namespace zop
