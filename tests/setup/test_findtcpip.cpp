@@ -76,9 +76,12 @@ void TestFindTcpIp::findThroughCommSetup()
     SetupFixture f(Target("127.0.0.2"));
     RegisterDeviceSetupDialogs();
     frmCommSetup d;
+    d.SetCommType(LinkKind::Rs232);
+    d.ArrangeFields();
+    QVERIFY(d.cmdFind->isHidden()); // no search for a serial line
     d.SetCommType(LinkKind::Gpib);
     d.ArrangeFields();
-    QVERIFY(d.cmdFind->isHidden()); // no GPIB search here
+    QVERIFY(!d.cmdFind->isHidden()); // the bus search
     d.SetCommType(LinkKind::TcpIp);
     d.SetAddress("zop-1");
     d.SetPort("5025");
