@@ -2,6 +2,8 @@
 
 #include "app/moddata.h"
 
+#include <QAccessible>
+
 namespace zop {
 
 namespace {
@@ -50,8 +52,10 @@ void LinkStatusLine::display(const LinkStatus &status)
     setStyleSheet(StyleFor(status.state));
     setText(status.text);
     setToolTip(status.text);
-    // The accessible name carries the whole line; setting it tells a screen reader.
+    // The accessible name carries the whole line; a screen reader is told of each change.
     setAccessibleName(QStringLiteral("Link: ") + status.text);
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 } // namespace zop

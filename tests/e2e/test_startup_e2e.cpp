@@ -107,7 +107,7 @@ void TestStartupE2e::worksWithoutADisplay_data()
     QTest::addColumn<QByteArray>("printed");
     QTest::newRow("--help") << QStringList{"--help"} << true << QByteArray("--startup-only");
     QTest::newRow("--version") << QStringList{"--version"} << true
-                               << ProgramVersionText().toLatin1();
+                               << zop::ProgramVersionText().toLatin1();
     QTest::newRow("--startup-only") << QStringList{"--startup-only"} << true
                                     << QByteArray("link: Simulated\n");
     // Proof that there is no display here: the panel itself cannot open its window.
