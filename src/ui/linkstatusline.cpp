@@ -31,6 +31,8 @@ LinkStatusLine::LinkStatusLine(QWidget *parent) : QLabel(parent)
     setTextFormat(Qt::PlainText); // addresses and reasons come from files and transports
     setAccessibleDescription(QStringLiteral("Link status"));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long reason must not widen the panel: the line is cut, its tool tip holds it whole.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_timer.setInterval(RefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &LinkStatusLine::refresh);
     m_timer.start();
