@@ -2,6 +2,7 @@
 
 #include "app/frame/framehooks.h"
 #include "app/frame/panelregistry.h"
+#include "app/configuration.h"
 #include "app/moddata.h"
 #include "app/textfile.h"
 #include "link/commlayer.h"
@@ -9,6 +10,7 @@
 #include "setup/aboutbox.h"
 #include "state/instrumentstate.h"
 #include "ui/apptitle.h"
+#include "ui/linkstatusline.h"
 #include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 
@@ -24,6 +26,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace zop {
@@ -75,6 +78,8 @@ PanelWindow::PanelWindow(const QString &formName, QWidget *parent)
 
     buildMenus();
     buildLogArea();
+    linkStatus = new LinkStatusLine(this);
+    statusBar()->addWidget(linkStatus, 1);
     applyModulationRule();
     // Everything the link logs from now on lands in this panel's log.
     modData().comm.LogTarget = rtbTranx;
@@ -136,6 +141,9 @@ void PanelWindow::buildMenus()
     mnuSetup = mnuComm->addAction(QStringLiteral("Setup"));
     mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
     connect(mnuSetup, &QAction::triggered, this, &PanelWindow::runSetup);
+    mnuReconnect = mnuComm->addAction(QStringLiteral("&Reconnect"));
+    mnuReconnect->setObjectName(QStringLiteral("mnuReconnect"));
+    connect(mnuReconnect, &QAction::triggered, this, &PanelWindow::reconnect);
 
     // A menu-bar entry without a menu: choosing it opens the About box.
     mnuAbout = bar->addAction(QStringLiteral("About"));
@@ -252,6 +260,20 @@ void PanelWindow::simulateInstrument()
     modData().CommKind = LinkKind::Simulated;
     if (reopensLinkOnSimulate())
         OpenLink();
+}
+
+void PanelWindow::reconnect()
+{
+    // Back to the link the file names (after a fall-back, "Simulate Inst" or an edit of the
+    // file), as Setup's OK opens it, without the dialog.
+    QPointer<PanelWindow> self(this);
+    LoadLinkSettings();
+    OpenLink();
+    if (!IsStillCurrent(self))
+        return;
+    RefreshInstrumentState();
+    if (IsStillCurrent(self))
+        self->linkStatus->refresh();
 }
 
 void PanelWindow::runSetup()

@@ -22,6 +22,7 @@ class QPushButton;
 
 namespace zop {
 
+class LinkStatusLine;
 class TransactionLog;
 
 // What the frame knows about each window name.
@@ -87,6 +88,8 @@ public:
     TransactionLog *rtbTranx = nullptr;
     QPushButton *clearLogButton = nullptr;
     QPushButton *cmdSave = nullptr;
+    // The status line: the link in use and whether it is live.
+    LinkStatusLine *linkStatus = nullptr;
 
     // The menu bar.
     QMenu *mnuFile = nullptr;
@@ -101,6 +104,7 @@ public:
     QMenu *mnuComm = nullptr;
     QAction *mnuSimulate = nullptr;
     QAction *mnuSetup = nullptr;
+    QAction *mnuReconnect = nullptr;
     QAction *mnuAbout = nullptr;
 
 public slots:
@@ -132,6 +136,7 @@ private:
                       const QString &target);
     void showVirtualPanel();
     void simulateInstrument();
+    void reconnect();
     void showAbout();
     void exitProgram();
 

@@ -605,6 +605,9 @@ void VirtualPanel::poll()
     // panel's instrument that answers now.
     if (Comm().QuietMode)
         return;
+    // The link is being opened again (Setup, Reconnect): it cannot carry a command yet.
+    if (Comm().isOpening())
+        return;
     // A poll that starts while another one waits for its reply (the TCP/IP wait lets timers
     // run) would read the other's reply: let the running one finish.
     if (m_inPoll)
