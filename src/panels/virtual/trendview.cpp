@@ -98,7 +98,7 @@ TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
     chtTrend->setObjectName(QStringLiteral("chtTrend"));
     chtTrend->setAccessibleName(QStringLiteral("Trend of voltage and current"));
     chtTrend->setRenderHint(QPainter::Antialiasing);
-    chtTrend->setMinimumHeight(220);
+    chtTrend->setMinimumHeight(200);
     chtTrend->setFocusPolicy(Qt::NoFocus);
 
     auto *tools = new QHBoxLayout;
@@ -138,6 +138,8 @@ void TrendView::fitAxes(double volts, double amps)
         m_ampAxis->setRange(0, m_ampTop * AxisHeadRoom);
     }
 }
+
+QSize TrendView::sizeHint() const { return QSize(QWidget::sizeHint().width(), 280); }
 
 bool TrendView::isPaused() const { return cmdPause->isChecked(); }
 int TrendView::spanMinutes() const { return cboSpan->currentData().toInt(); }

@@ -46,6 +46,9 @@ public:
     QLabel *lblLatest = nullptr;
     QChartView *chtTrend = nullptr;
 
+    // A chart a third of a screen high: the panel grows by this much when the trend shows.
+    QSize sizeHint() const override;
+
 signals:
     // "Export CSV" was pressed.
     void exportRequested();
