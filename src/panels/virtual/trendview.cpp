@@ -59,6 +59,7 @@ TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
     lblLatest = new QLabel(this);
     lblLatest->setObjectName(QStringLiteral("lblLatest"));
     lblLatest->setTextFormat(Qt::PlainText);
+    lblLatest->setProperty("caption", true); // the front panel's caption colour
 
     m_chart = new QChart;
     m_chart->setTheme(QChart::ChartThemeDark);

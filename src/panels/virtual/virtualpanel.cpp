@@ -920,13 +920,17 @@ void VirtualPanel::showTrend(bool shown)
     }
     if (fraTrend->isVisibleTo(this) == shown)
         return;
-    const int before = shown ? 0 : fraTrend->height();
-    fraTrend->setVisible(shown);
-    // The window grows by the trend and shrinks back when it goes, keeping its width.
-    if (isVisible()) {
-        const int room = shown ? fraTrend->sizeHint().height() + 10 : -(before + 10);
-        resize(width(), std::max(minimumSizeHint().height(), height() + room));
+    if (!isVisible()) {
+        fraTrend->setVisible(shown);
+        return;
     }
+    // The window grows by the trend and shrinks back when it goes, keeping its width. Sized
+    // before the trend shows, so Qt does not fit the whole window to its contents instead.
+    const int room = fraTrend->sizeHint().height() + centralWidget()->layout()->spacing();
+    const int target = height() + (shown ? room : -(fraTrend->height() + centralWidget()->layout()->spacing()));
+    resize(width(), height());
+    fraTrend->setVisible(shown);
+    resize(width(), std::max(minimumSizeHint().height(), target));
 }
 
 void VirtualPanel::recordTrend(const std::vector<qint32> &fields)
