@@ -146,14 +146,14 @@ void TestPanelFrame::menuBar_data()
     QTest::addColumn<QString>("panel");
     QTest::addColumn<QStringList>("viewEntries");
 
-    const QString vcp = "mnuVirtual=Virtual Control Panel";
-    const QString cmd = "mnuCommand=Command Panel";
-    const QString reg = "mnuRegisters=Register Panel";
-    const QString cal = "mnuCalibration=Calibration Panel";
-    const QString fw = "mnuFirmware=Firmware Panel";
-    const QString mod = "mnuModulation=Modulation Panel";
+    const QString vcp = "mnuVirtual=&Virtual Control Panel";
+    const QString cmd = "mnuCommand=&Command Panel";
+    const QString reg = "mnuRegisters=&Register Panel";
+    const QString cal = "mnuCalibration=C&alibration Panel";
+    const QString fw = "mnuFirmware=&Firmware Panel";
+    const QString mod = "mnuModulation=&Modulation Panel";
     QTest::newRow("frmTLB") << "frmTLB" << QStringList{"-" + vcp, cmd, reg, cal, fw, mod};
-    const QString shortCmd = "mnuCommand=Command", shortReg = "mnuRegisters=Registers";
+    const QString shortCmd = "mnuCommand=&Command", shortReg = "mnuRegisters=&Registers";
     QTest::newRow("frmCalibration: short captions")
         << "frmCalibration" << QStringList{vcp, shortCmd, shortReg, "-" + cal, fw, mod};
     QTest::newRow("FrmLoader: short captions")
@@ -169,13 +169,17 @@ void TestPanelFrame::menuBar()
     QStringList top;
     for (QAction *a : p->menuBar()->actions())
         top << (a->menu() ? a->menu()->objectName() : a->objectName()) + "=" + a->text();
-    QCOMPARE(top, (QStringList{"mnuFile=File", "mnuView=View", "mnuComm=Communication",
-                               "mnuAbout=About"}));
-    QCOMPARE(Entries(p->findChild<QMenu *>("mnuFile")), QStringList{"mnuExit=Exit"});
+    // The captions as given, each with its access key.
+    QCOMPARE(top, (QStringList{"mnuFile=&File", "mnuView=&View", "mnuComm=&Communication",
+                               "mnuAbout=&About"}));
+    QCOMPARE(Entries(p->findChild<QMenu *>("mnuFile")), QStringList{"mnuExit=E&xit"});
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuView")), viewEntries);
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuComm")),
-             (QStringList{"mnuSimulate=Simulate Inst", "mnuSetup=Setup",
+             (QStringList{"mnuSimulate=&Simulate Inst", "mnuSetup=Set&up",
                           "mnuReconnect=&Reconnect"}));
+    QCOMPARE(p->mnuExit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(p->mnuAbout->shortcut(), QKeySequence(QStringLiteral("F1")));
+    QCOMPARE(p->cmdSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     // The panel's own log is where the link writes.
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(p->rtbTranx));
 }
@@ -251,6 +255,10 @@ void TestPanelFrame::switchPanel()
     QFETCH(QStringList, sent);
     QPointer<DemoPanel> old = open(from);
     old->rtbTranx->setLogText("kept\r\n");
+    // The new panel opens where the old one stood, with its size.
+    const QRect place(QPoint(137, 91), old->minimumSizeHint() + QSize(123, 45));
+    old->move(place.topLeft());
+    old->resize(place.size());
 
     old->findChild<QAction *>(entry)->trigger();
 
@@ -258,6 +266,8 @@ void TestPanelFrame::switchPanel()
     QVERIFY(current);
     QCOMPARE(current->objectName(), to);
     QVERIFY(current->isVisible());
+    QCOMPARE(current->pos(), place.topLeft());
+    QCOMPARE(current->size(), place.size());
     QVERIFY(old); // closed, deleted later
     QVERIFY(!old->isVisible());
     QVERIFY(!old->Switching);

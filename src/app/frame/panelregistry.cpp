@@ -31,15 +31,22 @@ bool IsPanelRegistered(PanelId id) { return IsPanelRegistered(PanelName(id)); }
 
 void ClearPanelRegistry() { Creators().clear(); }
 
-PanelWindow *OpenPanel(const QString &formName)
+PanelWindow *OpenPanel(const QString &formName, const QWidget *inPlaceOf)
 {
     const auto found = Creators().constFind(formName);
     if (found == Creators().constEnd())
         return nullptr;
     const PanelCreator creator = found.value(); // a creator may register others
     PanelWindow *panel = creator();
-    if (panel)
-        panel->show();
+    if (!panel)
+        return nullptr;
+    if (inPlaceOf && inPlaceOf->isVisible()) {
+        panel->move(inPlaceOf->pos());
+        panel->resize(inPlaceOf->size()
+                          .expandedTo(panel->minimumSizeHint())
+                          .boundedTo(panel->maximumSize()));
+    }
+    panel->show();
     return panel;
 }
 

@@ -80,6 +80,7 @@ PanelWindow::PanelWindow(const QString &formName, QWidget *parent)
     buildLogArea();
     linkStatus = new LinkStatusLine(this);
     statusBar()->addWidget(linkStatus, 1);
+    addKeyboardAccess();
     applyModulationRule();
     // Everything the link logs from now on lands in this panel's log.
     modData().comm.LogTarget = rtbTranx;
@@ -177,6 +178,45 @@ void PanelWindow::buildLogArea()
     layout->addLayout(buttons);
 }
 
+namespace {
+// The menus' access keys: the letter of each caption that Alt (or the open menu) takes.
+struct AccessKey {
+    const char *name;
+    char letter;
+};
+constexpr AccessKey AccessKeys[] = {
+    {"mnuFile", 'F'},       {"mnuExit", 'x'},        {"mnuView", 'V'},
+    {"mnuVirtual", 'V'},    {"mnuCommand", 'C'},     {"mnuRegisters", 'R'},
+    {"mnuCalibration", 'a'}, {"mnuFirmware", 'F'},   {"mnuModulation", 'M'},
+    {"mnuComm", 'C'},       {"mnuSimulate", 'S'},    {"mnuSetup", 'u'},
+    {"mnuAbout", 'A'},
+};
+// The caption with "&" before the first `letter`; unchanged when it has one already.
+QString WithAccessKey(const QString &caption, char letter)
+{
+    const qsizetype at = caption.indexOf(QLatin1Char(letter));
+    if (at < 0 || caption.contains(QLatin1Char('&')))
+        return caption;
+    return caption.left(at) + QLatin1Char('&') + caption.mid(at);
+}
+} // namespace
+
+void PanelWindow::addKeyboardAccess()
+{
+    for (const AccessKey &key : AccessKeys) {
+        const QString name = QLatin1String(key.name);
+        if (auto *menu = menuBar()->findChild<QMenu *>(name, Qt::FindDirectChildrenOnly))
+            menu->setTitle(WithAccessKey(menu->title(), key.letter));
+        else if (auto *action = findChild<QAction *>(name))
+            action->setText(WithAccessKey(action->text(), key.letter));
+    }
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuAbout->setShortcut(QKeySequence(Qt::Key_F1));
+    // Only while the log shows (a virtual panel shows it in debug mode only).
+    cmdSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    cmdSave->setToolTip(QStringLiteral("Save the log to a file (Ctrl+S)"));
+}
+
 void PanelWindow::applyModulationRule()
 {
     if (!mnuModulation)
@@ -192,7 +232,7 @@ PanelWindow *PanelWindow::SwitchPanel(const QString &target)
         return nullptr;
     QPointer<PanelWindow> self(this);
     stopPanelTimers();
-    QPointer<PanelWindow> next = OpenPanel(target);
+    QPointer<PanelWindow> next = OpenPanel(target, this);
     if (!next)
         return nullptr;
     if (self) {

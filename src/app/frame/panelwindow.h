@@ -132,6 +132,8 @@ protected:
 private:
     void buildMenus();
     void buildLogArea();
+    // Access keys of the menus, and Ctrl+Q (Exit), F1 (About), Ctrl+S (Save to File).
+    void addKeyboardAccess();
     void addViewEntry(QAction *&entry, const QString &name, const QString &caption,
                       const QString &target);
     void showVirtualPanel();
