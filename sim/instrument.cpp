@@ -374,8 +374,11 @@ std::optional<QString> Instrument::proprietary(const QString &rest)
     }
     if (name == QLatin1String("RST")) {
         // Restarts the network interface.
-        if (noParameter(params))
+        if (noParameter(params)) {
             ++s.interfaces().restarts;
+            if (s.interfaces().restartHandler)
+                s.interfaces().restartHandler();
+        }
         return std::nullopt;
     }
     undefinedHeader();

@@ -8,6 +8,7 @@
 #include "gpibfront.h"
 #include "instrument.h"
 #include "modulation.h"
+#include "netmodule.h"
 #include "powersupply.h"
 #include "tcpfront.h"
 #ifdef Q_OS_UNIX
@@ -339,6 +340,7 @@ int main(int argc, char *argv[])
         supply.interfaces().host = parser.value(QStringLiteral("discovery-name"));
     if (parser.isSet(QStringLiteral("discovery-mac")))
         supply.interfaces().mac = parser.value(QStringLiteral("discovery-mac"));
+    NetModule netModule(supply, front, trace.isOpen() ? &trace : nullptr);
     DiscoveryResponder discovery(supply, trace.isOpen() ? &trace : nullptr);
     if (parser.isSet(QStringLiteral("discovery"))
         && !discovery.bind(QHostAddress(parser.value(QStringLiteral("discovery"))), &error))

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace zopsim {
@@ -140,6 +141,8 @@ struct InterfaceSettings
     QString subnet = QStringLiteral("255.0.0.0");
     QString gateway = QStringLiteral("0.0.0.0");
     int restarts = 0; // "<>RST"
+    // Told of every "<>RST" after it was counted: the network module restarts (sim/netmodule.h).
+    std::function<void()> restartHandler;
     QString gpibVersion = QStringLiteral("1.00");
     int gpibAddress = 5;
     QString serialVersion = QStringLiteral("1.00");

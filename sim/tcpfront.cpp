@@ -166,6 +166,20 @@ bool TcpFront::listen(quint16 port)
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
+bool TcpFront::moveTo(const QHostAddress &address, quint16 port, QString *error)
+{
+    const QHostAddress oldAddress = m_server.serverAddress();
+    const quint16 oldPort = m_server.serverPort();
+    for (QTcpSocket *socket : findChildren<QTcpSocket *>())
+        socket->disconnectFromHost(); // its connection deletes itself
+    m_server.close();
+    if (m_server.listen(address, port))
+        return true;
+    *error = m_server.errorString();
+    m_server.listen(oldAddress, oldPort);
+    return false;
+}
+
 void TcpFront::acceptConnections()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection())

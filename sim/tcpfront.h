@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
@@ -10,7 +11,7 @@ class FaultPlan;
 class Instrument;
 class Trace;
 
-// Listens on 127.0.0.1 and gives every connection its own Session (line buffer), all sharing
+// Listens on 127.0.0.1 (or, after a network restart, another loopback address) and gives every connection its own Session (line buffer), all sharing
 // one instrument. Replies delayed by a late fault wait on a timer, so other connections keep
 // being served meanwhile; a connection that closes mid-line simply loses its partial line.
 class TcpFront : public QObject
@@ -27,7 +28,11 @@ public:
     TcpFront(Instrument &instrument, FaultPlan *faults, Trace *trace, QObject *parent = nullptr);
 
     bool listen(quint16 port);
+    // Drops every connection and listens on `address` and `port` instead; when that fails,
+    // listens where it did before and returns false with the reason in `error`.
+    bool moveTo(const QHostAddress &address, quint16 port, QString *error);
     quint16 port() const { return m_server.serverPort(); }
+    QHostAddress address() const { return m_server.serverAddress(); }
     QString errorString() const { return m_server.errorString(); }
 
 private:

@@ -4,15 +4,11 @@
 
 namespace zop {
 
-namespace {
-constexpr qint16 ReplySeconds = 2;
-}
-
 QString QuerySettingRaw(const QString &header)
 {
     SendCommand(header + QLatin1Char('?'), true);
     QString reply;
-    ReadReply(reply, ReplySeconds, true);
+    ReadReply(reply, DeviceReplySeconds, true);
     return reply;
 }
 

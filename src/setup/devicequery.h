@@ -5,6 +5,9 @@
 
 namespace zop {
 
+// Seconds the device settings dialogs wait for each reply.
+constexpr qint16 DeviceReplySeconds = 2;
+
 // Sends `header` + "?" (echoed to the log) and reads the reply (2 s, echoed), with every
 // carriage return and line feed removed.
 QString QuerySetting(const QString &header);

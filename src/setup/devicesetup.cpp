@@ -1,13 +1,11 @@
 #include "setup/devicesetup.h"
 
-#include "app/moddata.h"
-#include "link/linkaddress.h"
 #include "link/linkkind.h"
 #include "setup/findgpib.h"
 #include "setup/frmchange.h"
+#include "setup/frmchangetcpip.h"
 #include "setup/frmcommsetup.h"
 #include "setup/frmfindtcpip.h"
-#include "ui/apptitle.h"
 
 namespace zop {
 
@@ -24,16 +22,8 @@ void RegisterDeviceSetupDialogs()
                         });
     SetChangeDeviceDialog([](QWidget *parent, qint16 commType,
                              const QString &address) -> std::optional<DeviceChoice> {
-        if (commType == LinkKind::TcpIp) {
-            // The network settings dialog is still to come: say that the device answers.
-            modData().prompter->Show(QStringLiteral("A device answers on ")
-                                         + DescribeLink(commType,
-                                                        QString::number(modData().CommPort),
-                                                        address)
-                                         + QLatin1Char('.'),
-                                     ApplicationTitle, MsgIcon::Information, MsgButtons::Ok);
-            return std::nullopt;
-        }
+        if (commType == LinkKind::TcpIp)
+            return ChangeNetworkSettings(parent);
         return ChangeDeviceAddress(parent, commType, address);
     });
 }
