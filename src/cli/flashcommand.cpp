@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,12 +32,6 @@ public:
     }
     QStringList texts;
 };
-
-bool IsPhase(LoaderStatus status)
-{
-    return status == LoaderStatus::Initiating || status == LoaderStatus::Erasing
-        || status == LoaderStatus::Loading;
-}
 
 } // namespace
 
@@ -71,27 +66,39 @@ void FlashProgress::status(LoaderStatus status)
     m_status = LoaderStatusText(status);
     if (status == LoaderStatus::FinishedWarning)
         m_status += QStringLiteral(" (the new firmware did not answer)");
-    m_percent = -1;
+    m_inPhase = status == LoaderStatus::Erasing || status == LoaderStatus::Loading;
+    m_range.reset();
+    m_percent = 0;
     m_printedTenth = -1;
     m_address.clear();
-    if (m_terminal && IsPhase(status)) {
-        m_percent = 0;
+    if (m_terminal && m_inPhase)
         draw(true);
-    } else {
+    else
         out(m_status + QLatin1Char('\n'));
-    }
+    if (const auto early = std::exchange(m_early, std::nullopt); early && m_inPhase)
+        progress(early->first.minimum, early->first.maximum, early->second);
 }
 
 void FlashProgress::progress(int minimum, int maximum, int value)
 {
-    m_percent = Percent(minimum, maximum, value);
-    if (m_terminal) {
-        draw(m_percent == 100);
+    const Range range{minimum, maximum};
+    if (!m_inPhase || (m_range && *m_range != range)) {
+        m_early = std::pair{range, value};
         return;
     }
-    // A tenth once per phase: a block sent again (the value back by one) or the next phase's
-    // range, set before its status, prints nothing.
-    const int tenth = m_percent / 10;
+    m_range = range;
+    show(Percent(minimum, maximum, value));
+}
+
+void FlashProgress::show(int percent)
+{
+    m_percent = percent;
+    if (m_terminal) {
+        draw(percent == 100);
+        return;
+    }
+    // Each tenth once: a block sent again (the value back by one) prints nothing.
+    const int tenth = percent / 10;
     if (tenth > m_printedTenth) {
         m_printedTenth = tenth;
         out(QStringLiteral("%1 %2%%3\n")
@@ -101,13 +108,23 @@ void FlashProgress::progress(int minimum, int maximum, int value)
     }
 }
 
+void FlashProgress::restarting()
+{
+    // The end record is not counted: the load is complete once the restart goes out.
+    if (m_inPhase)
+        show(100);
+    finish();
+    m_inPhase = false;
+    out(RestartText + QLatin1Char('\n'));
+}
+
 void FlashProgress::draw(bool force)
 {
     if (!force && m_sinceDraw.elapsed() < RedrawMs)
         return;
     m_sinceDraw.restart();
     // Back to the start of the line, the bar, and the rest of the old line erased.
-    out(QLatin1Char('\r') + BarLine(m_status, std::max(m_percent, 0), m_address)
+    out(QLatin1Char('\r') + BarLine(m_status, m_percent, m_address)
         + QStringLiteral("\x1b[K"));
     m_barOpen = true;
 }
@@ -152,6 +169,17 @@ void RunFlash(CommandContext &c)
             loop.quit();
     });
     QObject::connect(&c.interrupt, &Interrupt::raised, &run, [&run] { run.Stop(); });
+    // The restart has no status of its own: it is told from the phase.
+    QTimer restartWatch;
+    bool restarted = false;
+    QObject::connect(&restartWatch, &QTimer::timeout, [&] {
+        if (run.phase() == ProgrammingRun::Phase::Restart && run.Running()) {
+            restartWatch.stop();
+            restarted = true;
+            view.restarting();
+        }
+    });
+    restartWatch.start(ProgrammingRun::TickMs);
     run.Start(path);
     if (run.isActive() && !c.interrupt.requested())
         loop.exec();
@@ -168,8 +196,10 @@ void RunFlash(CommandContext &c)
         throw Failure{Exit::TimedOut, said};
     case LoaderStatus::Stopped:
         throw Failure{Exit::Interrupted,
-                      QStringLiteral("the run was stopped; the instrument may still be in its "
-                                     "boot loader")};
+                      restarted ? QStringLiteral("the run was stopped after the restart: the new "
+                                                 "firmware was not checked")
+                                : QStringLiteral("the run was stopped; the instrument may still "
+                                                 "be in its boot loader")};
     case LoaderStatus::TimedOut:
         throw Failure{Exit::TimedOut, said};
     case LoaderStatus::InvalidFile:

@@ -604,7 +604,8 @@ void TestZopctl::flash()
     // The statuses in order, each phase in tenths; the erase addresses shown as the panel does.
     QVERIFY2(QRegularExpression("^Initiating\nErasing\nErasing 0%\n"
                                 "(Erasing \\d+0%  [01] [0-9A-F]0 00\n){10}Loading\nLoading 0%\n"
-                                "(Loading \\d0%  [01] [0-9A-F]{2} [0-9A-F]{2}\n){9}"
+                                "(Loading \\d+0%  [01] [0-9A-F]{2} [0-9A-F]{2}\n){10}"
+                                "Restarting, waiting for the new firmware to answer\n"
                                 "Finished\nThe instrument answers with firmware 4.8\n$")
                  .match(QString::fromLatin1(out))
                  .hasMatch(),
