@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   xvfb xauth imagemagick fonts-dejavu-core
   dpkg-dev file
-  binutils
+  binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
 
