@@ -255,8 +255,8 @@ void TestPanelFrame::switchPanel()
     QFETCH(QStringList, sent);
     QPointer<DemoPanel> old = open(from);
     old->rtbTranx->setLogText("kept\r\n");
-    // The new panel opens where the old one stood, with its size.
-    const QRect place(QPoint(137, 91), old->minimumSizeHint() + QSize(123, 45));
+    // The new panel opens where the old one stood, with its size as far as its own goes.
+    const QRect place(QPoint(137, 91), old->minimumSizeHint() + QSize(3, 2));
     old->move(place.topLeft());
     old->resize(place.size());
 
@@ -280,6 +280,14 @@ void TestPanelFrame::switchPanel()
     QVERIFY(!old);
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(current->rtbTranx));
     QCOMPARE(m_ended, 0);
+    // Left larger than the panel's own size, it is not stretched.
+    QWidget wide;
+    wide.setGeometry(QRect(place.topLeft(), current->sizeHint() + QSize(300, 200)));
+    wide.show();
+    PanelWindow *again = OpenPanel(to, &wide);
+    QVERIFY(again);
+    QCOMPARE(again->size(), again->sizeHint().expandedTo(again->minimumSizeHint()));
+    delete again;
 }
 
 void TestPanelFrame::virtualControlPanelRefreshesThenSwitches_data()

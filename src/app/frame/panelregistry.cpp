@@ -41,8 +41,12 @@ PanelWindow *OpenPanel(const QString &formName, const QWidget *inPlaceOf)
     if (!panel)
         return nullptr;
     if (inPlaceOf && inPlaceOf->isVisible()) {
+        // The old size where the new panel can take it, but never stretched past its own
+        // size: a virtual panel pulled to a service panel's width loses its instrument look.
+        const QSize natural = panel->sizeHint().expandedTo(panel->minimumSizeHint());
         panel->move(inPlaceOf->pos());
         panel->resize(inPlaceOf->size()
+                          .boundedTo(natural)
                           .expandedTo(panel->minimumSizeHint())
                           .boundedTo(panel->maximumSize()));
     }
