@@ -1,8 +1,8 @@
 #include "app/inifile.h"
+#include "app/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <optional>
@@ -163,14 +163,12 @@ bool WriteProfileStrings(const QString &path, const QList<ProfileEdit> &edits, Q
         }
     }
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(out.errorString());
     QByteArray bytes;
     for (const QString &line : file.lines)
         bytes += line.toLatin1() + file.eol.toLatin1();
-    if (out.write(bytes) != bytes.size() || !out.commit())
-        return fail(out.errorString());
+    const QString problem = WriteWholeFile(path, bytes);
+    if (!problem.isEmpty())
+        return fail(problem);
     return true;
 }
 

@@ -39,16 +39,25 @@ QString WriteWholeFile(const QString &path, const QByteArray &bytes)
             return QStringLiteral("The file could not be created: %1").arg(problem);
         return WriteInPlace(path, bytes, problem);
     }
-    if (whole.write(bytes) == bytes.size() && whole.commit())
+    // A full disk or the file size limit can cut a write short without an error from the
+    // write itself: the size of the new file decides before it takes the old one's place.
+    const bool complete = whole.write(bytes) == bytes.size() && whole.flush()
+                          && whole.size() == bytes.size();
+    if (!complete) {
+        const QString problem = whole.error() != QFileDevice::NoError
+                                    ? whole.errorString()
+                                    : QStringLiteral("only part of it could be written (is the "
+                                                     "disk full?)");
+        whole.cancelWriting();
+        whole.commit(); // removes the temporary file; the old file stays as it was
+        return QStringLiteral("The file could not be written: %1").arg(problem);
+    }
+    if (whole.commit())
         return {};
     // Written whole but not put in the file's place (the folder refuses the new name): the
-    // data fits, so it goes into the file itself. A failed write (a full disk) keeps the old
-    // file as it was.
-    const bool written = whole.error() != QFileDevice::WriteError
-                      && whole.error() != QFileDevice::ResourceError;
+    // data fits, so it goes into the file itself.
     const QString problem = whole.errorString();
-    whole.cancelWriting();
-    if (written && WritableFile(path))
+    if (WritableFile(path))
         return WriteInPlace(path, bytes, problem);
     return QStringLiteral("The file could not be written: %1").arg(problem);
 }

@@ -7,9 +7,13 @@ namespace zop {
 void DebugLog::appendRecord(const QString &record) const
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
-    file.write(QByteArray("\"") + record.toLatin1() + "\"\r\n");
+    // A record goes in whole or not at all: one cut short by a full disk is taken back.
+    const QByteArray line = QByteArray("\"") + record.toLatin1() + "\"\r\n";
+    const qint64 before = file.size();
+    if (file.write(line) != line.size() || file.size() != before + line.size())
+        file.resize(before);
 }
 
 void DebugLog::empty() const

@@ -4,10 +4,17 @@
 #include "app/configuration.h"
 #include "app/inifile.h"
 #include "app/panelids.h"
+#include "app/textfile.h"
+#include "link/debuglog.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace zop;
 using namespace zop::test;
@@ -30,7 +37,8 @@ private slots:
     void profileReaderMissingFile();
     void writerKeepsTheRestOfTheFile();
     void writerAddsSectionsAndKeys();
-    void writerLeavesFileWhenFolderIsMissing();
+    void writesAreWholeOrNothing_data();
+    void writesAreWholeOrNothing();
     void listReader_data();
     void listReader();
     void listWithHugeIndexIsRefused();
@@ -112,10 +120,64 @@ void TestConfiguration::writerAddsSectionsAndKeys()
                                         "[System]\nType=TLB Series\n"));
 }
 
-void TestConfiguration::writerLeavesFileWhenFolderIsMissing()
+// Every file the program writes (settings, saved logs and tables, the debug records) is
+// written whole or not at all, and a failed write says why.
+void TestConfiguration::writesAreWholeOrNothing_data()
 {
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<QString>("failure");
+    for (const char *writer : {"whole file", "profile", "debug record"})
+        for (const char *failure : {"missing folder", "a folder", "disk full"})
+            QTest::addRow("%s, %s", writer, failure) << writer << failure;
+}
+
+void TestConfiguration::writesAreWholeOrNothing()
+{
+    QFETCH(QString, writer);
+    QFETCH(QString, failure);
     Fixture f;
-    QVERIFY(!WriteProfileString(f.path("no/such/folder/x.ini"), "A", "k", "v"));
+    const QByteArray old = "[A]\r\nk=old\r\n";
+    QString path = f.path("kept.txt");
+    if (failure == "missing folder") {
+        path = f.path("no/such/folder/kept.txt");
+    } else if (failure == "a folder") {
+        QVERIFY(QDir(f.dir.path()).mkdir("kept.txt"));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    }
+    // The disk fills up after 1 KiB: the file size limit cuts every longer write short.
+    const QString big(4000, QLatin1Char('7'));
+    const rlimit before = [] { rlimit r{}; getrlimit(RLIMIT_FSIZE, &r); return r; }();
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+    if (failure == "disk full") {
+        const rlimit small{1024, before.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    }
+    QString problem;
+    if (writer == "whole file")
+        problem = WriteWholeFile(path, "[A]\r\nk=" + big.toLatin1() + "\r\n");
+    else if (writer == "profile")
+        problem = WriteProfileStrings(path, {{"A", "k", big}}, &problem) ? QString() : problem;
+    else
+        DebugLog(path).appendRecord(big);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousSignal);
+
+    if (writer != "debug record")
+        QVERIFY2(!problem.isEmpty(), "a failed write says why");
+    const QFileInfo left(path);
+    if (failure == "disk full") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+    } else {
+        QVERIFY(!left.isFile());
+    }
+    // Nothing half-written is left beside it.
+    if (QDir(left.absolutePath()).exists())
+        QCOMPARE(QDir(left.absolutePath()).entryList({"kept*"}, QDir::Files | QDir::Hidden),
+                 left.isFile() ? QStringList{"kept.txt"} : QStringList{});
 }
 
 void TestConfiguration::listReader_data()

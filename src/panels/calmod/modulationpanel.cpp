@@ -5,6 +5,7 @@
 #include "link/commlayer.h"
 #include "link/linkkind.h"
 #include "modtable/modreply.h"
+#include "app/textfile.h"
 #include "modtable/modtablefile.h"
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
@@ -24,7 +25,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -705,18 +705,10 @@ void ModulationPanel::cmdSaveMod_Click()
         table.rows << ModTableRowText{lvModTable->item(r, RowColumn)->text().toInt(),
                                       lvModTable->item(r, VmodColumn)->text(),
                                       lvModTable->item(r, OutputColumn)->text()};
-    // The new table is written beside the old one and takes its place only when complete, so a
-    // failure on the way (a full disk, a read-only file or folder) leaves the old table as it
-    // was.
-    // QSaveFile takes a short write (the disk full, the file size limit reached) for success
-    // and would put the cut file in place: the size on disk decides.
-    QSaveFile file(path);
-    const QByteArray bytes = ModTableFileBytes(table);
-    bool saved = (!replacing || info.isWritable()) && file.open(QIODevice::WriteOnly)
-                 && file.write(bytes) == bytes.size() && file.flush() && file.size() == bytes.size();
-    if (!saved)
-        file.cancelWriting();
-    saved = file.commit() && saved;
+    // The new table takes the old one's place only when complete, so a failure on the way (a
+    // full disk, a read-only file or folder) leaves the old table as it was.
+    const bool saved = (!replacing || info.isWritable())
+                       && WriteWholeFile(path, ModTableFileBytes(table)).isEmpty();
     if (!saved) {
         alert(replacing ? QStringLiteral("Unable to overwrite file, save aborted.")
                         : QStringLiteral("Unable to write file, save aborted."));
