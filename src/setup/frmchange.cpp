@@ -19,15 +19,6 @@ namespace zop {
 namespace {
 constexpr int GpibAddressMax = 30;
 constexpr int Rs485AddressMax = 255;
-
-QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText); // instrument text is never rich text
-    if (name)
-        label->setObjectName(QLatin1String(name));
-    return label;
-}
 } // namespace
 
 frmChange::frmChange(QWidget *parent) : QDialog(parent)

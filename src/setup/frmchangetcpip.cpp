@@ -25,15 +25,6 @@ namespace {
 
 constexpr int BoxWidthChars = 18;
 
-QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText); // instrument text is never rich text
-    if (name)
-        label->setObjectName(QLatin1String(name));
-    return label;
-}
-
 QLineEdit *Box(const QString &text, const char *name, QWidget *parent)
 {
     auto *box = new QLineEdit(text, parent);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
 
 namespace zop {
@@ -30,6 +31,15 @@ QHBoxLayout *OkCancelRow(QWidget *dialog, QPushButton *&cmdOK, QPushButton *&cmd
     row->addWidget(cmdOK);
     row->addWidget(cmdCancel);
     return row;
+}
+
+QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    if (name)
+        label->setObjectName(QLatin1String(name));
+    return label;
 }
 
 } // namespace zop

@@ -3,6 +3,8 @@
 // (OK the default button for Enter, Cancel the one for Escape through QDialog::reject).
 
 class QHBoxLayout;
+class QLabel;
+class QString;
 class QPushButton;
 class QWidget;
 
@@ -13,5 +15,9 @@ void LoadProgramIcon(QWidget *window);
 
 // Makes `cmdOK` and `cmdCancel` on `dialog` and returns their row, right-aligned.
 QHBoxLayout *OkCancelRow(QWidget *dialog, QPushButton *&cmdOK, QPushButton *&cmdCancel);
+
+// A label that shows `text` as plain text only (instrument text is never rich text), named
+// `name` when one is given.
+QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent);
 
 } // namespace zop
