@@ -1,5 +1,7 @@
 // Benchmarks of the TLB panel polling zop-sim over TCP/IP on loopback:
 //  - the CPU the zop-panel process uses while it polls at 5 Hz (utime + stime from /proc);
+//  - the poll cadence and the CPU of a panel polling on its own timers in this process, with
+//    the trend hidden and with it shown (drawing every reading);
 //  - the time one poll tick takes in-process (send, reply, decode, lamps, displays), next to
 //    a bare socket round trip, which leaves the time from the reply's arrival to the updated
 //    display.
@@ -8,6 +10,7 @@
 #include "app/frame/framehooks.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
+#include "panels/virtual/trendbuffer.h"
 #include "panels/virtual/virtualpanel.h"
 #include "benchsupport.h"
 #include "simprocess.h"
@@ -15,6 +18,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
@@ -103,6 +108,35 @@ int main(int argc, char *argv[])
         panel->tmrInfo_Timer();
         tick.push_back(t.nsecsElapsed() / 1e3);
     }
+
+    // The panel on its own 5 Hz timer: the intervals between the readings it keeps, and the
+    // CPU this process (the panel alone: the emulator runs in its own) uses meanwhile.
+    auto cadence = [&](bool trend) {
+        panel->showTrend(trend);
+        VirtualPanel::TrendHistory().clear();
+        const double before = CpuSeconds(getpid());
+        panel->tmrInfo.start(VirtualPanel::PollIntervalMs);
+        QEventLoop loop;
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        panel->tmrInfo.stop();
+        const double cpu = 100.0 * (CpuSeconds(getpid()) - before) / seconds;
+        const TrendBuffer &readings = VirtualPanel::TrendHistory();
+        std::vector<double> gaps;
+        for (int i = 1; i < readings.size(); ++i)
+            gaps.push_back(double(readings.at(i).timeMs - readings.at(i - 1).timeMs));
+        double mean = 0;
+        for (double g : gaps)
+            mean += g / double(gaps.size());
+        std::printf("  trend %-6s %4d polls in %d s: interval mean %6.1f ms, p99 %6.1f ms, max %6.1f ms;"
+                    " %.2f %% of one core\n",
+                    trend ? "shown:" : "hidden:", readings.size(), seconds, mean,
+                    Percentile(gaps, 0.99), Percentile(gaps, 1.0), cpu);
+    };
+    std::printf("the panel polling on its own timer, in this process\n");
+    cadence(false);
+    cadence(true);
+
     std::printf("one poll tick over %d ticks (microseconds)\n", ticks);
     std::printf("  bare socket round trip:   median %8.1f   p99 %8.1f\n", Percentile(bare, 0.5),
                 Percentile(bare, 0.99));

@@ -19,6 +19,8 @@ sleep 0.5
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "$BIN/zop-panel" --dir demo "$@"
 else
-  echo "No display found: running the panel on a virtual display (Xvfb)."
-  xvfb-run -a -s "-screen 0 1280x900x24" "$BIN/zop-panel" --dir demo "$@"
+  echo "No display found: running the panel on a virtual display (Xvfb) nobody sees."
+  xvfb-run -a -s "-screen 0 1280x900x24" bash -c \
+    'echo "The panel runs on display $DISPLAY (README: \"Without a display\")."; exec "$@"' \
+    demo "$BIN/zop-panel" --dir demo "$@"
 fi

@@ -5,10 +5,11 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev
+  qt6-charts-dev libqt6opengl6-dev  # the trend view of the virtual panels (Charts needs OpenGL's CMake files)
   libgl-dev libxkbcommon-dev
   xvfb xauth imagemagick fonts-dejavu-core
   dpkg-dev file
-  binutils
+  binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
 

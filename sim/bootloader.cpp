@@ -60,6 +60,10 @@ QByteArray BootLoader::receive(QByteArrayView bytes)
         case State::Start:
         case State::Payload:
             if (c == Start) {
+                // Synchronisation bytes that come faster than the line is read arrive
+                // together: the last of them is answered as a lone one would be.
+                if (m_state == State::Start && m_packet.isEmpty() && i + 1 == bytes.size())
+                    answer.append(char(Start));
                 m_packet.clear();
                 m_state = State::Start;
             } else if (c == Escape) {

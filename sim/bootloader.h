@@ -11,8 +11,8 @@ namespace zopsim {
 
 // The instrument's boot loader on its serial line: a byte protocol instead of text lines.
 //
-// A lone 0x0F (the last byte of what arrived) is a synchronisation byte and is answered with
-// 0x0F. A packet is 0x0F 0x0F, payload, checksum, 0x04; inside it 0x05 escapes the next byte
+// A lone 0x0F (the last byte of what arrived, after nothing but other 0x0F) is a
+// synchronisation byte and is answered with 0x0F. A packet is 0x0F 0x0F, payload, checksum, 0x04; inside it 0x05 escapes the next byte
 // and an unescaped 0x0F starts the packet again. The checksum makes the sum of payload and
 // checksum 0 modulo 256; a packet that fails it is ignored. Good packets are acknowledged with
 // 0x0F 0x0F, the command, its checksum, 0x04 (escaped like a packet):

@@ -55,6 +55,17 @@ qint64 LineTimeUs(qint64 bytes, qint32 baud)
     return baud > 0 ? bytes * 10'000'000 / baud : 0;
 }
 
+// Timers count whole milliseconds: a character is taken as crossed the line when it is due
+// within half of one, so the line is as often a little early as a little late and keeps its
+// speed on average instead of losing up to a millisecond at every wait.
+constexpr qint64 DueSlackUs = 500;
+
+// The whole milliseconds to wait until `dueUs` is within the slack of `nowUs`.
+int WaitMs(qint64 dueUs, qint64 nowUs)
+{
+    return int(qMax<qint64>(0, (dueUs - DueSlackUs - nowUs + 999) / 1000));
+}
+
 QString SystemError(const char *what)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
@@ -192,12 +203,12 @@ void PtyFront::handle(const QByteArray &bytes, qint32 baud)
 
 void PtyFront::handleDueInput()
 {
-    while (!m_closing && !m_input.isEmpty() && m_input.head().dueUs <= nowUs()) {
+    while (!m_closing && !m_input.isEmpty() && m_input.head().dueUs <= nowUs() + DueSlackUs) {
         const PendingInput input = m_input.dequeue();
         deliver(input.bytes, input.baud);
     }
     if (!m_closing && !m_input.isEmpty())
-        m_inputTimer.start(int((m_input.head().dueUs - nowUs() + 999) / 1000));
+        m_inputTimer.start(WaitMs(m_input.head().dueUs, nowUs()));
 }
 
 void PtyFront::deliver(const QByteArray &bytes, qint32 baud)
@@ -291,7 +302,7 @@ void PtyFront::pumpOutput()
     qsizetype allowed = m_output.size();
     const qint32 baud = m_throttle ? lineBaud() : 0;
     if (baud > 0) {
-        const qint64 carried = (nowUs() - m_outputStartUs) * baud / 10'000'000;
+        const qint64 carried = (nowUs() + DueSlackUs - m_outputStartUs) * baud / 10'000'000;
         allowed = qsizetype(qBound<qint64>(0, carried - m_outputSent, m_output.size()));
     }
     qsizetype written = 0;
@@ -309,7 +320,7 @@ void PtyFront::pumpOutput()
         // Wake when the next few characters have crossed the line.
         const qint64 next = m_outputSent + qMin<qint64>(8, m_output.size());
         const qint64 dueUs = m_outputStartUs + LineTimeUs(next, baud);
-        m_outputTimer.start(int(qMax<qint64>(0, (dueUs - nowUs() + 999) / 1000)));
+        m_outputTimer.start(WaitMs(dueUs, nowUs()));
     }
 }
 

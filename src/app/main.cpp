@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <cstdio>
+#include <memory>
 
 using namespace zop;
 
@@ -29,14 +30,13 @@ int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZOP Panel"));
-    QApplication::setApplicationVersion(ProgramVersionText());
+    QCoreApplication::setApplicationName(QStringLiteral("ZOP Panel"));
+    QCoreApplication::setApplicationVersion(ProgramVersionText());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Zoptrel operator and service panel"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption dirOption(
         QStringLiteral("dir"),
         QStringLiteral("Program folder holding ZOP_Panel.ini (default: the executable's folder; "
@@ -47,12 +47,24 @@ int main(int argc, char *argv[])
         QStringLiteral("Run the start-up sequence, print the instrument state and end."));
     parser.addOption(dirOption);
     parser.addOption(startupOnlyOption);
-    parser.process(app);
+
+    // Help, the version, a start-up-only run and a mistake in the arguments need no screen:
+    // they run without one, so they work where no display exists.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const bool screenless = !parser.parse(arguments) || parser.isSet(helpOption)
+        || parser.isSet(versionOption) || parser.isSet(startupOnlyOption)
+        || parser.optionNames().contains(QStringLiteral("help-all"));
+    const std::unique_ptr<QCoreApplication> app = screenless
+        ? std::make_unique<QCoreApplication>(argc, argv)
+        : std::make_unique<QApplication>(argc, argv);
+    parser.process(*app);
 
     ModData &data = modData();
     data.ProgramFolder = QDir(parser.isSet(dirOption) ? parser.value(dirOption)
                                                       : DefaultProgramFolder(
-                                                            QApplication::applicationDirPath()))
+                                                            QCoreApplication::applicationDirPath()))
                              .absolutePath();
     const bool startupOnly = parser.isSet(startupOnlyOption);
     // A start-up-only run may have no screen: its messages go to the console (the global
@@ -92,7 +104,7 @@ int main(int argc, char *argv[])
                          qPrintable(PanelName(wanted)));
             result = 1;
         } else {
-            result = app.exec();
+            result = app->exec();
         }
     }
     ShutDownModData();

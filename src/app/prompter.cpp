@@ -17,4 +17,12 @@ MsgAnswer ConsolePrompter::Show(const QString &text, const QString &title, MsgIc
     }
 }
 
+MsgAnswer ConsolePrompter::ShowWithDetails(const QString &text, const QString &details,
+                                           const QString &title, MsgIcon icon,
+                                           MsgButtons buttons)
+{
+    return Show(details.isEmpty() ? text : text + QLatin1Char('\n') + details, title, icon,
+                buttons);
+}
+
 } // namespace zop

@@ -15,6 +15,14 @@ public:
     virtual ~Prompter() = default;
     virtual MsgAnswer Show(const QString &text, const QString &title, MsgIcon icon,
                            MsgButtons buttons) = 0;
+    // The same box with `details` under the text (its informative text). A prompter without
+    // a place for details shows the text alone.
+    virtual MsgAnswer ShowWithDetails(const QString &text, const QString &details,
+                                      const QString &title, MsgIcon icon, MsgButtons buttons)
+    {
+        Q_UNUSED(details);
+        return Show(text, title, icon, buttons);
+    }
 };
 
 // Used where no screen exists (command-line runs, core tests that do not care): writes the
@@ -23,6 +31,8 @@ class ConsolePrompter : public Prompter {
 public:
     MsgAnswer Show(const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override;
+    MsgAnswer ShowWithDetails(const QString &text, const QString &details, const QString &title,
+                              MsgIcon icon, MsgButtons buttons) override;
 };
 
 } // namespace zop

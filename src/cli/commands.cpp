@@ -2,6 +2,10 @@
 
 #include "app/configuration.h"
 #include "app/moddata.h"
+#include "app/startform.h"
+#include "cli/discovercommand.h"
+#include "cli/flashcommand.h"
+#include "cli/modtablecommand.h"
 #include "cli/statusdecode.h"
 #include "panels/service/registerformat.h"
 #include "panels/virtual/panellogic.h"
@@ -162,11 +166,27 @@ void RunMonitor(CommandContext &c)
     QElapsedTimer since;
     since.start();
     qint16 power = Power::Standby;
+    qint64 lastSent = 0;
     for (qint64 n = 0; c.count < 0 || n < c.count; ++n) {
         // Polls keep to a fixed grid from the start, so slow replies do not make them drift.
-        WaitInterruptibly(n * intervalMs - since.elapsed(), c.interrupt);
+        // Between polls further apart than the keep-alive interval, a TCP/IP link gets the
+        // panel's keep-alive (a lone line feed) whenever it has been idle that long.
+        while (!c.interrupt.requested()) {
+            const qint64 due = n * intervalMs;
+            const qint64 keepAlive = lastSent + StartForm::KeepAliveIntervalMs;
+            if (keepAlive >= due) {
+                WaitInterruptibly(due - since.elapsed(), c.interrupt);
+                break;
+            }
+            WaitInterruptibly(keepAlive - since.elapsed(), c.interrupt);
+            if (c.interrupt.requested())
+                break;
+            modData().comm.TcpKeepAlive();
+            lastSent = since.elapsed();
+        }
         if (c.interrupt.requested())
             break;
+        lastSent = since.elapsed();
         const StatusReading r = ReadStatus(c, power);
         power = r.powerState;
         const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
@@ -333,6 +353,33 @@ const QList<Command> &Commands()
          {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")},
          false,
          RunMonitor},
+        {QStringLiteral("modtable"),
+         QStringLiteral("save FILE | load FILE"),
+         QStringLiteral("Save the instrument's modulation table (selection and rows) to a "
+                        ".modTable file, or send a file's selection and rows to the instrument; "
+                        "either way the table is read back and printed."),
+         true,
+         {},
+         true,
+         RunModTable},
+        {QStringLiteral("flash"),
+         QStringLiteral("FILE.hex"),
+         QStringLiteral("Program new firmware from an Intel HEX file through the instrument's "
+                        "boot loader (RS-232 only), as the Firmware Panel does. Ctrl-C stops "
+                        "the run."),
+         false,
+         {},
+         true,
+         RunFlash},
+        {QStringLiteral("discover"),
+         QStringLiteral("[--target ADDR] [--bind ADDR] [--count N]"),
+         QStringLiteral("Find instruments on the network (UDP port 30303) and list them; "
+                        "listens --timeout seconds or until N have answered. Needs no link."),
+         true,
+         {QStringLiteral("count"), QStringLiteral("target"), QStringLiteral("bind")},
+         false,
+         RunDiscover,
+         false},
     };
     return commands;
 }

@@ -24,6 +24,10 @@ struct CommandContext {
     qint64 count = -1; // -1: until interrupted
     QString csvPath; // "-": the CSV goes to standard output
     const Interrupt &interrupt;
+    // discover
+    QString target; // where the request goes; empty: the configured target
+    QString bindAddress; // the local address listened on; empty: every IPv4 address
+    qint16 timeoutSeconds = 2; // also how long discover listens
 };
 
 struct Command {
@@ -34,6 +38,7 @@ struct Command {
     QStringList options; // command options it accepts besides the global ones
     bool argumentsAllowed; // takes arguments after its name
     std::function<void(CommandContext &)> run; // throws Failure
+    bool needsLink = true; // false: runs without opening the instrument's link (discover)
 };
 
 const QList<Command> &Commands();

@@ -17,6 +17,10 @@ constexpr int LinkFailed = 3;
 constexpr int TimedOut = 4;
 // The instrument reported an error in "SYST:ERR?" (--check-errors).
 constexpr int InstrumentError = 5;
+// A file the command was given cannot be read, written or used (a firmware or table file).
+constexpr int BadFile = 6;
+// A firmware run stopped by Ctrl-C or SIGTERM (128 + SIGINT, as shells report it).
+constexpr int Interrupted = 130;
 } // namespace Exit
 
 // A failure that ends the run with `code`, after `message` is written to standard error.

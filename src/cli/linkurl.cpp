@@ -11,6 +11,7 @@ namespace zop::cli {
 namespace {
 
 constexpr qint32 DefaultTcpPort = 50505;
+constexpr int MaxGpibAddress = 30;
 
 // The serial part of a URL: a path, "COMn" (the port number keeps its Windows meaning) or a
 // bare device name under /dev.
@@ -42,7 +43,8 @@ std::optional<LinkSettings> ParseLinkUrl(const QString &url, QString *error)
     const qsizetype sep = url.indexOf(QLatin1String("://"));
     if (sep <= 0) {
         *error = QStringLiteral(
-                     "\"%1\" is no link URL (tcp://, serial://, rs485://, rs485+framed://, sim://)")
+                     "\"%1\" is no link URL (tcp://, serial://, rs485://, rs485+framed://, gpib://, "
+                                    "sim://)")
                      .arg(url);
         return std::nullopt;
     }
@@ -92,8 +94,18 @@ std::optional<LinkSettings> ParseLinkUrl(const QString &url, QString *error)
             return std::nullopt;
         }
     } else if (scheme == QLatin1String("gpib")) {
-        *error = QStringLiteral("GPIB links are not available in this build of zopctl");
-        return std::nullopt;
+        // gpib://BOARD/ADDRESS: the program is the controller of board 0.
+        static const QRegularExpression gpib(QStringLiteral("^(\\d{1,2})/(\\d{1,2})$"));
+        const auto m = gpib.match(rest);
+        const int address = m.hasMatch() ? m.captured(2).toInt() : -1;
+        if (!m.hasMatch() || m.captured(1).toInt() != 0 || address > MaxGpibAddress) {
+            *error = QStringLiteral("a GPIB link is gpib://0/ADDRESS: board 0, primary address 0 "
+                                    "to 30, not \"%1\"")
+                         .arg(url);
+            return std::nullopt;
+        }
+        link.kind = LinkKind::Gpib;
+        link.address = QString::number(address);
     } else {
         *error = QStringLiteral("unknown link type \"%1://\"").arg(scheme);
         return std::nullopt;

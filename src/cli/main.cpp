@@ -25,9 +25,12 @@ namespace {
 const QString ExitHelp = QStringLiteral(
     "Links (--link URL; without it, the link configured in ZOP_Panel.ini of the program folder):\n"
     "  tcp://HOST:PORT  serial:///dev/ttyUSB0  serial://COM3  rs485://DEVICE?address=N\n"
-    "  rs485+framed://DEVICE?address=N  sim:// (Simulated mode, no instrument)\n"
+    "  rs485+framed://DEVICE?address=N  gpib://0/ADDRESS (board 0, primary address 0 to 30)\n"
+    "  sim:// (Simulated mode, no instrument)\n"
     "Exit status: 0 success, 1 undecodable reply, 2 usage error, 3 link cannot be opened or was\n"
-    "lost, 4 no reply in time, 5 the instrument reported an error (--check-errors).\n");
+    "lost, 4 no reply in time, 5 the instrument reported an error (--check-errors) or refused\n"
+    "the request, 6 a file cannot be read, written or used, 130 a firmware run stopped by\n"
+    "Ctrl-C.\n");
 
 int Report(const Failure &f)
 {
@@ -66,10 +69,6 @@ QString ConfigureLink(const QCommandLineParser &parser, const QString &folder)
     if (data.CommKind < LinkKind::Gpib || data.CommKind > LinkKind::Simulated)
         throw Failure{Exit::LinkFailed,
                       QStringLiteral("%1 names no known link kind").arg(ConfigFilePath())};
-    if (data.CommKind == LinkKind::Gpib)
-        throw Failure{
-            Exit::LinkFailed,
-            QStringLiteral("%1 is GPIB, which this build of zopctl cannot open").arg(name)};
     return name;
 }
 
@@ -131,6 +130,14 @@ int Run(QCoreApplication &app)
          QStringLiteral("N")},
         {QStringLiteral("csv"), QStringLiteral("monitor: also write the readings to FILE as CSV."),
          QStringLiteral("FILE")},
+        {QStringLiteral("target"),
+         QStringLiteral("discover: send the request to ADDR (default: DiscoveryTarget of "
+                        "ZOP_Panel.ini, else the whole local network)."),
+         QStringLiteral("ADDR")},
+        {QStringLiteral("bind"),
+         QStringLiteral("discover: listen on this local IPv4 address only (default: every "
+                        "one)."),
+         QStringLiteral("ADDR")},
     });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See Commands below."),
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
@@ -157,8 +164,9 @@ int Run(QCoreApplication &app)
         throw Usage(QStringLiteral("%1 takes no arguments").arg(command->name));
     if (parser.isSet(QStringLiteral("json")) && !command->reads)
         throw Usage(QStringLiteral("%1 prints nothing, so it takes no --json").arg(command->name));
-    for (const QString &option :
-         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")}) {
+    for (const QString &option : {QStringLiteral("interval"), QStringLiteral("count"),
+                                  QStringLiteral("csv"), QStringLiteral("target"),
+                                  QStringLiteral("bind")}) {
         if (parser.isSet(option) && !command->options.contains(option))
             throw Usage(QStringLiteral("%1 takes no --%2").arg(command->name, option));
     }
@@ -171,7 +179,8 @@ int Run(QCoreApplication &app)
     // Failures are reported on standard error; no "debug.txt" is left in the caller's folder.
     data.debugLog.setPath(QString());
     FillCommandTables();
-    const QString linkName = ConfigureLink(parser, folder);
+    data.GpibEos = QStringLiteral("10"); // replies end with a line feed, as the panel reads them
+    const QString linkName = command->needsLink ? ConfigureLink(parser, folder) : QString();
     const SeriesSpec &series = ChooseSeries(parser);
     const double interval = PositiveNumber(parser, QStringLiteral("interval"), 0.2, false);
     const qint64 count = qint64(PositiveNumber(parser, QStringLiteral("count"), -1, true));
@@ -182,7 +191,8 @@ int Run(QCoreApplication &app)
     Interrupt interrupt;
     LinkSession link(linkName);
     link.setReplyTimeout(qint16(timeout));
-    link.open();
+    if (command->needsLink)
+        link.open();
     CommandContext context{link,
                            positional,
                            series,
@@ -190,10 +200,13 @@ int Run(QCoreApplication &app)
                            interval,
                            count,
                            parser.value(QStringLiteral("csv")),
-                           interrupt};
+                           interrupt,
+                           parser.value(QStringLiteral("target")),
+                           parser.value(QStringLiteral("bind")),
+                           qint16(timeout)};
     command->run(context);
     std::fflush(stdout);
-    if (parser.isSet(QStringLiteral("check-errors"))) {
+    if (parser.isSet(QStringLiteral("check-errors")) && command->needsLink) {
         const QStringList errors = link.instrumentErrors();
         for (const QString &e : errors)
             std::fprintf(stderr, "zopctl: instrument error: %s\n", qPrintable(e));

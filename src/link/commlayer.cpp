@@ -66,6 +66,12 @@ void CommLayer::appendLog(const QString &text) const
         LogTarget->appendLogText(text);
 }
 
+void CommLayer::appendTraffic(const QString &text, LogTraffic traffic) const
+{
+    if (LogTarget)
+        LogTarget->appendTraffic(text, traffic);
+}
+
 void CommLayer::writeRecord(const QString &heading, const LinkError &error) const
 {
     const QString crlf = QStringLiteral("\r\n");
@@ -77,16 +83,42 @@ void CommLayer::writeRecord(const QString &heading, const LinkError &error) cons
         OnLinkError(heading, error);
 }
 
-void CommLayer::fallBack(const QString &message)
+QString CommLayer::LinkInUse() const
 {
-    prompt(message, MsgIcon::None);
+    const ModData &data = modData();
+    return LinkText({data.CommKind, data.CommAddress, data.CommPort, data.CommDevice,
+                     CommControl ? CommControl->deviceLocation() : QString()});
+}
+
+LinkStatus CommLayer::Status() const
+{
+    return DescribeLinkStatus(modData().CommKind, LinkInUse(),
+                              CommControl && CommControl->isConnected(), LastFallBack);
+}
+
+LinkFallBack CommLayer::failure(LinkFallBack::Cause cause, const QString &reason,
+                                int timeoutSeconds) const
+{
+    return {cause, LinkInUse(), reason, timeoutSeconds};
+}
+
+void CommLayer::fallBack(const QString &message, const LinkFallBack &failure)
+{
+    LastFallBack = failure;
+    // Start-up empties "debug.txt": the box itself says which link failed and why.
+    if (!QuietMode)
+        modData().prompter->ShowWithDetails(message, FallBackDetails(failure), CommText::Title,
+                                            MsgIcon::None, MsgButtons::Ok);
     modData().CommKind = LinkKind::Simulated;
 }
 
 void CommLayer::LinkFailed(const QString &heading, const LinkError &error)
 {
     writeRecord(heading, error);
-    fallBack(CommText::NotFound);
+    const bool writing = heading.startsWith(QLatin1String("Write"));
+    fallBack(CommText::NotFound,
+             failure(writing ? LinkFallBack::Cause::WriteFailed : LinkFallBack::Cause::ReadFailed,
+                     error.description));
 }
 
 template <typename Body>
@@ -136,6 +168,12 @@ bool CommLayer::OpenLink()
     // Opening a socket or a serial port lets window events run; whatever they do to the link
     // (another opening from a menu) supersedes this opening.
     std::optional<quint64> generation;
+    LastFallBack = {};
+    struct Opening {
+        int &depth;
+        explicit Opening(int &d) : depth(d) { ++depth; }
+        ~Opening() { --depth; }
+    } openingNow(m_openDepth);
     const auto superseded = [&] { return generation && *generation != m_linkGeneration; };
     const bool ok = Guarded(
         [&] {
@@ -161,6 +199,7 @@ bool CommLayer::OpenLink()
                     LogTarget->setLogText(LinkLogName(kind));
             } else {
                 prompt(CommText::NoPort, MsgIcon::Exclamation);
+                LastFallBack.cause = LinkFallBack::Cause::NoLinkConfigured;
                 data.CommKind = LinkKind::Simulated;
             }
         },
@@ -170,8 +209,10 @@ bool CommLayer::OpenLink()
         return false;
     if (!ok) {
         writeRecord(QStringLiteral("Initialization Error:"), error);
+        // Named before the transport goes: it knows the device it tried.
+        const LinkFallBack failed = failure(LinkFallBack::Cause::OpenFailed, error.description);
         retireTransport();
-        fallBack(CommText::NotFound);
+        fallBack(CommText::NotFound, failed);
         return false;
     }
     appendLog(CommText::Initialized);
@@ -206,11 +247,11 @@ qint32 CommLayer::SendCommand(QString &text, bool log)
         error);
     if (!ok) {
         writeRecord(QStringLiteral("Write Error:"), error);
-        fallBack(CommText::NotFound);
+        fallBack(CommText::NotFound, failure(LinkFallBack::Cause::WriteFailed, error.description));
         return 0;
     }
     if (log)
-        appendLog(text);
+        appendTraffic(text, LogTraffic::Sent);
     return text.size();
 }
 
@@ -283,18 +324,20 @@ qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, boo
     if (!ok) {
         writeRecord(QStringLiteral("Read Error:"), error);
         if (withFallBack)
-            fallBack(CommText::NotFound);
+            fallBack(CommText::NotFound,
+                     failure(LinkFallBack::Cause::ReadFailed, error.description));
         return 0;
     }
     if (end == ReadEnd::Interrupted)
         return -1;
     if (end == ReadEnd::TimedOut) {
         if (withFallBack)
-            fallBack(CommText::TimedOut);
+            fallBack(CommText::TimedOut,
+                     failure(LinkFallBack::Cause::TimedOut, QString(), timeoutSeconds));
         return -1;
     }
     if (log)
-        appendLog(reply);
+        appendTraffic(reply, LogTraffic::Received);
     return reply.size();
 }
 

@@ -9,6 +9,8 @@
 
 #include "app/prompter.h"
 #include "link/linkkind.h"
+#include "link/linkstatus.h"
+#include "link/logsink.h"
 #include "link/transport.h"
 
 #include <QString>
@@ -18,7 +20,6 @@
 
 namespace zop {
 
-class LogSink;
 
 // Texts of the link's messages (title "Comm Error").
 namespace CommText {
@@ -72,8 +73,20 @@ public:
     // with "Device not Found.  Entering Simulated Mode!", as a failing send does.
     void LinkFailed(const QString &heading, const LinkError &error);
 
+    // The link in use as people name it ("TCP/IP 127.0.0.1:50505"), from the configuration and
+    // the device the transport opened.
+    QString LinkInUse() const;
+    // Which link is in use and whether it is live, or why the program is in Simulated mode.
+    LinkStatus Status() const;
+    // The last fall-back to Simulated mode since the link was last opened (Cause::None when
+    // there was none): what the status line and the fall-back's message box tell.
+    LinkFallBack LastFallBack;
+
     // True while a wait of the link runs (window events may run inside it on TCP/IP).
     bool isWaiting() const { return m_waitDepth > 0; }
+    // True while OpenLink runs (opening a socket or a port may let window events run): the
+    // new link is not ready to carry a command yet.
+    bool isOpening() const { return m_openDepth > 0; }
 
     void setTransportFactory(TransportFactory factory) { m_factory = std::move(factory); }
     TransportFactory transportFactory() const { return m_factory; }
@@ -95,9 +108,14 @@ private:
     ReadEnd readLine(QString &reply, qint16 timeoutSeconds, bool checked);
     qint32 readReply(QString &reply, qint16 timeoutSeconds, bool log, bool withFallBack);
     void writeRecord(const QString &heading, const LinkError &error) const;
-    void fallBack(const QString &message);
+    // Shows `message` with the details of `failure`, keeps it as LastFallBack and switches to
+    // Simulated mode.
+    void fallBack(const QString &message, const LinkFallBack &failure);
+    LinkFallBack failure(LinkFallBack::Cause cause, const QString &reason,
+                         int timeoutSeconds = 0) const;
     void prompt(const QString &text, MsgIcon icon) const;
     void appendLog(const QString &text) const;
+    void appendTraffic(const QString &text, LogTraffic traffic) const;
     Transport &transport();
     // Lets the transport wait for input (or finish opening) while window events may run.
     // Whatever those events do to the link, the transport stays alive until the outermost
@@ -112,6 +130,7 @@ private:
     // is no longer the link.
     quint64 m_linkGeneration = 0;
     int m_waitDepth = 0;
+    int m_openDepth = 0;
     std::vector<std::unique_ptr<Transport>> m_retired;
 };
 

@@ -6,12 +6,18 @@
 
 namespace zop {
 
+// What an echoed piece of traffic is: a command the program sent or a reply it read.
+enum class LogTraffic { Sent, Received };
+
 class LogSink {
 public:
     virtual ~LogSink();
     virtual QString logText() const = 0;
     virtual void setLogText(const QString &text) = 0;
     virtual void appendLogText(const QString &text) { setLogText(logText() + text); }
+    // Appends echoed traffic. A log that shows it may set commands and replies apart; the
+    // text it keeps is the same as appendLogText's.
+    virtual void appendTraffic(const QString &text, LogTraffic) { appendLogText(text); }
 };
 
 // A log that only keeps its text (the hidden start form's log, and tests).

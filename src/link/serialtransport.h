@@ -63,6 +63,7 @@ public:
     qint32 baudRate() const { return m_baud; }
     // The device the port was opened on (empty before the first open).
     QString location() const { return m_location; }
+    QString deviceLocation() const override { return m_location; }
 
 protected:
     // Sets the speed the port opens at (before the first open).

@@ -80,6 +80,7 @@ void TcpTransport::open()
     m_socket.abort();
     m_closed = false;
     m_notDialled.reset();
+    m_lastAttemptError.reset();
     // A port no socket can have, or an address no resolver can take, is never dialled: the
     // first command then fails and its record says why.
     if (m_port <= 0 || m_port > 65535) {
@@ -103,10 +104,13 @@ void TcpTransport::open()
         // Only a refused connection is worth another try: nobody listens yet.
         if (m_closed || isConnected() || m_socket.error() != QAbstractSocket::ConnectionRefusedError)
             return;
+        m_lastAttemptError = LinkError{m_socket.errorString(), controlName(),
+                                       SocketErrorNumber(m_socket.error())};
         if (deadline.remainingTime() <= ConnectRetryMs)
             return;
         runEvents(ConnectRetryMs);
-        if (m_closed)
+        // On a busy machine the pause can outlast the wait: no attempt is started then.
+        if (m_closed || deadline.hasExpired())
             return;
     }
 }
@@ -137,6 +141,8 @@ LinkError TcpTransport::error(const QString &fallbackDescription) const
                          controlName(), SocketErrorNumber(e)};
     if (e != QAbstractSocket::UnknownSocketError)
         return LinkError{m_socket.errorString(), controlName(), SocketErrorNumber(e)};
+    if (m_lastAttemptError && !isConnected())
+        return *m_lastAttemptError;
     return LinkError{fallbackDescription, controlName(), NotConnectedError};
 }
 

@@ -62,6 +62,9 @@ private:
     QTcpSocket m_socket;
     // Why the address was never dialled (reported by the first command).
     std::optional<LinkError> m_notDialled;
+    // Why the last finished connection attempt failed; reported while a later attempt, cut
+    // short by the end of the connection wait, is still under way.
+    std::optional<LinkError> m_lastAttemptError;
     // The event loops of the waits now running, ended by close().
     std::vector<QEventLoop *> m_waits;
     bool m_closed = false;

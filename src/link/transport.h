@@ -66,6 +66,10 @@ public:
     // by polling takeAll()).
     virtual QIODevice *inputDevice() { return nullptr; }
 
+    // The device the link was opened on ("/dev/ttyUSB0"), for links that find one; empty
+    // otherwise.
+    virtual QString deviceLocation() const { return QString(); }
+
     // The name used in "debug.txt" records for errors of this transport.
     virtual QString controlName() const = 0;
 };

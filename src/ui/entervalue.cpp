@@ -30,6 +30,11 @@ frmInput::frmInput(QWidget *parent) : QDialog(parent)
     txtValue->setObjectName(QStringLiteral("txtValue"));
     txtValue->setAccessibleName(QStringLiteral("Value"));
     prompt->setBuddy(txtValue);
+    lblHint = new QLabel(this);
+    lblHint->setObjectName(QStringLiteral("lblHint"));
+    lblHint->setTextFormat(Qt::PlainText);
+    lblHint->setEnabled(false); // greyed: it tells, it does not limit
+    lblHint->hide();
     auto *buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -38,6 +43,7 @@ frmInput::frmInput(QWidget *parent) : QDialog(parent)
     cmdOK->setDefault(true);
     layout->addWidget(prompt);
     layout->addWidget(txtValue);
+    layout->addWidget(lblHint);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         sValue = txtValue->text();
@@ -53,13 +59,17 @@ frmInput::frmInput(QWidget *parent) : QDialog(parent)
 void frmInput::load()
 {
     setWindowTitle(sTitle);
+    lblHint->setText(sHint);
+    lblHint->setVisible(!sHint.isEmpty());
+    txtValue->setAccessibleDescription(sHint);
     if (sValue.isEmpty())
         sValue = QStringLiteral("0.0");
     txtValue->setText(sValue);
     txtValue->selectAll();
 }
 
-std::optional<QString> EnterValue(QWidget *parent, const QString &title, const QString &value)
+std::optional<QString> EnterValue(QWidget *parent, const QString &title, const QString &value,
+                                  const QString &hint)
 {
     if (Entry())
         return Entry()(parent, title, value);
@@ -67,6 +77,7 @@ std::optional<QString> EnterValue(QWidget *parent, const QString &title, const Q
     QPointer<frmInput> dialog = new frmInput(parent);
     dialog->sTitle = title;
     dialog->sValue = value;
+    dialog->sHint = hint;
     dialog->load();
     const int result = dialog->exec();
     if (!dialog)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -19,9 +20,13 @@ public:
 
     QString sTitle;
     QString sValue;
-    // Puts the title and the value (an empty one shows "0.0") into the dialog.
+    // What the value is and the range the instrument takes ("Volts, 0.00 to 60.00"), shown
+    // under the box; a hint only, the text typed goes out as it is.
+    QString sHint;
+    // Puts the title, the hint and the value (an empty one shows "0.0") into the dialog.
     void load();
 
+    QLabel *lblHint = nullptr;
     QLineEdit *txtValue = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
@@ -30,7 +35,8 @@ public:
 // Shows the dialog modally and returns the text typed, or nothing when the user cancelled.
 using ValueEntry = std::function<std::optional<QString>(QWidget *parent, const QString &title,
                                                         const QString &value)>;
-std::optional<QString> EnterValue(QWidget *parent, const QString &title, const QString &value);
+std::optional<QString> EnterValue(QWidget *parent, const QString &title, const QString &value,
+                                  const QString &hint = QString());
 // Tests answer the dialog themselves; null puts the real dialog back.
 void SetValueEntry(ValueEntry entry);
 

@@ -1,6 +1,7 @@
 #include "ui/messageprompter.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace zop {
@@ -8,10 +9,23 @@ namespace zop {
 MsgAnswer MessagePrompter::Show(const QString &text, const QString &title, MsgIcon icon,
                                 MsgButtons buttons)
 {
+    return ShowWithDetails(text, QString(), title, icon, buttons);
+}
+
+MsgAnswer MessagePrompter::ShowWithDetails(const QString &text, const QString &details,
+                                           const QString &title, MsgIcon icon,
+                                           MsgButtons buttons)
+{
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
+    // Plain text too: the details carry what a transport or an instrument said.
+    if (!details.isEmpty()) {
+        box.setInformativeText(details);
+        if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+            label->setTextFormat(Qt::PlainText);
+    }
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;

@@ -10,6 +10,8 @@ class MessagePrompter : public Prompter {
 public:
     MsgAnswer Show(const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override;
+    MsgAnswer ShowWithDetails(const QString &text, const QString &details, const QString &title,
+                              MsgIcon icon, MsgButtons buttons) override;
 };
 
 } // namespace zop

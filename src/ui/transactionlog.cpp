@@ -39,7 +39,22 @@ void TransactionLog::setLogText(const QString &text)
     emit logChanged();
 }
 
-void TransactionLog::appendLogText(const QString &text)
+QColor TransactionLog::TrafficColour(LogTraffic traffic)
+{
+    return traffic == LogTraffic::Sent ? QColor(0x0d, 0x47, 0xa1)   // commands: blue
+                                       : QColor(0x1b, 0x5e, 0x20);  // replies: green
+}
+
+void TransactionLog::appendLogText(const QString &text) { append(text, QTextCharFormat()); }
+
+void TransactionLog::appendTraffic(const QString &text, LogTraffic traffic)
+{
+    QTextCharFormat format;
+    format.setForeground(TrafficColour(traffic));
+    append(text, format);
+}
+
+void TransactionLog::append(const QString &text, const QTextCharFormat &format)
 {
     if (text.isEmpty())
         return;
@@ -50,7 +65,7 @@ void TransactionLog::appendLogText(const QString &text)
 
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(joinsPair ? text.mid(1) : text);
+    end.insertText(joinsPair ? text.mid(1) : text, format);
     placeCaret();
     emit logChanged();
 }

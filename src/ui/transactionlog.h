@@ -7,7 +7,9 @@
 
 #include "link/logsink.h"
 
+#include <QColor>
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
 
 namespace zop {
 
@@ -22,8 +24,14 @@ public:
     void setLogText(const QString &text) override;
     // Adds to the end without re-setting the whole text, so long logs stay cheap.
     void appendLogText(const QString &text) override;
+    // Commands and replies in colours of their own, in the view only: logText() and the saved
+    // file hold exactly the text.
+    void appendTraffic(const QString &text, LogTraffic traffic) override;
 
     void clearLog() { setLogText(QString()); }
+
+    // The colours of sent commands and of replies in the view.
+    static QColor TrafficColour(LogTraffic traffic);
 
     // Where the caret goes after a change, as an index into logText().
     static qsizetype CaretIndexFor(const QString &text);
@@ -32,6 +40,7 @@ signals:
     void logChanged();
 
 private:
+    void append(const QString &text, const QTextCharFormat &format);
     void placeCaret();
 
     QString m_text;

@@ -1,7 +1,10 @@
 // zopctl as a process against zop-sim (TCP on loopback and a pseudo-terminal): what it prints,
 // its JSON, its exit status, and what the emulator's trace shows it sent.
 
+#include "bootloader.h"
 #include "cli/linkurl.h"
+#include "hexfiles.h"
+#include "link/gpiblibrary.h"
 #include "link/linkkind.h"
 #include "simprocess.h"
 
@@ -10,8 +13,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 using namespace zop;
 using namespace zop::test;
@@ -24,12 +30,32 @@ struct Run {
     QString err;
 };
 
+// zopctl with these arguments; arguments that start with "FAST" run it with faketime's library
+// and a clock ten times as fast, so its waits (monitor intervals, the firmware restart,
+// listening for discovery replies) pass in a tenth of the time. (The library is preloaded
+// directly rather than through the faketime program, which would stand between the test and
+// zopctl's signals.)
+void StartZopctl(QProcess &p, QStringList arguments)
+{
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("FAST")) {
+        arguments.removeFirst();
+        if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
+            qWarning("faketime is needed: run scripts/install-deps.sh");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_PRELOAD"),
+                   QStringLiteral("/usr/$LIB/faketime/libfaketime.so.1"));
+        env.insert(QStringLiteral("FAKETIME"), QStringLiteral("+0 x10"));
+        p.setProcessEnvironment(env);
+    }
+    p.start(BinaryPath(QStringLiteral("zopctl")), arguments);
+}
+
 Run Zopctl(const QStringList &arguments, const QByteArray &input = {}, const QString &folder = {})
 {
     QProcess p;
     if (!folder.isEmpty())
         p.setWorkingDirectory(folder);
-    p.start(BinaryPath(QStringLiteral("zopctl")), arguments);
+    StartZopctl(p, arguments);
     Run r;
     if (!p.waitForStarted(5000))
         return r;
@@ -77,14 +103,33 @@ QJsonValue ParseJson(const QString &text)
     return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
 }
 
-// The arguments behind "--link URL", unless they start with "NOLINK" (the row gives its own).
+// The arguments behind "--link URL", unless they start with "NOLINK" (the row gives its own);
+// a leading "FAST" stays in front.
 QStringList WithLink(const QString &link, QStringList arguments)
 {
-    if (!arguments.isEmpty() && arguments.first() == QLatin1String("NOLINK")) {
+    const bool fast = !arguments.isEmpty() && arguments.first() == QLatin1String("FAST");
+    if (fast)
         arguments.removeFirst();
-        return arguments;
-    }
-    return QStringList{QStringLiteral("--link"), link} + arguments;
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("NOLINK"))
+        arguments.removeFirst();
+    else
+        arguments = QStringList{QStringLiteral("--link"), link} + arguments;
+    return fast ? QStringList{QStringLiteral("FAST")} + arguments : arguments;
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot read)");
+}
+
+// Every "MOD:TABL? r" of a whole table read, each after the row's write when `written` has it.
+QByteArray TableRead(const QMap<int, QByteArray> &written = {})
+{
+    QByteArray sent;
+    for (int row = 1; row <= 50; ++row)
+        sent += written.value(row) + "MOD:TABL? " + QByteArray::number(row) + "\n";
+    return sent;
 }
 
 } // namespace
@@ -102,6 +147,11 @@ private slots:
     void monitorEndsCleanlyOnSignal();
     void linkUrls_data();
     void linkUrls();
+    void modTable();
+    void flash_data();
+    void flash();
+    void discover();
+    void gpibLink();
 };
 
 void TestZopctl::commands_data()
@@ -198,6 +248,16 @@ void TestZopctl::commands_data()
                               << QStringList{"NOLINK", "--link", "rs485:///dev/ttyS0", "status"}
                               << QByteArray() << 2 << "^$"
                               << "address=N" << QByteArray();
+    QTest::newRow("monitor keep-alive")
+        << none << QStringList{"FAST", "monitor", "--count", "2", "--interval", "3"}
+        << QByteArray() << 0 << "^(.*standby.*\n){2}$"
+        << "^$" << QByteArray("<>SCL\n<>STA\n\n<>STA\n");
+    QTest::newRow("modtable, no action") << none << QStringList{"modtable", "list", "x"}
+                                         << QByteArray() << 2 << "^$"
+                                         << "save FILE" << QByteArray();
+    QTest::newRow("flash over TCP/IP") << none << QStringList{"flash", "fw.hex"} << QByteArray()
+                                       << 2 << "^$"
+                                       << "Can only program firmware via RS-232." << QByteArray();
     QTest::newRow("simulated") << none << QStringList{"NOLINK", "--link", "sim://",
                                                       "--json", "query",  "*IDN?"}
                                << QByteArray() << 0 << "\"reply\": \"9.999\""
@@ -400,7 +460,9 @@ void TestZopctl::linkUrls_data()
     QTest::newRow("rs485 address too big") << "rs485://COM1?address=256" << -1 << "" << 0 << "";
     QTest::newRow("unknown setting") << "rs485://COM1?address=1&baud=9600" << -1 << "" << 0 << "";
     QTest::newRow("sim") << "sim://" << int(LinkKind::Simulated) << "" << 0 << "";
-    QTest::newRow("gpib") << "gpib://0/5" << -1 << "" << 0 << "";
+    QTest::newRow("gpib") << "gpib://0/5" << int(LinkKind::Gpib) << "5" << 0 << "";
+    QTest::newRow("gpib board 1") << "gpib://1/5" << -1 << "" << 0 << "";
+    QTest::newRow("gpib address 31") << "gpib://0/31" << -1 << "" << 0 << "";
     QTest::newRow("no scheme") << "127.0.0.1:5025" << -1 << "" << 0 << "";
 }
 
@@ -419,6 +481,190 @@ void TestZopctl::linkUrls()
     QTEST(link->address, "address");
     QTEST(int(link->port), "port");
     QTEST(link->device, "device");
+}
+
+// A file's selection and rows to the instrument (values trimmed, a non-numeric row left out,
+// every row read back), then the table back into a file in the panel's format.
+void TestZopctl::modTable()
+{
+    SimProcess sim({"--mod-blank", "1-50"}); // rows not written read as zeros
+    QVERIFY(sim.port() != 0);
+    QTemporaryDir dir;
+    const QString link = QStringLiteral("tcp://127.0.0.1:%1").arg(sim.port());
+    const QString in = dir.filePath(QStringLiteral("in.modTable"));
+    QFile file(in);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[config]\ntable=1\nType=1\n[Table]\nkey1Mod=0.5\nkey1Out=1.2\n"
+               "key2Mod= 1.25 \nkey2Out=-3\nkey3Mod=abc\nkey3Out=1\n");
+    file.close();
+    Run r = Zopctl({QStringLiteral("--link"), link, QStringLiteral("modtable"),
+                    QStringLiteral("load"), in});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith(QLatin1String("Control Input: Voltage\nModulation Type: Addition\n"
+                                            "Row  VMOD  Vos\n  1  0.50  1.20\n  2  1.25  -3.00\n"
+                                            "  3  0.00  0.00\n")),
+             qPrintable(r.out));
+    const QByteArray loaded = "MODulation:TYPE:SELect 1, 1\nMOD:TYPE:SEL?\n"
+                            + TableRead({{1, "MOD:TABL 1(0.5,1.2)\n"}, {2, "MOD:TABL 2(1.25,-3)\n"}});
+    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), loaded, 3000);
+
+    const QString out = dir.filePath(QStringLiteral("out.modTable"));
+    r = Zopctl({QStringLiteral("--link"), link, QStringLiteral("--json"), QStringLiteral("modtable"),
+                QStringLiteral("save"), out});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QJsonValue json = ParseJson(r.out);
+    for (const auto &[path, value] : {std::pair{"controlInputName", "\"Voltage\""},
+                                      {"type", "1"},
+                                      {"outputHeader", "\"Vos\""},
+                                      {"rows.#", "50"},
+                                      {"rows.1.vmod", "\"1.25\""},
+                                      {"rows.1.out", "\"-3.00\""},
+                                      {"rows.49.row", "50"}})
+        QCOMPARE(JsonAt(json, QString::fromLatin1(path)), QString::fromLatin1(value));
+    QByteArray expected = "[Config]\r\nTable=1\r\nType=1\r\n[Table]\r\nkey1Mod=0.50\r\n"
+                          "key1Out=1.20\r\nkey2Mod=1.25\r\nkey2Out=-3.00\r\n";
+    for (int row = 3; row <= 50; ++row)
+        expected += "key" + QByteArray::number(row) + "Mod=0.00\r\nkey" + QByteArray::number(row)
+                  + "Out=0.00\r\n";
+    QCOMPARE(ReadAll(out), expected);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), loaded + "MOD:TYPE:SEL?\n" + TableRead(), 3000);
+
+    // A file with another control input is refused before anything is sent.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Config]\r\nTable=3\r\n");
+    file.close();
+    r = Zopctl({QStringLiteral("--link"), link, QStringLiteral("modtable"), QStringLiteral("load"), in});
+    QCOMPARE(r.code, 6);
+    QVERIFY2(r.err.contains(QLatin1String("Invalid Control Input in Saved File ") + in), qPrintable(r.err));
+    QCOMPARE(sim.received(), loaded + "MOD:TYPE:SEL?\n" + TableRead());
+
+    // Nothing to save while the instrument has no table selected; no file is made.
+    QCOMPARE(Zopctl({"--link", link, "send", "MOD:TYPE:SEL 0,0"}).code, 0);
+    const QString none = dir.filePath(QStringLiteral("none.modTable"));
+    r = Zopctl({"--link", link, "modtable", "save", none});
+    QCOMPARE(r.code, 5);
+    QVERIFY2(r.err.contains(QLatin1String("no control input selected")), qPrintable(r.err));
+    QVERIFY(!QFile::exists(none));
+}
+
+void TestZopctl::flash_data()
+{
+    QTest::addColumn<bool>("interrupt");
+    QTest::newRow("whole run") << false;
+    QTest::newRow("Ctrl-C while loading") << true;
+}
+
+// A firmware run through the boot loader of zop-sim on a pseudo-terminal: the flash image it
+// writes at the restart equals objcopy's image of the file (but for the first record, which is
+// never sent); Ctrl-C stops a run before the restart, like "Stop".
+void TestZopctl::flash()
+{
+    QFETCH(bool, interrupt);
+    QTemporaryDir dir;
+    const QString hex = dir.filePath(QStringLiteral("fw.hex"));
+    const QString dump = dir.filePath(QStringLiteral("flash.bin"));
+    QFile hexFile(hex);
+    QVERIFY(hexFile.open(QIODevice::WriteOnly));
+    hexFile.write(HexText(Pattern(0x12000)));
+    hexFile.close();
+    const QByteArray expected = ObjcopyFlashImage(hex, dir.filePath(QStringLiteral("objcopy.bin")),
+                                                  zopsim::BootLoader::FlashSize);
+    QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
+
+    SimProcess sim({"--boot-loader", "--flash-dump", dump, "--boot-firmware", "4.80"}, SimLine::Pty);
+    QVERIFY(!sim.linkPath().isEmpty());
+    QProcess p;
+    StartZopctl(p, {"FAST", "--link", "serial://" + sim.linkPath(), "flash", hex});
+    QVERIFY(p.waitForStarted(5000));
+    QByteArray out;
+    if (interrupt) {
+        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains("Loading 10%"), 20000);
+        ::kill(pid_t(p.processId()), SIGINT);
+    }
+    QVERIFY(p.waitForFinished(60000));
+    out += p.readAllStandardOutput();
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    if (interrupt) {
+        QCOMPARE(p.exitCode(), 130);
+        QVERIFY2(out.endsWith("\nStopped\n"), out.constData());
+        QVERIFY2(err.contains("stopped"), err.constData());
+        QVERIFY(!QFile::exists(dump));
+        QVERIFY(!sim.notes().contains(QStringLiteral("boot: restart")));
+        return;
+    }
+    QVERIFY2(p.exitCode() == 0, err.constData());
+    // The statuses in order, each phase in tenths; the erase addresses shown as the panel does.
+    QVERIFY2(QRegularExpression("^Initiating\nErasing\nErasing 0%\n"
+                                "(Erasing \\d+0%  [01] [0-9A-F]0 00\n){10}Loading\nLoading 0%\n"
+                                "(Loading \\d+0%  [01] [0-9A-F]{2} [0-9A-F]{2}\n){10}"
+                                "Restarting, waiting for the new firmware to answer\n"
+                                "Finished\nThe instrument answers with firmware 4.8\n$")
+                 .match(QString::fromLatin1(out))
+                 .hasMatch(),
+             out.constData());
+    const QByteArray flash = ReadAll(dump);
+    QCOMPARE(flash.size(), expected.size());
+    QVERIFY(flash == expected);
+    // After the restart: the new firmware asked twice for its answer, then the state read.
+    const QByteArray received = sim.received();
+    const QByteArray afterRestart = received.mid(received.indexOf("VOLT?\n"));
+    QVERIFY2(QRegularExpression("^VOLT\\?\n(VOLT\\?\n)*<>ALL\nSYST:VERS\\?\n$")
+                 .match(QString::fromLatin1(afterRestart))
+                 .hasMatch(),
+             afterRestart.constData());
+    QVERIFY(afterRestart.count("VOLT?\n") >= 2);
+}
+
+// The network search against the emulator's responder on a loopback address: as a table and
+// as JSON; no answer is a time-out.
+void TestZopctl::discover()
+{
+    SimProcess sim({"--discovery", "127.0.0.12", "--discovery-name", "ZOP-CLI", "--discovery-mac",
+                    "00:1E:C0:00:00:0C"});
+    QVERIFY(sim.port() != 0);
+    const QStringList listen{"FAST", "discover", "--bind", "127.0.0.13", "--count", "1"};
+    Run r = Zopctl(listen + QStringList{"--target", "127.0.0.12"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("Name     IP Address  Port   MAC Address\n"
+                                   "ZOP-CLI  127.0.0.12  %1  00:1E:C0:00:00:0C\n")
+                        .arg(sim.port()));
+    r = Zopctl(listen + QStringList{"--target", "127.0.0.12", "--json"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QJsonValue json = ParseJson(r.out);
+    QCOMPARE(JsonAt(json, "#"), QStringLiteral("1"));
+    QCOMPARE(JsonAt(json, "0.address"), QStringLiteral("\"127.0.0.12\""));
+    QCOMPARE(JsonAt(json, "0.port"), QStringLiteral("\"%1\"").arg(sim.port()));
+    QCOMPARE(JsonAt(json, "0.name"), QStringLiteral("\"ZOP-CLI\""));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.notes().filter("UDP from 127.0.0.13").size(), 2, 3000);
+
+    r = Zopctl(listen + QStringList{"--target", "127.0.0.14", "--timeout", "1"});
+    QCOMPARE(r.code, 4);
+    QVERIFY2(r.err.contains(QLatin1String("no instrument answered at 127.0.0.14 within 1 s")),
+             qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("Name  IP Address  Port  MAC Address\n"));
+}
+
+// gpib://0/ADDRESS through the stand-in GPIB library on zop-sim's bus.
+void TestZopctl::gpibLink()
+{
+#ifndef ZOP_GPIB_STANDIN
+    QSKIP("the stand-in GPIB library is built on Unix only");
+#else
+    SimProcess sim({"--gpib-address", "5"}, SimLine::Gpib);
+    QVERIFY(!sim.linkPath().isEmpty());
+    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
+    Run r = Zopctl({"--link", "gpib://0/5", "query", "*IDN?"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("Zoptrel,ZOP-SIM TLB,0,4.70\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), QByteArray("*IDN?\n"), 3000);
+    r = Zopctl({"--link", "gpib://0/7", "query", "*IDN?"});
+    QCOMPARE(r.code, 4);
+    QVERIFY2(r.err.contains(QLatin1String("no reply in time to \"*IDN?\"")), qPrintable(r.err));
+    qunsetenv(GpibLibrary::PathVariable);
+    qunsetenv("ZOP_GPIB_SOCKET");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestZopctl)

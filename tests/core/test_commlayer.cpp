@@ -60,6 +60,9 @@ private slots:
     void waitTicks();
     void keepAliveRules();
     void logTargetForgottenWhenDeleted();
+    void statusAndFallBackDetails_data();
+    void statusAndFallBackDetails();
+    void trafficIsToldApart();
 };
 
 void TestCommLayer::openWritesLogName_data()
@@ -485,6 +488,133 @@ void TestCommLayer::logTargetForgottenWhenDeleted()
     QCOMPARE(Comm().LogTarget, nullptr);
     modData().CommKind = 5;
     SendCommand(QStringLiteral("x"), true); // no crash without a log
+}
+
+// ---- What the status line and the fall-back's box say ----------------------------------------
+
+Q_DECLARE_METATYPE(zop::LinkState)
+
+void TestCommLayer::statusAndFallBackDetails_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("fault"); // "", "open", "write", "lost", "silent", "unplugged"
+    QTest::addColumn<LinkState>("state");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("details"); // of the fall-back's box; "" when none was shown
+
+    const QString tcp = "TCP/IP 127.0.0.1:50505";
+    QTest::newRow("TCP/IP live") << 2 << "127.0.0.1" << 50505 << "" << "" << LinkState::Live
+                                 << tcp << "";
+    QTest::newRow("TCP/IP connection dropped")
+        << 2 << "127.0.0.1" << 50505 << "" << "unplugged" << LinkState::NotConnected
+        << tcp + ": not connected" << "";
+    QTest::newRow("GPIB live") << 0 << "5" << 0 << "" << "" << LinkState::Live
+                               << "GPIB 0, address 5" << "";
+    QTest::newRow("RS-232 named device") << 1 << "" << 1 << "/dev/pts/7" << ""
+                                         << LinkState::Live << "RS-232 /dev/pts/7" << "";
+    QTest::newRow("RS-485 framed by port number")
+        << 4 << "17" << 2 << "" << "" << LinkState::Live << "RS-485 framed, address 17, Port 2"
+        << "";
+    QTest::newRow("Simulated by choice") << 5 << "" << 0 << "" << "" << LinkState::Simulated
+                                         << "Simulated: no instrument" << "";
+    QTest::newRow("no link configured")
+        << 99 << "" << 0 << "" << "" << LinkState::Simulated
+        << "Simulated: no instrument, no link is configured" << "";
+    QTest::newRow("port cannot be opened")
+        << 3 << "17" << 3 << "" << "open" << LinkState::Simulated
+        << "Simulated: no instrument, after RS-485 selected, address 17, Port 3 could not be "
+           "opened (Port not found)"
+        << "Link: RS-485 selected, address 17, Port 3\nReason: Port not found";
+    QTest::newRow("send fails")
+        << 2 << "127.0.0.1" << 50505 << "" << "write" << LinkState::Simulated
+        << "Simulated: no instrument, after " + tcp + " failed (Not connected)"
+        << "Link: " + tcp + "\nReason: Not connected";
+    QTest::newRow("link lost while reading")
+        << 2 << "127.0.0.1" << 50505 << "" << "lost" << LinkState::Simulated
+        << "Simulated: no instrument, after " + tcp + " failed (Connection lost)"
+        << "Link: " + tcp + "\nReason: Connection lost";
+    QTest::newRow("no reply")
+        << 2 << "127.0.0.1" << 50505 << "" << "silent" << LinkState::Simulated
+        << "Simulated: no instrument, after a time-out on " + tcp
+        << "Link: " + tcp + "\nReason: no complete reply within 2 s";
+}
+
+void TestCommLayer::statusAndFallBackDetails()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    QFETCH(QString, fault);
+    QFETCH(LinkState, state);
+    QFETCH(QString, status);
+    QFETCH(QString, details);
+    Fixture f;
+    ModData &data = modData();
+    data.CommKind = qint16(kind);
+    data.CommAddress = address;
+    data.CommPort = port;
+    data.CommDevice = device;
+    f.line->failOpen = fault == "open";
+    f.line->answer("<>STA", "0,0,0,0\r\n");
+    OpenLink();
+    f.line->failWrite = fault == "write";
+    f.line->connected = fault != "unplugged";
+    if (fault == "silent")
+        f.line->replies.clear();
+    if (fault == "lost") // the command goes out, then the line is gone
+        f.line->responder = [&](const QByteArray &) {
+            f.line->lost = true;
+            return QList<ScriptedLine::Chunk>();
+        };
+    if (fault != "unplugged") {
+        QString reply;
+        SendCommand("<>STA", false);
+        ReadReply(reply, 2, false);
+    }
+
+    const LinkStatus shown = Comm().Status();
+    QCOMPARE(shown.state, state);
+    QCOMPARE(shown.text, status);
+    // The box keeps its text and title; the details say which link failed and why.
+    QStringList boxes;
+    for (const Prompt &p : std::as_const(f.prompter->shown))
+        if (p.text == NotFound || p.text == TimedOut)
+            boxes << p.details;
+    QCOMPARE(boxes, details.isEmpty() ? QStringList() : QStringList{details});
+    // Opening the link again forgets the failure.
+    if (state == LinkState::Simulated && kind != 99) {
+        data.CommKind = LinkKind::Simulated;
+        OpenLink();
+        QCOMPARE(Comm().Status().text, QStringLiteral("Simulated: no instrument"));
+    }
+}
+
+void TestCommLayer::trafficIsToldApart()
+{
+    // A log that shows traffic hears which piece is a command and which a reply; the text it
+    // keeps is the plain traffic.
+    class TrafficLog : public TextLog {
+    public:
+        void appendTraffic(const QString &text, LogTraffic traffic) override
+        {
+            pieces << (traffic == LogTraffic::Sent ? ">" : "<") + text;
+            TextLog::appendTraffic(text, traffic);
+        }
+        QStringList pieces;
+    };
+    Fixture f;
+    TrafficLog log;
+    f.line->answer("*IDN?", "ZOP\r\n");
+    Open(f, LinkKind::TcpIp, log);
+    QString reply;
+    SendCommand("*IDN?", true);
+    ReadReply(reply, 2, true);
+    QCOMPARE(log.pieces, (QStringList{">*IDN?\n", "<ZOP\r\n"}));
+    QCOMPARE(log.logText(), QStringLiteral("TCP/IP - Initialized\r\n*IDN?\nZOP\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCommLayer)

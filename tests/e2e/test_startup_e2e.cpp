@@ -1,5 +1,6 @@
 // zop-panel and zop-sim as processes: the start-up sequence as the instrument sees it.
 
+#include "setup/programversion.h"
 #include "simprocess.h"
 
 #include <QDeadlineTimer>
@@ -26,6 +27,8 @@ private slots:
     void shippedConfigurationRunsSimulated();
     void startupOnlyNamesTheConfiguredPanelAndNeverBlocks();
     void panelPollsFiveTimesASecond();
+    void worksWithoutADisplay_data();
+    void worksWithoutADisplay();
 };
 
 void TestStartupE2e::panelPollsFiveTimesASecond()
@@ -95,6 +98,44 @@ void TestStartupE2e::startupOnlyNamesTheConfiguredPanelAndNeverBlocks()
     const QByteArray out = RunPanelStartup(dir.path());
     QVERIFY2(out.contains("link: Simulated\n"), out.constData());
     QVERIFY2(out.contains("panel: frmKM\n"), out.constData());
+}
+
+void TestStartupE2e::worksWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("works");
+    QTest::addColumn<QByteArray>("printed");
+    QTest::newRow("--help") << QStringList{"--help"} << true << QByteArray("--startup-only");
+    QTest::newRow("--version") << QStringList{"--version"} << true
+                               << zop::ProgramVersionText().toLatin1();
+    QTest::newRow("--startup-only") << QStringList{"--startup-only"} << true
+                                    << QByteArray("link: Simulated\n");
+    // Proof that there is no display here: the panel itself cannot open its window.
+    QTest::newRow("a window") << QStringList{} << false << QByteArray();
+}
+
+void TestStartupE2e::worksWithoutADisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, works);
+    QFETCH(QByteArray, printed);
+    QTemporaryDir dir;
+    QVERIFY(WritePanelConfig(dir.path(), {}));
+    QProcess panel;
+    panel.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // The desktop's platform, which needs a display.
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    panel.setProcessEnvironment(env);
+    panel.start(BinaryPath(QStringLiteral("zop-panel")),
+                QStringList{QStringLiteral("--dir"), dir.path()} + arguments);
+    QVERIFY(panel.waitForFinished(15000));
+    const QByteArray out = panel.readAllStandardOutput();
+    const bool succeeded = panel.exitStatus() == QProcess::NormalExit && panel.exitCode() == 0;
+    QVERIFY2(succeeded == works, (out + panel.readAllStandardError()).constData());
+    QVERIFY2(out.contains(printed), out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestStartupE2e)

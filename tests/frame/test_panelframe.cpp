@@ -1,14 +1,19 @@
 // The shared panel frame on a demo panel: menus, the panel switch, the close rule, "Exit",
 // "Simulate Inst", "Setup", the log area and "Save to File".
 
+#include "app/configuration.h"
 #include "app/frame/framehooks.h"
 #include "app/frame/panelregistry.h"
 #include "app/frame/panelwindow.h"
 #include "demopanel.h"
 #include "link/linkkind.h"
+#include "link/transports.h"
+#include "simprocess.h"
 #include "testsupport.h"
+#include "ui/linkstatusline.h"
 #include "ui/transactionlog.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -16,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <unistd.h>
@@ -71,6 +77,8 @@ private slots:
     void simulateInstrument_data();
     void simulateInstrument();
     void setupRefreshesAndReappliesRule();
+    void statusLineFollowsTheLink();
+    void reconnectReturnsToTheInstrument();
 
     void logArea_data();
     void logArea();
@@ -138,14 +146,14 @@ void TestPanelFrame::menuBar_data()
     QTest::addColumn<QString>("panel");
     QTest::addColumn<QStringList>("viewEntries");
 
-    const QString vcp = "mnuVirtual=Virtual Control Panel";
-    const QString cmd = "mnuCommand=Command Panel";
-    const QString reg = "mnuRegisters=Register Panel";
-    const QString cal = "mnuCalibration=Calibration Panel";
-    const QString fw = "mnuFirmware=Firmware Panel";
-    const QString mod = "mnuModulation=Modulation Panel";
+    const QString vcp = "mnuVirtual=&Virtual Control Panel";
+    const QString cmd = "mnuCommand=&Command Panel";
+    const QString reg = "mnuRegisters=&Register Panel";
+    const QString cal = "mnuCalibration=C&alibration Panel";
+    const QString fw = "mnuFirmware=&Firmware Panel";
+    const QString mod = "mnuModulation=&Modulation Panel";
     QTest::newRow("frmTLB") << "frmTLB" << QStringList{"-" + vcp, cmd, reg, cal, fw, mod};
-    const QString shortCmd = "mnuCommand=Command", shortReg = "mnuRegisters=Registers";
+    const QString shortCmd = "mnuCommand=&Command", shortReg = "mnuRegisters=&Registers";
     QTest::newRow("frmCalibration: short captions")
         << "frmCalibration" << QStringList{vcp, shortCmd, shortReg, "-" + cal, fw, mod};
     QTest::newRow("FrmLoader: short captions")
@@ -161,12 +169,17 @@ void TestPanelFrame::menuBar()
     QStringList top;
     for (QAction *a : p->menuBar()->actions())
         top << (a->menu() ? a->menu()->objectName() : a->objectName()) + "=" + a->text();
-    QCOMPARE(top, (QStringList{"mnuFile=File", "mnuView=View", "mnuComm=Communication",
-                               "mnuAbout=About"}));
-    QCOMPARE(Entries(p->findChild<QMenu *>("mnuFile")), QStringList{"mnuExit=Exit"});
+    // The captions as given, each with its access key.
+    QCOMPARE(top, (QStringList{"mnuFile=&File", "mnuView=&View", "mnuComm=&Communication",
+                               "mnuAbout=&About"}));
+    QCOMPARE(Entries(p->findChild<QMenu *>("mnuFile")), QStringList{"mnuExit=E&xit"});
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuView")), viewEntries);
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuComm")),
-             (QStringList{"mnuSimulate=Simulate Inst", "mnuSetup=Setup"}));
+             (QStringList{"mnuSimulate=&Simulate Inst", "mnuSetup=Set&up",
+                          "mnuReconnect=&Reconnect"}));
+    QCOMPARE(p->mnuExit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(p->mnuAbout->shortcut(), QKeySequence(QStringLiteral("F1")));
+    QCOMPARE(p->cmdSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     // The panel's own log is where the link writes.
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(p->rtbTranx));
 }
@@ -242,6 +255,10 @@ void TestPanelFrame::switchPanel()
     QFETCH(QStringList, sent);
     QPointer<DemoPanel> old = open(from);
     old->rtbTranx->setLogText("kept\r\n");
+    // The new panel opens where the old one stood, with its size as far as its own goes.
+    const QRect place(QPoint(137, 91), old->minimumSizeHint() + QSize(3, 2));
+    old->move(place.topLeft());
+    old->resize(place.size());
 
     old->findChild<QAction *>(entry)->trigger();
 
@@ -249,6 +266,8 @@ void TestPanelFrame::switchPanel()
     QVERIFY(current);
     QCOMPARE(current->objectName(), to);
     QVERIFY(current->isVisible());
+    QCOMPARE(current->pos(), place.topLeft());
+    QCOMPARE(current->size(), place.size());
     QVERIFY(old); // closed, deleted later
     QVERIFY(!old->isVisible());
     QVERIFY(!old->Switching);
@@ -261,6 +280,14 @@ void TestPanelFrame::switchPanel()
     QVERIFY(!old);
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(current->rtbTranx));
     QCOMPARE(m_ended, 0);
+    // Left larger than the panel's own size, it is not stretched.
+    QWidget wide;
+    wide.setGeometry(QRect(place.topLeft(), current->sizeHint() + QSize(300, 200)));
+    wide.show();
+    PanelWindow *again = OpenPanel(to, &wide);
+    QVERIFY(again);
+    QCOMPARE(again->size(), again->sizeHint().expandedTo(again->minimumSizeHint()));
+    delete again;
 }
 
 void TestPanelFrame::virtualControlPanelRefreshesThenSwitches_data()
@@ -438,6 +465,69 @@ void TestPanelFrame::setupRefreshesAndReappliesRule()
     QCOMPARE(m_f->line->commands().value(0), QStringLiteral("<>SCL"));
     QCOMPARE(m_f->line->commands().last(), QStringLiteral("SYST:ERR?"));
     QCOMPARE(m_events, QStringList{"afterSetup:frmCommand"});
+}
+
+// ---- Status line and Reconnect --------------------------------------------------------------
+
+void TestPanelFrame::statusLineFollowsTheLink()
+{
+    ModData &data = modData();
+    data.CommAddress = "127.0.0.1";
+    data.CommPort = 50505;
+    DemoPanel *p = open("frmTLB");
+    LinkStatusLine *line = p->findChild<LinkStatusLine *>("lblLinkStatus");
+    QVERIFY(line);
+    QVERIFY(p->statusBar()->isAncestorOf(line));
+    line->refresh();
+    QCOMPARE(line->state(), LinkState::Live);
+    QCOMPARE(line->text(), QStringLiteral("TCP/IP 127.0.0.1:50505"));
+    const QRgb liveGround = line->grab().toImage().pixel(1, 1);
+
+    // A fall-back: the line says why, in colour, and a screen reader reads the new line.
+    m_f->line->failWrite = true;
+    SendCommand("<>STA", false);
+    line->refresh();
+
+    const QString simulated
+        = "Simulated: no instrument, after TCP/IP 127.0.0.1:50505 failed (Not connected)";
+    QCOMPARE(line->state(), LinkState::Simulated);
+    QCOMPARE(line->text(), simulated);
+    QCOMPARE(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name),
+             "Link: " + simulated);
+    QVERIFY(line->grab().toImage().pixel(1, 1) != liveGround);
+}
+
+void TestPanelFrame::reconnectReturnsToTheInstrument()
+{
+    SimProcess sim;
+    QVERIFY(sim.port() != 0);
+    ModData &data = modData();
+    QVERIFY(WritePanelConfig(m_f->dir.path(),
+                             {{"Communication", "Comm", "TCP/IP"},
+                              {"Communication", "Address", "127.0.0.1"},
+                              {"Communication", "Port", QString::number(sim.port())}}));
+    ReadConfiguration();
+    // In Simulated mode, as after a fall-back; the file still names the instrument.
+    data.CommKind = LinkKind::Simulated;
+    OpenLink();
+    // From here on the real link to the emulator over loopback.
+    data.clock = std::make_shared<SteadyClock>();
+    data.comm.setTransportFactory(MakeTransport);
+    DemoPanel *p = open("frmCommand");
+    p->linkStatus->refresh();
+    QCOMPARE(p->linkStatus->state(), LinkState::Simulated);
+
+    p->mnuReconnect->trigger();
+
+    QCOMPARE(data.CommKind, LinkKind::TcpIp);
+    QCOMPARE(p->linkStatus->state(), LinkState::Live);
+    QCOMPARE(p->linkStatus->text(), QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.port()));
+    QCOMPARE(p->rtbTranx->logText(), QStringLiteral("TCP/IP - Initialized\r\n"));
+    QCOMPARE(m_f->prompter->texts(), QStringList());
+    // The state refresh went to the instrument.
+    QTRY_COMPARE(sim.receivedLines(),
+                 (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}));
+    QCOMPARE(m_events, QStringList()); // no Setup follow-up, no switch
 }
 
 // ---- Log area ------------------------------------------------------------------------------

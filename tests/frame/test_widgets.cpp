@@ -5,14 +5,19 @@
 #include "testsupport.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
+#include "ui/messageprompter.h"
 #include "ui/rotatedtext.h"
 #include "ui/transactionlog.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTextBlock>
 #include <QtTest>
 #include <cmath>
@@ -77,6 +82,8 @@ private slots:
     void logAppendMatchesSet();
     void logIsPlainAndReadOnly();
     void logLeavesLinkWhenDestroyed();
+    void logColoursTrafficInTheViewOnly();
+    void messageBoxShowsDetailsAsPlainText();
 
     // Knob.
     void knobClamps_data();
@@ -184,6 +191,57 @@ void TestWidgets::logIsPlainAndReadOnly()
     log.clearLog();
     QCOMPARE(log.logText(), QString());
     QCOMPARE(log.toPlainText(), QString());
+}
+
+void TestWidgets::logColoursTrafficInTheViewOnly()
+{
+    TransactionLog log;
+    log.setLogText(QStringLiteral("TCP/IP - Initialized\r\n"));
+    log.appendTraffic(QStringLiteral("*IDN?\n"), LogTraffic::Sent);
+    log.appendTraffic(QStringLiteral("ZOP,1.0\r\n"), LogTraffic::Received);
+    log.appendLogText(QStringLiteral("note\r\n"));
+    // What is kept (and saved) is the text alone.
+    QCOMPARE(log.logText(), QStringLiteral("TCP/IP - Initialized\r\n*IDN?\nZOP,1.0\r\nnote\r\n"));
+
+    // The format of the first character of each line in the view.
+    const auto format = [&](int line) {
+        QTextCursor c(log.document()->findBlockByNumber(line));
+        c.movePosition(QTextCursor::NextCharacter);
+        return c.charFormat();
+    };
+    QCOMPARE(format(1).foreground().color(), TransactionLog::TrafficColour(LogTraffic::Sent));
+    QCOMPARE(format(2).foreground().color(), TransactionLog::TrafficColour(LogTraffic::Received));
+    QVERIFY(TransactionLog::TrafficColour(LogTraffic::Sent)
+            != TransactionLog::TrafficColour(LogTraffic::Received));
+    QVERIFY(!format(0).hasProperty(QTextFormat::ForegroundBrush));
+    QVERIFY(!format(3).hasProperty(QTextFormat::ForegroundBrush)); // no colour carried over
+}
+
+void TestWidgets::messageBoxShowsDetailsAsPlainText()
+{
+    MessagePrompter prompter;
+    QString text, details, title;
+    Qt::TextFormat detailsFormat = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        text = box->text();
+        details = box->informativeText();
+        title = box->windowTitle();
+        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+            detailsFormat = label->textFormat();
+        box->button(QMessageBox::Ok)->click();
+    });
+    const QString shownDetails = QStringLiteral("Link: TCP/IP <b>host</b>:1\nReason: Connection refused");
+    QCOMPARE(prompter.ShowWithDetails(QStringLiteral("Device not Found.  Entering Simulated Mode!"),
+                                      shownDetails, QStringLiteral("Comm Error"), MsgIcon::None,
+                                      MsgButtons::Ok),
+             MsgAnswer::Ok);
+    QCOMPARE(text, QStringLiteral("Device not Found.  Entering Simulated Mode!"));
+    QCOMPARE(title, QStringLiteral("Comm Error"));
+    QCOMPARE(details, shownDetails);
+    QCOMPARE(detailsFormat, Qt::PlainText);
 }
 
 void TestWidgets::logLeavesLinkWhenDestroyed()

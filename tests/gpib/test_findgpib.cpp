@@ -2,9 +2,13 @@
 // gives, what it leaves behind, and choosing, cancelling and sorting.
 
 #include "gpibbus.h"
+#include "link/linkkind.h"
+#include "setup/devicesetup.h"
 #include "setup/findgpib.h"
+#include "setup/frmcommsetup.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTimer>
@@ -45,7 +49,7 @@ private slots:
     void search();
     void choosing_data();
     void choosing();
-    void sortingAndRefresh();
+    void sortingAndRefresh(); // through the Communication Setup dialog
     void cleanIdentification();
 };
 
@@ -136,7 +140,12 @@ void TestFindGpib::choosing()
 void TestFindGpib::sortingAndRefresh()
 {
     GpibBus bus({"--gpib-address", "5,12"});
-    // The entry point the Communication Setup dialog calls.
+    // Reached through "Find Device..." of the Communication Setup dialog on a GPIB link.
+    RegisterDeviceSetupDialogs();
+    frmCommSetup setup;
+    setup.SetCommType(LinkKind::Gpib);
+    setup.SetPort(QStringLiteral("5"));
+    setup.ArrangeFields();
     QTimer::singleShot(0, [] {
         if (QWidget *modal = QApplication::activeModalWidget()) {
             auto *dialog = qobject_cast<frmFindGPIB *>(modal);
@@ -151,7 +160,8 @@ void TestFindGpib::sortingAndRefresh()
             dialog->cmdOK->click();
         }
     });
-    QCOMPARE(frmFindGPIB::FindDevice(nullptr), QString("12"));
+    setup.cmdFind->click();
+    QCOMPARE(setup.cmbPort->currentText(), QString("12")); // the chosen address
     QCOMPARE(bus.sim.notes().filter("find listeners: 5 12").size(), 2);
 }
 

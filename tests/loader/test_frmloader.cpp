@@ -120,7 +120,7 @@ void TestFrmLoader::controls()
         frames << box->title();
     QCOMPARE(frames, QStringList({"Choose new firmware file:", "Programming:", "Status:", "Output"}));
     QVERIFY(!f.loader->mnuFirmware->isEnabled());
-    QCOMPARE(f.loader->mnuCommand->text(), QStringLiteral("Command"));
+    QCOMPARE(f.loader->mnuCommand->text(), QStringLiteral("&Command"));
     // The link settings were read again from the file.
     QCOMPARE(modData().CommKind, LinkKind::Rs232);
     QCOMPARE(modData().CommAddress, QStringLiteral("5"));

@@ -57,7 +57,8 @@ public:
     void write(const QByteArray &bytes);
     // Closes the far end and removes the link: the program's port goes away under it.
     void closeLine();
-    // Returns once nothing has arrived for 10 ms.
+    // Returns once nothing has arrived for 10 ms. The kernel hands the program's bytes to this
+    // end later, on a busy machine much later: a test compares the last of them with a retry.
     void settle();
     // Records a wait of the program after what it has written so far.
     void markWait(qint64 ms);

@@ -111,12 +111,12 @@ private slots:
             QVERIFY2(timer.elapsed() >= 90 && timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(f.log.logText(), logName + "- Initialized\r\n");
         f.peer.settle();
-        QCOMPARE(Describe(f.peer.events()), Describe(opening));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe(opening), 2000);
 
         f.peer.clearEvents();
         QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 6);
         f.peer.settle();
-        QCOMPARE(Describe(f.peer.events()), Describe(sent));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe(sent), 2000);
         QString reply;
         QCOMPARE(ReadReply(reply, 2, true), 14);
         QCOMPARE(reply, QString("1F4,0,48,0,0\r\n"));
@@ -159,7 +159,7 @@ private slots:
         const qint32 length = qint32(command.size()) + 1;
         QCOMPARE(SendCommand(command, true), length);
         f.peer.settle();
-        QCOMPARE(Describe(f.peer.events()), Describe(sent));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe(sent), 2000);
         // The log shows the command, not the frames.
         QVERIFY(f.log.logText().endsWith("- Initialized\r\n" + command));
 
@@ -168,7 +168,7 @@ private slots:
         f.peer.clearEvents();
         SendCommand(QStringLiteral("*CLS"), false);
         f.peer.settle();
-        QCOMPARE(Describe(f.peer.events()), Describe({Wait(20), At(19200, "{12*CLS\n\r")}));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe({Wait(20), At(19200, "{12*CLS\n\r")}), 2000);
     }
 
     void attachForProgramming()
@@ -186,7 +186,7 @@ private slots:
         Rs485Attach(true);
         QVERIFY2(timer.elapsed() < 1500, "the reply ends the wait");
         f.peer.settle();
-        QCOMPARE(Describe(f.peer.events()), Describe({At(19200, "&11810\r")}));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe({At(19200, "&11810\r")}), 2000);
         QCOMPARE(modData().CommKind, LinkKind::Rs232);
         QCOMPARE(f.debugText(), QString());
     }
@@ -299,13 +299,13 @@ private slots:
         QVERIFY(f.open(LinkKind::Rs232));
         SendCommand(QStringLiteral("*CLS"), false);
         builtIn.settle();
-        QCOMPARE(Describe(builtIn.events()), QString("19200:*CLS\\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(builtIn.events()), QString("19200:*CLS\\n"), 2000);
 
         modData().CommPort = 2; // then the adapter
         QVERIFY(f.open(LinkKind::Rs232));
         SendCommand(QStringLiteral("*RST"), false);
         f.peer.settle();
-        QCOMPARE(Describe(f.peer.events()), QString("19200:*RST\\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), QString("19200:*RST\\n"), 2000);
         QCOMPARE(Describe(builtIn.events()), QString("19200:*CLS\\n"));
     }
 

@@ -3,6 +3,10 @@
 // code, and data to fill them with.
 
 #include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
 
 namespace zop::test {
 
@@ -47,6 +51,30 @@ inline QByteArray Pattern(int size, int seed = 7)
         c = char(x >> 16);
     }
     return bytes;
+}
+
+// The flash image a boot loader of `flashSize` bytes holds after programming the HEX file at
+// `hexPath`, as objcopy (binutils) makes it: erased bytes 0xFF, and the first record, which the
+// run never sends, left erased. `scratch` is a file objcopy may write. Empty when objcopy is
+// missing or fails.
+inline QByteArray ObjcopyFlashImage(const QString &hexPath, const QString &scratch, int flashSize)
+{
+    const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+    if (objcopy.isEmpty())
+        return {};
+    QProcess tool;
+    tool.start(objcopy, {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"),
+                         QStringLiteral("binary"), QStringLiteral("--gap-fill"),
+                         QStringLiteral("0xFF"), hexPath, scratch});
+    QFile file(scratch);
+    if (!tool.waitForFinished(20000) || tool.exitCode() != 0 || !file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray image = file.readAll();
+    if (image.size() > flashSize)
+        return {};
+    image.append(QByteArray(flashSize - image.size(), char(0xFF)));
+    image.replace(0, 16, QByteArray(16, char(0xFF)));
+    return image;
 }
 
 } // namespace zop::test

@@ -24,6 +24,7 @@ struct Prompt {
     QString title;
     MsgIcon icon;
     MsgButtons buttons;
+    QString details; // the box's informative text
 };
 
 class RecordingPrompter : public Prompter {
@@ -31,7 +32,16 @@ public:
     MsgAnswer Show(const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override
     {
-        shown.append({text, title, icon, buttons});
+        return record({text, title, icon, buttons, QString()});
+    }
+    MsgAnswer ShowWithDetails(const QString &text, const QString &details, const QString &title,
+                              MsgIcon icon, MsgButtons buttons) override
+    {
+        return record({text, title, icon, buttons, details});
+    }
+    MsgAnswer record(const Prompt &prompt)
+    {
+        shown.append(prompt);
         if (whileShown) // what the event loop of a modal box would run meanwhile
             whileShown();
         return answers.empty() ? MsgAnswer::Ok : takeAnswer();

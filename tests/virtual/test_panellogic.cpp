@@ -2,6 +2,7 @@
 
 #include "panels/virtual/panellogic.h"
 #include "panels/virtual/series.h"
+#include "panels/virtual/trendbuffer.h"
 #include "state/numbertext.h"
 
 #include <QtTest>
@@ -29,6 +30,9 @@ private slots:
     void displayText();
     void periodFormats();
     void shortestText();
+    void legendsAndHints();
+    void trendRing();
+    void trendCsv();
 };
 
 void TestPanelLogic::unpackBits()
@@ -226,4 +230,78 @@ void TestPanelLogic::shortestText()
 }
 
 QTEST_GUILESS_MAIN(TestPanelLogic)
+void TestPanelLogic::legendsAndHints()
+{
+    // Each menu's legend names the value its displays show; idle shows none.
+    const struct {
+        qint16 role, item;
+        const char *legend;
+    } rows[] = {{3, -1, "TRIPS"},  {7, -1, "OVT"},   {9, -1, "PERIOD"},   {11, 2, "POT 3"},
+                {11, -1, "CAL CODE"}, {11, 6, "DEFAULTS"}, {12, 6, "V SCALE"}, {12, 7, "I SCALE"},
+                {12, 8, "RETURN"}, {-1, -1, ""},  {13, 0, ""}};
+    for (const auto &row : rows)
+        QCOMPARE(MenuLegend(row.role, row.item), QString::fromLatin1(row.legend));
+    QCOMPARE(RangeHint(QStringLiteral("Volts"), 0, 60, QStringLiteral("0.00")),
+             QStringLiteral("Volts, 0.00 to 60.00"));
+    QCOMPARE(RangeHint(QStringLiteral("Amperes"), 0.5, 11, QStringLiteral("0.0")),
+             QStringLiteral("Amperes, 0.5 to 11.0"));
+}
+
+void TestPanelLogic::trendRing()
+{
+    // A ring of 4 after 10 samples: the last 4, oldest first; the bound holds.
+    TrendBuffer ring(4);
+    QVERIFY(ring.isEmpty());
+    for (int i = 0; i < 10; ++i) {
+        TrendSample s;
+        s.timeMs = 1000 + 200 * i;
+        s.volts = i;
+        ring.add(s);
+        QCOMPARE(ring.size(), std::min(i + 1, 4));
+    }
+    QCOMPARE(ring.capacity(), 4);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(ring.at(i).volts, double(6 + i));
+    QCOMPARE(ring.newest().timeMs, 1000 + 200 * 9);
+    // The trailing samples of a time span; a clock set back keeps the newest run only.
+    QCOMPARE(ring.firstSince(1000 + 200 * 8), 2);
+    QCOMPARE(ring.firstSince(0), 0);
+    QCOMPARE(ring.firstSince(1000000), 4);
+    TrendSample back;
+    back.timeMs = 500;
+    ring.add(back);
+    QCOMPARE(ring.firstSince(400), 3);
+    ring.clear();
+    QVERIFY(ring.isEmpty());
+    QCOMPARE(TrendBuffer().capacity(), 60 * 60 * 5);
+}
+
+void TestPanelLogic::trendCsv()
+{
+    TrendBuffer ring(8);
+    TrendSample s;
+    s.timeMs = QDateTime(QDate(2026, 3, 1), QTime(13, 5, 9, 40), Qt::UTC).toMSecsSinceEpoch();
+    s.volts = 12.349;
+    s.amps = 0.5;
+    s.wordA = 0x48;
+    s.wordB = 0x281;
+    ring.add(s);
+    s.timeMs += 200;
+    s.volts = 1234.5;
+    s.wordA = -1;
+    ring.add(s);
+    const QByteArray rounded = TrendCsv(ring, QStringLiteral("0.00"), QStringLiteral("0.000"),
+                                        false, QTimeZone::utc());
+    QCOMPARE(rounded, QByteArray("Time,Voltage (V),Current (A),Status A,Status B\r\n"
+                                 "2026-03-01 13:05:09.040,12.35,0.500,48,281\r\n"
+                                 "2026-03-01 13:05:09.240,1234.50,0.500,FFFFFFFF,281\r\n"));
+    // KM, TW and GZ cut the readings to the format, as their displays do; the time stamp
+    // follows the zone it is given.
+    const QList<QByteArray> cut = TrendCsv(ring, QStringLiteral("0.00"), QStringLiteral("0.0"),
+                                           true, QTimeZone(3600)).split('\n');
+    QCOMPARE(cut.value(1), QByteArray("2026-03-01 14:05:09.040,12.34,0.5,48,281\r"));
+    QCOMPARE(TrendCsv(TrendBuffer(2), {}, {}, false, QTimeZone::utc()),
+             (TrendCsvHeader + QStringLiteral("\r\n")).toLatin1());
+}
+
 #include "test_panellogic.moc"

@@ -31,15 +31,26 @@ bool IsPanelRegistered(PanelId id) { return IsPanelRegistered(PanelName(id)); }
 
 void ClearPanelRegistry() { Creators().clear(); }
 
-PanelWindow *OpenPanel(const QString &formName)
+PanelWindow *OpenPanel(const QString &formName, const QWidget *inPlaceOf)
 {
     const auto found = Creators().constFind(formName);
     if (found == Creators().constEnd())
         return nullptr;
     const PanelCreator creator = found.value(); // a creator may register others
     PanelWindow *panel = creator();
-    if (panel)
-        panel->show();
+    if (!panel)
+        return nullptr;
+    if (inPlaceOf && inPlaceOf->isVisible()) {
+        // The old size where the new panel can take it, but never stretched past its own
+        // size: a virtual panel pulled to a service panel's width loses its instrument look.
+        const QSize natural = panel->sizeHint().expandedTo(panel->minimumSizeHint());
+        panel->move(inPlaceOf->pos());
+        panel->resize(inPlaceOf->size()
+                          .boundedTo(natural)
+                          .expandedTo(panel->minimumSizeHint())
+                          .boundedTo(panel->maximumSize()));
+    }
+    panel->show();
     return panel;
 }
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 namespace zop {
 
 class PanelWindow;
@@ -24,8 +26,10 @@ bool IsPanelRegistered(PanelId id);
 // Forgets every creator (tests).
 void ClearPanelRegistry();
 
-// Creates the panel and shows it as a modeless window; null when none is registered.
-PanelWindow *OpenPanel(const QString &formName);
+// Creates the panel and shows it as a modeless window; null when none is registered. Given
+// the panel it replaces, the new one opens where that one stands, with its size where the
+// new panel's layout allows it, so a switch does not make the window jump.
+PanelWindow *OpenPanel(const QString &formName, const QWidget *inPlaceOf = nullptr);
 PanelWindow *OpenPanel(PanelId id);
 
 } // namespace zop

@@ -2,6 +2,7 @@
 
 #include "app/frame/framehooks.h"
 #include "app/frame/panelregistry.h"
+#include "app/configuration.h"
 #include "app/moddata.h"
 #include "app/textfile.h"
 #include "link/commlayer.h"
@@ -9,6 +10,7 @@
 #include "setup/aboutbox.h"
 #include "state/instrumentstate.h"
 #include "ui/apptitle.h"
+#include "ui/linkstatusline.h"
 #include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 
@@ -24,6 +26,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace zop {
@@ -75,6 +78,9 @@ PanelWindow::PanelWindow(const QString &formName, QWidget *parent)
 
     buildMenus();
     buildLogArea();
+    linkStatus = new LinkStatusLine(this);
+    statusBar()->addWidget(linkStatus, 1);
+    addKeyboardAccess();
     applyModulationRule();
     // Everything the link logs from now on lands in this panel's log.
     modData().comm.LogTarget = rtbTranx;
@@ -136,6 +142,9 @@ void PanelWindow::buildMenus()
     mnuSetup = mnuComm->addAction(QStringLiteral("Setup"));
     mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
     connect(mnuSetup, &QAction::triggered, this, &PanelWindow::runSetup);
+    mnuReconnect = mnuComm->addAction(QStringLiteral("&Reconnect"));
+    mnuReconnect->setObjectName(QStringLiteral("mnuReconnect"));
+    connect(mnuReconnect, &QAction::triggered, this, &PanelWindow::reconnect);
 
     // A menu-bar entry without a menu: choosing it opens the About box.
     mnuAbout = bar->addAction(QStringLiteral("About"));
@@ -169,6 +178,45 @@ void PanelWindow::buildLogArea()
     layout->addLayout(buttons);
 }
 
+namespace {
+// The menus' access keys: the letter of each caption that Alt (or the open menu) takes.
+struct AccessKey {
+    const char *name;
+    char letter;
+};
+constexpr AccessKey AccessKeys[] = {
+    {"mnuFile", 'F'},       {"mnuExit", 'x'},        {"mnuView", 'V'},
+    {"mnuVirtual", 'V'},    {"mnuCommand", 'C'},     {"mnuRegisters", 'R'},
+    {"mnuCalibration", 'a'}, {"mnuFirmware", 'F'},   {"mnuModulation", 'M'},
+    {"mnuComm", 'C'},       {"mnuSimulate", 'S'},    {"mnuSetup", 'u'},
+    {"mnuAbout", 'A'},
+};
+// The caption with "&" before the first `letter`; unchanged when it has one already.
+QString WithAccessKey(const QString &caption, char letter)
+{
+    const qsizetype at = caption.indexOf(QLatin1Char(letter));
+    if (at < 0 || caption.contains(QLatin1Char('&')))
+        return caption;
+    return caption.left(at) + QLatin1Char('&') + caption.mid(at);
+}
+} // namespace
+
+void PanelWindow::addKeyboardAccess()
+{
+    for (const AccessKey &key : AccessKeys) {
+        const QString name = QLatin1String(key.name);
+        if (auto *menu = menuBar()->findChild<QMenu *>(name, Qt::FindDirectChildrenOnly))
+            menu->setTitle(WithAccessKey(menu->title(), key.letter));
+        else if (auto *action = findChild<QAction *>(name))
+            action->setText(WithAccessKey(action->text(), key.letter));
+    }
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuAbout->setShortcut(QKeySequence(Qt::Key_F1));
+    // Only while the log shows (a virtual panel shows it in debug mode only).
+    cmdSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    cmdSave->setToolTip(QStringLiteral("Save the log to a file (Ctrl+S)"));
+}
+
 void PanelWindow::applyModulationRule()
 {
     if (!mnuModulation)
@@ -184,7 +232,7 @@ PanelWindow *PanelWindow::SwitchPanel(const QString &target)
         return nullptr;
     QPointer<PanelWindow> self(this);
     stopPanelTimers();
-    QPointer<PanelWindow> next = OpenPanel(target);
+    QPointer<PanelWindow> next = OpenPanel(target, this);
     if (!next)
         return nullptr;
     if (self) {
@@ -252,6 +300,20 @@ void PanelWindow::simulateInstrument()
     modData().CommKind = LinkKind::Simulated;
     if (reopensLinkOnSimulate())
         OpenLink();
+}
+
+void PanelWindow::reconnect()
+{
+    // Back to the link the file names (after a fall-back, "Simulate Inst" or an edit of the
+    // file), as Setup's OK opens it, without the dialog.
+    QPointer<PanelWindow> self(this);
+    LoadLinkSettings();
+    OpenLink();
+    if (!IsStillCurrent(self))
+        return;
+    RefreshInstrumentState();
+    if (IsStillCurrent(self))
+        self->linkStatus->refresh();
 }
 
 void PanelWindow::runSetup()

@@ -22,6 +22,7 @@ class QPushButton;
 
 namespace zop {
 
+class LinkStatusLine;
 class TransactionLog;
 
 // What the frame knows about each window name.
@@ -87,6 +88,8 @@ public:
     TransactionLog *rtbTranx = nullptr;
     QPushButton *clearLogButton = nullptr;
     QPushButton *cmdSave = nullptr;
+    // The status line: the link in use and whether it is live.
+    LinkStatusLine *linkStatus = nullptr;
 
     // The menu bar.
     QMenu *mnuFile = nullptr;
@@ -101,6 +104,7 @@ public:
     QMenu *mnuComm = nullptr;
     QAction *mnuSimulate = nullptr;
     QAction *mnuSetup = nullptr;
+    QAction *mnuReconnect = nullptr;
     QAction *mnuAbout = nullptr;
 
 public slots:
@@ -128,10 +132,13 @@ protected:
 private:
     void buildMenus();
     void buildLogArea();
+    // Access keys of the menus, and Ctrl+Q (Exit), F1 (About), Ctrl+S (Save to File).
+    void addKeyboardAccess();
     void addViewEntry(QAction *&entry, const QString &name, const QString &caption,
                       const QString &target);
     void showVirtualPanel();
     void simulateInstrument();
+    void reconnect();
     void showAbout();
     void exitProgram();
 

@@ -17,7 +17,9 @@ PanelDisplay::PanelDisplay(const QString &name, const QString &accessibleName, i
     font.setPixelSize(34);
     font.setBold(true);
     setFont(font);
-    const int width = QFontMetrics(font).horizontalAdvance(QString(digits, QLatin1Char('8'))) + 24;
+    // The digits, the frame and padding of the style, and room for the glyphs' overhang, so a
+    // one-digit display does not clip its digit.
+    const int width = QFontMetrics(font).horizontalAdvance(QString(digits, QLatin1Char('8'))) + 36;
     setMinimumSize(width, 54);
     applyStyle();
 }

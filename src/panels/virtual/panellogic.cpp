@@ -152,4 +152,42 @@ qint16 NextSeriesMenuLevel(qint16 level, qint16 powerState, bool gz)
     return next;
 }
 
+QString MenuLegend(qint16 role, qint16 item)
+{
+    switch (role) {
+    case 2: return QStringLiteral("SET POINTS");
+    case 3: return QStringLiteral("TRIPS");
+    case 4: return QStringLiteral("MEMORY");
+    case 5: return QStringLiteral("VOLT SET");
+    case 6: return QStringLiteral("CURR SET");
+    case 7: return QStringLiteral("OVT");
+    case 8: return QStringLiteral("OCT");
+    case 9: return QStringLiteral("PERIOD");
+    case 10: return QStringLiteral("CONFIG");
+    case 11:
+    case 12:
+        if (item >= 0 && item <= 4)
+            return QStringLiteral("POT %1").arg(item + 1);
+        if (item == -1)
+            return QStringLiteral("CAL CODE");
+        if (item == 5)
+            return QStringLiteral("CAL");
+        if (role == 12 && item == 6)
+            return QStringLiteral("V SCALE");
+        if (role == 12 && item == 7)
+            return QStringLiteral("I SCALE");
+        if (role == 11 && item == 6)
+            return QStringLiteral("DEFAULTS");
+        return QStringLiteral("RETURN");
+    default: return QString();
+    }
+}
+
+QString RangeHint(const QString &unit, double minimum, double maximum, const QString &format)
+{
+    return QStringLiteral("%1, %2 to %3")
+        .arg(unit, FormatNumber(minimum, format), FormatNumber(maximum, format));
+}
+
 } // namespace zop
+

@@ -77,4 +77,14 @@ qint16 NextTlbMenuLevel(qint16 level, qint16 powerState);
 // The KM/TW ITEM cycle 7, 8, 9, 10 and GZ's 9, 10 (9 skipped while the output is on).
 qint16 NextSeriesMenuLevel(qint16 level, qint16 powerState, bool gz);
 
+// What the displays show while a menu or a display key holds them, as a short legend beside
+// them ("OVT", "PERIOD", "POT 3"); empty when they show the readings. `role` is the level in
+// the TLB's numbering (2 setpoints, 3 trips on KM/TW/GZ, 4 memory, 5 to 9 the values, 10
+// configuration, 11 potentiometers or the code entry, 12 scales), `item` the menu item.
+QString MenuLegend(qint16 role, qint16 item);
+
+// The Enter Value dialog's hint: the unit and the range, in the display format
+// ("Volts, 0.00 to 60.00").
+QString RangeHint(const QString &unit, double minimum, double maximum, const QString &format);
+
 } // namespace zop

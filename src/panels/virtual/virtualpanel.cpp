@@ -3,15 +3,23 @@
 #include "app/configuration.h"
 #include "app/inifile.h"
 #include "app/moddata.h"
+#include "app/textfile.h"
 #include "link/commlayer.h"
 #include "panels/virtual/paneldisplay.h"
+#include "panels/virtual/trendbuffer.h"
+#include "panels/virtual/trendview.h"
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
+#include "ui/apptitle.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
 #include "ui/rotatedtext.h"
+#include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -20,16 +28,24 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimeZone>
 #include <QVBoxLayout>
 
 namespace zop {
 
 namespace {
 const QString ErrorTitle = QStringLiteral("ZOPPanel Error");
+// The trend's export file dialog.
+const QString ExportTitle = QStringLiteral("Export CSV");
+const QString ExportDescription = QStringLiteral("CSV Files");
+const QString ExportPattern = QStringLiteral("*.csv");
+// Whether the trend was last shown: the next virtual panel opens with it the same way.
+bool TrendWanted = false;
 constexpr int NoItem = -1;
 
 QPushButton *Key(const QString &name, const QString &caption, QWidget *parent)
@@ -98,6 +114,9 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
     m_lastFlashMs = now();
     m_lastKeyMs = now();
 
+    fraTrend->setRatings(data.Ratings.VoltMax, data.Ratings.CurrMax);
+    showTrend(TrendWanted);
+
     tmrFlash.start(FlashTimerMs);
     tmrInfo.start(FirstPollMs);
 }
@@ -162,9 +181,12 @@ void VirtualPanel::buildPanel()
     body->addLayout(left, 3);
     body->addWidget(buildKeys(), 2);
     layout->addLayout(body);
+    buildTrend();
+    layout->addWidget(fraTrend, 1);
 
     // The transaction log shows only in debug mode.
     layout->addWidget(fraIn);
+    fixTabOrder();
     fraIn->setStyleSheet(QStringLiteral("QGroupBox { color: #d8dcdf; }"));
     setCentralWidget(central);
 }
@@ -198,6 +220,15 @@ QWidget *VirtualPanel::buildDisplays()
         grid->addWidget(Caption(QStringLiteral("MEM"), box), 0, 2, Qt::AlignHCenter);
         grid->addWidget(txtMEM, 1, 2);
     }
+    // The legend keeps its room when blank, so a menu does not move the displays.
+    lblLegend = Caption(QString(), box);
+    lblLegend->setObjectName(QStringLiteral("lblLegend"));
+    lblLegend->setAccessibleName(QStringLiteral("Display legend"));
+    lblLegend->setStyleSheet(QStringLiteral("color: #f5c542; font-weight: bold;"));
+    lblLegend->setMinimumWidth(QFontMetrics(lblLegend->font()).horizontalAdvance(
+                                   QStringLiteral("SET POINTS")) + 24);
+    lblLegend->setAlignment(Qt::AlignCenter);
+    grid->addWidget(lblLegend, 1, m_spec.memoryDisplay ? 3 : 2);
 
     fraKnobs = new QGroupBox(box);
     fraKnobs->setObjectName(QStringLiteral("fraKnobs"));
@@ -421,6 +452,30 @@ QWidget *VirtualPanel::buildLamps()
     return box;
 }
 
+void VirtualPanel::fixTabOrder()
+{
+    // Reading order: the displays, the knobs, the keys row by row (the TLB's value field in
+    // its place beside ENTER), the trend's controls, then the log and its buttons.
+    QList<QWidget *> order{txtVolt, txtCurr, txtMEM, knbVolt, knbCurr, knbOVP, knbOCP};
+    auto *grid = static_cast<QGridLayout *>(fraButtons->layout());
+    QList<std::pair<std::pair<int, int>, QWidget *>> keys;
+    for (int i = 0; i < grid->count(); ++i) {
+        int row, column, rowSpan, columnSpan;
+        grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        if (QWidget *w = grid->itemAt(i)->widget(); w && w->focusPolicy() & Qt::TabFocus)
+            keys.append({{row, column}, w});
+    }
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &key : keys)
+        order << key.second;
+    order << fraTrend->cmdPause << fraTrend->cboSpan << fraTrend->cmdExport << rtbTranx
+          << clearLogButton << cmdSave;
+    order.removeAll(nullptr);
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+}
+
 void VirtualPanel::buildLampLists()
 {
     auto add = [this](QList<Lamp *> &list, const QString &array, int index) {
@@ -605,6 +660,9 @@ void VirtualPanel::poll()
     // panel's instrument that answers now.
     if (Comm().QuietMode)
         return;
+    // The link is being opened again (Setup, Reconnect): it cannot carry a command yet.
+    if (Comm().isOpening())
+        return;
     // A poll that starts while another one waits for its reply (the TCP/IP wait lets timers
     // run) would read the other's reply: let the running one finish.
     if (m_inPoll)
@@ -642,6 +700,8 @@ void VirtualPanel::poll()
         pollFailed(command, reply, e.what);
         return;
     }
+    if (fields.size() >= 4)
+        recordTrend(fields);
     if (fields.size() < 4) {
         const bool on = PowerState >= Power::On;
         fields = {on ? SaturatedInt32(knbVolt->value() * 1000) : 0,
@@ -657,6 +717,8 @@ void VirtualPanel::poll()
         pollFailed(command, reply, e.what);
         return;
     }
+
+    updateLegend();
 
     if (StatusBitsA[StatusBit::Standby]) {
         PowerState = Power::Standby;
@@ -810,4 +872,103 @@ void VirtualPanel::tmrFlash_Timer()
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// The legend and the trend.
+
+void VirtualPanel::updateLegend()
+{
+    QString legend;
+    if (m_levelHoldUntilMs >= 0) // a setpoint button's moment: the displays show readings
+        legend.clear();
+    else if (isTlb() && MenuSub == 7)
+        legend = MenuLegend(FlashItem, NoItem);
+    else if (MenuLevel == m_spec.idleLevel)
+        legend.clear();
+    else if (MenuLevel == 2)
+        legend = MenuLegend(2, NoItem);
+    else if (MenuLevel == m_spec.tripDisplayLevel)
+        legend = MenuLegend(3, NoItem);
+    else
+        legend = MenuLegend(role(MenuLevel), MenuItem);
+    if (lblLegend->text() != legend)
+        lblLegend->setText(legend);
+}
+
+TrendBuffer &VirtualPanel::TrendHistory()
+{
+    static TrendBuffer history;
+    return history;
+}
+
+void VirtualPanel::buildTrend()
+{
+    fraTrend = new TrendView(TrendHistory());
+    fraTrend->hide();
+    connect(fraTrend, &TrendView::exportRequested, this, &VirtualPanel::exportTrend);
+
+    mnuView->addSeparator();
+    mnuTrend = mnuView->addAction(QStringLiteral("&Trend"));
+    mnuTrend->setObjectName(QStringLiteral("mnuTrend"));
+    mnuTrend->setCheckable(true);
+    mnuTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(mnuTrend, &QAction::toggled, this, &VirtualPanel::showTrend);
+}
+
+void VirtualPanel::showTrend(bool shown)
+{
+    TrendWanted = shown;
+    if (mnuTrend->isChecked() != shown) {
+        mnuTrend->setChecked(shown); // toggled: comes back here and does the rest
+        return;
+    }
+    if (fraTrend->isVisibleTo(this) == shown)
+        return;
+    if (!isVisible()) {
+        fraTrend->setVisible(shown);
+        return;
+    }
+    // The window grows by the trend and shrinks back when it goes, keeping its width. Sized
+    // before the trend shows, so Qt does not fit the whole window to its contents instead.
+    const int room = fraTrend->sizeHint().height() + centralWidget()->layout()->spacing();
+    const int target = height() + (shown ? room : -(fraTrend->height() + centralWidget()->layout()->spacing()));
+    resize(width(), height());
+    fraTrend->setVisible(shown);
+    resize(width(), std::max(minimumSizeHint().height(), target));
+}
+
+void VirtualPanel::recordTrend(const std::vector<qint32> &fields)
+{
+    const ModData &data = modData();
+    TrendSample sample;
+    sample.timeMs = QDateTime::currentMSecsSinceEpoch();
+    sample.volts = fields[0] / 1000.0;
+    sample.amps = fields[1] / 1000.0;
+    sample.voltSet = data.Settings.VoltSet;
+    sample.currSet = data.Settings.CurrSet;
+    sample.wordA = fields[2];
+    sample.wordB = fields[3];
+    TrendHistory().add(sample);
+    fraTrend->sampleAdded();
+}
+
+void VirtualPanel::exportTrend()
+{
+    QPointer<VirtualPanel> self(this);
+    QString path = SelectFile(this, ExportTitle, modData().ProgramFolder, ExportDescription,
+                              ExportPattern, QString());
+    if (!self || path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    const ModData &data = modData();
+    const QString problem
+        = WriteWholeFile(path, TrendCsv(TrendHistory(), data.VoltageFormat, data.CurrentFormat,
+                                        m_spec.truncatesDisplay, QTimeZone::systemTimeZone()));
+    if (!problem.isEmpty())
+        data.prompter->Show(QStringLiteral("Unable to export the trend to ") + path
+                                + QStringLiteral(":\r\n") + problem,
+                            ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
+}
+
 } // namespace zop
+

@@ -30,6 +30,8 @@ namespace zop {
 class Knob;
 class Lamp;
 class PanelDisplay;
+class TrendBuffer;
+class TrendView;
 
 class VirtualPanel : public PanelWindow {
     Q_OBJECT
@@ -111,10 +113,23 @@ public:
     Knob *knbOCP = nullptr; // GZ
     QGroupBox *fraKnobs = nullptr;
     QFrame *fraButtons = nullptr;
+    // What a menu shows in the displays ("OVT", "POT 3"), beside them; blank at idle.
+    QLabel *lblLegend = nullptr;
+    // The trend below the front panel, hidden until "Trend" in the View menu shows it.
+    TrendView *fraTrend = nullptr;
+    QAction *mnuTrend = nullptr;
     QTimer tmrInfo;
     QTimer tmrMenu;
     QTimer tmrFlash;
     QTimer tmrHold;
+
+    // The readings of the last hour, fed by every panel's poll for the whole run (a switch to
+    // another panel and back keeps them).
+    static TrendBuffer &TrendHistory();
+    // Shows or hides the trend; the choice holds for the virtual panels opened later.
+    void showTrend(bool shown);
+    // "Export CSV": asks for a file name and writes the readings held.
+    void exportTrend();
 
     // A lamp by its control array name and index ("lblStatus", 8), null when absent.
     Lamp *lamp(const QString &array, int index) const;
@@ -184,6 +199,10 @@ private:
     QWidget *buildLamps();
     Lamp *addLamp(const QString &array, int index, const QString &caption, int tag);
     void buildLampLists();
+    void buildTrend();
+    void fixTabOrder();
+    void recordTrend(const std::vector<qint32> &fields);
+    void updateLegend();
     void loadPictures();
     void readDebugAccess();
 

@@ -139,6 +139,7 @@ void VirtualPanel::ExitMenu()
     enableKnobs(true);
     enableSetpointButtons(true);
     showKeySet();
+    updateLegend();
 }
 
 void VirtualPanel::LoadEditValue(qint16 level)
@@ -311,6 +312,7 @@ void VirtualPanel::RefreshMenuDisplay()
     // The setpoint being edited lights its lamp.
     if (role(MenuLevel) >= 5 && role(MenuLevel) <= 8)
         lightSetpointLamp(MenuLevel - 4, FlashPhase ? 0 : LampColour::Green);
+    updateLegend();
 }
 
 void VirtualPanel::ApplyMenuAction(const QString &action)
@@ -1148,15 +1150,19 @@ void VirtualPanel::setpointButton_Click(int which)
     const SetpointRow &row = SetpointRows[which];
     ModData &data = modData();
     QPointer<VirtualPanel> self(this);
-    const std::optional<QString> typed =
-        EnterValue(this, QLatin1String(row.title), ShortestText(data.Settings.*row.field));
+    const bool volts = which == 0 || which == 2;
+    const double maximum = data.Ratings.*row.maximum;
+    const double minimum = row.minimum ? double(data.Ratings.*row.minimum) : 0.0;
+    const QString hint = RangeHint(volts ? QStringLiteral("Volts") : QStringLiteral("Amperes"),
+                                   minimum, maximum,
+                                   volts ? data.VoltageFormat : data.CurrentFormat);
+    const std::optional<QString> typed = EnterValue(
+        this, QLatin1String(row.title), ShortestText(data.Settings.*row.field), hint);
     // Cancel, or OK on an empty box: nothing to send.
     if (!self || !typed || typed->isEmpty() || closing())
         return;
     // The text goes out as typed; the instrument decides. The panel keeps a clamped number.
     send(QLatin1String(row.command) + *typed);
-    const double maximum = data.Ratings.*row.maximum;
-    const double minimum = row.minimum ? double(data.Ratings.*row.minimum) : 0.0;
     data.Settings.*row.field = float(ClampValue(LeadingDecimal(*typed), maximum, minimum));
     BackupSettings();
     Knob *knobs[] = {knbVolt, knbCurr, knbOVP, knbOCP};

@@ -1,0 +1,63 @@
+#include "panels/virtual/trendbuffer.h"
+
+#include "panels/virtual/series.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <algorithm>
+
+namespace zop {
+
+TrendBuffer::TrendBuffer(int capacity) : m_ring(size_t(std::max(1, capacity))) {}
+
+void TrendBuffer::add(const TrendSample &sample)
+{
+    m_ring[m_head] = sample;
+    m_head = (m_head + 1) % m_ring.size();
+    m_count = std::min(m_count + 1, m_ring.size());
+}
+
+void TrendBuffer::clear()
+{
+    m_head = 0;
+    m_count = 0;
+}
+
+const TrendSample &TrendBuffer::at(int index) const
+{
+    Q_ASSERT(index >= 0 && size_t(index) < m_count);
+    const size_t oldest = (m_head + m_ring.size() - m_count) % m_ring.size();
+    return m_ring[(oldest + size_t(index)) % m_ring.size()];
+}
+
+int TrendBuffer::firstSince(qint64 timeMs) const
+{
+    // Back from the newest while the samples are in the span and in time order: samples from
+    // before the clock was set back are not part of the last minutes.
+    int first = size();
+    while (first > 0 && at(first - 1).timeMs >= timeMs
+           && (first == size() || at(first - 1).timeMs <= at(first).timeMs))
+        --first;
+    return first;
+}
+
+QByteArray TrendCsv(const TrendBuffer &buffer, const QString &voltageFormat,
+                    const QString &currentFormat, bool truncate, const QTimeZone &zone)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    QString text = TrendCsvHeader + crlf;
+    text.reserve(buffer.size() * 48 + text.size());
+    for (int i = 0; i < buffer.size(); ++i) {
+        const TrendSample &s = buffer.at(i);
+        text += QDateTime::fromMSecsSinceEpoch(s.timeMs, zone)
+                    .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        text += QLatin1Char(',') + DisplayText(s.volts, voltageFormat, truncate);
+        text += QLatin1Char(',') + DisplayText(s.amps, currentFormat, truncate);
+        text += QLatin1Char(',') + QString::number(quint32(s.wordA), 16).toUpper();
+        text += QLatin1Char(',') + QString::number(quint32(s.wordB), 16).toUpper();
+        text += crlf;
+    }
+    return text.toLatin1();
+}
+
+} // namespace zop

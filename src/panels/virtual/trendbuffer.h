@@ -1,0 +1,64 @@
+#pragma once
+// The readings of the last hour, as the status poll brings them in: a bounded ring (the oldest
+// reading gives way to the newest), and its export as CSV text. No window is needed, so the
+// chart, the tests and a command line share it.
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+class QTimeZone;
+
+namespace zop {
+
+struct TrendSample {
+    qint64 timeMs = 0;  // wall-clock time of the reply, milliseconds since 1970 (UTC)
+    double volts = 0;   // the readings (reply fields / 1000)
+    double amps = 0;
+    float voltSet = 0;  // the setpoints in force when the reply came
+    float currSet = 0;
+    qint32 wordA = 0;   // status word A (operation)
+    qint32 wordB = 0;   // status word B (alarms)
+};
+
+class TrendBuffer {
+public:
+    // One hour of readings at five a second.
+    static constexpr int DefaultCapacity = 60 * 60 * 5;
+
+    explicit TrendBuffer(int capacity = DefaultCapacity);
+
+    // Adds the newest sample; when full, the oldest is dropped.
+    void add(const TrendSample &sample);
+    void clear();
+
+    int size() const { return int(m_count); }
+    int capacity() const { return int(m_ring.size()); }
+    bool isEmpty() const { return m_count == 0; }
+    // 0 is the oldest sample held, size() - 1 the newest.
+    const TrendSample &at(int index) const;
+    const TrendSample &newest() const { return at(size() - 1); }
+    // The index of the first of the trailing samples taken at or after `timeMs`: the readings
+    // of the last minutes. Should the wall clock have gone back, only the samples since then
+    // count.
+    int firstSince(qint64 timeMs) const;
+
+private:
+    std::vector<TrendSample> m_ring;
+    size_t m_head = 0; // where the next sample goes
+    size_t m_count = 0;
+};
+
+// The header line of the exported CSV file.
+inline const QString TrendCsvHeader
+    = QStringLiteral("Time,Voltage (V),Current (A),Status A,Status B");
+
+// The buffer as CSV text, one line per sample, oldest first, CR LF line ends: the local time
+// stamp in `zone` with milliseconds, the readings in the panel's display formats
+// (`truncate`: cut to the format's decimals, as the KM, TW and GZ displays show them), and the
+// two status words in hexadecimal as the instrument sends them.
+QByteArray TrendCsv(const TrendBuffer &buffer, const QString &voltageFormat,
+                    const QString &currentFormat, bool truncate, const QTimeZone &zone);
+
+} // namespace zop

@@ -1,0 +1,236 @@
+#include "panels/virtual/trendview.h"
+
+#include "panels/virtual/trendbuffer.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPen>
+#include <QPushButton>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace zop {
+
+namespace {
+constexpr qint64 MsPerMinute = 60 * 1000;
+// Head room above the highest value drawn.
+constexpr double AxisHeadRoom = 1.05;
+
+QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, bool dashed)
+{
+    auto *series = new QLineSeries(chart);
+    series->setName(name);
+    QPen pen(colour, dashed ? 1.5 : 2.0);
+    if (dashed)
+        pen.setStyle(Qt::DashLine);
+    series->setPen(pen);
+    chart->addSeries(series);
+    return series;
+}
+} // namespace
+
+TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
+    : QWidget(parent), m_buffer(buffer)
+{
+    setObjectName(QStringLiteral("fraTrend"));
+
+    cmdPause = new QPushButton(QStringLiteral("Pause"), this);
+    cmdPause->setObjectName(QStringLiteral("cmdPause"));
+    cmdPause->setCheckable(true);
+    cmdPause->setAutoDefault(false);
+    cboSpan = new QComboBox(this);
+    cboSpan->setObjectName(QStringLiteral("cboSpan"));
+    cboSpan->setAccessibleName(QStringLiteral("Trend span"));
+    for (int minutes : SpanMinutes)
+        cboSpan->addItem(QStringLiteral("Last %1 min").arg(minutes), minutes);
+    cboSpan->setCurrentIndex(cboSpan->findData(DefaultSpanMinutes));
+    cmdExport = new QPushButton(QStringLiteral("Export CSV"), this);
+    cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    cmdExport->setAutoDefault(false);
+    lblLatest = new QLabel(this);
+    lblLatest->setObjectName(QStringLiteral("lblLatest"));
+    lblLatest->setTextFormat(Qt::PlainText);
+    lblLatest->setProperty("caption", true); // the front panel's caption colour
+
+    m_chart = new QChart;
+    m_chart->setTheme(QChart::ChartThemeDark);
+    m_chart->setBackgroundBrush(QColor(QStringLiteral("#1f2225")));
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    m_chart->legend()->setAlignment(Qt::AlignTop);
+    m_chart->setAnimationOptions(QChart::NoAnimation);
+    const QColor red(QStringLiteral("#ff4a3d"));
+    const QColor amber(QStringLiteral("#ffb347"));
+    m_volts = Line(m_chart, QStringLiteral("Voltage"), red, false);
+    m_voltSet = Line(m_chart, QStringLiteral("Voltage set"), red.lighter(150), true);
+    m_amps = Line(m_chart, QStringLiteral("Current"), amber, false);
+    m_currSet = Line(m_chart, QStringLiteral("Current set"), amber.lighter(130), true);
+
+    m_time = new QDateTimeAxis(m_chart);
+    m_time->setFormat(QStringLiteral("hh:mm:ss"));
+    m_time->setTickCount(6);
+    m_voltAxis = new QValueAxis(m_chart);
+    m_voltAxis->setTitleText(QStringLiteral("V"));
+    m_voltAxis->setLabelsColor(red);
+    m_ampAxis = new QValueAxis(m_chart);
+    m_ampAxis->setTitleText(QStringLiteral("A"));
+    m_ampAxis->setLabelsColor(amber);
+    m_chart->addAxis(m_time, Qt::AlignBottom);
+    m_chart->addAxis(m_voltAxis, Qt::AlignLeft);
+    m_chart->addAxis(m_ampAxis, Qt::AlignRight);
+    for (QLineSeries *s : {m_volts, m_voltSet}) {
+        s->attachAxis(m_time);
+        s->attachAxis(m_voltAxis);
+    }
+    for (QLineSeries *s : {m_amps, m_currSet}) {
+        s->attachAxis(m_time);
+        s->attachAxis(m_ampAxis);
+    }
+
+    chtTrend = new QChartView(m_chart, this);
+    chtTrend->setObjectName(QStringLiteral("chtTrend"));
+    chtTrend->setAccessibleName(QStringLiteral("Trend of voltage and current"));
+    chtTrend->setRenderHint(QPainter::Antialiasing);
+    chtTrend->setMinimumHeight(200);
+    chtTrend->setFocusPolicy(Qt::NoFocus);
+
+    auto *tools = new QHBoxLayout;
+    tools->addWidget(cmdPause);
+    tools->addWidget(cboSpan);
+    tools->addWidget(lblLatest, 1);
+    tools->addWidget(cmdExport);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(tools);
+    layout->addWidget(chtTrend, 1);
+
+    connect(cmdPause, &QPushButton::toggled, this, &TrendView::setPaused);
+    connect(cboSpan, &QComboBox::currentIndexChanged, this, &TrendView::rebuild);
+    connect(cmdExport, &QPushButton::clicked, this, &TrendView::exportRequested);
+    setRatings(1, 1);
+}
+
+void TrendView::setRatings(double voltMax, double currMax)
+{
+    m_voltTop = voltMax > 0 ? voltMax : 1;
+    m_ampTop = currMax > 0 ? currMax : 1;
+    m_voltAxis->setRange(0, m_voltTop * AxisHeadRoom);
+    m_ampAxis->setRange(0, m_ampTop * AxisHeadRoom);
+}
+
+void TrendView::fitAxes(double volts, double amps)
+{
+    // A reading above the rating (or a setpoint) widens its axis; the axes never shrink
+    // while drawing, so the lines do not jump.
+    if (volts > m_voltTop) {
+        m_voltTop = volts;
+        m_voltAxis->setRange(0, m_voltTop * AxisHeadRoom);
+    }
+    if (amps > m_ampTop) {
+        m_ampTop = amps;
+        m_ampAxis->setRange(0, m_ampTop * AxisHeadRoom);
+    }
+}
+
+QSize TrendView::sizeHint() const { return QSize(QWidget::sizeHint().width(), 280); }
+
+bool TrendView::isPaused() const { return cmdPause->isChecked(); }
+int TrendView::spanMinutes() const { return cboSpan->currentData().toInt(); }
+int TrendView::pointsShown() const { return int(m_volts->count()); }
+bool TrendView::drawing() const { return isVisible() && !isPaused(); }
+
+void TrendView::setPaused(bool paused)
+{
+    cmdPause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    if (!paused)
+        rebuild();
+}
+
+void TrendView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    rebuild();
+}
+
+void TrendView::showLatest()
+{
+    if (m_buffer.isEmpty()) {
+        lblLatest->setText(QStringLiteral("No readings yet"));
+        return;
+    }
+    lblLatest->setText(QStringLiteral("%1 readings held").arg(m_buffer.size()));
+}
+
+void TrendView::rebuild()
+{
+    if (!drawing())
+        return;
+    QList<QPointF> volts, voltSet, amps, currSet;
+    qint64 end = QDateTime::currentMSecsSinceEpoch();
+    if (!m_buffer.isEmpty()) {
+        end = m_buffer.newest().timeMs;
+        const int first = m_buffer.firstSince(end - spanMinutes() * MsPerMinute);
+        const int n = m_buffer.size() - first;
+        for (QList<QPointF> *list : {&volts, &voltSet, &amps, &currSet})
+            list->reserve(n);
+        double vTop = 0, aTop = 0;
+        for (int i = first; i < m_buffer.size(); ++i) {
+            const TrendSample &s = m_buffer.at(i);
+            const double t = double(s.timeMs);
+            volts << QPointF(t, s.volts);
+            voltSet << QPointF(t, s.voltSet);
+            amps << QPointF(t, s.amps);
+            currSet << QPointF(t, s.currSet);
+            vTop = std::max({vTop, s.volts, double(s.voltSet)});
+            aTop = std::max({aTop, s.amps, double(s.currSet)});
+        }
+        fitAxes(vTop, aTop);
+    }
+    m_volts->replace(volts);
+    m_voltSet->replace(voltSet);
+    m_amps->replace(amps);
+    m_currSet->replace(currSet);
+    m_time->setRange(QDateTime::fromMSecsSinceEpoch(end - spanMinutes() * MsPerMinute),
+                     QDateTime::fromMSecsSinceEpoch(end));
+    showLatest();
+}
+
+void TrendView::sampleAdded()
+{
+    if (!drawing() || m_buffer.isEmpty())
+        return;
+    const TrendSample &s = m_buffer.newest();
+    const qint64 start = s.timeMs - spanMinutes() * MsPerMinute;
+    // The clock went back, or the chart fell behind: draw it anew.
+    if (m_volts->count() > 0 && (m_volts->at(m_volts->count() - 1).x() > double(s.timeMs)
+                                 || m_volts->at(0).x() < double(start) - MsPerMinute)) {
+        rebuild();
+        return;
+    }
+    const double t = double(s.timeMs);
+    m_volts->append(t, s.volts);
+    m_voltSet->append(t, s.voltSet);
+    m_amps->append(t, s.amps);
+    m_currSet->append(t, s.currSet);
+    // Points that left the span on the left go.
+    int old = 0;
+    while (old < m_volts->count() && m_volts->at(old).x() < double(start))
+        ++old;
+    if (old > 0) {
+        for (QLineSeries *series : {m_volts, m_voltSet, m_amps, m_currSet})
+            series->removePoints(0, old);
+    }
+    fitAxes(std::max(s.volts, double(s.voltSet)), std::max(s.amps, double(s.currSet)));
+    m_time->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(s.timeMs));
+    showLatest();
+}
+
+} // namespace zop

@@ -1,0 +1,78 @@
+#pragma once
+// The trend of a virtual panel: the voltage and current readings of the last minutes, with
+// the setpoints as dashed lines, drawn from the panel's reading buffer. It draws only while it
+// is shown and running; paused, the chart stands still while the buffer goes on filling, and
+// it catches up when it runs again.
+
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QValueAxis;
+
+namespace zop {
+
+class TrendBuffer;
+
+class TrendView : public QWidget {
+    Q_OBJECT
+public:
+    // The spans the chart can show, in minutes; the first shown is DefaultSpanMinutes.
+    static constexpr int SpanMinutes[] = {1, 5, 15, 60};
+    static constexpr int DefaultSpanMinutes = 5;
+
+    explicit TrendView(const TrendBuffer &buffer, QWidget *parent = nullptr);
+
+    // The rated maxima: the value axes start at 0 and reach a little beyond them.
+    void setRatings(double voltMax, double currMax);
+    // The buffer has a new sample at its end.
+    void sampleAdded();
+    // Redraws everything from the buffer.
+    void rebuild();
+
+    bool isPaused() const;
+    int spanMinutes() const;
+    // How many points the chart holds per line (what is drawn).
+    int pointsShown() const;
+
+    QPushButton *cmdPause = nullptr;
+    QComboBox *cboSpan = nullptr;
+    QPushButton *cmdExport = nullptr;
+    QLabel *lblLatest = nullptr;
+    QChartView *chtTrend = nullptr;
+
+    // A chart a third of a screen high: the panel grows by this much when the trend shows.
+    QSize sizeHint() const override;
+
+signals:
+    // "Export CSV" was pressed.
+    void exportRequested();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool drawing() const;
+    void setPaused(bool paused);
+    void fitAxes(double volts, double amps);
+    void showLatest();
+
+    const TrendBuffer &m_buffer;
+    QChart *m_chart = nullptr;
+    QLineSeries *m_volts = nullptr;
+    QLineSeries *m_amps = nullptr;
+    QLineSeries *m_voltSet = nullptr;
+    QLineSeries *m_currSet = nullptr;
+    QDateTimeAxis *m_time = nullptr;
+    QValueAxis *m_voltAxis = nullptr;
+    QValueAxis *m_ampAxis = nullptr;
+    double m_voltTop = 1;
+    double m_ampTop = 1;
+};
+
+} // namespace zop

@@ -1,0 +1,128 @@
+// Keyboard use of every panel: Tab visits each control that takes focus once, in reading
+// order (displays, knobs, keys row by row, value fields, the log and its buttons), and comes
+// back to the first.
+
+#include "../virtual/panelfixture.h"
+#include "app/frame/panelregistry.h"
+#include "loader/ui/registration.h"
+#include "panels/calmod/calibrationpanel.h"
+#include "panels/calmod/modulationpanel.h"
+#include "panels/service/registration.h"
+#include "panels/virtual/registration.h"
+#include "panels/virtual/trendview.h"
+
+#include <QApplication>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+namespace {
+// Controls that Tab should reach: shown, enabled, taking focus by Tab. Of a group of option
+// buttons only the chosen one is a stop; the arrow keys move within the group.
+bool Reachable(const QWidget *w)
+{
+    if (auto *option = qobject_cast<const QRadioButton *>(w); option && !option->isChecked())
+        return false;
+    return w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)
+        && !w->focusProxy();
+}
+} // namespace
+
+class TestTabOrder : public QObject {
+    Q_OBJECT
+private slots:
+    void tabOrder_data();
+    void tabOrder();
+};
+
+void TestTabOrder::tabOrder_data()
+{
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QStringList>("inOrder"); // these, in this order, among the controls Tab visits
+    const QStringList trend{"cmdPause", "cboSpan", "cmdExport"};
+    QTest::newRow("frmTLB") << "frmTLB"
+                            << QStringList{"txtVolt", "txtCurr", "txtMEM", "knbVolt", "knbCurr",
+                                           "cmdStart", "cmdStop", "cmdArm", "cmdMem", "cmdMenu",
+                                           "cmdItem", "cmdDsply", "cmdClear", "cmdUp", "cmdDn",
+                                           "txtInput", "cmdEnter"} + trend;
+    QTest::newRow("frmGZ") << "frmGZ"
+                           << QStringList{"txtVolt", "txtCurr", "knbVolt", "knbCurr", "knbOVP",
+                                          "knbOCP", "cmdStart", "cmdStop", "cmdVolt", "cmdCurr",
+                                          "cmdOVT", "cmdOCT", "cmdMenu", "cmdItem", "cmdVISet",
+                                          "cmdTRIP", "cmdClear", "cmdEnter"} + trend;
+    QTest::newRow("frmKM") << "frmKM"
+                           << QStringList{"txtVolt", "txtCurr", "knbVolt", "knbCurr", "cmdStart",
+                                          "cmdVISet", "cmdClear", "cmdEnter"} + trend;
+    const QStringList log{"rtbTranx", "cmdClear", "cmdSave"};
+    QTest::newRow("frmCommand") << "frmCommand" << log;
+    QTest::newRow("frmRegisters") << "frmRegisters" << log;
+    QTest::newRow("frmCalibration") << "frmCalibration" << log;
+    QTest::newRow("frmModulation") << "frmModulation" << log;
+    QTest::newRow("FrmLoader") << "FrmLoader" << QStringList{"rtbTranx", "cmdClear", "cmdSave"};
+}
+
+void TestTabOrder::tabOrder()
+{
+    QFETCH(QString, panel);
+    QFETCH(QStringList, inOrder);
+    PanelFixture f(PanelId::TLB, false);
+    modData().SystemType = 2;
+    RegisterVirtualPanels();
+    RegisterServicePanels();
+    RegisterCalibrationPanel();
+    RegisterModulationPanel();
+    RegisterFirmwarePanel();
+    QPointer<PanelWindow> window = OpenPanel(panel);
+    QVERIFY(window);
+    modData().CurrentPanel = window.data();
+    if (auto *virtualPanel = qobject_cast<VirtualPanel *>(window.data()))
+        virtualPanel->showTrend(true);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    QList<QWidget *> reachable;
+    for (QWidget *w : window->findChildren<QWidget *>())
+        if (Reachable(w))
+            reachable << w;
+    QVERIFY(!reachable.isEmpty());
+    // Start at the first control of the chain and Tab round once.
+    QWidget *first = window->nextInFocusChain();
+    while (!Reachable(first))
+        first = first->nextInFocusChain();
+    first->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> visited;
+    QStringList names;
+    for (int i = 0; i <= reachable.size() && QApplication::focusWidget(); ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        if (!visited.isEmpty() && focused == visited.first())
+            break;
+        visited << focused;
+        names << focused->objectName();
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    QVERIFY2(QApplication::focusWidget() == first, qPrintable("no way back: " + names.join(' ')));
+    // Every control once.
+    for (QWidget *w : reachable)
+        QVERIFY2(visited.count(w) == 1,
+                 qPrintable(QStringLiteral("%1 reached %2 times: %3")
+                                .arg(w->objectName()).arg(visited.count(w)).arg(names.join(' '))));
+    QCOMPARE(visited.size(), reachable.size());
+    // In reading order.
+    QStringList seen;
+    for (const QString &name : names)
+        if (inOrder.contains(name) && !seen.contains(name))
+            seen << name;
+    QCOMPARE(seen, inOrder);
+    // Shift+Tab goes back the same way.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), visited.last());
+
+    window->Switching = true;
+    delete window.data();
+    ClearPanelRegistry();
+}
+
+QTEST_MAIN(TestTabOrder)
+#include "test_taborder.moc"
