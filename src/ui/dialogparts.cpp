@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -40,6 +41,19 @@ QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
     if (name)
         label->setObjectName(QLatin1String(name));
     return label;
+}
+
+void SettingHeadings(QGridLayout *grid, QWidget *parent)
+{
+    int column = 0;
+    for (const QString &text : {QStringLiteral("Setting"), QStringLiteral("Current"),
+                                QStringLiteral("New")}) {
+        QLabel *label = PlainLabel(text, nullptr, parent);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        grid->addWidget(label, 0, column++);
+    }
 }
 
 } // namespace zop
