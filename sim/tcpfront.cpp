@@ -211,15 +211,18 @@ bool TcpFront::moveTo(const QHostAddress &address, quint16 port, QString *error)
 {
     const QList<QHostAddress> oldAddresses = m_addresses;
     const quint16 oldPort = m_port;
+    // Listen anew before the connections drop, so a client that reconnects at once finds
+    // the new port open.
+    const bool moved = serve(QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)}
+                                 + m_standing + QList<QHostAddress>{address},
+                             port);
+    if (!moved) {
+        *error = m_error;
+        serve(oldAddresses, oldPort);
+    }
     for (QTcpSocket *socket : findChildren<QTcpSocket *>())
         socket->disconnectFromHost(); // its connection deletes itself
-    if (serve(QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)} + m_standing
-                  + QList<QHostAddress>{address},
-              port))
-        return true;
-    *error = m_error;
-    serve(oldAddresses, oldPort);
-    return false;
+    return moved;
 }
 
 void TcpFront::acceptConnections(QTcpServer &server)
