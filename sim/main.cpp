@@ -342,9 +342,13 @@ int main(int argc, char *argv[])
         supply.interfaces().mac = parser.value(QStringLiteral("discovery-mac"));
     NetModule netModule(supply, front, trace.isOpen() ? &trace : nullptr);
     DiscoveryResponder discovery(supply, trace.isOpen() ? &trace : nullptr);
-    if (parser.isSet(QStringLiteral("discovery"))
-        && !discovery.bind(QHostAddress(parser.value(QStringLiteral("discovery"))), &error))
-        return usageError(error);
+    if (parser.isSet(QStringLiteral("discovery"))) {
+        // The instrument is found at the responder's address: it serves commands there too.
+        const QHostAddress at(parser.value(QStringLiteral("discovery")));
+        if (!discovery.bind(at, &error) || !front.listenAlso(at, &error))
+            return usageError(error);
+        supply.interfaces().address = at.toString();
+    }
     std::printf("zop-sim listening on 127.0.0.1:%u\n", unsigned(front.port()));
     std::fflush(stdout);
     return app.exec();

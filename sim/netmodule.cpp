@@ -44,22 +44,23 @@ void NetModule::restart()
     quint16 port = n.port.toUShort(&ok);
     if (!ok || port == 0)
         port = m_front.port();
+    const QByteArray wanted = address.toString().toLatin1() + ':' + QByteArray::number(port);
     QString error;
     QByteArray note;
-    if (m_front.moveTo(address, port, &error)) {
-        note = "network restarted on " + address.toString().toLatin1() + ':'
-               + QByteArray::number(port);
-    } else {
-        note = "network restart on " + address.toString().toLatin1() + ':'
-               + QByteArray::number(port) + " failed (" + error.toLatin1() + "), back on "
-               + m_front.address().toString().toLatin1() + ':'
-               + QByteArray::number(m_front.port());
-    }
+    if (m_front.moveTo(address, port, &error))
+        note = "network restarted on " + wanted;
+    else
+        note = "network restart on " + wanted + " failed (" + error.toLatin1() + ')';
     n.port = QString::number(m_front.port());
+    QStringList served;
+    for (const QHostAddress &a : m_front.addresses())
+        served << a.toString();
+    note += ", serving " + served.join(QStringLiteral(", ")).toLatin1() + " at port "
+            + n.port.toLatin1();
     if (m_trace)
         m_trace->note(note);
-    std::printf("zop-sim: %s\nzop-sim listening on %s:%u\n", note.constData(),
-                qPrintable(m_front.address().toString()), unsigned(m_front.port()));
+    std::printf("zop-sim: %s\nzop-sim listening on 127.0.0.1:%u\n", note.constData(),
+                unsigned(m_front.port()));
     std::fflush(stdout);
 }
 

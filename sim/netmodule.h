@@ -12,9 +12,10 @@ class Trace;
 
 // The network module's restart ("<>RST"). The settings written with "SYST:COMM:NET:..." take
 // effect only then: the module drops its connections and serves commands again on the port
-// of its settings, at their static address when that is a loopback one (127.x.x.x). A static
-// address on a real network, and DHCP, bring it back on 127.0.0.1, which DHCP then reports
-// as its lease: the emulator never listens beyond the loopback interface.
+// of its settings, on 127.0.0.1 and the discovery responder's address as always, and at its
+// static address when that is a loopback one (127.x.x.x). A static address on a real network
+// is not served, and DHCP reports 127.0.0.1 as its lease: the emulator never listens beyond
+// the loopback interface.
 class NetModule : public QObject
 {
     Q_OBJECT

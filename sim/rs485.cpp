@@ -1,5 +1,8 @@
 #include "rs485.h"
 
+#include "instrument.h"
+#include "powersupply.h"
+
 namespace zopsim {
 
 namespace {
@@ -21,8 +24,10 @@ int HexDigit(char c)
 } // namespace
 
 Rs485Station::Rs485Station(Instrument &instrument, FaultPlan *faults, int address)
-    : m_plain(instrument, faults), m_framed(instrument, faults), m_address(qBound(0, address, 255))
+    : m_plain(instrument, faults), m_framed(instrument, faults),
+      m_address(instrument.supply().interfaces().serialAddress)
 {
+    m_address = qBound(0, address, 255);
 }
 
 QByteArray Rs485Station::addressText(int address)

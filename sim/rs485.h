@@ -39,7 +39,8 @@ public:
     static constexpr int MaxFrameLength = 64;
     static constexpr const char *AccessCode = "58316024";
 
-    // faults may be null. Both must outlive the station. `address` is 0 to 255.
+    // faults may be null. Both must outlive the station. `address` (0 to 255) becomes the
+    // instrument's serial address.
     Rs485Station(Instrument &instrument, FaultPlan *faults, int address);
 
     // Bytes received while the line ran at `baud`.
@@ -65,7 +66,7 @@ private:
 
     Session m_plain;  // plain text, when selected
     Session m_framed; // the text of command frames for this address
-    int m_address;
+    int &m_address; // the instrument's: "SYST:COMM:SER:ADDR" moves it too
     bool m_selected = true;
     State m_state = State::LineStart;
     QByteArray m_frame;

@@ -158,31 +158,76 @@ private:
 TcpFront::TcpFront(Instrument &instrument, FaultPlan *faults, Trace *trace, QObject *parent)
     : QObject(parent), m_instrument(instrument), m_faults(faults), m_trace(trace)
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &TcpFront::acceptConnections);
+}
+
+bool TcpFront::serve(const QList<QHostAddress> &addresses, quint16 port)
+{
+    m_servers.clear();
+    m_addresses.clear();
+    m_port = port;
+    for (const QHostAddress &address : addresses) {
+        if (m_addresses.contains(address))
+            continue;
+        auto server = std::make_unique<QTcpServer>();
+        if (!server->listen(address, m_port)) {
+            m_error = QStringLiteral("%1: %2").arg(address.toString(), server->errorString());
+            m_servers.clear();
+            m_addresses.clear();
+            return false;
+        }
+        m_port = server->serverPort(); // the first one picks a free port for the rest
+        connect(server.get(), &QTcpServer::newConnection, this,
+                [this, s = server.get()] { acceptConnections(*s); });
+        m_servers.push_back(std::move(server));
+        m_addresses << address;
+    }
+    return true;
 }
 
 bool TcpFront::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    return serve({QHostAddress(QHostAddress::LocalHost)}, port);
+}
+
+bool TcpFront::listenAlso(const QHostAddress &address, QString *error)
+{
+    m_standing << address;
+    if (m_addresses.contains(address))
+        return true;
+    auto server = std::make_unique<QTcpServer>();
+    if (!server->listen(address, m_port)) {
+        *error = QStringLiteral("cannot listen on %1:%2: %3")
+                     .arg(address.toString()).arg(m_port).arg(server->errorString());
+        return false;
+    }
+    connect(server.get(), &QTcpServer::newConnection, this,
+            [this, s = server.get()] { acceptConnections(*s); });
+    m_servers.push_back(std::move(server));
+    m_addresses << address;
+    return true;
 }
 
 bool TcpFront::moveTo(const QHostAddress &address, quint16 port, QString *error)
 {
-    const QHostAddress oldAddress = m_server.serverAddress();
-    const quint16 oldPort = m_server.serverPort();
+    const QList<QHostAddress> oldAddresses = m_addresses;
+    const quint16 oldPort = m_port;
+    // Listen anew before the connections drop, so a client that reconnects at once finds
+    // the new port open.
+    const bool moved = serve(QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)}
+                                 + m_standing + QList<QHostAddress>{address},
+                             port);
+    if (!moved) {
+        *error = m_error;
+        serve(oldAddresses, oldPort);
+    }
     for (QTcpSocket *socket : findChildren<QTcpSocket *>())
         socket->disconnectFromHost(); // its connection deletes itself
-    m_server.close();
-    if (m_server.listen(address, port))
-        return true;
-    *error = m_server.errorString();
-    m_server.listen(oldAddress, oldPort);
-    return false;
+    return moved;
 }
 
-void TcpFront::acceptConnections()
+void TcpFront::acceptConnections(QTcpServer &server)
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection())
+    while (QTcpSocket *socket = server.nextPendingConnection())
         new Connection(socket, m_instrument, m_faults, m_trace, this);
 }
 

@@ -19,15 +19,6 @@ namespace zop {
 namespace {
 constexpr int GpibAddressMax = 30;
 constexpr int Rs485AddressMax = 255;
-
-QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText); // instrument text is never rich text
-    if (name)
-        label->setObjectName(QLatin1String(name));
-    return label;
-}
 } // namespace
 
 frmChange::frmChange(QWidget *parent) : QDialog(parent)
@@ -35,9 +26,7 @@ frmChange::frmChange(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmChange"));
     LoadProgramIcon(this);
     auto *grid = new QGridLayout;
-    grid->addWidget(PlainLabel(QStringLiteral("Setting"), nullptr, this), 0, 0);
-    grid->addWidget(PlainLabel(QStringLiteral("Current"), nullptr, this), 0, 1);
-    grid->addWidget(PlainLabel(QStringLiteral("New"), nullptr, this), 0, 2);
+    SettingHeadings(grid, this);
     grid->addWidget(PlainLabel(QStringLiteral("Identification"), nullptr, this), 1, 0);
     lblIdentification = PlainLabel(QString(), "lblIdentification", this);
     grid->addWidget(lblIdentification, 1, 1, 1, 2);
@@ -61,6 +50,7 @@ frmChange::frmChange(QWidget *parent) : QDialog(parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addSpacing(8);
     layout->addLayout(OkCancelRow(this, cmdOK, cmdCancel));
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(cmdOK, &QPushButton::clicked, this, &frmChange::cmdOK_Click);

@@ -25,15 +25,6 @@ namespace {
 
 constexpr int BoxWidthChars = 18;
 
-QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText); // instrument text is never rich text
-    if (name)
-        label->setObjectName(QLatin1String(name));
-    return label;
-}
-
 QLineEdit *Box(const QString &text, const char *name, QWidget *parent)
 {
     auto *box = new QLineEdit(text, parent);
@@ -61,16 +52,7 @@ frmChangeTCPIP::frmChangeTCPIP(QWidget *parent) : QDialog(parent)
 
     auto *grid = new QGridLayout;
     int row = 0;
-    auto heading = [&](const QString &text, int column) {
-        QLabel *label = PlainLabel(text, nullptr, this);
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-        grid->addWidget(label, row, column);
-    };
-    heading(QStringLiteral("Setting"), 0);
-    heading(QStringLiteral("Current"), 1);
-    heading(QStringLiteral("New"), 2);
+    SettingHeadings(grid, this);
     // One row: its setting label, the current value, and the new one (null: none).
     auto addRow = [&](const QString &setting, QWidget *current, QWidget *entered) {
         ++row;
@@ -87,6 +69,10 @@ frmChangeTCPIP::frmChangeTCPIP(QWidget *parent) : QDialog(parent)
     addRow(QStringLiteral("Identification"), lblIdentification, nullptr);
     addRow(QStringLiteral("Module Version"), lblModVersion, nullptr);
     addRow(QStringLiteral("MAC Address"), lblMacAddress, nullptr);
+    // The version is kept as received, line end included: show its first line only, so the
+    // row stays as high as the others.
+    lblModVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblModVersion->setFixedHeight(lblModVersion->fontMetrics().height());
 
     optStatic = new QRadioButton(QStringLiteral("Static"), this);
     optStatic->setObjectName(QStringLiteral("optStatic"));

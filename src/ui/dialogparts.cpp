@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
 
 namespace zop {
@@ -30,6 +32,28 @@ QHBoxLayout *OkCancelRow(QWidget *dialog, QPushButton *&cmdOK, QPushButton *&cmd
     row->addWidget(cmdOK);
     row->addWidget(cmdCancel);
     return row;
+}
+
+QLabel *PlainLabel(const QString &text, const char *name, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    if (name)
+        label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+void SettingHeadings(QGridLayout *grid, QWidget *parent)
+{
+    int column = 0;
+    for (const QString &text : {QStringLiteral("Setting"), QStringLiteral("Current"),
+                                QStringLiteral("New")}) {
+        QLabel *label = PlainLabel(text, nullptr, parent);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        grid->addWidget(label, 0, column++);
+    }
 }
 
 } // namespace zop

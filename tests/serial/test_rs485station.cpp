@@ -93,6 +93,10 @@ private slots:
         QTest::newRow("address change")
             << 17 << QList<Chunk>{{19200, "%112058316024\r{20<>STA\n\r{11<>STA\n\r"}}
             << "%20OK\r" + Status << true << 32;
+        QTest::newRow("address set by command, then selected there") // 0x12: 18
+            << 17 << QList<Chunk>{{19200, "SYST:COMM:SER:ADDR 18\n"}, {9600, select17},
+                                  {9600, "\x13" "12" "\x01"}, {19200, "\n<>STA\n"}}
+            << Status << true << 18;
         QTest::newRow("address change with a wrong code")
             << 17 << QList<Chunk>{{19200, "%112058316025\r"}} << QByteArray() << true << 17;
         QTest::newRow("overlong frame is dropped, the next is taken")

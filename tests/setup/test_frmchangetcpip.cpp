@@ -236,12 +236,13 @@ void TestFrmChangeTcpIp::ok()
         QVERIFY(f.log.logText().endsWith("<>RST\n"));
 }
 
-// Against zop-sim: "Change Device's Settings..." on TCP/IP, a static loopback address and a
-// new port; the Communication Setup dialog shows them, the program's own link is back, and
-// the instrument answers there after its network restart.
+// Against zop-sim, reached at the address discovery finds it on: "Change Device's
+// Settings..." on TCP/IP, a static loopback address and a new port; the Communication Setup
+// dialog shows them, the program's own link is back, and the instrument answers at the new
+// address and port after its network restart, and at the port on the found address too.
 void TestFrmChangeTcpIp::newAddressReachesInstrument()
 {
-    SimProcess sim;
+    SimProcess sim({"--discovery", "127.0.0.2"});
     QVERIFY(sim.port() != 0);
     SetupFixture f;
     ModData &data = modData();
@@ -258,7 +259,7 @@ void TestFrmChangeTcpIp::newAddressReachesInstrument()
     RegisterDeviceSetupDialogs();
     frmCommSetup d;
     d.SetCommType(LinkKind::TcpIp);
-    d.SetAddress("127.0.0.1");
+    d.SetAddress("127.0.0.2");
     d.SetPort(QString::number(sim.port()));
     d.ArrangeFields();
 
@@ -278,7 +279,7 @@ void TestFrmChangeTcpIp::newAddressReachesInstrument()
     });
     driver.start();
     d.cmdChange->click();
-    QCOMPARE(shown, QStringList({QString::number(sim.port()), "127.0.0.1", "127.0.0.1", "1"}));
+    QCOMPARE(shown, QStringList({QString::number(sim.port()), "127.0.0.2", "127.0.0.2", "1"}));
     QCOMPARE(d.txtAddress->text(), newAddress);
     QCOMPARE(d.cmbPort->currentText(), QString::number(newPort));
     QCOMPARE(data.CommKind, qint16(LinkKind::Simulated)); // the program's link is back
@@ -291,14 +292,16 @@ void TestFrmChangeTcpIp::newAddressReachesInstrument()
                           "SYST:COMM:NET:ADDR 127.0.0.5", "SYST:COMM:NET:SUBN 255.0.0.0",
                           "SYST:COMM:NET:GATE 0.0.0.0", "<>RST"}));
 
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress(newAddress), newPort);
-    QVERIFY(socket.waitForConnected(5000));
-    socket.write("SYST:COMM:NET:ADDR?\n");
-    QByteArray reply;
-    while (!reply.endsWith('\n') && socket.waitForReadyRead(5000))
-        reply += socket.readAll();
-    QCOMPARE(reply, QByteArray("127.0.0.5\r\n"));
+    for (const QString &at : {newAddress, QStringLiteral("127.0.0.2")}) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress(at), newPort);
+        QVERIFY2(socket.waitForConnected(5000), qPrintable(at));
+        socket.write("SYST:COMM:NET:ADDR?\n");
+        QByteArray reply;
+        while (!reply.endsWith('\n') && socket.waitForReadyRead(5000))
+            reply += socket.readAll();
+        QCOMPARE(reply, QByteArray("127.0.0.5\r\n"));
+    }
 }
 
 QTEST_MAIN(TestFrmChangeTcpIp)

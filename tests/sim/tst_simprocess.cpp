@@ -1,5 +1,5 @@
 // zop-sim as a process: a "<>STA" exchange over 127.0.0.1 and its trace file, every fault on
-// the wire, survival of clients that misbehave, and refused options.
+// the wire, survival of clients that misbehave, the network restart, and refused options.
 
 #include "simprocess.h"
 
@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -164,6 +165,36 @@ private slots:
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(process.readAllStandardOutput().isEmpty());
         QVERIFY(process.readAllStandardError().startsWith("zop-sim: "));
+    }
+
+    // "<>RST" drops the connections and brings the command service back on the new port; an
+    // address on a real network, or DHCP, keeps it on 127.0.0.1.
+    void networkRestartStaysOnLoopback()
+    {
+        SimProcess sim;
+        QVERIFY(sim.port() != 0);
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        const QByteArray portText = QByteArray::number(port);
+        auto socket = connectTo(sim);
+        QVERIFY(socket);
+        QCOMPARE(ask(*socket, "SYST:COMM:NET:ADDR 10.0.0.9\n"), QByteArray("10.0.0.9\r\n"));
+        QCOMPARE(ask(*socket, "SYST:COMM:NET:PORT " + portText + "\n"), portText + "\r\n");
+        for (const QByteArray dhcp : {"0", "1"}) {
+            QCOMPARE(ask(*socket, "SYST:COMM:NET:DHCP " + dhcp + "\n"), dhcp + "\r\n");
+            socket->write("<>RST\n");
+            QVERIFY(socket->state() == QAbstractSocket::UnconnectedState
+                    || socket->waitForDisconnected(WaitMs));
+            socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QStringLiteral("127.0.0.1"), port);
+            QVERIFY(socket->waitForConnected(WaitMs));
+            QCOMPARE(ask(*socket, "SYST:COMM:NET:PORT?\n"), portText + "\r\n");
+        }
+        QCOMPARE(ask(*socket, "SYST:COMM:NET:ADDR?\n"), QByteArray("127.0.0.1\r\n")); // the lease
     }
 };
 
