@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev  # the trend view of the virtual panels (Charts needs OpenGL's CMake files)
   libgl-dev libxkbcommon-dev
   xvfb xauth imagemagick fonts-dejavu-core
+  xdotool  # scripts/screenshot.sh presses the keys and buttons of the panel it shows
   dpkg-dev file
   binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run

@@ -6,6 +6,7 @@
 #include "ui/transactionlog.h"
 
 #include <QAction>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -199,7 +200,7 @@ QGroupBox *CommandPanel::buildCommandsFrame()
     leftColumn->addLayout(setGrid);
     leftColumn->addStretch(1);
 
-    auto *legend = new QWidget(frame);
+    auto *legend = new QFrame(frame);
     legend->setObjectName(QStringLiteral("fraLegend"));
     auto *legendLines = new QVBoxLayout(legend);
     legendLines->setContentsMargins(0, 0, 0, 0);
@@ -212,7 +213,7 @@ QGroupBox *CommandPanel::buildCommandsFrame()
         legendLines->addWidget(label);
     }
     legend->setAccessibleName(QStringLiteral("Legend: 1 = True, 0 = False"));
-    leftColumn->addWidget(legend);
+    leftColumn->addWidget(legend, 0, Qt::AlignLeft);
     lower->addLayout(leftColumn);
 
     auto *getGrid = new QGridLayout;

@@ -1,7 +1,7 @@
 #pragma once
-// One bit of a status register on the Register Panel: a caption on a cell whose background
-// shows the bit, in the register's colour when set and in the button face when clear. Its tag
-// is the bit number.
+// One bit of a status register on the Register Panel: an indicator light beside the bit's
+// caption, in the register's colour when set and in the button face when clear. Its tag is the
+// bit number.
 
 #include <QColor>
 #include <QLabel>
@@ -26,6 +26,7 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void apply();

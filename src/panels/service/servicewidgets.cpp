@@ -19,8 +19,12 @@ QString ServicePanelStyle()
         "QGroupBox::title { subcontrol-origin: margin; left: 9px; padding: 0 3px; }"
         "QGroupBox QLabel, QGroupBox QPushButton, QGroupBox QLineEdit, QGroupBox QRadioButton"
         " { font-weight: normal; }"
-        "QLabel[columnHead=\"true\"] { font-weight: bold; color: palette(dark); }"
-        "QLabel[legend=\"true\"] { color: palette(dark); }"
+        "QLabel[columnHead=\"true\"] { font-weight: bold; color: palette(window-text);"
+        " border-bottom: 1px solid palette(mid); padding: 0 2px 1px 2px; }"
+        "QLabel[legend=\"true\"] { color: palette(window-text); }"
+        "QFrame#fraLegend { border: 1px solid palette(mid); border-radius: 3px;"
+        " padding: 3px 6px; }"
+        "QFrame#fraLegend QLabel { border: none; padding: 0; }"
         "QLineEdit[dataBox=\"true\"] { font-family: monospace; }"
         "QLineEdit:read-only, QLineEdit:disabled { background: palette(button); }");
 }
