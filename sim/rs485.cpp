@@ -27,7 +27,7 @@ Rs485Station::Rs485Station(Instrument &instrument, FaultPlan *faults, int addres
     : m_plain(instrument, faults), m_framed(instrument, faults),
       m_address(instrument.supply().interfaces().serialAddress)
 {
-    m_address = qBound(0, address, 255);
+    m_address = qBound(0, address, 255); // the instrument starts at the station's address
 }
 
 QByteArray Rs485Station::addressText(int address)

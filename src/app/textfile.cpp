@@ -48,8 +48,7 @@ QString WriteWholeFile(const QString &path, const QByteArray &bytes)
                                     ? whole.errorString()
                                     : QStringLiteral("only part of it could be written (is the "
                                                      "disk full?)");
-        whole.cancelWriting();
-        whole.commit(); // removes the temporary file; the old file stays as it was
+        whole.cancelWriting(); // the temporary file goes; the old file stays as it was
         return QStringLiteral("The file could not be written: %1").arg(problem);
     }
     if (whole.commit())

@@ -2,10 +2,10 @@
 
 #include "app/frame/panelregistry.h"
 #include "app/moddata.h"
+#include "app/textfile.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
 #include "modtable/modreply.h"
-#include "app/textfile.h"
 #include "modtable/modtablefile.h"
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
