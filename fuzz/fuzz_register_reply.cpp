@@ -6,6 +6,8 @@
 #include "panels/service/commandrows.h"
 #include "panels/service/registerformat.h"
 
+#include <algorithm>
+
 using namespace zop;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -27,19 +29,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (FormatHexBytes(value).size() != 5)
         fuzz::Fail("hexadecimal bytes are two groups of two");
 
-    bool fits = false;
-    const qint32 binary = ParseBinaryText(text, &fits);
-    if (!fits && binary != 0)
-        fuzz::Fail("a binary entry beyond 32 bits gives 0");
-    for (EntryFormat format : {EntryFormat::Decimal, EntryFormat::Hex, EntryFormat::Binary}) {
-        const std::optional<QString> sent = EnableValueText(text, format);
-        if (sent && format != EntryFormat::Decimal) {
-            bool ok = false;
-            sent->toLongLong(&ok);
-            if (!ok)
-                fuzz::Fail("a hexadecimal or binary entry is written as a decimal number");
-        }
+    // A binary entry reads as its digits, saturated at 32 bits; anything but 0, 1 and blanks
+    // gives 0.
+    QString digits = text;
+    digits.remove(QLatin1Char(' '));
+    const bool binaryOnly = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) {
+        return c == QLatin1Char('0') || c == QLatin1Char('1');
+    });
+    bool ok = false;
+    const quint64 exact = digits.toULongLong(&ok, 2);
+    const quint32 expected = !binaryOnly || digits.isEmpty() ? 0
+                             : !ok || exact > 0xFFFFFFFFull ? 0xFFFFFFFFu
+                                                            : quint32(exact);
+    if (ParseBinaryText(text) != expected)
+        fuzz::Fail("a binary entry reads as its digits, saturated at 32 bits");
+    for (EntryFormat format : {EntryFormat::Hex, EntryFormat::Binary}) {
+        EnableValueText(text, format).toULongLong(&ok);
+        if (!ok)
+            fuzz::Fail("a hexadecimal or binary entry is written as a decimal number");
     }
+    if (EnableValueText(text, EntryFormat::Decimal) != text)
+        fuzz::Fail("a decimal entry is written as typed");
 
     const QString shown = DataFromReply(text);
     if (shown.contains(QLatin1Char('\r')) || shown.contains(QLatin1Char('\n')))
