@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include <algorithm>
+
 namespace zopsim {
 
 std::optional<Fault> Fault::parse(const QString &spec, QString *error)
@@ -33,9 +35,21 @@ std::optional<Fault> Fault::parse(const QString &spec, QString *error)
         f.kind = Kind::Garbage;
     } else if (kind == QLatin1String("stream")) {
         f.kind = Kind::Stream;
+    } else if (kind.startsWith(QLatin1String("flood="))) {
+        bool ok = false;
+        f.floodMiB = kind.mid(6).toInt(&ok);
+        if (!ok || f.floodMiB < 1 || f.floodMiB > 1024)
+            return fail(QStringLiteral("flood=MB needs 1 to 1024 mebibytes: \"%1\"").arg(spec));
+        f.kind = Kind::Flood;
+    } else if (kind == QLatin1String("binary")) {
+        f.kind = Kind::Binary;
+    } else if (kind == QLatin1String("bytewise")) {
+        f.kind = Kind::Bytewise;
+    } else if (kind == QLatin1String("drop")) {
+        f.kind = Kind::Drop;
     } else {
         return fail(QStringLiteral("unknown fault \"%1\" (silent, late=MS, cut, close, garbage, "
-                                   "stream)")
+                                   "stream, flood=MB, binary, bytewise, drop)")
                         .arg(spec));
     }
     return f;
@@ -48,13 +62,19 @@ bool Fault::appliesTo(const QByteArray &line) const
     return line.trimmed().toUpper().startsWith(prefix.toUpper());
 }
 
+bool FaultPlan::dropsConnections() const
+{
+    return std::any_of(m_faults.cbegin(), m_faults.cend(),
+                       [](const Fault &f) { return f.kind == Fault::Kind::Drop; });
+}
+
 std::optional<Fault> FaultPlan::next(const QByteArray &line)
 {
     ++m_handled;
     if (m_handled <= m_after)
         return std::nullopt;
     for (const Fault &f : m_faults) {
-        if (f.appliesTo(line))
+        if (f.kind != Fault::Kind::Drop && f.appliesTo(line))
             return f;
     }
     return std::nullopt;

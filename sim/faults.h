@@ -16,13 +16,18 @@ namespace zopsim {
 //   close    - close the connection instead of answering
 //   garbage  - answer a line of junk that is not hexadecimal ("zz#!?")
 //   stream   - answer with characters that never end in a line feed, until the link closes
+//   flood=MB - answer with MB mebibytes of junk lines instead of the reply
+//   binary   - answer the reply behind NUL and 8-bit bytes
+//   bytewise - answer the reply one byte at a time, 2 ms apart
+//   drop     - accept every TCP connection and close it at once (the other kinds answer as usual)
 // A fault written "KIND:PREFIX" applies only to lines that start with PREFIX (compared
 // without regard to case); the command is still carried out by the model either way.
 struct Fault
 {
-    enum class Kind { Silent, Late, Cut, Close, Garbage, Stream };
+    enum class Kind { Silent, Late, Cut, Close, Garbage, Stream, Flood, Binary, Bytewise, Drop };
     Kind kind = Kind::Silent;
     int lateMs = 0;
+    int floodMiB = 0;
     QByteArray prefix;
 
     // Parses "KIND[:PREFIX]"; nullopt and an explanation in *error when it is not one.
@@ -39,6 +44,8 @@ public:
     void add(const Fault &fault) { m_faults.append(fault); }
     void setAfter(int commands) { m_after = qMax(0, commands); }
     bool isEmpty() const { return m_faults.isEmpty(); }
+    // Whether TCP connections are closed as soon as they are accepted.
+    bool dropsConnections() const;
 
     // Counts one handled command (a non-empty line) and returns the fault for its reply, the
     // first one given that applies, if any.

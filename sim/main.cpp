@@ -150,7 +150,8 @@ int main(int argc, char *argv[])
          QStringLiteral("FILE")},
         {QStringLiteral("fault"),
          QStringLiteral("Misbehave: KIND[:PREFIX], KIND one of silent, late=MS, cut, close, "
-                        "garbage, stream; PREFIX limits it to lines starting so. Repeatable."),
+                        "garbage, stream, flood=MB, binary, bytewise, drop; PREFIX limits it to "
+                        "lines starting so. Repeatable."),
          QStringLiteral("KIND[:PREFIX]")},
         {QStringLiteral("fault-after"),
          QStringLiteral("Start faulting only after N commands were handled (default 0)."),

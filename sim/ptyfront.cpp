@@ -260,7 +260,7 @@ void PtyFront::perform(const LinkAction &action)
 {
     switch (action.kind) {
     case LinkAction::Kind::Send:
-        if (!m_streaming)
+        if (!m_stream.isActive())
             queueOutput(action.bytes);
         break;
     case LinkAction::Kind::Close:
@@ -268,8 +268,8 @@ void PtyFront::perform(const LinkAction &action)
         emit closed();
         break;
     case LinkAction::Kind::Stream:
-        if (!m_streaming) {
-            m_streaming = true;
+        if (!m_stream.isActive()) {
+            m_stream.start(action);
             m_streamTimer.start();
             streamTick();
         }
@@ -349,11 +349,10 @@ void PtyFront::streamTick()
     }
     if (m_output.size() > OutputBacklog / 2)
         return; // the program does not keep up; wait rather than pile up memory
-    static const QByteArray pattern("0123456789ABCDEF");
-    QByteArray chunk;
-    while (chunk.size() < StreamChunk)
-        chunk += pattern;
-    queueOutput(chunk.left(StreamChunk));
+    // A flood goes out as fast as the program takes it.
+    queueOutput(m_stream.take(m_stream.isBounded() ? OutputBacklog / 2 : StreamChunk));
+    if (!m_stream.isActive())
+        m_streamTimer.stop();
 }
 
 void PtyFront::shutDown()

@@ -111,7 +111,7 @@ private:
     QTimer m_outputTimer;
 
     QTimer m_streamTimer;
-    bool m_streaming = false;
+    StreamSource m_stream;
     bool m_closing = false;
 };
 

@@ -10,6 +10,36 @@ Session::Session(Instrument &instrument, FaultPlan *faults)
 {
 }
 
+void StreamSource::start(const LinkAction &action)
+{
+    static const QByteArray endless("0123456789ABCDEF");
+    m_pattern = action.bytes.isEmpty() ? endless : action.bytes;
+    m_offset = 0;
+    m_left = action.limit > 0 ? action.limit : -1;
+    m_active = true;
+}
+
+QByteArray StreamSource::take(qsizetype most)
+{
+    if (!m_active)
+        return {};
+    if (m_left >= 0)
+        most = qMin<qint64>(most, m_left);
+    QByteArray chunk;
+    chunk.reserve(most);
+    while (chunk.size() < most) {
+        const qsizetype n = qMin(most - chunk.size(), m_pattern.size() - m_offset);
+        chunk.append(m_pattern.constData() + m_offset, n);
+        m_offset = (m_offset + n) % m_pattern.size();
+    }
+    if (m_left >= 0) {
+        m_left -= chunk.size();
+        if (m_left == 0)
+            m_active = false;
+    }
+    return chunk;
+}
+
 QList<LinkAction> Session::receive(QByteArrayView chunk)
 {
     QList<LinkAction> actions;
@@ -46,6 +76,19 @@ QList<LinkAction> Session::handleLine(const QByteArray &line)
         return {{LinkAction::Kind::Send, QByteArray(GarbageReply), 0}};
     case Fault::Kind::Stream:
         return {{LinkAction::Kind::Stream, {}, 0}};
+    case Fault::Kind::Flood:
+        return {{LinkAction::Kind::Stream, QByteArray(FloodLine), 0, qint64(fault->floodMiB) << 20}};
+    case Fault::Kind::Binary:
+        return {{LinkAction::Kind::Send,
+                 QByteArray(BinaryPrefix, sizeof BinaryPrefix) + reply, 0}};
+    case Fault::Kind::Bytewise: {
+        QList<LinkAction> bytes;
+        for (qsizetype i = 0; i < reply.size(); ++i)
+            bytes.append({LinkAction::Kind::Send, reply.mid(i, 1), int(2 * (i + 1))});
+        return bytes;
+    }
+    case Fault::Kind::Drop:
+        break; // a matter of the connection, not of a reply
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "tcpfront.h"
 
+#include "faults.h"
 #include "instrument.h"
 #include "session.h"
 #include "trace.h"
@@ -90,7 +91,7 @@ private:
     {
         switch (action.kind) {
         case LinkAction::Kind::Send:
-            if (!m_streaming)
+            if (!m_stream.isActive())
                 send(action.bytes);
             break;
         case LinkAction::Kind::Close:
@@ -100,8 +101,8 @@ private:
             m_socket->disconnectFromHost();
             break;
         case LinkAction::Kind::Stream:
-            if (!m_streaming) {
-                m_streaming = true;
+            if (!m_stream.isActive()) {
+                m_stream.start(action);
                 m_streamTimer.start();
                 streamTick();
             }
@@ -126,12 +127,10 @@ private:
         }
         if (m_socket->bytesToWrite() > TcpFront::StreamBacklog)
             return; // the client does not read; wait rather than pile up memory
-        static const QByteArray pattern("0123456789ABCDEF");
-        QByteArray chunk;
-        chunk.reserve(TcpFront::StreamChunk);
-        while (chunk.size() < TcpFront::StreamChunk)
-            chunk += pattern;
-        send(chunk.left(TcpFront::StreamChunk));
+        // A flood goes out as fast as the client takes it.
+        send(m_stream.take(m_stream.isBounded() ? TcpFront::StreamBacklog : TcpFront::StreamChunk));
+        if (!m_stream.isActive())
+            m_streamTimer.stop();
     }
 
     void finish()
@@ -149,7 +148,7 @@ private:
     QQueue<Pending> m_queue;
     QTimer m_sendTimer;
     QTimer m_streamTimer;
-    bool m_streaming = false;
+    StreamSource m_stream;
     bool m_closing = false;
 };
 
@@ -227,8 +226,16 @@ bool TcpFront::moveTo(const QHostAddress &address, quint16 port, QString *error)
 
 void TcpFront::acceptConnections(QTcpServer &server)
 {
-    while (QTcpSocket *socket = server.nextPendingConnection())
+    while (QTcpSocket *socket = server.nextPendingConnection()) {
+        if (m_faults && m_faults->dropsConnections()) {
+            if (m_trace)
+                m_trace->note("dropped a connection at once");
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         new Connection(socket, m_instrument, m_faults, m_trace, this);
+    }
 }
 
 } // namespace zopsim

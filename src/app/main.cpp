@@ -16,6 +16,7 @@
 #include "setup/devicesetup.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
+#include "ui/remotecontrol.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -45,8 +46,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption startupOnlyOption(
         QStringLiteral("startup-only"),
         QStringLiteral("Run the start-up sequence, print the instrument state and end."));
+    // For test harnesses and soak runs: see ui/remotecontrol.h.
+    QCommandLineOption remoteOption(
+        QStringLiteral("remote-control"),
+        QStringLiteral("Answer remote-control commands on the local socket PATH."),
+        QStringLiteral("PATH"));
+    remoteOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(dirOption);
     parser.addOption(startupOnlyOption);
+    parser.addOption(remoteOption);
 
     // Help, the version, a start-up-only run and a mistake in the arguments need no screen:
     // they run without one, so they work where no display exists.
@@ -79,6 +87,13 @@ int main(int argc, char *argv[])
     RegisterModulationPanel();
     RegisterFirmwarePanel();
     RegisterDeviceSetupDialogs();
+
+    RemoteControl remote;
+    if (parser.isSet(remoteOption) && !startupOnly && !remote.listen(parser.value(remoteOption))) {
+        std::fprintf(stderr, "zop-panel: no remote control on %s: %s\n",
+                     qPrintable(parser.value(remoteOption)), qPrintable(remote.errorString()));
+        return 1;
+    }
 
     int result = 0;
     {

@@ -101,6 +101,8 @@ private slots:
         QTest::newRow("late words") << "late=abc" << false << 0 << 0 << QByteArray();
         QTest::newRow("unknown kind") << "boom" << false << 0 << 0 << QByteArray();
         QTest::newRow("empty prefix") << "silent:" << false << 0 << 0 << QByteArray();
+        QTest::newRow("flood") << "flood=4" << true << int(Fault::Kind::Flood) << 0 << QByteArray();
+        QTest::newRow("flood beyond a GiB") << "flood=2048" << false << 0 << 0 << QByteArray();
     }
 
     void faultParsing()
@@ -139,6 +141,10 @@ private slots:
         QTest::newRow("stream") << "stream" << QByteArray("<>STA") << 1 << LinkAction::Kind::Stream << QByteArray() << 0;
         QTest::newRow("other prefix: normal reply") << "silent:<>ALL" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << FreshStatus << 0;
         QTest::newRow("prefix ignores case") << "close:<>sta" << QByteArray("<>STA") << 1 << LinkAction::Kind::Close << QByteArray() << 0;
+        QTest::newRow("flood") << "flood=1" << QByteArray("<>STA") << 1 << LinkAction::Kind::Stream << QByteArray(Session::FloodLine) << 0;
+        QTest::newRow("binary") << "binary" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << QByteArray("\0\xe9\x80\xff\0", 5) + FreshStatus << 0;
+        QTest::newRow("bytewise") << "bytewise" << QByteArray("<>STA") << int(FreshStatus.size()) << LinkAction::Kind::Send << FreshStatus.left(1) << 2;
+        QTest::newRow("drop answers as usual") << "drop" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << FreshStatus << 0;
         QTest::newRow("no reply, nothing to fault") << "close" << QByteArray("VOLT 5") << 0 << LinkAction::Kind::Send << QByteArray() << 0;
     }
 
@@ -164,6 +170,22 @@ private slots:
         QCOMPARE(actions.at(0).kind, kind);
         QCOMPARE(actions.at(0).bytes, bytes);
         QCOMPARE(actions.at(0).delayMs, delayMs);
+    }
+
+    void floodEndsAfterItsBudget()
+    {
+        StreamSource flood;
+        flood.start({LinkAction::Kind::Stream, QByteArray(Session::FloodLine), 0, 1000});
+        QByteArray out;
+        while (flood.isActive())
+            out += flood.take(300);
+        QCOMPARE(out.size(), 1000);
+        QVERIFY(out.startsWith(QByteArray(Session::FloodLine) + Session::FloodLine));
+        QCOMPARE(out.count('\n'), 1000 / 64);
+        StreamSource endless;
+        endless.start({LinkAction::Kind::Stream, {}, 0});
+        QCOMPARE(endless.take(1 << 20).count('\n'), 0);
+        QVERIFY(endless.isActive());
     }
 
     void faultPlanCountsAndPicks()

@@ -1,0 +1,170 @@
+#include "ui/remotecontrol.h"
+
+#include "app/moddata.h"
+#include "link/linkkind.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QPointer>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace zop {
+
+namespace {
+
+// Commands are short; a client that sends more without a line end is not one of ours.
+constexpr qsizetype MaxCommandLength = 4096;
+
+QByteArray Reply(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray Error(const QString &why) { return Reply({{QStringLiteral("error"), why}}); }
+
+QList<QMessageBox *> OpenBoxes()
+{
+    QList<QMessageBox *> boxes;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            boxes << box;
+    }
+    return boxes;
+}
+
+// The window a user would look at: the current panel, else the first visible window.
+QWidget *CurrentWindow()
+{
+    if (auto *panel = qobject_cast<QWidget *>(modData().CurrentPanel.data()))
+        return panel;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && !qobject_cast<QMessageBox *>(w))
+            return w;
+    }
+    return nullptr;
+}
+
+QString WidgetText(QObject *object)
+{
+    if (auto *label = qobject_cast<QLabel *>(object))
+        return label->text();
+    if (auto *edit = qobject_cast<QLineEdit *>(object))
+        return edit->text();
+    if (auto *button = qobject_cast<QAbstractButton *>(object))
+        return button->text();
+    if (auto *text = qobject_cast<QTextEdit *>(object))
+        return text->toPlainText();
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(object))
+        return plain->toPlainText();
+    if (auto *widget = qobject_cast<QWidget *>(object))
+        return widget->windowTitle();
+    return QString();
+}
+
+} // namespace
+
+RemoteControl::RemoteControl(QObject *parent) : QObject(parent) {}
+
+bool RemoteControl::listen(const QString &path)
+{
+    QLocalServer::removeServer(path);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(path)) {
+        m_error = m_server->errorString();
+        return false;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *client = m_server->nextPendingConnection()) {
+            connect(client, &QLocalSocket::readyRead, this, [this, client] { readFrom(client); });
+            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+void RemoteControl::readFrom(QLocalSocket *client)
+{
+    while (client->canReadLine()) {
+        const QByteArray line = client->readLine().trimmed();
+        client->write(handle(line) + '\n');
+    }
+    if (client->bytesAvailable() > MaxCommandLength)
+        client->abort();
+}
+
+QByteArray RemoteControl::handle(const QByteArray &line)
+{
+    const qsizetype blank = line.indexOf(' ');
+    const QByteArray verb = blank < 0 ? line : line.left(blank);
+    const QString name = blank < 0 ? QString() : QString::fromUtf8(line.mid(blank + 1)).trimmed();
+
+    if (verb == "state") {
+        QJsonArray windows;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && !qobject_cast<QMessageBox *>(w))
+                windows << w->objectName();
+        }
+        QJsonArray boxes;
+        for (QMessageBox *box : OpenBoxes())
+            boxes << QJsonObject{{QStringLiteral("title"), box->windowTitle()},
+                                 {QStringLiteral("text"), box->text()}};
+        QObject *panel = modData().CurrentPanel.data();
+        return Reply({{QStringLiteral("link"), LinkLogName(modData().CommKind).trimmed()},
+                      {QStringLiteral("panel"), panel ? panel->objectName() : QString()},
+                      {QStringLiteral("windows"), windows},
+                      {QStringLiteral("boxes"), boxes}});
+    }
+    if (verb == "dismiss") {
+        const QList<QMessageBox *> boxes = OpenBoxes();
+        for (QMessageBox *box : boxes) {
+            // Later: the box's own exec() must return before the next one can be answered.
+            QTimer::singleShot(0, box, [box] {
+                if (QAbstractButton *button = box->defaultButton())
+                    button->click();
+                else
+                    box->reject();
+            });
+        }
+        return Reply({{QStringLiteral("dismissed"), int(boxes.size())}});
+    }
+    if (verb != "text" && verb != "press")
+        return Error(QStringLiteral("unknown command"));
+    if (name.isEmpty())
+        return Error(QStringLiteral("a widget name is needed"));
+    QWidget *window = CurrentWindow();
+    if (!window)
+        return Error(QStringLiteral("no window"));
+    QObject *target = window->objectName() == name ? window : window->findChild<QObject *>(name);
+    if (!target)
+        return Error(QStringLiteral("no %1 in %2").arg(name, window->objectName()));
+    if (verb == "text")
+        return Reply({{QStringLiteral("text"), WidgetText(target)}});
+
+    // A click may start an exchange or open a message box that waits: carry it out once this
+    // reply is on its way, so the client is not kept waiting for the end of it.
+    QPointer<QObject> guarded(target);
+    if (qobject_cast<QAbstractButton *>(target) == nullptr && qobject_cast<QAction *>(target) == nullptr)
+        return Error(QStringLiteral("%1 is not a key or a menu entry").arg(name));
+    QTimer::singleShot(0, this, [guarded] {
+        if (auto *button = qobject_cast<QAbstractButton *>(guarded.data()); button && button->isEnabled())
+            button->click();
+        else if (auto *action = qobject_cast<QAction *>(guarded.data()); action && action->isEnabled())
+            action->trigger();
+    });
+    return Reply({{QStringLiteral("pressed"), name}});
+}
+
+} // namespace zop

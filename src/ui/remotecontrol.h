@@ -1,0 +1,39 @@
+#pragma once
+// Remote control for test harnesses and soak runs: a local socket on which a client drives the
+// running program as a user would and reads back what the screen shows, so a process that runs
+// without a visible screen can be checked from outside. One command a line, one JSON line back:
+//   state          {"link":..., "panel":..., "windows":[names], "boxes":[{"title","text"}]}
+//   text NAME      {"text":...} of the widget NAME in the current window (label, entry, key)
+//   press NAME     clicks the key NAME, or triggers the menu entry NAME, once the reply is sent
+//   dismiss        answers every open message box with its default button
+// Anything else answers {"error":...}. A reply comes only while the window thread runs, so a
+// reply within a second is itself proof that the window answers.
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace zop {
+
+class RemoteControl : public QObject {
+    Q_OBJECT
+public:
+    explicit RemoteControl(QObject *parent = nullptr);
+    // Listens on the local socket `path` (an old socket file there is removed first); false
+    // with the reason in errorString() when it cannot.
+    bool listen(const QString &path);
+    QString errorString() const { return m_error; }
+
+    // The reply to one command line, without its line end.
+    QByteArray handle(const QByteArray &line);
+
+private:
+    void readFrom(QLocalSocket *client);
+
+    QLocalServer *m_server = nullptr;
+    QString m_error;
+};
+
+} // namespace zop
