@@ -171,8 +171,17 @@ void SerialTransport::writeBytes(const QByteArray &bytes)
         if (m_serial.write(bytes) == bytes.size()) {
             QDeadlineTimer deadline(WriteGraceMs + LineTimeMs(bytes.size(), m_baud));
             while (m_serial.bytesToWrite() > 0 && !m_lost && !deadline.hasExpired()) {
-                if (!m_serial.waitForBytesWritten(int(deadline.remainingTime()))
-                    && m_serial.error() != QSerialPort::TimeoutError)
+                if (m_serial.waitForBytesWritten(int(deadline.remainingTime())))
+                    continue;
+                // Qt gives up the wait at once while its bounded read buffer is full (an
+                // instrument that floods the line): what lies there unread when the next
+                // command goes out is no reply to it, so make room and wait on.
+                if (m_serial.error() == QSerialPort::NoError && m_serial.readBufferSize() > 0
+                    && m_serial.bytesAvailable() >= m_serial.readBufferSize()) {
+                    m_serial.skip(m_serial.bytesAvailable());
+                    continue;
+                }
+                if (m_serial.error() != QSerialPort::TimeoutError)
                     break;
             }
         } else if (!m_lost) {

@@ -5,7 +5,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QThread>
 #include <algorithm>
 
 #include <unistd.h>
@@ -56,14 +58,55 @@ double ProcessCpuSeconds(qint64 pid)
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-bool StartPanel(QProcess &panel, const QString &folder)
+bool StartPanel(QProcess &panel, const QString &folder, const QStringList &arguments)
 {
     panel.setWorkingDirectory(folder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     panel.setProcessEnvironment(env);
-    panel.start(BinaryPath(QStringLiteral("zop-panel")), {QStringLiteral("--dir"), folder});
+    panel.start(BinaryPath(QStringLiteral("zop-panel")),
+                QStringList{QStringLiteral("--dir"), folder} + arguments);
     return panel.waitForStarted(5000);
+}
+
+qint64 ProcessRssKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+bool RemoteClient::connectTo(const QString &path, int waitMs)
+{
+    QDeadlineTimer deadline(waitMs);
+    do {
+        m_socket.connectToServer(path);
+        if (m_socket.waitForConnected(500))
+            return true;
+        m_socket.abort();
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+QJsonObject RemoteClient::ask(const QByteArray &command, int timeoutMs)
+{
+    if (m_socket.state() != QLocalSocket::ConnectedState)
+        return {};
+    m_socket.readAll(); // a late reply to an earlier command that timed out
+    m_socket.write(command + '\n');
+    m_socket.flush();
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_socket.canReadLine()) {
+        if (deadline.hasExpired() || !m_socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            return {};
+    }
+    return QJsonDocument::fromJson(m_socket.readLine()).object();
 }
 
 QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk)
@@ -157,6 +200,12 @@ SimProcess::~SimProcess()
     if (!m_process.waitForFinished(3000))
         m_process.kill();
     m_process.waitForFinished(1000);
+}
+
+void SimProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(3000);
 }
 
 QString SimProcess::tracePath() const { return m_dir.filePath(QStringLiteral("trace.txt")); }

@@ -2,6 +2,8 @@
 // zop-sim as a child process with its trace file: on a free loopback port, or on a
 // pseudo-terminal (a serial line) reached through a link in the process's own folder.
 
+#include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -37,6 +39,8 @@ public:
     QStringList notes() const;
     // True while the emulator runs.
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    // Ends the emulator at once, as a pulled cable or a crash would: its serial line vanishes.
+    void kill();
     QString tracePath() const;
     // Everything the emulator received, unescaped and joined, in order.
     QByteArray received() const;
@@ -72,9 +76,24 @@ QByteArray RunPanelStartup(const QString &folder);
 // CPU seconds (user + system) a running process has used so far (Linux /proc); -1 when
 // unknown.
 double ProcessCpuSeconds(qint64 pid);
-// Starts zop-panel (offscreen) with `folder` as program and working folder; false when it did
-// not start.
-bool StartPanel(QProcess &panel, const QString &folder);
+// Starts zop-panel (offscreen) with `folder` as program and working folder and the given
+// extra arguments; false when it did not start.
+bool StartPanel(QProcess &panel, const QString &folder, const QStringList &arguments = {});
+// The resident memory of a running process in KiB (Linux /proc); -1 when unknown.
+qint64 ProcessRssKiB(qint64 pid);
+
+// A client of zop-panel's remote control (--remote-control PATH).
+class RemoteClient {
+public:
+    // Connects to the socket at `path`, trying for up to `waitMs` while the program starts.
+    bool connectTo(const QString &path, int waitMs = 10000);
+    // Sends one command and returns its JSON reply; an empty object when none came within
+    // `timeoutMs` (the window does not answer).
+    QJsonObject ask(const QByteArray &command, int timeoutMs = 1000);
+
+private:
+    QLocalSocket m_socket;
+};
 // When the emulator received `chunk` (seconds since it started), in order.
 QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk);
 // The median gap between successive times (0 for fewer than two).
