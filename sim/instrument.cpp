@@ -193,6 +193,7 @@ QByteArray Instrument::handleLine(QByteArrayView raw)
         return {};
     m_supply.update();
     m_supply.markRemote();
+    m_line = line;
     const std::optional<QString> reply = dispatch(line);
     if (!reply)
         return {};
@@ -204,6 +205,8 @@ QByteArray Instrument::handleLine(QByteArrayView raw)
 void Instrument::undefinedHeader()
 {
     m_supply.pushError(Err::UndefinedHeader, QStringLiteral("Undefined header"));
+    if (m_undefinedHook)
+        m_undefinedHook(m_line);
 }
 
 std::optional<QString> Instrument::dispatch(const QString &line)

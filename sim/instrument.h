@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace zopsim {
@@ -39,6 +40,12 @@ public:
 
     PowerSupply &supply() { return m_supply; }
 
+    // Called with each line whose header the instrument does not know (a stray command).
+    void setUndefinedHeaderHook(std::function<void(const QString &line)> hook)
+    {
+        m_undefinedHook = std::move(hook);
+    }
+
     // Reply texts that name the emulator.
     QString identification() const; // "*IDN?"
     QString versionLine() const;    // "SYST:VERS?"
@@ -65,6 +72,8 @@ private:
     void undefinedHeader();
 
     PowerSupply &m_supply;
+    std::function<void(const QString &)> m_undefinedHook;
+    QString m_line; // the line being handled
 };
 
 } // namespace zopsim

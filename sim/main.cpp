@@ -288,6 +288,10 @@ int main(int argc, char *argv[])
                                   &error))
         return usageError(QStringLiteral("--mod-blank: %1").arg(error));
     Instrument instrument(supply);
+    if (trace.isOpen())
+        instrument.setUndefinedHeaderHook([&trace](const QString &line) {
+            trace.note(QByteArray("undefined header: ") + line.toLatin1());
+        });
     FaultPlan *faults = options.faults.isEmpty() ? nullptr : &options.faults;
 
     if (parser.isSet(QStringLiteral("gpib"))) {

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,6 +34,17 @@ QByteArray Reply(const QJsonObject &object)
 }
 
 QByteArray Error(const QString &why) { return Reply({{QStringLiteral("error"), why}}); }
+
+QList<QDialog *> OpenDialogs()
+{
+    QList<QDialog *> dialogs;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible()
+            && !qobject_cast<QMessageBox *>(w))
+            dialogs << dialog;
+    }
+    return dialogs;
+}
 
 QList<QMessageBox *> OpenBoxes()
 {
@@ -138,7 +150,20 @@ QByteArray RemoteControl::handle(const QByteArray &line)
                     box->reject();
             });
         }
-        return Reply({{QStringLiteral("dismissed"), int(boxes.size())}});
+        const QList<QDialog *> dialogs = OpenDialogs();
+        for (QDialog *dialog : dialogs)
+            QTimer::singleShot(0, dialog, &QDialog::reject);
+        return Reply({{QStringLiteral("dismissed"), int(boxes.size() + dialogs.size())}});
+    }
+    if (verb == "keys") {
+        QJsonArray keys;
+        if (QWidget *window = CurrentWindow()) {
+            for (QAbstractButton *key : window->findChildren<QAbstractButton *>()) {
+                if (key->isVisible() && key->isEnabled() && !key->objectName().isEmpty())
+                    keys << key->objectName();
+            }
+        }
+        return Reply({{QStringLiteral("keys"), keys}});
     }
     if (verb != "text" && verb != "press")
         return Error(QStringLiteral("unknown command"));

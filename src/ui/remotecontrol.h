@@ -5,7 +5,9 @@
 //   state          {"link":..., "panel":..., "windows":[names], "boxes":[{"title","text"}]}
 //   text NAME      {"text":...} of the widget NAME in the current window (label, entry, key)
 //   press NAME     clicks the key NAME, or triggers the menu entry NAME, once the reply is sent
-//   dismiss        answers every open message box with its default button
+//   keys           {"keys":[names]} of the keys a user could press in the current window
+//   dismiss        answers every open message box with its default button and cancels
+//                  every other dialog
 // Anything else answers {"error":...}. A reply comes only while the window thread runs, so a
 // reply within a second is itself proof that the window answers.
 
