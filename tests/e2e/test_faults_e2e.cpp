@@ -16,6 +16,22 @@
 
 using namespace zop::test;
 
+// AddressSanitizer keeps freed memory aside (its quarantine, 256 MiB) to catch late uses, so a
+// sanitized panel's resident memory grows with every allocation: memory is checked on the
+// plain build only.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZOP_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZOP_ASAN 1
+#endif
+#endif
+#ifdef ZOP_ASAN
+constexpr bool MemoryIsMeasurable = false;
+#else
+constexpr bool MemoryIsMeasurable = true;
+#endif
+
 namespace {
 
 const QString TimedOut = QStringLiteral("Device Timed Out.  Entering Simulated Mode!");
@@ -214,7 +230,7 @@ void TestFaultsE2e::run(SimLine line)
     else if (fellBack && !fault.vanish)
         QCOMPARE(linesAfter, linesBefore);
     const qint64 rssAfter = ProcessRssKiB(panel.processId());
-    QVERIFY2(rssAfter - rssBefore < 8 * 1024,
+    QVERIFY2(!MemoryIsMeasurable || rssAfter - rssBefore < 8 * 1024,
              qPrintable(QStringLiteral("%1 KiB -> %2 KiB").arg(rssBefore).arg(rssAfter)));
 
     QFile debug(dir.filePath(QStringLiteral("debug.txt")));
