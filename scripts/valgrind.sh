@@ -4,8 +4,8 @@
 # leak fails the run. What Qt, fontconfig and the platform plugin keep for the life of the
 # process is still reachable at exit (pointed to by their globals), which counts as no error,
 # so no leak is ignored wholesale; a definite leak inside Qt would need a suppression by name
-# in scripts/valgrind.supp with a reason, as the one there has. AddressSanitizer cannot see faults inside Qt (a widget
-# deleted in its own signal handler); valgrind can.
+# in scripts/valgrind.supp with a reason, as the one there has. AddressSanitizer cannot see
+# faults inside Qt (a widget deleted in its own signal handler); valgrind can.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${ZOP_BUILD_DIR:-build}
