@@ -79,7 +79,7 @@ int main(int argc, char *argv[])
     clock.start();
     QList<QPointF> rss;          // (minutes, MiB), one a minute
     QMap<QString, int> messages; // box texts and how often
-    qint64 actions = 0, switches = 0, slowestAnswerMs = 0, unanswered = 0;
+    qint64 actions = 0, switches = 0, slowestAnswerMs = 0, unanswered = 0, reconnects = 0;
     qint64 nextSample = 0, nextSwitch = 60'000;
     bool onVirtual = true;
     const QStringList servicePanels = {QStringLiteral("mnuCommand"), QStringLiteral("mnuRegisters")};
@@ -93,10 +93,30 @@ int main(int argc, char *argv[])
             continue;
         }
         const QJsonArray boxes = state.value(QStringLiteral("boxes")).toArray();
-        for (const QJsonValue &box : boxes)
-            ++messages[box.toObject().value(QStringLiteral("text")).toString()];
+        for (const QJsonValue &box : boxes) {
+            const QString text = box.toObject().value(QStringLiteral("text")).toString();
+            ++messages[text];
+            // What led to it: the last of the conversation on the emulator's side.
+            std::printf("at %.1f min: %s\n", clock.elapsed() / 60'000.0, qPrintable(text));
+            QFile trace(sim.tracePath());
+            if (trace.open(QIODevice::ReadOnly)) {
+                const QList<QByteArray> lines = trace.readAll().trimmed().split('\n');
+                for (const QByteArray &line : lines.mid(qMax<qsizetype>(0, lines.size() - 16)))
+                    std::printf("  %s\n", line.left(160).constData());
+            }
+            std::fflush(stdout);
+        }
         if (!boxes.isEmpty() || Strings(state.value(QStringLiteral("windows"))).size() > 1)
             remote.ask("dismiss");
+        // After a fall-back the operator connects again, so the soak goes on against the
+        // instrument.
+        if (state.value(QStringLiteral("link")).toString() == QLatin1String("Simulated")) {
+            QTest::qWait(500);
+            remote.ask("press mnuReconnect");
+            ++reconnects;
+            QTest::qWait(3000);
+            continue;
+        }
 
         if (clock.elapsed() >= nextSample) {
             rss << QPointF(clock.elapsed() / 60'000.0, ProcessRssKiB(panel.processId()) / 1024.0);
@@ -141,8 +161,9 @@ int main(int argc, char *argv[])
         if (p.x() >= 5)
             settled << p;
     }
-    std::printf("soak: %.1f min, %lld key presses, %lld panel switches, %lld polls, %lld lines in all\n",
-                clock.elapsed() / 60'000.0, actions, switches,
+    std::printf("soak: %.1f min, %lld key presses, %lld panel switches, %lld reconnects, %lld polls, "
+                "%lld lines in all\n",
+                clock.elapsed() / 60'000.0, actions, switches, reconnects,
                 qint64(lines.count(QStringLiteral("<>STA"))), qint64(lines.size()));
     std::printf("resident memory: %.1f MiB at first, %.1f MiB at the end, slope %.3f MiB/h after 5 min\n",
                 rss.isEmpty() ? 0.0 : rss.first().y(), rss.isEmpty() ? 0.0 : rss.last().y(),
@@ -155,5 +176,5 @@ int main(int argc, char *argv[])
     for (auto it = messages.cbegin(); it != messages.cend(); ++it)
         std::printf("message %dx: %s\n", it.value(), qPrintable(QString(it.key()).replace(QLatin1Char('\n'), QLatin1Char(' '))));
     std::printf("panel %s at the end\n", alive ? "running" : "gone");
-    return alive && stray.isEmpty() && unanswered == 0 ? 0 : 1;
+    return alive && stray.isEmpty() && unanswered == 0 && messages.isEmpty() ? 0 : 1;
 }
