@@ -36,6 +36,10 @@ namespace {
 
 const QString TimedOut = QStringLiteral("Device Timed Out.  Entering Simulated Mode!");
 const QString NotFound = QStringLiteral("Device not Found.  Entering Simulated Mode!");
+// A serial poll holds the window for up to its time-outs (2 s, then 1 s for the second try: a
+// flood keeps it reading that long), so the window may take that long, and a little, to answer.
+constexpr int AnswerWithinMs = 5000;
+
 const QString VirtualPanel = QStringLiteral("Virtual Control Panel");
 const QString CommandPanel = QStringLiteral("Command Panel");
 // The Command Panel's Get of the voltage setpoint, its data box and the query it sends.
@@ -166,7 +170,7 @@ void TestFaultsE2e::run(SimLine line)
         QDeadlineTimer deadline(withinMs);
         while (!deadline.hasExpired() && !BoxTexts(state).contains(fault.message)) {
             QTest::qWait(100);
-            state = remote.ask("state", 4000);
+            state = remote.ask("state", AnswerWithinMs);
         }
         if (fault.messageMayNotCome && BoxTexts(state).isEmpty())
             return;
@@ -209,7 +213,7 @@ void TestFaultsE2e::run(SimLine line)
         awaitMessage(8000);
     if (QTest::currentTestFailed())
         return;
-    state = remote.ask("state", 4000);
+    state = remote.ask("state", AnswerWithinMs);
     QVERIFY2(BoxTexts(state).isEmpty(), qPrintable(BoxTexts(state).join(QLatin1Char('|'))));
     const QString link = state.value(QStringLiteral("link")).toString();
     const bool fellBack = link == QStringLiteral("Simulated");
@@ -252,7 +256,8 @@ void TestFaultsE2e::run(SimLine line)
 
     // The window answers: a widget reads back, and on the Command Panel a Get in Simulated
     // mode (or from the instrument) fills the data box.
-    const QJsonObject legend = remote.ask(onCommandPanel ? "text " + VoltageBox : "text lblLegend");
+    const QJsonObject legend =
+        remote.ask(onCommandPanel ? "text " + VoltageBox : "text lblLegend", AnswerWithinMs);
     QVERIFY2(legend.contains(QStringLiteral("text")), "the window does not answer");
     if (onCommandPanel && fault.message.isEmpty()) // the junk as it came, for the user to see
         QCOMPARE(legend.value(QStringLiteral("text")).toString(), QStringLiteral("zz#!?"));
