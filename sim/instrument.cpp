@@ -224,8 +224,9 @@ std::optional<QString> Instrument::dispatch(const QString &line)
 
     if (header.startsWith(QLatin1Char('*')))
         return common(header.mid(1).toUpper(), query, params);
+    const QStringList nodes = scpi::HeaderPattern::tokens(header);
     for (const HeaderEntry &entry : headerTable()) {
-        if (entry.pattern.matches(header))
+        if (entry.pattern.matches(nodes))
             return execute(entry.cmd, query, params);
     }
     undefinedHeader();

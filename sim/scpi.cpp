@@ -79,19 +79,23 @@ HeaderPattern::HeaderPattern(const QString &pattern)
     flush();
 }
 
-bool HeaderPattern::matches(const QString &header) const
+QStringList HeaderPattern::tokens(const QString &header)
 {
-    QString h = header;
-    if (h.startsWith(QLatin1Char(':')))
-        h.remove(0, 1);
+    const QStringView h = QStringView(header).startsWith(QLatin1Char(':')) ? QStringView(header).mid(1)
+                                                                            : QStringView(header);
     if (h.isEmpty())
-        return false;
-    const QStringList tokens = h.toUpper().split(QLatin1Char(':'));
+        return {};
+    QStringList tokens = h.toString().toUpper().split(QLatin1Char(':'));
     for (const QString &t : tokens) {
         if (t.isEmpty())
-            return false;
+            return {};
     }
-    return matchFrom(0, tokens, 0);
+    return tokens;
+}
+
+bool HeaderPattern::matches(const QStringList &tokens) const
+{
+    return !tokens.isEmpty() && matchFrom(0, tokens, 0);
 }
 
 bool HeaderPattern::matchFrom(int node, const QStringList &tokens, int token) const

@@ -25,7 +25,13 @@ class HeaderPattern
 public:
     explicit HeaderPattern(const QString &pattern);
 
-    bool matches(const QString &header) const;
+    bool matches(const QString &header) const { return matches(tokens(header)); }
+    // The same for a header already split by tokens(), so that one header is split once for a
+    // whole table of patterns.
+    bool matches(const QStringList &tokens) const;
+    // The header's nodes in upper case without a leading ":"; empty when it has an empty node
+    // (or none), which no pattern matches.
+    static QStringList tokens(const QString &header);
     // The pattern with every node present and the brackets removed.
     QString longForm() const;
 
