@@ -29,10 +29,11 @@ std::optional<Lines> LoadLines(const QString &path)
     return result;
 }
 
-// The section name of a "[name]" line, or nothing for other lines.
-std::optional<QString> SectionName(const QString &line)
+// The section name of a "[name]" line, or nothing for other lines. Views into the line: a
+// lookup runs through every line of the file.
+std::optional<QStringView> SectionName(const QString &line)
 {
-    const QString trimmed = line.trimmed();
+    const QStringView trimmed = QStringView(line).trimmed();
     if (!trimmed.startsWith(QLatin1Char('[')))
         return std::nullopt;
     const qsizetype close = trimmed.indexOf(QLatin1Char(']'));
@@ -40,12 +41,12 @@ std::optional<QString> SectionName(const QString &line)
 }
 
 // The key of a "key=value" line, or nothing.
-std::optional<QString> KeyName(const QString &line)
+std::optional<QStringView> KeyName(const QString &line)
 {
     const qsizetype eq = line.indexOf(QLatin1Char('='));
     if (eq < 0)
         return std::nullopt;
-    return line.left(eq).trimmed();
+    return QStringView(line).left(eq).trimmed();
 }
 
 QString Unquote(const QString &value)
