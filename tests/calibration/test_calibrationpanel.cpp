@@ -99,9 +99,6 @@ void TestCalibrationPanel::opensLockedWithItsRowsAndNames()
     QCOMPARE(p->objectName(), QString("frmCalibration"));
     QCOMPARE(p->windowTitle(), QString("Calibration Panel"));
     QCOMPARE(p->fraCmds->title(), QString("Commands:"));
-    QCOMPARE(p->mnuCommand->text(), QString("&Command"));
-    QCOMPARE(p->mnuRegisters->text(), QString("&Registers"));
-    QVERIFY(!p->mnuCalibration->isEnabled() && p->mnuCommand->isEnabled());
     // The instrument's own menu goes idle, unlogged.
     QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
     QVERIFY(p->rtbTranx->logText().isEmpty());
@@ -135,11 +132,6 @@ void TestCalibrationPanel::opensLockedWithItsRowsAndNames()
                      + p->txtPot(k)->accessibleName(), "Get " + name + "Set " + name + name);
     }
     QCOMPARE(p->cmdUp->accessibleName() + p->cmdDn->accessibleName(), QString("Pot upPot down"));
-
-    // Closing sends "<>CLR 0", unlogged, and ends the program.
-    p->close();
-    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
-    QCOMPARE(f.programEnded, 1);
 }
 
 void TestCalibrationPanel::buttonsSendTheirTexts_data()

@@ -36,23 +36,18 @@ class TestCommLayer : public QObject {
 private slots:
     void openWritesLogName_data();
     void openWritesLogName();
-    void openUnknownKind();
-    void openFailure();
-    void openWithoutDriver();
+    void openFailures_data();
+    void openFailures();
     void reopenClosesFirst();
-    void sendAppendsLineFeed();
     void sendByKind_data();
     void sendByKind();
-    void sendUnknownKind();
+    void unknownKindIsRefused();
     void sendFailure();
     void simulatedReplies();
     void replyInPieces();
     void replyTimesOutWithPartialText();
-    void replyTimeOutQuiet();
-    void statusReplyTimeOut();
-    void readFailure();
-    void statusReadFailure();
-    void readUnknownKind();
+    void readFaults_data();
+    void readFaults();
     void endlessStreamIsCapped();
     void linkChangedDuringReadEndsIt_data();
     void linkChangedDuringReadEndsIt();
@@ -93,57 +88,56 @@ void TestCommLayer::openWritesLogName()
     QCOMPARE(f.line->opens, kind == 5 ? 0 : 1);
 }
 
-void TestCommLayer::openUnknownKind()
+void TestCommLayer::openFailures_data()
 {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("fault"); // "open": the port cannot be opened; "driver": none
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<QString>("log"); // it held "kept " before
+    QTest::addColumn<QString>("debug"); // "driver": how the record begins
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<int>("icon");
+    const QString notOpened = Record("Initialization Error:", "Port not found", "tcpComm", 8002);
+    const int none = int(MsgIcon::None);
+    QTest::newRow("unknown kind") << 99 << "" << false << true << "kept - Initialized\r\n" << ""
+                                  << "No comm Port selected!" << int(MsgIcon::Exclamation);
+    QTest::newRow("port cannot be opened")
+        << 1 << "open" << false << false << "kept " << notOpened << NotFound << none;
+    QTest::newRow("quiet mode hides the message")
+        << 1 << "open" << true << false << "kept " << notOpened << "" << none;
+    QTest::newRow("no driver") << 0 << "driver" << false << false << "kept "
+                               << "\"Initialization Error:\r\nError Description: " << NotFound << none;
+}
+
+// Every failed opening ends in Simulated mode.
+void TestCommLayer::openFailures()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, fault);
+    QFETCH(bool, quiet);
+    QFETCH(QString, debug);
+    QFETCH(QString, prompt);
     Fixture f;
     TextLog target;
     target.setLogText("kept ");
-    modData().CommKind = 99;
+    f.line->failOpen = fault == "open";
+    if (fault == "driver")
+        Comm().setTransportFactory([](qint16) { return nullptr; });
+    Comm().QuietMode = quiet;
+    modData().CommKind = qint16(kind);
     Comm().LogTarget = &target;
-    QVERIFY(OpenLink());
-    QCOMPARE(target.logText(), QString("kept - Initialized\r\n"));
+    QTEST(OpenLink(), "opened");
     QCOMPARE(modData().CommKind, qint16(5));
-    QCOMPARE(f.prompter->shown.size(), 1);
-    QCOMPARE(f.prompter->shown[0].text, QString("No comm Port selected!"));
+    QTEST(target.logText(), "log");
+    QVERIFY2(fault == "driver" ? f.debugText().startsWith(debug) : f.debugText() == debug,
+             qPrintable(f.debugText()));
+    QCOMPARE(f.prompter->texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
+    if (prompt.isEmpty())
+        return;
     QCOMPARE(f.prompter->shown[0].title, QString("Comm Error"));
-    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Exclamation);
+    QTEST(int(f.prompter->shown[0].icon), "icon");
     QCOMPARE(f.prompter->shown[0].buttons, MsgButtons::Ok);
-}
-
-void TestCommLayer::openFailure()
-{
-    Fixture f;
-    TextLog target;
-    target.setLogText("before");
-    f.line->failOpen = true;
-    modData().CommKind = 1;
-    Comm().LogTarget = &target;
-    QVERIFY(!OpenLink());
-    QCOMPARE(modData().CommKind, qint16(5));
-    QCOMPARE(target.logText(), QString("before"));
-    QCOMPARE(f.debugText(), Record("Initialization Error:", "Port not found", "tcpComm", 8002));
-    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
-    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
-    QCOMPARE(f.prompter->shown[0].title, QString("Comm Error"));
-
-    // QuietMode hides the message; the state changes the same.
-    f.prompter->shown.clear();
-    modData().CommKind = 1;
-    Comm().QuietMode = true;
-    QVERIFY(!OpenLink());
-    QCOMPARE(modData().CommKind, qint16(5));
-    QVERIFY(f.prompter->shown.isEmpty());
-}
-
-void TestCommLayer::openWithoutDriver()
-{
-    Fixture f;
-    Comm().setTransportFactory([](qint16) { return nullptr; });
-    modData().CommKind = 0;
-    QVERIFY(!OpenLink());
-    QCOMPARE(modData().CommKind, qint16(5));
-    QVERIFY(f.debugText().startsWith("\"Initialization Error:\r\nError Description: "));
-    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
 }
 
 void TestCommLayer::reopenClosesFirst()
@@ -158,15 +152,6 @@ void TestCommLayer::reopenClosesFirst()
     QVERIFY(!f.line->open);
     // A socket is given half a second after closing.
     QCOMPARE(f.clock->elapsedMs() - before, qint64(500));
-}
-
-void TestCommLayer::sendAppendsLineFeed()
-{
-    Fixture f;
-    modData().CommKind = 5;
-    QString text = "*IDN?";
-    QCOMPARE(SendCommand(text, false), 6);
-    QCOMPARE(text, QString("*IDN?\n"));
 }
 
 void TestCommLayer::sendByKind_data()
@@ -192,21 +177,27 @@ void TestCommLayer::sendByKind()
     Open(f, qint16(kind), log);
     log.setLogText(QString());
     const qint64 before = f.clock->elapsedMs();
-    QCOMPARE(SendCommand(QStringLiteral("VOLT 12.5"), true), 10);
+    QString text = "VOLT 12.5";
+    QCOMPARE(SendCommand(text, true), 10);
+    QCOMPARE(text, QString("VOLT 12.5\n")); // the caller's text gets the line feed
     QCOMPARE(f.line->written, written ? QList<QByteArray>{"VOLT 12.5\n"} : QList<QByteArray>{});
     QCOMPARE(log.logText(), QString("VOLT 12.5\n"));
     QCOMPARE(f.clock->elapsedMs() - before, qint64(waitMs));
     QVERIFY(f.prompter->shown.isEmpty());
 }
 
-void TestCommLayer::sendUnknownKind()
+// A kind that names no link: nothing is sent or read, and the user is told each time.
+void TestCommLayer::unknownKindIsRefused()
 {
     Fixture f;
     TextLog log;
     Comm().LogTarget = &log;
     modData().CommKind = 42;
     QCOMPARE(SendCommand(QStringLiteral("VOLT?"), true), 6);
-    QCOMPARE(f.prompter->texts(), QStringList{"No comm Port selected!"});
+    QString reply = "unchanged";
+    ReadReply(reply, 2, false);
+    QCOMPARE(reply, QString("unchanged"));
+    QCOMPARE(f.prompter->texts(), QStringList(2, "No comm Port selected!"));
     QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Exclamation);
     QCOMPARE(modData().CommKind, qint16(42));
     QVERIFY(f.line->written.isEmpty());
@@ -287,64 +278,37 @@ void TestCommLayer::replyTimesOutWithPartialText()
     QVERIFY(f.debugText().isEmpty());
 }
 
-void TestCommLayer::replyTimeOutQuiet()
+void TestCommLayer::readFaults_data()
 {
+    QTest::addColumn<bool>("status"); // a status read: no fall-back
+    QTest::addColumn<bool>("lost");   // the link is lost, else the instrument is silent
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("debug");
+    QTest::addColumn<QString>("prompt");
+    const QString lost = Record("Read Error:", "Connection lost", "tcpComm", 10053);
+    QTest::newRow("time-out in quiet mode") << false << false << true << -1 << "" << "";
+    QTest::newRow("status time-out") << true << false << false << -1 << "" << "";
+    QTest::newRow("link lost") << false << true << false << 0 << lost << NotFound;
+    QTest::newRow("link lost in a status read") << true << true << false << 0 << lost << "";
+}
+
+void TestCommLayer::readFaults()
+{
+    QFETCH(bool, status);
+    QFETCH(bool, lost);
+    QFETCH(bool, quiet);
+    QFETCH(QString, prompt);
     Fixture f;
     TextLog log;
     Open(f, 2, log);
-    Comm().QuietMode = true;
+    Comm().QuietMode = quiet;
+    f.line->lost = lost;
     QString reply;
-    QCOMPARE(ReadReply(reply, 1, false), -1);
-    QCOMPARE(modData().CommKind, qint16(5));
-    QVERIFY(f.prompter->shown.isEmpty());
-}
-
-void TestCommLayer::statusReplyTimeOut()
-{
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
-    QString reply;
-    QCOMPARE(ReadStatusReply(reply, 2, true), -1);
-    QCOMPARE(modData().CommKind, qint16(2));
-    QVERIFY(f.prompter->shown.isEmpty());
-    QVERIFY(f.debugText().isEmpty());
-}
-
-void TestCommLayer::readFailure()
-{
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
-    f.line->lost = true;
-    QString reply;
-    QCOMPARE(ReadReply(reply, 2, false), 0);
-    QCOMPARE(modData().CommKind, qint16(5));
-    QCOMPARE(f.debugText(), Record("Read Error:", "Connection lost", "tcpComm", 10053));
-    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
-}
-
-void TestCommLayer::statusReadFailure()
-{
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
-    f.line->lost = true;
-    QString reply;
-    QCOMPARE(ReadStatusReply(reply, 2, false), 0);
-    QCOMPARE(modData().CommKind, qint16(2));
-    QVERIFY(f.prompter->shown.isEmpty());
-    QVERIFY(f.debugText().startsWith("\"Read Error:\r\n"));
-}
-
-void TestCommLayer::readUnknownKind()
-{
-    Fixture f;
-    modData().CommKind = 7;
-    QString reply = "unchanged";
-    ReadReply(reply, 2, false);
-    QCOMPARE(reply, QString("unchanged"));
-    QCOMPARE(f.prompter->texts(), QStringList{"No comm Port selected!"});
+    QTEST(status ? ReadStatusReply(reply, 2, false) : ReadReply(reply, 2, false), "result");
+    QCOMPARE(modData().CommKind, qint16(status ? 2 : 5));
+    QTEST(f.debugText(), "debug");
+    QCOMPARE(f.prompter->texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
 }
 
 void TestCommLayer::endlessStreamIsCapped()

@@ -50,7 +50,6 @@ private slots:
     void writeConfigurationRoundTrip();
     void startupPanelChoice_data();
     void startupPanelChoice();
-    void commandTables();
 };
 
 void TestConfiguration::profileReader_data()
@@ -355,20 +354,6 @@ void TestConfiguration::startupPanelChoice()
     QFETCH(int, system);
     QFETCH(QString, panel);
     QCOMPARE(PanelName(StartupPanelFor(qint16(startup), qint16(system))), panel);
-}
-
-void TestConfiguration::commandTables()
-{
-    Fixture f;
-    FillCommandTables();
-    QCOMPARE(modData().IEEECommand.size(), 10);
-    QCOMPARE(modData().SCPICommand.size(), 44);
-    QCOMPARE(modData().IEEECommand[6], QString("*ESR"));
-    QCOMPARE(modData().SCPICommand[19], QString("SYSTem:Version"));
-    QCOMPARE(modData().SCPICommand[26], QString("OUTPut:Arm"));
-    QCOMPARE(modData().SCPICommand[43], QString("MODulation:TABLe:SlewLIM"));
-    QVERIFY(ModulationPanelAvailable(2) && ModulationPanelAvailable(4));
-    QVERIFY(!ModulationPanelAvailable(1) && !ModulationPanelAvailable(99));
 }
 
 QTEST_GUILESS_MAIN(TestConfiguration)

@@ -106,8 +106,6 @@ private slots:
         QCOMPARE(p->txtData(1, 35)->accessibleName(), QStringLiteral("Control Input"));
         QCOMPARE(p->txtData(2, 36)->accessibleName(), QStringLiteral("VMOD"));
         QCOMPARE(p->findChild<QLineEdit *>("txtSCPI(43)"), p->txtSCPI);
-        QCOMPARE(p->clearLogButton->text(), QStringLiteral("Clear Output"));
-        QCOMPARE(p->cmdSave->text(), QStringLiteral("Save Output to File"));
     }
 
     void getAllDataFollowsTheReportedPositions()

@@ -353,8 +353,6 @@ void TestCommandPanel::simulateInstKeepsTheAvailability()
     CommandPanel *p = f.open<CommandPanel>();
     QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
     p->mnuSimulate->trigger();
-    QCOMPARE(modData().CommKind, LinkKind::Simulated);
-    QCOMPARE(p->rtbTranx->logText(), QString("Simulated - Initialized\r\n"));
     QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
     p->cmdSet_Click(CommandTable::Scpi, 8);
     QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());

@@ -60,7 +60,6 @@ private slots:
     void setpointButtonHoldsTheLevel();
     void calibrationKeyHeldTenSeconds();
     void calibrationKeyReleasedEarly();
-    void switchDuringCalibrationHold();
     void clearClickVariants();
     void gzTripKnobs();
 };
@@ -430,27 +429,6 @@ void TestSeriesPanels::calibrationKeyReleasedEarly()
     f.advance(6000);
     QCOMPARE(f.sentWithoutPolls(), QStringList{});
     QCOMPARE(p.MenuItem, qint16(-1));
-}
-
-void TestSeriesPanels::switchDuringCalibrationHold()
-{
-    PanelFixture f(PanelId::TW);
-    ClearPanelRegistry();
-    RegisterPanel(PanelId::KM, [] { return new VirtualPanel(PanelId::KM); });
-    QPointer<VirtualPanel> first = f.panel;
-    first->cmdMenu_Click();
-    for (int i = 0; i < 3; ++i)
-        first->cmdItem_Click();
-    first->cmdCal_MouseDown();
-    f.advance(4000);
-    QPointer<PanelWindow> next = first->SwitchPanel(PanelId::KM);
-    QVERIFY(next);
-    QVERIFY(!first->tmrHold.isActive());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!first);
-    QCOMPARE(modData().CurrentPanel.data(), next.data());
-    delete next.data();
-    ClearPanelRegistry();
 }
 
 void TestSeriesPanels::clearClickVariants()

@@ -40,8 +40,8 @@ private slots:
     void memoryKeyWrapsAround_data();
     void memoryKeyWrapsAround();
     void knobTurnSendsTheDisplayedValue();
-    void switchDuringClearHold();
-    void switchDuringKnobTurn();
+    void switchDuringAHold_data();
+    void switchDuringAHold();
 };
 
 void TestTlbKeys::menuOpensTheVoltageSetpoint()
@@ -530,35 +530,41 @@ void TestTlbKeys::knobTurnSendsTheDisplayedValue()
     QCOMPARE(modData().Settings.CurrSet, p.knbCurr->value());
 }
 
-void TestTlbKeys::switchDuringClearHold()
+void TestTlbKeys::switchDuringAHold_data()
 {
-    PanelFixture f;
-    ClearPanelRegistry();
-    RegisterPanel(PanelId::TLB, [] { return new VirtualPanel(PanelId::TLB); });
-    QPointer<VirtualPanel> first = f.panel;
-    first->cmdMenu_Click();
-    first->cmdClear_MouseDown();
-    f.advance(6000);
-    QPointer<PanelWindow> next = first->SwitchPanel(PanelId::TLB);
-    QVERIFY(next);
-    QVERIFY(!first->tmrHold.isActive());
-    // The old panel's hold ends with it; the release that follows does nothing harmful.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!first);
-    delete next.data();
-    ClearPanelRegistry();
+    QTest::addColumn<QString>("held");
+    QTest::newRow("CLEAR held") << "clear";
+    QTest::newRow("knob turning, not ended") << "knob";
+    QTest::newRow("TW calibration key held, switch to a KM") << "cal";
 }
 
-void TestTlbKeys::switchDuringKnobTurn()
+// A hold ends with the panel it was on: the new panel is current and the release that
+// follows does nothing harmful.
+void TestTlbKeys::switchDuringAHold()
 {
-    PanelFixture f;
+    QFETCH(QString, held);
+    const PanelId from = held == "cal" ? PanelId::TW : PanelId::TLB;
+    const PanelId to = held == "cal" ? PanelId::KM : PanelId::TLB;
+    PanelFixture f(from);
     ClearPanelRegistry();
-    RegisterPanel(PanelId::TLB, [] { return new VirtualPanel(PanelId::TLB); });
+    RegisterPanel(to, [to] { return new VirtualPanel(to); });
     QPointer<VirtualPanel> first = f.panel;
-    first->knbVolt->setFocus();
-    QTest::keyPress(first->knbVolt, Qt::Key_Up); // turning, not ended
-    QPointer<PanelWindow> next = first->SwitchPanel(PanelId::TLB);
+    if (held == "knob") {
+        first->knbVolt->setFocus();
+        QTest::keyPress(first->knbVolt, Qt::Key_Up);
+    } else {
+        first->cmdMenu_Click();
+        for (int i = 0; held == "cal" && i < 3; ++i)
+            first->cmdItem_Click(); // the calibration level
+        if (held == "cal")
+            first->cmdCal_MouseDown();
+        else
+            first->cmdClear_MouseDown();
+        f.advance(held == "cal" ? 4000 : 6000);
+    }
+    QPointer<PanelWindow> next = first->SwitchPanel(to);
     QVERIFY(next);
+    QVERIFY(!first->tmrHold.isActive());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!first);
     QCOMPARE(modData().CurrentPanel.data(), next.data());
