@@ -8,13 +8,6 @@
 using namespace zop;
 using namespace zop::test;
 
-namespace {
-bool BeginsWith(const QStringList &list, const QStringList &prefix)
-{
-    return list.mid(0, prefix.size()) == prefix;
-}
-} // namespace
-
 class TestTlbKeys : public QObject {
     Q_OBJECT
 private slots:
