@@ -2,6 +2,7 @@
 
 #include "app/configuration.h"
 #include "panelfixture.h"
+#include "state/instrumentstate.h"
 #include "ui/transactionlog.h"
 
 #include <QtTest>
@@ -24,6 +25,8 @@ private slots:
     void garbageRepliesEndTheTickQuietly();
     void silentInstrumentFallsBackToSimulated();
     void memoryChangeAtTheInstrumentRereadsState();
+    void noPollWhileAnotherExchangeAwaitsItsReply_data();
+    void noPollWhileAnotherExchangeAwaitsItsReply();
     void armFlashesWhileTheOutputIsOn();
     void anotherCurrentPanelMakesThisOneGiveWay();
     void closingSendsClearAndEndsTheProgram();
@@ -267,6 +270,53 @@ void TestTlbPolling::memoryChangeAtTheInstrumentRereadsState()
     QCOMPARE(f.sent(), (QStringList{"<>STA", "<>ALL", "SYST:VERS?"}));
     f.poll();
     QCOMPARE(f.sent(), QStringList{"<>STA"});
+}
+
+void TestTlbPolling::noPollWhileAnotherExchangeAwaitsItsReply_data()
+{
+    QTest::addColumn<bool>("memoryChange"); // the poll's own state refresh, or a key's query
+    QTest::newRow("a key's query") << false;
+    QTest::newRow("the refresh after a memory change") << true;
+}
+
+// A TCP/IP wait lets the poll timer run. A poll inside it took the reply the exchange waited
+// for, and the exchange timed out: "Device Timed Out" against an instrument that answered.
+void TestTlbPolling::noPollWhileAnotherExchangeAwaitsItsReply()
+{
+    QFETCH(bool, memoryChange);
+    PanelFixture f;
+    f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,4,1194\r\n";
+    const ScriptedLine::Responder instrument = f.line->responder;
+    f.line->responder = [instrument](const QByteArray &command) {
+        QList<ScriptedLine::Chunk> chunks = instrument(command);
+        if (command != "<>STA")
+            for (ScriptedLine::Chunk &chunk : chunks)
+                chunk.afterMs = 300; // later than the next tick
+        return chunks;
+    };
+    int ticks = 0; // a few ticks of the poll timer while the reply is awaited
+    f.line->duringWait = [&f, &ticks] {
+        if (++ticks <= 3)
+            f.poll();
+    };
+    QStringList expected{"<>SCL"};
+    if (memoryChange) {
+        f.staReply = "0,0,48,0,4\r\n";
+        f.poll();
+        expected = QStringList{"<>STA", "<>ALL", "SYST:VERS?"};
+    } else {
+        ReadScales();
+        QCOMPARE(modData().Ratings.VoltMax, 15.0f);
+    }
+    QCOMPARE(f.sent(), expected);
+    QCOMPARE(f.prompter->texts(), QStringList());
+    QCOMPARE(modData().CommKind, qint16(LinkKind::TcpIp));
+    if (memoryChange)
+        QCOMPARE(modData().Settings.MemLoc, 4.0f);
+    // Once the exchange is over, the ticks poll again.
+    f.line->duringWait = nullptr;
+    f.poll();
+    QCOMPARE(f.sent().value(0), QStringLiteral("<>STA"));
 }
 
 void TestTlbPolling::armFlashesWhileTheOutputIsOn()

@@ -663,11 +663,11 @@ void VirtualPanel::poll()
     // The link is being opened again (Setup, Reconnect): it cannot carry a command yet.
     if (Comm().isOpening())
         return;
-    // A poll that starts while another one waits for its reply (the TCP/IP wait lets timers
-    // run) would read the other's reply: let the running one finish.
-    if (m_inPoll)
+    // A poll that starts while another exchange waits for its reply (the TCP/IP wait lets
+    // timers run) would take that reply for its own, and the exchange would time out: a key's
+    // query, the state refresh after a memory change, another poll. The next tick polls.
+    if (Comm().isWaiting())
         return;
-    m_inPoll = true;
     QPointer<VirtualPanel> self(this);
     const QString command = QStringLiteral("<>STA");
     QString reply;
@@ -676,10 +676,7 @@ void VirtualPanel::poll()
         send(command);
         ReadReply(reply, 1, DebugMode);
     }
-    if (!self)
-        return;
-    m_inPoll = false;
-    if (closing())
+    if (!self || closing())
         return;
 
     if (m_spec.replyLetterCheck) {

@@ -256,8 +256,6 @@ private:
 
     qint64 m_lastKeyMs = 0;
     qint64 m_lastFlashMs = 0;
-    bool m_inPoll = false;
-    bool m_pollOnNextTick = false;
     bool m_pollErrorShown = false; // the poll's error box is open
     QString m_promptSent;          // the code text last shown on the instrument
 
