@@ -665,9 +665,11 @@ void VirtualPanel::poll()
         return;
     // A poll that starts while another exchange waits for its reply (the TCP/IP wait lets
     // timers run) would take that reply for its own, and the exchange would time out: a key's
-    // query, the state refresh after a memory change, another poll. The next tick polls.
-    if (Comm().isWaiting())
+    // query, the state refresh after a memory change, another poll. Nor does one start while
+    // this poll's own message is up. The next tick polls.
+    if (m_inPoll || Comm().isWaiting())
         return;
+    m_inPoll = true;
     QPointer<VirtualPanel> self(this);
     const QString command = QStringLiteral("<>STA");
     QString reply;
@@ -676,7 +678,10 @@ void VirtualPanel::poll()
         send(command);
         ReadReply(reply, 1, DebugMode);
     }
-    if (!self || closing())
+    if (!self)
+        return;
+    m_inPoll = false;
+    if (closing())
         return;
 
     if (m_spec.replyLetterCheck) {

@@ -256,6 +256,7 @@ private:
 
     qint64 m_lastKeyMs = 0;
     qint64 m_lastFlashMs = 0;
+    bool m_inPoll = false; // from the poll's send to its reply, or to the end of its message
     bool m_pollErrorShown = false; // the poll's error box is open
     QString m_promptSent;          // the code text last shown on the instrument
 
