@@ -228,7 +228,10 @@ void TestFaultsE2e::run(SimLine line)
     QTest::qWait(1500);
     const double cpuUsed = ProcessCpuSeconds(panel.processId()) - cpuBefore;
     const qsizetype linesAfter = sim.receivedLines().size();
-    QVERIFY2(cpuUsed < 0.075, qPrintable(QStringLiteral("%1 s of CPU in 1.5 s").arg(cpuUsed)));
+    // Under 5% of a core; a flood that did not end in a fall-back may still be pouring in, and
+    // reading it may take more (the sanitizer build nears 5%), but never a whole core.
+    const double cpuBound = fellBack || !fault.messageMayNotCome ? 0.075 : 0.75;
+    QVERIFY2(cpuUsed < cpuBound, qPrintable(QStringLiteral("%1 s of CPU in 1.5 s").arg(cpuUsed)));
     if (!fellBack && !onCommandPanel)
         QVERIFY2(linesAfter > linesBefore, "polling stopped");
     else if (fellBack && !fault.vanish)
