@@ -23,12 +23,13 @@ qint16 IndexInList(const QStringList &list, const QString &name)
     return NotInList;
 }
 
-void ReadIniList(const QString &section, QStringList &list, const QString &path)
+void ReadIniList(const QStringList &lines, const QString &section, QStringList &list,
+                 const QString &path)
 {
+    const ProfileSection keys(lines, section);
     for (int i = 0;; ++i) {
         const QString key = QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));
-        const QString value = ReadProfileString(path, section, key, QStringLiteral("0"),
-                                                ProfileBufferSize);
+        const QString value = keys.value(key, QStringLiteral("0"), ProfileBufferSize);
         if (value.size() < 2)
             return;
         const double index = RoundHalfEven(LeadingDecimal(value));
@@ -52,10 +53,10 @@ void ReadIniList(const QString &section, QStringList &list, const QString &path)
 }
 
 namespace {
-QString ReadScalar(const QString &path, const char *section, const char *key)
+QString ReadScalar(const QStringList &lines, const char *section, const char *key)
 {
-    return ReadProfileString(path, QLatin1String(section), QLatin1String(key), QString(),
-                             ProfileBufferSize);
+    return ProfileValue(lines, QLatin1String(section), QLatin1String(key), QString(),
+                        ProfileBufferSize);
 }
 
 qint32 PortValue(const QString &text)
@@ -71,15 +72,16 @@ void ReadConfiguration()
 {
     ModData &data = modData();
     const QString path = ConfigFilePath();
+    const QStringList lines = ReadProfileLines(path);
     auto scalar = [&](const char *section, const char *key) {
-        return ReadScalar(path, section, key);
+        return ReadScalar(lines, section, key);
     };
     data.FormList.clear();
     data.CommList.clear();
     data.SystList.clear();
-    ReadIniList(QStringLiteral("Form_List"), data.FormList, path);
-    ReadIniList(QStringLiteral("Comm_List"), data.CommList, path);
-    ReadIniList(QStringLiteral("Syst_List"), data.SystList, path);
+    ReadIniList(lines, QStringLiteral("Form_List"), data.FormList, path);
+    ReadIniList(lines, QStringLiteral("Comm_List"), data.CommList, path);
+    ReadIniList(lines, QStringLiteral("Syst_List"), data.SystList, path);
 
     data.StartupPanel = IndexInList(data.FormList, scalar("Application", "Start-Up").toLower());
     data.CommKind = IndexInList(data.CommList, scalar("Communication", "Comm").toLower());
@@ -91,12 +93,12 @@ void ReadConfiguration()
 
 LinkSettingsInFile ReadLinkSettings()
 {
-    const QString path = ConfigFilePath();
+    const QStringList lines = ReadProfileLines(ConfigFilePath());
     LinkSettingsInFile link;
-    link.kind = IndexInList(modData().CommList, ReadScalar(path, "Communication", "Comm").toLower());
-    link.address = ReadScalar(path, "Communication", "Address");
-    link.port = QString::number(PortValue(ReadScalar(path, "Communication", "Port")));
-    link.device = ReadScalar(path, "Communication", "Device").trimmed();
+    link.kind = IndexInList(modData().CommList, ReadScalar(lines, "Communication", "Comm").toLower());
+    link.address = ReadScalar(lines, "Communication", "Address");
+    link.port = QString::number(PortValue(ReadScalar(lines, "Communication", "Port")));
+    link.device = ReadScalar(lines, "Communication", "Device").trimmed();
     return link;
 }
 

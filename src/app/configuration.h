@@ -19,9 +19,10 @@ QString ConfigFilePath();
 
 // Reads the three lists, the start-up panel, the link settings and the system type.
 void ReadConfiguration();
-// Fills `list` from the keys Item00, Item01, ... of `section`, stopping at the first missing
-// (or one-character) key.
-void ReadIniList(const QString &section, QStringList &list, const QString &path);
+// Fills `list` from the keys Item00, Item01, ... of `section` in the lines of the file at
+// `path`, stopping at the first missing (or one-character) key.
+void ReadIniList(const QStringList &lines, const QString &section, QStringList &list,
+                 const QString &path);
 // What a write does with the "Device" key of "Communication" (the serial device named by path).
 struct DeviceKeyChange {
     enum class Action { Keep, Write, Remove };

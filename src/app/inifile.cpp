@@ -59,6 +59,18 @@ QString Unquote(const QString &value)
     return value;
 }
 
+// The value of a "key=value" line: blanks around it dropped, one pair of quotes removed.
+QString LineValue(const QString &line)
+{
+    return Unquote(line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
+}
+
+// How many characters a caller's buffer keeps: one place holds the closing NUL.
+int BufferKeeps(int bufferSize)
+{
+    return bufferSize > 0 ? bufferSize - 1 : 0;
+}
+
 struct Place {
     qsizetype section = -1; // line of the section heading
     qsizetype end = -1;     // one past the section's last line
@@ -106,22 +118,45 @@ QStringList ProfileLines(const QString &text)
 QString ProfileValue(const QStringList &lines, const QString &section, const QString &key,
                      const QString &defaultValue, int bufferSize)
 {
-    const int keep = bufferSize > 0 ? bufferSize - 1 : 0;
-    QString value = defaultValue;
     const Place place = Find(lines, section.trimmed(), key.trimmed());
-    if (place.key >= 0) {
-        const QString &line = lines[place.key];
-        value = Unquote(line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
+    return (place.key >= 0 ? LineValue(lines[place.key]) : defaultValue).left(BufferKeeps(bufferSize));
+}
+
+QStringList ReadProfileLines(const QString &path)
+{
+    auto file = LoadLines(path);
+    return file ? std::move(file->lines) : QStringList();
+}
+
+ProfileSection::ProfileSection(const QStringList &lines, const QString &section)
+{
+    const QString wanted = section.trimmed();
+    qsizetype i = 0;
+    for (; i < lines.size(); ++i) {
+        const auto name = SectionName(lines[i]);
+        if (name && name->compare(wanted, Qt::CaseInsensitive) == 0)
+            break;
     }
-    return value.left(keep);
+    for (++i; i < lines.size() && !SectionName(lines[i]); ++i) {
+        const auto key = KeyName(lines[i]);
+        if (!key)
+            continue;
+        QString name = key->toString().toCaseFolded();
+        if (!m_values.contains(name))
+            m_values.insert(std::move(name), LineValue(lines[i]));
+    }
+}
+
+QString ProfileSection::value(const QString &key, const QString &defaultValue, int bufferSize) const
+{
+    const auto found = m_values.constFind(key.trimmed().toCaseFolded());
+    return (found != m_values.cend() ? *found : defaultValue).left(BufferKeeps(bufferSize));
 }
 
 QString ReadProfileString(const QString &path, const QString &section, const QString &key,
                           const QString &defaultValue, int bufferSize)
 {
-    const auto file = LoadLines(path);
-    return file ? ProfileValue(file->lines, section, key, defaultValue, bufferSize)
-                : defaultValue.left(bufferSize > 0 ? bufferSize - 1 : 0);
+    return ProfileValue(ReadProfileLines(path), section, key, defaultValue, bufferSize);
 }
 
 bool WriteProfileString(const QString &path, const QString &section, const QString &key,

@@ -5,10 +5,12 @@
 // quotes removed, values cut to the caller's buffer. Writing a key keeps every other line of
 // the file (comments, other sections, hand-edited lists) and replaces the file atomically.
 
+#include <QHash>
 #include <QList>
 #include <QString>
-#include <optional>
 #include <QStringList>
+
+#include <optional>
 
 namespace zop {
 
@@ -23,6 +25,22 @@ QStringList ProfileLines(const QString &text);
 // another encoding).
 QString ProfileValue(const QStringList &lines, const QString &section, const QString &key,
                      const QString &defaultValue, int bufferSize);
+
+// The lines of the file at `path`; none when it cannot be read (every key then reads as its
+// default).
+QStringList ReadProfileLines(const QString &path);
+
+// The keys of one section gathered in one pass over the lines, for reading many keys of it: a
+// value reads as ProfileValue reads it (the first section of that name, its first key of that
+// name), without a pass over the whole file for every key.
+class ProfileSection {
+public:
+    ProfileSection(const QStringList &lines, const QString &section);
+    QString value(const QString &key, const QString &defaultValue, int bufferSize) const;
+
+private:
+    QHash<QString, QString> m_values; // by case-folded key name
+};
 
 // Sets `key` of `section` to `value`, adding the section or the key where missing. Returns
 // false when the file cannot be written (the old file is then left as it was).

@@ -30,10 +30,9 @@ QString OneLine(QString value)
 }
 
 // A table value as loaded: trimmed, and only when it is a number.
-QString NumericValue(const QStringList &lines, const QString &key)
+QString NumericValue(const ProfileSection &table, const QString &key)
 {
-    const QString value = ProfileValue(lines, TableSection, key, QString(), ModTableValueBuffer)
-                              .trimmed();
+    const QString value = table.value(key, QString(), ModTableValueBuffer).trimmed();
     return IsNumericText(value) ? value : QString();
 }
 
@@ -75,16 +74,18 @@ LoadedModTable ParseModTable(const QByteArray &bytes)
                                                ? QString::fromUtf8(bytes.mid(utf8Mark.size()))
                                                : FromWindows1252(bytes));
     LoadedModTable table;
-    const auto integer = [&lines](const QString &key) {
+    const ProfileSection config(lines, ConfigSection);
+    const auto integer = [&config](const QString &key) {
         const QString missing = QStringLiteral("\n"); // no value read from a file can hold it
-        const QString value = ProfileValue(lines, ConfigSection, key, missing, ModTableValueBuffer);
+        const QString value = config.value(key, missing, ModTableValueBuffer);
         return value == missing ? MissingSelectionKey : ProfileInteger(value);
     };
     table.controlInput = integer(TableKey);
     table.type = integer(TypeKey);
+    const ProfileSection rows(lines, TableSection);
     for (int row = 1; row <= ModTableRows; ++row) {
-        const QString vmod = NumericValue(lines, RowKey(row, "Mod"));
-        const QString out = NumericValue(lines, RowKey(row, "Out"));
+        const QString vmod = NumericValue(rows, RowKey(row, "Mod"));
+        const QString out = NumericValue(rows, RowKey(row, "Out"));
         if (!vmod.isEmpty() && !out.isEmpty())
             table.rows.insert(row, {vmod, out});
     }

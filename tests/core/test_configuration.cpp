@@ -73,6 +73,12 @@ void TestConfiguration::profileReader_data()
     QTest::newRow("cut to 99") << QByteArray("[A]\nk=" + QByteArray(150, 'x') + "\n") << "A" << "k"
                                << QString(99, QLatin1Char('x'));
     QTest::newRow("no final line break") << QByteArray("[A]\nk=v") << "A" << "k" << "v";
+    QTest::newRow("8-bit names without case") << QByteArray("[A]\n\xC4\xB5=v\n") << "A"
+                                              << QString::fromLatin1("\xE4\xB5") << "v";
+    QTest::newRow("a sharp s is no ss") << QByteArray("[A]\nSS=1\n\xDF=2\n") << "A"
+                                        << QString::fromLatin1("\xDF") << "2";
+    QTest::newRow("key before any section") << QByteArray("k=0\n[A]\nx=1\n") << "A" << "k"
+                                            << "dflt";
 }
 
 void TestConfiguration::profileReader()
@@ -84,6 +90,9 @@ void TestConfiguration::profileReader()
     Fixture f;
     f.writeFile("x.ini", file);
     QCOMPARE(ReadProfileString(f.path("x.ini"), section, key, "dflt", 100), expected);
+    // Many keys of a section, gathered in one pass, read the same.
+    const ProfileSection gathered(ReadProfileLines(f.path("x.ini")), section);
+    QCOMPARE(gathered.value(key, "dflt", 100), expected);
 }
 
 void TestConfiguration::profileReaderMissingFile()
@@ -224,7 +233,7 @@ void TestConfiguration::listReader()
     Fixture f;
     f.writeFile("x.ini", file);
     QStringList list;
-    ReadIniList("L", list, f.path("x.ini"));
+    ReadIniList(ReadProfileLines(f.path("x.ini")), "L", list, f.path("x.ini"));
     QCOMPARE(list, expected);
     QVERIFY(f.prompter->shown.isEmpty());
 }
@@ -234,7 +243,7 @@ void TestConfiguration::listWithHugeIndexIsRefused()
     Fixture f;
     f.writeFile("x.ini", "[L]\nItem00=0,a\nItem01=999999999,huge\nItem02=2,c\n");
     QStringList list;
-    ReadIniList("L", list, f.path("x.ini"));
+    ReadIniList(ReadProfileLines(f.path("x.ini")), "L", list, f.path("x.ini"));
     QCOMPARE(list, QStringList{"a"});
     QCOMPARE(f.prompter->shown.size(), 1);
     const Prompt &p = f.prompter->shown.first();
