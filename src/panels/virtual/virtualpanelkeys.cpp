@@ -779,6 +779,9 @@ void VirtualPanel::txtInput_Change()
 
 void VirtualPanel::tmrMenu_Timer()
 {
+    // A time-out may read the state; inside another exchange's wait it waits for the next tick.
+    if (Comm().isWaiting())
+        return;
     tmrMenu.setInterval(MenuIntervalMs);
     RefreshMenuDisplay();
     // A CLEAR release (or a time-out) already ends the menu: let it finish.
@@ -1040,6 +1043,12 @@ void VirtualPanel::finishClearRelease()
 
 void VirtualPanel::holdTick()
 {
+    // The end of a hold or of a wait can start an exchange (the state read after CLEAR, the pots
+    // on entering calibration). Inside another exchange's TCP/IP wait, which lets timers run, it
+    // would take the reply that exchange waits for: the tick waits for the next one, as the
+    // poll does.
+    if (Comm().isWaiting())
+        return;
     QPointer<VirtualPanel> self(this);
     if (KeyHeld && m_stepSign != 0 && now() >= m_nextStepMs)
         upDownStep();
