@@ -8,6 +8,9 @@ LAUNCHER=()
 if command -v ccache >/dev/null 2>&1; then
   LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$PWD")}
+  # With debug info ccache keys every object on the build folder's path unless told not to,
+  # and a clone in another folder would compile everything again.
+  export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
   "${LAUNCHER[@]}" >/dev/null

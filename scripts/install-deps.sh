@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core
   xdotool  # scripts/screenshot.sh presses the keys and buttons of the panel it shows
   dpkg-dev file
+  ccache  # rebuilds of unchanged sources, also in another clone of the same tree
   binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
