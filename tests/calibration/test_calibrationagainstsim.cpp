@@ -5,7 +5,6 @@
 #include "app/configuration.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "servicefixture.h"
-#include "simprocess.h"
 #include "ui/transactionlog.h"
 
 #include <QLabel>
@@ -17,43 +16,6 @@ using namespace zop;
 using namespace zop::test;
 
 namespace {
-
-// The global state on a real link to the emulator.
-struct SimCalibration : PanelHolder {
-    explicit SimCalibration(SimLine kind) : sim({}, kind)
-    {
-        ResetModData();
-        ModData &data = modData();
-        data.prompter = prompter;
-        data.debugLog.setPath(dir.filePath("debug.txt"));
-        data.ProgramFolder = dir.path();
-        FillCommandTables();
-        data.SystemType = 2;
-        if (kind == SimLine::Tcp) {
-            data.CommKind = LinkKind::TcpIp;
-            data.CommAddress = "127.0.0.1";
-            data.CommPort = sim.port();
-        } else {
-            data.CommKind = LinkKind::Rs232;
-            data.CommDevice = sim.linkPath();
-        }
-        OpenLink();
-        SetProgramEnder([] {});
-        ClearPanelRegistry();
-        RegisterCalibrationPanel();
-    }
-    ~SimCalibration()
-    {
-        deletePanels();
-        ClearPanelRegistry();
-        SetProgramEnder(nullptr);
-        ResetModData();
-    }
-
-    SimProcess sim;
-    QTemporaryDir dir;
-    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
-};
 
 void SetRow(CalibrationPanel *p, int index, const QString &data)
 {
@@ -94,8 +56,9 @@ void TestCalibrationAgainstSim::calibrationSession()
 {
     QFETCH(int, line);
     const bool tcp = SimLine(line) == SimLine::Tcp;
-    SimCalibration s{SimLine(line)};
-    QVERIFY(tcp ? s.sim.port() != 0 : !s.sim.linkPath().isEmpty());
+    SimPanels s({}, SimLine(line));
+    QVERIFY(s.started());
+    RegisterCalibrationPanel();
     CalibrationPanel *p = s.open<CalibrationPanel>();
 
     QCOMPARE(GetPot(p, 0), QString("128")); // read while locked
@@ -134,13 +97,8 @@ void TestCalibrationAgainstSim::calibrationSession()
     QVERIFY(!p->cmdSetPot(0)->isEnabled() && !p->cmdSetSCPI(CalIndex::VoltScale)->isEnabled());
 
     // The instrument took every command.
-    QString reply;
-    SendCommand(QStringLiteral("SYST:ERR?"), false);
-    ReadReply(reply, 2, false);
-    QCOMPARE(reply, QString("0,\"No error\"\r\n"));
-    SendCommand(QStringLiteral("CAL:PASS?"), false);
-    ReadReply(reply, 2, false);
-    QCOMPARE(reply, QString("0\r\n"));
+    QCOMPARE(s.ask("SYST:ERR?"), QString("0,\"No error\"\r\n"));
+    QCOMPARE(s.ask("CAL:PASS?"), QString("0\r\n"));
     const QStringList received = s.sim.receivedLines();
     QCOMPARE(received.first(), QString("<>CHG 0,-1,0"));
     QVERIFY(received.contains("CAL:POT 1,129") && received.contains("CAL:POT 1,130"));

@@ -12,12 +12,18 @@ namespace zop::test {
 
 inline const QString NoDevicePrompt = QStringLiteral("Device Timeout on Address: %1 Continue?");
 
+// The program's GPIB library is the stand-in, on the emulator's bus.
+inline void UseBus(const SimProcess &sim)
+{
+    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
+}
+
 struct GpibBus {
     explicit GpibBus(const QStringList &simArguments = {}, const QString &commAddress = "5")
         : sim(simArguments, SimLine::Gpib)
     {
-        qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
-        qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
+        UseBus(sim);
         ModData &data = modData();
         data.comm.setTransportFactory(MakeTransport);
         data.CommKind = LinkKind::Gpib;

@@ -1,8 +1,7 @@
 // zop-panel over the stand-in GPIB library against zop-sim's bus, as processes: the start-up
 // and the virtual panel's 5 Hz poll, from the bus's trace.
 
-#include "link/gpiblibrary.h"
-#include "simprocess.h"
+#include "gpibbus.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -24,12 +23,6 @@ bool ConfigureGpib(const QString &folder, const QString &address)
 {
     return WritePanelConfig(folder, {{"Communication", "Comm", "GPIB"},
                                      {"Communication", "Address", address}});
-}
-
-void UseBus(const SimProcess &sim)
-{
-    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
-    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
 }
 } // namespace
 

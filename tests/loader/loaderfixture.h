@@ -58,12 +58,13 @@ struct LoaderFixture : Fixture {
         }
         return done();
     }
-    // The packets written with this command byte (the synchronisation bytes have none).
-    QList<QByteArray> packets(quint8 command) const
+    // The packets written, all or those with this command byte (the synchronisation bytes
+    // are no packets).
+    QList<QByteArray> packets(int command = -1) const
     {
         QList<QByteArray> found;
         for (const QByteArray &w : line->written) {
-            if (w.size() > 3 && w.startsWith("\x0F\x0F") && quint8(w.at(2)) == command)
+            if (w.size() > 3 && w.startsWith("\x0F\x0F") && (command < 0 || quint8(w.at(2)) == command))
                 found << w;
         }
         return found;

@@ -57,7 +57,6 @@ private slots:
     void repairsModulationOfOldFirmware_data();
     void repairsModulationOfOldFirmware();
     void portLostMidRun();
-    void refusals();
 };
 
 void TestProgrammingRun::programsTheImage()
@@ -179,11 +178,7 @@ void TestProgrammingRun::resendsSpoiledAcknowledgement()
     f.run.Start(f.writeHex(Image().text()));
     QVERIFY(f.tickToEnd());
     QCOMPARE(f.statuses.last(), S::Finished);
-    QList<QByteArray> sent;
-    for (const QByteArray &w : f.line->written) {
-        if (w.startsWith("\x0F\x0F"))
-            sent << w;
-    }
+    const QList<QByteArray> sent = f.packets();
     QCOMPARE(sent.at(spoiled - 1), sent.at(spoiled));
     QVERIFY(sent.at(spoiled) != sent.at(spoiled + 1));
     QCOMPARE(f.boot.flash().mid(16, 0x1800 - 16), Image().low.mid(16));
@@ -337,14 +332,6 @@ void TestProgrammingRun::portLostMidRun()
     QCOMPARE(modData().CommKind, LinkKind::Simulated);
     QVERIFY(f.debugText().contains(QStringLiteral("Error #: ")));
     QVERIFY(!modData().comm.KeepAliveOff);
-}
-
-void TestProgrammingRun::refusals()
-{
-    QCOMPARE(ProgrammingRun::Refusal(LinkKind::Simulated), LoaderText::Simulated);
-    for (qint16 kind : {LinkKind::Gpib, LinkKind::TcpIp, LinkKind::Rs485Selected, LinkKind::Rs485Framed})
-        QCOMPARE(ProgrammingRun::Refusal(kind), LoaderText::NotRs232);
-    QVERIFY(ProgrammingRun::Refusal(LinkKind::Rs232).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestProgrammingRun)

@@ -2,17 +2,8 @@
 // through the positions the instrument reports, rows and the selection written and read back,
 // the slew limit, the EEPROM copy surviving a reset, and a saved file loaded back.
 
-#include "app/configuration.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
-#include "app/moddata.h"
-#include "link/commlayer.h"
-#include "link/linkkind.h"
-#include "link/transports.h"
+#include "../service/servicefixture.h"
 #include "panels/calmod/modulationpanel.h"
-#include "simprocess.h"
-#include "testsupport.h"
-#include "ui/selectfile.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,56 +16,19 @@ using namespace zop::test;
 
 namespace {
 
-class Chooser : public FileChooser {
-public:
-    QString choose(const FileRequest &) override { return answer; }
-    QString answer;
-};
-
-struct SimPanel {
+struct SimPanel : SimPanels {
     explicit SimPanel(const QStringList &simArguments, SimLine line = SimLine::Tcp)
-        : sim(simArguments, line)
+        : SimPanels(simArguments, line)
     {
-        ResetModData();
-        ModData &data = modData();
-        data.prompter = prompter;
-        data.debugLog.setPath(dir.filePath("debug.txt"));
-        data.ProgramFolder = dir.path();
-        FillCommandTables();
-        data.SystemType = 2;
-        if (line == SimLine::Pty) {
-            data.comm.setTransportFactory(
-                [](qint16 kind) { return MakeSerialTransport(kind, [] { return QStringList(); }); });
-            data.CommKind = LinkKind::Rs232;
-            data.CommDevice = sim.linkPath();
-        } else {
-            data.CommKind = LinkKind::TcpIp;
-            data.CommAddress = "127.0.0.1";
-            data.CommPort = sim.port();
-        }
-        OpenLink();
-        SetProgramEnder([] {});
         SetFileChooser(chooser);
-        ClearPanelRegistry();
         RegisterModulationPanel();
-        panel = new ModulationPanel;
-        panel->show();
+        panel = open<ModulationPanel>();
     }
-    ~SimPanel()
-    {
-        delete panel.data();
-        ClearPanelRegistry();
-        SetProgramEnder(nullptr);
-        SetFileChooser(nullptr);
-        ResetModData();
-    }
+    ~SimPanel() { SetFileChooser(nullptr); }
     // Every line the emulator received since the last call, once it has handled them all.
     QStringList received()
     {
-        QString reply;
-        SendCommand(QStringLiteral("*OPC?"), false);
-        ReadReply(reply, 2, false);
-        QStringList lines = sim.receivedLines();
+        QStringList lines = receivedSoFar();
         lines.removeAll(QStringLiteral("*OPC?"));
         const QStringList fresh = lines.mid(seen);
         seen = lines.size();
@@ -92,10 +46,7 @@ struct SimPanel {
                 panel->txtData(3, 36)->text()};
     }
 
-    SimProcess sim;
-    QTemporaryDir dir;
-    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
-    std::shared_ptr<Chooser> chooser = std::make_shared<Chooser>();
+    std::shared_ptr<RecordingChooser> chooser = std::make_shared<RecordingChooser>();
     QPointer<ModulationPanel> panel;
     qsizetype seen = 0;
 };
@@ -143,7 +94,7 @@ private slots:
         // The EEPROM copy survives a reset; what was not stored does not.
         p->cmdSaveToEeprom->click();
         s.setRow(36, {"4", "8", "8"});
-        SendCommand(QStringLiteral("*RST"), false);
+        s.send("*RST");
         p->txtData(1, 36)->setText("4");
         p->cmdGetSCPI(36)->click();
         QCOMPARE(s.rowBoxes(), QStringList({"4", "1.50", "2.00"}));

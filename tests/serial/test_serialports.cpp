@@ -1,15 +1,12 @@
 // Which device a serial link opens: the order in which the ports present are numbered, the
-// port number and the "Device" key of the configuration. Only lists of names are used here;
-// no device is opened or looked at.
+// port number and the "Device" setting (the key in the file: the setup tests). Only lists of
+// names are used here; no device is opened or looked at.
 
-#include "app/configuration.h"
 #include "link/serialports.h"
-#include "testsupport.h"
 
 #include <QtTest>
 
 using namespace zop;
-using namespace zop::test;
 
 class TestSerialPorts : public QObject {
     Q_OBJECT
@@ -86,30 +83,6 @@ private slots:
         // The ports present are only looked at when the port number has to be turned into one.
         if (!device.trimmed().isEmpty() || port < 1)
             QCOMPARE(listed, 0);
-    }
-
-    void deviceKey()
-    {
-        Fixture f;
-        const QByteArray list = "[Comm_List]\r\nItem00=0,GPIB\r\nItem01=1,RS-232\r\nItem02=2,TCP/IP\r\n";
-        f.writeFile(ConfigFileName, list + "[Communication]\r\nComm=RS-232\r\n"
-                                           "Device =  /dev/ttyUSB0  \r\nPort=1\r\n");
-        ReadConfiguration();
-        QCOMPARE(modData().CommDevice, QString("/dev/ttyUSB0"));
-
-        // The Configuration Setup dialog writes the other keys of the section; the device
-        // named by hand stays.
-        WriteConfiguration("Command Panel", "TCP/IP", "127.0.0.1", "50505", "TLB Series");
-        modData().CommDevice.clear();
-        ReadConfiguration();
-        QCOMPARE(modData().CommDevice, QString("/dev/ttyUSB0"));
-        QCOMPARE(modData().CommKind, qint16(2));
-        QCOMPARE(modData().CommPort, 50505);
-
-        // Without the key, no device is left over from before.
-        f.writeFile(ConfigFileName, list + "[Communication]\r\nComm=RS-232\r\nPort=1\r\n");
-        ReadConfiguration();
-        QCOMPARE(modData().CommDevice, QString());
     }
 };
 

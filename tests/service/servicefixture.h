@@ -8,11 +8,14 @@
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
+#include "link/transports.h"
 #include "panels/service/commandpanel.h"
 #include "panels/service/registerlamp.h"
 #include "panels/service/registerspanel.h"
 #include "panels/service/registration.h"
+#include "simprocess.h"
 #include "testsupport.h"
+#include "ui/selectfile.h"
 
 #include <QPointer>
 
@@ -55,6 +58,18 @@ struct PanelHolder {
         opened.clear();
     }
     QList<QPointer<PanelWindow>> opened;
+};
+
+// A file dialog that records what it was asked and gives `answer`.
+class RecordingChooser : public FileChooser {
+public:
+    QString choose(const FileRequest &request) override
+    {
+        requests << request;
+        return answer;
+    }
+    QList<FileRequest> requests;
+    QString answer;
 };
 
 // The bits whose lamps are lit in a register's column.
@@ -115,6 +130,64 @@ struct ServiceFixture : Fixture, PanelHolder {
     QMap<QByteArray, QByteArray> replies;
     qint64 replyDelayMs = 50; // the panel waits for every reply
     std::function<void()> whileWaiting;
+    int programEnded = 0;
+};
+
+// The global state on a real link to zop-sim: TCP/IP on loopback, or RS-232 on a
+// pseudo-terminal (no real port is looked at). Each test registers the panels it opens.
+struct SimPanels : PanelHolder {
+    explicit SimPanels(const QStringList &simArguments = {}, SimLine kind = SimLine::Tcp)
+        : sim(simArguments, kind)
+    {
+        ResetModData();
+        ModData &data = modData();
+        data.prompter = prompter;
+        data.debugLog.setPath(dir.filePath("debug.txt"));
+        data.ProgramFolder = dir.path();
+        FillCommandTables();
+        data.SystemType = 2;
+        if (kind == SimLine::Pty) {
+            data.comm.setTransportFactory(
+                [](qint16 link) { return MakeSerialTransport(link, [] { return QStringList(); }); });
+            data.CommKind = LinkKind::Rs232;
+            data.CommDevice = sim.linkPath();
+        } else {
+            data.CommKind = LinkKind::TcpIp;
+            data.CommAddress = "127.0.0.1";
+            data.CommPort = sim.port();
+        }
+        OpenLink();
+        SetProgramEnder([this] { ++programEnded; });
+        ClearPanelRegistry();
+    }
+    ~SimPanels()
+    {
+        delete modData().CurrentPanel.data();
+        deletePanels();
+        ClearPanelRegistry();
+        SetProgramEnder(nullptr);
+        ResetModData();
+    }
+    bool started() const { return sim.port() != 0 || !sim.linkPath().isEmpty(); }
+    // A command the test itself sends, as another program would, and the reply to one.
+    static void send(const QString &command) { SendCommand(command, false); }
+    static QString ask(const QString &command)
+    {
+        QString reply;
+        SendCommand(command, false);
+        ReadReply(reply, 2, false);
+        return reply;
+    }
+    // Every line the emulator received, once it has handled all that was sent before.
+    QStringList receivedSoFar()
+    {
+        ask(QStringLiteral("*OPC?"));
+        return sim.receivedLines();
+    }
+
+    SimProcess sim;
+    QTemporaryDir dir;
+    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
     int programEnded = 0;
 };
 

@@ -6,11 +6,7 @@
 
 #include <QtTest>
 
-#include <optional>
-
 using namespace zop;
-
-Q_DECLARE_METATYPE(std::optional<QString>)
 
 class TestRegisterFormat : public QObject {
     Q_OBJECT
@@ -21,11 +17,8 @@ private slots:
     void resultForms();
     void bitsFollowTheValue_data();
     void bitsFollowTheValue();
-    void parseBinaryText_data();
-    void parseBinaryText();
     void enableValueText_data();
     void enableValueText();
-    void everyRegisterHasOneNamePerLamp();
 };
 
 void TestRegisterFormat::registerValue_data()
@@ -108,29 +101,6 @@ void TestRegisterFormat::bitsFollowTheValue()
     QCOMPARE(found, setBits);
 }
 
-void TestRegisterFormat::parseBinaryText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<quint32>("value");
-    QTest::newRow("grouped") << "0001 0000" << 16u;
-    QTest::newRow("blanks anywhere") << " 1 0 1 " << 5u;
-    QTest::newRow("digit 2") << "1021" << 0u;
-    QTest::newRow("a letter") << "10a1" << 0u;
-    QTest::newRow("a minus sign") << "-101" << 0u;
-    QTest::newRow("empty") << "" << 0u;
-    QTest::newRow("many leading zeros") << QString(60, '0') + "1" << 1u;
-    QTest::newRow("32 digits") << QString(31, '1') + "0" << 4294967294u;
-    QTest::newRow("beyond 32 bits saturates") << QString(40, '1') + "0" << 4294967295u;
-    QTest::newRow("too long and a bad digit") << QString(40, '1') + "2" << 0u;
-}
-
-void TestRegisterFormat::parseBinaryText()
-{
-    QFETCH(QString, text);
-    QFETCH(quint32, value);
-    QCOMPARE(ParseBinaryText(text), value);
-}
-
 void TestRegisterFormat::enableValueText_data()
 {
     QTest::addColumn<QString>("entry");
@@ -151,7 +121,15 @@ void TestRegisterFormat::enableValueText_data()
     QTest::newRow("hex 32 bits") << "FFFFFFFE" << hex << "4294967294";
     QTest::newRow("hex beyond 32 bits saturates") << "123456789" << hex << "4294967295";
     QTest::newRow("binary grouped") << "0001 0000" << bin << "16";
+    QTest::newRow("binary blanks anywhere") << " 1 0 1 " << bin << "5";
     QTest::newRow("binary digit 2") << "1021" << bin << "0";
+    QTest::newRow("binary with a letter") << "10a1" << bin << "0";
+    QTest::newRow("binary minus sign") << "-101" << bin << "0";
+    QTest::newRow("binary empty") << "" << bin << "0";
+    QTest::newRow("binary many leading zeros") << QString(60, '0') + "1" << bin << "1";
+    QTest::newRow("binary 32 digits") << QString(31, '1') + "0" << bin << "4294967294";
+    QTest::newRow("binary beyond 32 bits saturates") << QString(40, '1') + "0" << bin << "4294967295";
+    QTest::newRow("binary too long and a bad digit") << QString(40, '1') + "2" << bin << "0";
 }
 
 void TestRegisterFormat::enableValueText()
@@ -160,16 +138,6 @@ void TestRegisterFormat::enableValueText()
     QFETCH(int, format);
     QFETCH(QString, sent);
     QCOMPARE(EnableValueText(entry, EntryFormat(format)), sent);
-}
-
-void TestRegisterFormat::everyRegisterHasOneNamePerLamp()
-{
-    for (RegisterId id : AllRegisters) {
-        const RegisterInfo &info = RegisterInfoFor(id);
-        QCOMPARE(info.id, id);
-        QCOMPARE(info.bitCount(), info.wide ? 16 : 8);
-        QCOMPARE(info.writeButton.isEmpty(), info.writeCaption.isEmpty());
-    }
 }
 
 QTEST_APPLESS_MAIN(TestRegisterFormat)

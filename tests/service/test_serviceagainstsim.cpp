@@ -6,7 +6,6 @@
 #include "panels/virtual/registration.h"
 #include "panels/virtual/virtualpanel.h"
 #include "servicefixture.h"
-#include "simprocess.h"
 #include "ui/transactionlog.h"
 
 #include <QAction>
@@ -22,49 +21,13 @@ using namespace zop::test;
 
 namespace {
 
-// The global state on a real TCP/IP link to the emulator, with the panels registered.
-struct SimLink : PanelHolder {
-    explicit SimLink(const QStringList &simArguments = {}) : sim(simArguments)
+// Both service panels and the virtual panels on a real TCP/IP link to the emulator.
+struct SimLink : SimPanels {
+    explicit SimLink(const QStringList &simArguments = {}) : SimPanels(simArguments)
     {
-        ResetModData();
-        ModData &data = modData();
-        data.prompter = prompter;
-        data.debugLog.setPath(dir.filePath("debug.txt"));
-        data.ProgramFolder = dir.path();
-        FillCommandTables();
-        data.SystemType = 2;
-        data.CommKind = LinkKind::TcpIp;
-        data.CommAddress = "127.0.0.1";
-        data.CommPort = sim.port();
-        OpenLink();
-        SetProgramEnder([this] { ++programEnded; });
-        ClearPanelRegistry();
         RegisterVirtualPanels();
         RegisterServicePanels();
     }
-    ~SimLink()
-    {
-        delete modData().CurrentPanel.data();
-        deletePanels();
-        ClearPanelRegistry();
-        SetProgramEnder(nullptr);
-        ResetModData();
-    }
-    // A command the test itself sends, as another program would.
-    void send(const QString &command) { SendCommand(command, false); }
-    // Every line the emulator received, once it has handled all that was sent before.
-    QStringList receivedSoFar()
-    {
-        QString reply;
-        SendCommand(QStringLiteral("*OPC?"), false);
-        ReadReply(reply, 2, false);
-        return sim.receivedLines();
-    }
-
-    SimProcess sim;
-    QTemporaryDir dir;
-    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
-    int programEnded = 0;
 };
 
 void SetRow(CommandPanel *p, CommandTable table, int index, const QString &data)
@@ -203,29 +166,19 @@ void TestServiceAgainstSim::switchingAmongThePanels()
 {
     SimLink s;
     QVERIFY(s.sim.port());
-    auto *command = new CommandPanel;
-    command->show();
-    modData().CurrentPanel = command;
-    command->mnuRegisters->trigger();
-    auto *registers = qobject_cast<RegistersPanel *>(modData().CurrentPanel.data());
-    QVERIFY(registers);
-    registers->mnuVirtual->trigger();
-    auto *tlb = qobject_cast<VirtualPanel *>(modData().CurrentPanel.data());
-    QVERIFY(tlb);
-    QCOMPARE(tlb->objectName(), QString("frmTLB"));
-    QVERIFY(tlb->mnuCommand->isEnabled() && tlb->mnuRegisters->isEnabled());
-    tlb->mnuRegisters->trigger();
-    registers = qobject_cast<RegistersPanel *>(modData().CurrentPanel.data());
-    QVERIFY(registers);
-    registers->mnuCommand->trigger();
-    command = qobject_cast<CommandPanel *>(modData().CurrentPanel.data());
-    QVERIFY(command);
-    command->mnuVirtual->trigger();
-    tlb = qobject_cast<VirtualPanel *>(modData().CurrentPanel.data());
-    QVERIFY(tlb);
-    tlb->mnuCommand->trigger();
-    command = qobject_cast<CommandPanel *>(modData().CurrentPanel.data());
-    QVERIFY(command);
+    s.open<CommandPanel>();
+    // Every switch among the three, from each panel's View menu.
+    const QList<std::pair<QAction *PanelWindow::*, QString>> path{
+        {&PanelWindow::mnuRegisters, "frmRegisters"}, {&PanelWindow::mnuVirtual, "frmTLB"},
+        {&PanelWindow::mnuRegisters, "frmRegisters"}, {&PanelWindow::mnuCommand, "frmCommand"},
+        {&PanelWindow::mnuVirtual, "frmTLB"},         {&PanelWindow::mnuCommand, "frmCommand"}};
+    for (const auto &[entry, form] : path) {
+        auto *from = qobject_cast<PanelWindow *>(modData().CurrentPanel.data());
+        (from->*entry)->trigger();
+        auto *to = qobject_cast<PanelWindow *>(modData().CurrentPanel.data());
+        QVERIFY(to && to != from);
+        QCOMPARE(to->formName(), form);
+    }
     QCOMPARE(s.programEnded, 0);
     QVERIFY(s.prompter->shown.isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -233,7 +186,8 @@ void TestServiceAgainstSim::switchingAmongThePanels()
     const QStringList received = s.receivedSoFar();
     QCOMPARE(received.count("<>CLR 0"), 6); // one for every panel replaced
     // The panel in front keeps the log.
-    QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(command->rtbTranx));
+    QCOMPARE(Comm().LogTarget,
+             static_cast<LogSink *>(qobject_cast<PanelWindow *>(modData().CurrentPanel.data())->rtbTranx));
 }
 
 QTEST_MAIN(TestServiceAgainstSim)

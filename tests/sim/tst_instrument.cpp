@@ -62,14 +62,12 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QByteArray>("reply");
 
-        QTest::newRow("<>STA") << QByteArray("<>STA") << QByteArray("0,0,48,200,0\r\n");
+        // "<>STA" and "*IDN?" as sent: tst_simprocess.
         QTest::newRow("<>STA lower case, CR LF") << QByteArray("<>sta\r") << QByteArray("0,0,48,200,0\r\n");
         QTest::newRow("<>ALL") << QByteArray("<>ALL") << QByteArray("0,0,4074,1ADB0,0,0,125C\r\n");
         QTest::newRow("<>SCL") << QByteArray("<>SCL") << QByteArray("3A98,186A0\r\n");
         QTest::newRow("<>POT") << QByteArray("<>POT") << QByteArray("80,80,80,80,80\r\n");
         QTest::newRow("SYST:VERS?") << QByteArray("SYST:VERS?") << QByteArray("ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n");
-        QTest::newRow("SYSTem:Version?") << QByteArray("SYSTem:Version?") << QByteArray("ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n");
-        QTest::newRow("*IDN?") << QByteArray("*IDN?") << QByteArray("Zoptrel,ZOP-SIM TLB,0,4.70\r\n");
         QTest::newRow("SYST:ERR?") << QByteArray("SYST:ERR?") << QByteArray("0,\"No error\"\r\n");
         QTest::newRow("*ESR? power-on") << QByteArray("*ESR?") << QByteArray("128\r\n");
         QTest::newRow("questionable: remote") << QByteArray("STAT:QUES:COND?") << QByteArray("512\r\n");

@@ -133,12 +133,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("delayMs");
 
+        // late, cut, close, garbage and stream: on the wire in tst_simprocess.
         QTest::newRow("silent") << "silent" << QByteArray("<>STA") << 0 << LinkAction::Kind::Send << QByteArray() << 0;
-        QTest::newRow("late") << "late=250" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << FreshStatus << 250;
-        QTest::newRow("cut keeps the CR") << "cut" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << QByteArray("0,0,48,200,0\r") << 0;
-        QTest::newRow("close") << "close" << QByteArray("<>STA") << 1 << LinkAction::Kind::Close << QByteArray() << 0;
-        QTest::newRow("garbage") << "garbage" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << QByteArray("zz#!?\r\n") << 0;
-        QTest::newRow("stream") << "stream" << QByteArray("<>STA") << 1 << LinkAction::Kind::Stream << QByteArray() << 0;
         QTest::newRow("other prefix: normal reply") << "silent:<>ALL" << QByteArray("<>STA") << 1 << LinkAction::Kind::Send << FreshStatus << 0;
         QTest::newRow("prefix ignores case") << "close:<>sta" << QByteArray("<>STA") << 1 << LinkAction::Kind::Close << QByteArray() << 0;
         QTest::newRow("flood") << "flood=1" << QByteArray("<>STA") << 1 << LinkAction::Kind::Stream << QByteArray(Session::FloodLine) << 0;
@@ -213,8 +209,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("line");
 
-        QTest::newRow("received") << qint64(1234) << QByteArray("RX") << QByteArray("<>STA\n") << "1.234 RX <>STA\\n";
-        QTest::newRow("sent at start") << qint64(0) << QByteArray("TX") << QByteArray("0,0,48,200,0\r\n") << "0.000 TX 0,0,48,200,0\\r\\n";
+        // Line feeds and carriage returns, RX and TX: the trace of a real exchange in tst_simprocess.
         QTest::newRow("tab and backslash") << qint64(61005) << QByteArray("RX") << QByteArray("a\tb\\c") << "61.005 RX a\\tb\\\\c";
         QTest::newRow("other bytes in hex") << qint64(7) << QByteArray("RX") << QByteArray("\x00\x1b\x7f\xe9 ~", 6) << "0.007 RX \\x00\\x1B\\x7F\\xE9 ~";
         QTest::newRow("empty chunk") << qint64(10) << QByteArray("TX") << QByteArray() << "0.010 TX ";
