@@ -117,6 +117,11 @@ QStringList WithLink(const QString &link, QStringList arguments)
     return fast ? QStringList{QStringLiteral("FAST")} + arguments : arguments;
 }
 
+QString TcpLink(const SimProcess &sim)
+{
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(sim.port());
+}
+
 QByteArray ReadAll(const QString &path)
 {
     QFile file(path);
@@ -276,8 +281,7 @@ void TestZopctl::commands()
 
     SimProcess sim(simArguments);
     QVERIFY(sim.port() != 0);
-    const Run r
-        = Zopctl(WithLink(QStringLiteral("tcp://127.0.0.1:%1").arg(sim.port()), arguments), input);
+    const Run r = Zopctl(WithLink(TcpLink(sim), arguments), input);
     QVERIFY2(r.code == code,
              qPrintable(QStringLiteral("exit %1, stderr: %2").arg(r.code).arg(r.err)));
     const QRegularExpression::PatternOptions dotAll
@@ -333,10 +337,7 @@ void TestZopctl::json()
     QFETCH(QStringList, checks);
     SimProcess sim;
     QVERIFY(sim.port() != 0);
-    const Run r = Zopctl(QStringList{QStringLiteral("--link"),
-                                     QStringLiteral("tcp://127.0.0.1:%1").arg(sim.port()),
-                                     QStringLiteral("--json")}
-                         + arguments);
+    const Run r = Zopctl(WithLink(TcpLink(sim), QStringList{"--json"} + arguments));
     QVERIFY2(r.code == 0, qPrintable(r.err));
     // Monitor writes JSON Lines: every line is checked.
     const bool lines = checks.first().startsWith(QLatin1String("#lines="));
@@ -374,9 +375,7 @@ void TestZopctl::serialLines()
     QFETCH(QByteArray, sent);
     SimProcess sim(simArguments, SimLine::Pty);
     QVERIFY(!sim.linkPath().isEmpty());
-    const Run r
-        = Zopctl({QStringLiteral("--link"), url.replace(QLatin1String("LINK"), sim.linkPath()),
-                  QStringLiteral("status")});
+    const Run r = Zopctl({"--link", url.replace(QLatin1String("LINK"), sim.linkPath()), "status"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY2(r.out.contains(QLatin1String("lamps: INT CTL, STANDBY, REMOTE\n")), qPrintable(r.out));
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), sent, 3000);
@@ -392,7 +391,7 @@ void TestZopctl::configuredLinkAndFolder()
                              {{"Communication", "Comm", "TCP/IP"},
                               {"Communication", "Port", QString::number(sim.port())},
                               {"System", "Type", "KM Series"}}));
-    Run r = Zopctl({QStringLiteral("--dir"), dir.path(), QStringLiteral("status")}, {}, dir.path());
+    Run r = Zopctl({"--dir", dir.path(), "status"}, {}, dir.path());
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY2(!r.out.contains(QLatin1String("memory:")), qPrintable(r.out)); // a KM shows none
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), QByteArray("<>SCL\n<>STA\n"), 3000);
@@ -400,12 +399,12 @@ void TestZopctl::configuredLinkAndFolder()
 
     QVERIFY(WritePanelConfig(
         dir.path(), {{"Communication", "Comm", "TCP/IP"}, {"Communication", "Port", "1"}}));
-    r = Zopctl({QStringLiteral("--dir"), dir.path(), QStringLiteral("status")}, {}, dir.path());
+    r = Zopctl({"--dir", dir.path(), "status"}, {}, dir.path());
     QCOMPARE(r.code, 3);
     QVERIFY2(r.err.contains(QLatin1String("Connection refused")), qPrintable(r.err));
 
     QTemporaryDir empty;
-    r = Zopctl({QStringLiteral("--dir"), empty.path(), QStringLiteral("status")});
+    r = Zopctl({"--dir", empty.path(), "status"});
     QCOMPARE(r.code, 2);
     QVERIFY2(r.err.contains(QLatin1String("no --link given")), qPrintable(r.err));
 }
@@ -419,9 +418,7 @@ void TestZopctl::monitorEndsCleanlyOnSignal()
     const QString csv = dir.filePath(QStringLiteral("run.csv"));
     QProcess p;
     p.start(BinaryPath(QStringLiteral("zopctl")),
-            {QStringLiteral("--link"), QStringLiteral("tcp://127.0.0.1:%1").arg(sim.port()),
-             QStringLiteral("monitor"), QStringLiteral("--interval"), QStringLiteral("0.05"),
-             QStringLiteral("--csv"), csv});
+            {"--link", TcpLink(sim), "monitor", "--interval", "0.05", "--csv", csv});
     QVERIFY(p.waitForReadyRead(5000)); // the first reading is out
     p.terminate();
     QVERIFY(p.waitForFinished(5000));
@@ -490,15 +487,14 @@ void TestZopctl::modTable()
     SimProcess sim({"--mod-blank", "1-50"}); // rows not written read as zeros
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
-    const QString link = QStringLiteral("tcp://127.0.0.1:%1").arg(sim.port());
+    const QString link = TcpLink(sim);
     const QString in = dir.filePath(QStringLiteral("in.modTable"));
     QFile file(in);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[config]\ntable=1\nType=1\n[Table]\nkey1Mod=0.5\nkey1Out=1.2\n"
                "key2Mod= 1.25 \nkey2Out=-3\nkey3Mod=abc\nkey3Out=1\n");
     file.close();
-    Run r = Zopctl({QStringLiteral("--link"), link, QStringLiteral("modtable"),
-                    QStringLiteral("load"), in});
+    Run r = Zopctl({"--link", link, "modtable", "load", in});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY2(r.out.startsWith(QLatin1String("Control Input: Voltage\nModulation Type: Addition\n"
                                             "Row  VMOD  Vos\n  1  0.50  1.20\n  2  1.25  -3.00\n"
@@ -509,8 +505,7 @@ void TestZopctl::modTable()
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), loaded, 3000);
 
     const QString out = dir.filePath(QStringLiteral("out.modTable"));
-    r = Zopctl({QStringLiteral("--link"), link, QStringLiteral("--json"), QStringLiteral("modtable"),
-                QStringLiteral("save"), out});
+    r = Zopctl({"--link", link, "--json", "modtable", "save", out});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QJsonValue json = ParseJson(r.out);
     for (const auto &[path, value] : {std::pair{"controlInputName", "\"Voltage\""},
@@ -533,7 +528,7 @@ void TestZopctl::modTable()
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("[Config]\r\nTable=3\r\n");
     file.close();
-    r = Zopctl({QStringLiteral("--link"), link, QStringLiteral("modtable"), QStringLiteral("load"), in});
+    r = Zopctl({"--link", link, "modtable", "load", in});
     QCOMPARE(r.code, 6);
     QVERIFY2(r.err.contains(QLatin1String("Invalid Control Input in Saved File ") + in), qPrintable(r.err));
     QCOMPARE(sim.received(), loaded + "MOD:TYPE:SEL?\n" + TableRead());

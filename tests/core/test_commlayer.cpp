@@ -14,14 +14,16 @@ namespace {
 const QString NotFound = "Device not Found.  Entering Simulated Mode!";
 const QString TimedOut = "Device Timed Out.  Entering Simulated Mode!";
 
-// Opens a link of the given kind on the scripted line.
-void Open(Fixture &f, qint16 kind, TextLog &log)
-{
-    modData().CommKind = kind;
-    Comm().LogTarget = &log;
-    QVERIFY(OpenLink());
-    f.prompter->shown.clear();
-}
+// A link of the given kind opened on the scripted line, writing to its own log.
+struct Link : Fixture {
+    explicit Link(qint16 kind)
+    {
+        modData().CommKind = kind;
+        Comm().LogTarget = &log;
+        QVERIFY(OpenLink());
+    }
+    TextLog log;
+};
 
 QString Record(const QString &heading, const QString &description, const QString &source,
                long number)
@@ -34,16 +36,13 @@ QString Record(const QString &heading, const QString &description, const QString
 class TestCommLayer : public QObject {
     Q_OBJECT
 private slots:
-    void openWritesLogName_data();
-    void openWritesLogName();
+    void byKind_data();
+    void byKind();
     void openFailures_data();
     void openFailures();
     void reopenClosesFirst();
-    void sendByKind_data();
-    void sendByKind();
     void unknownKindIsRefused();
     void sendFailure();
-    void simulatedReplies();
     void replyInPieces();
     void replyTimesOutWithPartialText();
     void readFaults_data();
@@ -60,32 +59,50 @@ private slots:
     void trafficIsToldApart();
 };
 
-void TestCommLayer::openWritesLogName_data()
+void TestCommLayer::byKind_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("log");
-    QTest::newRow("GPIB") << 0 << "GPIB - Initialized\r\n";
-    QTest::newRow("RS232") << 1 << "RS232 - Initialized\r\n";
-    QTest::newRow("TCP/IP") << 2 << "TCP/IP - Initialized\r\n";
-    QTest::newRow("RS485 selected") << 3 << "RS485 - Initialized\r\n";
-    QTest::newRow("RS485 framed") << 4 << "RS485 - Initialized\r\n";
-    QTest::newRow("Simulated") << 5 << "Simulated - Initialized\r\n";
+    QTest::addColumn<QString>("name"); // as the log names the link
+    QTest::addColumn<int>("waitMs");   // before the command goes out
+    QTest::newRow("GPIB") << 0 << "GPIB" << 0;
+    QTest::newRow("RS232") << 1 << "RS232" << 0;
+    QTest::newRow("TCP/IP") << 2 << "TCP/IP" << 0;
+    QTest::newRow("RS485 selected waits 10 ms") << 3 << "RS485" << 10;
+    QTest::newRow("RS485 framed") << 4 << "RS485" << 0;
+    QTest::newRow("Simulated sends nothing, answers 9.999") << 5 << "Simulated" << 0;
 }
 
-void TestCommLayer::openWritesLogName()
+// Opening names the link in a log it empties; a command goes out with its line feed and is
+// logged with its reply.
+void TestCommLayer::byKind()
 {
     QFETCH(int, kind);
-    QFETCH(QString, log);
+    QFETCH(QString, name);
+    QFETCH(int, waitMs);
     Fixture f;
-    TextLog target;
-    target.setLogText("earlier text is replaced");
+    TextLog log;
+    log.setLogText("earlier text is replaced");
+    f.line->answer("VOLT?", "12.500\r\n");
     modData().CommKind = qint16(kind);
-    Comm().LogTarget = &target;
+    Comm().LogTarget = &log;
     QVERIFY(OpenLink());
-    QCOMPARE(target.logText(), log);
+    QCOMPARE(log.logText(), name + " - Initialized\r\n");
+    QCOMPARE(f.line->opens, kind == 5 ? 0 : 1);
+    const qint64 before = f.clock->elapsedMs();
+    QString text = "VOLT?";
+    QCOMPARE(SendCommand(text, true), 6);
+    QCOMPARE(text, QString("VOLT?\n")); // the caller's text gets the line feed
+    QCOMPARE(f.line->written, kind == 5 ? QList<QByteArray>{} : QList<QByteArray>{"VOLT?\n"});
+    QCOMPARE(f.clock->elapsedMs() - before, qint64(waitMs));
+    const QString expected = kind == 5 ? "9.999\r\n" : "12.500\r\n";
+    QString reply = "old";
+    QCOMPARE(ReadReply(reply, 2, true), qint32(expected.size()));
+    QCOMPARE(reply, expected);
+    QCOMPARE(log.logText(), name + " - Initialized\r\nVOLT?\n" + expected);
+    if (kind == 5)
+        QCOMPARE(ReadStatusReply(reply, 2, false), 7);
     QCOMPARE(modData().CommKind, qint16(kind));
     QVERIFY(f.prompter->shown.isEmpty());
-    QCOMPARE(f.line->opens, kind == 5 ? 0 : 1);
 }
 
 void TestCommLayer::openFailures_data()
@@ -142,9 +159,7 @@ void TestCommLayer::openFailures()
 
 void TestCommLayer::reopenClosesFirst()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     const qint64 before = f.clock->elapsedMs();
     modData().CommKind = 5;
     QVERIFY(OpenLink());
@@ -152,38 +167,6 @@ void TestCommLayer::reopenClosesFirst()
     QVERIFY(!f.line->open);
     // A socket is given half a second after closing.
     QCOMPARE(f.clock->elapsedMs() - before, qint64(500));
-}
-
-void TestCommLayer::sendByKind_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("written");
-    QTest::addColumn<int>("waitMs");
-    QTest::newRow("GPIB") << 0 << true << 0;
-    QTest::newRow("RS232") << 1 << true << 0;
-    QTest::newRow("TCP/IP") << 2 << true << 0;
-    QTest::newRow("RS485 selected waits 10 ms") << 3 << true << 10;
-    QTest::newRow("RS485 framed") << 4 << true << 0;
-    QTest::newRow("Simulated sends nothing") << 5 << false << 0;
-}
-
-void TestCommLayer::sendByKind()
-{
-    QFETCH(int, kind);
-    QFETCH(bool, written);
-    QFETCH(int, waitMs);
-    Fixture f;
-    TextLog log;
-    Open(f, qint16(kind), log);
-    log.setLogText(QString());
-    const qint64 before = f.clock->elapsedMs();
-    QString text = "VOLT 12.5";
-    QCOMPARE(SendCommand(text, true), 10);
-    QCOMPARE(text, QString("VOLT 12.5\n")); // the caller's text gets the line feed
-    QCOMPARE(f.line->written, written ? QList<QByteArray>{"VOLT 12.5\n"} : QList<QByteArray>{});
-    QCOMPARE(log.logText(), QString("VOLT 12.5\n"));
-    QCOMPARE(f.clock->elapsedMs() - before, qint64(waitMs));
-    QVERIFY(f.prompter->shown.isEmpty());
 }
 
 // A kind that names no link: nothing is sent or read, and the user is told each time.
@@ -205,41 +188,23 @@ void TestCommLayer::unknownKindIsRefused()
 
 void TestCommLayer::sendFailure()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
-    log.setLogText(QString());
+    Link f(2);
+    f.log.setLogText(QString());
     f.line->failWrite = true;
     QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 0);
     QCOMPARE(modData().CommKind, qint16(5));
     QCOMPARE(f.debugText(), Record("Write Error:", "Not connected", "tcpComm", 40006));
     QCOMPARE(f.prompter->texts(), QStringList{NotFound});
-    QCOMPARE(log.logText(), QString());
+    QCOMPARE(f.log.logText(), QString());
     // Afterwards the program runs on in Simulated mode.
     QString reply;
     QCOMPARE(ReadReply(reply, 2, false), 7);
     QCOMPARE(reply, QString("9.999\r\n"));
 }
 
-void TestCommLayer::simulatedReplies()
-{
-    Fixture f;
-    TextLog log;
-    Open(f, 5, log);
-    log.setLogText(QString());
-    QString reply = "old";
-    QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 6);
-    QCOMPARE(ReadReply(reply, 2, true), 7);
-    QCOMPARE(reply, QString("9.999\r\n"));
-    QCOMPARE(ReadStatusReply(reply, 2, false), 7);
-    QCOMPARE(log.logText(), QString("<>STA\n9.999\r\n"));
-}
-
 void TestCommLayer::replyInPieces()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 1, log);
+    Link f(1);
     f.line->responder = [](const QByteArray &) {
         return QList<ScriptedLine::Chunk>{{100, "12.5"}, {700, "00\r\n"}};
     };
@@ -247,16 +212,14 @@ void TestCommLayer::replyInPieces()
     QString reply;
     QCOMPARE(ReadReply(reply, 2, true), 8);
     QCOMPARE(reply, QString("12.500\r\n"));
-    QCOMPARE(log.logText(), QString("RS232 - Initialized\r\n12.500\r\n"));
+    QCOMPARE(f.log.logText(), QString("RS232 - Initialized\r\n12.500\r\n"));
     QVERIFY(f.prompter->shown.isEmpty());
     QCOMPARE(modData().CommKind, qint16(1));
 }
 
 void TestCommLayer::replyTimesOutWithPartialText()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     // Pieces keep coming for the whole wait, but none ends the line.
     f.line->responder = [](const QByteArray &) {
         QList<ScriptedLine::Chunk> chunks;
@@ -274,7 +237,7 @@ void TestCommLayer::replyTimesOutWithPartialText()
     QCOMPARE(modData().CommKind, qint16(5));
     QCOMPARE(f.prompter->texts(), QStringList{TimedOut});
     QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
-    QCOMPARE(log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing logged
+    QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing logged
     QVERIFY(f.debugText().isEmpty());
 }
 
@@ -299,9 +262,7 @@ void TestCommLayer::readFaults()
     QFETCH(bool, lost);
     QFETCH(bool, quiet);
     QFETCH(QString, prompt);
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     Comm().QuietMode = quiet;
     f.line->lost = lost;
     QString reply;
@@ -313,9 +274,7 @@ void TestCommLayer::readFaults()
 
 void TestCommLayer::endlessStreamIsCapped()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     // 4 KiB every 10 ms for longer than the wait: about 800 KiB offered.
     f.line->responder = [](const QByteArray &) {
         QList<ScriptedLine::Chunk> chunks;
@@ -352,9 +311,7 @@ void TestCommLayer::linkChangedDuringReadEndsIt()
 {
     QFETCH(int, reopenAs);
     QFETCH(bool, status);
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     // The instrument starts its reply and never finishes it; window events run in the wait
     // and a menu entry changes the link under the read.
     f.line->answer("<>SCL", "3A98,");
@@ -377,16 +334,14 @@ void TestCommLayer::linkChangedDuringReadEndsIt()
         QVERIFY(f.clock->elapsedMs() - before < 2000);
     QVERIFY(f.prompter->shown.isEmpty());
     QVERIFY(f.debugText().isEmpty());
-    QCOMPARE(log.logText().contains("3A98"), false);
+    QCOMPARE(f.log.logText().contains("3A98"), false);
     QCOMPARE(modData().CommKind, qint16(reopenAs < 0 ? LinkKind::Simulated : reopenAs));
     QCOMPARE(Comm().CommControl != nullptr, reopenAs != LinkKind::Simulated);
 }
 
 void TestCommLayer::flushDropsPendingInput()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     f.line->deliver(f.clock->elapsedMs(), "stale\r\n");
     FlushInput();
     f.line->answer("VOLT?", "1.000\r\n");
@@ -412,9 +367,7 @@ void TestCommLayer::waitTicks()
 
 void TestCommLayer::keepAliveRules()
 {
-    Fixture f;
-    TextLog log;
-    Open(f, 2, log);
+    Link f(2);
     Comm().TcpKeepAlive();
     QCOMPARE(f.line->written, QList<QByteArray>{"\n"});
 
@@ -573,7 +526,9 @@ void TestCommLayer::trafficIsToldApart()
     Fixture f;
     TrafficLog log;
     f.line->answer("*IDN?", "ZOP\r\n");
-    Open(f, LinkKind::TcpIp, log);
+    modData().CommKind = LinkKind::TcpIp;
+    Comm().LogTarget = &log;
+    QVERIFY(OpenLink());
     QString reply;
     SendCommand("*IDN?", true);
     ReadReply(reply, 2, true);

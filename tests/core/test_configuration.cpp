@@ -34,19 +34,15 @@ class TestConfiguration : public QObject {
 private slots:
     void profileReader_data();
     void profileReader();
-    void profileReaderMissingFile();
-    void writerKeepsTheRestOfTheFile();
-    void writerAddsSectionsAndKeys();
+    void writer_data();
+    void writer();
     void writesAreWholeOrNothing_data();
     void writesAreWholeOrNothing();
     void listReader_data();
     void listReader();
     void listWithHugeIndexIsRefused();
+    void readConfiguration_data();
     void readConfiguration();
-    void readConfigurationMissingFile();
-    void namesNotInTheirLists();
-    void portValues_data();
-    void portValues();
     void writeConfigurationRoundTrip();
     void startupPanelChoice_data();
     void startupPanelChoice();
@@ -54,7 +50,7 @@ private slots:
 
 void TestConfiguration::profileReader_data()
 {
-    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("file"); // null: there is none
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
@@ -79,6 +75,7 @@ void TestConfiguration::profileReader_data()
                                         << QString::fromLatin1("\xDF") << "2";
     QTest::newRow("key before any section") << QByteArray("k=0\n[A]\nx=1\n") << "A" << "k"
                                             << "dflt";
+    QTest::newRow("no file") << QByteArray() << "A" << "k" << "dflt";
 }
 
 void TestConfiguration::profileReader()
@@ -88,44 +85,46 @@ void TestConfiguration::profileReader()
     QFETCH(QString, key);
     QFETCH(QString, expected);
     Fixture f;
-    f.writeFile("x.ini", file);
+    if (!file.isNull())
+        f.writeFile("x.ini", file);
     QCOMPARE(ReadProfileString(f.path("x.ini"), section, key, "dflt", 100), expected);
     // Many keys of a section, gathered in one pass, read the same.
     const ProfileSection gathered(ReadProfileLines(f.path("x.ini")), section);
     QCOMPARE(gathered.value(key, "dflt", 100), expected);
 }
 
-void TestConfiguration::profileReaderMissingFile()
+void TestConfiguration::writer_data()
 {
-    Fixture f;
-    QCOMPARE(ReadProfileString(f.path("none.ini"), "A", "k", "0", 100), QString("0"));
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray notes = "; hand-written notes\r\n[Form_List]\r\nItem00=0,Virtual\r\n"
+                             "Item02=2,odd order kept\r\n\r\n[Communication]\r\nComm=GPIB\r\n"
+                             "Address=5\r\n\r\n[Other]\r\nx=1\r\n";
+    QTest::newRow("the rest of the file kept") << notes << "communication" << "Comm" << "TCP/IP"
+                                               << QByteArray(notes).replace("=GPIB", "=TCP/IP");
+    const QByteArray two = "[Communication]\nComm=GPIB\n\n[Other]\nx=1\n";
+    QTest::newRow("key added to its section")
+        << two << "Communication" << "Port" << "50505"
+        << QByteArray("[Communication]\nComm=GPIB\nPort=50505\n\n[Other]\nx=1\n");
+    QTest::newRow("section added at the end")
+        << two << "System" << "Type" << "TLB Series" << two + "[System]\nType=TLB Series\n";
 }
 
-void TestConfiguration::writerKeepsTheRestOfTheFile()
+void TestConfiguration::writer()
 {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
     Fixture f;
-    const QByteArray before = "; hand-written notes\r\n[Form_List]\r\nItem00=0,Virtual\r\n"
-                              "Item02=2,odd order kept\r\n\r\n[Communication]\r\nComm=GPIB\r\n"
-                              "Address=5\r\n\r\n[Other]\r\nx=1\r\n";
     f.writeFile("x.ini", before);
-    QVERIFY(WriteProfileString(f.path("x.ini"), "communication", "Comm", "TCP/IP"));
+    QVERIFY(WriteProfileString(f.path("x.ini"), section, key, value));
     QFile file(f.path("x.ini"));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray after = before;
-    after.replace("Comm=GPIB", "Comm=TCP/IP");
-    QCOMPARE(file.readAll(), after);
-}
-
-void TestConfiguration::writerAddsSectionsAndKeys()
-{
-    Fixture f;
-    f.writeFile("x.ini", "[Communication]\nComm=GPIB\n\n[Other]\nx=1\n");
-    QVERIFY(WriteProfileString(f.path("x.ini"), "Communication", "Port", "50505"));
-    QVERIFY(WriteProfileString(f.path("x.ini"), "System", "Type", "TLB Series"));
-    QFile file(f.path("x.ini"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("[Communication]\nComm=GPIB\nPort=50505\n\n[Other]\nx=1\n"
-                                        "[System]\nType=TLB Series\n"));
+    QTEST(file.readAll(), "after");
 }
 
 // Every file the program writes (settings, saved logs and tables, the debug records) is
@@ -253,71 +252,51 @@ void TestConfiguration::listWithHugeIndexIsRefused()
                               + f.path("x.ini") + "\r\nError: "));
 }
 
+void TestConfiguration::readConfiguration_data()
+{
+    QTest::addColumn<QByteArray>("file"); // null: there is none
+    QTest::addColumn<int>("startup");
+    QTest::addColumn<int>("comm");
+    QTest::addColumn<int>("system");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    const int no = NotInList;
+    QTest::newRow("names found whatever their case")
+        << Lists + "[Application]\r\nStart-Up=command panel\r\n[Communication]\r\nComm=rs232\r\n"
+                   "Address=Host.Example\r\nPort=50505\r\n[System]\r\nType=KM SERIES\r\n"
+        << 1 << 1 << 3 << "Host.Example" << 50505;
+    QTest::newRow("no file") << QByteArray() << no << no << no << "" << 0;
+    QTest::newRow("empty file") << QByteArray("") << no << no << no << "" << 0;
+    QTest::newRow("names not in their lists")
+        << Lists + "[Application]\nStart-Up=Front Panel\n[Communication]\nComm=USB\n"
+                   "[System]\nType=\n"
+        << no << no << no << "" << 0;
+    // The port: its leading number, 0 when there is none or it does not fit.
+    const QByteArray port = "[Communication]\nPort=";
+    QTest::newRow("port empty") << port + "\n" << no << no << no << "" << 0;
+    QTest::newRow("port not numeric") << port + "abc\n" << no << no << no << "" << 0;
+    QTest::newRow("port leading number") << port + "7 (COM7)\n" << no << no << no << "" << 7;
+    QTest::newRow("port too large") << port + "99999999999\n" << no << no << no << "" << 0;
+}
+
 void TestConfiguration::readConfiguration()
 {
+    QFETCH(QByteArray, file);
     Fixture f;
-    f.writeFile(ConfigFileName, Lists + "[Application]\r\nStart-Up=command panel\r\n"
-                                        "[Communication]\r\nComm=rs232\r\nAddress=Host.Example\r\n"
-                                        "Port=50505\r\n[System]\r\nType=KM SERIES\r\n");
+    if (!file.isNull())
+        f.writeFile(ConfigFileName, file);
     ReadConfiguration();
     const ModData &d = modData();
-    QCOMPARE(d.FormList.size(), 5);
-    QCOMPARE(d.CommList.size(), 6);
-    QCOMPARE(d.SystList.size(), 5);
-    QCOMPARE(d.StartupPanel, qint16(1));
-    QCOMPARE(d.CommKind, qint16(1));
-    QCOMPARE(d.CommAddress, QString("Host.Example"));
-    QCOMPARE(d.CommPort, 50505);
-    QCOMPARE(d.SystemType, qint16(3));
-}
-
-void TestConfiguration::readConfigurationMissingFile()
-{
-    Fixture f;
-    ReadConfiguration();
-    const ModData &d = modData();
-    QVERIFY(d.FormList.isEmpty() && d.CommList.isEmpty() && d.SystList.isEmpty());
-    QCOMPARE(d.StartupPanel, NotInList);
-    QCOMPARE(d.CommKind, NotInList);
-    QCOMPARE(d.SystemType, NotInList);
-    QCOMPARE(d.CommPort, 0);
+    const bool lists = file.startsWith(Lists);
+    QCOMPARE(d.FormList.size(), lists ? 5 : 0);
+    QCOMPARE(d.CommList.size(), lists ? 6 : 0);
+    QCOMPARE(d.SystList.size(), lists ? 5 : 0);
+    QTEST(int(d.StartupPanel), "startup");
+    QTEST(int(d.CommKind), "comm");
+    QTEST(int(d.SystemType), "system");
+    QTEST(d.CommAddress, "address");
+    QTEST(d.CommPort, "port");
     QVERIFY(f.prompter->shown.isEmpty());
-
-    f.writeFile(ConfigFileName, "");
-    ReadConfiguration();
-    QCOMPARE(modData().CommKind, NotInList);
-}
-
-void TestConfiguration::namesNotInTheirLists()
-{
-    Fixture f;
-    f.writeFile(ConfigFileName, Lists + "[Application]\nStart-Up=Front Panel\n"
-                                        "[Communication]\nComm=USB\n[System]\nType=\n");
-    ReadConfiguration();
-    QCOMPARE(modData().StartupPanel, NotInList);
-    QCOMPARE(modData().CommKind, NotInList);
-    QCOMPARE(modData().SystemType, NotInList);
-}
-
-void TestConfiguration::portValues_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("port");
-    QTest::newRow("plain") << "50505" << 50505;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("not numeric") << "abc" << 0;
-    QTest::newRow("leading number") << "7 (COM7)" << 7;
-    QTest::newRow("too large for 32 bits") << "99999999999" << 0;
-}
-
-void TestConfiguration::portValues()
-{
-    QFETCH(QString, text);
-    QFETCH(int, port);
-    Fixture f;
-    f.writeFile(ConfigFileName, "[Communication]\nPort=" + text.toLatin1() + "\n");
-    ReadConfiguration();
-    QCOMPARE(modData().CommPort, port);
 }
 
 void TestConfiguration::writeConfigurationRoundTrip()

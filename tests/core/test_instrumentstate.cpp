@@ -48,7 +48,6 @@ private slots:
     void readScalesOverflowKeepsRatings();
     void readPots_data();
     void readPots();
-    void simulatedModeDefaults();
     void timeoutGivesDefaults();
     void numberFormats_data();
     void numberFormats();
@@ -137,7 +136,6 @@ void TestInstrumentState::formatNumber_data()
     QTest::newRow("no negative zero") << -0.001 << "0.00" << "0.00";
     QTest::newRow("negative") << -1.25 << "0.0" << "-1.3";
     QTest::newRow("empty pattern") << 9000.5 << "" << "9000.5";
-    QTest::newRow("firmware from field 6") << 4.7 << "0.00" << "4.70";
 }
 
 void TestInstrumentState::formatNumber()
@@ -327,24 +325,6 @@ void TestInstrumentState::readPots()
         QCOMPARE(int(modData().Pots[i]), pots[i]);
         QCOMPARE(int(modData().PotsBackup[i]), backup[i]);
     }
-}
-
-void TestInstrumentState::simulatedModeDefaults()
-{
-    Fixture f;
-    modData().CommKind = 5;
-    ReadScales();
-    ReadAllState();
-    ReadPots();
-    const ModData &d = modData();
-    QCOMPARE(d.Ratings.VoltMax, 15.0f);
-    QCOMPARE(d.Ratings.CurrMax, 100.0f);
-    QCOMPARE(d.Settings.VoltProt, 16.5f);
-    QCOMPARE(d.Settings.CurrProt, 110.0f);
-    QCOMPARE(d.Settings.VoltSet, 0.0f);
-    QCOMPARE(d.FirmwareVersion, QString("1.0"));
-    QCOMPARE(d.HardwareVersion, QString("1.0"));
-    QCOMPARE(int(d.Pots[4]), 128);
 }
 
 void TestInstrumentState::timeoutGivesDefaults()

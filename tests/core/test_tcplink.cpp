@@ -106,7 +106,6 @@ private slots:
     void reopenDuringReadIsSafe();
     void floodAfterFallBackIsBounded();
     void droppedBeforeReply();
-    void keepAliveReachesTheInstrument();
     void reopenClosesTheOldConnection();
     void diallableHosts_data();
     void diallableHosts();
@@ -299,16 +298,6 @@ void TestTcpLink::droppedBeforeReply()
     QCOMPARE(modData().CommKind, qint16(5));
     QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
     QVERIFY(f.debugText().startsWith("\"Read Error:\r\n"));
-}
-
-void TestTcpLink::keepAliveReachesTheInstrument()
-{
-    RealLink f;
-    Listener listener;
-    modData().CommPort = listener.port();
-    QVERIFY(OpenLink());
-    Comm().TcpKeepAlive();
-    QTRY_COMPARE(listener.received, QByteArray("\n"));
 }
 
 void TestTcpLink::reopenClosesTheOldConnection()
