@@ -14,6 +14,25 @@
 
 namespace zop::test {
 
+// The whole of a file, or "<missing>".
+inline QByteArray FileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Sets Communication Setup (or a dialog like it) to a link and arranges its fields.
+template <typename Dialog>
+void Arrange(Dialog &d, qint16 kind, const QString &address, const QString &port,
+             const QString &device = {})
+{
+    d.SetCommType(kind);
+    d.SetAddress(address);
+    d.SetPort(port);
+    d.SetDevice(device);
+    d.ArrangeFields();
+}
+
 struct SetupFixture : Fixture {
     explicit SetupFixture(const QList<ConfigKey> &keys = {})
     {
@@ -34,11 +53,7 @@ struct SetupFixture : Fixture {
     }
     ~SetupFixture() { SetSetupPortLister(nullptr); }
 
-    QByteArray configText() const
-    {
-        QFile file(path(QStringLiteral("ZOP_Panel.ini")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    QByteArray configText() const { return FileText(path(QStringLiteral("ZOP_Panel.ini"))); }
 
     // Links to this address go to `probeLine`, every other link to `line`.
     static inline const QString ProbeAddress = QStringLiteral("zop-probe");

@@ -40,6 +40,7 @@ struct PanelFixture : Fixture {
         replies["<>SCL"] = "3A98,186A0\r\n";
         replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
         replies["SYST:ERR?"] = "0,\"No error\"\r\n";
+        replies["<>POT"] = "5,6,7,8,9\r\n";
         line->responder = [this](const QByteArray &command) -> QList<ScriptedLine::Chunk> {
             if (command == "<>STA")
                 return {{0, staReply}};

@@ -29,14 +29,6 @@ struct ScriptedEntry {
     QStringList titles;
     QStringList offered;
 };
-
-QStringList Captions(const QList<Lamp *> &lamps)
-{
-    QStringList captions;
-    for (Lamp *l : lamps)
-        captions << QStringLiteral("%1:%2").arg(l->text()).arg(l->tag());
-    return captions;
-}
 } // namespace
 
 class TestSeriesPanels : public QObject {
@@ -44,8 +36,6 @@ class TestSeriesPanels : public QObject {
 private slots:
     void controlsPerSeries_data();
     void controlsPerSeries();
-    void lampsPerSeries_data();
-    void lampsPerSeries();
     void menuLevelsPerSeries_data();
     void menuLevelsPerSeries();
     void keyVisibilityFollowsTheMenu();
@@ -59,7 +49,6 @@ private slots:
     void setpointButtons();
     void setpointButtonHoldsTheLevel();
     void calibrationKeyHeldTenSeconds();
-    void calibrationKeyReleasedEarly();
     void clearClickVariants();
     void gzTripKnobs();
 };
@@ -113,57 +102,14 @@ void TestSeriesPanels::controlsPerSeries()
     QVERIFY(!knobCaptions.contains(QString()));
 }
 
-void TestSeriesPanels::lampsPerSeries_data()
-{
-    QTest::addColumn<PanelId>("series");
-    QTest::addColumn<QStringList>("alarms");
-    QTest::addColumn<QStringList>("config");
-    QTest::addColumn<QString>("viset");
-    QTest::addColumn<QString>("trip");
-    QTest::newRow("TLB") << PanelId::TLB
-                         << QStringList{"OVT:0", "OCT:1", "PHL:2", "PGL:3", "THL:4", "FSE:5", "LOC:8", "REMOTE:9"}
-                         << QStringList{"REM SEN:9", "INT CTL:3", "EXT CTL:4", "ROTARY:0", "KEYPAD:3",
-                                        "EXT PGM:1", "REMOTE:9", "LOC:8"}
-                         << "" << "";
-    const QStringList kmConfig{"REM SEN:9", "INT CTL:3", "EXT CTL:4", "ROTARY:6", "EXT PGM:3",
-                               "REMOTE:9", "LOC:8"};
-    QTest::newRow("KM") << PanelId::KM
-                        << QStringList{"OVT:0", "OCT:1", "PHL:2", "PGL:3", "THL:4", "LOC:8", "REMOTE:9"}
-                        << kmConfig << "V/I DIS" << "TRIP DIS";
-    QTest::newRow("TW") << PanelId::TW
-                        << QStringList{"OVT:0", "OCT:1", "PHL:2", "PGL:3", "THL:4", "LOC:8", "REMOTE:9"}
-                        << kmConfig << "V/I DIS" << "TRIP DIS";
-    QTest::newRow("GZ") << PanelId::GZ
-                        << QStringList{"OVT:0", "OCT:1", "PHASE:2", "PGM LN:3", "THERM:4", "FUSE:5",
-                                       "LOCK:8", "REMOTE:9"}
-                        << QStringList{"REM SEN:9", "INT CTL:3", "EXT CTL:4", "ROTARY:6", "EXT PGM:3",
-                                       "REMOTE:9", "LOCK:8"}
-                        << "V/I SET" << "TRIP SET";
-}
-
-void TestSeriesPanels::lampsPerSeries()
-{
-    QFETCH(PanelId, series);
-    QFETCH(QStringList, alarms);
-    QFETCH(QStringList, config);
-    QFETCH(QString, viset);
-    QFETCH(QString, trip);
-    PanelFixture f(series);
-    QCOMPARE(Captions(f.panel->alarmLamps), alarms);
-    QCOMPARE(Captions(f.panel->configLamps), config);
-    QCOMPARE(f.panel->setpointLamps.size(), 4);
-    if (!viset.isEmpty()) {
-        QCOMPARE(f.panel->cmdVISet->text(), viset);
-        QCOMPARE(f.panel->cmdTRIP->text(), trip);
-    }
-}
-
 void TestSeriesPanels::menuLevelsPerSeries_data()
 {
     QTest::addColumn<PanelId>("series");
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<int>("idle");
     QTest::addColumn<QList<int>>("levels"); // MENU, then ITEM, ITEM, ...
+    QTest::newRow("TLB standby") << PanelId::TLB << QByteArray("0,0,48,0,3") << 3
+                                 << QList<int>{5, 6, 7, 8, 9, 10, 11, 5};
     QTest::newRow("TLB output on") << PanelId::TLB << QByteArray("0,0,180,0,3") << 3
                                    << QList<int>{5, 6, 7, 8, 9, 11, 5};
     QTest::newRow("TLB on and armed") << PanelId::TLB << QByteArray("0,0,181,0,3") << 3
@@ -287,11 +233,14 @@ void TestSeriesPanels::displayKeysShowSetpointsAndTrips()
     QCOMPARE(f.sent(), (QStringList{"<>CHG 3,-1,0", "<>STA"}));
     QCOMPARE(p.txtVolt->text(), QString("13.50"));
     QCOMPARE(p.txtCurr->text(), QString("50.0"));
+    QCOMPARE(p.lblLegend->text(), QString("TRIPS"));
     p.displayKeyRelease();
     f.advance(500);
     QCOMPARE(p.MenuLevel, qint16(4));
     QCOMPARE(f.sent(), QStringList{"<>CHG 4,-1,0"});
     QVERIFY(p.tmrInfo.isActive());
+    f.poll(); // the next reading clears the legend
+    QCOMPARE(p.lblLegend->text(), QString());
     p.cmdVISet_MouseDown();
     QCOMPARE(p.txtVolt->text(), QString("12.00"));
     QCOMPARE(p.txtCurr->text(), QString("5.0"));
@@ -387,11 +336,18 @@ void TestSeriesPanels::calibrationKeyHeldTenSeconds()
     f.replies["<>POT"] = "21,22,23,24,25\r\n";
     f.openMenu(3);
     f.sent();
+    // Released early: the bar goes, nothing is sent.
     p.cmdCal_MouseDown();
     f.advance(5000);
     QVERIFY(p.prgCalHold->isVisible());
     QCOMPARE(p.prgCalHold->value(), 5000);
-    f.advance(4900);
+    p.cmdCal_MouseUp();
+    QVERIFY(!p.prgCalHold->isVisible());
+    f.advance(6000);
+    QCOMPARE(f.sentWithoutPolls(), QStringList{});
+    QCOMPARE(p.MenuItem, qint16(-1));
+    p.cmdCal_MouseDown();
+    f.advance(9900);
     QCOMPARE(f.sent(), QStringList{});
     f.advance(200);
     QVERIFY(!p.prgCalHold->isVisible());
@@ -411,24 +367,6 @@ void TestSeriesPanels::calibrationKeyHeldTenSeconds()
     QVERIFY(f.sent().contains("CAL:POT 1,34"));
     p.cmdClear_Click();
     QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "CAL:POT 1,33"}));
-}
-
-void TestSeriesPanels::calibrationKeyReleasedEarly()
-{
-    PanelFixture f(PanelId::GZ);
-    VirtualPanel &p = *f.panel;
-    f.staReply = "0,0,180,0,0\r\n";
-    f.poll();
-    p.cmdMenu_Click(); // output on: straight to the calibration level
-    QCOMPARE(p.MenuLevel, qint16(10));
-    f.sent();
-    p.cmdCal_MouseDown();
-    f.advance(5000);
-    p.cmdCal_MouseUp();
-    QVERIFY(!p.prgCalHold->isVisible());
-    f.advance(6000);
-    QCOMPARE(f.sentWithoutPolls(), QStringList{});
-    QCOMPARE(p.MenuItem, qint16(-1));
 }
 
 void TestSeriesPanels::clearClickVariants()

@@ -49,13 +49,26 @@ struct SimPanel {
 class TestTlbAgainstSim : public QObject {
     Q_OBJECT
 private slots:
-    void knobAndStartMoveTheReading();
-    void lowCurrentLimitLightsCurrentControl();
+    void knobsAndStartMoveTheReading_data();
+    void knobsAndStartMoveTheReading();
     void overVoltageTripLatchesUntilClear();
 };
 
-void TestTlbAgainstSim::knobAndStartMoveTheReading()
+void TestTlbAgainstSim::knobsAndStartMoveTheReading_data()
 {
+    QTest::addColumn<float>("volts"); // the knobs; the load is 1 ohm
+    QTest::addColumn<float>("amps");
+    QTest::addColumn<QString>("reading"); // volts|amps shown
+    QTest::addColumn<int>("controlLamp"); // voltage CTL 8, current CTL 10
+    QTest::newRow("voltage control") << 5.0f << 50.0f << "5.00|5.0" << 8;
+    QTest::newRow("low current limit") << 10.0f << 2.0f << "2.00|2.0" << 10;
+}
+
+void TestTlbAgainstSim::knobsAndStartMoveTheReading()
+{
+    QFETCH(float, volts);
+    QFETCH(float, amps);
+    QFETCH(int, controlLamp);
     SimPanel s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
     QVERIFY(s.sim.port());
     VirtualPanel &p = *s.panel;
@@ -63,34 +76,18 @@ void TestTlbAgainstSim::knobAndStartMoveTheReading()
     QVERIFY(s.lamp("lblStatus", 6)->isLit()); // STANDBY
     QCOMPARE(p.txtVolt->text(), QString("0.00"));
 
-    p.knbVolt->setValue(5);
+    p.knbVolt->setValue(volts);
     p.knob_TurnEnded(p.knbVolt);
-    p.knbCurr->setValue(50);
+    p.knbCurr->setValue(amps);
     p.knob_TurnEnded(p.knbCurr);
     p.cmdStart_Click();
     p.tmrInfo_Timer();
-    QCOMPARE(p.txtVolt->text(), QString("5.00"));
-    QCOMPARE(p.txtCurr->text(), QString("5.0")); // 5 V into 1 ohm
-    QVERIFY(s.lamp("lblStatus", 7)->isLit());     // POWER
-    QVERIFY(s.lamp("lblStatus", 8)->isLit());     // voltage CTL
+    QTEST(p.txtVolt->text() + "|" + p.txtCurr->text(), "reading");
+    QVERIFY(s.lamp("lblStatus", 7)->isLit()); // POWER
+    QVERIFY(s.lamp("lblStatus", controlLamp)->isLit());
+    QVERIFY(!s.lamp("lblStatus", 18 - controlLamp)->isLit()); // not the other CTL
     QVERIFY(!s.lamp("lblStatus", 6)->isLit());
     QVERIFY(s.prompter->shown.isEmpty());
-}
-
-void TestTlbAgainstSim::lowCurrentLimitLightsCurrentControl()
-{
-    SimPanel s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
-    VirtualPanel &p = *s.panel;
-    p.knbVolt->setValue(10);
-    p.knob_TurnEnded(p.knbVolt);
-    p.knbCurr->setValue(2);
-    p.knob_TurnEnded(p.knbCurr);
-    p.cmdStart_Click();
-    p.tmrInfo_Timer();
-    QVERIFY(s.lamp("lblStatus", 10)->isLit()); // current CTL
-    QVERIFY(!s.lamp("lblStatus", 8)->isLit());
-    QCOMPARE(p.txtCurr->text(), QString("2.0"));
-    QCOMPARE(p.txtVolt->text(), QString("2.00"));
 }
 
 void TestTlbAgainstSim::overVoltageTripLatchesUntilClear()
@@ -102,10 +99,8 @@ void TestTlbAgainstSim::overVoltageTripLatchesUntilClear()
     p.cmdItem_Click();
     p.cmdItem_Click();
     QCOMPARE(p.MenuLevel, qint16(7));
-    for (QChar c : QString("3")) {
-        p.txtInput->setText(p.txtInput->text() + c);
-        p.txtInput_Change();
-    }
+    p.txtInput->setText("3");
+    p.txtInput_Change();
     p.cmdEnter_Click();
     QCOMPARE(modData().Settings.VoltProt, 3.0f);
     p.knbVolt->setValue(5);

@@ -2,6 +2,7 @@
 // holds, START/STOP/ARM/MEM, the calibration codes, the menu time-outs and the knobs.
 
 #include "panelfixture.h"
+#include "ui/transactionlog.h"
 
 #include <QtTest>
 
@@ -18,6 +19,7 @@ private slots:
     void enterConfirmsTypedValues_data();
     void enterConfirmsTypedValues();
     void directAdjustmentFromIdle();
+    void typedEntryIsFiltered_data();
     void typedEntryIsFiltered();
     void displayShowsSetpointsWhileHeld();
     void configurationMenu();
@@ -28,7 +30,6 @@ private slots:
     void clearHoldSendsResetsOnce();
     void clearReleaseRestoresTheSetpoint_data();
     void clearReleaseRestoresTheSetpoint();
-    void clearAtIdleReleasesProtection();
     void startStopArm();
     void memoryKeyWrapsAround_data();
     void memoryKeyWrapsAround();
@@ -51,6 +52,7 @@ void TestTlbKeys::menuOpensTheVoltageSetpoint()
     p.tmrMenu_Timer();
     QCOMPARE(p.txtVolt->text(), QString("12.00"));
     QCOMPARE(p.txtCurr->text(), QString());
+    QCOMPARE(p.lblLegend->text(), QString("VOLT SET"));
     QVERIFY(f.lamp("lblStatus", 8)->isLit()); // the voltage setpoint lamp
     // MENU again inside a menu does nothing.
     p.cmdMenu_Click();
@@ -196,16 +198,28 @@ void TestTlbKeys::directAdjustmentFromIdle()
     QCOMPARE(f.sent(), QStringList(10, "<>STA"));
 }
 
+void TestTlbKeys::typedEntryIsFiltered_data()
+{
+    QTest::addColumn<QString>("typed"); // a key at a time
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("four digits") << "12345" << "1234";
+    QTest::newRow("point after four") << "1234." << "1234.";
+    QTest::newRow("point then more") << "1234.56" << "1234.";
+    QTest::newRow("leading point") << "." << "0.";
+    QTest::newRow("leading point digits") << ".5" << "0.5";
+    QTest::newRow("second point dropped") << "1.2.3" << "1.23";
+    QTest::newRow("letters dropped") << ".5x" << "0.5";
+    QTest::newRow("minus dropped") << "-5" << "5";
+}
+
 void TestTlbKeys::typedEntryIsFiltered()
 {
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
     PanelFixture f;
-    VirtualPanel &p = *f.panel;
-    p.cmdMenu_Click();
-    f.typeInto("12345");
-    QCOMPARE(p.txtInput->text(), QString("1234"));
-    p.txtInput->clear();
-    f.typeInto(".5x");
-    QCOMPARE(p.txtInput->text(), QString("0.5"));
+    f.panel->cmdMenu_Click();
+    f.typeInto(typed);
+    QCOMPARE(f.panel->txtInput->text(), kept);
 }
 
 void TestTlbKeys::displayShowsSetpointsWhileHeld()
@@ -288,7 +302,6 @@ void TestTlbKeys::calibrationCodes()
     QFETCH(QStringList, commands);
     PanelFixture f;
     VirtualPanel &p = *f.panel;
-    f.replies["<>POT"] = "5,6,7,8,9\r\n";
     f.openMenu(6);
     QCOMPARE(p.MenuLevel, qint16(11));
     f.sent();
@@ -317,7 +330,6 @@ void TestTlbKeys::potentiometerMenu()
 {
     PanelFixture f;
     VirtualPanel &p = *f.panel;
-    f.replies["<>POT"] = "5,6,7,8,9\r\n";
     f.enterPotCalibration();
     p.cmdItem_Click();
     QCOMPARE(p.MenuItem, qint16(1));
@@ -327,6 +339,7 @@ void TestTlbKeys::potentiometerMenu()
     QCOMPARE(p.txtVolt->text(), QString("P"));
     QCOMPARE(p.txtCurr->text().trimmed(), QString("6"));
     QCOMPARE(p.txtMEM->text(), QString("2"));
+    QCOMPARE(p.lblLegend->text(), QString("POT 2"));
     f.sent();
     p.cmdUp_MouseDown();
     p.cmdUpDn_MouseUp();
@@ -355,7 +368,6 @@ void TestTlbKeys::sixtySecondsInCalibrationLeaves()
 {
     PanelFixture f;
     VirtualPanel &p = *f.panel;
-    f.replies["<>POT"] = "5,6,7,8,9\r\n";
     f.enterPotCalibration();
     f.sent();
     f.run(59000);
@@ -424,18 +436,6 @@ void TestTlbKeys::clearReleaseRestoresTheSetpoint()
     const QStringList later = f.sent();
     QCOMPARE(later.count("<>STA"), later.size());
     QVERIFY(later.size() >= 59);
-}
-
-void TestTlbKeys::clearAtIdleReleasesProtection()
-{
-    PanelFixture f;
-    VirtualPanel &p = *f.panel;
-    f.staReply = "0,0,48,81,3\r\n"; // OVT latched
-    f.poll();
-    f.sent();
-    p.cmdClear_MouseDown();
-    p.cmdClear_MouseUp();
-    QCOMPARE(f.sent(), (QStringList{"<>CLR 0", "OUTP:PROT:CLE"}));
 }
 
 void TestTlbKeys::startStopArm()
@@ -526,13 +526,14 @@ void TestTlbKeys::knobTurnSendsTheDisplayedValue()
 void TestTlbKeys::switchDuringAHold_data()
 {
     QTest::addColumn<QString>("held");
+    QTest::newRow("nothing held") << "";
     QTest::newRow("CLEAR held") << "clear";
     QTest::newRow("knob turning, not ended") << "knob";
     QTest::newRow("TW calibration key held, switch to a KM") << "cal";
 }
 
-// A hold ends with the panel it was on: the new panel is current and the release that
-// follows does nothing harmful.
+// A hold ends with the panel it was on: the new panel is current, takes the log, and the
+// release that follows does nothing harmful; the program goes on.
 void TestTlbKeys::switchDuringAHold()
 {
     QFETCH(QString, held);
@@ -545,7 +546,7 @@ void TestTlbKeys::switchDuringAHold()
     if (held == "knob") {
         first->knbVolt->setFocus();
         QTest::keyPress(first->knbVolt, Qt::Key_Up);
-    } else {
+    } else if (!held.isEmpty()) {
         first->cmdMenu_Click();
         for (int i = 0; held == "cal" && i < 3; ++i)
             first->cmdItem_Click(); // the calibration level
@@ -555,12 +556,16 @@ void TestTlbKeys::switchDuringAHold()
             first->cmdClear_MouseDown();
         f.advance(held == "cal" ? 4000 : 6000);
     }
+    f.sent();
     QPointer<PanelWindow> next = first->SwitchPanel(to);
     QVERIFY(next);
     QVERIFY(!first->tmrHold.isActive());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!first);
     QCOMPARE(modData().CurrentPanel.data(), next.data());
+    QCOMPARE(f.programEnded, 0);
+    QVERIFY(f.sent().contains("<>CLR 0"));
+    QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(next->rtbTranx));
     delete next.data();
     ClearPanelRegistry();
 }
