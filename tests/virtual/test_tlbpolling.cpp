@@ -25,8 +25,8 @@ private slots:
     void garbageRepliesEndTheTickQuietly();
     void silentInstrumentFallsBackToSimulated();
     void memoryChangeAtTheInstrumentRereadsState();
-    void noPollWhileAnotherExchangeAwaitsItsReply_data();
-    void noPollWhileAnotherExchangeAwaitsItsReply();
+    void noTimerExchangeWhileAnotherAwaitsItsReply_data();
+    void noTimerExchangeWhileAnotherAwaitsItsReply();
     void armFlashesWhileTheOutputIsOn();
     void anotherCurrentPanelMakesThisOneGiveWay();
     void closingSendsClearAndEndsTheProgram();
@@ -259,20 +259,32 @@ void TestTlbPolling::memoryChangeAtTheInstrumentRereadsState()
     QCOMPARE(f.sent(), QStringList{"<>STA"});
 }
 
-void TestTlbPolling::noPollWhileAnotherExchangeAwaitsItsReply_data()
+void TestTlbPolling::noTimerExchangeWhileAnotherAwaitsItsReply_data()
 {
     QTest::addColumn<bool>("memoryChange"); // the poll's own state refresh, or a key's query
-    QTest::newRow("a key's query") << false;
-    QTest::newRow("the refresh after a memory change") << true;
+    QTest::addColumn<bool>("clearPending"); // CLEAR released after a hold: its state read is due
+    QTest::newRow("poll ticks in a key's query") << false << false;
+    QTest::newRow("poll ticks in the refresh after a memory change") << true << false;
+    QTest::newRow("CLEAR's state read due in a key's query") << false << true;
 }
 
-// A TCP/IP wait lets the poll timer run. A poll inside it took the reply the exchange waited
-// for, and the exchange timed out: "Device Timed Out" against an instrument that answered.
-void TestTlbPolling::noPollWhileAnotherExchangeAwaitsItsReply()
+// A TCP/IP wait lets the panel's timers run. A poll inside it took the reply the exchange
+// waited for, and the exchange timed out: "Device Timed Out" against an instrument that
+// answered. The hold timer's state read after a CLEAR release could do the same.
+void TestTlbPolling::noTimerExchangeWhileAnotherAwaitsItsReply()
 {
     QFETCH(bool, memoryChange);
+    QFETCH(bool, clearPending);
     PanelFixture f;
+    VirtualPanel &p = *f.panel;
     f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,4,1194\r\n";
+    if (clearPending) {
+        p.cmdMenu_Click();
+        p.cmdClear_MouseDown();
+        f.advance(6000);
+        p.cmdClear_MouseUp(); // the menu is left and the state read 0.2 s later
+        f.sent();
+    }
     const ScriptedLine::Responder instrument = f.line->responder;
     f.line->responder = [instrument](const QByteArray &command) {
         QList<ScriptedLine::Chunk> chunks = instrument(command);
@@ -281,9 +293,13 @@ void TestTlbPolling::noPollWhileAnotherExchangeAwaitsItsReply()
                 chunk.afterMs = 300; // later than the next tick
         return chunks;
     };
-    int ticks = 0; // a few ticks of the poll timer while the reply is awaited
-    f.line->duringWait = [&f, &ticks] {
-        if (++ticks <= 3)
+    int ticks = 0; // a few ticks of the timers while the reply is awaited
+    f.line->duringWait = [&f, &ticks, clearPending] {
+        if (++ticks > 3)
+            return;
+        if (clearPending)
+            f.advance(300); // the hold timer, every 10 ms, until the reply is due
+        else
             f.poll();
     };
     QStringList expected{"<>SCL"};
@@ -300,10 +316,16 @@ void TestTlbPolling::noPollWhileAnotherExchangeAwaitsItsReply()
     QCOMPARE(modData().CommKind, qint16(LinkKind::TcpIp));
     if (memoryChange)
         QCOMPARE(modData().Settings.MemLoc, 4.0f);
-    // Once the exchange is over, the ticks poll again.
+    // Once the exchange is over, the ticks go on.
     f.line->duringWait = nullptr;
-    f.poll();
-    QCOMPARE(f.sent().value(0), QStringLiteral("<>STA"));
+    if (clearPending) {
+        f.advance(10);
+        QCOMPARE(f.sent(), (QStringList{"<>CHG 0,-1,0", "<>ALL", "SYST:VERS?"}));
+        QCOMPARE(p.MenuLevel, qint16(3));
+    } else {
+        f.poll();
+        QCOMPARE(f.sent().value(0), QStringLiteral("<>STA"));
+    }
 }
 
 void TestTlbPolling::armFlashesWhileTheOutputIsOn()
