@@ -1,18 +1,15 @@
 #pragma once
 // A minimal panel on the shared frame: its central area holds only the log frame. It records
-// the frame's calls into its hooks so tests can check their order. And a file chooser that
-// records each request and answers with a scripted name.
+// the frame's calls into its hooks so tests can check their order.
 
 #include "app/frame/panelwindow.h"
-#include "ui/selectfile.h"
+#include "recordingchooser.h"
 
 #include <QGroupBox>
 #include <QList>
 #include <QStringList>
 #include <QVBoxLayout>
 #include <QWidget>
-
-#include <stdexcept>
 
 namespace zop::test {
 
@@ -43,20 +40,6 @@ private:
             m_events->append(what + formName());
     }
     QStringList *m_events;
-};
-
-class RecordingChooser : public FileChooser {
-public:
-    QString choose(const FileRequest &request) override
-    {
-        requests << request;
-        if (fail)
-            throw std::runtime_error("dialog failed");
-        return answer;
-    }
-    QList<FileRequest> requests;
-    QString answer;
-    bool fail = false;
 };
 
 } // namespace zop::test

@@ -8,8 +8,8 @@
 #include "loader/ui/registration.h"
 #include "loaderfixture.h"
 #include "panels/service/registration.h"
+#include "recordingchooser.h"
 #include "ui/apptitle.h"
-#include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 
 #include <QAction>
@@ -22,16 +22,6 @@ using namespace zop;
 using namespace zop::test;
 
 namespace {
-class OneFileChooser : public FileChooser {
-public:
-    QString choose(const FileRequest &request) override
-    {
-        requests << request;
-        return answer;
-    }
-    QList<FileRequest> requests;
-    QString answer;
-};
 
 struct PanelFixture : LoaderFixture {
     PanelFixture()
@@ -140,7 +130,7 @@ void TestFrmLoader::refusalsOpenSetup()
 void TestFrmLoader::selectKeepsTheChosenName()
 {
     PanelFixture f;
-    auto chooser = std::make_shared<OneFileChooser>();
+    auto chooser = std::make_shared<RecordingChooser>();
     chooser->answer = f.path(QStringLiteral("New_Firmware.HEX"));
     SetFileChooser(chooser);
     QTest::mouseClick(f.loader->cmdSelect, Qt::LeftButton);

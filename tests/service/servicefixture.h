@@ -13,9 +13,9 @@
 #include "panels/service/registerlamp.h"
 #include "panels/service/registerspanel.h"
 #include "panels/service/registration.h"
+#include "recordingchooser.h"
 #include "simprocess.h"
 #include "testsupport.h"
-#include "ui/selectfile.h"
 
 #include <QPointer>
 
@@ -58,18 +58,6 @@ struct PanelHolder {
         opened.clear();
     }
     QList<QPointer<PanelWindow>> opened;
-};
-
-// A file dialog that records what it was asked and gives `answer`.
-class RecordingChooser : public FileChooser {
-public:
-    QString choose(const FileRequest &request) override
-    {
-        requests << request;
-        return answer;
-    }
-    QList<FileRequest> requests;
-    QString answer;
 };
 
 // The bits whose lamps are lit in a register's column.
