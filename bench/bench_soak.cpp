@@ -168,6 +168,14 @@ int main(int argc, char *argv[])
     std::printf("resident memory: %.1f MiB at first, %.1f MiB at the end, slope %.3f MiB/h after 5 min\n",
                 rss.isEmpty() ? 0.0 : rss.first().y(), rss.isEmpty() ? 0.0 : rss.last().y(),
                 Slope(settled) * 60);
+    // Where any growth came: the heap settles in the first quarter of an hour or so, a leak
+    // goes on to the end.
+    QStringList samples;
+    for (const QPointF &p : rss) {
+        if (qRound(p.x()) % 10 == 0)
+            samples << QStringLiteral("%1 min %2").arg(qRound(p.x())).arg(p.y(), 0, 'f', 1);
+    }
+    std::printf("resident memory every 10 min (MiB): %s\n", qPrintable(samples.join(QStringLiteral(", "))));
     std::printf("panel CPU: %.1f s in all; window answered within %lld ms at worst, %lld times not within 10 s\n",
                 cpu, slowestAnswerMs, unanswered);
     std::printf("stray commands: %lld\n", qint64(stray.size()));
