@@ -4,6 +4,7 @@
 #include "powersupply.h"
 #include "scpi.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <vector>
@@ -154,6 +155,21 @@ static const std::vector<HeaderEntry> &headerTable()
     return table;
 }
 
+// The table's entries by the first word of a header they can match, in the table's order, so
+// that a line is tried against a few patterns rather than all of them.
+static const QHash<QString, std::vector<const HeaderEntry *>> &headerIndex()
+{
+    static const QHash<QString, std::vector<const HeaderEntry *>> index = [] {
+        QHash<QString, std::vector<const HeaderEntry *>> byWord;
+        for (const HeaderEntry &entry : headerTable()) {
+            for (const QString &word : entry.pattern.firstSpellings())
+                byWord[word].push_back(&entry);
+        }
+        return byWord;
+    }();
+    return index;
+}
+
 Instrument::Instrument(PowerSupply &supply) : m_supply(supply) {}
 
 bool Instrument::isBlank(QByteArrayView line)
@@ -225,9 +241,13 @@ std::optional<QString> Instrument::dispatch(const QString &line)
     if (header.startsWith(QLatin1Char('*')))
         return common(header.mid(1).toUpper(), query, params);
     const QStringList nodes = scpi::HeaderPattern::tokens(header);
-    for (const HeaderEntry &entry : headerTable()) {
-        if (entry.pattern.matches(nodes))
-            return execute(entry.cmd, query, params);
+    const auto &index = headerIndex();
+    const auto candidates = nodes.isEmpty() ? index.cend() : index.constFind(nodes.first());
+    if (candidates != index.cend()) {
+        for (const HeaderEntry *entry : *candidates) {
+            if (entry->pattern.matches(nodes))
+                return execute(entry->cmd, query, params);
+        }
     }
     undefinedHeader();
     return std::nullopt;

@@ -118,6 +118,18 @@ QString HeaderPattern::longForm() const
     return words.join(QLatin1Char(':'));
 }
 
+QStringList HeaderPattern::firstSpellings() const
+{
+    QStringList spellings;
+    for (const Node &n : m_nodes) {
+        spellings << n.spellings;
+        if (!n.optional)
+            break;
+    }
+    spellings.removeDuplicates();
+    return spellings;
+}
+
 std::optional<double> parseNumber(const QString &text)
 {
     static const QRegularExpression number(

@@ -34,6 +34,9 @@ public:
     static QStringList tokens(const QString &header);
     // The pattern with every node present and the brackets removed.
     QString longForm() const;
+    // Every spelling a matching header can start with: those of the leading optional nodes and
+    // of the first node that must be there.
+    QStringList firstSpellings() const;
 
 private:
     struct Node

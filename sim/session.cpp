@@ -43,7 +43,10 @@ QByteArray StreamSource::take(qsizetype most)
 QList<LinkAction> Session::receive(QByteArrayView chunk)
 {
     QList<LinkAction> actions;
-    for (const LineAssembler::Line &line : m_lines.feed(chunk)) {
+    // A const list: a loop over a mutable one would allocate for every byte an RS-485 station
+    // passes on, even when no line is complete.
+    const QList<LineAssembler::Line> lines = m_lines.feed(chunk);
+    for (const LineAssembler::Line &line : lines) {
         if (line.overlong)
             m_instrument.rejectOverlongLine();
         else
