@@ -173,9 +173,7 @@ bool Knob::isTurningKey(int key)
     case Qt::Key_Down:
     case Qt::Key_Left:
     case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End: return true;
+    case Qt::Key_PageDown: return true;
     default: return false;
     }
 }
@@ -255,8 +253,6 @@ void Knob::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Left: target -= singleStep(); break;
     case Qt::Key_PageUp: target += pageStep(); break;
     case Qt::Key_PageDown: target -= pageStep(); break;
-    case Qt::Key_Home: target = 0; break;
-    case Qt::Key_End: target = m_maximum; break;
     }
     m_keyHeld = event->key();
     turnTo(target);

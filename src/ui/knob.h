@@ -1,7 +1,8 @@
 #pragma once
 // A rotary knob for an instrument front panel: a float value from 0 to a maximum, turned with
-// the mouse (drag around the knob), the wheel, or the keyboard (arrows, PageUp/PageDown, Home,
-// End). While the user turns it, turning(value) is emitted at every change; when the turn
+// the mouse (drag around the knob), the wheel, or the keyboard (arrows, PageUp/PageDown). Home
+// and End do nothing: a knob drives an output, and one keystroke must never send it to an end
+// of its range. While the user turns it, turning(value) is emitted at every change; when the turn
 // ends (mouse release, key release, a short quiet spell after a wheel burst, focus or enabled
 // state lost mid-turn), turnEnded(value) follows once. setValue moves it silently.
 //

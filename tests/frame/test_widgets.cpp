@@ -281,8 +281,9 @@ void TestWidgets::knobKeyboard_data()
     QTest::newRow("Left") << int(Qt::Key_Left) << 29.9f;
     QTest::newRow("PageUp") << int(Qt::Key_PageUp) << 31.0f;
     QTest::newRow("PageDown") << int(Qt::Key_PageDown) << 29.0f;
-    QTest::newRow("Home") << int(Qt::Key_Home) << 0.0f;
-    QTest::newRow("End") << int(Qt::Key_End) << 60.0f;
+    // One keystroke never sends the output to an end of its range.
+    QTest::newRow("Home does nothing") << int(Qt::Key_Home) << 30.0f;
+    QTest::newRow("End does nothing") << int(Qt::Key_End) << 30.0f;
 }
 
 void TestWidgets::knobKeyboard()
@@ -296,9 +297,12 @@ void TestWidgets::knobKeyboard()
 
     QTest::keyClick(&k.knob, Qt::Key(key));
 
-    QCOMPARE(order, (QStringList{"turning", "ended"}));
-    QVERIFY(qFuzzyCompare(Spied(k.turning, 0), expected));
-    QVERIFY(qFuzzyCompare(Spied(k.ended, 0), expected));
+    const bool turns = expected != 30.0f;
+    QCOMPARE(order, (turns ? QStringList{"turning", "ended"} : QStringList{}));
+    if (turns) {
+        QVERIFY(qFuzzyCompare(Spied(k.turning, 0), expected));
+        QVERIFY(qFuzzyCompare(Spied(k.ended, 0), expected));
+    }
     QVERIFY(qFuzzyCompare(k.knob.value(), expected));
     QVERIFY(!k.knob.isTurning());
 }
