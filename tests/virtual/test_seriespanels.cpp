@@ -51,6 +51,8 @@ private slots:
     void calibrationKeyHeldTenSeconds();
     void clearClickVariants();
     void gzTripKnobs();
+    void knobsFollowSetpointsSetElsewhere_data();
+    void knobsFollowSetpointsSetElsewhere();
 };
 
 void TestSeriesPanels::controlsPerSeries_data()
@@ -417,6 +419,68 @@ void TestSeriesPanels::gzTripKnobs()
     p.knob_Turning(p.knbVolt);
     p.knob_TurnEnded(p.knbVolt);
     QVERIFY(p.tmrInfo.isActive());
+}
+
+void TestSeriesPanels::knobsFollowSetpointsSetElsewhere_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<float>("volts"); // the voltage setpoint the change leaves
+    const std::pair<const char *, PanelId> series[] = {
+        {"KM", PanelId::KM}, {"TW", PanelId::TW}, {"GZ", PanelId::GZ}, {"TLB", PanelId::TLB}};
+    for (const auto &[name, id] : series) {
+        QTest::addRow("%s typed entry", name) << id << "typed" << 1.0f;
+        QTest::addRow("%s state read after Setup", name) << id << "setup" << 3.0f;
+    }
+    QTest::newRow("TLB memory recall") << PanelId::TLB << "memory" << 3.0f;
+}
+
+// The knob was last turned to 4.1 V; the setpoint then changes another way. The knobs show the
+// new setpoint at once, sending nothing, and one step down goes down from there: a stale knob
+// raised the output when it was turned down.
+void TestSeriesPanels::knobsFollowSetpointsSetElsewhere()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QString, change);
+    QFETCH(float, volts);
+    PanelFixture f(series);
+    // Setup keeps the series, so the panel stays.
+    modData().SystemType = series == PanelId::GZ ? 0 : series == PanelId::TLB ? 2
+                         : series == PanelId::KM ? 3 : 4;
+    VirtualPanel &p = *f.panel;
+    ScriptedEntry entry;
+    SetSetupDialog([](QWidget *) {});
+    p.knbVolt->setValue(4.1f);
+    p.knob_TurnEnded(p.knbVolt);
+    f.instrument[0] = 3000; // what "<>ALL" reports from now on
+    f.instrument[1] = 7000;
+    f.sent();
+
+    if (change == "typed" && series == PanelId::TLB) {
+        p.cmdMenu_Click();
+        f.typeInto("1");
+        p.cmdEnter_Click();
+    } else if (change == "typed") {
+        entry.answer = "1";
+        p.setpointButton_Click(0);
+    } else if (change == "memory") {
+        p.cmdMem_Click();
+        f.typeInto("4");
+        p.cmdEnter_Click();
+    } else {
+        p.runSetup();
+    }
+    QCOMPARE(modData().Settings.VoltSet, volts);
+    QCOMPARE(p.knbVolt->value(), volts);
+    QCOMPARE(p.knbCurr->value(), modData().Settings.CurrSet);
+    if (p.knbOVP)
+        QCOMPARE(p.knbOVP->value(), modData().Settings.VoltProt);
+    const QStringList beforeTurn = f.sentWithoutPolls();
+    QVERIFY(!beforeTurn.join(' ').contains("CURR "));
+
+    QTest::keyClick(p.knbVolt, Qt::Key_Down);
+    QCOMPARE(f.sentWithoutPolls(), QStringList{"VOLT " + QString::number(volts - 0.1, 'f', 2)});
+    SetSetupDialog(nullptr);
 }
 
 QTEST_MAIN(TestSeriesPanels)

@@ -312,8 +312,10 @@ void PanelWindow::reconnect()
     if (!IsStillCurrent(self))
         return;
     RefreshInstrumentState();
-    if (IsStillCurrent(self))
-        self->linkStatus->refresh();
+    if (!IsStillCurrent(self))
+        return;
+    self->stateRefreshed();
+    self->linkStatus->refresh();
 }
 
 void PanelWindow::runSetup()
@@ -328,6 +330,7 @@ void PanelWindow::runSetup()
     RefreshInstrumentState();
     if (!IsStillCurrent(self))
         return;
+    stateRefreshed();
     applyModulationRule();
     afterSetup();
 }

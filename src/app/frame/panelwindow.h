@@ -126,6 +126,8 @@ protected:
     virtual bool reopensLinkOnSimulate() const { return !m_traits.isVirtual; }
     // "Setup": after the dialog, the state refresh and the Modulation rule.
     virtual void afterSetup() {}
+    // The instrument's state was read again (Setup, Reconnect): the panel shows it.
+    virtual void stateRefreshed() {}
 
     void closeEvent(QCloseEvent *event) override;
 

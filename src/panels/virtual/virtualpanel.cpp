@@ -93,16 +93,7 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
     ExitMenu();
 
     const ModData &data = modData();
-    knbVolt->setMaximum(data.Ratings.VoltMax);
-    knbCurr->setMaximum(data.Ratings.CurrMax);
-    knbVolt->setValue(data.Settings.VoltSet);
-    knbCurr->setValue(data.Settings.CurrSet);
-    if (knbOVP) {
-        knbOVP->setMaximum(data.Ratings.VoltHigh);
-        knbOCP->setMaximum(data.Ratings.CurrHigh);
-        knbOVP->setValue(data.Settings.VoltProt);
-        knbOCP->setValue(data.Settings.CurrProt);
-    }
+    syncKnobs();
     enableKnobs(true);
 
     EntryMode = -1;
@@ -770,12 +761,7 @@ void VirtualPanel::showReadings(const std::vector<qint32> &fields)
             ShowMemory(memory);
             if (MemoryLocationChanged(memory, modData().Settings.MemLoc)) {
                 // The memory location changed at the instrument: take over its setpoints.
-                QPointer<VirtualPanel> self(this);
-                ReadAllState();
-                if (!self || closing())
-                    return;
-                knbVolt->setValue(modData().Settings.VoltSet);
-                knbCurr->setValue(modData().Settings.CurrSet);
+                readState();
             }
         }
     } else {

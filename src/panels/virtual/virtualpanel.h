@@ -189,6 +189,7 @@ protected:
     void panelClosing() override;
     // A system type of another series: that series' panel takes this one's place.
     void afterSetup() override;
+    void stateRefreshed() override { syncKnobs(); }
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -240,6 +241,12 @@ private:
     void blink(bool lit);
     void calibrationCodeEntered();
     void enableKnobs(bool enabled);
+    // The knobs show the setpoints and ratings the panel holds; sends nothing.
+    void syncKnobs();
+    // ReadAllState, then the knobs follow what the instrument reported.
+    void readState();
+    // ApplyMenuAction without the knobs following.
+    void applyMenuAction(const QString &action);
     void startMenuTimer();
     void resumePolling();
     QString typedText() const;

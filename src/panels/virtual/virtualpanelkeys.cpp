@@ -60,6 +60,37 @@ void VirtualPanel::enableKnobs(bool enabled)
     }
 }
 
+// A knob starts every turn from the value it shows, so it must show the setpoint the instrument
+// has after every change that did not come from the knob itself: a typed entry, the Enter Value
+// dialog, a menu step, CLEAR, a memory recall, a state read. Otherwise a turn down from a stale
+// value can raise the output. A knob in the middle of a turn keeps the user's value.
+void VirtualPanel::syncKnobs()
+{
+    const ModData &data = modData();
+    const struct {
+        Knob *knob;
+        float maximum;
+        float value;
+    } knobs[] = {{knbVolt, data.Ratings.VoltMax, data.Settings.VoltSet},
+                 {knbCurr, data.Ratings.CurrMax, data.Settings.CurrSet},
+                 {knbOVP, data.Ratings.VoltHigh, data.Settings.VoltProt},
+                 {knbOCP, data.Ratings.CurrHigh, data.Settings.CurrProt}};
+    for (const auto &k : knobs) {
+        if (!k.knob || k.knob->isTurning())
+            continue;
+        k.knob->setMaximum(k.maximum);
+        k.knob->setValue(k.value);
+    }
+}
+
+void VirtualPanel::readState()
+{
+    QPointer<VirtualPanel> self(this);
+    ReadAllState();
+    if (self)
+        syncKnobs();
+}
+
 void VirtualPanel::startMenuTimer()
 {
     tmrInfo.stop();
@@ -316,6 +347,15 @@ void VirtualPanel::RefreshMenuDisplay()
 }
 
 void VirtualPanel::ApplyMenuAction(const QString &action)
+{
+    // A memory recall reads the state, and window events run meanwhile.
+    QPointer<VirtualPanel> self(this);
+    applyMenuAction(action);
+    if (self && !closing())
+        syncKnobs();
+}
+
+void VirtualPanel::applyMenuAction(const QString &action)
 {
     ModData &data = modData();
     ValueChanged = true;
@@ -616,8 +656,7 @@ void VirtualPanel::cmdEnter_Click()
         }
         if (MenuLevel < 5 || (MenuLevel >= m_spec.calibrationLevel && MenuItem != NoItem))
             resumePolling();
-        knbVolt->setValue(modData().Settings.VoltSet);
-        knbCurr->setValue(modData().Settings.CurrSet);
+        syncKnobs();
         takeKeyTime();
         return;
     }
@@ -929,7 +968,7 @@ void VirtualPanel::clearHoldEnded()
     resumePolling();
     if (MenuLevel >= 4 && MenuLevel <= 10)
         tmrMenu.start(MenuIntervalMs);
-    ReadAllState();
+    readState();
 }
 
 void VirtualPanel::blink(bool lit)
@@ -964,7 +1003,7 @@ void VirtualPanel::cmdClear_MouseUp()
     if (m_clearFinishMs >= 0)
         m_readStateAfterClear = true;
     else
-        ReadAllState();
+        readState();
 }
 
 void VirtualPanel::scheduleClearFinish(qint64 waitMs, bool menuLeft)
@@ -1025,16 +1064,11 @@ void VirtualPanel::finishClearRelease()
         ExitMenu();
     lockInput(false);
     FlushInput();
-    knbVolt->setValue(modData().Settings.VoltSet);
-    knbCurr->setValue(modData().Settings.CurrSet);
-    if (knbOVP) {
-        knbOVP->setValue(modData().Settings.VoltProt);
-        knbOCP->setValue(modData().Settings.CurrProt);
-    }
+    syncKnobs();
     DirectAdjustReady = true;
     if (m_readStateAfterClear) {
         m_readStateAfterClear = false;
-        ReadAllState();
+        readState();
     }
 }
 
@@ -1174,9 +1208,7 @@ void VirtualPanel::setpointButton_Click(int which)
     send(QLatin1String(row.command) + *typed);
     data.Settings.*row.field = float(ClampValue(LeadingDecimal(*typed), maximum, minimum));
     BackupSettings();
-    Knob *knobs[] = {knbVolt, knbCurr, knbOVP, knbOCP};
-    if (Knob *knob = knobs[which])
-        knob->setValue(data.Settings.*row.field);
+    syncKnobs();
     // The instrument's own panel shows the value's level for a moment.
     m_levelHoldRestore = MenuLevel;
     MenuLevel = row.level;
