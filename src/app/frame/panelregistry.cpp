@@ -41,12 +41,11 @@ PanelWindow *OpenPanel(const QString &formName, const QWidget *inPlaceOf)
     if (!panel)
         return nullptr;
     if (inPlaceOf && inPlaceOf->isVisible()) {
-        // The old size where the new panel can take it, but never stretched past its own
-        // size: a virtual panel pulled to a service panel's width loses its instrument look.
-        const QSize natural = panel->sizeHint().expandedTo(panel->minimumSizeHint());
+        // Where the old panel stood, at the new panel's own size: squeezed to a smaller
+        // window's size its knobs and displays shrink, pulled to a larger one's it loses its
+        // instrument look.
         panel->move(inPlaceOf->pos());
-        panel->resize(inPlaceOf->size()
-                          .boundedTo(natural)
+        panel->resize(panel->sizeHint()
                           .expandedTo(panel->minimumSizeHint())
                           .boundedTo(panel->maximumSize()));
     }
