@@ -1,5 +1,10 @@
 #include "link/gpiblibrary.h"
 
+#include <QFile>
+
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
 
 namespace zop {
 
@@ -22,6 +27,22 @@ LinkError LoadError(const QString &description, long number)
     return LinkError{description, QStringLiteral("GPIB"), number};
 }
 
+// Why the system's loader refuses `name`. QLibrary tries variants of a name it cannot load
+// ("lib" before and ".so" after it) and reports the last one it tried, which names a file
+// nobody asked for; the loader itself, given the name as it is, says what is wrong with it.
+QString LoaderReason(const QString &name, const QLibrary &library)
+{
+#ifndef _WIN32
+    const QByteArray file = QFile::encodeName(name);
+    if (void *handle = dlopen(file.constData(), RTLD_NOW | RTLD_LOCAL)) {
+        dlclose(handle);
+    } else if (const char *reason = dlerror()) {
+        return QString::fromLocal8Bit(reason);
+    }
+#endif
+    return library.errorString();
+}
+
 } // namespace
 
 void GpibLibrary::load()
@@ -32,7 +53,7 @@ void GpibLibrary::load()
     m_library.unload();
     m_library.setFileName(name);
     if (!m_library.load())
-        throw LoadError(QStringLiteral("File not found: %1 (%2)").arg(name, m_library.errorString()),
+        throw LoadError(QStringLiteral("File not found: %1 (%2)").arg(name, LoaderReason(name, m_library)),
                         FileNotFound);
 
     auto need = [&](const char *symbol) {
