@@ -38,7 +38,7 @@ private:
 
 } // namespace
 
-QList<GpibListing> SearchGpibBus()
+QList<GpibListing> SearchGpibBus(QString *unusable)
 {
     QList<GpibListing> found;
     ModData &data = modData();
@@ -71,8 +71,10 @@ QList<GpibListing> SearchGpibBus()
         }
         // The device last probed is not the configured one: open that again.
         gpib.GpibOpen();
-    } catch (const LinkError &) {
+    } catch (const LinkError &error) {
         // No usable library: nothing can be found.
+        if (unusable)
+            *unusable = error.description;
     }
     return found;
 }

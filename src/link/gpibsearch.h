@@ -29,7 +29,8 @@ QString CleanIdentification(const QByteArray &reply);
 // it, clears it, writes "*IDN?" and, when the write succeeded, reads the answer. `QuietMode` is
 // set while probing and `CommAddress` is restored afterwards, and the configured device is
 // opened again, so the link goes on with the instrument it had. A missing or unusable GPIB
-// library finds nothing.
-QList<GpibListing> SearchGpibBus();
+// library finds nothing, and `unusable` (when given) takes why: the library asked for and the
+// loader's reason.
+QList<GpibListing> SearchGpibBus(QString *unusable = nullptr);
 
 } // namespace zop

@@ -1,6 +1,7 @@
 #include "setup/findgpib.h"
 
 #include "app/moddata.h"
+#include "link/commlayer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,8 +108,13 @@ void frmFindGPIB::SearchBus()
     lvDevices->repaint();
     cmdOK->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QList<GpibListing> found = SearchGpibBus();
+    QString unusable;
+    const QList<GpibListing> found = SearchGpibBus(&unusable);
     QApplication::restoreOverrideCursor();
+    // An empty list alone would read as "no instrument on the bus".
+    if (!unusable.isEmpty())
+        modData().prompter->ShowWithDetails(NoLibraryText, unusable, CommText::Title,
+                                            MsgIcon::Exclamation, MsgButtons::Ok);
     for (const GpibListing &listing : found) {
         auto *item = new QTreeWidgetItem(lvDevices);
         item->setText(AddressColumn, QString::number(listing.address));

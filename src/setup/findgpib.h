@@ -27,6 +27,9 @@ class frmFindGPIB : public QDialog {
 public:
     // The share of the list's width each column starts with.
     static constexpr int ColumnShareDivisor = 4;
+    // Shown, with the library and the loader's reason, when no GPIB library can be used.
+    static inline const QString NoLibraryText =
+        QStringLiteral("The GPIB bus cannot be searched: no GPIB library could be loaded.");
 
     explicit frmFindGPIB(QWidget *parent = nullptr);
 
