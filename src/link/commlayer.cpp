@@ -121,6 +121,8 @@ void CommLayer::LinkFailed(const QString &heading, const LinkError &error)
                      error.description));
 }
 
+bool CommLayer::isWaiting() const { return m_waitDepth > 0 || modData().gpib.isPrompting(); }
+
 template <typename Body>
 void CommLayer::waitOn(Body &&body)
 {

@@ -82,8 +82,10 @@ public:
     // there was none): what the status line and the fall-back's message box tell.
     LinkFallBack LastFallBack;
 
-    // True while a wait of the link runs (window events may run inside it on TCP/IP).
-    bool isWaiting() const { return m_waitDepth > 0; }
+    // True while a wait of the link runs (window events may run inside it on TCP/IP), or while
+    // the link asks the user whether to go on (GPIB's "Device Timeout" question): no other
+    // exchange may start then.
+    bool isWaiting() const;
     // True while OpenLink runs (opening a socket or a port may let window events run): the
     // new link is not ready to carry a command yet.
     bool isOpening() const { return m_openDepth > 0; }

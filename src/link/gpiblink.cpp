@@ -3,6 +3,8 @@
 #include "app/moddata.h"
 #include "ui/apptitle.h"
 
+#include <QScopedValueRollback>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -94,8 +96,10 @@ void Gpib::copyStatus()
 void Gpib::statusCheck(int address)
 {
     ModData &data = modData();
-    if (!failed() || data.comm.QuietMode)
+    // One question at a time: a failure inside another's box takes that box's answer.
+    if (!failed() || data.comm.QuietMode || m_prompting)
         return;
+    const QScopedValueRollback<bool> prompting(m_prompting, true);
     const QString question = QStringLiteral("Device Timeout on Address: ") + QString::number(address)
                              + QStringLiteral(" Continue?");
     if (data.prompter->Show(question, ApplicationTitle, MsgIcon::None, MsgButtons::YesNo)

@@ -70,6 +70,9 @@ public:
     void FindLstn(const QList<quint16> &candidates, QList<quint16> &results, int limit);
 
     bool failed() const { return quint16(ibsta) & GpibConst::Err; }
+    // A "Device Timeout on Address" question is up. Its box runs window events: another
+    // exchange started meanwhile (a poll's tick) must not stack a second question on it.
+    bool isPrompting() const { return m_prompting; }
 
 private:
     GpibLibrary &library();
@@ -84,6 +87,7 @@ private:
     int m_registeredCnt = 0;
     long m_registeredCntl = 0;
     bool m_usesRegistration = false;
+    bool m_prompting = false;
 };
 
 // The link as the communication layer holds it.

@@ -24,6 +24,7 @@ private slots:
     void replies();
     void noDeviceAtAddress_data();
     void noDeviceAtAddress();
+    void oneQuestionAtATime();
     void unusableLibrary_data();
     void unusableLibrary();
 };
@@ -134,6 +135,33 @@ void TestGpibLink::noDeviceAtAddress()
             QCOMPARE(p.icon, MsgIcon::None);
         }
     }
+}
+
+// The question's box runs window events; a poll's tick inside it sends and reads on the same
+// vacant address. Before, its failures stacked a second identical question on the first.
+void TestGpibLink::oneQuestionAtATime()
+{
+    GpibBus bus({}, "7");
+    QVERIFY(OpenLink());
+    bus.f.prompter->answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    int depth = 0;
+    int deepest = 0;
+    bool waitingSeen = false;
+    bus.f.prompter->whileShown = [&] {
+        deepest = std::max(deepest, ++depth);
+        waitingSeen = waitingSeen || Comm().isWaiting();
+        if (depth == 1 && bus.f.prompter->shown.size() == 1) {
+            SendCommand(QStringLiteral("<>STA"), false);
+            QString reply;
+            ReadStatusReply(reply, 1, false);
+        }
+        --depth;
+    };
+    SendCommand(QStringLiteral("<>STA"), false);
+    QCOMPARE(deepest, 1);
+    QVERIFY(waitingSeen); // the panels' timers hold back while the question is up
+    QCOMPARE(bus.f.prompter->texts(), QStringList{NoDevicePrompt.arg(7)});
+    QVERIFY(!Comm().isWaiting());
 }
 
 void TestGpibLink::unusableLibrary_data()
