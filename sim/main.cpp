@@ -15,18 +15,13 @@
 #include "ptyfront.h"
 #endif
 #include "trace.h"
+#include "app/processsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <cstdio>
 #include <optional>
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 using namespace zopsim;
 
@@ -89,37 +84,14 @@ std::optional<double> positiveNumber(const QCommandLineParser &parser, const QSt
     return value;
 }
 
-#ifdef Q_OS_UNIX
-// Ends the event loop on SIGTERM, SIGINT and SIGHUP, so the pseudo-terminal's link is
-// removed on the way out.
-int g_signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-void quitOnTerminationSignals(QCoreApplication &app)
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-}
-#endif
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zop-sim"));
+    // A trace past a file-size limit stops growing; the instrument goes on.
+    zop::IgnoreFileSizeSignal();
     QCoreApplication::setApplicationVersion(QStringLiteral(ZOP_VERSION));
 
     QCommandLineParser parser;
@@ -296,7 +268,7 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(QStringLiteral("gpib"))) {
 #ifdef Q_OS_UNIX
-        quitOnTerminationSignals(app);
+        zop::QuitOnTerminationSignals(app);
 #endif
         return GpibFront::serveIfAsked(parser, instrument, options.supply, clock, faults,
                                        trace.isOpen() ? &trace : nullptr);
@@ -304,7 +276,7 @@ int main(int argc, char *argv[])
 
     if (!options.ptyLink.isEmpty()) {
 #ifdef Q_OS_UNIX
-        quitOnTerminationSignals(app);
+        zop::QuitOnTerminationSignals(app);
         PtyFront line(instrument, faults, trace.isOpen() ? &trace : nullptr, options.rs485Address,
                       options.baudThrottle);
         BootLoader bootLoader(options.bootLoader);

@@ -5,6 +5,7 @@
 #include "app/frame/panelregistry.h"
 #include "app/frame/panelwindow.h"
 #include "app/moddata.h"
+#include "app/processsignals.h"
 #include "app/programfolder.h"
 #include "app/startform.h"
 #include "panels/calmod/calibrationpanel.h"
@@ -68,6 +69,10 @@ int main(int argc, char *argv[])
         ? std::make_unique<QCoreApplication>(argc, argv)
         : std::make_unique<QApplication>(argc, argv);
     parser.process(*app);
+    // A full disk or a file-size limit makes a write fail, and the program says so; SIGTERM ends
+    // the program as "Exit" does, so the remote-control socket and the link are closed.
+    IgnoreFileSizeSignal();
+    QuitOnTerminationSignals(*app);
 
     ModData &data = modData();
     data.ProgramFolder = QDir(parser.isSet(dirOption) ? parser.value(dirOption)

@@ -4,6 +4,7 @@
 #include "app/configuration.h"
 #include "app/moddata.h"
 #include "app/panelids.h"
+#include "app/processsignals.h"
 #include "app/programfolder.h"
 #include "cli/commands.h"
 #include "cli/exitcodes.h"
@@ -221,6 +222,8 @@ int Run(QCoreApplication &app)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // A write past a file-size limit fails and is reported, rather than killing zopctl.
+    IgnoreFileSizeSignal();
     QCoreApplication::setApplicationName(QStringLiteral("zopctl"));
     QCoreApplication::setApplicationVersion(ProgramVersionText());
     int code = Exit::Ok;

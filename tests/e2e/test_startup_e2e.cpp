@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +30,7 @@ private slots:
     void panelPollsFiveTimesASecond();
     void worksWithoutADisplay_data();
     void worksWithoutADisplay();
+    void sigtermEndsCleanly();
 };
 
 void TestStartupE2e::panelPollsFiveTimesASecond()
@@ -136,6 +138,22 @@ void TestStartupE2e::worksWithoutADisplay()
     const bool succeeded = panel.exitStatus() == QProcess::NormalExit && panel.exitCode() == 0;
     QVERIFY2(succeeded == works, (out + panel.readAllStandardError()).constData());
     QVERIFY2(out.contains(printed), out.constData());
+}
+
+// SIGTERM ends the panel as "Exit" does: it leaves main(), so its remote-control socket goes
+// with it instead of staying behind for the next run to trip over.
+void TestStartupE2e::sigtermEndsCleanly()
+{
+    QTemporaryDir dir;
+    QVERIFY(WritePanelConfig(dir.path(), {}));
+    const QString control = dir.filePath(QStringLiteral("panel.sock"));
+    QProcess panel;
+    QVERIFY(StartPanel(panel, dir.path(), {QStringLiteral("--remote-control"), control}));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(control), 10000);
+    panel.terminate();
+    QVERIFY(panel.waitForFinished(10000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QVERIFY(!QFileInfo::exists(control));
 }
 
 QTEST_GUILESS_MAIN(TestStartupE2e)

@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -12,6 +13,8 @@
 #include <QTest>
 
 #include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <memory>
 
 using namespace zop::test;
@@ -61,6 +64,39 @@ class TestSimProcess : public QObject
     Q_OBJECT
 
 private slots:
+    // Past a file-size limit the trace stops growing, and the instrument goes on answering
+    // (SIGXFSZ used to end the emulator at the first line past the limit).
+    void traceBeyondAFileSizeLimit()
+    {
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit limited = before;
+        limited.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        SimProcess sim; // inherits the limit
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &before), 0);
+        QVERIFY(sim.port() != 0);
+        auto socket = connectTo(sim);
+        QVERIFY(socket);
+        for (int i = 0; i < 200; ++i)
+            QCOMPARE(ask(*socket, "*IDN?\n"), QByteArray("Zoptrel,ZOP-SIM TLB,0,4.70\r\n"));
+        QVERIFY(sim.isRunning());
+        QVERIFY(QFileInfo(sim.tracePath()).size() <= 4096);
+    }
+
+    // The GPIB bus socket is the user's alone, even when the umask would share it.
+    void gpibBusSocketIsPrivate()
+    {
+        const mode_t umaskBefore = ::umask(0);
+        SimProcess sim({}, SimLine::Gpib);
+        ::umask(umaskBefore);
+        QVERIFY(!sim.linkPath().isEmpty());
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(sim.linkPath()).constData(), &status), 0);
+        QVERIFY(S_ISSOCK(status.st_mode));
+        QCOMPARE(status.st_mode & 07777, mode_t(0600));
+    }
+
     void statusExchangeIsTraced()
     {
         SimProcess sim;
