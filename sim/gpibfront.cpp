@@ -9,6 +9,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -82,10 +83,14 @@ bool GpibFront::listen(const QString &path, QString *error)
 {
     m_server = new QLocalServer(this);
     QLocalServer::removeServer(path);
+    // The bus is this user's alone, whatever the umask: the socket is made in a private folder
+    // and then given read and write for its owner only.
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(path)) {
         *error = m_server->errorString();
         return false;
     }
+    QFile::setPermissions(m_server->fullServerName(), QFile::ReadOwner | QFile::WriteOwner);
     connect(m_server, &QLocalServer::newConnection, this, &GpibFront::accept);
     return true;
 }
