@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,9 +19,14 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QPointer>
 #include <QTextEdit>
 #include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace zop {
 
@@ -89,9 +96,36 @@ QString WidgetText(QObject *object)
 
 RemoteControl::RemoteControl(QObject *parent) : QObject(parent) {}
 
-bool RemoteControl::listen(const QString &path)
+QString RemoteControl::SocketPath(const QString &path)
 {
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    // Not the shared /tmp, where another account could have put something in its place.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QString() : QDir(runtime).filePath(path);
+}
+
+bool RemoteControl::listen(const QString &given)
+{
+    const QString path = SocketPath(given);
+    if (path.isEmpty()) {
+        m_error = QStringLiteral("no folder for the socket %1 (XDG_RUNTIME_DIR)").arg(given);
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // Only a socket left by an earlier run is replaced: a mistyped path must not cost the user
+    // the file that stands there.
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) == 0) {
+        if (!S_ISSOCK(status.st_mode)) {
+            m_error = QStringLiteral("%1 exists and is not a socket").arg(path);
+            return false;
+        }
+        QLocalServer::removeServer(path);
+    }
+#else
     QLocalServer::removeServer(path);
+#endif
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(path)) {

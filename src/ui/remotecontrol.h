@@ -23,9 +23,14 @@ class RemoteControl : public QObject {
     Q_OBJECT
 public:
     explicit RemoteControl(QObject *parent = nullptr);
-    // Listens on the local socket `path` (an old socket file there is removed first); false
-    // with the reason in errorString() when it cannot.
+    // Listens on the local socket `path`: an absolute path as given, a relative one in the
+    // user's runtime folder ($XDG_RUNTIME_DIR). A socket left there by an earlier run is
+    // replaced; anything else at that path is refused. False with the reason in errorString()
+    // when it cannot. The socket is removed when the control is destroyed (at the program's
+    // end, also after SIGTERM).
     bool listen(const QString &path);
+    // Where listen() puts the socket for `path`; empty when there is no runtime folder.
+    static QString SocketPath(const QString &path);
     QString errorString() const { return m_error; }
 
     // The reply to one command line, without its line end.

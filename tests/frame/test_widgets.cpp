@@ -6,6 +6,7 @@
 #include "ui/knob.h"
 #include "ui/lamp.h"
 #include "ui/messageprompter.h"
+#include "ui/remotecontrol.h"
 #include "ui/rotatedtext.h"
 #include "ui/transactionlog.h"
 
@@ -20,6 +21,10 @@
 #include <QTimer>
 #include <QTextBlock>
 #include <QtTest>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <cmath>
 
 using namespace zop;
@@ -74,6 +79,10 @@ class TestWidgets : public QObject {
     Q_OBJECT
 private slots:
     void cleanup();
+
+    // Remote-control socket.
+    void remoteControlSocket_data();
+    void remoteControlSocket();
 
     // Transaction log.
     void logCaret_data();
@@ -597,6 +606,62 @@ void TestWidgets::rotatedTextFont()
     QCOMPARE(plain.pixelSize(), 20);
     const QString longName(40, QLatin1Char('F'));
     QCOMPARE(RotatedTextFont(longName, 11, false, false).family(), longName.left(31));
+}
+
+// ---- Remote-control socket -------------------------------------------------------------
+
+void TestWidgets::remoteControlSocket_data()
+{
+    QTest::addColumn<QString>("given");    // the --remote-control argument
+    QTest::addColumn<QString>("standing"); // what stands at the path before: "", file, socket
+    QTest::addColumn<bool>("listens");
+    QTest::newRow("relative name: the runtime folder") << "panel.sock" << "" << true;
+    QTest::newRow("absolute path") << "ABS/panel.sock" << "" << true;
+    QTest::newRow("a socket left by an earlier run") << "ABS/panel.sock" << "socket" << true;
+    QTest::newRow("a user's file is kept") << "ABS/notes.txt" << "file" << false;
+}
+
+void TestWidgets::remoteControlSocket()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, standing);
+    QFETCH(bool, listens);
+    QTemporaryDir runtime;
+    QTemporaryDir other;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    given.replace("ABS", other.path());
+    const QString path = given.startsWith('/') ? given : runtime.filePath(given);
+    QCOMPARE(RemoteControl::SocketPath(given), path);
+    if (standing == "file") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep me\n");
+    } else if (standing == "socket") {
+        // What a crashed run leaves: a bound socket whose file nobody removed.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    {
+        RemoteControl control;
+        QCOMPARE(control.listen(given), listens);
+        struct stat status {};
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
+        QCOMPARE(S_ISSOCK(status.st_mode), listens);
+        if (!listens) {
+            QVERIFY(control.errorString().contains("is not a socket"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("keep me\n"));
+        }
+    }
+    // Gone with the control: nothing is left in the folder.
+    QCOMPARE(QFileInfo::exists(path), !listens);
+    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 QTEST_MAIN(TestWidgets)
