@@ -545,22 +545,29 @@ void TestZopctl::modTable()
 void TestZopctl::flash_data()
 {
     QTest::addColumn<bool>("interrupt");
-    QTest::newRow("whole run") << false;
-    QTest::newRow("Ctrl-C while loading") << true;
+    QTest::addColumn<bool>("startAddress"); // objcopy's start address record before the end
+    QTest::newRow("whole run") << false << false;
+    QTest::newRow("Ctrl-C while loading") << true << false;
+    QTest::newRow("start address record: refused") << false << true;
 }
 
 // A firmware run through the boot loader of zop-sim on a pseudo-terminal: the flash image it
 // writes at the restart equals objcopy's image of the file (but for the first record, which is
-// never sent); Ctrl-C stops a run before the restart, like "Stop".
+// never sent); Ctrl-C stops a run before the restart, like "Stop"; a file with a record the
+// run cannot program is refused before anything reaches the boot loader.
 void TestZopctl::flash()
 {
     QFETCH(bool, interrupt);
+    QFETCH(bool, startAddress);
     QTemporaryDir dir;
     const QString hex = dir.filePath(QStringLiteral("fw.hex"));
     const QString dump = dir.filePath(QStringLiteral("flash.bin"));
     QFile hexFile(hex);
     QVERIFY(hexFile.open(QIODevice::WriteOnly));
-    hexFile.write(HexText(Pattern(0x12000)));
+    QByteArray text = HexText(Pattern(0x12000));
+    if (startAddress) // after 4608 data records and a page record: line 4610
+        text.replace(":00000001FF", ":0400000508000000EF\r\n:00000001FF");
+    hexFile.write(text);
     hexFile.close();
     const QByteArray expected = ObjcopyFlashImage(hex, dir.filePath(QStringLiteral("objcopy.bin")),
                                                   zopsim::BootLoader::FlashSize);
@@ -580,6 +587,18 @@ void TestZopctl::flash()
     out += p.readAllStandardOutput();
     const QByteArray err = p.readAllStandardError();
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    if (startAddress) {
+        QCOMPARE(p.exitCode(), 6);
+        QCOMPARE(out, QByteArray("Error\n"));
+        QVERIFY2(err.startsWith("zopctl: " + hex.toUtf8()
+                                + ": Line 4610: a start linear address record (type 05) cannot "
+                                  "be programmed: leave it out"),
+                 err.constData());
+        QTest::qWait(200);
+        QCOMPARE(sim.received(), QByteArray());
+        QVERIFY(sim.notes().filter("boot:").isEmpty());
+        return;
+    }
     if (interrupt) {
         QCOMPARE(p.exitCode(), 130);
         QVERIFY2(out.endsWith("\nStopped\n"), out.constData());
