@@ -1,8 +1,12 @@
 // A firmware HEX file from anywhere, line by line through the packet builders as the
 // programming run uses them. Whatever a line holds, every packet is framed (0x0F 0x0F ...
 // 0x04), carries no unescaped control byte inside, and sums to 0 modulo 256 once unescaped.
+// A file the whole-file check accepts reaches its end-of-file record through data and page
+// records only, each data record carrying its byte count and building its packet; a file it
+// refuses is refused at a line of the file, with a reason.
 
 #include "fuzzinput.h"
+#include "loader/hexcheck.h"
 #include "loader/hexrecords.h"
 
 using namespace zop;
@@ -39,6 +43,32 @@ bool SumsToZero(const QByteArray &body)
     return (sum & 0xFF) == 0;
 }
 
+void CheckAcceptedFile(const QStringList &lines)
+{
+    int page = 0;
+    for (const QString &line : lines) {
+        switch (RecordType(line)) {
+        case HexType::Data:
+            if (RecordData(line).size() != HexField(line, 2, 2))
+                fuzz::Fail("an accepted data record carries its byte count");
+            try {
+                (void)Create_Write(line, page);
+            } catch (const LoaderError &) {
+                fuzz::Fail("an accepted data record builds its packet");
+            }
+            break;
+        case HexType::ExtendedLinear:
+            page = RecordPage(line);
+            break;
+        case HexType::EndOfFile:
+            return;
+        default:
+            fuzz::Fail("an accepted file holds only data, page and end records");
+        }
+    }
+    fuzz::Fail("an accepted file has its end-of-file record");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -47,6 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         SplitHexText(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     if (lines.isEmpty())
         fuzz::Fail("a file has at least one line");
+    if (const std::optional<HexFault> fault = CheckHexLines(lines)) {
+        if (fault->line < 1 || fault->line > lines.size() + 1 || fault->reason.isEmpty())
+            fuzz::Fail("a refusal names a line of the file and a reason");
+    } else {
+        CheckAcceptedFile(lines);
+    }
     int page = 0;
     QByteArray body;
     for (const QString &line : lines) {

@@ -12,6 +12,7 @@ PACKAGES=(
   dpkg-dev file
   ccache  # rebuilds of unchanged sources, also in another clone of the same tree
   binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
+  srecord python3-intelhex  # srec_cat and intelhex write the loader tests' HEX files as users' tools do
   clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
 

@@ -27,7 +27,7 @@ struct CommandContext {
     // discover
     QString target; // where the request goes; empty: the configured target
     QString bindAddress; // the local address listened on; empty: every IPv4 address
-    qint16 timeoutSeconds = 2; // also how long discover listens
+    double timeoutSeconds = 2; // also how long discover listens
 };
 
 struct Command {

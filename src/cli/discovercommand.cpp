@@ -103,10 +103,15 @@ void RunDiscover(CommandContext &c)
     };
     QObject::connect(&socket, &QUdpSocket::readyRead, &loop, take);
     QObject::connect(&c.interrupt, &Interrupt::raised, &loop, &QEventLoop::quit);
-    QTimer::singleShot(int(c.timeoutSeconds) * 1000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(int(c.timeoutSeconds * 1000.0 + 0.5), &loop, &QEventLoop::quit);
     if (!c.interrupt.requested() && !enough())
         loop.exec();
 
+    if (found.isEmpty())
+        throw Failure{Exit::TimedOut,
+                      QStringLiteral("no instrument answered at %1 within %2 s")
+                          .arg(target.toString())
+                          .arg(c.timeoutSeconds)};
     if (c.json) {
         QJsonArray array;
         for (const Found &f : found)
@@ -118,11 +123,6 @@ void RunDiscover(CommandContext &c)
     } else {
         Print(Table(found));
     }
-    if (found.isEmpty())
-        throw Failure{Exit::TimedOut,
-                      QStringLiteral("no instrument answered at %1 within %2 s")
-                          .arg(target.toString())
-                          .arg(c.timeoutSeconds)};
 }
 
 } // namespace zop::cli

@@ -209,10 +209,12 @@ void RunFlash(CommandContext &c)
                           .arg(ProgrammingRun::MinLastLine + 1)};
     case LoaderStatus::Error:
         c.link.ensureLink(QStringLiteral("the firmware run")); // a lost link throws here
+        // The file was refused before anything was sent; the message names the line.
         throw Failure{Exit::BadFile,
-                      QStringLiteral("%1 holds a record that cannot be programmed (only data, "
-                                     "extended linear address and end records can)")
-                          .arg(path)};
+                      QStringLiteral("%1: %2")
+                          .arg(path, said.isEmpty() ? QStringLiteral("a record cannot be "
+                                                                     "programmed")
+                                                    : said)};
     default:
         // The run ended with the error report, before any status of its own.
         throw Failure{Exit::BadFile, said.isEmpty() ? QStringLiteral("the run failed") : said};

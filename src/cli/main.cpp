@@ -67,9 +67,17 @@ QString ConfigureLink(const QCommandLineParser &parser, const QString &folder)
     if (!configured)
         throw Usage(QStringLiteral("no --link given and no %1 in %2").arg(ConfigFileName, folder));
     const QString name = QStringLiteral("the link of %1").arg(ConfigFilePath());
-    if (data.CommKind < LinkKind::Gpib || data.CommKind > LinkKind::Simulated)
+    // The shipped file configures the Simulated link: its "9.999" must never pass for an
+    // instrument's reading in a script.
+    if (data.CommKind < LinkKind::Gpib || data.CommKind >= LinkKind::Simulated)
         throw Failure{Exit::LinkFailed,
-                      QStringLiteral("%1 names no known link kind").arg(ConfigFilePath())};
+                      QStringLiteral("%1 configures %2, not an instrument: give the instrument's "
+                                     "link with --link URL (see zopctl --help), or --link sim:// "
+                                     "to talk to the simulated instrument")
+                          .arg(ConfigFilePath(),
+                               data.CommKind == LinkKind::Simulated
+                                   ? QStringLiteral("the Simulated link")
+                                   : QStringLiteral("no known link (Comm)"))};
     return name;
 }
 
@@ -123,11 +131,12 @@ int Run(QCoreApplication &app)
          QStringLiteral("Afterwards read the instrument's error queue (SYST:ERR?); exit 5 when "
                         "it held errors.")},
         {QStringLiteral("timeout"),
-         QStringLiteral("Seconds a command waits for its reply, 1 to 60 (default 2)."),
+         QStringLiteral("Seconds a command waits for its reply, 1 to 60, fractions too "
+                        "(default 2)."),
          QStringLiteral("S")},
         {QStringLiteral("interval"), QStringLiteral("monitor: seconds between readings."),
          QStringLiteral("S")},
-        {QStringLiteral("count"), QStringLiteral("monitor: stop after N readings."),
+        {QStringLiteral("count"), QStringLiteral("monitor: stop after N readings (1 or more)."),
          QStringLiteral("N")},
         {QStringLiteral("csv"), QStringLiteral("monitor: also write the readings to FILE as CSV."),
          QStringLiteral("FILE")},
@@ -185,13 +194,15 @@ int Run(QCoreApplication &app)
     const SeriesSpec &series = ChooseSeries(parser);
     const double interval = PositiveNumber(parser, QStringLiteral("interval"), 0.2, false);
     const qint64 count = qint64(PositiveNumber(parser, QStringLiteral("count"), -1, true));
-    const double timeout = PositiveNumber(parser, QStringLiteral("timeout"), 2, true);
+    if (parser.isSet(QStringLiteral("count")) && count < 1)
+        throw Usage(QStringLiteral("--count must be 1 or more"));
+    const double timeout = PositiveNumber(parser, QStringLiteral("timeout"), 2, false);
     if (timeout < 1 || timeout > 60)
         throw Usage(QStringLiteral("--timeout must be 1 to 60 seconds"));
 
     Interrupt interrupt;
     LinkSession link(linkName);
-    link.setReplyTimeout(qint16(timeout));
+    link.setReplyTimeoutMs(qint64(timeout * 1000.0 + 0.5));
     if (command->needsLink)
         link.open();
     CommandContext context{link,
@@ -204,16 +215,28 @@ int Run(QCoreApplication &app)
                            interrupt,
                            parser.value(QStringLiteral("target")),
                            parser.value(QStringLiteral("bind")),
-                           qint16(timeout)};
-    command->run(context);
-    std::fflush(stdout);
-    if (parser.isSet(QStringLiteral("check-errors")) && command->needsLink) {
-        const QStringList errors = link.instrumentErrors();
+                           timeout};
+    const bool checkErrors = parser.isSet(QStringLiteral("check-errors")) && command->needsLink;
+    const auto reportErrors = [](const QStringList &errors) {
         for (const QString &e : errors)
             std::fprintf(stderr, "zopctl: instrument error: %s\n", qPrintable(e));
-        if (!errors.isEmpty())
-            return Exit::InstrumentError;
+        return errors.isEmpty() ? Exit::Ok : Exit::InstrumentError;
+    };
+    try {
+        command->run(context);
+    } catch (const Failure &f) {
+        // An instrument that does not answer a query it cannot take says why in its error
+        // queue ("-113,"Undefined header""): that is the failure to report.
+        if (!checkErrors || f.code != Exit::TimedOut)
+            throw;
+        std::fflush(stdout);
+        Report(f);
+        const int code = reportErrors(link.errorsAfterTimeOut());
+        return code == Exit::Ok ? f.code : code;
     }
+    std::fflush(stdout);
+    if (checkErrors)
+        return reportErrors(link.instrumentErrors());
     return Exit::Ok;
 }
 

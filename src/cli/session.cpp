@@ -30,7 +30,7 @@ constexpr int MaxErrorReads = 32;
 } // namespace
 
 LinkSession::LinkSession(QString linkName)
-    : m_name(std::move(linkName)), m_timeout(ReplyTimeoutSeconds)
+    : m_name(std::move(linkName)), m_timeoutMs(qint64(ReplyTimeoutSeconds) * 1000)
 {
     ModData &data = modData();
     m_kind = data.CommKind;
@@ -105,7 +105,7 @@ QString LinkSession::query(const QString &command)
 {
     send(command);
     QString reply;
-    ReadReply(reply, m_timeout, false);
+    Comm().ReadReplyWithin(reply, m_timeoutMs, false);
     ensureLink(QStringLiteral("\"%1\"").arg(command));
     while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
         reply.chop(1);
@@ -124,6 +124,20 @@ QStringList LinkSession::instrumentErrors()
         errors << reply;
     }
     return errors;
+}
+
+QStringList LinkSession::errorsAfterTimeOut()
+{
+    ModData &data = modData();
+    if (m_error || simulated() || !data.comm.CommControl)
+        return {};
+    data.CommKind = m_kind;
+    data.comm.FlushInput();
+    try {
+        return instrumentErrors();
+    } catch (const Failure &) {
+        return {};
+    }
 }
 
 } // namespace zop::cli

@@ -35,9 +35,14 @@ public:
     // Empties the instrument's error queue with "SYST:ERR?" and returns the errors it held
     // (every reply whose leading number is not 0), oldest first.
     QStringList instrumentErrors();
+    // After a command that got no reply in time: the link taken up again where it still works
+    // (the time-out's fall-back undone, what came late discarded) and the error queue read as
+    // instrumentErrors does, so the instrument can say why it did not answer ("-113"). Empty
+    // when the link was lost or cannot be read.
+    QStringList errorsAfterTimeOut();
 
     // How long a query waits for its reply (the state readers always wait 2 s).
-    void setReplyTimeout(qint16 seconds) { m_timeout = seconds; }
+    void setReplyTimeoutMs(qint64 ms) { m_timeoutMs = ms; }
 
     bool simulated() const;
     QString linkName() const { return m_name; }
@@ -47,7 +52,7 @@ private:
 
     QString m_name;
     qint16 m_kind;
-    qint16 m_timeout;
+    qint64 m_timeoutMs;
     std::optional<std::pair<QString, LinkError>> m_error;
 };
 

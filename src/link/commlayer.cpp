@@ -257,13 +257,13 @@ qint32 CommLayer::SendCommand(QString &text, bool log)
     return text.size();
 }
 
-CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint16 timeoutSeconds, bool checked)
+CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool checked)
 {
     const qint16 kind = modData().CommKind;
     const bool runEvents = kind == LinkKind::TcpIp;
     const quint64 generation = m_linkGeneration;
     const qint64 start = modData().clock->elapsedMs();
-    const qint64 limit = qint64(timeoutSeconds) * 1000;
+    const qint64 limit = timeoutMs;
     Transport &opened = transport(); // throws when no link is open
     reply.clear();
     // A GPIB reply is one transfer, bounded by the device's own time-out (no window events
@@ -299,7 +299,7 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint16 timeoutSeconds, bo
     }
 }
 
-qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, bool withFallBack)
+qint32 CommLayer::readReply(QString &reply, qint64 timeoutMs, bool log, bool withFallBack)
 {
     ModData &data = modData();
     ReadEnd end = ReadEnd::Complete;
@@ -312,7 +312,7 @@ qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, boo
             case LinkKind::TcpIp:
             case LinkKind::Rs485Selected:
             case LinkKind::Rs485Framed:
-                end = readLine(reply, timeoutSeconds, withFallBack);
+                end = readLine(reply, timeoutMs, withFallBack);
                 break;
             case LinkKind::Simulated:
                 reply = CommText::SimulatedReply;
@@ -335,7 +335,7 @@ qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, boo
     if (end == ReadEnd::TimedOut) {
         if (withFallBack)
             fallBack(CommText::TimedOut,
-                     failure(LinkFallBack::Cause::TimedOut, QString(), timeoutSeconds));
+                     failure(LinkFallBack::Cause::TimedOut, QString(), int(timeoutMs / 1000)));
         return -1;
     }
     if (log)
@@ -345,12 +345,17 @@ qint32 CommLayer::readReply(QString &reply, qint16 timeoutSeconds, bool log, boo
 
 qint32 CommLayer::ReadReply(QString &reply, qint16 timeoutSeconds, bool log)
 {
-    return readReply(reply, timeoutSeconds, log, true);
+    return readReply(reply, qint64(timeoutSeconds) * 1000, log, true);
 }
 
 qint32 CommLayer::ReadStatusReply(QString &reply, qint16 timeoutSeconds, bool log)
 {
-    return readReply(reply, timeoutSeconds, log, false);
+    return readReply(reply, qint64(timeoutSeconds) * 1000, log, false);
+}
+
+qint32 CommLayer::ReadReplyWithin(QString &reply, qint64 timeoutMs, bool log)
+{
+    return readReply(reply, timeoutMs, log, true);
 }
 
 void CommLayer::FlushInput()

@@ -61,6 +61,9 @@ public:
     qint32 ReadReply(QString &reply, qint16 timeoutSeconds, bool log);
     // The same read without message and fall-back on a time-out.
     qint32 ReadStatusReply(QString &reply, qint16 timeoutSeconds, bool log);
+    // ReadReply with its time-out in milliseconds (the command line waits fractions of a
+    // second too).
+    qint32 ReadReplyWithin(QString &reply, qint64 timeoutMs, bool log);
     void FlushInput();
     // Waits at least n x 10 ms without letting window events run.
     void WaitTicks(float n);
@@ -107,8 +110,8 @@ private:
     // Interrupted: the link was closed, re-opened or replaced while the read waited (window
     // events ran meanwhile); the read ends with what it had, as a failure without message.
     enum class ReadEnd { Complete, TimedOut, Interrupted };
-    ReadEnd readLine(QString &reply, qint16 timeoutSeconds, bool checked);
-    qint32 readReply(QString &reply, qint16 timeoutSeconds, bool log, bool withFallBack);
+    ReadEnd readLine(QString &reply, qint64 timeoutMs, bool checked);
+    qint32 readReply(QString &reply, qint64 timeoutMs, bool log, bool withFallBack);
     void writeRecord(const QString &heading, const LinkError &error) const;
     // Shows `message` with the details of `failure`, keeps it as LastFallBack and switches to
     // Simulated mode.

@@ -6,6 +6,8 @@ namespace zop {
 
 void DebugLog::appendRecord(const QString &record) const
 {
+    if (m_path.isEmpty())
+        return; // no log kept (and no file engine warning about an empty name)
     QFile file(m_path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
@@ -18,6 +20,8 @@ void DebugLog::appendRecord(const QString &record) const
 
 void DebugLog::empty() const
 {
+    if (m_path.isEmpty())
+        return;
     QFile file(m_path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.close();

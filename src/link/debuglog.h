@@ -11,6 +11,7 @@ public:
     explicit DebugLog(QString path = QStringLiteral("debug.txt")) : m_path(std::move(path)) {}
 
     QString path() const { return m_path; }
+    // An empty path keeps no log (the command line reports failures on standard error).
     void setPath(const QString &path) { m_path = path; }
 
     // Appends `"` + record + `"` + CR LF. Failures to write are ignored: the log must never

@@ -3,6 +3,7 @@
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
+#include "loader/hexcheck.h"
 #include "loader/modparams.h"
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
@@ -100,6 +101,12 @@ void ProgrammingRun::Start(const QString &path)
         m_lastLine = Get_File(path, m_lines);
         if (m_lastLine < MinLastLine) {
             endWith(LoaderStatus::InvalidFile);
+            return;
+        }
+        // The whole file before the first synchronisation byte: a record found unusable
+        // while loading would leave the instrument erased in its boot loader.
+        if (const std::optional<HexFault> fault = CheckHexLines(m_lines)) {
+            endWithMessage(LoaderStatus::Error, fault->text());
             return;
         }
         m_running = true;

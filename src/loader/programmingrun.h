@@ -78,7 +78,9 @@ public:
     static QString Refusal(qint16 commKind);
 
     // Begins a run with the HEX file at `path` and returns; the run goes on from the event
-    // loop. Does nothing while a run is active.
+    // loop. Does nothing while a run is active. A file of fewer than 11 lines ends the run with
+    // "Invalid File"; one that fails CheckHexLines with "Error" and a message ("Firmware
+    // Loader") naming the line and the fault; either way before anything is sent.
     void Start(const QString &path);
     // Clears Running: contact ends at the next tick, erase after the next acknowledged block,
     // load before the next record, the reconnection at once; each with "Stopped".

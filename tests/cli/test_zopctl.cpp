@@ -148,7 +148,8 @@ private slots:
     void json();
     void serialLines_data();
     void serialLines();
-    void configuredLinkAndFolder();
+    void configuredLink_data();
+    void configuredLink();
     void monitorEndsCleanlyOnSignal();
     void linkUrls_data();
     void linkUrls();
@@ -224,10 +225,22 @@ void TestZopctl::commands_data()
     QTest::newRow("no instrument error") << none << QStringList{"--check-errors", "query", "*IDN?"}
                                          << QByteArray() << 0 << "^Zoptrel"
                                          << "^$" << QByteArray("*IDN?\nSYST:ERR?\n");
-    QTest::newRow("time-out") << QStringList{"--fault", "silent:<>STA"}
-                              << QStringList{"--timeout", "1", "status"} << QByteArray() << 4
+    QTest::newRow("time-out in decimals") << QStringList{"--fault", "silent:<>STA"}
+                              << QStringList{"--timeout", "1.5", "status"} << QByteArray() << 4
                               << "^$"
                               << "no reply in time to \"<>STA\"" << QByteArray("<>SCL\n<>STA\n");
+    // The instrument does not answer a query it does not know; its error queue says why.
+    QTest::newRow("unanswered query, --check-errors")
+        << none << QStringList{"--check-errors", "--timeout", "1", "query", "FOO?"}
+        << QByteArray() << 5 << "^$"
+        << "^zopctl: tcp://[^\n]*: no reply in time to \"FOO\\?\"\n"
+           "zopctl: instrument error: -113,[^\n]*\n$"
+        << QByteArray("FOO?\nSYST:ERR?\nSYST:ERR?\n");
+    // One line on standard error, no warning of Qt's beside it.
+    QTest::newRow("connection dropped") << QStringList{"--fault", "drop"}
+                                        << QStringList{"query", "*IDN?"} << QByteArray() << 3
+                                        << "^$"
+                                        << "^zopctl: [^\n]+\n$" << QByteArray();
     QTest::newRow("link lost") << QStringList{"--fault", "close:*IDN"}
                                << QStringList{"query", "*IDN?", "SYST:VERS?"} << QByteArray() << 3
                                << "^$"
@@ -246,6 +259,9 @@ void TestZopctl::commands_data()
     QTest::newRow("monitor option elsewhere")
         << none << QStringList{"--count", "2", "status"} << QByteArray() << 2 << "^$"
         << "status takes no --count" << QByteArray();
+    QTest::newRow("monitor, no readings") << none << QStringList{"monitor", "--count", "0"}
+                                          << QByteArray() << 2 << "^$"
+                                          << "--count must be 1 or more" << QByteArray();
     QTest::newRow("bad interval") << none << QStringList{"monitor", "--interval", "soon"}
                                   << QByteArray() << 2 << "^$"
                                   << "--interval needs" << QByteArray();
@@ -381,32 +397,68 @@ void TestZopctl::serialLines()
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), sent, 3000);
 }
 
-// Without --link: the link of ZOP_Panel.ini in --dir, never the Simulated fall-back.
-void TestZopctl::configuredLinkAndFolder()
+void TestZopctl::configuredLink_data()
 {
+    QTest::addColumn<QStringList>("keys"); // "Section/Key=value" set in the shipped file;
+                                           // "none": no file at all. PORT: the emulator's
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // a pattern for standard output
+    QTest::addColumn<QString>("err"); // a pattern for standard error
+    QTest::addColumn<QByteArray>("sent");
+
+    const QStringList shipped;
+    const QString notAnInstrument
+        = "^zopctl: \\S+/ZOP_Panel.ini configures the Simulated link, not an instrument: give "
+          "the instrument's link with --link URL .*--link sim://";
+    QTest::newRow("TCP/IP, KM")
+        << QStringList{"Communication/Comm=TCP/IP", "Communication/Port=PORT",
+                       "System/Type=KM Series"}
+        << QStringList{"status"} << 0 << "^(?![\\s\\S]*memory:)voltage: " // a KM shows none
+        << "^$" << QByteArray("<>SCL\n<>STA\n");
+    QTest::newRow("refused") << QStringList{"Communication/Comm=TCP/IP", "Communication/Port=1"}
+                             << QStringList{"status"} << 3 << "^$"
+                             << "Connection refused" << QByteArray();
+    // The shipped file's link is the Simulated one: no "9.999" passes for a reading.
+    QTest::newRow("as shipped") << shipped << QStringList{"query", "MEAS:VOLT?"} << 3 << "^$"
+                                << notAnInstrument << QByteArray();
+    QTest::newRow("no known link")
+        << QStringList{"Communication/Comm=Carrier Pigeon"} << QStringList{"status"} << 3 << "^$"
+        << "ZOP_Panel.ini configures no known link \\(Comm\\), not an instrument: .*--link"
+        << QByteArray();
+    QTest::newRow("no file") << QStringList{"none"} << QStringList{"status"} << 2 << "^$"
+                             << "no --link given" << QByteArray();
+}
+
+// Without --link: the link of ZOP_Panel.ini in --dir, never Simulated mode; no "debug.txt".
+void TestZopctl::configuredLink()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, sent);
     SimProcess sim;
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
-    QVERIFY(WritePanelConfig(dir.path(),
-                             {{"Communication", "Comm", "TCP/IP"},
-                              {"Communication", "Port", QString::number(sim.port())},
-                              {"System", "Type", "KM Series"}}));
-    Run r = Zopctl({"--dir", dir.path(), "status"}, {}, dir.path());
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(!r.out.contains(QLatin1String("memory:")), qPrintable(r.out)); // a KM shows none
-    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), QByteArray("<>SCL\n<>STA\n"), 3000);
+    if (keys != QStringList{"none"}) {
+        QList<ConfigKey> config;
+        for (QString key : keys) {
+            key.replace(QLatin1String("PORT"), QString::number(sim.port()));
+            const QRegularExpressionMatch m = QRegularExpression("^(\\w+)/(\\w+)=(.*)$").match(key);
+            QVERIFY(m.hasMatch());
+            config.append({m.captured(1), m.captured(2), m.captured(3)});
+        }
+        QVERIFY(WritePanelConfig(dir.path(), config));
+    }
+    const Run r = Zopctl(QStringList{"--dir", dir.path()} + arguments, {}, dir.path());
+    QVERIFY2(r.code == code, qPrintable(QStringLiteral("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    const auto dotAll = QRegularExpression::DotMatchesEverythingOption;
+    QVERIFY2(QRegularExpression(out, dotAll).match(r.out).hasMatch(), qPrintable(r.out));
+    QVERIFY2(QRegularExpression(err, dotAll).match(r.err).hasMatch(), qPrintable(r.err));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), sent, 3000);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("debug.txt"))));
-
-    QVERIFY(WritePanelConfig(
-        dir.path(), {{"Communication", "Comm", "TCP/IP"}, {"Communication", "Port", "1"}}));
-    r = Zopctl({"--dir", dir.path(), "status"}, {}, dir.path());
-    QCOMPARE(r.code, 3);
-    QVERIFY2(r.err.contains(QLatin1String("Connection refused")), qPrintable(r.err));
-
-    QTemporaryDir empty;
-    r = Zopctl({"--dir", empty.path(), "status"});
-    QCOMPARE(r.code, 2);
-    QVERIFY2(r.err.contains(QLatin1String("no --link given")), qPrintable(r.err));
 }
 
 // Ctrl-C or SIGTERM ends a monitor without a count at its next step: exit 0, whole CSV lines.
@@ -545,22 +597,29 @@ void TestZopctl::modTable()
 void TestZopctl::flash_data()
 {
     QTest::addColumn<bool>("interrupt");
-    QTest::newRow("whole run") << false;
-    QTest::newRow("Ctrl-C while loading") << true;
+    QTest::addColumn<bool>("startAddress"); // objcopy's start address record before the end
+    QTest::newRow("whole run") << false << false;
+    QTest::newRow("Ctrl-C while loading") << true << false;
+    QTest::newRow("start address record: refused") << false << true;
 }
 
 // A firmware run through the boot loader of zop-sim on a pseudo-terminal: the flash image it
 // writes at the restart equals objcopy's image of the file (but for the first record, which is
-// never sent); Ctrl-C stops a run before the restart, like "Stop".
+// never sent); Ctrl-C stops a run before the restart, like "Stop"; a file with a record the
+// run cannot program is refused before anything reaches the boot loader.
 void TestZopctl::flash()
 {
     QFETCH(bool, interrupt);
+    QFETCH(bool, startAddress);
     QTemporaryDir dir;
     const QString hex = dir.filePath(QStringLiteral("fw.hex"));
     const QString dump = dir.filePath(QStringLiteral("flash.bin"));
     QFile hexFile(hex);
     QVERIFY(hexFile.open(QIODevice::WriteOnly));
-    hexFile.write(HexText(Pattern(0x12000)));
+    QByteArray text = HexText(Pattern(0x12000));
+    if (startAddress) // after 4608 data records and a page record: line 4610
+        text.replace(":00000001FF", ":0400000508000000EF\r\n:00000001FF");
+    hexFile.write(text);
     hexFile.close();
     const QByteArray expected = ObjcopyFlashImage(hex, dir.filePath(QStringLiteral("objcopy.bin")),
                                                   zopsim::BootLoader::FlashSize);
@@ -580,6 +639,18 @@ void TestZopctl::flash()
     out += p.readAllStandardOutput();
     const QByteArray err = p.readAllStandardError();
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    if (startAddress) {
+        QCOMPARE(p.exitCode(), 6);
+        QCOMPARE(out, QByteArray("Error\n"));
+        QVERIFY2(err.startsWith("zopctl: " + hex.toUtf8()
+                                + ": Line 4610: a start linear address record (type 05) cannot "
+                                  "be programmed: leave it out"),
+                 err.constData());
+        QTest::qWait(200);
+        QCOMPARE(sim.received(), QByteArray());
+        QVERIFY(sim.notes().filter("boot:").isEmpty());
+        return;
+    }
     if (interrupt) {
         QCOMPARE(p.exitCode(), 130);
         QVERIFY2(out.endsWith("\nStopped\n"), out.constData());
@@ -637,7 +708,7 @@ void TestZopctl::discover()
     QCOMPARE(r.code, 4);
     QVERIFY2(r.err.contains(QLatin1String("no instrument answered at 127.0.0.14 within 1 s")),
              qPrintable(r.err));
-    QCOMPARE(r.out, QStringLiteral("Name  IP Address  Port  MAC Address\n"));
+    QCOMPARE(r.out, QString()); // no table without a row
 }
 
 // gpib://0/ADDRESS through the stand-in GPIB library on zop-sim's bus.

@@ -1,5 +1,7 @@
-// HEX lines by position and the boot loader's packets, against bytes worked out by hand.
+// HEX lines by position, the whole-file check before a run, and the boot loader's packets,
+// against bytes worked out by hand.
 
+#include "loader/hexcheck.h"
 #include "loader/hexrecords.h"
 
 #include <QTemporaryDir>
@@ -27,6 +29,8 @@ private slots:
     void fields_data();
     void fields();
     void readsLines();
+    void checksTheWholeFile_data();
+    void checksTheWholeFile();
 };
 
 void TestHexRecords::packets_data()
@@ -149,6 +153,73 @@ void TestHexRecords::readsLines()
         QFAIL("a missing file was read");
     } catch (const LoaderError &error) {
         QCOMPARE(error.number, LoaderErrorNumber::FileNotFound);
+    }
+}
+
+void TestHexRecords::checksTheWholeFile_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("line"); // of the first fault, from 1; 0: accepted
+    QTest::addColumn<QString>("reason"); // a part of it
+
+    const QString end = QStringLiteral(":00000001FF");
+    const QString data0 = QStringLiteral(":0400000001020304F2");
+    const QString data1 = QStringLiteral(":0400100001020304E2");
+    const QString page1 = QStringLiteral(":020000040001F9");
+    QTest::newRow("data, page, end, final line feed")
+        << QStringList{data0, data1, page1, data0, end, ""} << 0 << "";
+    QTest::newRow("lower case, empty lines after the end")
+        << QStringList{":02000004000af0", data1, end, "", ""} << 0 << "";
+    QTest::newRow("highest page") << QStringList{":0200000400FFFB", data1, end} << 0 << "";
+    // The record checksum byte must make the bytes sum to 0: E2 is that of data1.
+    QTest::newRow("damaged checksum")
+        << QStringList{data0, ":0400100001020305E2", end} << 2
+        << "the record checksum is E2 but the record's bytes need E1: the file is damaged";
+    QTest::newRow("damaged data byte count")
+        << QStringList{data0, ":0500100001020304E2", end, ""} << 2
+        << "byte count 05 (5 data bytes) needs a line of 21 characters, this one has 19";
+    QTest::newRow("trailing blank") << QStringList{data0, data1 + " ", end} << 2
+                                    << "the character 0x20 at column 20 is not a hexadecimal digit";
+    QTest::newRow("not a digit") << QStringList{data0, ":04001G0001020304E2", end} << 2
+                                 << "\"G\" at column 7";
+    QTest::newRow("no colon") << QStringList{"0400000001020304F2", end} << 1 << "colon";
+    QTest::newRow("too short") << QStringList{data0, ":00000001F", end} << 2
+                               << "at least 11 characters, this line has 10";
+    QTest::newRow("empty line inside") << QStringList{data0, "", data1, end} << 2
+                                       << "an empty line";
+    QTest::newRow("segment address")
+        << QStringList{data0, ":020000021000EC", data1, end} << 2
+        << "extended segment address record (type 02) cannot be programmed";
+    QTest::newRow("start segment address, objcopy's from an ELF")
+        << QStringList{data0, ":0400000300001000E9", end} << 2
+        << "start segment address record (type 03) cannot be programmed: leave it out "
+           "(objcopy --set-start 0";
+    QTest::newRow("start linear address first, as intelhex writes it")
+        << QStringList{":0400000508000000EF", data0, end} << 1
+        << "start linear address record (type 05) cannot be programmed: leave it out";
+    QTest::newRow("unknown type") << QStringList{data0, ":00000007F9", end} << 2 << "record type 07";
+    QTest::newRow("page record of four bytes")
+        << QStringList{data0, ":0400000400010000F7", data1, end} << 2 << "has 4";
+    QTest::newRow("page beyond a byte")
+        << QStringList{data0, ":020000040100F9", data1, end} << 3
+        << "data at 0x01000010 lies beyond the 16 MiB";
+    QTest::newRow("no end record") << QStringList{data0, data1, "", ""} << 3
+                                   << "ends without an end-of-file record";
+    QTest::newRow("a second file after the end")
+        << QStringList{data0, end, "", page1, data1, end} << 4
+        << "follows the end-of-file record of line 2";
+}
+
+void TestHexRecords::checksTheWholeFile()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(int, line);
+    QFETCH(QString, reason);
+    const std::optional<HexFault> fault = CheckHexLines(lines);
+    QCOMPARE(fault ? fault->line : 0, line);
+    if (fault) {
+        QVERIFY2(fault->reason.contains(reason), qPrintable(fault->reason));
+        QVERIFY(fault->text().startsWith(QStringLiteral("Line %1: ").arg(line)));
     }
 }
 

@@ -1,46 +1,128 @@
-// Whole programming runs against zop-sim's boot loader on a pseudo-terminal: the flash image
-// the emulator writes out equals objcopy's binary image of the same HEX file (gaps blank),
-// but for the first record of page 0, which the loader never sends.
+// Whole programming runs against zop-sim's boot loader on a pseudo-terminal with HEX files
+// written by the tools people use (objcopy from a binary or an ELF file, srec_cat, Python's
+// intelhex). A file the run can program ends in a flash image equal to objcopy's binary image
+// of it (gaps blank), but for the page-0 record at 0000, which the loader never sends. A file
+// it cannot program is refused before anything reaches the emulator: its trace stays empty.
 
 #include "loaderfixture.h"
 #include "link/transports.h"
 #include "simprocess.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 using namespace zop;
 using namespace zop::test;
 
+namespace {
+
+// Writes `image` as image.bin in `folder` and makes fw.hex from it the way `recipe` says;
+// returns the HEX file's path, or empty when a tool is missing or failed.
+QString MakeHex(const QString &recipe, const QByteArray &image, const QString &folder)
+{
+    const QDir dir(folder);
+    QFile bin(dir.filePath(QStringLiteral("image.bin")));
+    if (!bin.open(QIODevice::WriteOnly) || bin.write(image) != image.size())
+        return {};
+    bin.close();
+    const QString hex = dir.filePath(QStringLiteral("fw.hex"));
+    bool made = false;
+    if (recipe == QLatin1String("objcopy")) {
+        made = RunTool("objcopy", {"-I", "binary", "-O", "ihex", "image.bin", "fw.hex"}, folder);
+    } else if (recipe == QLatin1String("srec_cat")) {
+        made = RunTool("srec_cat", {"image.bin", "-binary", "-o", "fw.hex", "-intel"}, folder);
+    } else if (recipe == QLatin1String("intelhex")) {
+        // Debian's python3-intelhex is the system interpreter's.
+        made = RunTool("/usr/bin/python3",
+                       {"-c", "from intelhex import IntelHex\nh = IntelHex()\n"
+                              "h.loadbin('image.bin')\nh.write_hex_file('fw.hex')"},
+                       folder);
+    } else if (recipe.startsWith(QLatin1String("elf"))) {
+        // An ELF file linked at 0x200, its entry the start (elf) or an address given after
+        // the colon, then objcopy's HEX file of it.
+        QFile source(dir.filePath(QStringLiteral("fw.s")));
+        made = source.open(QIODevice::WriteOnly)
+            && source.write(".globl _start\n.text\n_start:\n.incbin \"image.bin\"\n") > 0;
+        source.close();
+        const QString entry = recipe.section(QLatin1Char(':'), 1);
+        made = made && RunTool("as", {"-o", "fw.o", "fw.s"}, folder)
+            && RunTool("ld",
+                       {"-Ttext=0x200", "-e", entry.isEmpty() ? QStringLiteral("_start") : entry,
+                        "-o", "fw.elf", "fw.o"},
+                       folder)
+            && RunTool("objcopy", {"-O", "ihex", "fw.elf", "fw.hex"}, folder);
+    }
+    return made ? hex : QString();
+}
+
+} // namespace
+
 class TestLoaderAgainstSim : public QObject {
     Q_OBJECT
 private slots:
-    void imageMatchesObjcopy_data();
-    void imageMatchesObjcopy();
+    void toolFiles_data();
+    void toolFiles();
 };
 
-void TestLoaderAgainstSim::imageMatchesObjcopy_data()
+void TestLoaderAgainstSim::toolFiles_data()
 {
+    QTest::addColumn<QString>("recipe");
     QTest::addColumn<int>("size");
+    QTest::addColumn<QByteArray>("from"); // replaced in the file as the tool wrote it
+    QTest::addColumn<QByteArray>("to");
     QTest::addColumn<QString>("entry"); // how the instrument comes to be in its boot loader
-    QTest::newRow("4 KiB, entered on synchronisation") << 0x1000 << "--boot-on-sync";
-    QTest::newRow("80 KiB, two pages") << 0x14000 << "--boot-loader";
+    QTest::addColumn<QString>("message"); // the start of the refusal; empty: programmed
+
+    const QByteArray asIs;
+    QTest::newRow("objcopy from a binary, 4 KiB")
+        << "objcopy" << 0x1000 << asIs << asIs << "--boot-on-sync" << QString();
+    QTest::newRow("srec_cat from a binary, 80 KiB: two pages")
+        << "srec_cat" << 0x14000 << asIs << asIs << "--boot-loader" << QString();
+    QTest::newRow("intelhex from a binary, 8 KiB")
+        << "intelhex" << 0x2000 << asIs << asIs << "--boot-loader" << QString();
+    // 256 data records from 0x200, then objcopy's start address record: type 03 for an entry
+    // below 1 MiB, 05 above.
+    QTest::newRow("objcopy from an ELF file")
+        << "elf" << 0x1000 << asIs << asIs << "--boot-on-sync"
+        << "Line 257: a start segment address record (type 03) cannot be programmed: leave it out";
+    QTest::newRow("objcopy from an ELF file, entry above 1 MiB")
+        << "elf:0x100200" << 0x1000 << asIs << asIs << "--boot-on-sync"
+        << "Line 257: a start linear address record (type 05) cannot be programmed: leave it out";
+    // objcopy addresses the second 64 KiB with an extended segment address record.
+    QTest::newRow("objcopy from a binary, 80 KiB")
+        << "objcopy" << 0x14000 << asIs << asIs << "--boot-on-sync"
+        << "Line 4097: an extended segment address record (type 02) cannot be programmed";
+    // The address of the third record changed, its checksum not.
+    QTest::newRow("damaged checksum") << "objcopy" << 0x1000 << QByteArray("\n:10002000")
+                                      << QByteArray("\n:10002100") << "--boot-on-sync"
+                                      << "Line 3: the record checksum is ";
+    // srec_cat: a page record, 128 records of 32 bytes, the end record on line 130.
+    QTest::newRow("no end record")
+        << "srec_cat" << 0x1000 << QByteArray(":00000001FF") << QByteArray() << "--boot-on-sync"
+        << "Line 130: the file ends without an end-of-file record";
 }
 
-void TestLoaderAgainstSim::imageMatchesObjcopy()
+void TestLoaderAgainstSim::toolFiles()
 {
+    QFETCH(QString, recipe);
     QFETCH(int, size);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
     QFETCH(QString, entry);
+    QFETCH(QString, message);
     Fixture f;
-    const QString hex = f.path(QStringLiteral("fw.hex"));
+    const QString hex = MakeHex(recipe, Pattern(size, size), f.dir.path());
+    QVERIFY2(!hex.isEmpty(), "binutils, srecord and python3-intelhex are needed: run "
+                             "scripts/install-deps.sh");
+    if (!from.isEmpty()) {
+        QFile file(hex);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray text = file.readAll();
+        QVERIFY(text.contains(from));
+        QVERIFY(file.resize(0) && file.write(text.replace(from, to)) > 0);
+    }
     const QString dump = f.path(QStringLiteral("flash.bin"));
-    const QByteArray text = HexText(Pattern(size, size));
-    QCOMPARE(text.contains(":02000004"), size > 0x10000);
-    f.writeFile(QStringLiteral("fw.hex"), text);
     const QByteArray expected = ObjcopyFlashImage(hex, f.path(QStringLiteral("objcopy.bin")),
                                                   zopsim::BootLoader::FlashSize);
-    QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
 
     SimProcess sim({entry, QStringLiteral("--flash-dump"), dump,
                     QStringLiteral("--boot-firmware"), QStringLiteral("4.80")},
@@ -64,10 +146,22 @@ void TestLoaderAgainstSim::imageMatchesObjcopy()
         f.clock->advance(20);
     }
     QVERIFY(!run.isActive());
+
+    if (!message.isEmpty()) {
+        QCOMPARE(statuses, QList<LoaderStatus>({LoaderStatus::Cleared, LoaderStatus::Error}));
+        QCOMPARE(f.prompter->shown.size(), 1);
+        QVERIFY2(f.prompter->shown.first().text.startsWith(message),
+                 qPrintable(f.prompter->shown.first().text));
+        QTest::qWait(200); // anything sent would be in the trace by now
+        QCOMPARE(sim.received(), QByteArray());
+        QCOMPARE(sim.notes().filter(QStringLiteral("boot:")), QStringList());
+        QVERIFY(!QFile::exists(dump));
+        return;
+    }
     QCOMPARE(statuses.last(), LoaderStatus::Finished);
     QCOMPARE(data.FirmwareVersion, QStringLiteral("4.8"));
     QVERIFY(f.prompter->shown.isEmpty());
-
+    QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
     QFile flash(dump);
     QVERIFY(flash.open(QIODevice::ReadOnly));
     const QByteArray image = flash.readAll();

@@ -1,6 +1,6 @@
 // The programming run on a scripted RS-232 line answered by the emulator's boot loader, on a
 // manual clock: a whole run, the file checks, every time-out, re-sends, Stop in each phase,
-// records that cannot be programmed, the restart without an answer, the modulation repair of
+// files refused before contact, the restart without an answer, the modulation repair of
 // old firmware and a port lost mid-run.
 
 #include "loaderfixture.h"
@@ -51,8 +51,8 @@ private slots:
     void resendsSpoiledAcknowledgement();
     void stopInEachPhase_data();
     void stopInEachPhase();
-    void recordsItCannotProgram_data();
-    void recordsItCannotProgram();
+    void refusedBeforeContact_data();
+    void refusedBeforeContact();
     void noAnswerAfterRestart();
     void repairsModulationOfOldFirmware_data();
     void repairsModulationOfOldFirmware();
@@ -222,43 +222,41 @@ void TestProgrammingRun::stopInEachPhase()
     QVERIFY(!modData().comm.KeepAliveOff);
 }
 
-void TestProgrammingRun::recordsItCannotProgram_data()
+void TestProgrammingRun::refusedBeforeContact_data()
 {
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<QString>("report"); // empty: status "Error" without a report
-    QTest::newRow("segment address") << QByteArray(":020000021000EC") << QString();
-    QTest::newRow("start segment") << QByteArray(":0400000300003800C1") << QString();
-    QTest::newRow("start linear") << QByteArray(":04000005000000CD2A") << QString();
-    QTest::newRow("unknown type") << QByteArray(":00000007F9") << QString();
-    QTest::newRow("page above a byte") << QByteArray(":020000040100F9\r\n:0100100001EE")
-                                       << QStringLiteral("Err Number: 6");
-    QTest::newRow("no end record") << QByteArray() << QStringLiteral("Err Number: 9");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("message"); // its start
+    // Twelve data records on lines 1 to 12, the end record on line 13.
+    QTest::newRow("start address before the end, as objcopy writes from an ELF")
+        << QByteArray(":00000001FF") << QByteArray(":0400000508000000EF\r\n:00000001FF")
+        << "Line 13: a start linear address record (type 05) cannot be programmed";
+    QTest::newRow("no end record") << QByteArray(":00000001FF\r\n") << QByteArray()
+                                   << "Line 13: the file ends without an end-of-file record";
+    QTest::newRow("damaged checksum") << QByteArray("\r\n:10006000") << QByteArray("\r\n:10006100")
+                                      << "Line 7: the record checksum is ";
 }
 
-void TestProgrammingRun::recordsItCannotProgram()
+// A file that fails the whole-file check ends the run with "Error" and a message naming the
+// line before the first synchronisation byte: the instrument is neither contacted nor erased.
+void TestProgrammingRun::refusedBeforeContact()
 {
-    QFETCH(QByteArray, record);
-    QFETCH(QString, report);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, message);
     LoaderFixture f;
     QByteArray text = HexText(Pattern(16 * 12));
-    if (record.isEmpty())
-        text.replace(":00000001FF\r\n", "");
-    else
-        text.replace(":00000001FF", record + "\r\n:00000001FF");
-    f.run.Start(f.writeHex(text));
-    QVERIFY(f.tickToEnd());
-    QCOMPARE(f.line->written.count(Create_Reset()), 0);
-    if (report.isEmpty()) {
-        QCOMPARE(f.statuses.last(), S::Error);
-        QVERIFY(f.prompter->shown.isEmpty());
-        return;
-    }
+    QVERIFY(text.contains(from));
+    f.run.Start(f.writeHex(text.replace(from, to)));
+    QVERIFY(!f.run.isActive());
+    QCOMPARE(f.statuses, QList<S>({S::Cleared, S::Error}));
     QCOMPARE(f.prompter->shown.size(), 1);
-    QCOMPARE(f.prompter->shown.first().title, LoaderText::ErrorTitle);
-    const QString text0 = f.prompter->shown.first().text;
-    QVERIFY2(text0.startsWith(QStringLiteral("Error Information:\r\nErr Source: ZOP Panel\r\nErr Description: "))
-                 && text0.endsWith(QStringLiteral("\r\n") + report),
-             qPrintable(text0));
+    QCOMPARE(f.prompter->shown.first().title, LoaderText::LoaderTitle);
+    QVERIFY2(f.prompter->shown.first().text.startsWith(message),
+             qPrintable(f.prompter->shown.first().text));
+    QVERIFY(!modData().comm.KeepAliveOff);
+    f.tickUntil([] { return false; }, 1000);
+    QVERIFY(f.line->written.isEmpty());
 }
 
 void TestProgrammingRun::noAnswerAfterRestart()

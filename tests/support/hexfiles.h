@@ -53,27 +53,48 @@ inline QByteArray Pattern(int size, int seed = 7)
     return bytes;
 }
 
+// Runs `program` (found on the path, or a full path) in `folder`; true when it exited with 0.
+inline bool RunTool(const QString &program, const QStringList &arguments, const QString &folder)
+{
+    const QString found = program.startsWith(QLatin1Char('/'))
+        ? program
+        : QStandardPaths::findExecutable(program);
+    if (found.isEmpty())
+        return false;
+    QProcess tool;
+    tool.setWorkingDirectory(folder);
+    tool.start(found, arguments);
+    return tool.waitForFinished(20000) && tool.exitStatus() == QProcess::NormalExit
+        && tool.exitCode() == 0;
+}
+
 // The flash image a boot loader of `flashSize` bytes holds after programming the HEX file at
-// `hexPath`, as objcopy (binutils) makes it: erased bytes 0xFF, and the first record, which the
-// run never sends, left erased. `scratch` is a file objcopy may write. Empty when objcopy is
-// missing or fails.
+// `hexPath` (whose data starts at address 0), as objcopy (binutils) makes it: erased bytes
+// 0xFF, and the data records at 0000 of page 0, which the run never sends, left erased.
+// `scratch` is a file objcopy may write. Empty when objcopy is missing or fails.
 inline QByteArray ObjcopyFlashImage(const QString &hexPath, const QString &scratch, int flashSize)
 {
-    const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
-    if (objcopy.isEmpty())
-        return {};
-    QProcess tool;
-    tool.start(objcopy, {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"),
-                         QStringLiteral("binary"), QStringLiteral("--gap-fill"),
-                         QStringLiteral("0xFF"), hexPath, scratch});
     QFile file(scratch);
-    if (!tool.waitForFinished(20000) || tool.exitCode() != 0 || !file.open(QIODevice::ReadOnly))
+    QFile hex(hexPath);
+    if (!RunTool(QStringLiteral("objcopy"),
+                 {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"),
+                  QStringLiteral("binary"), QStringLiteral("--gap-fill"), QStringLiteral("0xFF"),
+                  hexPath, scratch},
+                 QString())
+        || !file.open(QIODevice::ReadOnly) || !hex.open(QIODevice::ReadOnly))
         return {};
     QByteArray image = file.readAll();
     if (image.size() > flashSize)
         return {};
     image.append(QByteArray(flashSize - image.size(), char(0xFF)));
-    image.replace(0, 16, QByteArray(16, char(0xFF)));
+    bool pageZero = true;
+    for (const QByteArray &line : hex.readAll().split('\n')) {
+        if (line.mid(7, 2) == "04")
+            pageZero = line.mid(9, 4) == "0000";
+        else if (pageZero && line.mid(3, 6) == "000000")
+            image.replace(0, line.mid(1, 2).toInt(nullptr, 16),
+                          QByteArray(line.mid(1, 2).toInt(nullptr, 16), char(0xFF)));
+    }
     return image;
 }
 
