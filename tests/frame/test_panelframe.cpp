@@ -567,8 +567,8 @@ void TestPanelFrame::saveToFileReplacesTheFile()
     // A reply byte E9 came in as one character and goes out as one byte.
     p->rtbTranx->setLogText(QString::fromLatin1("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n"));
     QVERIFY(QDir(m_f->dir.path()).mkdir("Bench Logs"));
-    m_f->writeFile("Bench Logs/out.txt", QByteArray(4096, 'x')); // replaced, not appended to
-    m_chooser->answer = m_f->path("Bench Logs/OUT.TXT");          // the name typed is lowered
+    m_f->writeFile("Bench Logs/Session 1.TXT", QByteArray(4096, 'x')); // replaced, not appended to
+    m_chooser->answer = m_f->path("Bench Logs/Session 1.TXT");          // the name as typed
 
     QTest::mouseClick(p->cmdSave, Qt::LeftButton);
 
@@ -578,10 +578,10 @@ void TestPanelFrame::saveToFileReplacesTheFile()
     QCOMPARE(r.folder, modData().ProgramFolder);
     QCOMPARE(r.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
     QVERIFY(!r.open);
-    QCOMPARE(ReadAll(m_f->path("Bench Logs/out.txt")),
+    QCOMPARE(ReadAll(m_f->path("Bench Logs/Session 1.TXT")),
              QByteArray("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n\r\n"));
     QCOMPARE(QDir(m_f->path("Bench Logs")).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"out.txt"});
+             QStringList{"Session 1.TXT"});
     QCOMPARE(m_f->prompter->shown.size(), 0);
 }
 
