@@ -469,10 +469,23 @@ void TestPanelFrame::statusLineFollowsTheLink()
     const QString simulated
         = "Simulated: no instrument, after TCP/IP 127.0.0.1:50505 failed (Not connected)";
     QCOMPARE(line->state(), LinkState::Simulated);
-    QCOMPARE(line->text(), simulated);
+    QCOMPARE(line->toolTip(), simulated);
     QCOMPARE(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name),
              "Link: " + simulated);
     QVERIFY(line->grab().toImage().pixel(1, 1) != liveGround);
+
+    // Wide enough, the line shows it whole; too narrow, it is cut after a whole word and ends
+    // in "…", and its tool tip and accessible name stay whole.
+    const int needed = line->fontMetrics().horizontalAdvance(simulated);
+    line->resize(needed * 2, line->height());
+    QCOMPARE(line->text(), simulated);
+    line->resize(needed / 2, line->height());
+    const QString cut = line->text();
+    QVERIFY2(cut.endsWith(QChar(0x2026)) && cut.size() < simulated.size(), qPrintable(cut));
+    QVERIFY2(simulated.startsWith(cut.chopped(1) + ' '), qPrintable(cut));
+    QCOMPARE(line->toolTip(), simulated);
+    QCOMPARE(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name),
+             "Link: " + simulated);
 }
 
 void TestPanelFrame::reconnectReturnsToTheInstrument()

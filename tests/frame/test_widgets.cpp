@@ -6,6 +6,7 @@
 #include "testsupport.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
+#include "ui/linkstatusline.h"
 #include "ui/messageprompter.h"
 #include "ui/rotatedtext.h"
 #include "ui/transactionlog.h"
@@ -103,6 +104,10 @@ private slots:
     void lampColourFromBgr_data();
     void lampColourFromBgr();
     void lampLitAndDark();
+
+    // The status line's text when it does not fit.
+    void elideAtWord_data();
+    void elideAtWord();
 
     // SelectFile.
     void selectFile_data();
@@ -479,6 +484,31 @@ void TestWidgets::lampLitAndDark()
     QCOMPARE(shown(QPalette::Active), DarkLampColour());
     QCOMPARE(lamp.colour(), DarkLampColour());
     QCOMPARE(lamp.accessibleDescription(), QStringLiteral("dark"));
+}
+
+// ---- ElideAtWord ---------------------------------------------------------------------------
+
+void TestWidgets::elideAtWord_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width"); // in characters here
+    QTest::addColumn<QString>("shown");
+    const QString failed = "failed (The remote host closed the connection)";
+    QTest::newRow("fits") << failed << 46 << failed;
+    QTest::newRow("after the last whole word that fits")
+        << failed << 33 << QString("failed (The remote host closed\u2026");
+    QTest::newRow("one short of the next word") << failed << 29 << QString("failed (The remote host\u2026");
+    QTest::newRow("blanks before the cut dropped") << "one   two" << 5 << QString("one\u2026");
+    QTest::newRow("first word too long: its characters")
+        << "Simulated: no instrument" << 6 << QString("Simul\u2026");
+    QTest::newRow("no room at all") << "Simulated" << 0 << QString("\u2026");
+}
+
+void TestWidgets::elideAtWord()
+{
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QTEST(ElideAtWord(text, width, [](const QString &t) { return int(t.size()); }), "shown");
 }
 
 // ---- SelectFile ----------------------------------------------------------------------------
