@@ -4,10 +4,16 @@
 
 namespace zop {
 
+bool DebugLog::open(QFile &file, QIODevice::OpenMode mode) const
+{
+    file.setFileName(m_path);
+    return file.open(mode);
+}
+
 void DebugLog::appendRecord(const QString &record) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    QFile file;
+    if (!open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
     // A record goes in whole or not at all: one cut short by a full disk is taken back.
     const QByteArray line = QByteArray("\"") + record.toLatin1() + "\"\r\n";
@@ -18,8 +24,8 @@ void DebugLog::appendRecord(const QString &record) const
 
 void DebugLog::empty() const
 {
-    QFile file(m_path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file;
+    if (open(file, QIODevice::WriteOnly | QIODevice::Truncate))
         file.close();
 }
 
