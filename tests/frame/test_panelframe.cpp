@@ -507,13 +507,16 @@ void TestPanelFrame::reconnectReturnsToTheInstrument()
     DemoPanel *p = open("frmCommand");
     p->linkStatus->refresh();
     QCOMPARE(p->linkStatus->state(), LinkState::Simulated);
+    const QString before = "Simulated - Initialized\r\nVOLT 5\n9.999\r\nSYST:ERR?";
 
+    p->rtbTranx->setLogText(before);
     p->mnuReconnect->trigger();
 
     QCOMPARE(data.CommKind, LinkKind::TcpIp);
     QCOMPARE(p->linkStatus->state(), LinkState::Live);
     QCOMPARE(p->linkStatus->text(), QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.port()));
-    QCOMPARE(p->rtbTranx->logText(), QStringLiteral("TCP/IP - Initialized\r\n"));
+    // The log kept, the new link's line under it.
+    QCOMPARE(p->rtbTranx->logText(), before + "\r\nTCP/IP - Initialized\r\n");
     QCOMPARE(m_f->prompter->texts(), QStringList());
     // The state refresh went to the instrument.
     QTRY_COMPARE(sim.receivedLines(),
