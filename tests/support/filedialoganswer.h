@@ -1,8 +1,8 @@
 #pragma once
-// The program's own file dialog, answered as a user would: while this object lives the real
-// chooser is in place (a QFileDialog, the Qt one on the offscreen platform), and each time
-// such a dialog comes up the path is typed into its file name box and the dialog accepted.
-// For an open dialog the file must exist, as it must for a user.
+// The program's own file dialog, answered as a user would: puts the real chooser back in
+// place (a QFileDialog, the Qt one on the offscreen platform), and while this object lives,
+// each time such a dialog comes up the path is typed into its file name box and the dialog
+// accepted. For an open dialog the file must exist, as it must for a user.
 
 #include "ui/selectfile.h"
 
