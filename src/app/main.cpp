@@ -79,6 +79,7 @@ int main(int argc, char *argv[])
                                                       : DefaultProgramFolder(
                                                             QCoreApplication::applicationDirPath()))
                              .absolutePath();
+    data.debugLog.setPath(DebugFilePath(QCoreApplication::applicationDirPath(), data.ProgramFolder));
     const bool startupOnly = parser.isSet(startupOnlyOption);
     // A start-up-only run may have no screen: its messages go to the console (the global
     // state's prompter) and never wait for a click.

@@ -1,6 +1,7 @@
 #include "app/programfolder.h"
 
 #include "app/configuration.h"
+#include "link/debuglog.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,13 @@ QString DefaultProgramFolder(const QString &executableFolder)
     const QString folder = UserProgramFolder();
     FillFromDefaults(folder, defaults);
     return folder;
+}
+
+QString DebugFilePath(const QString &executableFolder, const QString &programFolder)
+{
+    if (InstalledDefaultsFolder(executableFolder).isEmpty())
+        return DebugFileName;
+    return QDir(programFolder).filePath(DebugFileName);
 }
 
 } // namespace zop

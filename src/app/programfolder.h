@@ -26,4 +26,9 @@ bool FillFromDefaults(const QString &folder, const QString &defaults);
 // the per-user folder when the program is installed.
 QString DefaultProgramFolder(const QString &executableFolder);
 
+// Where "debug.txt" goes: run from its build folder, the current folder (a bare name); when
+// installed, the program folder beside "ZOP_Panel.ini" (normally the per-user folder), not
+// whatever folder the program was started from.
+QString DebugFilePath(const QString &executableFolder, const QString &programFolder);
+
 } // namespace zop

@@ -163,7 +163,22 @@ void CommLayer::CloseLink()
         modData().clock->sleepMs(SocketCloseWaitMs);
 }
 
-bool CommLayer::OpenLink()
+void CommLayer::logLinkName(qint16 kind, LogOnOpen log) const
+{
+    if (!LogTarget)
+        return;
+    if (log == LogOnOpen::Replace) {
+        LogTarget->setLogText(LinkLogName(kind));
+        return;
+    }
+    const QString before = LogTarget->logText();
+    LogTarget->appendLogText((before.isEmpty() || before.endsWith(QLatin1Char('\n'))
+                                  ? QString()
+                                  : QStringLiteral("\r\n"))
+                             + LinkLogName(kind));
+}
+
+bool CommLayer::OpenLink(LogOnOpen log)
 {
     ModData &data = modData();
     LinkError error;
@@ -193,12 +208,10 @@ bool CommLayer::OpenLink()
                 waitOn([opening] { opening->open(); });
                 if (superseded())
                     return;
-                if (LogTarget)
-                    LogTarget->setLogText(LinkLogName(kind));
+                logLinkName(kind, log);
                 waitOn([opening] { opening->afterOpen(); });
             } else if (kind == LinkKind::Simulated) {
-                if (LogTarget)
-                    LogTarget->setLogText(LinkLogName(kind));
+                logLinkName(kind, log);
             } else {
                 prompt(CommText::NoPort, MsgIcon::Exclamation);
                 LastFallBack.cause = LinkFallBack::Cause::NoLinkConfigured;

@@ -32,6 +32,10 @@ inline const QString Initialized = QStringLiteral("- Initialized\r\n");
 inline const QString SimulatedReply = QStringLiteral("9.999\r\n");
 } // namespace CommText
 
+// What an opening does with the transaction log before it writes the link's name: replaces
+// the log (the name starts it afresh), or keeps it and writes the name on a line under it.
+enum class LogOnOpen { Replace, Keep };
+
 class CommLayer {
 public:
     // Makes the transport for a link kind (0 to 4) from the configuration; returns null when
@@ -47,7 +51,7 @@ public:
     CommLayer();
     ~CommLayer();
 
-    bool OpenLink();
+    bool OpenLink(LogOnOpen log = LogOnOpen::Replace);
     // Appends a line feed to `text` (the caller's variable receives it), writes it on the link
     // and echoes it into `LogTarget` when `log` is set. Returns the length of the extended text.
     qint32 SendCommand(QString &text, bool log);
@@ -120,6 +124,8 @@ private:
                          int timeoutSeconds = 0) const;
     void prompt(const QString &text, MsgIcon icon) const;
     void appendLog(const QString &text) const;
+    // The link's log name at the start of an opening's log line.
+    void logLinkName(qint16 kind, LogOnOpen log) const;
     void appendTraffic(const QString &text, LogTraffic traffic) const;
     Transport &transport();
     // Lets the transport wait for input (or finish opening) while window events may run.
@@ -141,7 +147,7 @@ private:
 
 // The global layer's operations, named as every window calls them.
 CommLayer &Comm();
-inline bool OpenLink() { return Comm().OpenLink(); }
+inline bool OpenLink(LogOnOpen log = LogOnOpen::Replace) { return Comm().OpenLink(log); }
 inline qint32 SendCommand(QString &text, bool log) { return Comm().SendCommand(text, log); }
 inline qint32 SendCommand(const QString &text, bool log) { return Comm().SendCommand(text, log); }
 inline qint32 ReadReply(QString &reply, qint16 timeoutSeconds, bool log)

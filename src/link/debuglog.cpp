@@ -4,12 +4,18 @@
 
 namespace zop {
 
-void DebugLog::appendRecord(const QString &record) const
+bool DebugLog::open(QFile &file, QIODevice::OpenMode mode) const
 {
     if (m_path.isEmpty())
-        return; // no log kept (and no file engine warning about an empty name)
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return false; // no log kept (and no file engine warning about an empty name)
+    file.setFileName(m_path);
+    return file.open(mode);
+}
+
+void DebugLog::appendRecord(const QString &record) const
+{
+    QFile file;
+    if (!open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
     // A record goes in whole or not at all: one cut short by a full disk is taken back.
     const QByteArray line = QByteArray("\"") + record.toLatin1() + "\"\r\n";
@@ -20,10 +26,8 @@ void DebugLog::appendRecord(const QString &record) const
 
 void DebugLog::empty() const
 {
-    if (m_path.isEmpty())
-        return;
-    QFile file(m_path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file;
+    if (open(file, QIODevice::WriteOnly | QIODevice::Truncate))
         file.close();
 }
 

@@ -2,13 +2,19 @@
 // "debug.txt": the error log of the communication layer. Each record is written as one quoted
 // text item followed by CR LF; the file is emptied at the end of every start-up.
 
+#include <QIODevice>
 #include <QString>
+
+class QFile;
 
 namespace zop {
 
+inline const QString DebugFileName = QStringLiteral("debug.txt");
+
 class DebugLog {
 public:
-    explicit DebugLog(QString path = QStringLiteral("debug.txt")) : m_path(std::move(path)) {}
+    // A bare name is a file in the current folder.
+    explicit DebugLog(QString path = DebugFileName) : m_path(std::move(path)) {}
 
     QString path() const { return m_path; }
     // An empty path keeps no log (the command line reports failures on standard error).
@@ -21,6 +27,9 @@ public:
     void empty() const;
 
 private:
+    // Every opening of the file goes through here.
+    bool open(QFile &file, QIODevice::OpenMode mode) const;
+
     QString m_path;
 };
 

@@ -5,6 +5,7 @@
 #include "modtable/modreply.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <climits>
@@ -92,12 +93,24 @@ LoadedModTable ParseModTable(const QByteArray &bytes)
     return table;
 }
 
-LoadedModTable ReadModTableFile(const QString &path)
+LoadedModTable ReadModTableFile(const QString &path, QString *problem)
 {
+    const auto failed = [problem](const QString &why) {
+        if (problem)
+            *problem = why;
+        return LoadedModTable{};
+    };
+    if (problem)
+        problem->clear();
+    if (QFileInfo(path).isDir())
+        return failed(QStringLiteral("It is a folder, not a file."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return ParseModTable(file.read(MaxModTableFileBytes));
+        return failed(file.errorString());
+    const QByteArray bytes = file.read(MaxModTableFileBytes);
+    if (file.error() != QFileDevice::NoError)
+        return failed(file.errorString());
+    return ParseModTable(bytes);
 }
 
 } // namespace zop

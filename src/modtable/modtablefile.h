@@ -56,8 +56,10 @@ struct LoadedModTable {
     QMap<int, QPair<QString, QString>> rows;
 };
 LoadedModTable ParseModTable(const QByteArray &bytes);
-// Reads at most MaxModTableFileBytes of the file; a missing file reads as an empty one.
-LoadedModTable ReadModTableFile(const QString &path);
+// Reads at most MaxModTableFileBytes of the file. A file that cannot be read (missing, a
+// folder, not readable) reads as an empty one; `problem`, when given, then receives why, in
+// words for the user, and stays empty after a good read.
+LoadedModTable ReadModTableFile(const QString &path, QString *problem = nullptr);
 
 // The integer the Windows profile reader makes of a value: its leading decimal digits (with a
 // sign), 0 when there are none.

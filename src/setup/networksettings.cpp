@@ -67,7 +67,9 @@ QString InvalidNetworkSettingMessage(NetworkField field)
 bool WriteNetworkSettings(const NetworkSettings &settings)
 {
     WriteSetting(NetworkCommand::Dhcp, settings.dhcp ? QStringLiteral("1") : QStringLiteral("0"));
-    WriteSetting(NetworkCommand::Port, settings.port);
+    // The number that was checked, as digits: "1e3", "+80" or " 80" as typed would reach the
+    // instrument in a form it was never checked in.
+    WriteSetting(NetworkCommand::Port, QString::number(PortNumber(settings.port)));
     modData().clock->sleepMs(NetworkPortPauseMs);
     if (!settings.dhcp) {
         WriteSetting(NetworkCommand::Address, settings.ipAddress);

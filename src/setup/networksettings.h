@@ -55,7 +55,7 @@ NetworkField FirstInvalidNetworkSetting(const NetworkSettings &settings);
 QString InvalidNetworkSettingMessage(NetworkField field);
 
 // Writes the settings over the link, reading the one-line answer to each: the address method,
-// the port, after a pause (on the program's clock) the static addresses, then restarts the
+// the port (the number checked, in plain digits: "1e3" goes as "1000"), after a pause (on the program's clock) the static addresses, then restarts the
 // interface (nothing read) and lets pending window events run. Everything is echoed to the
 // log. Then the computer's name cache is purged where it has one. Returns true.
 bool WriteNetworkSettings(const NetworkSettings &settings);

@@ -25,6 +25,32 @@ QString StyleFor(LinkState state)
 }
 } // namespace
 
+QString ElideAtWord(const QString &text, int width,
+                    const std::function<int(const QString &)> &widthOf)
+{
+    if (widthOf(text) <= width)
+        return text;
+    const QString ellipsis = QStringLiteral("\u2026");
+    // Cut before a blank, the latest first.
+    for (qsizetype blank = text.lastIndexOf(QLatin1Char(' ')); blank > 0;
+         blank = text.lastIndexOf(QLatin1Char(' '), blank - 1)) {
+        QString shown = text.left(blank);
+        while (shown.endsWith(QLatin1Char(' ')))
+            shown.chop(1);
+        if (shown.isEmpty())
+            break;
+        shown += ellipsis;
+        if (widthOf(shown) <= width)
+            return shown;
+    }
+    for (qsizetype length = text.size() - 1; length > 0; --length) {
+        const QString shown = text.left(length) + ellipsis;
+        if (widthOf(shown) <= width)
+            return shown;
+    }
+    return ellipsis;
+}
+
 LinkStatusLine::LinkStatusLine(QWidget *parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("lblLinkStatus"));
@@ -52,12 +78,28 @@ void LinkStatusLine::display(const LinkStatus &status)
     m_first = false;
     m_shown = status;
     setStyleSheet(StyleFor(status.state));
-    setText(status.text);
+    fitText();
     setToolTip(status.text);
     // The accessible name carries the whole line; a screen reader is told of each change.
     setAccessibleName(QStringLiteral("Link: ") + status.text);
     QAccessibleEvent changed(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
+}
+
+void LinkStatusLine::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    fitText();
+}
+
+void LinkStatusLine::fitText()
+{
+    ensurePolished(); // the style sheet's bold face is measured, not the plain one
+    const QFontMetrics metrics(font());
+    const QString shown = ElideAtWord(m_shown.text, contentsRect().width(),
+                                      [&metrics](const QString &t) { return metrics.horizontalAdvance(t); });
+    if (shown != text())
+        setText(shown);
 }
 
 } // namespace zop

@@ -47,11 +47,18 @@ QString QtFileFilter(const QString &filter)
     return names.join(QStringLiteral(";;"));
 }
 
-QString LowerCaseFileName(const QString &path)
+namespace {
+QString AsReturned(const QString &chosen)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return path.left(slash + 1) + path.mid(slash + 1).toLower();
+#ifdef Q_OS_WIN
+    // Only the name: the folders are kept as the dialog gave them.
+    const qsizetype slash = chosen.lastIndexOf(QLatin1Char('/'));
+    return chosen.left(slash + 1) + chosen.mid(slash + 1).toLower();
+#else
+    return chosen;
+#endif
 }
+} // namespace
 
 QString SelectFile(QWidget *parent, const QString &title, const QString &initialFolder,
                    const QString &description, const QString &pattern, const QString &mode)
@@ -67,7 +74,7 @@ QString SelectFile(QWidget *parent, const QString &title, const QString &initial
     const std::shared_ptr<FileChooser> chooser = Chooser();
     try {
         const QString chosen = chooser->choose(request);
-        return chosen.isEmpty() ? QString() : LowerCaseFileName(chosen);
+        return chosen.isEmpty() ? QString() : AsReturned(chosen);
     } catch (...) {
         return QString();
     }

@@ -40,13 +40,13 @@ FileChooser &CurrentFileChooser();
 QString FileDialogFilter(const QString &description, const QString &pattern);
 // A filter of "name|pattern|name|pattern" pairs as Qt takes it: the names joined by ";;".
 QString QtFileFilter(const QString &filter);
-// The path with its file name in lower case; the folders are kept as they are, since on a
-// case-sensitive file system a lowered folder may not exist.
-QString LowerCaseFileName(const QString &path);
 
 // The shared file dialog: title "ZOP Panel - " + title, the given initial folder and filter;
-// mode "open" (exactly) shows the open dialog, anything else the save dialog. Returns the
-// chosen path with its file name in lower case, or empty text when the user cancelled.
+// mode "open" (exactly) shows the open dialog, anything else the save dialog. Returns the path
+// exactly as chosen ("Logs/Session 1.txt" stays so: on a file system that tells cases apart a
+// lowered name is another file), or empty text when the user cancelled. On Windows, whose
+// file names do not tell cases apart, the file name part comes back in lower case, as the
+// program has always given it there.
 QString SelectFile(QWidget *parent, const QString &title, const QString &initialFolder,
                    const QString &description, const QString &pattern, const QString &mode);
 

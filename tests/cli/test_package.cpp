@@ -1,5 +1,6 @@
 // The .deb end to end: CPack builds it from this build, dpkg-deb unpacks it into a scratch
-// root, and the programs run from there as from an installed location.
+// root, and the programs run from there as from an installed location, keeping their files
+// (settings and "debug.txt") in the per-user folder.
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,7 @@ struct Run {
     QString out;
 };
 
-// Runs a program in `folder` (where the panel leaves its debug.txt).
+// Runs a program in `folder`.
 Run Start(const QString &folder, const QString &program, const QStringList &arguments,
           int timeoutMs, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
@@ -105,6 +106,9 @@ void TestPackage::debInstallsAndRuns()
     for (const char *file : {"ZOP_Panel.ini", "icon.ico", "logo.gif", "name.gif"})
         QVERIFY2(QFile::exists(userFolder + QLatin1Char('/') + QLatin1String(file)), file);
     QVERIFY(QFile(userFolder + QStringLiteral("/ZOP_Panel.ini")).permissions() & QFile::WriteOwner);
+    // Its error log is there too, not in the folder it was started from.
+    QVERIFY(QFile::exists(userFolder + QStringLiteral("/debug.txt")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("debug.txt"))));
 }
 
 QTEST_GUILESS_MAIN(TestPackage)

@@ -469,10 +469,23 @@ void TestPanelFrame::statusLineFollowsTheLink()
     const QString simulated
         = "Simulated: no instrument, after TCP/IP 127.0.0.1:50505 failed (Not connected)";
     QCOMPARE(line->state(), LinkState::Simulated);
-    QCOMPARE(line->text(), simulated);
+    QCOMPARE(line->toolTip(), simulated);
     QCOMPARE(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name),
              "Link: " + simulated);
     QVERIFY(line->grab().toImage().pixel(1, 1) != liveGround);
+
+    // Wide enough, the line shows it whole; too narrow, it is cut after a whole word and ends
+    // in "…", and its tool tip and accessible name stay whole.
+    const int needed = line->fontMetrics().horizontalAdvance(simulated);
+    line->resize(needed * 2, line->height());
+    QCOMPARE(line->text(), simulated);
+    line->resize(needed / 2, line->height());
+    const QString cut = line->text();
+    QVERIFY2(cut.endsWith(QChar(0x2026)) && cut.size() < simulated.size(), qPrintable(cut));
+    QVERIFY2(simulated.startsWith(cut.chopped(1) + ' '), qPrintable(cut));
+    QCOMPARE(line->toolTip(), simulated);
+    QCOMPARE(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name),
+             "Link: " + simulated);
 }
 
 void TestPanelFrame::reconnectReturnsToTheInstrument()
@@ -494,13 +507,16 @@ void TestPanelFrame::reconnectReturnsToTheInstrument()
     DemoPanel *p = open("frmCommand");
     p->linkStatus->refresh();
     QCOMPARE(p->linkStatus->state(), LinkState::Simulated);
+    const QString before = "Simulated - Initialized\r\nVOLT 5\n9.999\r\nSYST:ERR?";
 
+    p->rtbTranx->setLogText(before);
     p->mnuReconnect->trigger();
 
     QCOMPARE(data.CommKind, LinkKind::TcpIp);
     QCOMPARE(p->linkStatus->state(), LinkState::Live);
     QCOMPARE(p->linkStatus->text(), QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.port()));
-    QCOMPARE(p->rtbTranx->logText(), QStringLiteral("TCP/IP - Initialized\r\n"));
+    // The log kept, the new link's line under it.
+    QCOMPARE(p->rtbTranx->logText(), before + "\r\nTCP/IP - Initialized\r\n");
     QCOMPARE(m_f->prompter->texts(), QStringList());
     // The state refresh went to the instrument.
     QTRY_COMPARE(sim.receivedLines(),
@@ -567,8 +583,8 @@ void TestPanelFrame::saveToFileReplacesTheFile()
     // A reply byte E9 came in as one character and goes out as one byte.
     p->rtbTranx->setLogText(QString::fromLatin1("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n"));
     QVERIFY(QDir(m_f->dir.path()).mkdir("Bench Logs"));
-    m_f->writeFile("Bench Logs/out.txt", QByteArray(4096, 'x')); // replaced, not appended to
-    m_chooser->answer = m_f->path("Bench Logs/OUT.TXT");          // the name typed is lowered
+    m_f->writeFile("Bench Logs/Session 1.TXT", QByteArray(4096, 'x')); // replaced, not appended to
+    m_chooser->answer = m_f->path("Bench Logs/Session 1.TXT");          // the name as typed
 
     QTest::mouseClick(p->cmdSave, Qt::LeftButton);
 
@@ -578,10 +594,10 @@ void TestPanelFrame::saveToFileReplacesTheFile()
     QCOMPARE(r.folder, modData().ProgramFolder);
     QCOMPARE(r.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
     QVERIFY(!r.open);
-    QCOMPARE(ReadAll(m_f->path("Bench Logs/out.txt")),
+    QCOMPARE(ReadAll(m_f->path("Bench Logs/Session 1.TXT")),
              QByteArray("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n\r\n"));
     QCOMPARE(QDir(m_f->path("Bench Logs")).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"out.txt"});
+             QStringList{"Session 1.TXT"});
     QCOMPARE(m_f->prompter->shown.size(), 0);
 }
 

@@ -1,6 +1,6 @@
 // Keyboard use of every panel: Tab visits each control that takes focus once, in reading
 // order (displays, knobs, keys row by row, value fields, the log and its buttons), and comes
-// back to the first.
+// back to the first; every menu entry has an access key no other entry of its menu shares.
 
 #include "../virtual/panelfixture.h"
 #include "app/frame/panelregistry.h"
@@ -12,6 +12,8 @@
 #include "panels/virtual/trendview.h"
 
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -118,6 +120,22 @@ void TestTabOrder::tabOrder()
     // Shift+Tab goes back the same way.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), visited.last());
+    // The menu bar and each menu: every entry has an access key of its own (Alt+C, then a
+    // letter, must pick one entry, not the first of two).
+    QList<QList<QAction *>> menus{window->menuBar()->actions()};
+    for (QAction *top : window->menuBar()->actions())
+        if (top->menu())
+            menus << top->menu()->actions();
+    for (const QList<QAction *> &entries : menus) {
+        QStringList keys;
+        for (const QAction *entry : entries) {
+            if (entry->isSeparator())
+                continue;
+            const QString key = QKeySequence::mnemonic(entry->text()).toString();
+            QVERIFY2(!key.isEmpty() && !keys.contains(key), qPrintable(entry->text()));
+            keys << key;
+        }
+    }
 
     window->Switching = true;
     delete window.data();

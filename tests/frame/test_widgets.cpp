@@ -2,9 +2,11 @@
 // dialog routine and rotated captions.
 
 #include "demopanel.h"
+#include "filedialoganswer.h"
 #include "testsupport.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
+#include "ui/linkstatusline.h"
 #include "ui/messageprompter.h"
 #include "ui/remotecontrol.h"
 #include "ui/rotatedtext.h"
@@ -112,9 +114,15 @@ private slots:
     void lampColourFromBgr();
     void lampLitAndDark();
 
+    // The status line's text when it does not fit.
+    void elideAtWord_data();
+    void elideAtWord();
+
     // SelectFile.
     void selectFile_data();
     void selectFile();
+    void selectFileThroughTheDialog_data();
+    void selectFileThroughTheDialog();
 
     // DrawRotatedText.
     void rotatedText_data();
@@ -491,6 +499,31 @@ void TestWidgets::lampLitAndDark()
     QCOMPARE(lamp.accessibleDescription(), QStringLiteral("dark"));
 }
 
+// ---- ElideAtWord ---------------------------------------------------------------------------
+
+void TestWidgets::elideAtWord_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width"); // in characters here
+    QTest::addColumn<QString>("shown");
+    const QString failed = "failed (The remote host closed the connection)";
+    QTest::newRow("fits") << failed << 46 << failed;
+    QTest::newRow("after the last whole word that fits")
+        << failed << 33 << QString("failed (The remote host closed\u2026");
+    QTest::newRow("one short of the next word") << failed << 29 << QString("failed (The remote host\u2026");
+    QTest::newRow("blanks before the cut dropped") << "one   two" << 5 << QString("one\u2026");
+    QTest::newRow("first word too long: its characters")
+        << "Simulated: no instrument" << 6 << QString("Simul\u2026");
+    QTest::newRow("no room at all") << "Simulated" << 0 << QString("\u2026");
+}
+
+void TestWidgets::elideAtWord()
+{
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QTEST(ElideAtWord(text, width, [](const QString &t) { return int(t.size()); }), "shown");
+}
+
 // ---- SelectFile ----------------------------------------------------------------------------
 
 void TestWidgets::selectFile_data()
@@ -500,10 +533,10 @@ void TestWidgets::selectFile_data()
     QTest::addColumn<bool>("fail"); // the dialog itself fails
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("result");
-    QTest::newRow("save, upper-case name lowered, folders kept")
+    QTest::newRow("save, capitals and blanks kept")
         << "" << "/tmp/Logs/Bench A/Table.MODTABLE" << false << false
-        << "/tmp/Logs/Bench A/table.modtable";
-    QTest::newRow("open") << "open" << "/tmp/a.modTable" << false << true << "/tmp/a.modtable";
+        << "/tmp/Logs/Bench A/Table.MODTABLE";
+    QTest::newRow("open") << "open" << "/tmp/a.modTable" << false << true << "/tmp/a.modTable";
     QTest::newRow("mode is exact: Open is a save")
         << "Open" << "/tmp/a.modtable" << false << false << "/tmp/a.modtable";
     QTest::newRow("cancelled") << "open" << "" << false << true << "";
@@ -535,6 +568,41 @@ void TestWidgets::selectFile()
     QCOMPARE(r.qtFilter, QStringLiteral("Modulation Table (*.modTable);;All Files (*.*)"));
     QCOMPARE(r.open, open);
     QCOMPARE(r.parent, &parent);
+}
+
+// The whole path a user takes: the real dialog, a name typed into it, and the path SelectFile
+// hands back, exactly as typed, for files new and old whose names have capitals and blanks.
+void TestWidgets::selectFileThroughTheDialog_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("name");    // in a scratch folder
+    QTest::addColumn<bool>("exists");     // the file is there before
+    QTest::newRow("save, a log in a folder") << "" << "Logs/Session1.txt" << false;
+    QTest::newRow("save, a trend export") << "save" << "Bench Run 7.CSV" << false;
+    QTest::newRow("open, a table") << "open" << "Ramp.modTable" << true;
+    QTest::newRow("open, a HEX file") << "open" << "Bench Files/New Firmware.HEX" << true;
+}
+
+void TestWidgets::selectFileThroughTheDialog()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, name);
+    QFETCH(bool, exists);
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    const QString path = dir.filePath(name);
+    QVERIFY(dir.mkpath(QFileInfo(path).path()));
+    if (exists) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QWidget parent;
+    FileDialogAnswer user(path);
+
+    QCOMPARE(SelectFile(&parent, "Select or Enter File", dir.path(), "Text Files", "*.txt", mode),
+             path);
+    QCOMPARE(user.shown, QStringList{(mode == "open" ? "open " : "save ")
+                                     + QStringLiteral("ZOP Panel - Select or Enter File")});
 }
 
 // ---- DrawRotatedText -----------------------------------------------------------------------

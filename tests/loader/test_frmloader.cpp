@@ -8,7 +8,7 @@
 #include "loader/ui/registration.h"
 #include "loaderfixture.h"
 #include "panels/service/registration.h"
-#include "recordingchooser.h"
+#include "filedialoganswer.h"
 #include "ui/apptitle.h"
 #include "ui/transactionlog.h"
 
@@ -130,16 +130,12 @@ void TestFrmLoader::refusalsOpenSetup()
 void TestFrmLoader::selectKeepsTheChosenName()
 {
     PanelFixture f;
-    auto chooser = std::make_shared<RecordingChooser>();
-    chooser->answer = f.path(QStringLiteral("New_Firmware.HEX"));
-    SetFileChooser(chooser);
+    const QString chosen = f.writeHex(SmallImage, QStringLiteral("New Firmware.HEX"));
+    FileDialogAnswer user(chosen); // through the real dialog
     QTest::mouseClick(f.loader->cmdSelect, Qt::LeftButton);
-    SetFileChooser(nullptr);
-    QCOMPARE(f.loader->txtFirmware->text(), chooser->answer);
-    QCOMPARE(chooser->requests.size(), 1);
-    QCOMPARE(chooser->requests.first().title, QStringLiteral("ZOP Panel - Select File"));
-    QCOMPARE(chooser->requests.first().filter, QStringLiteral("Hex Files (*.hex)|*.hex|All Files (*.*)|*.*"));
-    QVERIFY(chooser->requests.first().open);
+    QCOMPARE(f.loader->txtFirmware->text(), chosen);
+    QCOMPARE(user.shown, QStringList{"open ZOP Panel - Select File"});
+    QCOMPARE(user.filters, QStringLiteral("Hex Files (*.hex);;All Files (*.*)"));
 }
 
 void TestFrmLoader::showsTheRun()

@@ -3,6 +3,7 @@
 // the slew limit, the EEPROM copy surviving a reset, and a saved file loaded back.
 
 #include "../service/servicefixture.h"
+#include "filedialoganswer.h"
 #include "panels/calmod/modulationpanel.h"
 
 #include <QLabel>
@@ -99,15 +100,27 @@ private slots:
         p->cmdGetSCPI(36)->click();
         QCOMPARE(s.rowBoxes(), QStringList({"4", "1.50", "2.00"}));
 
-        // Saved to a file, changed, and loaded back.
+        // Saved to a file through the real dialog, under the name typed; changed; and the
+        // same table, renamed as a user would, loaded back through the dialog.
         p->cmdPopulate->click();
-        s.chooser->answer = s.dir.filePath("copy.modtable");
-        p->cmdSaveMod->click();
-        QCOMPARE(s.prompter->texts().value(0),
-                 QStringLiteral("Modulation Table Saved to ") + s.chooser->answer);
+        const QString saved = s.dir.filePath("Sweep.modTable");
+        {
+            FileDialogAnswer user(saved);
+            p->cmdSaveMod->click();
+            QCOMPARE(user.shown, QStringList{"save ZOP Panel - Select or Enter File"});
+        }
+        QCOMPARE(s.prompter->texts().value(0), QStringLiteral("Modulation Table Saved to ") + saved);
+        QVERIFY(QDir(s.dir.path()).entryList(QDir::Files).contains("Sweep.modTable"));
+        const QString ramp = s.dir.filePath("Bench Tables/Ramp.modTable");
+        QVERIFY(QDir(s.dir.path()).mkdir("Bench Tables") && QFile::rename(saved, ramp));
         s.setRow(36, {"9", "0", "0"});
         s.setRow(35, {"1", "0"});
-        p->cmdLoadMod->click();
+        {
+            FileDialogAnswer user(ramp);
+            p->cmdLoadMod->click();
+            QCOMPARE(user.shown, QStringList{"open ZOP Panel - Select or Enter File"});
+        }
+        SetFileChooser(s.chooser);
         QCOMPARE(p->outputHeader(), QStringLiteral("Ios"));
         QCOMPARE(p->lvModTable->rowCount(), 47);
         QCOMPARE(p->itemTexts(p->itemKeys().indexOf("key9")), QStringList({"9", "1.60", "1.00"}));

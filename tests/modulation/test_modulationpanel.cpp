@@ -346,9 +346,9 @@ private slots:
 
     void loading_data()
     {
-        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("file"); // "(none)": no file; "(folder)": a folder
         QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // %1: the path
         QStringList missingKeys{"MODulation:TYPE:SELect -999, -999", "MOD:TYPE:SEL?",
                                 "MOD:TABL? 1", "MOD:TABL 2(1.25,-3)", "MOD:TABL? 2"};
         for (int row = 3; row <= ModulationPanel::NumRows; ++row)
@@ -357,11 +357,15 @@ private slots:
             << QByteArray("[Table]\nkey2Mod= 1.25 \nkey2Out=-3\nkey4Mod=0.5\nkey5Mod=abc\nkey5Out=1\n")
             << missingKeys << "";
         QTest::newRow("control input 3") << QByteArray("[Config]\nTable=3\n") << QStringList()
-                                         << "Invalid Control Input in Saved File ";
+                                         << "Invalid Control Input in Saved File %1";
         QTest::newRow("control input 0") << QByteArray("[Config]\nTable=0\nType=0\n") << QStringList()
-                                         << "Invalid Control Input in Saved File ";
+                                         << "Invalid Control Input in Saved File %1";
         QTest::newRow("type 2") << QByteArray("[Config]\nTable=1\nType=2\n") << QStringList()
-                                << "Invalid Modulation Type in Saved File ";
+                                << "Invalid Modulation Type in Saved File %1";
+        QTest::newRow("no such file") << QByteArray("(none)") << QStringList()
+                                      << "Unable to open %1:\r\nNo such file or directory";
+        QTest::newRow("a folder") << QByteArray("(folder)") << QStringList()
+                                  << "Unable to open %1:\r\nIt is a folder, not a file.";
     }
     void loading()
     {
@@ -369,13 +373,18 @@ private slots:
         QFETCH(QString, message);
         PanelFixture f;
         ModulationPanel *p = f.openPanel();
-        f.writeFile("in.modtable", file);
-        f.chooser->answer = f.path("in.modtable");
+        if (file == "(folder)")
+            QVERIFY(QDir(f.dir.path()).mkdir("In Tables.modTable"));
+        else if (file != "(none)")
+            f.writeFile("In Tables.modTable", file);
+        f.chooser->answer = f.path("In Tables.modTable");
         p->cmdLoadMod->click();
         QVERIFY(f.chooser->requests.first().open);
         QTEST(f.sent(), "sent");
         QCOMPARE(f.prompter->texts().join(QString()),
-                 message.isEmpty() ? QString() : message + f.chooser->answer);
+                 message.isEmpty() ? message : message.arg(f.chooser->answer));
+        for (const Prompt &shown : f.prompter->shown)
+            QCOMPARE(shown.icon, MsgIcon::Critical);
         if (message.isEmpty()) {
             QCOMPARE(Boxes(p, 35), QStringList({"-999", "-999"}));
             QCOMPARE(p->CtrlInput, -999);

@@ -58,7 +58,7 @@ QComboBox *DropDown(const QString &name, const QString &accessibleName, QWidget 
     return box;
 }
 
-// A read-only value beside its caption, named by it.
+// A read-only value beside its caption (named by caption and value when arranged).
 QLabel *Display(const QString &name, QWidget *parent)
 {
     auto *label = Label(QString(), name, parent);
@@ -231,8 +231,9 @@ void frmSetup::arrangeFields()
     for (QLabel *l : {lblPort, lblPortDisplay})
         l->setVisible(fields.portShown);
     cmdConfigure->setVisible(fields.configureShown);
-    lblAddressDisplay->setAccessibleName(fields.addressCaption);
-    lblPortDisplay->setAccessibleName(fields.portCaption);
+    // A screen reader reads a label's accessible name alone: caption and value both.
+    lblAddressDisplay->setAccessibleName(fields.addressCaption + QStringLiteral(": ") + Address);
+    lblPortDisplay->setAccessibleName(fields.portCaption + QStringLiteral(": ") + port);
 
     // Without the address row the port moves up into it.
     const int portRow = fields.addressShown ? 2 : 1;

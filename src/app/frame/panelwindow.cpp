@@ -305,10 +305,11 @@ void PanelWindow::simulateInstrument()
 void PanelWindow::reconnect()
 {
     // Back to the link the file names (after a fall-back, "Simulate Inst" or an edit of the
-    // file), as Setup's OK opens it, without the dialog.
+    // file), as Setup's OK opens it, without the dialog. The log is kept: what led to the
+    // fall-back stays readable above the new link's line.
     QPointer<PanelWindow> self(this);
     LoadLinkSettings();
-    OpenLink();
+    OpenLink(LogOnOpen::Keep);
     if (!IsStillCurrent(self))
         return;
     RefreshInstrumentState();

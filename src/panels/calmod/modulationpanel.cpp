@@ -727,7 +727,13 @@ void ModulationPanel::cmdLoadMod_Click()
                                     ModTablePattern, QStringLiteral("open"));
     if (!self || path.isEmpty())
         return;
-    const LoadedModTable table = ReadModTableFile(path);
+    // A file that cannot be read is named with the reason, and nothing goes to the instrument.
+    QString problem;
+    const LoadedModTable table = ReadModTableFile(path, &problem);
+    if (!problem.isEmpty()) {
+        alert(QStringLiteral("Unable to open ") + path + QStringLiteral(":\r\n") + problem);
+        return;
+    }
     const auto given = [](int value) { return value != MissingSelectionKey; };
     if (given(table.controlInput) && table.controlInput != 1 && table.controlInput != 2) {
         alert(QStringLiteral("Invalid Control Input in Saved File ") + path);
