@@ -1,4 +1,5 @@
 #include "app/inifile.h"
+#include "app/regularfile.h"
 #include "app/textfile.h"
 
 #include <QFile>
@@ -16,12 +17,13 @@ struct Lines {
     QString eol = QStringLiteral("\r\n");
 };
 
-std::optional<Lines> LoadLines(const QString &path)
+std::optional<Lines> LoadLines(const QString &path, QString *problem = nullptr)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A FIFO, a device or a file far larger than any settings file reads as no file.
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, MaxProfileFileBytes, problem);
+    if (!bytes)
         return std::nullopt;
-    const QString text = QString::fromLatin1(file.readAll());
+    const QString text = QString::fromLatin1(*bytes);
     Lines result;
     if (!text.contains(QLatin1String("\r\n")) && text.contains(QLatin1Char('\n')))
         result.eol = QStringLiteral("\n");
@@ -176,7 +178,12 @@ bool WriteProfileStrings(const QString &path, const QList<ProfileEdit> &edits, Q
     if (info.exists() && !info.isWritable())
         return fail(QStringLiteral("the file is read-only"));
 
-    Lines file = LoadLines(path).value_or(Lines{});
+    // What cannot be read whole is not replaced by the few keys written here.
+    QString unreadable;
+    std::optional<Lines> read = LoadLines(path, &unreadable);
+    if (!read && QFileInfo(path).exists())
+        return fail(QStringLiteral("the file cannot be read (%1)").arg(unreadable));
+    Lines file = read.value_or(Lines{});
     for (const ProfileEdit &edit : edits) {
         const Place place = Find(file.lines, edit.section, edit.key);
         if (!edit.value) {

@@ -26,8 +26,12 @@ QStringList ProfileLines(const QString &text);
 QString ProfileValue(const QStringList &lines, const QString &section, const QString &key,
                      const QString &defaultValue, int bufferSize);
 
-// The lines of the file at `path`; none when it cannot be read (every key then reads as its
-// default).
+// No settings file or modulation table comes near this size: a larger one (or /dev/zero) is
+// not read at all.
+constexpr qint64 MaxProfileFileBytes = 1024 * 1024;
+
+// The lines of the file at `path`; none when it cannot be read, is not a regular file or is
+// larger than MaxProfileFileBytes (every key then reads as its default).
 QStringList ReadProfileLines(const QString &path);
 
 // The keys of one section gathered in one pass over the lines, for reading many keys of it: a

@@ -1,6 +1,8 @@
 #include "loader/hexrecords.h"
 
-#include <QFile>
+#include "app/regularfile.h"
+
+#include <QFileInfo>
 
 namespace zop {
 
@@ -39,20 +41,18 @@ int Get_File(const QString &path, QStringList &lines)
     lines.clear();
     if (path.size() < 5)
         return 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const bool missing = !file.exists();
+    // A FIFO would stop the window in its opening, and /dev/zero or a huge file would fill the
+    // memory: neither is read.
+    QString problem;
+    const std::optional<QByteArray> text = ReadRegularFile(path, MaxHexFileBytes, &problem);
+    if (!text) {
+        const bool missing = !QFileInfo::exists(path);
         throw LoaderError{ErrorSource,
-                          (missing ? QStringLiteral("File not found: ") : QStringLiteral("Cannot open "))
-                              + path + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'),
+                          (missing ? QStringLiteral("File not found: ") : QStringLiteral("Cannot read "))
+                              + path + QStringLiteral(" (") + problem + QLatin1Char(')'),
                           missing ? LoaderErrorNumber::FileNotFound : LoaderErrorNumber::CannotRead};
     }
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw LoaderError{ErrorSource, QStringLiteral("Cannot read ") + path + QStringLiteral(" (")
-                                           + file.errorString() + QLatin1Char(')'),
-                          LoaderErrorNumber::CannotRead};
-    lines = SplitHexText(text);
+    lines = SplitHexText(*text);
     return int(lines.size()) - 1;
 }
 

@@ -57,9 +57,12 @@ constexpr long CannotRead = 57;
 // The file text as lines: every carriage return removed, split at every line feed (a final
 // line feed gives a last, empty line).
 QStringList SplitHexText(const QByteArray &text);
+// The largest firmware file read. The flash holds 128 KiB; written one byte a record, as
+// 15 characters a line, an image needs under 2 MiB: twice that leaves a margin.
+constexpr qint64 MaxHexFileBytes = 4 * 1024 * 1024;
 // Reads the file at `path` into `lines` and returns the highest line number; 0 without
 // reading when the path has fewer than 5 characters. Throws LoaderError when the file cannot
-// be read.
+// be read, is not a regular file (a FIFO, a device) or is larger than MaxHexFileBytes.
 int Get_File(const QString &path, QStringList &lines);
 
 // The leading hexadecimal digits of `length` characters from `position` (counting from 1).

@@ -1,6 +1,7 @@
 #include "modtable/modtablefile.h"
 
 #include "app/inifile.h"
+#include "app/regularfile.h"
 #include "app/windows1252.h"
 #include "modtable/modreply.h"
 
@@ -102,15 +103,11 @@ LoadedModTable ReadModTableFile(const QString &path, QString *problem)
     };
     if (problem)
         problem->clear();
-    if (QFileInfo(path).isDir())
-        return failed(QStringLiteral("It is a folder, not a file."));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(file.errorString());
-    const QByteArray bytes = file.read(MaxModTableFileBytes);
-    if (file.error() != QFileDevice::NoError)
-        return failed(file.errorString());
-    return ParseModTable(bytes);
+    QString why;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, MaxModTableFileBytes, &why);
+    if (!bytes)
+        return failed(why);
+    return ParseModTable(*bytes);
 }
 
 } // namespace zop

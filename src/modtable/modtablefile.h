@@ -56,8 +56,8 @@ struct LoadedModTable {
     QMap<int, QPair<QString, QString>> rows;
 };
 LoadedModTable ParseModTable(const QByteArray &bytes);
-// Reads at most MaxModTableFileBytes of the file. A file that cannot be read (missing, a
-// folder, not readable) reads as an empty one; `problem`, when given, then receives why, in
+// Reads the file when it is a regular file of at most MaxModTableFileBytes. One that cannot
+// be read (missing, a folder, a FIFO or device, larger, not readable) reads as an empty one; `problem`, when given, then receives why, in
 // words for the user, and stays empty after a good read.
 LoadedModTable ReadModTableFile(const QString &path, QString *problem = nullptr);
 
