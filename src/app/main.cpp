@@ -80,6 +80,7 @@ int main(int argc, char *argv[])
                                                             QCoreApplication::applicationDirPath()))
                              .absolutePath();
     data.debugLog.setPath(DebugFilePath(QCoreApplication::applicationDirPath(), data.ProgramFolder));
+    data.debugLog.setFallBackPath(QDir(UserProgramFolder()).filePath(DebugFileName));
     const bool startupOnly = parser.isSet(startupOnlyOption);
     // A start-up-only run may have no screen: its messages go to the console (the global
     // state's prompter) and never wait for a click.

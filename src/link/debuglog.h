@@ -19,6 +19,9 @@ public:
     QString path() const { return m_path; }
     // An empty path keeps no log (the command line reports failures on standard error).
     void setPath(const QString &path) { m_path = path; }
+    // Where the records go when the path holds a symbolic link, a FIFO or anything else that is
+    // not a regular file (which is never touched); none by default.
+    void setFallBackPath(const QString &path) { m_fallBackPath = path; }
 
     // Appends `"` + record + `"` + CR LF. Failures to write are ignored: the log must never
     // take the program down with it.
@@ -28,9 +31,11 @@ public:
 
 private:
     // Every opening of the file goes through here.
-    bool open(QFile &file, QIODevice::OpenMode mode) const;
+    bool open(QFile &file, QIODevice::OpenModeFlag mode) const;
 
     QString m_path;
+    QString m_fallBackPath;
+    mutable bool m_refusalTold = false;
 };
 
 } // namespace zop
