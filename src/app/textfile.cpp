@@ -1,5 +1,7 @@
 #include "app/textfile.h"
 
+#include "app/regularfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -7,18 +9,15 @@
 namespace zop {
 
 namespace {
-// Rewrites an existing file in place; empty on success, else what failed.
-QString WriteInPlace(const QString &path, const QByteArray &bytes, const QString &tempProblem)
+// A file rewritten in place is read first, so that it can be put back: the largest kept.
+constexpr qint64 MaxInPlaceBytes = 16 * 1024 * 1024;
+
+// Writes `bytes` over the open file from its start and cuts it there; true when all of it is
+// in the file.
+bool Overwrite(QFile &file, const QByteArray &bytes)
 {
-    QFile inPlace(path);
-    if (!inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QStringLiteral("The folder does not take a temporary file (%1) and the file "
-                              "cannot be opened for writing (%2)")
-            .arg(tempProblem, inPlace.errorString());
-    if (inPlace.write(bytes) != bytes.size() || !inPlace.flush())
-        return QStringLiteral("The file could not be written in place: %1")
-            .arg(inPlace.errorString());
-    return {};
+    return file.seek(0) && file.resize(0) && file.write(bytes) == bytes.size() && file.flush()
+           && file.size() == bytes.size();
 }
 
 bool WritableFile(const QString &path)
@@ -27,6 +26,26 @@ bool WritableFile(const QString &path)
     return info.exists() && info.isFile() && info.isWritable();
 }
 } // namespace
+
+QString RewriteFileInPlace(const QString &path, const QByteArray &bytes, const QString &tempProblem)
+{
+    QString problem;
+    const std::optional<QByteArray> old = ReadRegularFile(path, MaxInPlaceBytes, &problem);
+    QFile inPlace;
+    if (!old || !OpenRegularForWriting(inPlace, path, QIODevice::Append, &problem))
+        return QStringLiteral("The folder does not take a temporary file (%1) and the file "
+                              "cannot be rewritten in place (%2); it was left as it was")
+            .arg(tempProblem, problem);
+    if (Overwrite(inPlace, bytes))
+        return {};
+    const QString written = inPlace.errorString();
+    if (Overwrite(inPlace, *old))
+        return QStringLiteral("The file could not be written in place (%1); it was left as it was")
+            .arg(written);
+    return QStringLiteral("The file could not be written in place (%1), nor its old content put "
+                          "back")
+        .arg(written);
+}
 
 QString WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
@@ -37,7 +56,7 @@ QString WriteWholeFile(const QString &path, const QByteArray &bytes)
         const QString problem = whole.errorString();
         if (!WritableFile(path))
             return QStringLiteral("The file could not be created: %1").arg(problem);
-        return WriteInPlace(path, bytes, problem);
+        return RewriteFileInPlace(path, bytes, problem);
     }
     // A full disk or the file size limit can cut a write short without an error from the
     // write itself: the size of the new file decides before it takes the old one's place.
@@ -57,7 +76,7 @@ QString WriteWholeFile(const QString &path, const QByteArray &bytes)
     // data fits, so it goes into the file itself.
     const QString problem = whole.errorString();
     if (WritableFile(path))
-        return WriteInPlace(path, bytes, problem);
+        return RewriteFileInPlace(path, bytes, problem);
     return QStringLiteral("The file could not be written: %1").arg(problem);
 }
 

@@ -13,4 +13,10 @@ namespace zop {
 // success, else what failed, in words for the user.
 QString WriteWholeFile(const QString &path, const QByteArray &bytes);
 
+// The in-place rewrite WriteWholeFile falls back to: the old content is read first and put
+// back when the new one does not go in whole (a full disk, a file-size limit), so the file is
+// never left empty or cut short. `tempProblem` says why no temporary file could be used (for
+// the message). Empty text on success, else what failed.
+QString RewriteFileInPlace(const QString &path, const QByteArray &bytes, const QString &tempProblem);
+
 } // namespace zop

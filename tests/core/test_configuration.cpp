@@ -6,6 +6,8 @@
 #include "app/panelids.h"
 #include "app/textfile.h"
 #include "link/debuglog.h"
+#include "loader/hexrecords.h"
+#include "modtable/modtablefile.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -15,6 +17,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace zop;
 using namespace zop::test;
@@ -38,6 +41,8 @@ private slots:
     void writer();
     void writesAreWholeOrNothing_data();
     void writesAreWholeOrNothing();
+    void filesThatAreNotWhatTheySeem_data();
+    void filesThatAreNotWhatTheySeem();
     void listReader_data();
     void listReader();
     void listWithHugeIndexIsRefused();
@@ -136,6 +141,9 @@ void TestConfiguration::writesAreWholeOrNothing_data()
     for (const char *writer : {"whole file", "profile", "debug record"})
         for (const char *failure : {"missing folder", "a folder", "disk full"})
             QTest::addRow("%s, %s", writer, failure) << writer << failure;
+    // The rewrite in place that a folder refusing a temporary file leads to, with the disk
+    // filling up meanwhile: it used to leave the file cut short.
+    QTest::newRow("in place, disk full") << "in place" << "disk full";
 }
 
 void TestConfiguration::writesAreWholeOrNothing()
@@ -166,6 +174,8 @@ void TestConfiguration::writesAreWholeOrNothing()
         problem = WriteWholeFile(path, "[A]\r\nk=" + big.toLatin1() + "\r\n");
     else if (writer == "profile")
         WriteProfileStrings(path, {{"A", "k", big}}, &problem);
+    else if (writer == "in place")
+        problem = RewriteFileInPlace(path, "[A]\r\nk=" + big.toLatin1() + "\r\n", "no room");
     else
         DebugLog(path).appendRecord(big);
     setrlimit(RLIMIT_FSIZE, &before);
@@ -185,6 +195,75 @@ void TestConfiguration::writesAreWholeOrNothing()
     if (QDir(left.absolutePath()).exists())
         QCOMPARE(QDir(left.absolutePath()).entryList({"kept*"}, QDir::Files | QDir::Hidden),
                  left.isFile() ? QStringList{"kept.txt"} : QStringList{});
+}
+
+// Names that stand for something else than a regular file: a FIFO (whose opening waits for a
+// writer), a device or a file larger than any real one of its kind (which fill the memory), a
+// symbolic link planted where the debug records go. Each is refused at once and left as it is.
+void TestConfiguration::filesThatAreNotWhatTheySeem_data()
+{
+    QTest::addColumn<QString>("use");
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"FIFO", "device", "too large"}) {
+        for (const char *use : {"settings", "modulation table", "firmware"})
+            QTest::addRow("%s from a %s", use, kind) << use << kind;
+    }
+    QTest::newRow("settings written over a too large file") << "settings write" << "too large";
+    for (const char *kind : {"link", "FIFO"})
+        QTest::addRow("debug records into a %s", kind) << "debug records" << kind;
+}
+
+void TestConfiguration::filesThatAreNotWhatTheySeem()
+{
+    QFETCH(QString, use);
+    QFETCH(QString, kind);
+    Fixture f;
+    QString path = f.path("odd");
+    const QByteArray victim = "someone else's file\n";
+    f.writeFile("victim", victim);
+    if (kind == "FIFO") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == "device") {
+        path = QStringLiteral("/dev/zero");
+    } else if (kind == "too large") {
+        QFile file(path); // sparse: takes no room on the disk
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(64 * 1024 * 1024));
+    } else {
+        QVERIFY(QFile::link(f.path("victim"), path));
+    }
+    const QFileInfo before(path);
+
+    if (use == "settings") {
+        QCOMPARE(ReadProfileLines(path), QStringList{});
+    } else if (use == "settings write") {
+        QString problem;
+        QVERIFY(!WriteProfileStrings(path, {{"A", "k", "v"}}, &problem));
+        QVERIFY2(problem.contains("cannot be read"), qPrintable(problem));
+    } else if (use == "modulation table") {
+        QString problem;
+        ReadModTableFile(path, &problem);
+        QVERIFY(!problem.isEmpty());
+    } else if (use == "firmware") {
+        QStringList lines;
+        QVERIFY_THROWS_EXCEPTION(LoaderError, Get_File(path, lines));
+        QVERIFY(lines.isEmpty());
+    } else {
+        DebugLog log(path);
+        log.setFallBackPath(f.path("fallback/debug.txt"));
+        log.empty();
+        log.appendRecord("Read Error:");
+        QFile fallBack(f.path("fallback/debug.txt"));
+        QVERIFY(fallBack.open(QIODevice::ReadOnly));
+        QCOMPARE(fallBack.readAll(), QByteArray("\"Read Error:\"\r\n"));
+    }
+    // Left as it was: no link followed, nothing emptied or replaced.
+    const QFileInfo after(path);
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.lastModified(), before.lastModified());
+    QFile file(f.path("victim"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), victim);
 }
 
 void TestConfiguration::listReader_data()
