@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds everything into build/ (or $ZOP_BUILD_DIR). Uses ccache when the
-# machine has it, so rebuilds of unchanged sources are quick.
+# Configures and builds everything into build/ (or $ZOP_BUILD_DIR), or only the targets named
+# as arguments (scripts/demo.sh: zop-panel zop-sim). Uses ccache when the machine has it, so
+# rebuilds of unchanged sources are quick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${ZOP_BUILD_DIR:-build}
@@ -14,4 +15,4 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
   "${LAUNCHER[@]}" >/dev/null
-cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+cmake --build "$BUILD_DIR" --parallel "$(nproc)" ${1:+--target "$@"}

@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core
   xdotool  # scripts/screenshot.sh presses the keys and buttons of the panel it shows
   dpkg-dev file
+  lintian  # the package test checks the .deb with it
   ccache  # rebuilds of unchanged sources, also in another clone of the same tree
   binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   srecord python3-intelhex  # srec_cat and intelhex write the loader tests' HEX files as users' tools do

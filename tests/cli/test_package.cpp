@@ -1,10 +1,12 @@
-// The .deb end to end: CPack builds it from this build, dpkg-deb unpacks it into a scratch
-// root, and the programs run from there as from an installed location, keeping their files
-// (settings and "debug.txt") in the per-user folder.
+// The .deb end to end: CPack builds it from this build, lintian judges it, dpkg-deb unpacks it
+// into a scratch root, and the programs run from there as from an installed location, keeping
+// their files (settings and "debug.txt") in the per-user folder. And the man pages document
+// exactly the options the programs' --help lists.
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -39,12 +41,60 @@ Run Start(const QString &folder, const QString &program, const QStringList &argu
     return r;
 }
 
+// The long options of every tag line (the line after ".TP") of a man page: its options, and the
+// options its command entries name.
+QStringList ManPageOptions(const QString &page)
+{
+    QStringList options;
+    const QStringList lines = page.split(QLatin1Char('\n'));
+    static const QRegularExpression option(QStringLiteral(R"(\\-\\-([a-z0-9]+(?:\\?-[a-z0-9]+)*))"));
+    for (int i = 1; i < lines.size(); ++i) {
+        if (lines[i - 1].trimmed() != QLatin1String(".TP"))
+            continue;
+        for (const auto &match : option.globalMatch(lines[i]))
+            options << match.captured(1).remove(QLatin1Char('\\'));
+    }
+    options.removeDuplicates();
+    options.sort();
+    return options;
+}
+
+// The long options of the "Options:" block of a --help text (each entry starts two spaces in).
+QStringList HelpOptions(const QString &help)
+{
+    QStringList options;
+    static const QRegularExpression entry(QStringLiteral(R"(^  (?:-\w, )?--([a-z0-9][a-z0-9-]*))"));
+    bool inOptions = false;
+    for (const QString &line : help.split(QLatin1Char('\n'))) {
+        if (line == QLatin1String("Options:"))
+            inOptions = true;
+        else if (line.trimmed().isEmpty())
+            inOptions = false;
+        else if (inOptions)
+            if (const auto match = entry.match(line); match.hasMatch())
+                options << match.captured(1);
+    }
+    options.sort();
+    return options;
+}
+
+QStringList Missing(const QStringList &wanted, const QStringList &present)
+{
+    QStringList missing;
+    for (const QString &option : wanted)
+        if (!present.contains(option))
+            missing << QStringLiteral("--") + option;
+    return missing;
+}
+
 } // namespace
 
 class TestPackage : public QObject {
     Q_OBJECT
 private slots:
     void debInstallsAndRuns();
+    void manPageMatchesHelp_data();
+    void manPageMatchesHelp();
 };
 
 void TestPackage::debInstallsAndRuns()
@@ -70,6 +120,15 @@ void TestPackage::debInstallsAndRuns()
     QCOMPARE(debs.size(), 1);
     const QString deb = dir.filePath(QStringLiteral("out/") + debs.first());
 
+    // lintian finds no error and no warning that packaging/debian/lintian-overrides does not
+    // justify (a copyright file, a changelog, stripped programs, a well-formed description).
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    QVERIFY2(!lintian.isEmpty(), "lintian is missing (scripts/install-deps.sh installs it)");
+    const Run judged = Start(scratch.path(), lintian,
+                             {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), deb},
+                             60000);
+    QVERIFY2(judged.code == 0, qPrintable(judged.out));
+
     // The Qt libraries are declared, found from the programs themselves.
     const Run depends = Start(scratch.path(), dpkgDeb,
                               {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, 10000);
@@ -85,19 +144,23 @@ void TestPackage::debInstallsAndRuns()
           "usr/share/zop-panel/ZOP_Panel.ini", "usr/share/zop-panel/logo.gif",
           "usr/share/applications/zop-panel.desktop",
           "usr/share/icons/hicolor/48x48/apps/zop-panel.png", "usr/share/man/man1/zopctl.1.gz",
-          "usr/share/man/man1/zop-panel.1.gz", "usr/share/man/man1/zop-sim.1.gz"})
+          "usr/share/man/man1/zop-panel.1.gz", "usr/share/man/man1/zop-sim.1.gz",
+          "usr/share/doc/zop-panel/copyright", "usr/share/lintian/overrides/zop-panel"})
         QVERIFY2(QFile::exists(QDir(root).filePath(QLatin1String(file))), file);
 
     const QString bin = root + QStringLiteral("/usr/bin/");
-    const Run version = Start(scratch.path(), bin + QStringLiteral("zopctl"),
-                              {QStringLiteral("--version")}, 10000);
-    QCOMPARE(version.out, QStringLiteral("zopctl 1.25\n"));
-
-    // From the installed location the panel runs from a per-user folder made from the shipped
-    // defaults; /usr stays untouched.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    for (const char *program : {"zopctl", "zop-panel", "zop-sim"}) {
+        const Run version = Start(scratch.path(), bin + QLatin1String(program),
+                                  {QStringLiteral("--version")}, 10000, env);
+        QVERIFY2(version.code == 0 && version.out.trimmed().endsWith(QLatin1String(" 1.25")),
+                 qPrintable(QLatin1String(program) + QStringLiteral(": ") + version.out));
+    }
+
+    // From the installed location the panel runs from a per-user folder made from the shipped
+    // defaults; /usr stays untouched.
     const Run startup = Start(scratch.path(), bin + QStringLiteral("zop-panel"),
                               {QStringLiteral("--startup-only")}, 20000, env);
     QVERIFY2(startup.code == 0 && startup.out.contains(QLatin1String("link: Simulated")),
@@ -109,6 +172,35 @@ void TestPackage::debInstallsAndRuns()
     // Its error log is there too, not in the folder it was started from.
     QVERIFY(QFile::exists(userFolder + QStringLiteral("/debug.txt")));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("debug.txt"))));
+}
+
+void TestPackage::manPageMatchesHelp_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("zop-panel") << "zop-panel";
+    QTest::newRow("zopctl") << "zopctl";
+    QTest::newRow("zop-sim") << "zop-sim";
+}
+
+// Every option --help prints is documented in the man page, and the man page documents no
+// option the program does not have.
+void TestPackage::manPageMatchesHelp()
+{
+    QFETCH(QString, program);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const Run help = Start(QDir::tempPath(), QStringLiteral(ZOP_BUILD_DIR "/bin/") + program,
+                           {QStringLiteral("--help")}, 10000, env);
+    QCOMPARE(help.code, 0);
+    QFile page(QStringLiteral(ZOP_SOURCE_DIR "/packaging/man/") + program + QStringLiteral(".1"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QStringList inHelp = HelpOptions(help.out);
+    const QStringList inPage = ManPageOptions(QString::fromUtf8(page.readAll()));
+    QVERIFY2(inHelp.contains(QLatin1String("version")), qPrintable(help.out));
+    QVERIFY2(Missing(inHelp, inPage).isEmpty(),
+             qPrintable(QStringLiteral("not in the man page: ") + Missing(inHelp, inPage).join(' ')));
+    QVERIFY2(Missing(inPage, inHelp).isEmpty(),
+             qPrintable(QStringLiteral("not in --help: ") + Missing(inPage, inHelp).join(' ')));
 }
 
 QTEST_GUILESS_MAIN(TestPackage)

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,6 +33,7 @@ private slots:
     void worksWithoutADisplay_data();
     void worksWithoutADisplay();
     void sigtermEndsCleanly();
+    void demoNeverUsesAnotherProgramsPort();
 };
 
 void TestStartupE2e::panelPollsFiveTimesASecond()
@@ -154,6 +157,36 @@ void TestStartupE2e::sigtermEndsCleanly()
     QVERIFY(panel.waitForFinished(10000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QVERIFY(!QFileInfo::exists(control));
+}
+
+// scripts/demo.sh with the demo's port 50505 taken by another program: the emulator it starts
+// takes a free port, the script says which, and the panel reads its state from that emulator,
+// never connecting to the program on 50505.
+void TestStartupE2e::demoNeverUsesAnotherProgramsPort()
+{
+    QTcpServer other;
+    if (!other.listen(QHostAddress::LocalHost, 50505))
+        QSKIP("port 50505 is in use here, and the test needs to be the program that holds it");
+    QProcess demo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZOP_DEMO_PREBUILT"), QStringLiteral("1"));
+    env.insert(QStringLiteral("ZOP_BUILD_DIR"), QStringLiteral(ZOP_BUILD_DIR));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    demo.setProcessEnvironment(env);
+    demo.setProcessChannelMode(QProcess::MergedChannels);
+    demo.start(QStringLiteral("bash"), {QStringLiteral(ZOP_SOURCE_DIR "/scripts/demo.sh"),
+                                        QStringLiteral("--startup-only")});
+    QVERIFY(demo.waitForFinished(60000));
+    const QString out = QString::fromUtf8(demo.readAll());
+    QVERIFY2(demo.exitCode() == 0, qPrintable(out));
+    const QRegularExpressionMatch said = QRegularExpression(
+        QStringLiteral("Port 50505 is taken by another program: the emulator listens on "
+                       "127\\.0\\.0\\.1:(\\d+)")).match(out);
+    QVERIFY2(said.hasMatch() && said.captured(1).toInt() != 50505, qPrintable(out));
+    QVERIFY2(out.contains(QLatin1String("link: TCP/IP\n"))
+                 && out.contains(QLatin1String("firmware: 4.7\n")),
+             qPrintable(out));
+    QVERIFY(!other.waitForNewConnection(0));
 }
 
 QTEST_GUILESS_MAIN(TestStartupE2e)
