@@ -1,5 +1,6 @@
 // zop-panel: the operator and service program for one programmable DC power supply.
 
+#include "app/firstrun.h"
 #include "app/frame/framehooks.h"
 #include "app/frame/frmsetup.h"
 #include "app/frame/panelregistry.h"
@@ -23,6 +24,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -75,9 +77,11 @@ int main(int argc, char *argv[])
     QuitOnTerminationSignals(*app);
 
     ModData &data = modData();
+    bool settingsMade = false; // a first start of an installed panel
     data.ProgramFolder = QDir(parser.isSet(dirOption) ? parser.value(dirOption)
                                                       : DefaultProgramFolder(
-                                                            QCoreApplication::applicationDirPath()))
+                                                            QCoreApplication::applicationDirPath(),
+                                                            &settingsMade))
                              .absolutePath();
     data.debugLog.setPath(DebugFilePath(QCoreApplication::applicationDirPath(), data.ProgramFolder));
     const bool startupOnly = parser.isSet(startupOnlyOption);
@@ -125,6 +129,15 @@ int main(int argc, char *argv[])
                          qPrintable(PanelName(wanted)));
             result = 1;
         } else {
+            // Once the panel is up, a first start with the shipped Simulated link asks whether
+            // to set up the link (Yes: "Setup" of the panel).
+            if (ShouldOfferLinkSetup(
+                    {settingsMade, frmComm.configuredLink, LinkSetupOffered(UserProgramFolder())}))
+                QTimer::singleShot(0, app.get(), [] {
+                    if (OfferLinkSetup(*modData().prompter, UserProgramFolder()))
+                        if (auto *panel = qobject_cast<PanelWindow *>(modData().CurrentPanel))
+                            panel->runSetup();
+                });
             result = app->exec();
         }
     }

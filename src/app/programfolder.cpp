@@ -25,7 +25,7 @@ QString UserProgramFolder()
         .filePath(QStringLiteral("zop-panel"));
 }
 
-bool FillFromDefaults(const QString &folder, const QString &defaults)
+bool FillFromDefaults(const QString &folder, const QString &defaults, QStringList *copied)
 {
     QDir target(folder);
     if (!target.mkpath(QStringLiteral(".")))
@@ -36,20 +36,28 @@ bool FillFromDefaults(const QString &folder, const QString &defaults)
         if (QFileInfo::exists(to))
             continue;
         // The shipped files are read-only in /usr; the user's copy must be writable.
-        if (QFile::copy(source.filePath(name), to))
+        if (QFile::copy(source.filePath(name), to)) {
             QFile::setPermissions(to,
                                   QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+            if (copied)
+                copied->append(name);
+        }
     }
     return true;
 }
 
-QString DefaultProgramFolder(const QString &executableFolder)
+QString DefaultProgramFolder(const QString &executableFolder, bool *settingsMade)
 {
+    if (settingsMade)
+        *settingsMade = false;
     const QString defaults = InstalledDefaultsFolder(executableFolder);
     if (defaults.isEmpty())
         return QDir(executableFolder).absolutePath();
     const QString folder = UserProgramFolder();
-    FillFromDefaults(folder, defaults);
+    QStringList copied;
+    FillFromDefaults(folder, defaults, &copied);
+    if (settingsMade)
+        *settingsMade = copied.contains(ConfigFileName);
     return folder;
 }
 

@@ -8,6 +8,7 @@
 // made from the shipped defaults on first start. `--dir DIR` overrides both.
 
 #include <QString>
+#include <QStringList>
 
 namespace zop {
 
@@ -20,11 +21,14 @@ QString UserProgramFolder();
 
 // Copies every file of `defaults` that `folder` lacks into it, making the folder first. Files
 // already there (the user's own settings) are kept. False when the folder cannot be made.
-bool FillFromDefaults(const QString &folder, const QString &defaults);
+// `copied`, when given, receives the names of the files copied.
+bool FillFromDefaults(const QString &folder, const QString &defaults,
+                      QStringList *copied = nullptr);
 
 // The program folder for an executable in `executableFolder` when no --dir is given; prepares
-// the per-user folder when the program is installed.
-QString DefaultProgramFolder(const QString &executableFolder);
+// the per-user folder when the program is installed. `settingsMade`, when given, says whether
+// "ZOP_Panel.ini" was just made there from the shipped defaults (a first start).
+QString DefaultProgramFolder(const QString &executableFolder, bool *settingsMade = nullptr);
 
 // Where "debug.txt" goes: run from its build folder, the current folder (a bare name); when
 // installed, the program folder beside "ZOP_Panel.ini" (normally the per-user folder), not
