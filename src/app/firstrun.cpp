@@ -4,6 +4,7 @@
 #include "ui/apptitle.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -13,6 +14,20 @@ bool ShouldOfferLinkSetup(const FirstStart &start)
 {
     return start.settingsJustMade && start.configuredLink == LinkKind::Simulated
         && !start.askedBefore;
+}
+
+void NoteLinkSetupDue(const QString &userFolder)
+{
+    QSaveFile note(QDir(userFolder).filePath(LinkSetupDueFile));
+    if (note.open(QIODevice::WriteOnly)) {
+        note.write("ZOP_Panel.ini made from the shipped defaults: the panel asks about the link\n");
+        note.commit();
+    }
+}
+
+bool LinkSetupDue(const QString &userFolder)
+{
+    return QFileInfo::exists(QDir(userFolder).filePath(LinkSetupDueFile));
 }
 
 bool LinkSetupOffered(const QString &userFolder)
@@ -32,6 +47,7 @@ bool OfferLinkSetup(Prompter &prompter, const QString &userFolder)
                        : "asked at the first start: not now\n");
         mark.commit();
     }
+    QFile::remove(QDir(userFolder).filePath(LinkSetupDueFile));
     return yes;
 }
 

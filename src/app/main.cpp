@@ -77,12 +77,15 @@ int main(int argc, char *argv[])
     QuitOnTerminationSignals(*app);
 
     ModData &data = modData();
-    bool settingsMade = false; // a first start of an installed panel
     data.ProgramFolder = QDir(parser.isSet(dirOption) ? parser.value(dirOption)
                                                       : DefaultProgramFolder(
-                                                            QCoreApplication::applicationDirPath(),
-                                                            &settingsMade))
+                                                            QCoreApplication::applicationDirPath()))
                              .absolutePath();
+    // An installed panel on the per-user settings, made from the shipped ones since it last
+    // asked about the link: a first start.
+    const bool settingsMade = !parser.isSet(dirOption)
+        && !InstalledDefaultsFolder(QCoreApplication::applicationDirPath()).isEmpty()
+        && LinkSetupDue(UserProgramFolder());
     data.debugLog.setPath(DebugFilePath(QCoreApplication::applicationDirPath(), data.ProgramFolder));
     const bool startupOnly = parser.isSet(startupOnlyOption);
     // A start-up-only run may have no screen: its messages go to the console (the global

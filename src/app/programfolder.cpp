@@ -1,6 +1,7 @@
 #include "app/programfolder.h"
 
 #include "app/configuration.h"
+#include "app/firstrun.h"
 #include "link/debuglog.h"
 
 #include <QDir>
@@ -46,18 +47,16 @@ bool FillFromDefaults(const QString &folder, const QString &defaults, QStringLis
     return true;
 }
 
-QString DefaultProgramFolder(const QString &executableFolder, bool *settingsMade)
+QString DefaultProgramFolder(const QString &executableFolder)
 {
-    if (settingsMade)
-        *settingsMade = false;
     const QString defaults = InstalledDefaultsFolder(executableFolder);
     if (defaults.isEmpty())
         return QDir(executableFolder).absolutePath();
     const QString folder = UserProgramFolder();
     QStringList copied;
     FillFromDefaults(folder, defaults, &copied);
-    if (settingsMade)
-        *settingsMade = copied.contains(ConfigFileName);
+    if (copied.contains(ConfigFileName))
+        NoteLinkSetupDue(folder);
     return folder;
 }
 

@@ -26,9 +26,9 @@ bool FillFromDefaults(const QString &folder, const QString &defaults,
                       QStringList *copied = nullptr);
 
 // The program folder for an executable in `executableFolder` when no --dir is given; prepares
-// the per-user folder when the program is installed. `settingsMade`, when given, says whether
-// "ZOP_Panel.ini" was just made there from the shipped defaults (a first start).
-QString DefaultProgramFolder(const QString &executableFolder, bool *settingsMade = nullptr);
+// the per-user folder when the program is installed. When it makes "ZOP_Panel.ini" there from
+// the shipped defaults, it notes that the panel's first-start question is due (firstrun.h).
+QString DefaultProgramFolder(const QString &executableFolder);
 
 // Where "debug.txt" goes: run from its build folder, the current folder (a bare name); when
 // installed, the program folder beside "ZOP_Panel.ini" (normally the per-user folder), not

@@ -106,19 +106,22 @@ void TestStartup::firstStartOffersLinkSetup_data()
     QTest::addColumn<bool>("userSettings"); // the per-user folder already has ZOP_Panel.ini
     QTest::addColumn<QByteArray>("shippedLink");
     QTest::addColumn<bool>("askedBefore");
+    QTest::addColumn<bool>("zopctlFirst"); // zopctl ran before the panel's first start
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("setUp");
-    QTest::newRow("first start, Yes") << false << QByteArray("Simulated") << false
+    QTest::newRow("first start, Yes") << false << QByteArray("Simulated") << false << false
                                       << MsgAnswer::Yes << true << true;
-    QTest::newRow("first start, No") << false << QByteArray("Simulated") << false
+    QTest::newRow("first start, No") << false << QByteArray("Simulated") << false << false
                                      << MsgAnswer::No << true << false;
-    QTest::newRow("settings already there") << true << QByteArray("Simulated") << false
+    QTest::newRow("settings made by zopctl, then the panel's first start")
+        << false << QByteArray("Simulated") << false << true << MsgAnswer::Yes << true << true;
+    QTest::newRow("settings already there") << true << QByteArray("Simulated") << false << false
                                             << MsgAnswer::Yes << false << false;
-    QTest::newRow("shipped with a real link") << false << QByteArray("TCP/IP") << false
+    QTest::newRow("shipped with a real link") << false << QByteArray("TCP/IP") << false << false
                                               << MsgAnswer::Yes << false << false;
     QTest::newRow("settings made again after the question")
-        << false << QByteArray("Simulated") << true << MsgAnswer::Yes << false << false;
+        << false << QByteArray("Simulated") << true << false << MsgAnswer::Yes << false << false;
 }
 
 // An installed layout (bin/ beside share/zop-panel) and a user's configuration folder: the
@@ -129,6 +132,7 @@ void TestStartup::firstStartOffersLinkSetup()
     QFETCH(bool, userSettings);
     QFETCH(QByteArray, shippedLink);
     QFETCH(bool, askedBefore);
+    QFETCH(bool, zopctlFirst);
     QFETCH(MsgAnswer, answer);
     Fixture f;
     const QDir root(f.dir.path());
@@ -143,9 +147,12 @@ void TestStartup::firstStartOffersLinkSetup()
     if (askedBefore)
         QVERIFY(WriteFile(user + "/" + LinkSetupOfferedFile, "asked\n"));
 
-    bool made = false;
-    modData().ProgramFolder = DefaultProgramFolder(root.filePath(QStringLiteral("bin")), &made);
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    if (zopctlFirst)
+        DefaultProgramFolder(bin);
+    modData().ProgramFolder = DefaultProgramFolder(bin);
     QCOMPARE(modData().ProgramFolder, user);
+    const bool made = LinkSetupDue(user);
     ReadConfiguration();
     const qint16 link = modData().CommKind;
     const bool ask = ShouldOfferLinkSetup({made, link, LinkSetupOffered(user)});
@@ -158,10 +165,11 @@ void TestStartup::firstStartOffersLinkSetup()
 
     // Asked once, whatever the answer: not again, even with the settings made afresh.
     if (ask) {
+        QVERIFY(!LinkSetupDue(user));
         QVERIFY(QFile::remove(user + "/ZOP_Panel.ini"));
-        modData().ProgramFolder = DefaultProgramFolder(root.filePath(QStringLiteral("bin")), &made);
-        QVERIFY(made);
-        QVERIFY(!ShouldOfferLinkSetup({made, link, LinkSetupOffered(user)}));
+        DefaultProgramFolder(bin);
+        QVERIFY(LinkSetupDue(user));
+        QVERIFY(!ShouldOfferLinkSetup({true, link, LinkSetupOffered(user)}));
     }
 }
 
