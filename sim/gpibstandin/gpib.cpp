@@ -52,6 +52,9 @@ std::mutex g_mutex;
 std::vector<Descriptor> g_descriptors;
 int g_socket = -1;
 std::string g_socketPath; // the path g_socket is connected to
+// Why the last connection to the bus failed (errno; 0 when no bus is named): the real library
+// reports a board node it cannot open as EDVR with the system's error number as the count.
+int g_connectErrno = 0;
 
 // Milliseconds of each time-out code; 0 waits without limit.
 int TimeoutMs(int code)
@@ -85,6 +88,7 @@ bool Connect()
     if (g_socket >= 0 && path && g_socketPath == path)
         return true;
     Disconnect();
+    g_connectErrno = 0;
     if (!path || !*path)
         return false;
     sockaddr_un address{};
@@ -96,6 +100,7 @@ bool Connect()
     if (fd < 0)
         return false;
     if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
+        g_connectErrno = errno;
         ::close(fd);
         return false;
     }
@@ -231,8 +236,12 @@ int Finish(const Answer &a) { return SetStatus(a.sta, a.err, a.count); }
 ZOP_EXPORT int ibfind(const char *dev)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (!dev || std::strcmp(dev, "gpib0") != 0 || !Connect()) {
+    if (!dev || std::strcmp(dev, "gpib0") != 0) {
         Fail(EDVR);
+        return -1;
+    }
+    if (!Connect()) {
+        SetStatus(ERR, EDVR, g_connectErrno);
         return -1;
     }
     Descriptor d;

@@ -1,5 +1,6 @@
 // zop-panel: the operator and service program for one programmable DC power supply.
 
+#include "app/firstrun.h"
 #include "app/frame/framehooks.h"
 #include "app/frame/frmsetup.h"
 #include "app/frame/panelregistry.h"
@@ -23,6 +24,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -79,6 +81,11 @@ int main(int argc, char *argv[])
                                                       : DefaultProgramFolder(
                                                             QCoreApplication::applicationDirPath()))
                              .absolutePath();
+    // An installed panel on the per-user settings, made from the shipped ones since it last
+    // asked about the link: a first start.
+    const bool settingsMade = !parser.isSet(dirOption)
+        && !InstalledDefaultsFolder(QCoreApplication::applicationDirPath()).isEmpty()
+        && LinkSetupDue(UserProgramFolder());
     data.debugLog.setPath(DebugFilePath(QCoreApplication::applicationDirPath(), data.ProgramFolder));
     data.debugLog.setFallBackPath(QDir(UserProgramFolder()).filePath(DebugFileName));
     const bool startupOnly = parser.isSet(startupOnlyOption);
@@ -126,6 +133,15 @@ int main(int argc, char *argv[])
                          qPrintable(PanelName(wanted)));
             result = 1;
         } else {
+            // Once the panel is up, a first start with the shipped Simulated link asks whether
+            // to set up the link (Yes: "Setup" of the panel).
+            if (ShouldOfferLinkSetup(
+                    {settingsMade, frmComm.configuredLink, LinkSetupOffered(UserProgramFolder())}))
+                QTimer::singleShot(0, app.get(), [] {
+                    if (OfferLinkSetup(*modData().prompter, UserProgramFolder()))
+                        if (auto *panel = qobject_cast<PanelWindow *>(modData().CurrentPanel))
+                            panel->runSetup();
+                });
             result = app->exec();
         }
     }

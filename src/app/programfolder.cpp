@@ -1,6 +1,7 @@
 #include "app/programfolder.h"
 
 #include "app/configuration.h"
+#include "app/firstrun.h"
 #include "link/debuglog.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ QString UserProgramFolder()
         .filePath(QStringLiteral("zop-panel"));
 }
 
-bool FillFromDefaults(const QString &folder, const QString &defaults)
+bool FillFromDefaults(const QString &folder, const QString &defaults, QStringList *copied)
 {
     QDir target(folder);
     if (!target.mkpath(QStringLiteral(".")))
@@ -36,9 +37,12 @@ bool FillFromDefaults(const QString &folder, const QString &defaults)
         if (QFileInfo::exists(to))
             continue;
         // The shipped files are read-only in /usr; the user's copy must be writable.
-        if (QFile::copy(source.filePath(name), to))
+        if (QFile::copy(source.filePath(name), to)) {
             QFile::setPermissions(to,
                                   QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+            if (copied)
+                copied->append(name);
+        }
     }
     return true;
 }
@@ -49,7 +53,10 @@ QString DefaultProgramFolder(const QString &executableFolder)
     if (defaults.isEmpty())
         return QDir(executableFolder).absolutePath();
     const QString folder = UserProgramFolder();
-    FillFromDefaults(folder, defaults);
+    QStringList copied;
+    FillFromDefaults(folder, defaults, &copied);
+    if (copied.contains(ConfigFileName))
+        NoteLinkSetupDue(folder);
     return folder;
 }
 

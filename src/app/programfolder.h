@@ -8,6 +8,7 @@
 // made from the shipped defaults on first start. `--dir DIR` overrides both.
 
 #include <QString>
+#include <QStringList>
 
 namespace zop {
 
@@ -20,10 +21,13 @@ QString UserProgramFolder();
 
 // Copies every file of `defaults` that `folder` lacks into it, making the folder first. Files
 // already there (the user's own settings) are kept. False when the folder cannot be made.
-bool FillFromDefaults(const QString &folder, const QString &defaults);
+// `copied`, when given, receives the names of the files copied.
+bool FillFromDefaults(const QString &folder, const QString &defaults,
+                      QStringList *copied = nullptr);
 
 // The program folder for an executable in `executableFolder` when no --dir is given; prepares
-// the per-user folder when the program is installed.
+// the per-user folder when the program is installed. When it makes "ZOP_Panel.ini" there from
+// the shipped defaults, it notes that the panel's first-start question is due (firstrun.h).
 QString DefaultProgramFolder(const QString &executableFolder);
 
 // Where "debug.txt" goes: run from its build folder, the current folder (a bare name); when

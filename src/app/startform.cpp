@@ -27,6 +27,7 @@ PanelId StartForm::Load(const PanelOpener &openPanel)
 {
     ModData &data = modData();
     ReadConfiguration();
+    configuredLink = data.CommKind;
     data.GpibEos = QStringLiteral("10");
     FillCommandTables();
     data.comm.LogTarget = &rtbTranx;

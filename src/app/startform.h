@@ -27,6 +27,10 @@ public:
     // be opened).
     PanelId Load(const PanelOpener &openPanel);
 
+    // The link kind the configuration names, as read before the link opened (a fall-back
+    // makes `CommKind` Simulated afterwards).
+    qint16 configuredLink = 0;
+
     TextLog rtbTranx;
     QTimer tcpTimer;
 };

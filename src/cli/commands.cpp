@@ -7,6 +7,7 @@
 #include "cli/flashcommand.h"
 #include "cli/modtablecommand.h"
 #include "cli/statusdecode.h"
+#include "link/serialports.h"
 #include "panels/service/registerformat.h"
 #include "panels/virtual/panellogic.h"
 #include "state/instrumentstate.h"
@@ -20,6 +21,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zop::cli {
@@ -302,6 +304,38 @@ void RunRegisters(CommandContext &c)
         Print(text);
 }
 
+// The serial ports with their port numbers (serial://COMn, ASRLn::INSTR, "Port" of the
+// settings), devices and by-id names.
+void RunPorts(CommandContext &c)
+{
+    const QList<SerialPortRow> table = SerialPortTable(SystemSerialPorts());
+    if (c.json) {
+        QJsonArray ports;
+        for (const SerialPortRow &e : table)
+            ports.append(QJsonObject{{QStringLiteral("port"), e.port},
+                                     {QStringLiteral("device"), e.device},
+                                     {QStringLiteral("byId"), QJsonArray::fromStringList(e.byId)}});
+        PrintJson(ports);
+        return;
+    }
+    if (table.isEmpty()) {
+        std::fprintf(stderr, "zopctl: no serial port was found on this machine\n");
+        return;
+    }
+    qsizetype width = QStringLiteral("Device").size();
+    for (const SerialPortRow &e : table)
+        width = std::max(width, e.device.size());
+    QString text = QStringLiteral("Port  %1  By id\n").arg(QStringLiteral("Device"), -int(width));
+    for (const SerialPortRow &e : table)
+        text += QStringLiteral("%1  %2  %3")
+                    .arg(QStringLiteral("COM%1").arg(e.port), -4)
+                    .arg(e.device, -int(width))
+                    .arg(e.byId.join(QStringLiteral(", ")))
+                    .trimmed()
+              + QLatin1Char('\n');
+    Print(text);
+}
+
 } // namespace
 
 const QList<Command> &Commands()
@@ -379,6 +413,15 @@ const QList<Command> &Commands()
          {QStringLiteral("count"), QStringLiteral("target"), QStringLiteral("bind")},
          false,
          RunDiscover,
+         false},
+        {QStringLiteral("ports"),
+         QString(),
+         QStringLiteral("List the serial ports: port number (COMn), device and "
+                        "/dev/serial/by-id names. Needs no link."),
+         true,
+         {},
+         false,
+         RunPorts,
          false},
     };
     return commands;

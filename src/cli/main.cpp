@@ -8,7 +8,7 @@
 #include "app/programfolder.h"
 #include "cli/commands.h"
 #include "cli/exitcodes.h"
-#include "cli/linkurl.h"
+#include "link/linkurl.h"
 #include "setup/programversion.h"
 
 #include <QCommandLineParser>
@@ -28,6 +28,8 @@ const QString ExitHelp = QStringLiteral(
     "  tcp://HOST:PORT  serial:///dev/ttyUSB0  serial://COM3  rs485://DEVICE?address=N\n"
     "  rs485+framed://DEVICE?address=N  gpib://0/ADDRESS (board 0, primary address 0 to 30)\n"
     "  sim:// (Simulated mode, no instrument)\n"
+    "  VISA resources: TCPIP0::HOST::PORT::SOCKET  TCPIP::HOST::INSTR (with --port N, the raw\n"
+    "  port)  ASRL/dev/ttyUSB0::INSTR  ASRL3::INSTR (COM3)  GPIB0::5::INSTR\n"
     "Exit status: 0 success, 1 undecodable reply, 2 usage error, 3 link cannot be opened or was\n"
     "lost, 4 no reply in time, 5 the instrument reported an error (--check-errors) or refused\n"
     "the request, 6 a file cannot be read, written or used, 130 a firmware run stopped by\n"
@@ -52,10 +54,20 @@ QString ConfigureLink(const QCommandLineParser &parser, const QString &folder)
     const bool configured = QFileInfo::exists(ConfigFilePath());
     if (configured)
         ReadConfiguration();
+    qint32 rawPort = 0;
+    if (parser.isSet(QStringLiteral("port"))) {
+        bool ok = false;
+        rawPort = parser.value(QStringLiteral("port")).toInt(&ok);
+        if (!ok || rawPort < 1 || rawPort > 65535)
+            throw Usage(QStringLiteral("--port must be a TCP port, 1 to 65535, not \"%1\"")
+                            .arg(parser.value(QStringLiteral("port"))));
+        if (!parser.isSet(QStringLiteral("link")))
+            throw Usage(QStringLiteral("--port goes only with a TCPIP::HOST::INSTR link"));
+    }
     if (parser.isSet(QStringLiteral("link"))) {
         const QString url = parser.value(QStringLiteral("link"));
         QString error;
-        const auto link = ParseLinkUrl(url, &error);
+        const auto link = ParseLinkUrl(url, &error, rawPort);
         if (!link)
             throw Usage(error);
         data.CommKind = link->kind;
@@ -118,6 +130,9 @@ int Run(QCoreApplication &app)
     parser.addOptions({
         {QStringLiteral("link"), QStringLiteral("The link to the instrument (see Links below)."),
          QStringLiteral("URL")},
+        {QStringLiteral("port"),
+         QStringLiteral("The instrument's raw TCP port for a VISA TCPIP::HOST::INSTR link."),
+         QStringLiteral("N")},
         {QStringLiteral("dir"),
          QStringLiteral("Program folder holding ZOP_Panel.ini (default: the executable's "
                         "folder; ~/.config/zop-panel when installed)."),

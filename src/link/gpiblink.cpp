@@ -1,10 +1,12 @@
 #include "link/gpiblink.h"
 
 #include "app/moddata.h"
+#include "link/devicepermission.h"
 #include "ui/apptitle.h"
 
 #include <QScopedValueRollback>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -116,6 +118,10 @@ void Gpib::GpibOpen()
     GpibLibrary &lib = library();
     GpibBoard = qint16(lib.ibfind(GpibConst::BoardName));
     copyStatus();
+    if (failed() && iberr == GpibConst::Edvr && ibcnt == EACCES)
+        throw LinkError{DeviceAccessRefusedText(BoardDeviceNode,
+                                                QString::fromLatin1(GpibConst::BoardGroup)),
+                        QStringLiteral("GPIB"), EACCES};
     lib.ibsic(GpibBoard);
     copyStatus();
     GpibDevice = qint16(lib.ibdev(GpibConst::BoardIndex, GpibPrimaryAddress(data.CommAddress),

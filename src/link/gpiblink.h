@@ -24,6 +24,11 @@ constexpr quint16 Timo = 0x4000;     // TIMO: it timed out
 constexpr quint16 NoAddr = 0xFFFF;   // NOADDR: the end of an address list
 constexpr int BoardIndex = 0;
 inline const char *const BoardName = "gpib0";
+// The node linux-gpib opens for board 0.
+inline const char *const BoardDevice = "/dev/gpib0";
+// The group that owns GPIB boards on Debian, named when the node cannot be looked at.
+inline const char *const BoardGroup = "gpib";
+constexpr int Edvr = 0;              // EDVR: a system error; the count holds its errno
 constexpr int T300ms = 10;           // the time-out code of the board and the device
 constexpr int NoSecondaryAddress = 0;
 constexpr int NoEndOnWrite = 0;      // EOT mode 0: no END with the last byte written
@@ -51,10 +56,13 @@ public:
     qint16 iberr = 0;
     qint16 ibcnt = 0;
     bool GpibRegistered = false;
+    // The board's device node, named (with its group) when the library may not open it.
+    QString BoardDeviceNode = QString::fromLatin1(GpibConst::BoardDevice);
 
     // ibfind of board 0, ibsic, ibdev at `CommAddress` with T300ms, no END on writes and the
-    // eos of `GpibEos`, then ibtmo of the board. The results are not checked. Throws LinkError
-    // when the library is missing or lacks a call.
+    // eos of `GpibEos`, then ibtmo of the board. The results are not checked, but for one: a
+    // board the system refuses to open for lack of permission (ibfind failing with EDVR and
+    // EACCES) throws LinkError saying what to do, as a missing library or call does.
     void GpibOpen();
     // ibwrt of the text to the device, then the status check with `address`.
     void GpibWriteChecked(int address, const QByteArray &text);

@@ -1,5 +1,7 @@
 #include "link/serialports.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <algorithm>
 
@@ -95,6 +97,24 @@ QString SerialPortLocation(qint32 port, const QString &device, const SerialPortL
                        .arg(Describe(ordered));
     return {};
 #endif
+}
+
+QList<SerialPortRow> SerialPortTable(const QStringList &ports, const QString &byIdFolder)
+{
+    const QFileInfoList links = QDir(byIdFolder).entryInfoList(
+        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    QList<SerialPortRow> table;
+    const QStringList ordered = SerialPortOrder(ports);
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        SerialPortRow entry{qint32(i + 1), ordered[i], {}};
+        const QString device = QFileInfo(ordered[i]).canonicalFilePath();
+        for (const QFileInfo &link : links) {
+            if (!device.isEmpty() && link.canonicalFilePath() == device)
+                entry.byId << link.absoluteFilePath();
+        }
+        table << entry;
+    }
+    return table;
 }
 
 } // namespace zop

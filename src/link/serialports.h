@@ -7,6 +7,7 @@
 // key "Device" of section "Communication", when not empty, names the device directly and wins
 // over the port number for every serial link kind.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -31,5 +32,21 @@ QStringList SerialPortOrder(QStringList names);
 // text when there is none, with the reason in `problem`.
 QString SerialPortLocation(qint32 port, const QString &device, const SerialPortLister &lister,
                            QString *problem);
+
+// Where udev keeps links named after each USB adapter's maker, model and serial number.
+inline const QString SerialByIdFolder = QStringLiteral("/dev/serial/by-id");
+
+// One serial port as zopctl ports lists it: its port number (COMn), its device, and the links
+// in SerialByIdFolder that lead to it (they keep naming the adapter whichever socket it is
+// plugged into).
+struct SerialPortRow {
+    qint32 port = 0;
+    QString device;
+    QStringList byId;
+};
+
+// The ports in port-number order, each with the links of `byIdFolder` that lead to it.
+QList<SerialPortRow> SerialPortTable(const QStringList &ports,
+                                       const QString &byIdFolder = SerialByIdFolder);
 
 } // namespace zop

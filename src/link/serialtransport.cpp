@@ -1,5 +1,7 @@
 #include "link/serialtransport.h"
 
+#include "link/devicepermission.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
@@ -91,6 +93,10 @@ void SerialTransport::openPort()
                         controlName(), SerialErrorNumber::NoSuchPort};
     case QSerialPort::PermissionError:
     case QSerialPort::OpenError:
+        // Qt says the same for a port another program holds: the node itself tells them apart.
+        if (DeviceAccessRefused(m_location))
+            throw LinkError{DeviceAccessRefusedText(m_location, SerialDeviceGroup), controlName(),
+                            SerialErrorNumber::PortBusy};
         throw LinkError{QStringLiteral("Serial port %1 is in use by another program or may not be "
                                        "opened (%2)")
                             .arg(m_location, reason),

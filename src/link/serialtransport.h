@@ -20,12 +20,16 @@ namespace zop {
 // Error numbers written to "debug.txt" for serial-port failures.
 namespace SerialErrorNumber {
 constexpr long NoSuchPort = 8002;      // no device for the port number, or no such device
-constexpr long PortBusy = 8005;        // in use by another program, or not accessible
+constexpr long PortBusy = 8005;        // in use by another program, or permission refused
 constexpr long NotOpen = 8012;         // the port is not open (closed, or lost earlier)
 constexpr long SettingsRefused = 8015; // the device refused the speed or the frame format
 constexpr long PortLost = 8020;        // the device stopped working while open
 constexpr long WriteTimedOut = 8021;   // the device did not take the bytes in time
 } // namespace SerialErrorNumber
+
+// The group that owns serial ports on Debian, named when a port refused to open for lack of
+// permission and its own group cannot be looked up.
+inline const QString SerialDeviceGroup = QStringLiteral("dialout");
 
 class SerialTransport : public Transport {
 public:

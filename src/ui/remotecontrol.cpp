@@ -189,6 +189,19 @@ QByteArray RemoteControl::handle(const QByteArray &line)
             QTimer::singleShot(0, dialog, &QDialog::reject);
         return Reply({{QStringLiteral("dismissed"), int(boxes.size() + dialogs.size())}});
     }
+    if (verb == "answer") {
+        int answered = 0;
+        for (QMessageBox *box : OpenBoxes()) {
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text().remove(QLatin1Char('&')) != name)
+                    continue;
+                // Later, as for dismiss: the reply goes out before the box's exec() returns.
+                QTimer::singleShot(0, button, &QAbstractButton::click);
+                ++answered;
+            }
+        }
+        return Reply({{QStringLiteral("answered"), answered}});
+    }
     if (verb == "keys") {
         QJsonArray keys;
         if (QWidget *window = CurrentWindow()) {

@@ -8,6 +8,7 @@
 //   keys           {"keys":[names]} of the keys a user could press in the current window
 //   dismiss        answers every open message box with its default button and cancels
 //                  every other dialog
+//   answer BUTTON  clicks the button BUTTON ("Yes", "No", "OK") of every open message box
 // Anything else answers {"error":...}. A reply comes only while the window thread runs, so a
 // reply within a second is itself proof that the window answers.
 

@@ -2,7 +2,6 @@
 // its JSON, its exit status, and what the emulator's trace shows it sent.
 
 #include "bootloader.h"
-#include "cli/linkurl.h"
 #include "hexfiles.h"
 #include "link/gpiblibrary.h"
 #include "link/linkkind.h"
@@ -151,13 +150,12 @@ private slots:
     void configuredLink_data();
     void configuredLink();
     void monitorEndsCleanlyOnSignal();
-    void linkUrls_data();
-    void linkUrls();
     void modTable();
     void flash_data();
     void flash();
     void discover();
     void gpibLink();
+    void completionKnowsEveryCommandAndOption();
 };
 
 void TestZopctl::commands_data()
@@ -283,6 +281,25 @@ void TestZopctl::commands_data()
                                                       "--json", "query",  "*IDN?"}
                                << QByteArray() << 0 << "\"reply\": \"9.999\""
                                << "^$" << QByteArray();
+    // VISA resources as pasted from VISA tools ("<port>": the emulator's).
+    QTest::newRow("VISA socket") << none
+                                 << QStringList{"NOLINK", "--link",
+                                                "TCPIP0::127.0.0.1::<port>::SOCKET", "query",
+                                                "*IDN?"}
+                                 << QByteArray() << 0 << "^Zoptrel,ZOP-SIM TLB" << "^$"
+                                 << QByteArray("*IDN?\n");
+    QTest::newRow("VISA INSTR, raw port from --port")
+        << none
+        << QStringList{"NOLINK", "--link", "TCPIP::127.0.0.1::INSTR", "--port", "<port>", "send",
+                       "VOLT 3"}
+        << QByteArray() << 0 << "^$" << "^$" << QByteArray("VOLT 3\n");
+    QTest::newRow("VISA INSTR without --port")
+        << none << QStringList{"NOLINK", "--link", "TCPIP::127.0.0.1::INSTR", "status"}
+        << QByteArray() << 2 << "^$" << "give its raw TCP port with --port N" << QByteArray();
+    QTest::newRow("ports") << none << QStringList{"NOLINK", "ports"} << QByteArray() << 0
+                           << "^(Port  Device +By id\n(COM\\d+ +/dev/\\S+.*\n)+)?$"
+                           << "^(zopctl: no serial port was found on this machine\n)?$"
+                           << QByteArray();
 }
 
 void TestZopctl::commands()
@@ -297,6 +314,7 @@ void TestZopctl::commands()
 
     SimProcess sim(simArguments);
     QVERIFY(sim.port() != 0);
+    arguments.replaceInStrings("<port>", QString::number(sim.port()));
     const Run r = Zopctl(WithLink(TcpLink(sim), arguments), input);
     QVERIFY2(r.code == code,
              qPrintable(QStringLiteral("exit %1, stderr: %2").arg(r.code).arg(r.err)));
@@ -483,53 +501,6 @@ void TestZopctl::monitorEndsCleanlyOnSignal()
     QVERIFY(lines.last().isEmpty());
     for (const QByteArray &line : lines.mid(1, lines.size() - 2))
         QCOMPARE(line.count(','), 7);
-}
-
-void TestZopctl::linkUrls_data()
-{
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<int>("kind"); // -1: refused
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("device");
-    QTest::newRow("tcp") << "tcp://10.1.2.3:5025" << int(LinkKind::TcpIp) << "10.1.2.3" << 5025
-                         << "";
-    QTest::newRow("tcp default port")
-        << "tcp://psu.lab" << int(LinkKind::TcpIp) << "psu.lab" << 50505 << "";
-    QTest::newRow("tcp no host") << "tcp://:5025" << -1 << "" << 0 << "";
-    QTest::newRow("serial path") << "serial:///dev/ttyUSB0" << int(LinkKind::Rs232) << "" << 0
-                                 << "/dev/ttyUSB0";
-    QTest::newRow("serial COM") << "serial://com3" << int(LinkKind::Rs232) << "" << 3 << "";
-    QTest::newRow("serial name") << "serial://ttyS1" << int(LinkKind::Rs232) << "" << 0
-                                 << "/dev/ttyS1";
-    QTest::newRow("rs485") << "rs485:///dev/ttyS0?address=17" << int(LinkKind::Rs485Selected)
-                           << "17" << 0 << "/dev/ttyS0";
-    QTest::newRow("rs485 framed") << "RS485+Framed://COM2?address=0" << int(LinkKind::Rs485Framed)
-                                  << "0" << 2 << "";
-    QTest::newRow("rs485 address too big") << "rs485://COM1?address=256" << -1 << "" << 0 << "";
-    QTest::newRow("unknown setting") << "rs485://COM1?address=1&baud=9600" << -1 << "" << 0 << "";
-    QTest::newRow("sim") << "sim://" << int(LinkKind::Simulated) << "" << 0 << "";
-    QTest::newRow("gpib") << "gpib://0/5" << int(LinkKind::Gpib) << "5" << 0 << "";
-    QTest::newRow("gpib board 1") << "gpib://1/5" << -1 << "" << 0 << "";
-    QTest::newRow("gpib address 31") << "gpib://0/31" << -1 << "" << 0 << "";
-    QTest::newRow("no scheme") << "127.0.0.1:5025" << -1 << "" << 0 << "";
-}
-
-void TestZopctl::linkUrls()
-{
-    QFETCH(QString, url);
-    QFETCH(int, kind);
-    QString error;
-    const auto link = cli::ParseLinkUrl(url, &error);
-    QCOMPARE(link.has_value(), kind >= 0);
-    if (!link) {
-        QVERIFY(!error.isEmpty());
-        return;
-    }
-    QCOMPARE(int(link->kind), kind);
-    QTEST(link->address, "address");
-    QTEST(int(link->port), "port");
-    QTEST(link->device, "device");
 }
 
 // A file's selection and rows to the instrument (values trimmed, a non-numeric row left out,
@@ -731,6 +702,41 @@ void TestZopctl::gpibLink()
     qunsetenv(GpibLibrary::PathVariable);
     qunsetenv("ZOP_GPIB_SOCKET");
 #endif
+}
+
+// The bash completion installed with the package offers every command and option that
+// zopctl --help lists.
+void TestZopctl::completionKnowsEveryCommandAndOption()
+{
+    const QString completion = QString::fromUtf8(ReadAll(ZOP_COMPLETION));
+    const auto words = [&](const QString &list) {
+        const QRegularExpression quoted("\\b" + list + "=\"([^\"]*)\"");
+        return completion.contains(quoted)
+            ? quoted.match(completion).captured(1).split(QRegularExpression("\\s+"),
+                                                         Qt::SkipEmptyParts)
+            : QStringList();
+    };
+    const Run help = Zopctl({"--help"});
+    QCOMPARE(help.code, 0);
+    const QString commandsPart = help.out.section("Commands:\n", 1).section("\n\n", 0, 0);
+    QStringList commands;
+    for (const auto &m : QRegularExpression("^  ([a-z]+)", QRegularExpression::MultilineOption)
+                             .globalMatch(commandsPart))
+        commands << m.captured(1);
+    QStringList options;
+    for (const auto &m : QRegularExpression("^  (?:-\\w, )?(--[a-z-]+)",
+                                            QRegularExpression::MultilineOption)
+                             .globalMatch(help.out.section("Commands:\n", 0, 0)))
+        options << m.captured(1);
+    QVERIFY(commands.contains("ports") && options.contains("--port"));
+    commands.sort();
+    options.sort();
+    QStringList offered = words("commands");
+    offered.sort();
+    QCOMPARE(offered, commands);
+    offered = words("options");
+    offered.sort();
+    QCOMPARE(offered, options);
 }
 
 QTEST_GUILESS_MAIN(TestZopctl)

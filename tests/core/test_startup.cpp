@@ -1,9 +1,12 @@
 // The start-up sequence of the hidden start form on a scripted link.
 
 #include "app/configuration.h"
+#include "app/firstrun.h"
+#include "app/programfolder.h"
 #include "app/startform.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QtTest>
 
 using namespace zop;
@@ -22,7 +25,16 @@ QByteArray Config(const QByteArray &startup, const QByteArray &comm, const QByte
          + "\nAddress=127.0.0.1\nPort=50505\n[System]\nType=" + type + "\n";
 }
 
+bool WriteFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+        && file.write(text) == text.size();
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(MsgAnswer)
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -30,6 +42,8 @@ private slots:
     void sequenceOverTcp();
     void failingOpenLeavesNoRecord();
     void missingConfigurationRunsSimulated();
+    void firstStartOffersLinkSetup_data();
+    void firstStartOffersLinkSetup();
 };
 
 void TestStartup::sequenceOverTcp()
@@ -85,6 +99,78 @@ void TestStartup::missingConfigurationRunsSimulated()
     QCOMPARE(modData().CommKind, qint16(5));
     QCOMPARE(frmComm.rtbTranx.logText(), QString("- Initialized\r\n"));
     QCOMPARE(asked, PanelId::TLB);
+}
+
+void TestStartup::firstStartOffersLinkSetup_data()
+{
+    QTest::addColumn<bool>("userSettings"); // the per-user folder already has ZOP_Panel.ini
+    QTest::addColumn<QByteArray>("shippedLink");
+    QTest::addColumn<bool>("askedBefore");
+    QTest::addColumn<bool>("zopctlFirst"); // zopctl ran before the panel's first start
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("setUp");
+    QTest::newRow("first start, Yes") << false << QByteArray("Simulated") << false << false
+                                      << MsgAnswer::Yes << true << true;
+    QTest::newRow("first start, No") << false << QByteArray("Simulated") << false << false
+                                     << MsgAnswer::No << true << false;
+    QTest::newRow("settings made by zopctl, then the panel's first start")
+        << false << QByteArray("Simulated") << false << true << MsgAnswer::Yes << true << true;
+    QTest::newRow("settings already there") << true << QByteArray("Simulated") << false << false
+                                            << MsgAnswer::Yes << false << false;
+    QTest::newRow("shipped with a real link") << false << QByteArray("TCP/IP") << false << false
+                                              << MsgAnswer::Yes << false << false;
+    QTest::newRow("settings made again after the question")
+        << false << QByteArray("Simulated") << true << false << MsgAnswer::Yes << false << false;
+}
+
+// An installed layout (bin/ beside share/zop-panel) and a user's configuration folder: the
+// question comes only when the settings were just made from the shipped ones with their
+// Simulated link, and never twice.
+void TestStartup::firstStartOffersLinkSetup()
+{
+    QFETCH(bool, userSettings);
+    QFETCH(QByteArray, shippedLink);
+    QFETCH(bool, askedBefore);
+    QFETCH(bool, zopctlFirst);
+    QFETCH(MsgAnswer, answer);
+    Fixture f;
+    const QDir root(f.dir.path());
+    QVERIFY(root.mkpath(QStringLiteral("bin")));
+    QVERIFY(WriteFile(root.filePath("share/zop-panel/ZOP_Panel.ini"),
+                      Config("Virtual Control Panel", shippedLink, "TLB Series")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
+    const QString user = root.filePath(QStringLiteral("config/zop-panel"));
+    if (userSettings)
+        QVERIFY(WriteFile(user + "/ZOP_Panel.ini",
+                          Config("Virtual Control Panel", "Simulated", "TLB Series")));
+    if (askedBefore)
+        QVERIFY(WriteFile(user + "/" + LinkSetupOfferedFile, "asked\n"));
+
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    if (zopctlFirst)
+        DefaultProgramFolder(bin);
+    modData().ProgramFolder = DefaultProgramFolder(bin);
+    QCOMPARE(modData().ProgramFolder, user);
+    const bool made = LinkSetupDue(user);
+    ReadConfiguration();
+    const qint16 link = modData().CommKind;
+    const bool ask = ShouldOfferLinkSetup({made, link, LinkSetupOffered(user)});
+    QTEST(ask, "asked");
+    f.prompter->answers = {answer};
+    QTEST(ask && OfferLinkSetup(*f.prompter, user), "setUp");
+    QCOMPARE(f.prompter->texts(), ask ? QStringList{FirstStartQuestion} : QStringList{});
+    if (ask)
+        QCOMPARE(f.prompter->shown.first().buttons, MsgButtons::YesNo);
+
+    // Asked once, whatever the answer: not again, even with the settings made afresh.
+    if (ask) {
+        QVERIFY(!LinkSetupDue(user));
+        QVERIFY(QFile::remove(user + "/ZOP_Panel.ini"));
+        DefaultProgramFolder(bin);
+        QVERIFY(LinkSetupDue(user));
+        QVERIFY(!ShouldOfferLinkSetup({true, link, LinkSetupOffered(user)}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

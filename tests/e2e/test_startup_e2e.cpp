@@ -1,16 +1,21 @@
 // zop-panel and zop-sim as processes: the start-up sequence as the instrument sees it.
 
+#include "app/firstrun.h"
 #include "setup/programversion.h"
 #include "simprocess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace zop::test;
 
@@ -34,6 +39,7 @@ private slots:
     void worksWithoutADisplay();
     void sigtermEndsCleanly();
     void demoNeverUsesAnotherProgramsPort();
+    void firstStartAsksOnceToSetUpTheLink();
 };
 
 void TestStartupE2e::panelPollsFiveTimesASecond()
@@ -187,6 +193,65 @@ void TestStartupE2e::demoNeverUsesAnotherProgramsPort()
                  && out.contains(QLatin1String("firmware: 4.7\n")),
              qPrintable(out));
     QVERIFY(!other.waitForNewConnection(0));
+}
+
+// An installed panel (bin/zop-panel beside share/zop-panel) starting for the first time makes
+// its settings from the shipped ones, whose link is Simulated, and asks once whether to set up
+// the link: Yes opens the Configuration Setup dialog. The next start of the same user asks
+// nothing.
+void TestStartupE2e::firstStartAsksOnceToSetUpTheLink()
+{
+    const QString built = QFileInfo(BinaryPath(QStringLiteral("zop-panel"))).absolutePath();
+    // Beside the build's programs, so the panel can be linked there rather than copied.
+    QTemporaryDir root(built + QStringLiteral("/../first-start-XXXXXX"));
+    const QDir layout(root.path());
+    QVERIFY(layout.mkpath(QStringLiteral("bin")) && layout.mkpath(QStringLiteral("share/zop-panel")));
+    const QString program = layout.filePath(QStringLiteral("bin/zop-panel"));
+    QVERIFY(::link(QFile::encodeName(built + QStringLiteral("/zop-panel")).constData(),
+                   QFile::encodeName(program).constData())
+                == 0
+            || QFile::copy(built + QStringLiteral("/zop-panel"), program));
+    QVERIFY(QFile::copy(built + QStringLiteral("/ZOP_Panel.ini"),
+                        layout.filePath(QStringLiteral("share/zop-panel/ZOP_Panel.ini"))));
+    const QString control = layout.filePath(QStringLiteral("panel.sock"));
+    const auto boxes = [](const QJsonObject &state) {
+        QStringList texts;
+        for (const QJsonValue &box : state.value(QStringLiteral("boxes")).toArray())
+            texts << box.toObject().value(QStringLiteral("text")).toString();
+        return texts;
+    };
+    for (const bool first : {true, false}) {
+        QProcess panel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), layout.filePath(QStringLiteral("config")));
+        panel.setProcessEnvironment(env);
+        panel.setWorkingDirectory(root.path());
+        panel.start(program, {QStringLiteral("--remote-control"), control});
+        QVERIFY(panel.waitForStarted(5000));
+        RemoteClient remote;
+        QVERIFY(remote.connectTo(control));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !remote.ask("state").value(QStringLiteral("panel")).toString().isEmpty()
+                || !boxes(remote.ask("state")).isEmpty(),
+            10000);
+        const QStringList shown = boxes(remote.ask("state", 3000));
+        if (first) {
+            QCOMPARE(shown, QStringList{zop::FirstStartQuestion});
+            QCOMPARE(remote.ask("answer Yes").value(QStringLiteral("answered")).toInt(), 1);
+            QTRY_VERIFY_WITH_TIMEOUT(remote.ask("state")
+                                         .value(QStringLiteral("windows"))
+                                         .toArray()
+                                         .contains(QStringLiteral("frmSetup")),
+                                     5000);
+        } else {
+            QCOMPARE(shown, QStringList{});
+        }
+        panel.kill();
+        panel.waitForFinished(5000);
+    }
+    QVERIFY(QFileInfo::exists(layout.filePath(QStringLiteral("config/zop-panel/")
+                                              + zop::LinkSetupOfferedFile)));
 }
 
 QTEST_GUILESS_MAIN(TestStartupE2e)

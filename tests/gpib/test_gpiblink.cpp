@@ -5,7 +5,12 @@
 #include "link/logsink.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QtTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zop;
 using namespace zop::test;
@@ -27,6 +32,7 @@ private slots:
     void oneQuestionAtATime();
     void unusableLibrary_data();
     void unusableLibrary();
+    void boardRefused();
 };
 
 void TestGpibLink::replies_data()
@@ -192,6 +198,37 @@ void TestGpibLink::unusableLibrary()
     // The program runs on simulated.
     QString reply;
     QCOMPARE(ReadReply(reply, 2, false), 7);
+}
+
+// A board the system refuses to open for a user outside its group (the library's EDVR with
+// EACCES; here the bus socket in its private folder): the opening fails at once, naming the
+// board's node, its group and what to do, instead of asking about every transfer.
+void TestGpibLink::boardRefused()
+{
+    if (::geteuid() != 0)
+        QSKIP("giving the node a group and opening the board as another user needs root");
+    GpibBus bus;
+    const QString node = bus.f.path("gpib0");
+    bus.f.writeFile("gpib0", "");
+    const struct group *dialout = ::getgrnam("dialout");
+    QVERIFY(dialout);
+    QVERIFY(::chown(QFile::encodeName(node).constData(), uid_t(-1), dialout->gr_gid) == 0);
+    QVERIFY(::chmod(QFile::encodeName(node).constData(), 0660) == 0);
+    QVERIFY(::chmod(QFile::encodeName(bus.f.dir.path()).constData(), 0777) == 0);
+    modData().gpib.BoardDeviceNode = node;
+    {
+        Unprivileged user;
+        QVERIFY(user.dropped());
+        QVERIFY(!OpenLink());
+    }
+    QCOMPARE(modData().CommKind, LinkKind::Simulated);
+    QCOMPARE(bus.f.prompter->texts(), QStringList{NotFound});
+    const QString reason = "Permission to open " + node
+                           + " was refused: add your user to the group dialout, then log in again";
+    QVERIFY2(bus.f.prompter->shown.first().details.contains(reason),
+             qPrintable(bus.f.prompter->shown.first().details));
+    QCOMPARE(bus.f.debugText(), "\"Initialization Error:\r\nError Description: " + reason
+                                    + "\r\nError Source : GPIB\r\nError #: 13\"\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestGpibLink)

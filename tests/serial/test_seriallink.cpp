@@ -13,6 +13,10 @@
 #include <QtTest>
 
 #include <ctime>
+#include <grp.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zop;
 using namespace zop::test;
@@ -225,7 +229,8 @@ private slots:
     {
         QTest::addColumn<qint16>("kind");
         // "<file>": a plain file in the test's folder; "<folder>": the test's folder; "<busy>":
-        // the peer's line, held open by another program
+        // the peer's line, held open by another program; "<refused:GROUP:MODE>": the peer's
+        // line owned by GROUP with MODE, opened by a user outside that group
         QTest::addColumn<QString>("device");
         QTest::addColumn<qint32>("port");
         QTest::addColumn<QString>("description");
@@ -238,6 +243,16 @@ private slots:
             << LinkKind::Rs485Framed << "" << 4 << "Serial port COM4 does not exist" << 8002;
         QTest::newRow("RS-232, busy port")
             << LinkKind::Rs232 << "<busy>" << 1 << "is in use by another program" << 8005;
+        QTest::newRow("RS-232, permission refused, group dialout")
+            << LinkKind::Rs232 << "<refused:dialout:660>" << 1
+            << " was refused: add your user to the group dialout, then log in again" << 8005;
+        QTest::newRow("RS-485 framed, permission refused, the device's own group")
+            << LinkKind::Rs485Framed << "<refused:tty:660>" << 1
+            << " was refused: add your user to the group tty, then log in again" << 8005;
+        QTest::newRow("RS-232, permission refused, owner only")
+            << LinkKind::Rs232 << "<refused:dialout:600>" << 1
+            << " was refused: only its owner root may use it: ask your administrator for access"
+            << 8005;
     }
 
     void missingDevice()
@@ -258,6 +273,22 @@ private slots:
             device = f.path("notatty");
             f.writeFile("notatty", "text");
         }
+        std::optional<Unprivileged> user;
+        if (device.startsWith("<refused:")) {
+            const QStringList owner = device.mid(9).chopped(1).split(':');
+            device = f.peer.devicePath();
+            const QByteArray node = QFile::encodeName(device);
+            const struct group *group = ::getgrnam(owner[0].toLatin1().constData());
+            QVERIFY(group);
+            if (::geteuid() != 0)
+                QSKIP("giving the line a group and opening it as another user needs root");
+            QVERIFY(::chown(node.constData(), uid_t(-1), group->gr_gid) == 0);
+            QVERIFY(::chmod(node.constData(), mode_t(owner[1].toUInt(nullptr, 8))) == 0);
+            // "debug.txt" is written by that user.
+            QVERIFY(::chmod(QFile::encodeName(f.dir.path()).constData(), 0777) == 0);
+            user.emplace();
+            QVERIFY(user->dropped());
+        }
         device.replace("<folder>", f.dir.path());
         modData().CommDevice = device;
         modData().CommPort = port;
@@ -265,10 +296,13 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         QVERIFY(!f.open(kind));
+        user.reset();
         QVERIFY(timer.elapsed() < 1000);
         QCOMPARE(modData().CommKind, LinkKind::Simulated);
         QVERIFY(!Comm().CommControl);
         QCOMPARE(f.prompter->texts(), QStringList{CommText::NotFound});
+        QVERIFY2(f.prompter->shown.first().details.contains(description),
+                 qPrintable(f.prompter->shown.first().details));
         QCOMPARE(f.log.logText(), QString("earlier\r\n")); // no "- Initialized"
         const QString record = f.debugText();
         QVERIFY2(record.startsWith(NotFoundRecordHead("Initialization Error:")), qPrintable(record));

@@ -1,9 +1,13 @@
 // Which device a serial link opens: the order in which the ports present are numbered, the
-// port number and the "Device" setting (the key in the file: the setup tests). Only lists of
-// names are used here; no device is opened or looked at.
+// port number and the "Device" setting (the key in the file: the setup tests), and the list
+// zopctl ports prints. Only lists of names and a folder of files standing in for /dev are used
+// here; no device is opened or looked at.
 
 #include "link/serialports.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zop;
@@ -83,6 +87,35 @@ private slots:
         // The ports present are only looked at when the port number has to be turned into one.
         if (!device.trimmed().isEmpty() || port < 1)
             QCOMPARE(listed, 0);
+    }
+
+    // zopctl ports: in port-number order, each port with the by-id links that lead to it,
+    // relative or absolute, and none that lead elsewhere or nowhere.
+    void portTable()
+    {
+        QTemporaryDir dev;
+        const QDir root(dev.path());
+        for (const char *name : {"ttyS0", "ttyUSB0", "ttyUSB1"})
+            QVERIFY(QFile(root.filePath(name)).open(QIODevice::WriteOnly));
+        QVERIFY(root.mkpath("serial/by-id"));
+        const QString byId = root.filePath("serial/by-id");
+        QVERIFY(QFile::link("../../ttyUSB1", byId + "/usb-FTDI_FT232R_A1-if00-port0"));
+        QVERIFY(QFile::link(root.filePath("ttyUSB0"), byId + "/usb-Prolific_PL2303-if00-port0"));
+        QVERIFY(QFile::link("../../ttyUSB0", byId + "/usb-Prolific_PL2303-if00"));
+        QVERIFY(QFile::link("../../ttyUSB7", byId + "/usb-gone-if00-port0"));
+        const QList<SerialPortRow> table = SerialPortTable(
+            {root.filePath("ttyUSB1"), root.filePath("ttyUSB0"), root.filePath("ttyS0")}, byId);
+        QCOMPARE(table.size(), 3);
+        const QList<QStringList> byIdNames{
+            {},
+            {byId + "/usb-Prolific_PL2303-if00", byId + "/usb-Prolific_PL2303-if00-port0"},
+            {byId + "/usb-FTDI_FT232R_A1-if00-port0"}};
+        const QStringList devices{"ttyS0", "ttyUSB0", "ttyUSB1"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(table[i].port, i + 1);
+            QCOMPARE(table[i].device, root.filePath(devices[i]));
+            QCOMPARE(table[i].byId, byIdNames[i]);
+        }
     }
 };
 

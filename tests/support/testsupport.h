@@ -16,8 +16,27 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace zop::test {
+
+// Runs the process as user and group nobody (65534) without supplementary groups until
+// destroyed, when it runs as root: the system then refuses what a user would be refused (a
+// device node outside the user's groups), which root itself is never refused. Not root:
+// nothing changes and dropped() is false.
+class Unprivileged {
+public:
+    Unprivileged();
+    ~Unprivileged();
+    Unprivileged(const Unprivileged &) = delete;
+    Unprivileged &operator=(const Unprivileged &) = delete;
+    bool dropped() const { return m_dropped; }
+
+private:
+    bool m_wasRoot = false;
+    bool m_dropped = false;
+    std::vector<unsigned> m_groups;
+};
 
 struct Prompt {
     QString text;
