@@ -171,7 +171,7 @@ void TestFrmChangeTcpIp::ok_data()
         << QByteArray("1\r\n") << QStringList{"DHCP", "50505"}
         << QStringList{"SYST:COMM:NET:DHCP 1", "SYST:COMM:NET:PORT 50505", "<>RST"}
         << "1|ZOP-7|50505||";
-    for (const QString &typed : {"1e3", "+1000", " 1000 "})
+    for (const char *typed : {"1e3", "+1000", " 1000 "})
         QTest::addRow("port \"%s\" goes as the number checked", qPrintable(typed))
             << QByteArray("1\r\n") << QStringList{"DHCP", typed}
             << QStringList{"SYST:COMM:NET:DHCP 1", "SYST:COMM:NET:PORT 1000", "<>RST"}
