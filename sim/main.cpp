@@ -90,8 +90,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zop-sim"));
-    // A trace past a file-size limit stops growing; the instrument goes on.
+    // A trace past a file-size limit stops growing; the instrument goes on. SIGTERM, SIGINT and
+    // SIGHUP end it as a normal end does: the trace is closed, the pseudo-terminal's link and
+    // the GPIB bus socket removed.
     zop::IgnoreFileSizeSignal();
+    zop::QuitOnTerminationSignals(app);
     QCoreApplication::setApplicationVersion(QStringLiteral(ZOP_VERSION));
 
     QCommandLineParser parser;
@@ -267,16 +270,12 @@ int main(int argc, char *argv[])
     FaultPlan *faults = options.faults.isEmpty() ? nullptr : &options.faults;
 
     if (parser.isSet(QStringLiteral("gpib"))) {
-#ifdef Q_OS_UNIX
-        zop::QuitOnTerminationSignals(app);
-#endif
         return GpibFront::serveIfAsked(parser, instrument, options.supply, clock, faults,
                                        trace.isOpen() ? &trace : nullptr);
     }
 
     if (!options.ptyLink.isEmpty()) {
 #ifdef Q_OS_UNIX
-        zop::QuitOnTerminationSignals(app);
         PtyFront line(instrument, faults, trace.isOpen() ? &trace : nullptr, options.rs485Address,
                       options.baudThrottle);
         BootLoader bootLoader(options.bootLoader);
