@@ -202,6 +202,15 @@ SimProcess::~SimProcess()
     m_process.waitForFinished(1000);
 }
 
+bool SimProcess::endedWell()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return false; // it ended before it was asked to (a crash, a sanitizer's abort)
+    m_process.terminate();
+    return m_process.waitForFinished(5000) && m_process.exitStatus() == QProcess::NormalExit
+           && m_process.exitCode() == 0;
+}
+
 void SimProcess::kill()
 {
     m_process.kill();

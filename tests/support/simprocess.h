@@ -41,6 +41,9 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     // Ends the emulator at once, as a pulled cable or a crash would: its serial line vanishes.
     void kill();
+    // Ends the emulator with SIGTERM; true when it was still running and then ended normally
+    // with status 0 (no crash, no sanitizer report).
+    bool endedWell();
     QString tracePath() const;
     // Everything the emulator received, unescaped and joined, in order.
     QByteArray received() const;
