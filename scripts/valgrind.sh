@@ -13,6 +13,10 @@ TESTS=${ZOP_VALGRIND_TESTS:-"test_widgets test_panelframe test_aboutbox test_tlb
   test_seriespanels test_commandpanel test_registerspanel test_calibrationpanel
   test_modulationpanel test_frmloader test_setupdialogs test_frmchange"}
 export QT_QPA_PLATFORM=offscreen
+# QRegularExpression (the emulator's command matching, the file dialog's name filters) runs
+# PCRE2's JIT, whose generated machine code valgrind cannot follow (reports in unnamed code,
+# "???"): the interpreter does the same matching where valgrind can see it.
+export QT_ENABLE_REGEXP_JIT=0
 mkdir -p "$BUILD_DIR/valgrind"
 failed=()
 for name in $TESTS; do
@@ -32,10 +36,6 @@ done
 VG=(valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --show-leak-kinds=definite
     --errors-for-leak-kinds=definite --num-callers=30 --suppressions=scripts/valgrind.supp)
 work=$(mktemp -d)
-# The emulator matches commands with QRegularExpression, whose PCRE2 JIT writes machine code
-# that valgrind cannot follow (reports in unnamed code, "???"): the interpreter does the same
-# matching where valgrind can see it.
-export QT_ENABLE_REGEXP_JIT=0
 echo "valgrind: zop-sim and zopctl"
 "${VG[@]}" --log-file="$BUILD_DIR/valgrind/zop-sim.log" "$BUILD_DIR/bin/zop-sim" --port 0 \
     --trace "$work/trace.txt" > "$work/sim.out" 2>&1 &
