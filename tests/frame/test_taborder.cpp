@@ -140,8 +140,8 @@ void TestTabOrder::tabOrder()
     }
 
     // F1, "About" > "User Guide", asks the desktop to show this tree's guide.
+    // (Checked first: pressing an F1 that opens the modal About box would hang the test.)
     QCOMPARE(window->mnuGuide->shortcut(), QKeySequence(Qt::Key_F1));
-    QCOMPARE(window->mnuGuide->parent(), window->findChild<QMenu *>("mnuAboutMenu"));
     QList<QUrl> opened;
     SetDocumentOpener([&opened](const QUrl &url) {
         opened << url;
