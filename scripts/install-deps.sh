@@ -14,6 +14,7 @@ PACKAGES=(
   ccache  # rebuilds of unchanged sources, also in another clone of the same tree
   binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   srecord python3-intelhex  # srec_cat and intelhex write the loader tests' HEX files as users' tools do
+  python3-markdown  # renders the user guide to the HTML page the package installs
   clang libclang-rt-14-dev valgrind  # sanitizer build, fuzz harnesses, valgrind run
 )
 

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Takes a screenshot of one panel running against zop-sim over TCP/IP, on a virtual display:
-#   bash scripts/screenshot.sh [tlb|km|tw|gz|command|registers] [file.png] [--trend]
+#   bash scripts/screenshot.sh [tlb|km|tw|gz|command|registers] [file.png] [--trend|--debug]
 # A virtual panel shows the series' own panel (with --trend, its trend after some seconds of
-# readings); "command" and "registers" show those panels of a TLB instrument after a few reads.
+# readings; with --debug, in debug mode with its transaction log after a few polls); "command"
+# and "registers" show those panels of a TLB instrument after a few reads.
 # The picture is of the panel's window only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PANEL=${1:-tlb}
 OUT=$(realpath -m "${2:-shot-$PANEL.png}")
-TREND=${3:-}
+OPTION=${3:-}
 BIN=$(realpath "${ZOP_BUILD_DIR:-build}/bin")
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"; kill $SIM 2>/dev/null || true' EXIT
@@ -27,6 +28,8 @@ TYPE=$(echo "$SERIES" | tr a-z A-Z)
 sed -e "s/^Port=.*/Port=$PORT/" -e "s/^Type=.*/Type=$TYPE Series/" \
     -e "s/^Start-Up=.*/Start-Up=$START/" demo/ZOP_Panel.ini > "$DIR/ZOP_Panel.ini"
 cp "$BIN"/icon.ico "$BIN"/logo.gif "$BIN"/name.gif "$DIR"/
+# Debug mode: the access code in QMX_Panel.ini beside the settings.
+if [ "$OPTION" = --debug ]; then printf '[Debug]\r\nType=tan_whelk\r\n' > "$DIR/QMX_Panel.ini"; fi
 
 # The service panels are shown after a few reads: clicks at the places of their Get buttons.
 cat > "$DIR/run.sh" <<EOF
@@ -41,7 +44,7 @@ case '$PANEL' in
   command)   click 52 87 52 113 588 193 588 427 ;;
   registers) click 107 67 200 67 380 67 560 67 ;;
 esac
-if [ '$TREND' = --trend ]; then
+if [ '$OPTION' = --trend ]; then
   # The shortest span; output on, the current knob turned up, then the voltage knob in steps
   # while the trend records.
   xdotool windowfocus --sync \$WIN; xdotool key ctrl+t; sleep 1

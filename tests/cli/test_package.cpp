@@ -145,7 +145,8 @@ void TestPackage::debInstallsAndRuns()
           "usr/share/applications/zop-panel.desktop",
           "usr/share/icons/hicolor/48x48/apps/zop-panel.png", "usr/share/man/man1/zopctl.1.gz",
           "usr/share/man/man1/zop-panel.1.gz", "usr/share/man/man1/zop-sim.1.gz",
-          "usr/share/doc/zop-panel/copyright", "usr/share/lintian/overrides/zop-panel"})
+          "usr/share/doc/zop-panel/copyright", "usr/share/lintian/overrides/zop-panel",
+          "usr/share/doc/zop-panel/user-guide.md", "usr/share/doc/zop-panel/panel-tlb.png"})
         QVERIFY2(QFile::exists(QDir(root).filePath(QLatin1String(file))), file);
 
     const QString bin = root + QStringLiteral("/usr/bin/");

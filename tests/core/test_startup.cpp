@@ -1,9 +1,11 @@
-// The start-up sequence of the hidden start form on a scripted link.
+// The start-up sequence of the hidden start form on a scripted link, and where an installed
+// or a build-tree program finds its files (settings, user guide).
 
 #include "app/configuration.h"
 #include "app/firstrun.h"
 #include "app/programfolder.h"
 #include "app/startform.h"
+#include "app/userguide.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -44,6 +46,8 @@ private slots:
     void missingConfigurationRunsSimulated();
     void firstStartOffersLinkSetup_data();
     void firstStartOffersLinkSetup();
+    void userGuideLocation_data();
+    void userGuideLocation();
 };
 
 void TestStartup::sequenceOverTcp()
@@ -170,6 +174,53 @@ void TestStartup::firstStartOffersLinkSetup()
         DefaultProgramFolder(bin);
         QVERIFY(LinkSetupDue(user));
         QVERIFY(!ShouldOfferLinkSetup({true, link, LinkSetupOffered(user)}));
+    }
+}
+
+
+void TestStartup::userGuideLocation_data()
+{
+    QTest::addColumn<QString>("executable"); // the executable's folder under the test folder
+    QTest::addColumn<QStringList>("files");   // files that exist under the test folder
+    QTest::addColumn<QString>("opened");      // the guide opened; empty: a message instead
+    QTest::addColumn<int>("placesNamed");     // how many places the message names
+    const QString installed = "usr/share/zop-panel/ZOP_Panel.ini";
+    const QString page = "usr/share/doc/zop-panel/user-guide.html";
+    const QString text = "usr/share/doc/zop-panel/user-guide.md";
+    const QString source = "src/docs/user-guide.md";
+    QTest::newRow("build tree: the source tree's") << "build/bin" << QStringList{source, text}
+                                                   << source << 0;
+    QTest::newRow("build tree, guide gone") << "build/bin" << QStringList{} << QString() << 1;
+    QTest::newRow("installed: the page first") << "usr/bin"
+                                               << QStringList{installed, page, text, source}
+                                               << page << 0;
+    QTest::newRow("installed, no page: the text") << "usr/bin" << QStringList{installed, text, source}
+                                                  << text << 0;
+    QTest::newRow("installed, no guide: not the source tree's")
+        << "usr/bin" << QStringList{installed, source} << QString() << 2;
+}
+
+void TestStartup::userGuideLocation()
+{
+    QFETCH(QString, executable);
+    QFETCH(QStringList, files);
+    QFETCH(QString, opened);
+    QFETCH(int, placesNamed);
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    QVERIFY(root.mkpath(executable));
+    for (const QString &file : files)
+        QVERIFY(WriteFile(root.filePath(file), "# ZOP Panel\n"));
+    const QStringList candidates
+        = UserGuideCandidates(root.filePath(executable), root.filePath("src/docs/user-guide.md"));
+    const QString guide = FindUserGuide(candidates);
+    QCOMPARE(guide, opened.isEmpty() ? QString() : root.filePath(opened));
+    if (opened.isEmpty()) {
+        const QStringList lines = UserGuideMissingText(candidates).split("\r\n");
+        QCOMPARE(lines.size(), 1 + placesNamed);
+        for (const QString &place : lines.mid(1))
+            QVERIFY2(place.startsWith(dir.path()) && place.contains("user-guide."),
+                     qPrintable(place));
     }
 }
 

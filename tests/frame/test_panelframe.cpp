@@ -169,14 +169,16 @@ void TestPanelFrame::menuBar()
         top << (a->menu() ? a->menu()->objectName() : a->objectName()) + "=" + a->text();
     // The captions as given, each with its access key.
     QCOMPARE(top, (QStringList{"mnuFile=&File", "mnuView=&View", "mnuComm=&Communication",
-                               "mnuAbout=&About"}));
+                               "mnuAboutMenu=&About"}));
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuFile")), QStringList{"mnuExit=E&xit"});
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuView")), viewEntries);
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuComm")),
              (QStringList{"mnuSimulate=&Simulate Inst", "mnuSetup=Set&up",
                           "mnuReconnect=&Reconnect"}));
     QCOMPARE(p->mnuExit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
-    QCOMPARE(p->mnuAbout->shortcut(), QKeySequence(QStringLiteral("F1")));
+    QCOMPARE(Entries(p->findChild<QMenu *>("mnuAboutMenu")),
+             (QStringList{"mnuGuide=User &Guide", "mnuAbout=&About Zoptrel"}));
+    QCOMPARE(p->mnuGuide->shortcut(), QKeySequence(QStringLiteral("F1")));
     QCOMPARE(p->cmdSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     // The panel's own log is where the link writes.
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(p->rtbTranx));

@@ -1,8 +1,10 @@
 // Keyboard use of every panel: Tab visits each control that takes focus once, in reading
 // order (displays, knobs, keys row by row, value fields, the log and its buttons), and comes
-// back to the first; every menu entry has an access key no other entry of its menu shares.
+// back to the first; every menu entry has an access key no other entry of its menu shares;
+// F1 opens the user guide.
 
 #include "../virtual/panelfixture.h"
+#include "app/frame/framehooks.h"
 #include "app/frame/panelregistry.h"
 #include "loader/ui/registration.h"
 #include "panels/calmod/calibrationpanel.h"
@@ -136,6 +138,22 @@ void TestTabOrder::tabOrder()
             keys << key;
         }
     }
+
+    // F1, "About" > "User Guide", asks the desktop to show this tree's guide.
+    // (Checked first: pressing an F1 that opens the modal About box would hang the test.)
+    QCOMPARE(window->mnuGuide->shortcut(), QKeySequence(Qt::Key_F1));
+    QList<QUrl> opened;
+    SetDocumentOpener([&opened](const QUrl &url) {
+        opened << url;
+        return true;
+    });
+    QTest::keyClick(window, Qt::Key_F1);
+    SetDocumentOpener(nullptr);
+    QCOMPARE(opened.size(), 1);
+    const QString guide = QFINDTESTDATA("../../docs/user-guide.md");
+    QVERIFY(!guide.isEmpty());
+    QCOMPARE(QFileInfo(opened.first().toLocalFile()).canonicalFilePath(),
+             QFileInfo(guide).canonicalFilePath());
 
     window->Switching = true;
     delete window.data();

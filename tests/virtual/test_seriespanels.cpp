@@ -1,10 +1,13 @@
-// What differs between the four virtual panels, table-driven, and the KM/TW/GZ paths the TLB
+// What differs between the four virtual panels (controls, tool tips, menus), table-driven, and the KM/TW/GZ paths the TLB
 // lacks: setpoint buttons, the calibration key, CLEAR as a click, the trip knobs.
 
 #include "panelfixture.h"
 #include "ui/entervalue.h"
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QtTest>
 
@@ -102,6 +105,20 @@ void TestSeriesPanels::controlsPerSeries()
     }
     QCOMPARE(knobCaptions.size(), f.panel->findChildren<Knob *>().size());
     QVERIFY(!knobCaptions.contains(QString()));
+    // Every key (shown now or only in a menu, in debug mode or with the trend) and the typed
+    // entry say what they do; a front-panel key's text starts with its own caption.
+    QList<QWidget *> keys;
+    for (QAbstractButton *b : f.panel->centralWidget()->findChildren<QAbstractButton *>())
+        keys << b;
+    if (auto *entry = f.panel->findChild<QLineEdit *>("txtInput"))
+        keys << entry;
+    QVERIFY(keys.size() > 10);
+    auto *frontKeys = f.panel->findChild<QWidget *>("fraButtons");
+    for (QWidget *key : keys) {
+        QVERIFY2(!key->toolTip().isEmpty(), qPrintable(key->objectName()));
+        if (auto *b = qobject_cast<QPushButton *>(key); b && b->parent() == frontKeys)
+            QVERIFY2(b->toolTip().startsWith(b->text() + ": "), qPrintable(b->toolTip()));
+    }
 }
 
 void TestSeriesPanels::menuLevelsPerSeries_data()

@@ -1,6 +1,8 @@
 #include "app/frame/framehooks.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
 
 namespace zop {
 
@@ -11,6 +13,14 @@ ProgramEnder &Ender()
 {
     static ProgramEnder ender = LeaveEventLoop;
     return ender;
+}
+
+bool OpenWithDesktop(const QUrl &url) { return QDesktopServices::openUrl(url); }
+
+DocumentOpener &Opener()
+{
+    static DocumentOpener opener = OpenWithDesktop;
+    return opener;
 }
 
 SetupDialogRunner &SetupRunner()
@@ -30,5 +40,16 @@ void EndProgram()
 
 void SetSetupDialog(SetupDialogRunner runner) { SetupRunner() = std::move(runner); }
 const SetupDialogRunner &SetupDialog() { return SetupRunner(); }
+
+void SetDocumentOpener(DocumentOpener opener)
+{
+    Opener() = opener ? std::move(opener) : OpenWithDesktop;
+}
+
+bool OpenDocument(const QUrl &url)
+{
+    const DocumentOpener opener = Opener();
+    return opener(url);
+}
 
 } // namespace zop

@@ -5,6 +5,7 @@
 #include "app/configuration.h"
 #include "app/moddata.h"
 #include "app/textfile.h"
+#include "app/userguide.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
 #include "setup/aboutbox.h"
@@ -27,6 +28,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace zop {
@@ -146,8 +148,12 @@ void PanelWindow::buildMenus()
     mnuReconnect->setObjectName(QStringLiteral("mnuReconnect"));
     connect(mnuReconnect, &QAction::triggered, this, &PanelWindow::reconnect);
 
-    // A menu-bar entry without a menu: choosing it opens the About box.
-    mnuAbout = bar->addAction(QStringLiteral("About"));
+    mnuAboutMenu = bar->addMenu(QStringLiteral("About"));
+    mnuAboutMenu->setObjectName(QStringLiteral("mnuAboutMenu"));
+    mnuGuide = mnuAboutMenu->addAction(QStringLiteral("User Guide"));
+    mnuGuide->setObjectName(QStringLiteral("mnuGuide"));
+    connect(mnuGuide, &QAction::triggered, this, &PanelWindow::showGuide);
+    mnuAbout = mnuAboutMenu->addAction(QStringLiteral("About Zoptrel"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this, &PanelWindow::showAbout);
 }
@@ -189,7 +195,7 @@ constexpr AccessKey AccessKeys[] = {
     {"mnuVirtual", 'V'},    {"mnuCommand", 'C'},     {"mnuRegisters", 'R'},
     {"mnuCalibration", 'a'}, {"mnuFirmware", 'F'},   {"mnuModulation", 'M'},
     {"mnuComm", 'C'},       {"mnuSimulate", 'S'},    {"mnuSetup", 'u'},
-    {"mnuAbout", 'A'},
+    {"mnuAboutMenu", 'A'},  {"mnuGuide", 'G'},       {"mnuAbout", 'A'},
 };
 // The caption with "&" before the first `letter`; unchanged when it has one already.
 QString WithAccessKey(const QString &caption, char letter)
@@ -211,10 +217,11 @@ void PanelWindow::addKeyboardAccess()
             action->setText(WithAccessKey(action->text(), key.letter));
     }
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    mnuAbout->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuGuide->setShortcut(QKeySequence(Qt::Key_F1));
     // Only while the log shows (a virtual panel shows it in debug mode only).
     cmdSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     cmdSave->setToolTip(QStringLiteral("Save the log to a file (Ctrl+S)"));
+    clearLogButton->setToolTip(QStringLiteral("Empty the log"));
 }
 
 void PanelWindow::applyModulationRule()
@@ -344,6 +351,27 @@ void PanelWindow::showAbout()
     box->exec();
     // The box is a child: it is gone already if this panel died while it was open.
     delete box.data();
+}
+
+void PanelWindow::showGuide()
+{
+#ifdef ZOP_SOURCE_GUIDE
+    const QString sourceGuide = QStringLiteral(ZOP_SOURCE_GUIDE);
+#else
+    const QString sourceGuide;
+#endif
+    const QStringList candidates
+        = UserGuideCandidates(QCoreApplication::applicationDirPath(), sourceGuide);
+    const QString guide = FindUserGuide(candidates);
+    if (guide.isEmpty()) {
+        modData().prompter->Show(UserGuideMissingText(candidates), ApplicationTitle,
+                                 MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    if (!OpenDocument(QUrl::fromLocalFile(guide)))
+        modData().prompter->Show(QStringLiteral("No program could be started to show ")
+                                     + QDir::toNativeSeparators(guide),
+                                 ApplicationTitle, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 void PanelWindow::clearLog() { rtbTranx->clearLog(); }

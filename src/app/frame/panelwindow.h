@@ -1,5 +1,6 @@
 #pragma once
-// The frame every panel shares: the menu bar ("File", "View", "Communication", "About"), the
+// The frame every panel shares: the menu bar ("File", "View", "Communication", "About" with
+// the user guide and the About box), the
 // panel switch, the close rule, and the transaction log area ("Output" with its Clear and Save
 // buttons). A panel derives from PanelWindow, passes its window name ("frmCommand"), puts
 // `fraIn` into its own layout, and overrides the hooks it needs.
@@ -105,7 +106,9 @@ public:
     QAction *mnuSimulate = nullptr;
     QAction *mnuSetup = nullptr;
     QAction *mnuReconnect = nullptr;
-    QAction *mnuAbout = nullptr;
+    QMenu *mnuAboutMenu = nullptr;
+    QAction *mnuGuide = nullptr; // "User Guide", F1
+    QAction *mnuAbout = nullptr; // the About box
 
 public slots:
     // "Save to File": asks for a file name and writes the whole log followed by CR LF.
@@ -134,7 +137,7 @@ protected:
 private:
     void buildMenus();
     void buildLogArea();
-    // Access keys of the menus, and Ctrl+Q (Exit), F1 (About), Ctrl+S (Save to File).
+    // Access keys of the menus, and Ctrl+Q (Exit), F1 (User Guide), Ctrl+S (Save to File).
     void addKeyboardAccess();
     void addViewEntry(QAction *&entry, const QString &name, const QString &caption,
                       const QString &target);
@@ -142,6 +145,9 @@ private:
     void simulateInstrument();
     void reconnect();
     void showAbout();
+    // "User Guide": opens the installed guide, or the source tree's from a build tree; says
+    // where it looked when there is none.
+    void showGuide();
     void exitProgram();
 
     PanelTraits m_traits;

@@ -81,6 +81,83 @@ const SeriesSpec &SeriesSpecFor(PanelId panel)
     }
 }
 
+namespace {
+// One row per key: what it does on the TLB, on the KM and TW, and on the GZ; an empty text
+// where the series has no such key, "=" where the text is that of the column before.
+struct KeyTip {
+    const char *key;
+    const char *tlb;
+    const char *kmTw;
+    const char *gz;
+};
+constexpr KeyTip KeyTips[] = {
+    {"cmdStart", "START: turn the output on (armed when ARM is lit)", "START: turn the output on",
+     "="},
+    {"cmdStop", "STOP: turn the output off (standby)", "=", "="},
+    {"cmdMenu",
+     "MENU: open the menu at the voltage setpoint; ITEM goes on to the next value, ENTER sets "
+     "it, CLEAR leaves",
+     "MENU: open the menu at the over-voltage trip; ITEM goes on, ENTER saves, CLEAR leaves",
+     "MENU: open the configuration menu (with the output on, the calibration level); ENTER "
+     "saves, CLEAR leaves"},
+    {"cmdItem",
+     "ITEM: the next menu (voltage, current, OVT, OCT, period, configuration, calibration), or "
+     "the next item of the open one",
+     "ITEM: the next menu (OVT, OCT, configuration, calibration), or the next item of the open "
+     "one",
+     "ITEM: the next menu (configuration, calibration), or the next item of the open one"},
+    {"cmdUp",
+     "UP: raise the value shown, faster while held; at rest, the value last set with ENTER",
+     "UP: raise the value of the open menu, faster while held", "="},
+    {"cmdDn",
+     "DN: lower the value shown, faster while held; at rest, the value last set with ENTER",
+     "DN: lower the value of the open menu, faster while held", "="},
+    {"cmdEnter",
+     "ENTER: set the value shown or typed and leave the menu; in the configuration menu, "
+     "choose an item, then turn it on",
+     "ENTER: save the value of the open menu; in the configuration menu, choose an item, then "
+     "turn it on",
+     "="},
+    {"cmdClear",
+     "CLEAR: leave the menu and go back to the setpoints in force; at rest, clear a latched "
+     "protection trip. In a value menu, held 5 s and 10 s it resets the instrument in two "
+     "steps",
+     "CLEAR: leave the menu and go back to the setpoints in force; at rest, clear a latched "
+     "protection trip",
+     "="},
+    {"cmdDsply", "DISPLAY: show the setpoints and memory location while held", "", ""},
+    {"cmdMem", "MEM: choose a memory location (0 to 9) with UP, DN or a digit; ENTER recalls it",
+     "", ""},
+    {"cmdArm", "ARM: arm or disarm the output (in standby, with no menu open)", "", ""},
+    {"cmdVISet", "", "V/I DIS: show the voltage and current setpoints while held",
+     "V/I SET: show the voltage and current setpoints while held"},
+    {"cmdTRIP", "", "TRIP DIS: show the over-voltage and over-current trips while held",
+     "TRIP SET: show the over-voltage and over-current trips while held"},
+    {"cmdCal", "", "CAL: hold for 10 seconds to open the calibration level", "="},
+    {"cmdVolt", "", "VOLTAGE: type a new voltage setpoint", "="},
+    {"cmdCurr", "", "CURRENT: type a new current setpoint", "="},
+    {"cmdOVT", "", "OVT: type a new over-voltage trip", "="},
+    {"cmdOCT", "", "OCT: type a new over-current trip", "="},
+    {"txtInput", "Type a value (digits and one point), then ENTER", "", ""},
+    {"cmdPause", "Stop or resume drawing the trend (the readings are still recorded)", "=", "="},
+    {"cmdExport", "Save the readings of the last hour to a CSV file", "=", "="},
+};
+} // namespace
+
+QString KeyToolTip(Series series, const QString &key)
+{
+    for (const KeyTip &tip : KeyTips) {
+        if (key != QLatin1String(tip.key))
+            continue;
+        const char *texts[] = {tip.tlb, tip.kmTw, tip.gz};
+        int column = series == Series::TLB ? 0 : series == Series::GZ ? 2 : 1;
+        while (column > 0 && qstrcmp(texts[column], "=") == 0)
+            --column;
+        return QString::fromLatin1(texts[column]);
+    }
+    return QString();
+}
+
 QString DisplayText(double value, const QString &format, bool truncate)
 {
     // Without a format (a rating above 8000) there are no decimals to cut: the value is shown

@@ -56,6 +56,11 @@ struct SeriesSpec {
 
 const SeriesSpec &SeriesSpecFor(PanelId panel);
 
+// What a key of a virtual panel does, for its tool tip: `key` is the key's objectName
+// ("cmdMenu", "cmdPause"); the text differs by series where the key does. Empty for a name
+// that is not a key of that series' panel.
+QString KeyToolTip(Series series, const QString &key);
+
 // The text a display shows for a value: rounded to the format on the TLB, cut to the format's
 // decimals on the other series (12.349 with "0.00" shows 12.34).
 QString DisplayText(double value, const QString &format, bool truncate);

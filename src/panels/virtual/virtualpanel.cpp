@@ -174,6 +174,12 @@ void VirtualPanel::buildPanel()
     layout->addLayout(body);
     buildTrend();
     layout->addWidget(fraTrend, 1);
+    // Every key says what it does (the texts are in the series table).
+    for (QWidget *w : central->findChildren<QWidget *>()) {
+        const QString tip = KeyToolTip(m_spec.series, w->objectName());
+        if (!tip.isEmpty())
+            w->setToolTip(tip);
+    }
 
     // The transaction log shows only in debug mode.
     layout->addWidget(fraIn);
