@@ -533,7 +533,7 @@ void TestZopctl::monitorEndsCleanlyOnSignal()
 void TestZopctl::signalEndsEveryCommand_data()
 {
     QTest::addColumn<QStringList>("simArguments");
-    QTest::addColumn<bool>("serial");
+    QTest::addColumn<int>("line"); // SimLine
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("signal");
@@ -541,32 +541,48 @@ void TestZopctl::signalEndsEveryCommand_data()
     QByteArray forty;
     for (int i = 0; i < 40; ++i)
         forty += "*IDN?\n";
+    const int tcp = int(SimLine::Tcp);
     QTest::newRow("query - , slow instrument, SIGINT")
-        << QStringList{"--fault", "late=3000"} << false << QStringList{"query", "-"} << forty
+        << QStringList{"--fault", "late=3000"} << tcp << QStringList{"query", "-"} << forty
         << SIGINT;
     QTest::newRow("modtable save, slow instrument, SIGTERM")
-        << QStringList{"--fault", "late=3000"} << false
+        << QStringList{"--fault", "late=3000"} << tcp
         << QStringList{"modtable", "save", "<dir>/t.modTable"} << QByteArray() << SIGTERM;
     QTest::newRow("status on a serial line, silent instrument, SIGTERM")
-        << QStringList{"--fault", "silent"} << true << QStringList{"status"} << QByteArray()
-        << SIGTERM;
+        << QStringList{"--fault", "silent"} << int(SimLine::Pty) << QStringList{"status"}
+        << QByteArray() << SIGTERM;
+#ifdef ZOP_GPIB_STANDIN
+    QTest::newRow("query - over GPIB, silent instrument, SIGINT")
+        << QStringList{"--gpib-address", "5", "--fault", "silent"} << int(SimLine::Gpib)
+        << QStringList{"query", "-"} << forty << SIGINT;
+#endif
 }
 
 void TestZopctl::signalEndsEveryCommand()
 {
     QFETCH(QStringList, simArguments);
-    QFETCH(bool, serial);
+    QFETCH(int, line);
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, input);
     QFETCH(int, signal);
-    SimProcess sim(simArguments, serial ? SimLine::Pty : SimLine::Tcp);
-    QVERIFY(serial ? !sim.linkPath().isEmpty() : sim.port() != 0);
+    SimProcess sim(simArguments, SimLine(line));
+    QVERIFY(SimLine(line) == SimLine::Tcp ? sim.port() != 0 : !sim.linkPath().isEmpty());
     QTemporaryDir dir;
     arguments.replaceInStrings("<dir>", dir.path());
+    QString link = TcpLink(sim);
     QProcess p;
-    StartZopctl(p, QStringList{"--link", serial ? "serial://" + sim.linkPath() : TcpLink(sim),
-                               "--timeout", "10"}
-                       + arguments);
+    if (SimLine(line) == SimLine::Pty) {
+        link = "serial://" + sim.linkPath();
+    } else if (SimLine(line) == SimLine::Gpib) {
+#ifdef ZOP_GPIB_STANDIN
+        link = QStringLiteral("gpib://0/5");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+        env.insert("ZOP_GPIB_SOCKET", sim.linkPath());
+        p.setProcessEnvironment(env);
+#endif
+    }
+    StartZopctl(p, QStringList{"--link", link, "--timeout", "10"} + arguments);
     QVERIFY(p.waitForStarted(5000));
     p.write(input);
     p.closeWriteChannel();
