@@ -2,6 +2,7 @@
 
 #include "app/configuration.h"
 #include "app/moddata.h"
+#include "app/regularfile.h"
 #include "app/startform.h"
 #include "cli/discovercommand.h"
 #include "cli/flashcommand.h"
@@ -19,17 +20,67 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace zop::cli {
 
-void Print(const QString &text)
+namespace {
+bool g_escapeControls = false;
+int g_outputError = 0; // the first failed write to standard output (errno)
+
+void Write(const QByteArray &bytes)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
+        && g_outputError == 0)
+        g_outputError = errno ? errno : EIO;
+}
+} // namespace
+
+void CheckOutput()
+{
+    if (std::fflush(stdout) != 0 && g_outputError == 0)
+        g_outputError = errno ? errno : EIO;
+    if (g_outputError != 0)
+        throw Failure{Exit::BadFile, QStringLiteral("cannot write standard output: %1")
+                                         .arg(QString::fromLocal8Bit(std::strerror(g_outputError)))};
+}
+
+void Print(const QString &text) { Write(text.toUtf8()); }
+
+void SetEscapedOutput(bool escaped) { g_escapeControls = escaped; }
+
+QString EscapeControls(const QString &text, bool keepLineEnds)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool control = u < 0x20 || (u >= 0x7f && u <= 0x9f);
+        if (!control || u == u'\t' || (keepLineEnds && u == u'\n'))
+            shown += c;
+        else
+            shown += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+    }
+    return shown;
+}
+
+void PrintReply(const QString &reply)
+{
+    if (g_escapeControls)
+        Print(EscapeControls(reply, false) + QLatin1Char('\n'));
+    else
+        Write(reply.toLatin1() + '\n'); // the bytes as they came
+}
+
+void PrintText(const QString &text)
+{
+    Print(g_escapeControls ? EscapeControls(text, true) : text);
 }
 
 namespace {
@@ -74,7 +125,7 @@ void RunQuery(CommandContext &c)
             results.append(QJsonObject{{QStringLiteral("command"), command},
                                        {QStringLiteral("reply"), reply}});
         else
-            Print(reply + QLatin1Char('\n'));
+            PrintReply(reply);
     }
     if (c.json)
         PrintJson(results);
@@ -116,11 +167,31 @@ QString Hex4(qint32 word)
     return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
 }
 
-void ReadFormats(CommandContext &c)
+// A reply that cannot be decoded ends the command with the reply shown, as "<>STA"'s does:
+// the readers' defaults are no instrument's values. (Simulated mode's short replies stand
+// for those defaults.)
+void RefuseUndecoded(const CommandContext &c, const QString &command, const QString &reply,
+                     const QString &why)
 {
-    ReadScales();
-    c.link.ensureLink(QStringLiteral("\"<>SCL\""));
+    if (c.link.simulated())
+        return;
+    QString shown = reply;
+    shown.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+    throw Failure{Exit::BadReply,
+                  QStringLiteral("unexpected reply to %1 \"%2\": %3").arg(command, shown, why)};
 }
+
+// Runs a record reader, then checks the link and the reply.
+void ReadRecord(CommandContext &c, const QString &command, RecordRead (*reader)())
+{
+    const RecordRead read = reader();
+    c.link.ensureLink(QStringLiteral("\"%1\"").arg(read.command.isEmpty() ? command : read.command));
+    if (!read.decoded)
+        RefuseUndecoded(c, read.command, read.reply,
+                        QStringLiteral("not the instrument's record"));
+}
+
+void ReadFormats(CommandContext &c) { ReadRecord(c, QStringLiteral("<>SCL"), ReadScales); }
 
 void RunStatus(CommandContext &c)
 {
@@ -146,22 +217,32 @@ void RunStatus(CommandContext &c)
 
 void RunMonitor(CommandContext &c)
 {
-    ReadFormats(c);
     QFile csvFile;
     const bool csvToStdout = c.csvPath == QLatin1String("-");
     if (!c.csvPath.isEmpty() && !csvToStdout) {
-        csvFile.setFileName(c.csvPath);
-        if (!csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-            throw Failure{
-                Exit::Usage,
-                QStringLiteral("cannot write %1: %2").arg(c.csvPath, csvFile.errorString())};
+        // A regular file or a new one: never a FIFO (which would block), a device or a link.
+        QString problem = IsRegularOrAbsent(c.csvPath)
+            ? QString()
+            : QStringLiteral("It is not a regular file (a FIFO, a socket, a device or a folder).");
+        if (!problem.isEmpty()
+            || !OpenRegularForWriting(csvFile, c.csvPath, QIODevice::Truncate, &problem))
+            throw Failure{Exit::Usage,
+                          QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
     }
+    // Every line goes in whole or the command ends (a full disk, a file-size limit).
     const auto csv = [&](const QString &line) {
+        const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
         if (csvToStdout)
             Print(line + QLatin1Char('\n'));
-        else if (csvFile.isOpen())
-            csvFile.write((line + QLatin1Char('\n')).toUtf8());
+        else if (csvFile.isOpen() && csvFile.write(bytes) != bytes.size())
+            throw Failure{Exit::BadFile,
+                          QStringLiteral("cannot write %1: %2")
+                              .arg(c.csvPath, csvFile.error() != QFileDevice::NoError
+                                                  ? csvFile.errorString()
+                                                  : QStringLiteral("only part of a line went in "
+                                                                   "(is the disk full?)"))};
     };
+    ReadFormats(c);
     csv(QStringLiteral("time,elapsed_s,voltage,current,power,status_word,alarm_word,lamps"));
 
     const qint64 intervalMs = qint64(c.intervalSeconds * 1000.0 + 0.5);
@@ -189,7 +270,14 @@ void RunMonitor(CommandContext &c)
         if (c.interrupt.requested())
             break;
         lastSent = since.elapsed();
-        const StatusReading r = ReadStatus(c, power);
+        StatusReading r;
+        try {
+            r = ReadStatus(c, power);
+        } catch (const Failure &) {
+            if (c.interrupt.requested())
+                break; // the signal ends a monitor, without the reading it cut short
+            throw;
+        }
         power = r.powerState;
         const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
         const QString elapsed = QString::number(since.elapsed() / 1000.0, 'f', 3);
@@ -207,9 +295,7 @@ void RunMonitor(CommandContext &c)
                       .arg(time, r.voltageText, r.currentText, PowerStateName(r.powerState),
                            r.lamps.join(QStringLiteral(", "))));
         }
-        std::fflush(stdout);
-        if (csvFile.isOpen())
-            csvFile.flush();
+        CheckOutput();
     }
 }
 
@@ -217,12 +303,9 @@ void RunMonitor(CommandContext &c)
 
 void RunState(CommandContext &c)
 {
-    ReadScales();
-    c.link.ensureLink(QStringLiteral("\"<>SCL\""));
-    ReadAllState();
-    c.link.ensureLink(QStringLiteral("\"<>ALL\""));
-    ReadPots();
-    c.link.ensureLink(QStringLiteral("\"<>POT\""));
+    ReadRecord(c, QStringLiteral("<>SCL"), ReadScales);
+    ReadRecord(c, QStringLiteral("<>ALL"), ReadAllState);
+    ReadRecord(c, QStringLiteral("<>POT"), ReadPots);
     const ModData &d = modData();
     const SettingsRecord &s = d.Settings;
     QList<qint16> pots(d.Pots.begin(), d.Pots.end());
@@ -275,7 +358,11 @@ void RunRegisters(CommandContext &c)
         const QString query
             = (info.readsScpi ? SCPICommandTable() : IEEECommandTable()).at(info.tableIndex)
             + QLatin1Char('?');
-        const qint32 value = RegisterValue(c.link.query(query));
+        const QString reply = c.link.query(query);
+        static const QRegularExpression Number(QStringLiteral("^\\s*\\+?\\d+(\\.\\d*)?\\s*$"));
+        if (!Number.match(reply).hasMatch())
+            RefuseUndecoded(c, query, reply, QStringLiteral("not a register's value"));
+        const qint32 value = RegisterValue(reply);
         const RegisterResults results = FormatRegisterResults(value, info.wide);
         QJsonArray bits;
         QStringList set;

@@ -47,7 +47,21 @@ const Command *FindCommand(const QString &name);
 // Commands as --help lists them.
 QString CommandsHelp();
 
-// Writes text to standard output.
+// Writes text to standard output. A failed write is kept for CheckOutput.
 void Print(const QString &text);
+// Flushes standard output; throws Failure (BadFile) when something written to it did not go
+// out (a full disk behind a redirection).
+void CheckOutput();
+
+// What the instrument sent may hold control characters (ESC sequences that retitle or clear a
+// terminal). Escaped, each shows as "\x1b"; otherwise its bytes go out as they came.
+void SetEscapedOutput(bool escaped);
+// `text` with every control character but the tab (and the line feed, when `keepLineEnds`)
+// written as "\xHH".
+QString EscapeControls(const QString &text, bool keepLineEnds);
+// One reply and a line end: escaped, or its bytes exactly.
+void PrintReply(const QString &reply);
+// Text that holds what the instrument sent (a table): escaped when the output is.
+void PrintText(const QString &text);
 
 } // namespace zop::cli

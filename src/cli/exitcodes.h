@@ -19,7 +19,7 @@ constexpr int TimedOut = 4;
 constexpr int InstrumentError = 5;
 // A file the command was given cannot be read, written or used (a firmware or table file).
 constexpr int BadFile = 6;
-// A firmware run stopped by Ctrl-C or SIGTERM (128 + SIGINT, as shells report it).
+// Stopped by Ctrl-C (128 + SIGINT, as shells report it); SIGTERM gives 143 (128 + SIGTERM).
 constexpr int Interrupted = 130;
 } // namespace Exit
 

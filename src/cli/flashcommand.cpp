@@ -195,7 +195,7 @@ void RunFlash(CommandContext &c)
     case LoaderStatus::FinishedWarning:
         throw Failure{Exit::TimedOut, said};
     case LoaderStatus::Stopped:
-        throw Failure{Exit::Interrupted,
+        throw Failure{c.interrupt.requested() ? c.interrupt.exitCode() : Exit::Interrupted,
                       restarted ? QStringLiteral("the run was stopped after the restart: the new "
                                                  "firmware was not checked")
                                 : QStringLiteral("the run was stopped; the instrument may still "

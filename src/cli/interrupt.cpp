@@ -8,23 +8,45 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/time.h>
 #include <unistd.h>
+#else
+#include <csignal>
 #endif
 
 namespace zop::cli {
+
+namespace {
+volatile std::sig_atomic_t g_signal = 0;
+} // namespace
 
 #ifdef Q_OS_UNIX
 namespace {
 int g_pipe[2] = {-1, -1};
 
+// How long after the first signal the program may still take to close its link.
+constexpr suseconds_t DeadlineMicroseconds = 900000;
+
 void OnSignal(int signal)
 {
+    if (g_signal == 0)
+        g_signal = signal;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
     std::signal(signal, SIG_DFL);
+    struct itimerval deadline { };
+    deadline.it_value.tv_usec = DeadlineMicroseconds;
+    ::setitimer(ITIMER_REAL, &deadline, nullptr);
 }
+
+// Something blocked past the deadline: the program ends as the signal asked.
+void OnDeadline(int) { ::_exit(128 + (g_signal ? g_signal : SIGINT)); }
 } // namespace
 #endif
+
+bool Interrupt::requested() const { return m_requested || g_signal != 0; }
+
+int Interrupt::signalNumber() const { return g_signal ? int(g_signal) : (m_requested ? SIGINT : 0); }
 
 Interrupt::Interrupt()
 {
@@ -44,6 +66,10 @@ Interrupt::Interrupt()
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGINT, SIGTERM})
         ::sigaction(signal, &action, nullptr);
+    struct sigaction deadline { };
+    deadline.sa_handler = OnDeadline;
+    sigemptyset(&deadline.sa_mask);
+    ::sigaction(SIGALRM, &deadline, nullptr);
 #endif
 }
 

@@ -18,6 +18,14 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#define ZOP_ISATTY(fd) _isatty(fd)
+#else
+#include <unistd.h>
+#define ZOP_ISATTY(fd) ::isatty(fd)
+#endif
+
 using namespace zop;
 using namespace zop::cli;
 
@@ -32,12 +40,14 @@ const QString ExitHelp = QStringLiteral(
     "  port)  ASRL/dev/ttyUSB0::INSTR  ASRL3::INSTR (COM3)  GPIB0::5::INSTR\n"
     "Exit status: 0 success, 1 undecodable reply, 2 usage error, 3 link cannot be opened or was\n"
     "lost, 4 no reply in time, 5 the instrument reported an error (--check-errors) or refused\n"
-    "the request, 6 a file cannot be read, written or used, 130 a firmware run stopped by\n"
-    "Ctrl-C.\n");
+    "the request, 6 a file cannot be read, written or used (also: a full disk), 130 stopped by\n"
+    "Ctrl-C, 143 stopped by SIGTERM.\n");
 
 int Report(const Failure &f)
 {
-    std::fprintf(stderr, "zopctl: %s\n", qPrintable(f.message));
+    // A message may quote a reply: a terminal gets its control characters escaped.
+    const QString message = ZOP_ISATTY(fileno(stderr)) ? EscapeControls(f.message, true) : f.message;
+    std::fprintf(stderr, "zopctl: %s\n", qPrintable(message));
     return f.code;
 }
 
@@ -142,6 +152,9 @@ int Run(QCoreApplication &app)
                         "configured system type)."),
          QStringLiteral("SERIES")},
         {QStringLiteral("json"), QStringLiteral("Print the result of a read command as JSON.")},
+        {QStringLiteral("text"),
+         QStringLiteral("Show the control characters of replies escaped (\\x1b) also when the "
+                        "output is not a terminal.")},
         {QStringLiteral("check-errors"),
          QStringLiteral("Afterwards read the instrument's error queue (SYST:ERR?); exit 5 when "
                         "it held errors.")},
@@ -189,6 +202,11 @@ int Run(QCoreApplication &app)
         throw Usage(QStringLiteral("%1 takes no arguments").arg(command->name));
     if (parser.isSet(QStringLiteral("json")) && !command->reads)
         throw Usage(QStringLiteral("%1 prints nothing, so it takes no --json").arg(command->name));
+    if (parser.isSet(QStringLiteral("json")) && parser.isSet(QStringLiteral("text")))
+        throw Usage(QStringLiteral("--text and --json exclude each other"));
+    // On a terminal an instrument's ESC sequences would act on it; in a pipe the bytes stay
+    // exact unless --text asks for the escapes.
+    SetEscapedOutput(parser.isSet(QStringLiteral("text")) || ZOP_ISATTY(fileno(stdout)));
     for (const QString &option : {QStringLiteral("interval"), QStringLiteral("count"),
                                   QStringLiteral("csv"), QStringLiteral("target"),
                                   QStringLiteral("bind")}) {
@@ -216,7 +234,7 @@ int Run(QCoreApplication &app)
         throw Usage(QStringLiteral("--timeout must be 1 to 60 seconds"));
 
     Interrupt interrupt;
-    LinkSession link(linkName);
+    LinkSession link(linkName, interrupt);
     link.setReplyTimeoutMs(qint64(timeout * 1000.0 + 0.5));
     if (command->needsLink)
         link.open();
@@ -249,10 +267,13 @@ int Run(QCoreApplication &app)
         const int code = reportErrors(link.errorsAfterTimeOut());
         return code == Exit::Ok ? f.code : code;
     }
-    std::fflush(stdout);
-    if (checkErrors)
-        return reportErrors(link.instrumentErrors());
-    return Exit::Ok;
+    CheckOutput();
+    const int code = checkErrors ? reportErrors(link.instrumentErrors()) : Exit::Ok;
+    // Nothing written may be lost at the close. (A signal is how a monitor ends normally.)
+    if (command->needsLink
+        && !(command->name == QLatin1String("monitor") && interrupt.requested()))
+        link.finish();
+    return code;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/modtablecommand.h"
 
 #include "app/configuration.h"
+#include "app/regularfile.h"
 #include "app/textfile.h"
 #include "link/commlayer.h"
 #include "modtable/modreply.h"
@@ -108,11 +109,15 @@ void PrintTable(const CommandContext &c, const QString &path, const TableRead &t
     text += QStringLiteral("Row  %1  %2\n").arg(QStringLiteral("VMOD"), -vmodWidth).arg(header);
     for (const ModTableRowText &r : table.rows)
         text += QStringLiteral("%1  %2  %3\n").arg(r.row, 3).arg(r.vmod, -vmodWidth).arg(r.out);
-    Print(text + done + QLatin1Char('\n'));
+    PrintText(text + done + QLatin1Char('\n'));
 }
 
 void Save(CommandContext &c, const QString &path)
 {
+    // Refused before the instrument is asked anything: a folder, a FIFO or a device.
+    if (!IsRegularOrAbsent(path))
+        throw Failure{Exit::BadFile,
+                      QStringLiteral("Invalid File: %1 is not a regular file").arg(path)};
     TableRead table;
     ReadSelection(c.link, table);
     if (table.controlInput < 1)
@@ -127,8 +132,9 @@ void Save(CommandContext &c, const QString &path)
                           .arg(path)};
     if (table.rows.isEmpty())
         throw Failure{Exit::InstrumentError, QStringLiteral("No entries in the table to save.")};
-    if (QFileInfo(path).isDir())
-        throw Failure{Exit::BadFile, QStringLiteral("Invalid File: %1 is a folder").arg(path)};
+    if (!IsRegularOrAbsent(path)) // put there while the table was read
+        throw Failure{Exit::BadFile,
+                      QStringLiteral("Invalid File: %1 is not a regular file").arg(path)};
     const QString error
         = WriteWholeFile(path, ModTableFileBytes({table.controlInput, table.type, table.rows}));
     if (!error.isEmpty())
@@ -139,10 +145,11 @@ void Save(CommandContext &c, const QString &path)
 
 void Load(CommandContext &c, const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        throw Failure{Exit::BadFile, QStringLiteral("cannot read %1").arg(path)};
-    const LoadedModTable file = ReadModTableFile(path);
+    // Read whole, and only from a regular file (a FIFO cannot block the command).
+    QString problem;
+    const LoadedModTable file = ReadModTableFile(path, &problem);
+    if (!problem.isEmpty())
+        throw Failure{Exit::BadFile, QStringLiteral("cannot read %1: %2").arg(path, problem)};
     const auto given = [](int value) { return value != MissingSelectionKey; };
     if (given(file.controlInput) && file.controlInput != 1 && file.controlInput != 2)
         throw Failure{Exit::BadFile, QStringLiteral("Invalid Control Input in Saved File ") + path};

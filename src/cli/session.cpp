@@ -5,6 +5,8 @@
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
 
+#include <csignal>
+
 namespace zop::cli {
 
 namespace {
@@ -29,10 +31,13 @@ constexpr int MaxErrorReads = 32;
 
 } // namespace
 
-LinkSession::LinkSession(QString linkName)
-    : m_name(std::move(linkName)), m_timeoutMs(qint64(ReplyTimeoutSeconds) * 1000)
+LinkSession::LinkSession(QString linkName, const Interrupt &interrupt)
+    : m_name(std::move(linkName)),
+      m_interrupt(interrupt),
+      m_timeoutMs(qint64(ReplyTimeoutSeconds) * 1000)
 {
     ModData &data = modData();
+    data.comm.Cancelled = [&interrupt] { return interrupt.requested(); };
     m_kind = data.CommKind;
     data.comm.QuietMode = true;
     data.prompter = std::make_shared<SilentPrompter>();
@@ -46,6 +51,7 @@ LinkSession::~LinkSession()
 {
     CommLayer &comm = modData().comm;
     comm.OnLinkError = nullptr;
+    comm.Cancelled = nullptr;
     // Take what has arrived, so the socket closes without resetting the connection. (Not
     // CloseLink: its pause before a re-open is no use at the end of a run.)
     comm.FlushInput();
@@ -55,8 +61,35 @@ LinkSession::~LinkSession()
 
 bool LinkSession::simulated() const { return m_kind == LinkKind::Simulated; }
 
+void LinkSession::checkInterrupt() const
+{
+    if (m_interrupt.requested())
+        throw Failure{m_interrupt.exitCode(),
+                      QStringLiteral("interrupted by %1")
+                          .arg(m_interrupt.signalNumber() == SIGTERM ? QStringLiteral("SIGTERM")
+                                                                     : QStringLiteral("Ctrl-C"))};
+}
+
+void LinkSession::finish()
+{
+    CommLayer &comm = modData().comm;
+    if (!comm.CommControl || simulated())
+        return;
+    checkInterrupt();
+    const bool allOut = comm.CommControl->finishWriting(
+        int(m_timeoutMs), [this] { return m_interrupt.requested(); });
+    checkInterrupt();
+    if (!allOut)
+        throw Failure{Exit::TimedOut,
+                      QStringLiteral("%1: not every command went out in time (the instrument "
+                                     "stopped taking them)")
+                          .arg(m_name)};
+}
+
 void LinkSession::fail(const QString &what)
 {
+    // A wait cut short by the signal is the signal's failure, not the link's.
+    checkInterrupt();
     if (m_error) {
         const QString heading = m_error->first;
         const QString verb = heading.startsWith(QLatin1String("Initialization"))
@@ -72,6 +105,7 @@ void LinkSession::fail(const QString &what)
 
 void LinkSession::ensureLink(const QString &what)
 {
+    checkInterrupt();
     if (modData().CommKind != m_kind || m_error)
         fail(what);
 }
@@ -80,7 +114,15 @@ void LinkSession::open()
 {
     CommLayer &comm = modData().comm;
     comm.LogTarget = nullptr;
-    if (!comm.OpenLink())
+    checkInterrupt();
+    // The connection wait of a TCP/IP link runs events: a signal closes the link there.
+    const QMetaObject::Connection stop = QObject::connect(&m_interrupt, &Interrupt::raised, [] {
+        if (modData().comm.CommControl)
+            modData().comm.CommControl->close();
+    });
+    const bool opened = comm.OpenLink();
+    QObject::disconnect(stop);
+    if (!opened)
         fail(QStringLiteral("opening"));
     ensureLink(QStringLiteral("opening"));
     // A TCP/IP link counts as open before its connection is up; here that is a failure now,
@@ -97,6 +139,7 @@ void LinkSession::open()
 
 void LinkSession::send(const QString &command)
 {
+    checkInterrupt();
     SendCommand(command, false);
     ensureLink(QStringLiteral("\"%1\"").arg(command));
 }

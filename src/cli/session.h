@@ -6,6 +6,7 @@
 // records and fall-backs are turned into those failures instead.
 
 #include "cli/exitcodes.h"
+#include "cli/interrupt.h"
 #include "link/transport.h"
 
 #include <QString>
@@ -18,13 +19,21 @@ class LinkSession {
 public:
     // `linkName` names the link in messages ("tcp://127.0.0.1:50505"). The configuration
     // (link kind, address, port, device) is already in modData.
-    explicit LinkSession(QString linkName);
+    // `interrupt` (Ctrl-C, SIGTERM) ends every command and wait of the link with its exit
+    // status (130, 143).
+    LinkSession(QString linkName, const Interrupt &interrupt);
     ~LinkSession();
     LinkSession(const LinkSession &) = delete;
     LinkSession &operator=(const LinkSession &) = delete;
 
     // Opens the configured link; throws Failure.
     void open();
+    // The end of a run that went well: waits until every command written has gone out (while
+    // it keeps going out, giving up after the reply time-out without progress), then closes
+    // the link. Throws Failure (TimedOut) when commands were left unsent.
+    void finish();
+    // Throws the interrupt's failure once a signal came.
+    void checkInterrupt() const;
     // Sends a command and returns its reply without the line end; throws Failure.
     QString query(const QString &command);
     // Sends a command without waiting for a reply; throws Failure.
@@ -51,6 +60,7 @@ private:
     [[noreturn]] void fail(const QString &what);
 
     QString m_name;
+    const Interrupt &m_interrupt;
     qint16 m_kind;
     qint64 m_timeoutMs;
     std::optional<std::pair<QString, LinkError>> m_error;

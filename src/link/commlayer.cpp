@@ -5,6 +5,7 @@
 #include "link/logsink.h"
 #include "link/transports.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <optional>
@@ -279,6 +280,8 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool ch
     const qint64 limit = timeoutMs;
     Transport &opened = transport(); // throws when no link is open
     reply.clear();
+    if (Cancelled && Cancelled())
+        return ReadEnd::Interrupted;
     // A GPIB reply is one transfer, bounded by the device's own time-out (no window events
     // run meanwhile); it is complete when it holds a line feed anywhere.
     if (QByteArray transfer; opened.readTransfer(transfer, checked)) {
@@ -289,7 +292,8 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool ch
     for (;;) {
         // Window events may have run in the last wait: a link closed, re-opened or replaced
         // meanwhile (or a switch to Simulated mode) ends the read with what it had.
-        if (m_linkGeneration != generation || !CommControl || modData().CommKind != kind)
+        if (m_linkGeneration != generation || !CommControl || modData().CommKind != kind
+            || (Cancelled && Cancelled()))
             return ReadEnd::Interrupted;
         Transport *link = CommControl.get();
         // Never more than the reply may keep: once it is full, what follows is taken in
@@ -306,7 +310,8 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool ch
         const qint64 elapsed = modData().clock->elapsedMs() - start;
         if (elapsed > limit)
             return ReadEnd::TimedOut;
-        waitOn([link, ms = int(limit - elapsed + 1), runEvents] {
+        const int left = int(limit - elapsed + 1);
+        waitOn([link, ms = Cancelled ? std::min(left, CancelCheckMs) : left, runEvents] {
             link->waitForInput(ms, runEvents);
         });
     }

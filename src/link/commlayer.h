@@ -106,6 +106,11 @@ public:
     // Told of every link failure as its record is written, for callers without a screen that
     // report failures themselves (the command line); may be empty.
     std::function<void(const QString &heading, const LinkError &error)> OnLinkError;
+    // Asked while a read waits, every CancelCheckMs at least: true ends the read at once as
+    // an interrupted one (no message, no fall-back). For callers that must stop on a signal
+    // (the command line's Ctrl-C); may be empty.
+    std::function<bool()> Cancelled;
+    static constexpr int CancelCheckMs = 50;
     bool KeepAliveOff = false;
     // The active transport; null in Simulated mode and before the first open.
     std::unique_ptr<Transport> CommControl;

@@ -3,9 +3,15 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace zop {
 
@@ -154,6 +160,39 @@ void TcpTransport::write(const QByteArray &bytes)
     if (m_socket.write(bytes) != bytes.size())
         throw error(QStringLiteral("The command could not be sent"));
     m_socket.flush();
+}
+
+qint64 TcpTransport::unsentBytes() const
+{
+    qint64 unsent = m_socket.bytesToWrite();
+#ifdef Q_OS_LINUX
+    int queued = 0;
+    if (m_socket.socketDescriptor() >= 0
+        && ::ioctl(int(m_socket.socketDescriptor()), SIOCOUTQ, &queued) == 0)
+        unsent += queued;
+#endif
+    return unsent;
+}
+
+bool TcpTransport::finishWriting(int stallMs, const std::function<bool()> &cancelled)
+{
+    // Closing aborts the socket, which throws away what Qt still holds.
+    constexpr int SliceMs = 20;
+    QDeadlineTimer stalled(stallMs);
+    qint64 last = unsentBytes();
+    while (last > 0 && isConnected()) {
+        if ((cancelled && cancelled()) || stalled.hasExpired())
+            return false;
+        if (m_socket.bytesToWrite() > 0)
+            m_socket.waitForBytesWritten(SliceMs);
+        else // in the system's queue: no event tells when the peer acknowledges it
+            QThread::msleep(SliceMs / 4);
+        const qint64 now = unsentBytes();
+        if (now < last)
+            stalled.setRemainingTime(stallMs);
+        last = now;
+    }
+    return last == 0;
 }
 
 QByteArray TcpTransport::takeAll() { return takeUpTo(ReceiveBufferBytes); }

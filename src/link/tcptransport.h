@@ -42,6 +42,10 @@ public:
     bool isOpen() const override;
     bool isConnected() const override;
     void write(const QByteArray &bytes) override;
+    bool finishWriting(int stallMs, const std::function<bool()> &cancelled) override;
+    // What was written and has not yet been acknowledged by the peer: Qt's buffer and the
+    // system's send queue (Linux; elsewhere Qt's buffer only).
+    qint64 unsentBytes() const;
     QByteArray takeAll() override;
     QByteArray takeUpTo(qint64 maxBytes) override;
     void waitForInput(int ms, bool runEvents) override;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QIODevice;
@@ -42,6 +43,14 @@ public:
 
     // Writes all bytes; throws LinkError when the link cannot take them.
     virtual void write(const QByteArray &bytes) = 0;
+    // Before a closing that must lose nothing: waits until every byte written has left (a
+    // socket's own buffer, then the system's until the peer has acknowledged it). Gives up
+    // when nothing more has gone out for `stallMs`, or when `cancelled` says so; returns
+    // whether everything went out. A link that writes synchronously has nothing to wait for.
+    virtual bool finishWriting(int stallMs, const std::function<bool()> &cancelled)
+    {
+        return true;
+    }
     // Takes everything received so far (possibly nothing); throws LinkError when the link has
     // been lost and nothing is left to take.
     virtual QByteArray takeAll() = 0;

@@ -43,18 +43,21 @@ qint16 ToPotPosition(double value)
 
 } // namespace
 
-void ReadAllState()
+RecordRead ReadAllState()
 {
     ModData &data = modData();
     const QString reply = Query(QStringLiteral("<>ALL"));
+    RecordRead read{true, QStringLiteral("<>ALL"), reply};
     try {
         std::vector<double> fields = HexFields(reply);
         if (fields.size() < 4) {
+            read.decoded = false;
             fields = AllDefaults;
             data.FirmwareVersion = DefaultVersion;
             data.HardwareVersion = DefaultVersion;
         } else {
-            const QStringList words = SplitFields(Query(QStringLiteral("SYST:VERS?")), QLatin1Char(' '));
+            read = {true, QStringLiteral("SYST:VERS?"), Query(QStringLiteral("SYST:VERS?"))};
+            const QStringList words = SplitFields(read.reply, QLatin1Char(' '));
             if (words.size() < 3) {
                 data.FirmwareVersion = FormatNumber(Field(fields, 6) / 1000, QStringLiteral("0.00"));
                 data.HardwareVersion = DefaultVersion;
@@ -76,17 +79,22 @@ void ReadAllState()
         BackupSettings();
     } catch (const DecodeError &) {
         // A malformed reply keeps what was stored so far.
+        read.decoded = false;
     }
+    return read;
 }
 
-void ReadScales()
+RecordRead ReadScales()
 {
     ModData &data = modData();
     const QString reply = Query(QStringLiteral("<>SCL"));
+    RecordRead read{true, QStringLiteral("<>SCL"), reply};
     try {
         std::vector<double> fields = HexFields(reply);
-        if (fields.size() < 2)
+        if (fields.size() < 2) {
+            read.decoded = false;
             fields = ScaleDefaults;
+        }
         RatingsRecord &r = data.Ratings;
         r.VoltMax = float(fields[0] / 1000);
         r.CurrMax = float(fields[1] / 1000);
@@ -97,22 +105,29 @@ void ReadScales()
         data.RatingsBackup = r;
         ChooseNumberFormats();
     } catch (const DecodeError &) {
+        read.decoded = false;
     }
+    return read;
 }
 
-void ReadPots()
+RecordRead ReadPots()
 {
     ModData &data = modData();
     const QString reply = Query(QStringLiteral("<>POT"));
+    RecordRead read{true, QStringLiteral("<>POT"), reply};
     try {
         std::vector<double> fields = HexFields(reply);
-        if (fields.size() < 4)
+        if (fields.size() < 4) {
+            read.decoded = false;
             fields = PotDefaults;
+        }
         for (size_t i = 0; i < data.Pots.size(); ++i)
             data.Pots[i] = ToPotPosition(Field(fields, i));
         BackupPots();
     } catch (const DecodeError &) {
+        read.decoded = false;
     }
+    return read;
 }
 
 void BackupSettings() { modData().SettingsBackup = modData().Settings; }

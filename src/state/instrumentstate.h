@@ -11,12 +11,21 @@ namespace zop {
 // Every reader waits this long for its reply.
 constexpr qint16 ReplyTimeoutSeconds = 2;
 
+// What a reader made of its replies: `decoded` is false when one was too short (the defaults
+// were used) or malformed; `command` and `reply` are then that query and its reply, for a
+// caller that must not pass defaults off as the instrument's (the command line).
+struct RecordRead {
+    bool decoded = true;
+    QString command;
+    QString reply;
+};
+
 // "<>ALL", then possibly "SYST:VERS?": Settings, SettingsBackup and the version texts.
-void ReadAllState();
+RecordRead ReadAllState();
 // "<>SCL": Ratings, RatingsBackup and the display formats.
-void ReadScales();
+RecordRead ReadScales();
 // "<>POT": Pots and PotsBackup.
-void ReadPots();
+RecordRead ReadPots();
 
 void BackupSettings();
 void RestoreSettings();

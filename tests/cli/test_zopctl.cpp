@@ -16,7 +16,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
 #include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace zop;
 using namespace zop::test;
@@ -150,6 +156,14 @@ private slots:
     void configuredLink_data();
     void configuredLink();
     void monitorEndsCleanlyOnSignal();
+    void signalEndsEveryCommand_data();
+    void signalEndsEveryCommand();
+    void replyControls_data();
+    void replyControls();
+    void sendDeliversEveryByte_data();
+    void sendDeliversEveryByte();
+    void files_data();
+    void files();
     void modTable();
     void flash_data();
     void flash();
@@ -198,6 +212,17 @@ void TestZopctl::commands_data()
                               "rated voltage: 15.00 V\nrated current: 100.0 A\n"
                               "potentiometers: 128 128 128 128 128\nfirmware: 4.7\nhardware: 1.3\n$"
                            << "^$" << QByteArray("<>SCL\n<>ALL\nSYST:VERS?\n<>POT\n");
+    // Junk in every reply is no record: exit 1 with the reply, never the readers' defaults.
+    QTest::newRow("state, junk replies")
+        << QStringList{"--fault", "garbage"} << QStringList{"state"} << QByteArray() << 1 << "^$"
+        << "^zopctl: unexpected reply to <>SCL \"zz#!\\?\": .*\n$" << QByteArray("<>SCL\n");
+    QTest::newRow("state, junk record")
+        << QStringList{"--fault", "garbage:<>POT"} << QStringList{"state"} << QByteArray() << 1
+        << "^$" << "unexpected reply to <>POT" << QByteArray("<>SCL\n<>ALL\nSYST:VERS?\n<>POT\n");
+    QTest::newRow("registers, junk replies")
+        << QStringList{"--fault", "garbage"} << QStringList{"registers"} << QByteArray() << 1
+        << "^$" << "unexpected reply to STATus:OPERation:CONDition\\? \"zz#!\\?\""
+        << QByteArray("STATus:OPERation:CONDition?\n");
     QTest::newRow("registers")
         << none << QStringList{"registers"} << QByteArray() << 0
         << "^Operation condition: 72  hex 00 48  binary 0000 0000 0100 1000\n"
@@ -501,6 +526,222 @@ void TestZopctl::monitorEndsCleanlyOnSignal()
     QVERIFY(lines.last().isEmpty());
     for (const QByteArray &line : lines.mid(1, lines.size() - 2))
         QCOMPARE(line.count(','), 7);
+}
+
+// The first SIGINT or SIGTERM ends any command within a second, whatever it waits for (a
+// slow or silent instrument, on TCP/IP or a serial line): exit 128 + the signal.
+void TestZopctl::signalEndsEveryCommand_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<int>("line"); // SimLine
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("signal");
+
+    QByteArray forty;
+    for (int i = 0; i < 40; ++i)
+        forty += "*IDN?\n";
+    const int tcp = int(SimLine::Tcp);
+    QTest::newRow("query - , slow instrument, SIGINT")
+        << QStringList{"--fault", "late=3000"} << tcp << QStringList{"query", "-"} << forty
+        << SIGINT;
+    QTest::newRow("modtable save, slow instrument, SIGTERM")
+        << QStringList{"--fault", "late=3000"} << tcp
+        << QStringList{"modtable", "save", "<dir>/t.modTable"} << QByteArray() << SIGTERM;
+    QTest::newRow("status on a serial line, silent instrument, SIGTERM")
+        << QStringList{"--fault", "silent"} << int(SimLine::Pty) << QStringList{"status"}
+        << QByteArray() << SIGTERM;
+#ifdef ZOP_GPIB_STANDIN
+    QTest::newRow("query - over GPIB, silent instrument, SIGINT")
+        << QStringList{"--gpib-address", "5", "--fault", "silent"} << int(SimLine::Gpib)
+        << QStringList{"query", "-"} << forty << SIGINT;
+#endif
+}
+
+void TestZopctl::signalEndsEveryCommand()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(int, line);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(int, signal);
+    SimProcess sim(simArguments, SimLine(line));
+    QVERIFY(SimLine(line) == SimLine::Tcp ? sim.port() != 0 : !sim.linkPath().isEmpty());
+    QTemporaryDir dir;
+    arguments.replaceInStrings("<dir>", dir.path());
+    QString link = TcpLink(sim);
+    QProcess p;
+    if (SimLine(line) == SimLine::Pty) {
+        link = "serial://" + sim.linkPath();
+    } else if (SimLine(line) == SimLine::Gpib) {
+#ifdef ZOP_GPIB_STANDIN
+        link = QStringLiteral("gpib://0/5");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+        env.insert("ZOP_GPIB_SOCKET", sim.linkPath());
+        p.setProcessEnvironment(env);
+#endif
+    }
+    StartZopctl(p, QStringList{"--link", link, "--timeout", "10"} + arguments);
+    QVERIFY(p.waitForStarted(5000));
+    p.write(input);
+    p.closeWriteChannel();
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.received().isEmpty(), 5000); // waiting for its reply now
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    ::kill(pid_t(p.processId()), signal);
+    QVERIFY(p.waitForFinished(5000));
+    QVERIFY2(sinceSignal.elapsed() < 1000, qPrintable(QString::number(sinceSignal.elapsed())));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 128 + signal);
+    QVERIFY(p.readAllStandardError().startsWith("zopctl: interrupted by "));
+}
+
+// A reply's control characters reach a terminal escaped (they could retitle or clear it), a
+// pipe byte for byte unless --text asks for the escapes.
+void TestZopctl::replyControls_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("out");
+    const QByteArray reply = "Zoptrel,ZOP-SIM TLB,0,4.70\n";
+    const QByteArray escaped = "\\x00\xc3\xa9\\x80\xc3\xbf\\x00" + reply; // é and ÿ as UTF-8
+    QTest::newRow("piped: the bytes") << false << QStringList() << QByteArray("\0\xe9\x80\xff\0", 5) + reply;
+    QTest::newRow("piped, --text") << false << QStringList{"--text"} << escaped;
+    QTest::newRow("terminal") << true << QStringList() << escaped;
+}
+
+void TestZopctl::replyControls()
+{
+    QFETCH(bool, terminal);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, out);
+    SimProcess sim({"--fault", "binary:*IDN"}); // NUL and C1 bytes before the reply
+    QVERIFY(sim.port() != 0);
+    const QStringList arguments
+        = QStringList{"--link", TcpLink(sim)} + options + QStringList{"query", "*IDN?"};
+    QProcess p;
+    if (terminal) { // on a pseudo-terminal, through script(1)
+        QStringList quoted{BinaryPath(QStringLiteral("zopctl"))};
+        for (const QString &a : arguments)
+            quoted << "'" + a + "'";
+        p.start("script", {"-qec", quoted.join(' '), "/dev/null"});
+    } else {
+        p.start(BinaryPath(QStringLiteral("zopctl")), arguments);
+    }
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    QByteArray shown = p.readAllStandardOutput();
+    if (terminal)
+        shown.replace("\r\n", "\n");
+    QCOMPARE(shown, out);
+}
+
+// `send` closes the link only once every command has gone out: a slow reader that takes them
+// all gets every byte (exit 0); one that takes none is reported (exit 4), not ignored.
+void TestZopctl::sendDeliversEveryByte_data()
+{
+    QTest::addColumn<bool>("reads");
+    QTest::addColumn<int>("code");
+    QTest::newRow("reader takes everything") << true << 0;
+    QTest::newRow("reader takes nothing") << false << 4;
+}
+
+void TestZopctl::sendDeliversEveryByte()
+{
+    QFETCH(bool, reads);
+    QFETCH(int, code);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    // More than the system's buffers hold for a reader that takes nothing.
+    QByteArray input;
+    for (int i = 0; i < 300000; ++i)
+        input += "VOLT " + QByteArray::number(i) + ".12345678901234567890123456789012345678\n";
+    QProcess p;
+    p.start(BinaryPath(QStringLiteral("zopctl")),
+            {"--link", QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()), "--timeout",
+             "1", "send", "-"});
+    QVERIFY(p.waitForStarted(5000));
+    p.write(input);
+    p.closeWriteChannel();
+    QTcpSocket *peer = nullptr;
+    qint64 received = 0;
+    QElapsedTimer since;
+    since.start();
+    while (!p.waitForFinished(5) && since.elapsed() < 30000) {
+        if (!peer && server.waitForNewConnection(5))
+            peer = server.nextPendingConnection();
+        // The reader starts late: zopctl has written everything by then, most of it still
+        // in its socket's buffers.
+        if (peer && reads && since.elapsed() > 500 && peer->waitForReadyRead(5))
+            received += peer->readAll().size();
+    }
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(p.exitCode() == code, p.readAllStandardError().constData());
+    if (!reads)
+        return;
+    QVERIFY(peer);
+    while (peer->state() == QAbstractSocket::ConnectedState && peer->waitForReadyRead(1000))
+        received += peer->readAll().size();
+    received += peer->readAll().size();
+    QCOMPARE(received, input.size());
+}
+
+// Files are checked before use: a FIFO is refused at once (it never blocks zopctl) before
+// anything goes to the instrument, and a write that does not go in whole (a full disk; here a
+// file-size limit) ends the command with exit 6 instead of leaving an empty file behind.
+void TestZopctl::files_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // <dir>: a folder with the FIFO "fifo"
+    QTest::addColumn<bool>("full"); // no byte may be written to a file
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("monitor --csv, full disk")
+        << QStringList{"monitor", "--count", "1", "--csv", "<dir>/run.csv"} << true << 6
+        << "^zopctl: cannot write .*/run.csv: File too large\n$" << QByteArray("<>SCL\n");
+    QTest::newRow("output to a file, full disk")
+        << QStringList{"query", "*IDN?"} << true << 6
+        << "^zopctl: cannot write standard output: File too large\n$" << QByteArray("*IDN?\n");
+    QTest::newRow("monitor --csv FIFO")
+        << QStringList{"monitor", "--count", "1", "--csv", "<dir>/fifo"} << false << 2
+        << "cannot write .*/fifo: It is not a regular file" << QByteArray();
+    QTest::newRow("modtable save to a FIFO")
+        << QStringList{"modtable", "save", "<dir>/fifo"} << false << 6
+        << "not a regular file" << QByteArray();
+    QTest::newRow("modtable load from a FIFO")
+        << QStringList{"modtable", "load", "<dir>/fifo"} << false << 6
+        << "cannot read .*/fifo: It is not a regular file" << QByteArray();
+}
+
+void TestZopctl::files()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, full);
+    QFETCH(int, code);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, sent);
+    SimProcess sim;
+    QVERIFY(sim.port() != 0);
+    QTemporaryDir dir;
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    arguments.replaceInStrings("<dir>", dir.path());
+    QProcess p;
+    if (full) {
+        p.setStandardOutputFile(dir.filePath("out.txt"));
+        p.setChildProcessModifier([] {
+            const rlimit none{0, 0};
+            ::setrlimit(RLIMIT_FSIZE, &none);
+        });
+    }
+    p.start(BinaryPath(QStringLiteral("zopctl")), QStringList{"--link", TcpLink(sim)} + arguments);
+    QVERIFY(p.waitForFinished(10000));
+    const QString stderrText = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(p.exitCode() == code, qPrintable(stderrText));
+    QVERIFY2(QRegularExpression(err).match(stderrText).hasMatch(), qPrintable(stderrText));
+    QTest::qWait(100);
+    QCOMPARE(sim.received(), sent);
 }
 
 // A file's selection and rows to the instrument (values trimmed, a non-numeric row left out,
