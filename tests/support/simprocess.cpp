@@ -204,11 +204,14 @@ SimProcess::~SimProcess()
 
 bool SimProcess::endedWell()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return false; // it ended before it was asked to (a crash, a sanitizer's abort)
-    m_process.terminate();
-    return m_process.waitForFinished(5000) && m_process.exitStatus() == QProcess::NormalExit
-           && m_process.exitCode() == 0;
+    // Still running, it is asked to end; one that ended by itself (a line closed on purpose)
+    // must have ended the same way: normally, with status 0.
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            return false;
+    }
+    return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
 void SimProcess::kill()

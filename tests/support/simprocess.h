@@ -41,7 +41,7 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     // Ends the emulator at once, as a pulled cable or a crash would: its serial line vanishes.
     void kill();
-    // Ends the emulator with SIGTERM; true when it was still running and then ended normally
+    // Ends the emulator with SIGTERM (unless it has ended already); true when it ended normally
     // with status 0 (no crash, no sanitizer report).
     bool endedWell();
     QString tracePath() const;
