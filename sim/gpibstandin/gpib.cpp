@@ -14,6 +14,7 @@
 #include "ib.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,10 @@ std::string g_socketPath; // the path g_socket is connected to
 // Why the last connection to the bus failed (errno; 0 when no bus is named): the real library
 // reports a board node it cannot open as EDVR with the system's error number as the count.
 int g_connectErrno = 0;
+
+// What the bus may take past a call's time-out (the round trip through its socket) before the
+// call counts as failed.
+constexpr long long BusMarginMs = 2000;
 
 // Milliseconds of each time-out code; 0 waits without limit.
 int TimeoutMs(int code)
@@ -130,12 +135,24 @@ bool SendAll(const char *data, size_t size)
     return true;
 }
 
-// Reads exactly `size` bytes, waiting at most `waitMs` for each piece (-1: no limit).
-bool ReceiveAll(char *data, size_t size, int waitMs)
+long long NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Reads exactly `size` bytes by `deadlineMs` (steady clock; -1: no limit). The deadline bounds
+// the whole call, as a real library's time-out does: a bus that trickles bytes cannot stretch
+// it byte by byte.
+bool ReceiveAll(char *data, size_t size, long long deadlineMs)
 {
     while (size > 0) {
+        const long long left = deadlineMs < 0 ? -1 : deadlineMs - NowMs();
+        if (deadlineMs >= 0 && left <= 0)
+            return false;
         pollfd p{g_socket, POLLIN, 0};
-        const int ready = ::poll(&p, 1, waitMs);
+        const int ready = ::poll(&p, 1, int(left));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
@@ -169,13 +186,13 @@ bool Exchange(const char *op, int pad, int timeoutMs, long long argument, const 
     const int length = std::snprintf(header, sizeof header, "%s %d %d %lld %zu\n", op, pad,
                                      timeoutMs, argument, size);
     // The bus answers within the time-out; allow it a margin before calling it gone.
-    const int waitMs = timeoutMs > 0 ? timeoutMs + 5000 : -1;
+    const long long deadline = timeoutMs > 0 ? NowMs() + timeoutMs + BusMarginMs : -1;
     std::string line;
     bool ok = SendAll(header, size_t(length))
               && (size == 0 || SendAll(static_cast<const char *>(payload), size));
     while (ok) {
         char c = 0;
-        ok = ReceiveAll(&c, 1, waitMs);
+        ok = ReceiveAll(&c, 1, deadline);
         if (!ok || c == '\n')
             break;
         line += c;
@@ -188,7 +205,7 @@ bool Exchange(const char *op, int pad, int timeoutMs, long long argument, const 
              && payloadSize <= (1u << 20);
     if (ok) {
         answer.payload.resize(payloadSize);
-        ok = payloadSize == 0 || ReceiveAll(answer.payload.data(), payloadSize, waitMs);
+        ok = payloadSize == 0 || ReceiveAll(answer.payload.data(), payloadSize, deadline);
     }
     if (!ok)
         Disconnect();

@@ -8,8 +8,12 @@
 #include <QFile>
 #include <QtTest>
 
+#include <atomic>
 #include <grp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace zop;
@@ -30,6 +34,7 @@ private slots:
     void noDeviceAtAddress_data();
     void noDeviceAtAddress();
     void oneQuestionAtATime();
+    void tricklingBusCannotStretchACall();
     void unusableLibrary_data();
     void unusableLibrary();
     void boardRefused();
@@ -168,6 +173,62 @@ void TestGpibLink::oneQuestionAtATime()
     QVERIFY(waitingSeen); // the panels' timers hold back while the question is up
     QCOMPARE(bus.f.prompter->texts(), QStringList{NoDevicePrompt.arg(7)});
     QVERIFY(!Comm().isWaiting());
+}
+
+// A bus that answers every call but a read, and the read a character every 100 ms without
+// ever ending its line: the read must end within its time-out (and the bus's margin), not
+// wait again for every character that trickles in.
+void TestGpibLink::tricklingBusCannotStretchACall()
+{
+    Fixture f;
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("bus")));
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+    QCOMPARE(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    QCOMPARE(::listen(server, 1), 0);
+    std::atomic<bool> done{false};
+    std::thread bus([server, &done] {
+        const int client = ::accept(server, nullptr, nullptr);
+        QByteArray request;
+        char c = 0;
+        while (!done && client >= 0 && ::recv(client, &c, 1, 0) == 1) {
+            if (c != '\n') {
+                request += c;
+                continue;
+            }
+            const QList<QByteArray> words = request.split(' ');
+            request.clear();
+            for (qsizetype left = words.value(4).toLongLong(); left > 0 && ::recv(client, &c, 1, 0) == 1;)
+                --left; // the request's payload
+            if (words.value(0) != "RD") {
+                ::send(client, "0 0 0 0\n", 8, MSG_NOSIGNAL);
+                continue;
+            }
+            for (int i = 0; i < 150 && !done && ::send(client, "0", 1, MSG_NOSIGNAL) == 1; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (client >= 0)
+            ::close(client);
+    });
+    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+    qputenv("ZOP_GPIB_SOCKET", path);
+    modData().CommAddress = QStringLiteral("5");
+    Gpib &gpib = modData().gpib;
+    gpib.GpibOpen(); // a 300 ms time-out
+    QByteArray buffer(16, '\0');
+    QElapsedTimer timer;
+    timer.start();
+    gpib.GpibRead(buffer);
+    const qint64 took = timer.elapsed();
+    done = true;
+    ::shutdown(server, SHUT_RDWR);
+    bus.join();
+    ::close(server);
+    QVERIFY(gpib.failed());
+    QVERIFY2(took < 4000, qPrintable(QStringLiteral("the read took %1 ms").arg(took)));
 }
 
 void TestGpibLink::unusableLibrary_data()
