@@ -59,8 +59,15 @@ QString Table(const QList<Found> &found)
 
 void RunDiscover(CommandContext &c)
 {
-    const QHostAddress local
-        = c.bindAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4) : Ipv4(c.bindAddress, QStringLiteral("bind"));
+    QHostAddress local;
+    if (!c.bindAddress.isEmpty()) {
+        local = Ipv4(c.bindAddress, QStringLiteral("bind"));
+    } else if (const std::optional<QHostAddress> configured = DiscoveryBindAddress()) {
+        local = *configured;
+    } else {
+        throw Failure{Exit::Usage, QStringLiteral("%1 of ZOP_Panel.ini names no IPv4 address")
+                                       .arg(Discovery::BindKey)};
+    }
     QHostAddress target;
     if (!c.target.isEmpty()) {
         target = Ipv4(c.target, QStringLiteral("target"));
@@ -72,8 +79,9 @@ void RunDiscover(CommandContext &c)
     }
 
     QUdpSocket socket;
-    // Shared with other programs listening the same way, as the panel's search does.
-    if (!socket.bind(local, Discovery::Port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+    // Never shared, as the panel's search: with SO_REUSEADDR another account could bind the
+    // port too and take the replies.
+    if (!socket.bind(local, Discovery::Port, QUdpSocket::DontShareAddress))
         throw Failure{Exit::LinkFailed, QStringLiteral("Unable to bind to UDP Port %1: %2")
                                             .arg(Discovery::Port)
                                             .arg(socket.errorString())};

@@ -59,17 +59,30 @@ QString SenderAddressText(const QHostAddress &sender)
         .arg(ip & 0xFF);
 }
 
-std::optional<QHostAddress> DiscoveryTarget()
+namespace {
+// The IPv4 address a "Communication" key names, `fallback` when it is missing or empty.
+std::optional<QHostAddress> ConfiguredIpv4(const QString &key, const QString &fallback)
 {
-    QString text = ReadProfileString(ConfigFilePath(), QStringLiteral("Communication"),
-                                     Discovery::TargetKey, QString(), ProfileBufferSize)
+    QString text = ReadProfileString(ConfigFilePath(), QStringLiteral("Communication"), key,
+                                     QString(), ProfileBufferSize)
                        .trimmed();
     if (text.isEmpty())
-        text = Discovery::DefaultTarget;
+        text = fallback;
     const QHostAddress address(text);
     if (address.protocol() != QAbstractSocket::IPv4Protocol)
         return std::nullopt;
     return address;
+}
+} // namespace
+
+std::optional<QHostAddress> DiscoveryTarget()
+{
+    return ConfiguredIpv4(Discovery::TargetKey, Discovery::DefaultTarget);
+}
+
+std::optional<QHostAddress> DiscoveryBindAddress()
+{
+    return ConfiguredIpv4(Discovery::BindKey, QStringLiteral("0.0.0.0"));
 }
 
 } // namespace zop

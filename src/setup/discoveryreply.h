@@ -19,6 +19,10 @@ inline constexpr char Request[] = "D";
 // Where requests go unless "DiscoveryTarget" of "Communication" names another address.
 inline const QString DefaultTarget = QStringLiteral("255.255.255.255");
 inline const QString TargetKey = QStringLiteral("DiscoveryTarget");
+// The local address the search listens on: every IPv4 address unless "DiscoveryBind" of
+// "Communication" names one (a machine with many networks, and the tests, which keep to
+// loopback).
+inline const QString BindKey = QStringLiteral("DiscoveryBind");
 // Datagrams larger than this are not replies (an Ethernet frame's payload).
 constexpr int MaxDatagramBytes = 1500;
 // Characters kept of each field, and the rows a search lists at most.
@@ -46,5 +50,11 @@ QString SenderAddressText(const QHostAddress &sender);
 // 255.255.255.255 when the key is missing or empty. Nothing when the key names no IPv4
 // address: a mistyped key sends nowhere rather than to the whole network.
 std::optional<QHostAddress> DiscoveryTarget();
+
+// The address the search binds port 30303 on: the "DiscoveryBind" key of "Communication",
+// every IPv4 address when it is missing or empty; nothing when it names no IPv4 address. The
+// port is never shared: with SO_REUSEADDR another account on the machine could bind it too and
+// take the instruments' replies.
+std::optional<QHostAddress> DiscoveryBindAddress();
 
 } // namespace zop

@@ -66,10 +66,10 @@ bool frmFindTCPIP::OpenDiscovery()
 {
     delete m_socket;
     m_socket = new QUdpSocket(this);
-    // SO_REUSEADDR: the port is shared with other programs that listen the same way; only a
-    // program holding it exclusively makes the bind fail.
-    if (!m_socket->bind(QHostAddress::AnyIPv4, Discovery::Port,
-                        QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+    // Not shared (no SO_REUSEADDR): a port that another program, or another account, holds in
+    // any way makes the bind fail, rather than letting it take the replies.
+    const std::optional<QHostAddress> local = DiscoveryBindAddress();
+    if (!local || !m_socket->bind(*local, Discovery::Port, QUdpSocket::DontShareAddress)) {
         delete m_socket;
         m_socket = nullptr;
         modData().prompter->Show(BindFailedText, ApplicationTitle, MsgIcon::None, MsgButtons::Ok);

@@ -30,9 +30,9 @@ public:
     explicit frmFindTCPIP(QWidget *parent = nullptr);
     ~frmFindTCPIP() override;
 
-    // Binds UDP port 30303 on every IPv4 address (shared with other programs that share it)
-    // and sends the first request. Shows "Unable to bind to UDP Port 30303" and returns false
-    // when the port is held exclusively by another program.
+    // Binds UDP port 30303 on the discovery bind address (every IPv4 address unless the
+    // configuration names one), never shared, and sends the first request. Shows "Unable to
+    // bind to UDP Port 30303" and returns false when another program holds the port.
     bool OpenDiscovery();
     // Empties the list, disables OK and sends the request "D" to the discovery target.
     void SendDiscovery();

@@ -68,15 +68,21 @@ void TestDiscoveryReply::target_data()
     QTest::newRow("loopback") << QByteArray("discoverytarget = 127.0.0.2") << "127.0.0.2";
     QTest::newRow("not an address") << QByteArray("DiscoveryTarget=zop-1") << "";
     QTest::newRow("IPv6") << QByteArray("DiscoveryTarget=::1") << "";
+    // The address the search listens on.
+    QTest::newRow("bind: no key") << QByteArray("DiscoveryTarget=127.0.0.2") << "bind 0.0.0.0";
+    QTest::newRow("bind: loopback") << QByteArray("DiscoveryBind=127.0.0.1") << "bind 127.0.0.1";
+    QTest::newRow("bind: not an address") << QByteArray("DiscoveryBind=any") << "bind ";
 }
 
 void TestDiscoveryReply::target()
 {
     QFETCH(QByteArray, line);
+    QFETCH(QString, target);
     Fixture f;
     f.writeFile("ZOP_Panel.ini", "[Communication]\r\nComm=TCP/IP\r\n" + line + "\r\n");
-    const std::optional<QHostAddress> target = DiscoveryTarget();
-    QTEST(target ? target->toString() : QString(), "target");
+    const bool bind = target.startsWith("bind ");
+    const std::optional<QHostAddress> address = bind ? DiscoveryBindAddress() : DiscoveryTarget();
+    QCOMPARE((bind ? "bind " : "") + (address ? address->toString() : QString()), target);
 }
 
 QTEST_GUILESS_MAIN(TestDiscoveryReply)

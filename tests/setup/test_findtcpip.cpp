@@ -1,6 +1,6 @@
 // The network search on the offscreen platform, all on loopback: the program's socket listens
-// on every address, the emulator answers from 127.0.0.2, other senders stand on 127.0.0.3 and
-// up. Replies arrive as real datagrams; nothing here goes to a broadcast address.
+// on 127.0.0.1 alone (so no other program's socket on the port can take its replies, nor it
+// theirs), the emulator answers from 127.0.0.2, other senders stand on 127.0.0.3 and up. Replies arrive as real datagrams; nothing here goes to a broadcast address.
 
 #include "link/linkkind.h"
 #include "setup/devicesetup.h"
@@ -23,10 +23,12 @@ using namespace zop::test;
 
 namespace {
 
-// Requests go to an address where nobody listens, unless a test names another.
+// Requests go to an address where nobody listens, unless a test names another; the search
+// listens on 127.0.0.1.
 QList<ConfigKey> Target(const QString &address = "127.0.0.9")
 {
-    return {{"Communication", "DiscoveryTarget", address}};
+    return {{"Communication", "DiscoveryTarget", address},
+            {"Communication", "DiscoveryBind", "127.0.0.1"}};
 }
 
 QStringList Rows(const QTreeWidget *list)
@@ -202,12 +204,16 @@ void TestFindTcpIp::bindRefused()
     QCOMPARE(f.prompter->texts(), QStringList{"Unable to bind to UDP Port 30303"});
     QCOMPARE(f.prompter->shown[0].title, QString("ZOP Panel"));
     QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
-    // Beside a program that shares the port, the search binds.
+    // Nor beside a program that would share the port (SO_REUSEADDR, as another account could
+    // bind it to take the instruments' replies): the search never shares it.
     holder.close();
     QUdpSocket sharer;
-    QVERIFY(sharer.bind(QHostAddress::AnyIPv4, Discovery::Port,
+    QVERIFY(sharer.bind(QHostAddress("127.0.0.1"), Discovery::Port,
                         QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
     frmFindTCPIP d;
+    QVERIFY(!d.OpenDiscovery());
+    // Alone on the port, it binds.
+    sharer.close();
     QVERIFY(d.OpenDiscovery());
 }
 
