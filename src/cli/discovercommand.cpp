@@ -55,28 +55,25 @@ QString Table(const QList<Found> &found)
     return text;
 }
 
+// The address an option gives, else the one ZOP_Panel.ini's `key` gives (`configured`).
+QHostAddress GivenOrConfigured(const QString &given, const QString &option,
+                               const std::optional<QHostAddress> &configured, const QString &key)
+{
+    if (!given.isEmpty())
+        return Ipv4(given, option);
+    if (!configured)
+        throw Failure{Exit::Usage, QStringLiteral("%1 of ZOP_Panel.ini names no IPv4 address").arg(key)};
+    return *configured;
+}
+
 } // namespace
 
 void RunDiscover(CommandContext &c)
 {
-    QHostAddress local;
-    if (!c.bindAddress.isEmpty()) {
-        local = Ipv4(c.bindAddress, QStringLiteral("bind"));
-    } else if (const std::optional<QHostAddress> configured = DiscoveryBindAddress()) {
-        local = *configured;
-    } else {
-        throw Failure{Exit::Usage, QStringLiteral("%1 of ZOP_Panel.ini names no IPv4 address")
-                                       .arg(Discovery::BindKey)};
-    }
-    QHostAddress target;
-    if (!c.target.isEmpty()) {
-        target = Ipv4(c.target, QStringLiteral("target"));
-    } else if (const std::optional<QHostAddress> configured = DiscoveryTarget()) {
-        target = *configured;
-    } else {
-        throw Failure{Exit::Usage, QStringLiteral("%1 of ZOP_Panel.ini names no IPv4 address")
-                                       .arg(Discovery::TargetKey)};
-    }
+    const QHostAddress local = GivenOrConfigured(c.bindAddress, QStringLiteral("bind"),
+                                                 DiscoveryBindAddress(), Discovery::BindKey);
+    const QHostAddress target = GivenOrConfigured(c.target, QStringLiteral("target"),
+                                                  DiscoveryTarget(), Discovery::TargetKey);
 
     QUdpSocket socket;
     // Never shared, as the panel's search: with SO_REUSEADDR another account could bind the
