@@ -2,6 +2,7 @@
 // One "<>STA" reply as the virtual panel of a series shows it: the readings with the
 // instrument's number formats, the lamps that are lit, the power state.
 
+#include "engine/readinglog.h"
 #include "panels/virtual/series.h"
 
 #include <QString>
@@ -21,10 +22,6 @@ struct StatusReading {
     QStringList lamps; // lit lamps by caption, operation lamps first
     qint16 powerState = 0; // Power::Standby, On or OnArmed
 };
-
-// The captions of the lamps the two words light on a series' panel. The two "CTL" lamps
-// under the displays are told apart as "CTL (voltage)" and "CTL (current)".
-QStringList LitLamps(const SeriesSpec &spec, qint32 wordA, qint32 wordB);
 
 // "standby", "on" or "on, armed".
 QString PowerStateName(qint16 state);
