@@ -229,8 +229,11 @@ void RunMonitor(CommandContext &c)
         QString problem = IsRegularOrAbsent(c.csvPath)
             ? QString()
             : QStringLiteral("It is not a regular file (a FIFO, a socket, a device or a folder).");
-        if (!problem.isEmpty() || !csvFile.open(c.csvPath, &problem))
+        if (!problem.isEmpty())
             throw Failure{Exit::Usage,
+                          QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
+        if (!csvFile.open(c.csvPath, &problem))
+            throw Failure{Exit::BadFile,
                           QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
     }
     // Every row goes in whole or the command ends (a full disk, a file-size limit).
