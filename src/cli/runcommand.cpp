@@ -185,6 +185,10 @@ void RunSequence(CommandContext &c)
         CheckOutput();
     };
 
+    const auto signalName = [&] {
+        return c.interrupt.exitCode() == Exit::Interrupted ? QStringLiteral("Ctrl-C")
+                                                           : QStringLiteral("SIGTERM");
+    };
     runner.start();
     for (;;) {
         const qint64 wait = runner.tick();
@@ -196,10 +200,7 @@ void RunSequence(CommandContext &c)
         }
         WaitInterruptibly(wait, c.interrupt);
         if (c.interrupt.requested()) {
-            runner.stop(QStringLiteral("interrupted by %1")
-                            .arg(c.interrupt.exitCode() == Exit::Interrupted
-                                     ? QStringLiteral("Ctrl-C")
-                                     : QStringLiteral("SIGTERM")));
+            runner.stop(QStringLiteral("interrupted by %1").arg(signalName()));
             break;
         }
     }
@@ -213,8 +214,14 @@ void RunSequence(CommandContext &c)
     case SequenceRunner::End::Done:
     case SequenceRunner::End::None: return;
     case SequenceRunner::End::Stopped:
-        throw Failure{c.interrupt.requested() ? c.interrupt.exitCode() : Exit::BadFile,
-                      QStringLiteral("run stopped at ") + where + runner.endMessage()};
+        if (c.interrupt.requested()) { // "interrupted by Ctrl-C at step 3 (line 2)"
+            const QString after = runner.endMessage().section(QLatin1Char(';'), 1);
+            throw Failure{c.interrupt.exitCode(),
+                          QStringLiteral("interrupted by %1 at %2%3")
+                              .arg(signalName(), where.chopped(2),
+                                   after.isEmpty() ? QString() : QLatin1Char(';') + after)};
+        }
+        throw Failure{Exit::BadFile, QStringLiteral("run stopped at ") + where + runner.endMessage()};
     case SequenceRunner::End::Alarm:
         throw Failure{Exit::Alarm, QStringLiteral("run stopped at ") + where + runner.endMessage()};
     case SequenceRunner::End::LinkLost:

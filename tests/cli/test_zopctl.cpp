@@ -633,6 +633,10 @@ void TestZopctl::signalEndsEveryCommand_data()
         << QStringList{"--gpib-address", "5", "--fault", "silent"} << int(SimLine::Gpib)
         << QStringList{"query", "-"} << forty << SIGINT;
 #endif
+    // A run stops at once and turns the output off ("OUTP:STOP" is the last line sent).
+    QTest::newRow("run, a step that lasts, SIGINT")
+        << QStringList() << tcp << QStringList{"run", "<dir>/s.seq"}
+        << QByteArray("output on\nwait 1min\n") << SIGINT;
 }
 
 void TestZopctl::signalEndsEveryCommand()
@@ -646,6 +650,12 @@ void TestZopctl::signalEndsEveryCommand()
     QVERIFY(SimLine(line) == SimLine::Tcp ? sim.port() != 0 : !sim.linkPath().isEmpty());
     QTemporaryDir dir;
     arguments.replaceInStrings("<dir>", dir.path());
+    const bool run = arguments.first() == QLatin1String("run");
+    if (run) { // the input is the sequence file
+        QFile file(arguments.at(1));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(input) > 0);
+        input.clear();
+    }
     QString link = TcpLink(sim);
     QProcess p;
     if (SimLine(line) == SimLine::Pty) {
@@ -663,7 +673,9 @@ void TestZopctl::signalEndsEveryCommand()
     QVERIFY(p.waitForStarted(5000));
     p.write(input);
     p.closeWriteChannel();
-    QTRY_VERIFY_WITH_TIMEOUT(!sim.received().isEmpty(), 5000); // waiting for its reply now
+    // Waiting for its reply now, or with the output on.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(run ? "OUTP:START\n<>STA\n" : ""), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.received().isEmpty(), 5000);
     QElapsedTimer sinceSignal;
     sinceSignal.start();
     ::kill(pid_t(p.processId()), signal);
@@ -672,6 +684,8 @@ void TestZopctl::signalEndsEveryCommand()
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 128 + signal);
     QVERIFY(p.readAllStandardError().startsWith("zopctl: interrupted by "));
+    if (run)
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().endsWith("OUTP:STOP\n"), 3000);
 }
 
 // A reply's control characters reach a terminal escaped (they could retitle or clear it), a
