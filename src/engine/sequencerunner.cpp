@@ -170,6 +170,10 @@ qint64 SequenceRunner::remainingMs() const
 
 bool SequenceRunner::failed(const LinkReply &reply, const QString &what)
 {
+    // The run was stopped while the link waited (a window's events run in a TCP/IP wait, and
+    // its Stop with them): nothing more may go out.
+    if (m_state == State::Ended)
+        return true;
     switch (reply.status) {
     case LinkReply::Status::Ok: return false;
     case LinkReply::Status::Lost:

@@ -12,8 +12,9 @@
 //
 // No thread and no timer of its own: the owner calls tick() when it returns due (a window's
 // single-shot QTimer, or zopctl's interruptible wait) and may call pause(), resume() and
-// stop() between ticks; step and time left can be asked at any moment. Everything it sends
-// goes through a SequenceLink, so tests give it a scripted one.
+// stop() at any time, also from inside a wait of the link that runs window events (nothing
+// more is sent after the stop action then); step and time left can be asked at any moment.
+// Everything it sends goes through a SequenceLink, so tests give it a scripted one.
 
 #include "app/clock.h"
 #include "engine/eventlog.h"

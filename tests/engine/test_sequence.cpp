@@ -42,7 +42,9 @@ QString Describe(const Sequence &s)
 // Answers as an instrument would, and fails on request. `script`: "alarm=N:WORD" makes the
 // N-th "<>STA" and every later one report alarm word WORD (hexadecimal); "lost=N" loses the
 // link at the N-th command; "timeout=N" leaves the N-th unanswered; "error=N" makes the N-th
-// "SYST:ERR?" report an error. The log holds every command but "<>STA", with its time.
+// "SYST:ERR?" report an error; "stop=N" calls onWait during the N-th command, as a window's
+// Stop would come while the link waits. The log holds every command but "<>STA", with its
+// time.
 class ScriptedLink : public SequenceLink {
 public:
     ScriptedLink(const ManualClock &clock, const QString &script) : m_clock(clock)
@@ -58,6 +60,7 @@ public:
     LinkReply send(const QString &command) override { return handle(command); }
     LinkReply query(const QString &command) override { return handle(command); }
     QStringList log;
+    std::function<void()> onWait;
 
 private:
     LinkReply handle(const QString &command)
@@ -65,6 +68,8 @@ private:
         ++m_commands;
         if (command != QLatin1String("<>STA"))
             log << QStringLiteral("%1 %2").arg(m_clock.elapsedMs() - 1000).arg(command);
+        if (m_commands == m_script.value(QStringLiteral("stop"), -1) && onWait)
+            onWait();
         if (m_script.value(QStringLiteral("lost"), -1) > 0 && m_commands >= m_script[QStringLiteral("lost")])
             return {LinkReply::Status::Lost, {}};
         if (m_commands == m_script.value(QStringLiteral("timeout"), -1))
@@ -201,6 +206,9 @@ void TestSequence::run_data()
     QTest::newRow("link lost: the output cannot be made safe")
         << "volt 1V 100ms\nvolt 2V 100ms" << "lost=3" << ""
         << "0 VOLT 1; 100 VOLT 2; 100 OUTP:STOP" << int(End::LinkLost) << false;
+    QTest::newRow("stop while the link waits: nothing after the stop action")
+        << "check-errors\nvolt 1V 100ms\nvolt 2V 100ms" << "stop=5" << ""
+        << "0 VOLT 1; 0 SYST:ERR?; 100 VOLT 2; 100 OUTP:STOP" << int(End::Stopped) << true;
     QTest::newRow("status not answered") << "volt 1V 100ms" << "timeout=2" << ""
         << "0 VOLT 1; 0 OUTP:STOP" << int(End::TimedOut) << true;
     QTest::newRow("instrument error, checked")
@@ -223,6 +231,7 @@ void TestSequence::run()
     SequenceRunner runner(sequence, link, clock);
     QList<EventKind> events;
     runner.onEvent = [&](const LogEvent &e) { events << e.kind; };
+    link.onWait = [&] { runner.stop(); };
     QStringList pending = actions.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const qint64 start = clock.elapsedMs();
     runner.start();
