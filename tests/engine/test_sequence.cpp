@@ -2,9 +2,12 @@
 // actions, trips, a lost link, error checks) against a scripted link and a manual clock, and
 // the reading log's rows and file.
 
+#include "app/moddata.h"
+#include "engine/commsequencelink.h"
 #include "engine/readinglog.h"
 #include "engine/sequencerunner.h"
 #include "panels/virtual/series.h"
+#include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -106,6 +109,8 @@ private slots:
     void run_data();
     void run();
     void readingLog();
+    void commLink_data();
+    void commLink();
 };
 
 void TestSequence::parse_data()
@@ -313,6 +318,50 @@ void TestSequence::readingLog()
     QString problem;
     QVERIFY(!file.open(other, &problem));
     QCOMPARE(problem, QStringLiteral("It holds rows of another layout; choose a new file."));
+}
+
+// The window's link: replies, a reply that does not come (no message, no fall-back), a lost
+// link, and Simulated mode, where nothing is sent.
+void TestSequence::commLink_data()
+{
+    QTest::addColumn<QString>("fault"); // "", "silent", "lost", "simulated"
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<int>("messages");
+
+    using S = LinkReply::Status;
+    const QStringList both{"VOLT 2", "<>STA"};
+    QTest::newRow("answered") << "" << int(S::Ok) << "2EE0,1388,180,200,0" << both << 0;
+    QTest::newRow("no reply") << "silent" << int(S::TimedOut) << "" << both << 0;
+    QTest::newRow("lost") << "lost" << int(S::Lost) << "" << QStringList() << 1;
+    QTest::newRow("simulated") << "simulated" << int(S::Lost) << "" << QStringList() << 0;
+}
+
+void TestSequence::commLink()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, status);
+    QFETCH(QString, reply);
+    QFETCH(QStringList, written);
+    QFETCH(int, messages);
+    test::Fixture f;
+    modData().CommKind = LinkKind::TcpIp;
+    QVERIFY(OpenLink());
+    if (fault != QLatin1String("silent"))
+        f.line->answer(QStringLiteral("<>STA"), "2EE0,1388,180,200,0\r\n");
+    f.line->lost = fault == QLatin1String("lost");
+    if (fault == QLatin1String("simulated"))
+        modData().CommKind = LinkKind::Simulated;
+    CommSequenceLink link;
+    const LinkReply sent = link.send(QStringLiteral("VOLT 2"));
+    const LinkReply read = sent.status == LinkReply::Status::Ok
+        ? link.query(QStringLiteral("<>STA"))
+        : sent;
+    QCOMPARE(int(read.status), status);
+    QCOMPARE(read.text, reply);
+    QCOMPARE(f.line->commands(), written);
+    QCOMPARE(f.prompter->shown.size(), messages);
 }
 
 QTEST_GUILESS_MAIN(TestSequence)
