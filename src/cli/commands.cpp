@@ -2,8 +2,8 @@
 
 #include "app/configuration.h"
 #include "app/moddata.h"
-#include "app/regularfile.h"
-#include "app/startform.h"
+#include "core/regularfile.h"
+#include "engine/startform.h"
 #include "cli/discovercommand.h"
 #include "cli/flashcommand.h"
 #include "cli/modtablecommand.h"
@@ -13,8 +13,8 @@
 #include "link/serialports.h"
 #include "panels/service/registerformat.h"
 #include "panels/virtual/panellogic.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -298,7 +298,8 @@ void RunMonitor(CommandContext &c)
         if (!c.csvPath.isEmpty()) {
             ReadingRow row{now, r.voltage, r.current, {}, {}, r.statusWord, r.alarmWord, -1};
             setpoints(row);
-            csv(ReadingCsvLine(row, c.series, modData().VoltageFormat, modData().CurrentFormat));
+            csv(ReadingCsvLine(row, LookOf(row, c.series, modData().VoltageFormat,
+                                                 modData().CurrentFormat)));
         }
         if (c.json) {
             QJsonObject o = StatusJson(r);

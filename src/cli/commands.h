@@ -5,7 +5,7 @@
 #include "cli/interrupt.h"
 #include "cli/session.h"
 #include "panels/virtual/series.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include <QList>
 #include <QString>

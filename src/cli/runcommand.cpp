@@ -1,8 +1,8 @@
 #include "cli/runcommand.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/moddata.h"
-#include "app/regularfile.h"
+#include "core/regularfile.h"
 #include "engine/eventlog.h"
 #include "engine/readinglog.h"
 #include "engine/sequencerunner.h"
@@ -155,9 +155,10 @@ void RunSequence(CommandContext &c)
         CheckOutput();
     };
     runner.onReading = [&](const ReadingRow &row) {
-        if (log.isOpen() && !log.append(ReadingCsvLine(row, c.series, data.VoltageFormat,
-                                                        data.CurrentFormat),
-                                        &problem)
+        if (log.isOpen()
+            && !log.append(ReadingCsvLine(row, LookOf(row, c.series, data.VoltageFormat,
+                                                      data.CurrentFormat)),
+                           &problem)
             && logProblem.isEmpty())
             logProblem = problem;
     };

@@ -3,7 +3,7 @@
 #include "cli/exitcodes.h"
 #include "engine/readinglog.h"
 #include "panels/virtual/panellogic.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 namespace zop::cli {
 

@@ -2,7 +2,7 @@
 
 #include "app/moddata.h"
 #include "link/commlayer.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 namespace zop {
 

@@ -1,10 +1,8 @@
 #include "engine/readinglog.h"
 
-#include "app/regularfile.h"
+#include "core/regularfile.h"
 #include "engine/eventlog.h"
 #include "engine/sequence.h"
-#include "panels/virtual/panellogic.h"
-#include "state/numbertext.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -22,35 +20,6 @@ QString IsoTime(const QDateTime &time)
                .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                .arg(hours, 2, 10, QLatin1Char('0'))
                .arg(minutes, 2, 10, QLatin1Char('0'));
-}
-
-QStringList LitLamps(const SeriesSpec &spec, qint32 wordA, qint32 wordB)
-{
-    const StatusBits a = UnpackBits(wordA);
-    const StatusBits b = UnpackBits(wordB);
-    QStringList lit;
-    if (spec.armLamp && a[StatusBit::Arm])
-        lit << QStringLiteral("ARM");
-    for (const LampSpec &lamp : spec.statusLamps) {
-        if (!a[lamp.tag])
-            continue;
-        if (lamp.tag == StatusBit::VoltageControl)
-            lit << QStringLiteral("CTL (voltage)");
-        else if (lamp.tag == StatusBit::CurrentControl)
-            lit << QStringLiteral("CTL (current)");
-        else
-            lit << lamp.caption;
-    }
-    for (const LampSpec &lamp : spec.alarmLamps) {
-        if (b[lamp.tag])
-            lit << lamp.caption;
-    }
-    // The last alarm lamp, "REMOTE", sits with the configuration lamps (lblDisabled(2)).
-    for (const LampSpec &lamp : spec.disabledLamps) {
-        if (lamp.index == 2 && b[lamp.tag])
-            lit << lamp.caption;
-    }
-    return lit;
 }
 
 namespace {
@@ -71,19 +40,17 @@ QString Step(int step) { return step < 0 ? QString() : QString::number(step + 1)
 
 } // namespace
 
-QString ReadingCsvLine(const ReadingRow &row, const SeriesSpec &spec, const QString &voltageFormat,
-                       const QString &currentFormat)
+QString ReadingCsvLine(const ReadingRow &row, const ReadingLook &look)
 {
-    const bool on = UnpackBits(row.wordA)[StatusBit::Power] && !UnpackBits(row.wordA)[StatusBit::Standby];
     return QStringList{IsoTime(row.time),
-                       DisplayText(row.volts, voltageFormat, spec.truncatesDisplay),
-                       DisplayText(row.amps, currentFormat, spec.truncatesDisplay),
+                       look.voltage,
+                       look.current,
                        row.voltSet ? SetpointText(*row.voltSet) : QString(),
                        row.currSet ? SetpointText(*row.currSet) : QString(),
-                       on ? QStringLiteral("on") : QStringLiteral("off"),
+                       look.outputOn ? QStringLiteral("on") : QStringLiteral("off"),
                        Hex(row.wordA),
                        Hex(row.wordB),
-                       Field(LitLamps(spec, row.wordA, row.wordB).join(QLatin1Char(';'))),
+                       Field(look.lamps.join(QLatin1Char(';'))),
                        Step(row.step),
                        QString()}
         .join(QLatin1Char(','));

@@ -14,8 +14,6 @@
 // LogFile appends to a file and writes each row whole and at once, straight to the system
 // (and to the disk), so a killed program or a pulled plug loses at most the row being written.
 
-#include "panels/virtual/series.h"
-
 #include <QDateTime>
 #include <QFile>
 #include <QString>
@@ -44,14 +42,17 @@ inline const QString ReadingCsvHeader = QStringLiteral(
 // ISO 8601 with milliseconds and the offset: "2026-12-08T10:15:02.125+01:00".
 QString IsoTime(const QDateTime &time);
 
-// The captions of the lamps the two words light on a series' panel, operation lamps first.
-// The two "CTL" lamps under the displays are told apart as "CTL (voltage)" and
-// "CTL (current)".
-QStringList LitLamps(const SeriesSpec &spec, qint32 wordA, qint32 wordB);
+// How a series' panel shows a reading (LookOf in panels/virtual/series.h fills it): the
+// display texts, the output, the lit lamps.
+struct ReadingLook {
+    QString voltage;
+    QString current;
+    bool outputOn = false;
+    QStringList lamps;
+};
 
-// One row, without its line end. `voltageFormat`, `currentFormat`: the display formats.
-QString ReadingCsvLine(const ReadingRow &row, const SeriesSpec &spec, const QString &voltageFormat,
-                       const QString &currentFormat);
+// One row, without its line end.
+QString ReadingCsvLine(const ReadingRow &row, const ReadingLook &look);
 QString EventCsvLine(const LogEvent &event);
 
 class LogFile {

@@ -1,7 +1,7 @@
 #include "engine/sequencerunner.h"
 
-#include "panels/virtual/panellogic.h"
-#include "state/numbertext.h"
+#include "state/statusbits.h"
+#include "core/numbertext.h"
 
 namespace zop {
 
@@ -206,7 +206,8 @@ bool SequenceRunner::pollStatus()
         return false;
     std::vector<qint32> fields;
     try {
-        fields = PollFields(reply.text);
+        for (const QString &field : SplitFields(reply.text, QLatin1Char(',')))
+            fields.push_back(HexFieldValue(field));
     } catch (const DecodeError &) {
         fields.clear();
     }

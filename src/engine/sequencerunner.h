@@ -16,7 +16,7 @@
 // more is sent after the stop action then); step and time left can be asked at any moment.
 // Everything it sends goes through a SequenceLink, so tests give it a scripted one.
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "engine/eventlog.h"
 #include "engine/readinglog.h"
 #include "engine/sequence.h"

@@ -288,8 +288,8 @@ void TestSequence::readingLog()
 {
     const QDateTime time(QDate(2026, 12, 8), QTime(10, 15, 2, 125), QTimeZone(-5 * 3600));
     const ReadingRow row{time, 12.346, 0.5, 12.5, std::nullopt, 0x180, 0x201, 2};
-    const QString reading = ReadingCsvLine(row, SeriesSpecFor(PanelId::TLB), QStringLiteral("0.00"),
-                                           QStringLiteral("0.000"));
+    const QString reading = ReadingCsvLine(
+        row, LookOf(row, SeriesSpecFor(PanelId::TLB), QStringLiteral("0.00"), QStringLiteral("0.000")));
     QCOMPARE(reading, QStringLiteral("2026-12-08T10:15:02.125-05:00,12.35,0.500,12.5,,on,180,201,"
                                      "POWER;CTL (voltage);OVT;REMOTE,3,"));
     const LogEvent event{time, EventKind::Trip, QStringLiteral("OVT, at \"VOLT 3\""), 2};

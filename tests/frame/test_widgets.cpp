@@ -8,7 +8,7 @@
 #include "ui/lamp.h"
 #include "ui/linkstatusline.h"
 #include "ui/messageprompter.h"
-#include "ui/remotecontrol.h"
+#include "remote/remotecontrol.h"
 #include "ui/rotatedtext.h"
 #include "ui/transactionlog.h"
 

@@ -3,7 +3,7 @@
 #include "app/configuration.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 #include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 

@@ -1,6 +1,6 @@
 #include "panels/calmod/calibrationpanel.h"
 
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "ui/transactionlog.h"

@@ -1,6 +1,6 @@
 #include "panels/service/servicewidgets.h"
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "link/commlayer.h"
 
 #include <QApplication>

@@ -55,7 +55,7 @@ QByteArray TrendCsv(const TrendBuffer &buffer, const SeriesSpec &spec,
         const ReadingRow row{QDateTime::fromMSecsSinceEpoch(s.timeMs, zone), s.volts, s.amps,
                              ShortestText(s.voltSet).toDouble(), ShortestText(s.currSet).toDouble(),
                              s.wordA, s.wordB, -1};
-        text += ReadingCsvLine(row, spec, voltageFormat, currentFormat) + crlf;
+        text += ReadingCsvLine(row, LookOf(row, spec, voltageFormat, currentFormat)) + crlf;
     }
     return text.toUtf8();
 }

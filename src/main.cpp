@@ -1,14 +1,14 @@
 // zop-panel: the operator and service program for one programmable DC power supply.
 
 #include "app/firstrun.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/frmsetup.h"
-#include "app/frame/panelregistry.h"
-#include "app/frame/panelwindow.h"
+#include "frame/framehooks.h"
+#include "frame/frmsetup.h"
+#include "frame/panelregistry.h"
+#include "frame/panelwindow.h"
 #include "app/moddata.h"
-#include "app/processsignals.h"
+#include "core/processsignals.h"
 #include "app/programfolder.h"
-#include "app/startform.h"
+#include "engine/startform.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "panels/calmod/modulationpanel.h"
 #include "panels/service/registration.h"
@@ -18,7 +18,7 @@
 #include "setup/devicesetup.h"
 #include "setup/programversion.h"
 #include "ui/messageprompter.h"
-#include "ui/remotecontrol.h"
+#include "remote/remotecontrol.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
