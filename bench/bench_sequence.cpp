@@ -64,6 +64,10 @@ int main(int argc, char *argv[])
     if (run.exitCode() != 0 || late.empty()) {
         std::fprintf(stderr, "bench_sequence: zopctl run failed (%d): %s\n", run.exitCode(),
                      run.readAllStandardError().constData());
+        QFile trace(sim.tracePath());
+        if (trace.open(QIODevice::ReadOnly)) // what the emulator saw last
+            std::fprintf(stderr, "zop-sim running: %d; the end of its trace:\n%s\n",
+                         int(sim.isRunning()), trace.readAll().right(600).constData());
         return 1;
     }
     const size_t onTime = size_t(std::count_if(late.begin(), late.end(), [](double ms) { return ms <= 20; }));

@@ -122,7 +122,7 @@ int main(int argc, char *argv[])
          QStringLiteral("OHMS")},
         {QStringLiteral("trace"),
          QStringLiteral("Write every byte received (RX) and sent (TX), and every change of the "
-                        "setpoints, the output and the alarms (NOTE), to FILE."),
+                        "setpoints, the output and the alarms (CHG), to FILE."),
          QStringLiteral("FILE")},
         {QStringLiteral("fault"),
          QStringLiteral("Misbehave: KIND[:PREFIX], KIND one of silent, late=MS, cut, close, "
@@ -133,8 +133,8 @@ int main(int argc, char *argv[])
          QStringLiteral("KIND[:PREFIX]")},
         {QStringLiteral("settle"),
          QStringLiteral("Milliseconds the output takes to follow a new voltage or current "
-                        "setpoint (default 20)."),
-         QStringLiteral("MS"), QStringLiteral("20")},
+                        "setpoint (default 0: at once)."),
+         QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("fault-after"),
          QStringLiteral("Start faulting only after N commands were handled (default 0)."),
          QStringLiteral("N"), QStringLiteral("0")},
@@ -279,7 +279,7 @@ int main(int argc, char *argv[])
     if (trip)
         supply.scheduleTrip(trip->bits, trip->afterOnMs);
     if (trace.isOpen())
-        supply.onChange = [&trace](const QString &what) { trace.note(what.toLatin1()); };
+        supply.onChange = [&trace](const QString &what) { trace.change(what.toLatin1()); };
     if (parser.isSet(QStringLiteral("mod-blank"))
         && !modulation::blankRows(supply.modulation(), parser.value(QStringLiteral("mod-blank")),
                                   &error))

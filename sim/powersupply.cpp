@@ -70,9 +70,8 @@ void PowerSupply::update()
         m_tripBits = 0;
         raiseAlarm(bits);
     }
-    // Readings still settling may cross a trip level now.
-    if (m_clock.nowMs() - qMin(m_voltSinceMs, m_currSinceMs) <= m_config.settleMs)
-        protect();
+    // Readings that settled since the last command may have crossed a trip level.
+    protect();
     if (m_outputOn && m_set.periodMs > 0
         && m_clock.nowMs() - m_outputOnSinceMs >= m_set.periodMs) {
         dropToStandby();

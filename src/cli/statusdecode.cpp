@@ -1,7 +1,6 @@
 #include "cli/statusdecode.h"
 
 #include "cli/exitcodes.h"
-#include "engine/readinglog.h"
 #include "panels/virtual/panellogic.h"
 #include "core/numbertext.h"
 

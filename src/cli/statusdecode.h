@@ -2,7 +2,6 @@
 // One "<>STA" reply as the virtual panel of a series shows it: the readings with the
 // instrument's number formats, the lamps that are lit, the power state.
 
-#include "engine/readinglog.h"
 #include "panels/virtual/series.h"
 
 #include <QString>

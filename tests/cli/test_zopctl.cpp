@@ -579,7 +579,7 @@ void TestZopctl::monitorCsvSurvivesItsEnd()
 // and the events.
 void TestZopctl::runStopsAtATrip()
 {
-    SimProcess sim({"--fault", "trip=OVT@450ms"});
+    SimProcess sim({"--fault", "trip=OVT@450ms", "--settle", "50"});
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
     const QString sequence = dir.filePath(QStringLiteral("ramp.seq"));
@@ -592,7 +592,7 @@ void TestZopctl::runStopsAtATrip()
     QVERIFY2(r.code == 7, qPrintable(r.err));
     QVERIFY2(QRegularExpression("^zopctl: run stopped at step \\d+ \\(line 3\\): protection trip "
                                 "OVT\n$").match(r.err).hasMatch(), qPrintable(r.err));
-    const QString notes = sim.notes().join(QLatin1Char('|'));
+    const QString notes = sim.changes().join(QLatin1Char('|'));
     QVERIFY2(QRegularExpression("^volt 0.000\\|curr 2.000\\|output on\\|volt 1.000\\|volt 2.000\\|"
                                 "(volt [34].000\\|){0,2}trip OVT(\\|volt [3-5].000)?$")
                  .match(notes).hasMatch(), qPrintable(notes));
