@@ -253,6 +253,9 @@ void RunMonitor(CommandContext &c)
                 row.currSet = f[1] / 1000.0;
             }
         } catch (const DecodeError &) {
+        } catch (const Failure &) {
+            if (!c.interrupt.requested())
+                throw; // the signal ends a monitor, after the reading it has
         }
     };
     ReadFormats(c);
