@@ -55,9 +55,15 @@ int main(int argc, char *argv[])
         QStringLiteral("Answer remote-control commands on the local socket PATH."),
         QStringLiteral("PATH"));
     remoteOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    // For the recorded traffic sessions: time-outs crossed with "advance" instead of waited.
+    QCommandLineOption steppedClockOption(
+        QStringLiteral("stepped-clock"),
+        QStringLiteral("Let the remote control's \"advance MS\" move the program's clock on."));
+    steppedClockOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(dirOption);
     parser.addOption(startupOnlyOption);
     parser.addOption(remoteOption);
+    parser.addOption(steppedClockOption);
 
     // Help, the version, a start-up-only run and a mistake in the arguments need no screen:
     // they run without one, so they work where no display exists.
@@ -103,6 +109,8 @@ int main(int argc, char *argv[])
     RegisterDeviceSetupDialogs();
 
     RemoteControl remote;
+    if (parser.isSet(steppedClockOption) && parser.isSet(remoteOption))
+        remote.useSteppedClock();
     if (parser.isSet(remoteOption) && !startupOnly && !remote.listen(parser.value(remoteOption))) {
         std::fprintf(stderr, "zop-panel: no remote control on %s: %s\n",
                      qPrintable(parser.value(remoteOption)), qPrintable(remote.errorString()));
