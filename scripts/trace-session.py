@@ -139,9 +139,9 @@ def session_tlb(r):
         r.do(f"press {key}")
     r.do("type txtInput 1111")
     r.do("press cmdEnter")
-    # UP held in a menu: steps at 0, 250, 500, 750 and 1000 ms (about 1150 ms pass), then ENTER.
+    # UP held in a menu: steps at 0, 250, 500, 750 and 1000 ms (the real time of the hold adds under 200 ms), then ENTER.
     r.do("press cmdMenu")
-    held(r, "cmdUp", [1000], after_each=0.1, release_after=0)
+    held(r, "cmdUp", [1050], after_each=0.08, release_after=0)
     r.do("press cmdEnter")
     # CLEAR held 5 s and 10 s in a value menu: the two resets, the blinking, the release.
     r.do("press cmdMenu")
@@ -199,7 +199,7 @@ def session_series(r, series):
     # UP held in the OVT menu (steps at 0, 250, 500, 750 and 1000 ms).
     if series != "gz":
         r.do("press cmdMenu")
-        held(r, "cmdUp", [1000], after_each=0.1, release_after=0)
+        held(r, "cmdUp", [1050], after_each=0.08, release_after=0)
         r.do("press cmdEnter")
     # The calibration level: the calibration key held 10 s, the pots, the 60 s time-out.
     for key in to_config + ["cmdItem"]:
