@@ -10,7 +10,7 @@
 #include "app/frame/framehooks.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
-#include "panels/virtual/trendbuffer.h"
+#include "engine/trendbuffer.h"
 #include "panels/virtual/virtualpanel.h"
 #include "benchsupport.h"
 #include "simprocess.h"

@@ -10,7 +10,7 @@
 #include "cli/statusdecode.h"
 #include "link/serialports.h"
 #include "panels/service/registerformat.h"
-#include "panels/virtual/panellogic.h"
+#include "engine/panellogic.h"
 #include "state/instrumentstate.h"
 #include "state/numbertext.h"
 

@@ -4,7 +4,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/session.h"
-#include "panels/virtual/series.h"
+#include "engine/seriesspec.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
 // The virtual panels' decisions that need no window.
 
-#include "panels/virtual/panellogic.h"
-#include "panels/virtual/series.h"
-#include "panels/virtual/trendbuffer.h"
+#include "engine/panellogic.h"
+#include "engine/seriesspec.h"
+#include "engine/trendbuffer.h"
 #include "state/numbertext.h"
 
 #include <QtTest>

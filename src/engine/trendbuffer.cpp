@@ -1,6 +1,6 @@
-#include "panels/virtual/trendbuffer.h"
+#include "engine/trendbuffer.h"
 
-#include "panels/virtual/series.h"
+#include "engine/seriesspec.h"
 
 #include <QDateTime>
 #include <QTimeZone>
