@@ -1,8 +1,8 @@
-// The TLB panel against zop-sim over TCP/IP on loopback: the displays and lamps follow what the
+// The TLB front panel against zop-sim over TCP/IP on loopback: the displays and lamps follow what the
 // emulator's model does.
 
 #include "link/tcptransport.h"
-#include "panelfixture.h"
+#include "enginefixture.h"
 #include "simprocess.h"
 #include "state/instrumentstate.h"
 
@@ -12,7 +12,7 @@ using namespace zop;
 using namespace zop::test;
 
 namespace {
-// A panel on a real TCP/IP link to the emulator, on the real clock.
+// The TLB's front-panel engine on a real TCP/IP link to the emulator, on the real clock.
 struct SimPanel {
     explicit SimPanel(const QStringList &simArguments = {}) : sim(simArguments)
     {
@@ -26,23 +26,30 @@ struct SimPanel {
         data.CommPort = sim.port();
         OpenLink();
         RefreshInstrumentState();
-        SetProgramEnder([] {});
-        panel = new VirtualPanel(PanelId::TLB);
-        panel->show();
-        data.CurrentPanel = panel.data();
+        current.setObjectName("frmTLB");
+        data.CurrentPanel = &current;
+        panel.start();
     }
-    ~SimPanel()
+    ~SimPanel() { ResetModData(); }
+    bool lit(const char *lamp) const { return panel.lamp(QLatin1String(lamp)) != LampLight::Dark; }
+    void turn(FrontKnob knob, float value)
     {
-        delete panel.data();
-        SetProgramEnder(nullptr);
-        ResetModData();
+        view.knobs[knob].value = value;
+        panel.knobTurnEnded(knob, value);
     }
-    Lamp *lamp(const char *array, int index) { return panel->lamp(QLatin1String(array), index); }
+    void click(FrontKey key)
+    {
+        panel.press(key);
+        panel.release(key);
+    }
+    void poll() { panel.tick(FrontPanel::Timer::Poll); }
 
     SimProcess sim;
     QTemporaryDir dir;
     std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
-    QPointer<VirtualPanel> panel;
+    QObject current;
+    RecordingView view;
+    FrontPanel panel{SeriesSpecFor(PanelId::TLB), view};
 };
 } // namespace
 
@@ -71,51 +78,42 @@ void TestTlbAgainstSim::knobsAndStartMoveTheReading()
     QFETCH(int, controlLamp);
     SimPanel s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
     QVERIFY(s.sim.port());
-    VirtualPanel &p = *s.panel;
-    p.tmrInfo_Timer();
-    QVERIFY(s.lamp("lblStatus", 6)->isLit()); // STANDBY
-    QCOMPARE(p.txtVolt->text(), QString("0.00"));
-
-    p.knbVolt->setValue(volts);
-    p.knob_TurnEnded(p.knbVolt);
-    p.knbCurr->setValue(amps);
-    p.knob_TurnEnded(p.knbCurr);
-    p.cmdStart_Click();
-    p.tmrInfo_Timer();
-    QTEST(p.txtVolt->text() + "|" + p.txtCurr->text(), "reading");
-    QVERIFY(s.lamp("lblStatus", 7)->isLit()); // POWER
-    QVERIFY(s.lamp("lblStatus", controlLamp)->isLit());
-    QVERIFY(!s.lamp("lblStatus", 18 - controlLamp)->isLit()); // not the other CTL
-    QVERIFY(!s.lamp("lblStatus", 6)->isLit());
+    s.poll();
+    QVERIFY(s.lit("lblStatus(6)")); // STANDBY
+    QCOMPARE(s.panel.shown(FrontDisplay::Volt), QString("0.00"));
+    s.turn(FrontKnob::Volt, volts);
+    s.turn(FrontKnob::Curr, amps);
+    s.click(FrontKey::Start);
+    s.poll();
+    QTEST(s.panel.shown(FrontDisplay::Volt) + "|" + s.panel.shown(FrontDisplay::Curr), "reading");
+    QVERIFY(s.lit("lblStatus(7)")); // POWER
+    QVERIFY(s.lit(qPrintable(QString("lblStatus(%1)").arg(controlLamp))));
+    QVERIFY(!s.lit(qPrintable(QString("lblStatus(%1)").arg(18 - controlLamp)))); // not the other CTL
+    QVERIFY(!s.lit("lblStatus(6)"));
     QVERIFY(s.prompter->shown.isEmpty());
 }
 
 void TestTlbAgainstSim::overVoltageTripLatchesUntilClear()
 {
     SimPanel s({"--volts", "15", "--amps", "100", "--load-ohms", "1"});
-    VirtualPanel &p = *s.panel;
     // OVT at 3 V through the menu, then 5 V out: the trip latches and the output drops.
-    p.cmdMenu_Click();
-    p.cmdItem_Click();
-    p.cmdItem_Click();
-    QCOMPARE(p.MenuLevel, qint16(7));
-    p.txtInput->setText("3");
-    p.txtInput_Change();
-    p.cmdEnter_Click();
+    s.click(FrontKey::Menu);
+    s.click(FrontKey::Item);
+    s.click(FrontKey::Item);
+    QCOMPARE(s.panel.menuLevel(), qint16(7));
+    s.panel.textEdited("3");
+    s.click(FrontKey::Enter);
     QCOMPARE(modData().Settings.VoltProt, 3.0f);
-    p.knbVolt->setValue(5);
-    p.knob_TurnEnded(p.knbVolt);
-    p.knbCurr->setValue(50);
-    p.knob_TurnEnded(p.knbCurr);
-    p.cmdStart_Click();
-    p.tmrInfo_Timer();
-    QVERIFY(s.lamp("lblErrors", 0)->isLit()); // OVT
-    QVERIFY(s.lamp("lblStatus", 6)->isLit());  // back in standby
+    s.turn(FrontKnob::Volt, 5);
+    s.turn(FrontKnob::Curr, 50);
+    s.click(FrontKey::Start);
+    s.poll();
+    QVERIFY(s.lit("lblErrors(0)")); // OVT
+    QVERIFY(s.lit("lblStatus(6)"));  // back in standby
     // CLEAR at idle releases the latch.
-    p.cmdClear_MouseDown();
-    p.cmdClear_MouseUp();
-    p.tmrInfo_Timer();
-    QVERIFY(!s.lamp("lblErrors", 0)->isLit());
+    s.click(FrontKey::Clear);
+    s.poll();
+    QVERIFY(!s.lit("lblErrors(0)"));
     QVERIFY(s.sim.receivedLines().contains("OUTP:PROT:CLE"));
 }
 
