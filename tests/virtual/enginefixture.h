@@ -9,6 +9,7 @@
 #include "testsupport.h"
 
 #include <QPointer>
+#include <QTest>
 #include <memory>
 
 namespace zop::test {
@@ -62,6 +63,7 @@ struct RecordingView : FrontPanelView {
 };
 
 struct EngineFixture : Fixture {
+    using K = FrontKey;
     // Without an engine of its own, for a window that brings its own.
     explicit EngineFixture(PanelId series = PanelId::TLB, bool engine = true)
     {
@@ -131,13 +133,6 @@ struct EngineFixture : Fixture {
         if (e)
             e->release(key);
     }
-    // MENU, then ITEM `items` times.
-    void openMenu(int items)
-    {
-        click(FrontKey::Menu);
-        for (int i = 0; i < items; ++i)
-            click(FrontKey::Item);
-    }
     // Types a key at a time into the entry, which reports each change.
     void typeInto(const QString &text)
     {
@@ -146,13 +141,6 @@ struct EngineFixture : Fixture {
             e->textEdited(view.typed);
         }
     }
-    // The TLB's potentiometer calibration, entered with its code.
-    void enterPotCalibration()
-    {
-        openMenu(6);
-        typeInto(QStringLiteral("3846"));
-        click(FrontKey::Enter);
-    }
     // A knob turned to `value` and let go.
     void turn(FrontKnob knob, float value)
     {
@@ -160,8 +148,6 @@ struct EngineFixture : Fixture {
         e->knobTurning(knob, value);
         e->knobTurnEnded(knob, value);
     }
-    bool lit(const char *lamp) const { return e->lamp(QLatin1String(lamp)) != LampLight::Dark; }
-    QString shown(FrontDisplay d) const { return e->shown(d); }
     void poll() { e->tick(FrontPanel::Timer::Poll); }
     // Moves the clock on, letting the hold timer see every 10 ms.
     void advance(qint64 ms)
@@ -203,11 +189,144 @@ struct EngineFixture : Fixture {
             e->tick(FrontPanel::Timer::Flash);
         }
     }
-    // The menu timer once, at a known flash phase: the displays as a menu shows them.
-    void redraw(bool phase)
+
+    // Plays a session of space-separated steps: a key's name clicks it (MENU, ITEM, UP, DN,
+    // ENTER, CLEAR, START, STOP, DISPLAY, MEM, ARM, VISET, TRIP, CAL, VOLT, CURR, OVT, OCT),
+    // NAME+ presses and holds it, NAME- lets it go; 'TEXT types; +MS moves the clock with the
+    // hold timer, ~MS with every timer, @MS alone; menu and poll run that tick once, f0/f1
+    // set the flash phase, flash runs its tick; sta=REPLY, answer=TEXT (of the Enter Value dialog), vset=V, vbak=V, mem=N,
+    // ALL=V (the setpoint "<>ALL" reports, in mV), POT=REPLY; knob:V=X turns a knob (V, I, OVP,
+    // OCP) to X, knob:V-X down by X, stale:V=X leaves it at X as a stale knob would; "--"
+    // forgets what was sent so far.
+    void play(const QString &script)
     {
-        flash(phase);
-        e->tick(FrontPanel::Timer::Menu);
+        static const QMap<QString, FrontKey> keys{
+            {"MENU", K::Menu}, {"ITEM", K::Item}, {"UP", K::Up}, {"DN", K::Dn}, {"ENTER", K::Enter},
+            {"CLEAR", K::Clear}, {"START", K::Start}, {"STOP", K::Stop}, {"DISPLAY", K::Display},
+            {"MEM", K::Mem}, {"ARM", K::Arm}, {"VISET", K::VISet}, {"TRIP", K::Trip}, {"CAL", K::Cal},
+            {"VOLT", K::Volt}, {"CURR", K::Curr}, {"OVT", K::Ovt}, {"OCT", K::Oct}};
+        for (const QString &step : script.split(' ', Qt::SkipEmptyParts)) {
+            const QString value = step.section('=', 1);
+            const QString name = step.section('=', 0, 0);
+            if (keys.contains(step)) {
+                click(keys[step]);
+            } else if (keys.contains(step.chopped(1)) && step.endsWith('+')) {
+                e->press(keys[step.chopped(1)]);
+            } else if (keys.contains(step.chopped(1)) && step.endsWith('-')) {
+                e->release(keys[step.chopped(1)]);
+            } else if (step.startsWith('\'')) {
+                typeInto(step.mid(1));
+            } else if (step.startsWith('+')) {
+                advance(step.mid(1).toLongLong());
+            } else if (step.startsWith('~')) {
+                run(step.mid(1).toLongLong());
+            } else if (step.startsWith('@')) {
+                clock->advance(step.mid(1).toLongLong());
+            } else if (step == "menu" || step == "poll") {
+                e->tick(step == "menu" ? FrontPanel::Timer::Menu : FrontPanel::Timer::Poll);
+            } else if (step == "f0" || step == "f1") {
+                flash(step == "f1");
+            } else if (step == "--") {
+                sent();
+            } else if (name == "sta") {
+                staReply = value.toLatin1() + "\r\n";
+            } else if (name == "answer") {
+                view.answer = value;
+            } else if (name == "vset") {
+                modData().Settings.VoltSet = value.toFloat();
+            } else if (name == "vbak") {
+                modData().SettingsBackup.VoltSet = value.toFloat();
+            } else if (step == "flash") {
+                e->tick(FrontPanel::Timer::Flash);
+            } else if (name == "mem") {
+                modData().Settings.MemLoc = value.toFloat();
+            } else if (name == "ALL") {
+                instrument[0] = value.toInt();
+            } else if (name == "POT") {
+                replies["<>POT"] = value.toLatin1() + "\r\n";
+            } else if (name.startsWith("knob:") || name.startsWith("stale:")) {
+                const QString which = name.section(':', 1).section('-', 0, 0);
+                const FrontKnob knob = which == "V" ? FrontKnob::Volt : which == "I" ? FrontKnob::Curr
+                                     : which == "OVP" ? FrontKnob::Ovp : FrontKnob::Ocp;
+                if (name.startsWith("stale:"))
+                    view.knobs[knob].value = value.toFloat();
+                else if (step.contains('-'))
+                    turn(knob, view.knobs[knob].value - step.section('-', 1).toFloat());
+                else
+                    turn(knob, value.toFloat());
+            } else {
+                QFAIL(qPrintable("no such step: " + step));
+            }
+            if (!e)
+                return;
+        }
+    }
+    // What differs from `expect`, space-separated NAME=VALUE ('_' stands for a space): L, item,
+    // sub, flash, power, entry, edit, wordA (the engine's state); V, I, M (displays), legend,
+    // typed, a lamp by name (on, off, green, red, yellow, orange), phase (flash); knobV, knobI,
+    // knobOVP and maxV, maxI, maxOVP, knobsOn; hidden:KEY, disabled:KEY (0 or 1), locked (the
+    // entry), hold; vset, vbak, vprot, cset, memloc, pot2 (the records), link (CommKind);
+    // polling, menuTimer (0 or 1); reads (polls for the trend), boxes (messages); asked
+    // (title|offered of the Enter Value dialog).
+    QString check(const QString &expect)
+    {
+        static const QMap<LampLight, QString> lights{{LampLight::Dark, "off"}, {LampLight::Green, "green"},
+            {LampLight::Red, "red"}, {LampLight::Yellow, "yellow"}, {LampLight::Orange, "orange"}};
+        static const QMap<QString, FrontKey> keys{{"UP", K::Up}, {"DN", K::Dn}, {"ENTER", K::Enter},
+            {"CAL", K::Cal}, {"VISET", K::VISet}, {"TRIP", K::Trip}, {"VOLT", K::Volt}};
+        const ModData &d = modData();
+        QStringList wrong;
+        for (const QString &item : expect.split(' ', Qt::SkipEmptyParts)) {
+            const QString name = item.section('=', 0, 0);
+            const QString want = item.section('=', 1).replace('_', ' ');
+            const auto num = [](double v) { return QString::number(v); };
+            QString got;
+            if (name == "L") got = num(e->menuLevel());
+            else if (name == "item") got = num(e->menuItem());
+            else if (name == "sub") got = num(e->menuSub());
+            else if (name == "flash") got = num(e->flashItem());
+            else if (name == "power") got = num(e->powerState());
+            else if (name == "entry") got = num(e->entryMode());
+            else if (name == "edit") got = num(float(e->editValue()));
+            else if (name == "wordA") got = num(e->defaultWordA());
+            else if (name == "V") got = e->shown(FrontDisplay::Volt);
+            else if (name == "I") got = e->shown(FrontDisplay::Curr);
+            else if (name == "M") got = e->shown(FrontDisplay::Mem);
+            else if (name == "legend") got = e->legend();
+            else if (name == "typed") got = e->typed() + '|' + view.typed;
+            else if (name.startsWith("lbl")) {
+                got = lights.value(e->lamp(name));
+                if (want == "on" && got != "off")
+                    got = "on";
+            } else if (name == "knobV") got = num(view.knobs.value(FrontKnob::Volt).value);
+            else if (name == "knobI") got = num(view.knobs.value(FrontKnob::Curr).value);
+            else if (name == "knobOVP") got = num(view.knobs.value(FrontKnob::Ovp).value);
+            else if (name == "knobsOn") got = num(view.knobsEnabled);
+            else if (name == "maxV") got = num(view.knobs.value(FrontKnob::Volt).maximum);
+            else if (name == "maxI") got = num(view.knobs.value(FrontKnob::Curr).maximum);
+            else if (name == "maxOVP") got = num(view.knobs.value(FrontKnob::Ovp).maximum);
+            else if (name == "locked") got = num(view.typedLocked);
+            else if (name == "reads") got = num(view.pollsRead);
+            else if (name == "boxes") got = num(prompter->shown.size());
+            else if (name == "link") got = num(d.CommKind);
+            else if (name == "phase") got = num(e->flashPhase());
+            else if (name.startsWith("hidden:")) got = num(view.hidden.value(keys.value(name.mid(7))));
+            else if (name.startsWith("disabled:")) got = num(view.disabled.value(keys.value(name.mid(9))));
+            else if (name == "hold") got = num(view.holdProgress);
+            else if (name == "vset") got = num(d.Settings.VoltSet);
+            else if (name == "vbak") got = num(d.SettingsBackup.VoltSet);
+            else if (name == "vprot") got = num(d.Settings.VoltProt);
+            else if (name == "cset") got = num(d.Settings.CurrSet);
+            else if (name == "memloc") got = num(d.Settings.MemLoc);
+            else if (name == "pot2") got = num(d.Pots[1]);
+            else if (name == "polling") got = num(e->timerActive(FrontPanel::Timer::Poll));
+            else if (name == "menuTimer") got = num(e->timerActive(FrontPanel::Timer::Menu));
+            else if (name == "asked") got = view.asked.join(',');
+            else got = "?";
+            if (got != want)
+                wrong << QStringLiteral("%1=%2 (not %3)").arg(name, got, want);
+        }
+        return wrong.join(' ');
     }
 
     RecordingView view;
