@@ -17,6 +17,7 @@
 #include "loader/ui/registration.h"
 #include "setup/devicesetup.h"
 #include "setup/programversion.h"
+#include "ui/look.h"
 #include "ui/messageprompter.h"
 #include "remote/remotecontrol.h"
 
@@ -71,6 +72,8 @@ int main(int argc, char *argv[])
         ? std::make_unique<QCoreApplication>(argc, argv)
         : std::make_unique<QApplication>(argc, argv);
     parser.process(*app);
+    if (auto *gui = qobject_cast<QApplication *>(app.get()))
+        ApplyDesktopLook(*gui);
     // A full disk or a file-size limit makes a write fail, and the program says so; SIGTERM ends
     // the program as "Exit" does, so the remote-control socket and the link are closed.
     IgnoreFileSizeSignal();
