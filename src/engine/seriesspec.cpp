@@ -1,7 +1,7 @@
 #include "engine/seriesspec.h"
 
 #include "engine/panellogic.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 namespace zop {
 

@@ -2,8 +2,8 @@
 // A virtual panel window on the scripted instrument of EngineFixture: for what needs a window
 // (its controls, their names and wiring, switching and closing).
 
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "enginefixture.h"
 #include "panels/virtual/virtualpanel.h"
 

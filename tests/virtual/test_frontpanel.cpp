@@ -3,7 +3,7 @@
 // menu levels, the time-outs, and the exchanges a poll must not disturb.
 
 #include "enginefixture.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include <QtTest>
 

@@ -3,7 +3,7 @@
 #include "engine/panellogic.h"
 #include "engine/seriesspec.h"
 #include "engine/trendbuffer.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 // displays, lamps, keys and knobs and forwards every key, knob and typed character to the
 // front-panel engine (FrontPanel), which decides and tells it what to show.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "engine/frontpanel.h"
 
 #include <QMap>

@@ -1,6 +1,6 @@
-#include "ui/remotecontrol.h"
+#include "remote/remotecontrol.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/moddata.h"
 #include "ui/knob.h"
 #include "link/linkkind.h"
