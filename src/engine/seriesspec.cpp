@@ -98,6 +98,14 @@ const SeriesSpec &SeriesSpecFor(PanelId panel)
     }
 }
 
+QList<const SeriesSpec *> AllSeriesSpecs()
+{
+    QList<const SeriesSpec *> all;
+    for (PanelId id : {PanelId::TLB, PanelId::KM, PanelId::TW, PanelId::GZ})
+        all << &SeriesSpecFor(id);
+    return all;
+}
+
 namespace {
 // One row per key: what it does on the TLB, on the KM and TW, and on the GZ; an empty text
 // where the series has no such key, "=" where the text is that of the column before.

@@ -74,6 +74,8 @@ struct SeriesSpec {
 };
 
 const SeriesSpec &SeriesSpecFor(PanelId panel);
+// Every series' row, in the order their panels are registered.
+QList<const SeriesSpec *> AllSeriesSpecs();
 
 // What a key of a virtual panel does, for its tool tip: `key` is the key's objectName
 // ("cmdMenu", "cmdPause"); the text differs by series where the key does. Empty for a name
