@@ -266,7 +266,7 @@ struct EngineFixture : Fixture {
     // typed, a lamp by name (on, off, green, red, yellow, orange), phase (flash); knobV, knobI,
     // knobOVP and maxV, maxI, maxOVP, knobsOn; hidden:KEY, disabled:KEY (0 or 1), locked (the
     // entry), hold; vset, vbak, vprot, cset, memloc, pot2 (the records), link (CommKind);
-    // polling, menuTimer (0 or 1); reads (polls for the trend), boxes (messages); asked
+    // polling, menuTimer (0 or 1), pollMs (its interval); reads (polls for the trend), boxes (messages); asked
     // (title|offered of the Enter Value dialog).
     QString check(const QString &expect)
     {
@@ -321,6 +321,7 @@ struct EngineFixture : Fixture {
             else if (name == "pot2") got = num(d.Pots[1]);
             else if (name == "polling") got = num(e->timerActive(FrontPanel::Timer::Poll));
             else if (name == "menuTimer") got = num(e->timerActive(FrontPanel::Timer::Menu));
+            else if (name == "pollMs") got = num(e->timerInterval(FrontPanel::Timer::Poll));
             else if (name == "asked") got = view.asked.join(',');
             else got = "?";
             if (got != want)

@@ -38,7 +38,7 @@ void TestFrontPanel::sessions_data()
                         const QString &expect) { QTest::newRow(name) << series << script << wire << expect; };
     const PanelId TLB = PanelId::TLB, KM = PanelId::KM, TW = PanelId::TW, GZ = PanelId::GZ;
 
-    row("TLB start-up", TLB, "", "", "L=3 flash=5 power=3 entry=-1 knobV=12 knobI=5 maxV=15 maxI=100 knobsOn=1 polling=1 menuTimer=0");
+    row("TLB start-up", TLB, "", "", "L=3 flash=5 power=3 entry=-1 knobV=12 knobI=5 maxV=15 maxI=100 knobsOn=1 polling=1 menuTimer=0 pollMs=250");
     row("GZ trip knobs", GZ, "", "", "L=4 knobOVP=13.5 maxOVP=16.5");
     // MENU, ITEM, UP, DN, ENTER.
     row("TLB MENU opens the voltage setpoint", TLB, "MENU f0 menu MENU", "<>CHG 5,-1,2",
@@ -184,7 +184,7 @@ void TestFrontPanel::sessions_data()
     row("KM knob after a trip menu", KM, stale + "MENU UP ENTER -- knob:V-0.1", "VOLT 4.00", "vset=4");
     // The poll: readings, memory, lamps, power state; short and broken replies.
     row("TLB output on in CV", TLB, "sta=2EE0,1F4,588,0,3 poll", "",
-        "V=12.00 I=0.5 M=3 power=4 lblStatus(7)=green lblStatus(8)=green lblStatus(6)=off reads=1");
+        "V=12.00 I=0.5 M=3 power=4 lblStatus(7)=green lblStatus(8)=green lblStatus(6)=off reads=1 pollMs=200");
     row("TLB memory above 9", TLB, "sta=2EE0,1F4,588,0,C poll", "<>ALL|SYST:VERS?", "M=E");
     row("KM cut to the format", KM, "sta=303D,3B,588,0,0 poll", "", "V=12.34 I=0.0 M=");
     row("GZ no letter check, no memory", GZ, "sta=2EE0,1F4,588,b,9 poll", "", "lblErrors(0)=red lblErrors(1)=red M=");
