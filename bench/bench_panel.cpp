@@ -10,7 +10,7 @@
 #include "frame/framehooks.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
-#include "panels/virtual/trendbuffer.h"
+#include "engine/trendbuffer.h"
 #include "panels/virtual/virtualpanel.h"
 #include "benchsupport.h"
 #include "simprocess.h"
@@ -100,12 +100,13 @@ int main(int argc, char *argv[])
     auto *panel = new VirtualPanel(PanelId::TLB);
     panel->show();
     data.CurrentPanel = panel;
-    panel->tmrInfo.stop();
+    FrontPanel &engine = panel->engine();
+    engine.stopTimers();
     std::vector<double> tick;
     QElapsedTimer t;
     for (int i = 0; i < ticks; ++i) {
         t.start();
-        panel->tmrInfo_Timer();
+        engine.tick(FrontPanel::Timer::Poll);
         tick.push_back(t.nsecsElapsed() / 1e3);
     }
 
@@ -115,11 +116,13 @@ int main(int argc, char *argv[])
         panel->showTrend(trend);
         VirtualPanel::TrendHistory().clear();
         const double before = CpuSeconds(getpid());
-        panel->tmrInfo.start(VirtualPanel::PollIntervalMs);
+        QTimer poll; // the poll timer's pace
+        QObject::connect(&poll, &QTimer::timeout, [&engine] { engine.tick(FrontPanel::Timer::Poll); });
+        poll.start(FrontPanel::PollIntervalMs);
         QEventLoop loop;
         QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
         loop.exec();
-        panel->tmrInfo.stop();
+        poll.stop();
         const double cpu = 100.0 * (CpuSeconds(getpid()) - before) / seconds;
         const TrendBuffer &readings = VirtualPanel::TrendHistory();
         std::vector<double> gaps;

@@ -4,7 +4,7 @@
 #include "cli/exitcodes.h"
 #include "cli/statusdecode.h"
 #include "fuzzinput.h"
-#include "panels/virtual/panellogic.h"
+#include "engine/panellogic.h"
 #include "engine/instrumentstate.h"
 #include "core/numbertext.h"
 

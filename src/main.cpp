@@ -17,6 +17,7 @@
 #include "loader/ui/registration.h"
 #include "setup/devicesetup.h"
 #include "setup/programversion.h"
+#include "ui/look.h"
 #include "ui/messageprompter.h"
 #include "remote/remotecontrol.h"
 
@@ -49,15 +50,21 @@ int main(int argc, char *argv[])
     const QCommandLineOption startupOnlyOption(
         QStringLiteral("startup-only"),
         QStringLiteral("Run the start-up sequence, print the instrument state and end."));
-    // For test harnesses and soak runs: see ui/remotecontrol.h.
+    // For test harnesses and soak runs: see remote/remotecontrol.h.
     QCommandLineOption remoteOption(
         QStringLiteral("remote-control"),
         QStringLiteral("Answer remote-control commands on the local socket PATH."),
         QStringLiteral("PATH"));
     remoteOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    // For the recorded traffic sessions: time-outs crossed with "advance" instead of waited.
+    QCommandLineOption steppedClockOption(
+        QStringLiteral("stepped-clock"),
+        QStringLiteral("Let the remote control's \"advance MS\" move the program's clock on."));
+    steppedClockOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(dirOption);
     parser.addOption(startupOnlyOption);
     parser.addOption(remoteOption);
+    parser.addOption(steppedClockOption);
 
     // Help, the version, a start-up-only run and a mistake in the arguments need no screen:
     // they run without one, so they work where no display exists.
@@ -71,6 +78,8 @@ int main(int argc, char *argv[])
         ? std::make_unique<QCoreApplication>(argc, argv)
         : std::make_unique<QApplication>(argc, argv);
     parser.process(*app);
+    if (auto *gui = qobject_cast<QApplication *>(app.get()))
+        ApplyDesktopLook(*gui);
     // A full disk or a file-size limit makes a write fail, and the program says so; SIGTERM ends
     // the program as "Exit" does, so the remote-control socket and the link are closed.
     IgnoreFileSizeSignal();
@@ -103,6 +112,8 @@ int main(int argc, char *argv[])
     RegisterDeviceSetupDialogs();
 
     RemoteControl remote;
+    if (parser.isSet(steppedClockOption) && parser.isSet(remoteOption))
+        remote.useSteppedClock();
     if (parser.isSet(remoteOption) && !startupOnly && !remote.listen(parser.value(remoteOption))) {
         std::fprintf(stderr, "zop-panel: no remote control on %s: %s\n",
                      qPrintable(parser.value(remoteOption)), qPrintable(remote.errorString()));

@@ -12,7 +12,7 @@
 #include "cli/statusdecode.h"
 #include "link/serialports.h"
 #include "panels/service/registerformat.h"
-#include "panels/virtual/panellogic.h"
+#include "engine/panellogic.h"
 #include "engine/instrumentstate.h"
 #include "core/numbertext.h"
 

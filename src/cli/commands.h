@@ -4,8 +4,8 @@
 
 #include "cli/interrupt.h"
 #include "cli/session.h"
-#include "panels/virtual/series.h"
 #include "engine/instrumentstate.h"
+#include "engine/seriesspec.h"
 
 #include <QList>
 #include <QString>

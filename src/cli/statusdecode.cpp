@@ -1,7 +1,7 @@
 #include "cli/statusdecode.h"
 
 #include "cli/exitcodes.h"
-#include "panels/virtual/panellogic.h"
+#include "engine/panellogic.h"
 #include "core/numbertext.h"
 
 namespace zop::cli {

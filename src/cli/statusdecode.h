@@ -2,7 +2,7 @@
 // One "<>STA" reply as the virtual panel of a series shows it: the readings with the
 // instrument's number formats, the lamps that are lit, the power state.
 
-#include "panels/virtual/series.h"
+#include "engine/seriesspec.h"
 
 #include <QString>
 #include <QStringList>

@@ -42,7 +42,7 @@ inline const QString ReadingCsvHeader = QStringLiteral(
 // ISO 8601 with milliseconds and the offset: "2026-12-08T10:15:02.125+01:00".
 QString IsoTime(const QDateTime &time);
 
-// How a series' panel shows a reading (LookOf in panels/virtual/series.h fills it): the
+// How a series' panel shows a reading (LookOf in engine/seriesspec.h fills it): the
 // display texts, the output, the lit lamps.
 struct ReadingLook {
     QString voltage;

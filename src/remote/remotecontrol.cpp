@@ -1,6 +1,8 @@
 #include "remote/remotecontrol.h"
 
+#include "core/clock.h"
 #include "app/moddata.h"
+#include "ui/knob.h"
 #include "link/linkkind.h"
 
 #include <QAbstractButton>
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QKeyEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -23,6 +26,9 @@
 #include <QPointer>
 #include <QTextEdit>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -93,6 +99,22 @@ QString WidgetText(QObject *object)
 }
 
 } // namespace
+
+// The real clock plus the time "advance" has added.
+class SteppedClock : public SteadyClock {
+public:
+    qint64 elapsedMs() const override { return SteadyClock::elapsedMs() + m_added; }
+    void advance(qint64 ms) { m_added += ms > 0 ? ms : 0; }
+
+private:
+    qint64 m_added = 0;
+};
+
+void RemoteControl::useSteppedClock()
+{
+    m_clock = std::make_shared<SteppedClock>();
+    modData().clock = m_clock;
+}
 
 RemoteControl::RemoteControl(QObject *parent) : QObject(parent) {}
 
@@ -212,18 +234,85 @@ QByteArray RemoteControl::handle(const QByteArray &line)
         }
         return Reply({{QStringLiteral("keys"), keys}});
     }
-    if (verb != "text" && verb != "press")
+    if (verb == "advance") {
+        bool ok = false;
+        const qint64 ms = name.toLongLong(&ok);
+        if (!m_clock || !ok || ms < 0)
+            return Error(QStringLiteral("advance needs the stepped clock and a time in ms"));
+        m_clock->advance(ms);
+        return Reply({{QStringLiteral("advanced"), ms}});
+    }
+    static const QByteArray Verbs[] = {"text", "press", "hold", "release", "turn", "type"};
+    if (std::find(std::begin(Verbs), std::end(Verbs), verb) == std::end(Verbs))
         return Error(QStringLiteral("unknown command"));
     if (name.isEmpty())
         return Error(QStringLiteral("a widget name is needed"));
     QWidget *window = CurrentWindow();
     if (!window)
         return Error(QStringLiteral("no window"));
-    QObject *target = window->objectName() == name ? window : window->findChild<QObject *>(name);
+    // turn and type carry an argument after the widget's name.
+    const qsizetype space = name.indexOf(QLatin1Char(' '));
+    const bool argued = verb == "turn" || verb == "type";
+    const QString widgetName = argued && space > 0 ? name.left(space) : name;
+    const QString argument = argued && space > 0 ? name.mid(space + 1) : QString();
+    QObject *target = window->objectName() == widgetName ? window
+                                                         : window->findChild<QObject *>(widgetName);
     if (!target)
-        return Error(QStringLiteral("no %1 in %2").arg(name, window->objectName()));
+        return Error(QStringLiteral("no %1 in %2").arg(widgetName, window->objectName()));
     if (verb == "text")
         return Reply({{QStringLiteral("text"), WidgetText(target)}});
+    QPointer<QObject> held(target);
+    if (verb == "hold" || verb == "release") {
+        if (!qobject_cast<QAbstractButton *>(target))
+            return Error(QStringLiteral("%1 is not a key").arg(name));
+        const bool down = verb == "hold";
+        QTimer::singleShot(0, this, [held, down] {
+            auto *button = qobject_cast<QAbstractButton *>(held.data());
+            if (!button || !button->isEnabled() || button->isDown() == down)
+                return;
+            button->setDown(down);
+            if (down)
+                emit button->pressed();
+            else
+                emit button->released();
+        });
+        return Reply({{verb == "hold" ? QStringLiteral("held") : QStringLiteral("released"), name}});
+    }
+    if (verb == "turn") {
+        bool ok = false;
+        const int steps = argument.toInt(&ok);
+        if (!qobject_cast<Knob *>(target) || !ok)
+            return Error(QStringLiteral("turn needs a knob and a number of steps"));
+        QTimer::singleShot(0, this, [held, steps] {
+            auto *knob = qobject_cast<Knob *>(held.data());
+            if (!knob || !knob->isEnabled())
+                return;
+            const Qt::Key key = steps < 0 ? Qt::Key_Down : Qt::Key_Up;
+            for (int i = 0; i < std::abs(steps) && held; ++i) {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(knob, &press);
+            }
+            if (held) {
+                QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(knob, &release);
+            }
+        });
+        return Reply({{QStringLiteral("turned"), widgetName}});
+    }
+    if (verb == "type") {
+        if (!qobject_cast<QLineEdit *>(target))
+            return Error(QStringLiteral("%1 is not an entry").arg(widgetName));
+        QTimer::singleShot(0, this, [held, argument] {
+            for (QChar c : argument) {
+                auto *edit = qobject_cast<QLineEdit *>(held.data());
+                if (!edit || !edit->isEnabled())
+                    return;
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                QCoreApplication::sendEvent(edit, &press);
+            }
+        });
+        return Reply({{QStringLiteral("typed"), widgetName}});
+    }
 
     // A click may start an exchange or open a message box that waits: carry it out once this
     // reply is on its way, so the client is not kept waiting for the end of it.

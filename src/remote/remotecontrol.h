@@ -9,11 +9,20 @@
 //   dismiss        answers every open message box with its default button and cancels
 //                  every other dialog
 //   answer BUTTON  clicks the button BUTTON ("Yes", "No", "OK") of every open message box
+//   hold NAME      presses the key NAME and keeps it down (UP, DN, CLEAR, DISPLAY, CAL)
+//   release NAME   lets the key NAME go again (no click follows)
+//   turn NAME N    turns the knob NAME by N steps (negative: down), as N arrow keys do, and
+//                  ends the turn
+//   type NAME TEXT types TEXT into the entry NAME, one key at a time
+//   advance MS     moves the program's clock on by MS milliseconds (only with the stepped
+//                  clock: useSteppedClock), so a 60 s time-out passes at once
 // Anything else answers {"error":...}. A reply comes only while the window thread runs, so a
 // reply within a second is itself proof that the window answers.
 
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 class QLocalServer;
 class QLocalSocket;
@@ -33,6 +42,8 @@ public:
     // Where listen() puts the socket for `path`; empty when there is no runtime folder.
     static QString SocketPath(const QString &path);
     QString errorString() const { return m_error; }
+    // Gives the program a clock that runs as the real one plus what "advance" adds.
+    void useSteppedClock();
 
     // The reply to one command line, without its line end.
     QByteArray handle(const QByteArray &line);
@@ -42,6 +53,7 @@ private:
 
     QLocalServer *m_server = nullptr;
     QString m_error;
+    std::shared_ptr<class SteppedClock> m_clock;
 };
 
 } // namespace zop

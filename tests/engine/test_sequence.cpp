@@ -6,7 +6,7 @@
 #include "engine/commsequencelink.h"
 #include "engine/readinglog.h"
 #include "engine/sequencerunner.h"
-#include "panels/virtual/series.h"
+#include "engine/seriesspec.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>

@@ -19,6 +19,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -149,10 +154,10 @@ void TestAfterSetup::noPollWhileTheLinkIsLentToAProbe()
 {
     PanelFixture f(PanelId::TLB);
     Comm().QuietMode = true;
-    f.panel->tmrInfo_Timer();
+    f.poll();
     QCOMPARE(f.sent(), QStringList());
     Comm().QuietMode = false;
-    f.panel->tmrInfo_Timer();
+    f.poll();
     QCOMPARE(f.sent(), QStringList{"<>STA"});
 }
 

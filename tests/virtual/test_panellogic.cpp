@@ -1,9 +1,9 @@
 // The virtual panels' decisions that need no window.
 
+#include "engine/panellogic.h"
 #include "engine/readinglog.h"
-#include "panels/virtual/panellogic.h"
-#include "panels/virtual/series.h"
-#include "panels/virtual/trendbuffer.h"
+#include "engine/seriesspec.h"
+#include "engine/trendbuffer.h"
 #include "core/numbertext.h"
 
 #include <QtTest>

@@ -1,14 +1,15 @@
 #include "panels/virtual/registration.h"
 
 #include "frame/panelregistry.h"
+#include "engine/seriesspec.h"
 #include "panels/virtual/virtualpanel.h"
 
 namespace zop {
 
 void RegisterVirtualPanels()
 {
-    for (PanelId id : {PanelId::TLB, PanelId::KM, PanelId::TW, PanelId::GZ})
-        RegisterPanel(id, [id] { return new VirtualPanel(id); });
+    for (const SeriesSpec *series : AllSeriesSpecs())
+        RegisterPanel(series->panel, [id = series->panel] { return new VirtualPanel(id); });
 }
 
 } // namespace zop

@@ -1,6 +1,6 @@
 #include "panels/virtual/trendview.h"
 
-#include "panels/virtual/trendbuffer.h"
+#include "engine/trendbuffer.h"
 
 #include <QChart>
 #include <QChartView>

@@ -6,11 +6,11 @@
 #include "core/textfile.h"
 #include "link/commlayer.h"
 #include "panels/virtual/paneldisplay.h"
-#include "panels/virtual/trendbuffer.h"
+#include "engine/trendbuffer.h"
 #include "panels/virtual/trendview.h"
-#include "engine/instrumentstate.h"
 #include "core/numbertext.h"
 #include "core/apptitle.h"
+#include "ui/entervalue.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
 #include "ui/rotatedtext.h"
@@ -46,7 +46,6 @@ const QString ExportDescription = QStringLiteral("CSV Files");
 const QString ExportPattern = QStringLiteral("*.csv");
 // Whether the trend was last shown: the next virtual panel opens with it the same way.
 bool TrendWanted = false;
-constexpr int NoItem = -1;
 
 QPushButton *Key(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -71,45 +70,17 @@ QLabel *Caption(const QString &text, QWidget *parent)
 } // namespace
 
 VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
-    : PanelWindow(SeriesSpecFor(series).windowName, parent), m_spec(SeriesSpecFor(series))
+    : PanelWindow(SeriesSpecFor(series).windowName, parent), m_spec(SeriesSpecFor(series)),
+      m_engine(m_spec, *this)
 {
-    tmrInfo.setObjectName(QStringLiteral("tmrInfo"));
-    tmrMenu.setObjectName(QStringLiteral("tmrMenu"));
-    tmrFlash.setObjectName(QStringLiteral("tmrFlash"));
-    tmrHold.setInterval(HoldTickMs);
-    connect(&tmrInfo, &QTimer::timeout, this, &VirtualPanel::tmrInfo_Timer);
-    connect(&tmrMenu, &QTimer::timeout, this, &VirtualPanel::tmrMenu_Timer);
-    connect(&tmrFlash, &QTimer::timeout, this, &VirtualPanel::tmrFlash_Timer);
-    connect(&tmrHold, &QTimer::timeout, this, &VirtualPanel::holdTick);
-
     buildPanel();
     loadPictures();
-    readDebugAccess();
+    m_engine.setDebugMode(readDebugAccess());
     Comm().LogTarget = rtbTranx;
-
-    FlashItem = 5;
-    PowerState = Power::Standby;
-    buildLampLists();
-    ExitMenu();
-
+    m_engine.start();
     const ModData &data = modData();
-    syncKnobs();
-    enableKnobs(true);
-
-    EntryMode = -1;
-    DefaultWordA = zop::DefaultWordA;
-    DefaultWordB = zop::DefaultWordB;
-    // Short replies stand for the memory location in use, so they do not look like a change
-    // of location at the instrument.
-    DefaultMemory = SaturatedInt32(data.Settings.MemLoc);
-    m_lastFlashMs = now();
-    m_lastKeyMs = now();
-
     fraTrend->setRatings(data.Ratings.VoltMax, data.Ratings.CurrMax);
     showTrend(TrendWanted);
-
-    tmrFlash.start(FlashTimerMs);
-    tmrInfo.start(FirstPollMs);
 }
 
 VirtualPanel::~VirtualPanel() = default;
@@ -146,7 +117,7 @@ void VirtualPanel::buildPanel()
     layout->setContentsMargins(14, 10, 14, 10);
     layout->setSpacing(10);
 
-    fraTitle = new QWidget(central);
+    auto *fraTitle = new QWidget(central);
     fraTitle->setObjectName(QStringLiteral("fraTitle"));
     auto *titleRow = new QHBoxLayout(fraTitle);
     titleRow->setContentsMargins(0, 0, 0, 0);
@@ -227,45 +198,42 @@ QWidget *VirtualPanel::buildDisplays()
     lblLegend->setAlignment(Qt::AlignCenter);
     grid->addWidget(lblLegend, 1, m_spec.memoryDisplay ? 3 : 2);
 
-    fraKnobs = new QGroupBox(box);
+    auto *fraKnobs = new QGroupBox(box);
     fraKnobs->setObjectName(QStringLiteral("fraKnobs"));
     fraKnobs->setFlat(true);
     auto *knobs = new QHBoxLayout(fraKnobs);
-    knbVolt = new Knob(fraKnobs);
-    knbVolt->setObjectName(QStringLiteral("knbVolt"));
-    knbVolt->setAccessibleName(QStringLiteral("Voltage knob"));
-    knbCurr = new Knob(fraKnobs);
-    knbCurr->setObjectName(QStringLiteral("knbCurr"));
-    knbCurr->setAccessibleName(QStringLiteral("Current knob"));
-    if (m_spec.tripKnobs) {
-        knbOVP = new Knob(fraKnobs);
-        knbOVP->setObjectName(QStringLiteral("knbOVP"));
-        knbOVP->setAccessibleName(QStringLiteral("Over-voltage trip knob"));
-        knbOCP = new Knob(fraKnobs);
-        knbOCP->setObjectName(QStringLiteral("knbOCP"));
-        knbOCP->setAccessibleName(QStringLiteral("Over-current trip knob"));
-    }
-    // Each knob with its caption under it.
-    const std::pair<Knob *, const char *> captioned[] = {
-        {knbVolt, "VOLTAGE"}, {knbCurr, "CURRENT"}, {knbOVP, "OVP"}, {knbOCP, "OCP"}};
-    for (const auto &[knob, text] : captioned) {
-        if (!knob)
+    // Each knob with its caption under it; the trip knobs only where the series has them.
+    const struct {
+        FrontKnob which;
+        const char *name;
+        const char *accessible;
+        const char *caption;
+        bool present;
+    } knobRows[] = {
+        {FrontKnob::Volt, "knbVolt", "Voltage knob", "VOLTAGE", true},
+        {FrontKnob::Curr, "knbCurr", "Current knob", "CURRENT", true},
+        {FrontKnob::Ovp, "knbOVP", "Over-voltage trip knob", "OVP", m_spec.tripKnobs},
+        {FrontKnob::Ocp, "knbOCP", "Over-current trip knob", "OCP", m_spec.tripKnobs},
+    };
+    for (const auto &row : knobRows) {
+        if (!row.present)
             continue;
+        auto *knob = new Knob(fraKnobs);
+        knob->setObjectName(QLatin1String(row.name));
+        knob->setAccessibleName(QLatin1String(row.accessible));
+        knob->setToolTip(knob->accessibleName());
+        knob->setBackColour(QColor(QStringLiteral("#2b2f33")));
         auto *column = new QVBoxLayout;
         column->setSpacing(2);
-        auto *caption = Caption(QString::fromLatin1(text), fraKnobs);
+        auto *caption = Caption(QString::fromLatin1(row.caption), fraKnobs);
         caption->setBuddy(knob);
         column->addWidget(knob, 0, Qt::AlignHCenter);
         column->addWidget(caption, 0, Qt::AlignHCenter);
         knobs->addLayout(column);
-    }
-    for (Knob *knob : {knbVolt, knbCurr, knbOVP, knbOCP}) {
-        if (!knob)
-            continue;
-        knob->setToolTip(knob->accessibleName());
-        knob->setBackColour(QColor(QStringLiteral("#2b2f33")));
-        connect(knob, &Knob::turning, this, [this, knob] { knob_Turning(knob); });
-        connect(knob, &Knob::turnEnded, this, [this, knob] { knob_TurnEnded(knob); });
+        const FrontKnob which = row.which;
+        connect(knob, &Knob::turning, this, [this, which](float v) { m_engine.knobTurning(which, v); });
+        connect(knob, &Knob::turnEnded, this, [this, which](float v) { m_engine.knobTurnEnded(which, v); });
+        m_knobs.insert(which, knob);
     }
     grid->addWidget(fraKnobs, 3, 0, 1, 2);
     return box;
@@ -280,34 +248,26 @@ QWidget *VirtualPanel::buildKeys()
     grid->setContentsMargins(m_spec.rotatedCaptions ? 36 : 8, 8, 8, 8); // room for captions
     grid->setSpacing(8);
 
-    cmdMenu = Key(QStringLiteral("cmdMenu"), QStringLiteral("MENU"), fraButtons);
-    cmdItem = Key(QStringLiteral("cmdItem"), QStringLiteral("ITEM"), fraButtons);
-    cmdUp = Key(QStringLiteral("cmdUp"), QStringLiteral("UP"), fraButtons);
-    cmdDn = Key(QStringLiteral("cmdDn"), QStringLiteral("DN"), fraButtons);
-    cmdEnter = Key(QStringLiteral("cmdEnter"), QStringLiteral("ENTER"), fraButtons);
-    cmdClear = Key(QStringLiteral("cmdClear"), QStringLiteral("CLEAR"), fraButtons);
-    cmdStart = Key(QStringLiteral("cmdStart"), QStringLiteral("START"), fraButtons);
-    cmdStop = Key(QStringLiteral("cmdStop"), QStringLiteral("STOP"), fraButtons);
+    QPushButton *cmdMenu = addKey(FrontKey::Menu, QStringLiteral("cmdMenu"), QStringLiteral("MENU"));
+    QPushButton *cmdItem = addKey(FrontKey::Item, QStringLiteral("cmdItem"), QStringLiteral("ITEM"));
+    QPushButton *cmdUp = addKey(FrontKey::Up, QStringLiteral("cmdUp"), QStringLiteral("UP"));
+    QPushButton *cmdDn = addKey(FrontKey::Dn, QStringLiteral("cmdDn"), QStringLiteral("DN"));
+    QPushButton *cmdEnter = addKey(FrontKey::Enter, QStringLiteral("cmdEnter"), QStringLiteral("ENTER"));
+    QPushButton *cmdClear = addKey(FrontKey::Clear, QStringLiteral("cmdClear"), QStringLiteral("CLEAR"));
+    QPushButton *cmdStart = addKey(FrontKey::Start, QStringLiteral("cmdStart"), QStringLiteral("START"));
+    QPushButton *cmdStop = addKey(FrontKey::Stop, QStringLiteral("cmdStop"), QStringLiteral("STOP"));
 
-    connect(cmdMenu, &QPushButton::clicked, this, &VirtualPanel::cmdMenu_Click);
-    connect(cmdItem, &QPushButton::clicked, this, &VirtualPanel::cmdItem_Click);
-    connect(cmdEnter, &QPushButton::clicked, this, &VirtualPanel::cmdEnter_Click);
-    connect(cmdUp, &QPushButton::pressed, this, &VirtualPanel::cmdUp_MouseDown);
-    connect(cmdDn, &QPushButton::pressed, this, &VirtualPanel::cmdDn_MouseDown);
-    connect(cmdUp, &QPushButton::released, this, &VirtualPanel::cmdUpDn_MouseUp);
-    connect(cmdDn, &QPushButton::released, this, &VirtualPanel::cmdUpDn_MouseUp);
-    connect(cmdStart, &QPushButton::clicked, this, &VirtualPanel::cmdStart_Click);
-    connect(cmdStop, &QPushButton::clicked, this, &VirtualPanel::cmdStop_Click);
-
-    if (isTlb()) {
-        cmdDsply = Key(QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"), fraButtons);
-        cmdMem = Key(QStringLiteral("cmdMem"), QStringLiteral("MEM"), fraButtons);
-        cmdArm = Key(QStringLiteral("cmdArm"), QStringLiteral("ARM"), fraButtons);
+    if (m_spec.armAndMemoryKeys) {
+        QPushButton *cmdDsply = addKey(FrontKey::Display, QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"));
+        QPushButton *cmdMem = addKey(FrontKey::Mem, QStringLiteral("cmdMem"), QStringLiteral("MEM"));
+        QPushButton *cmdArm = addKey(FrontKey::Arm, QStringLiteral("cmdArm"), QStringLiteral("ARM"));
         txtInput = new QLineEdit(fraButtons);
         txtInput->setObjectName(QStringLiteral("txtInput"));
         txtInput->setAccessibleName(QStringLiteral("Value entry"));
         txtInput->setPlaceholderText(QStringLiteral("value"));
         txtInput->setMaxLength(8);
+        connect(txtInput, &QLineEdit::textEdited, this, [this](const QString &text) { m_engine.textEdited(text); });
+        connect(txtInput, &QLineEdit::returnPressed, this, [this] { m_engine.press(FrontKey::Enter); });
 
         // MODE: the output keys; SETUP: the menu keys; SET POINT: the value keys.
         grid->addWidget(cmdStart, 0, 0);
@@ -322,31 +282,22 @@ QWidget *VirtualPanel::buildKeys()
         grid->addWidget(cmdDn, 4, 1);
         grid->addWidget(txtInput, 5, 0);
         grid->addWidget(cmdEnter, 5, 1);
-
-        connect(cmdDsply, &QPushButton::pressed, this, &VirtualPanel::cmdDsply_MouseDown);
-        connect(cmdDsply, &QPushButton::released, this, &VirtualPanel::cmdDsply_MouseUp);
-        connect(cmdClear, &QPushButton::pressed, this, &VirtualPanel::cmdClear_MouseDown);
-        connect(cmdClear, &QPushButton::released, this, &VirtualPanel::cmdClear_MouseUp);
-        connect(cmdArm, &QPushButton::clicked, this, &VirtualPanel::cmdArm_Click);
-        connect(cmdMem, &QPushButton::clicked, this, &VirtualPanel::cmdMem_Click);
-        connect(txtInput, &QLineEdit::textEdited, this, &VirtualPanel::txtInput_Change);
-        connect(txtInput, &QLineEdit::returnPressed, this, &VirtualPanel::cmdEnter_Click);
         return fraButtons;
     }
 
-    cmdVISet = Key(QStringLiteral("cmdVISet"), m_spec.visetCaption, fraButtons);
-    cmdTRIP = Key(QStringLiteral("cmdTRIP"), m_spec.tripCaption, fraButtons);
-    cmdCal = Key(QStringLiteral("cmdCal"), QStringLiteral("CAL"), fraButtons);
-    cmdVolt = Key(QStringLiteral("cmdVolt"), QStringLiteral("VOLTAGE"), fraButtons);
-    cmdCurr = Key(QStringLiteral("cmdCurr"), QStringLiteral("CURRENT"), fraButtons);
-    cmdOVT = Key(QStringLiteral("cmdOVT"), QStringLiteral("OVT"), fraButtons);
-    cmdOCT = Key(QStringLiteral("cmdOCT"), QStringLiteral("OCT"), fraButtons);
+    QPushButton *cmdVISet = addKey(FrontKey::VISet, QStringLiteral("cmdVISet"), m_spec.visetCaption);
+    QPushButton *cmdTRIP = addKey(FrontKey::Trip, QStringLiteral("cmdTRIP"), m_spec.tripCaption);
+    QPushButton *cmdCal = addKey(FrontKey::Cal, QStringLiteral("cmdCal"), QStringLiteral("CAL"));
+    QPushButton *cmdVolt = addKey(FrontKey::Volt, QStringLiteral("cmdVolt"), QStringLiteral("VOLTAGE"));
+    QPushButton *cmdCurr = addKey(FrontKey::Curr, QStringLiteral("cmdCurr"), QStringLiteral("CURRENT"));
+    QPushButton *cmdOVT = addKey(FrontKey::Ovt, QStringLiteral("cmdOVT"), QStringLiteral("OVT"));
+    QPushButton *cmdOCT = addKey(FrontKey::Oct, QStringLiteral("cmdOCT"), QStringLiteral("OCT"));
     cmdCal->setAccessibleName(QStringLiteral("CAL (hold for 10 seconds)"));
     // How far the calibration key's hold has come; shown only while it is held, its room kept.
     prgCalHold = new QProgressBar(fraButtons);
     prgCalHold->setObjectName(QStringLiteral("prgCalHold"));
     prgCalHold->setAccessibleName(QStringLiteral("Calibration key hold"));
-    prgCalHold->setRange(0, int(CalibrationHoldMs));
+    prgCalHold->setRange(0, int(FrontPanel::CalibrationHoldMs));
     prgCalHold->setTextVisible(false);
     QSizePolicy keepRoom = prgCalHold->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
@@ -371,19 +322,26 @@ QWidget *VirtualPanel::buildKeys()
     grid->addWidget(cmdEnter, 5, 1);
     grid->addWidget(cmdCal, 5, 1);
     grid->addWidget(prgCalHold, 6, 0, 1, 2);
-
-    connect(cmdVISet, &QPushButton::pressed, this, &VirtualPanel::cmdVISet_MouseDown);
-    connect(cmdVISet, &QPushButton::released, this, &VirtualPanel::displayKeyRelease);
-    connect(cmdTRIP, &QPushButton::pressed, this, &VirtualPanel::cmdTRIP_MouseDown);
-    connect(cmdTRIP, &QPushButton::released, this, &VirtualPanel::displayKeyRelease);
-    connect(cmdCal, &QPushButton::pressed, this, &VirtualPanel::cmdCal_MouseDown);
-    connect(cmdCal, &QPushButton::released, this, &VirtualPanel::cmdCal_MouseUp);
-    // A click is a press and a release inside the key, by mouse or space bar.
-    connect(cmdClear, &QPushButton::clicked, this, &VirtualPanel::cmdClear_Click);
-    QPushButton *setpoints[] = {cmdVolt, cmdCurr, cmdOVT, cmdOCT};
-    for (int i = 0; i < 4; ++i)
-        connect(setpoints[i], &QPushButton::clicked, this, [this, i] { setpointButton_Click(i); });
     return fraButtons;
+}
+
+QPushButton *VirtualPanel::addKey(FrontKey which, const QString &name, const QString &caption)
+{
+    QPushButton *key = Key(name, caption, fraButtons);
+    m_keys.insert(which, key);
+    // Held keys act on the press and on the release (by mouse or space bar); the others on a
+    // click, a press and a release inside the key. CLEAR is held on the series that reset with
+    // it.
+    const bool held = which == FrontKey::Up || which == FrontKey::Dn || which == FrontKey::Display
+                   || which == FrontKey::VISet || which == FrontKey::Trip || which == FrontKey::Cal
+                   || (which == FrontKey::Clear && m_spec.clearHold);
+    if (held) {
+        connect(key, &QPushButton::pressed, this, [this, which] { m_engine.press(which); });
+        connect(key, &QPushButton::released, this, [this, which] { m_engine.release(which); });
+    } else {
+        connect(key, &QPushButton::clicked, this, [this, which] { m_engine.press(which); });
+    }
+    return key;
 }
 
 Lamp *VirtualPanel::addLamp(const QString &array, int index, const QString &caption, int tag)
@@ -401,11 +359,6 @@ Lamp *VirtualPanel::addLamp(const QString &array, int index, const QString &capt
     lamp->setDark();
     m_lamps.insert(name, lamp);
     return lamp;
-}
-
-Lamp *VirtualPanel::lamp(const QString &array, int index) const
-{
-    return m_lamps.value(QStringLiteral("%1(%2)").arg(array).arg(index));
 }
 
 QWidget *VirtualPanel::buildLamps()
@@ -453,7 +406,9 @@ void VirtualPanel::fixTabOrder()
 {
     // Reading order: the displays, the knobs, the keys row by row (the TLB's value field in
     // its place beside ENTER), the trend's controls, then the log and its buttons.
-    QList<QWidget *> order{txtVolt, txtCurr, txtMEM, knbVolt, knbCurr, knbOVP, knbOCP};
+    QList<QWidget *> order{txtVolt, txtCurr, txtMEM};
+    for (Knob *knob : std::as_const(m_knobs)) // in FrontKnob order: VOLTAGE, CURRENT, OVP, OCP
+        order << knob;
     auto *grid = static_cast<QGridLayout *>(fraButtons->layout());
     QList<std::pair<std::pair<int, int>, QWidget *>> keys;
     for (int i = 0; i < grid->count(); ++i) {
@@ -473,43 +428,6 @@ void VirtualPanel::fixTabOrder()
         setTabOrder(order.at(i - 1), order.at(i));
 }
 
-void VirtualPanel::buildLampLists()
-{
-    auto add = [this](QList<Lamp *> &list, const QString &array, int index) {
-        if (Lamp *l = lamp(array, index))
-            list << l;
-    };
-    const QString status = QStringLiteral("lblStatus");
-    const QString errors = QStringLiteral("lblErrors");
-    const QString disabled = QStringLiteral("lblDisabled");
-    if (setpointLamps.isEmpty()) {
-        add(setpointLamps, status, 8);
-        add(setpointLamps, status, 10);
-        add(setpointLamps, errors, 0);
-        add(setpointLamps, errors, 1);
-    }
-    if (configLamps.isEmpty()) {
-        // Position = configuration item + 1; only the TLB has the KEYPAD lamp.
-        add(configLamps, status, 9);
-        add(configLamps, status, 3);
-        add(configLamps, status, 4);
-        add(configLamps, disabled, 0);
-        add(configLamps, disabled, 3);
-        add(configLamps, disabled, 1);
-        add(configLamps, disabled, 2);
-        add(configLamps, errors, 8);
-    }
-    if (alarmLamps.isEmpty()) {
-        for (int index : {0, 1, 2, 3, 4, 5, 8})
-            add(alarmLamps, errors, index);
-        add(alarmLamps, disabled, 2);
-    }
-    if (operationLamps.isEmpty()) {
-        add(operationLamps, QStringLiteral("lblArm"), 0);
-        for (int index : {3, 4, 6, 7, 8, 9, 10})
-            add(operationLamps, status, index);
-    }
-}
 
 void VirtualPanel::loadPictures()
 {
@@ -528,19 +446,15 @@ void VirtualPanel::loadPictures()
     load(pctName, QStringLiteral("name.gif"), pctName);
 }
 
-void VirtualPanel::readDebugAccess()
+bool VirtualPanel::readDebugAccess()
 {
     const QString code = ReadProfileString(QDir(modData().ProgramFolder).filePath(DebugIniFileName),
                                            QStringLiteral("Debug"), QStringLiteral("Type"),
                                            QString(), 51)
                              .toLower();
-    DebugMode = code == DebugAccessCode;
-    fraIn->setVisible(DebugMode);
-}
-
-void VirtualPanel::paintEvent(QPaintEvent *event)
-{
-    PanelWindow::paintEvent(event);
+    const bool debugMode = code == DebugAccessCode;
+    fraIn->setVisible(debugMode);
+    return debugMode;
 }
 
 bool VirtualPanel::eventFilter(QObject *watched, QEvent *event)
@@ -569,29 +483,104 @@ bool VirtualPanel::eventFilter(QObject *watched, QEvent *event)
     return PanelWindow::eventFilter(watched, event);
 }
 
+
 // ---------------------------------------------------------------------------------------------
-// Time, sending, closing.
+// What the engine shows.
 
-qint64 VirtualPanel::now() const { return modData().clock->elapsedMs(); }
-double VirtualPanel::secondsSinceKey() const { return (now() - m_lastKeyMs) / 1000.0; }
-void VirtualPanel::takeKeyTime() { m_lastKeyMs = now(); }
-
-void VirtualPanel::send(const QString &command) { SendCommand(command, DebugMode); }
-
-void VirtualPanel::sendChg(qint16 level, qint16 item, qint16 sub)
+void VirtualPanel::showDisplay(FrontDisplay display, const QString &text)
 {
-    send(QStringLiteral("<>CHG %1,%2,%3").arg(level).arg(item).arg(sub));
+    PanelDisplay *shown[] = {txtVolt, txtCurr, txtMEM};
+    if (PanelDisplay *d = shown[int(display)])
+        d->show(text);
+}
+
+void VirtualPanel::dimDisplays(bool dimmed)
+{
+    for (PanelDisplay *d : {txtVolt, txtCurr, txtMEM}) {
+        if (d)
+            d->setDimmed(dimmed);
+    }
+}
+
+void VirtualPanel::showLamp(const QString &name, LampLight light)
+{
+    Lamp *l = m_lamps.value(name);
+    if (!l)
+        return;
+    switch (light) {
+    case LampLight::Dark: l->setDark(); break;
+    case LampLight::Green: l->setLit(LampColour::Green); break;
+    case LampLight::Red: l->setLit(LampColour::Red); break;
+    case LampLight::Yellow: l->setLit(LampColour::Yellow); break;
+    case LampLight::Orange: l->setLit(LampColour::Orange); break;
+    }
+}
+
+void VirtualPanel::showLegend(const QString &text) { lblLegend->setText(text); }
+
+void VirtualPanel::showTyped(const QString &text)
+{
+    if (txtInput && txtInput->text() != text) {
+        const QSignalBlocker block(txtInput);
+        txtInput->setText(text);
+    }
+}
+
+void VirtualPanel::lockTyped(bool locked)
+{
+    if (txtInput)
+        txtInput->setReadOnly(locked);
+}
+
+void VirtualPanel::setKnob(FrontKnob which, float maximum, float value)
+{
+    Knob *knob = m_knobs.value(which);
+    if (!knob || knob->isTurning())
+        return;
+    knob->setMaximum(maximum);
+    knob->setValue(value);
+}
+
+float VirtualPanel::knobValue(FrontKnob which) const
+{
+    const Knob *knob = m_knobs.value(which);
+    return knob ? knob->value() : 0;
+}
+
+void VirtualPanel::enableKnobs(bool enabled)
+{
+    for (Knob *knob : std::as_const(m_knobs))
+        knob->setEnabled(enabled);
+}
+
+void VirtualPanel::showKey(FrontKey key, bool shown)
+{
+    if (QPushButton *k = m_keys.value(key))
+        k->setVisible(shown);
+}
+
+void VirtualPanel::enableKey(FrontKey key, bool enabled)
+{
+    if (QPushButton *k = m_keys.value(key))
+        k->setEnabled(enabled);
+}
+
+void VirtualPanel::showHoldProgress(qint64 ms)
+{
+    if (!prgCalHold)
+        return;
+    prgCalHold->setVisible(ms >= 0);
+    if (ms >= 0)
+        prgCalHold->setValue(int(ms));
+}
+
+std::optional<QString> VirtualPanel::enterValue(const QString &title, const QString &text,
+                                                const QString &hint)
+{
+    return EnterValue(this, title, text, hint);
 }
 
 bool VirtualPanel::closing() const { return Switching || !isVisible() || m_lamps.isEmpty(); }
-
-void VirtualPanel::stopPanelTimers()
-{
-    tmrInfo.stop();
-    tmrMenu.stop();
-    tmrFlash.stop();
-    tmrHold.stop();
-}
 
 void VirtualPanel::afterSetup()
 {
@@ -600,293 +589,8 @@ void VirtualPanel::afterSetup()
         SwitchPanel(series);
 }
 
-void VirtualPanel::panelClosing()
-{
-    stopPanelTimers();
-    setpointLamps.clear();
-    configLamps.clear();
-    alarmLamps.clear();
-    operationLamps.clear();
-}
-
 // ---------------------------------------------------------------------------------------------
-// The status poll.
-
-void VirtualPanel::tmrInfo_Timer()
-{
-    if (m_pollErrorShown)
-        return;
-    tmrInfo.setInterval(PollIntervalMs);
-    // Menu time-outs.
-    if (MenuLevel >= m_spec.menuTimeoutLevel && secondsSinceKey() * 1000 > MenuTimeoutMs) {
-        ExitMenu();
-        clearReleaseAction(true);
-    }
-    // An abandoned direct adjustment: the release action sends the saved value back first and
-    // leaves the menu after its wait, so the instrument does not keep the value it was stepped
-    // to (leaving first would make the release see no adjustment to undo).
-    if (m_spec.directAdjust && secondsSinceKey() * 1000 > IdleMenuTimeoutMs && MenuSub == 7)
-        clearReleaseAction();
-    poll();
-}
-
-void VirtualPanel::pollFailed(const QString &command, const QString &reply, const QString &description)
-{
-    // One box at a time; polling waits while it is open, or every tick would open another.
-    if (!DebugMode || m_pollErrorShown)
-        return;
-    m_pollErrorShown = true;
-    const bool polling = tmrInfo.isActive();
-    tmrInfo.stop();
-    const QString crlf = QStringLiteral("\r\n");
-    QPointer<VirtualPanel> self(this);
-    modData().prompter->Show(m_spec.pollErrorFirstLine + crlf + QStringLiteral("Command: ") + command
-                                 + crlf + QStringLiteral("Response: ") + reply + crlf
-                                 + QStringLiteral("Error: ") + description,
-                             ErrorTitle, MsgIcon::Critical, MsgButtons::Ok);
-    if (!self)
-        return;
-    m_pollErrorShown = false;
-    if (polling && !closing())
-        resumePolling();
-}
-
-void VirtualPanel::poll()
-{
-    // The link is lent to a device probe or search (Communication Setup): it is not this
-    // panel's instrument that answers now.
-    if (Comm().QuietMode)
-        return;
-    // The link is being opened again (Setup, Reconnect): it cannot carry a command yet.
-    if (Comm().isOpening())
-        return;
-    // A poll that starts while another exchange waits for its reply (the TCP/IP wait lets
-    // timers run) would take that reply for its own, and the exchange would time out: a key's
-    // query, the state refresh after a memory change, another poll. Nor does one start while
-    // this poll's own message is up. The next tick polls.
-    if (m_inPoll || Comm().isWaiting())
-        return;
-    m_inPoll = true;
-    QPointer<VirtualPanel> self(this);
-    const QString command = QStringLiteral("<>STA");
-    QString reply;
-    send(command);
-    if (ReadStatusReply(reply, 2, DebugMode) < 0 && self && !closing()) {
-        send(command);
-        ReadReply(reply, 1, DebugMode);
-    }
-    if (!self)
-        return;
-    m_inPoll = false;
-    if (closing())
-        return;
-
-    if (m_spec.replyLetterCheck) {
-        if (const char letter = ForbiddenReplyLetter(reply)) {
-            pollFailed(command, reply, QStringLiteral("Result contains '%1'").arg(QLatin1Char(letter)));
-            return;
-        }
-    }
-    // Another panel became current: give way without ending the program.
-    if (!modData().CurrentPanel || modData().CurrentPanel->objectName() != m_spec.windowName) {
-        closeReplaced();
-        return;
-    }
-    std::vector<qint32> fields;
-    try {
-        fields = PollFields(reply);
-    } catch (const DecodeError &e) {
-        pollFailed(command, reply, e.what);
-        return;
-    }
-    if (fields.size() >= 4)
-        recordTrend(fields);
-    if (fields.size() < 4) {
-        const bool on = PowerState >= Power::On;
-        fields = {on ? SaturatedInt32(knbVolt->value() * 1000) : 0,
-                  on ? SaturatedInt32(knbCurr->value() * 1000) : 0,
-                  DefaultWordA, DefaultWordB, DefaultMemory};
-    }
-    StatusBitsA = UnpackBits(fields[2]);
-    AlarmBitsB = UnpackBits(fields[3]);
-    UpdateLamps();
-    try {
-        showReadings(fields);
-    } catch (const DecodeError &e) {
-        pollFailed(command, reply, e.what);
-        return;
-    }
-
-    updateLegend();
-
-    if (StatusBitsA[StatusBit::Standby]) {
-        PowerState = Power::Standby;
-    } else if (StatusBitsA[StatusBit::Power]) {
-        PowerState = Power::On;
-        if (m_spec.armLamp && StatusBitsA[StatusBit::Arm]) {
-            PowerState = Power::OnArmed;
-            if (Lamp *arm = lamp(QStringLiteral("lblArm"), 0)) {
-                if (!FlashPhase)
-                    arm->setLit(LampColour::Yellow);
-                else
-                    arm->setDark();
-            }
-        }
-    }
-}
-
-void VirtualPanel::showReadings(const std::vector<qint32> &fields)
-{
-    const ModData &data = modData();
-    auto field = [&](size_t i) {
-        if (i >= fields.size())
-            throw DecodeError{QStringLiteral("Subscript out of range")};
-        return fields[i];
-    };
-    auto readings = [&] {
-        ShowValue(txtVolt, field(0) / 1000.0, data.VoltageFormat);
-        ShowValue(txtCurr, field(1) / 1000.0, data.CurrentFormat);
-    };
-    if (MenuLevel == 2) {
-        ShowValue(txtVolt, data.SettingsBackup.VoltSet, data.VoltageFormat);
-        ShowValue(txtCurr, data.SettingsBackup.CurrSet, data.CurrentFormat);
-        if (txtMEM)
-            ShowMemory(data.SettingsBackup.MemLoc);
-    } else if (MenuLevel == m_spec.tripDisplayLevel) {
-        ShowValue(txtVolt, data.SettingsBackup.VoltProt, data.VoltageFormat);
-        ShowValue(txtCurr, data.SettingsBackup.CurrProt, data.CurrentFormat);
-    } else if (!m_spec.directAdjust && MenuLevel == m_spec.calibrationLevel) {
-        readings();
-        RefreshMenuDisplay();
-    } else if (MenuSub == 7) {
-        flashAfterDirectAdjust(fields);
-    } else if (MenuLevel != 11 && MenuLevel != 12) {
-        readings();
-        if (m_spec.readsMemoryField && txtMEM) {
-            const qint32 memory = field(4);
-            ShowMemory(memory);
-            if (MemoryLocationChanged(memory, modData().Settings.MemLoc)) {
-                // The memory location changed at the instrument: take over its setpoints.
-                readState();
-            }
-        }
-    } else {
-        readings();
-        RefreshMenuDisplay();
-    }
-}
-
-void VirtualPanel::flashAfterDirectAdjust(const std::vector<qint32> &fields)
-{
-    const ModData &data = modData();
-    ShowValue(txtVolt, fields.at(0) / 1000.0, data.VoltageFormat);
-    ShowValue(txtCurr, fields.at(1) / 1000.0, data.CurrentFormat);
-    if (txtMEM && fields.size() > 4)
-        ShowMemory(fields[4]);
-    RefreshMenuDisplay();
-    // The value being adjusted shows in its display, and the value's lamp (or the period
-    // prompt) flashes.
-    if (FlashItem == 5 || FlashItem == 7)
-        ShowValue(txtVolt, EditValue, EditFormat);
-    else if (FlashItem == 6 || FlashItem == 8 || FlashItem == 9)
-        ShowValue(txtCurr, EditValue, FlashItem == 9 ? PeriodDisplayFormat(EditValue) : EditFormat);
-    if (FlashItem >= 5 && FlashItem <= 8) {
-        const quint32 colour = FlashItem <= 6 ? LampColour::Green : LampColour::Red;
-        lightSetpointLamp(FlashItem - 4, FlashPhase ? 0 : colour);
-    } else if (FlashItem == 9) {
-        txtVolt->show(FlashPhase ? QString() : QStringLiteral("P"));
-    }
-}
-
-void VirtualPanel::lightSetpointLamp(int position, quint32 colour)
-{
-    if (position < 1 || position > setpointLamps.size())
-        return;
-    if (colour)
-        setpointLamps[position - 1]->setLit(colour);
-    else
-        setpointLamps[position - 1]->setDark();
-}
-
-void VirtualPanel::UpdateLamps()
-{
-    for (Lamp *l : operationLamps) {
-        if (StatusBitsA[size_t(l->tag())])
-            l->setLit(LampColour::Green);
-        else
-            l->setDark();
-    }
-    if (Lamp *arm = lamp(QStringLiteral("lblArm"), 0)) {
-        if (StatusBitsA[StatusBit::Arm])
-            arm->setLit(LampColour::Yellow);
-        else
-            arm->setDark();
-    }
-    if (Lamp *standby = lamp(QStringLiteral("lblStatus"), StatusBit::Standby)) {
-        if (StatusBitsA[StatusBit::Standby])
-            standby->setLit(LampColour::Orange);
-        else
-            standby->setDark();
-    }
-    for (Lamp *l : alarmLamps) {
-        if (AlarmBitsB[size_t(l->tag())])
-            l->setLit(LampColour::Red);
-        else
-            l->setDark();
-    }
-    if (!alarmLamps.isEmpty()) {
-        Lamp *remote = alarmLamps.last();
-        if (AlarmBitsB[size_t(remote->tag())])
-            remote->setLit(LampColour::Green);
-        else
-            remote->setDark();
-    }
-}
-
-void VirtualPanel::ShowValue(PanelDisplay *display, double value, const QString &format)
-{
-    if (EntryMode == 1 && txtInput) {
-        display->show(txtInput->text());
-        return;
-    }
-    display->show(DisplayText(value, format, m_spec.truncatesDisplay));
-}
-
-void VirtualPanel::ShowMemory(double number)
-{
-    if (txtMEM)
-        txtMEM->show(number <= 9 ? QString::number(qint64(number)) : QStringLiteral("E"));
-}
-
-void VirtualPanel::tmrFlash_Timer()
-{
-    if (now() - m_lastFlashMs > FlashToggleMs) {
-        FlashPhase = !FlashPhase;
-        m_lastFlashMs = now();
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The legend and the trend.
-
-void VirtualPanel::updateLegend()
-{
-    QString legend;
-    if (m_levelHoldUntilMs >= 0) // a setpoint button's moment: the displays show readings
-        legend.clear();
-    else if (isTlb() && MenuSub == 7)
-        legend = MenuLegend(FlashItem, NoItem);
-    else if (MenuLevel == m_spec.idleLevel)
-        legend.clear();
-    else if (MenuLevel == 2)
-        legend = MenuLegend(2, NoItem);
-    else if (MenuLevel == m_spec.tripDisplayLevel)
-        legend = MenuLegend(3, NoItem);
-    else
-        legend = MenuLegend(role(MenuLevel), MenuItem);
-    if (lblLegend->text() != legend)
-        lblLegend->setText(legend);
-}
+// The trend.
 
 TrendBuffer &VirtualPanel::TrendHistory()
 {
@@ -930,21 +634,6 @@ void VirtualPanel::showTrend(bool shown)
     resize(width(), std::max(minimumSizeHint().height(), target));
 }
 
-void VirtualPanel::recordTrend(const std::vector<qint32> &fields)
-{
-    const ModData &data = modData();
-    TrendSample sample;
-    sample.timeMs = QDateTime::currentMSecsSinceEpoch();
-    sample.volts = fields[0] / 1000.0;
-    sample.amps = fields[1] / 1000.0;
-    sample.voltSet = data.Settings.VoltSet;
-    sample.currSet = data.Settings.CurrSet;
-    sample.wordA = fields[2];
-    sample.wordB = fields[3];
-    TrendHistory().add(sample);
-    fraTrend->sampleAdded();
-}
-
 void VirtualPanel::exportTrend()
 {
     QPointer<VirtualPanel> self(this);
@@ -964,5 +653,19 @@ void VirtualPanel::exportTrend()
                             ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
 }
 
-} // namespace zop
+void VirtualPanel::pollRead(const std::vector<qint32> &fields)
+{
+    const ModData &data = modData();
+    TrendSample sample;
+    sample.timeMs = QDateTime::currentMSecsSinceEpoch();
+    sample.volts = fields[0] / 1000.0;
+    sample.amps = fields[1] / 1000.0;
+    sample.voltSet = data.Settings.VoltSet;
+    sample.currSet = data.Settings.CurrSet;
+    sample.wordA = fields[2];
+    sample.wordB = fields[3];
+    TrendHistory().add(sample);
+    fraTrend->sampleAdded();
+}
 
+} // namespace zop

@@ -1,8 +1,8 @@
-#include "panels/virtual/trendbuffer.h"
+#include "engine/trendbuffer.h"
 
+#include "engine/panellogic.h"
 #include "engine/readinglog.h"
-#include "panels/virtual/panellogic.h"
-#include "panels/virtual/series.h"
+#include "engine/seriesspec.h"
 
 #include <QDateTime>
 #include <QTimeZone>

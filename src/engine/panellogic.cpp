@@ -1,4 +1,4 @@
-#include "panels/virtual/panellogic.h"
+#include "engine/panellogic.h"
 
 #include "core/numbertext.h"
 

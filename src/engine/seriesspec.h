@@ -1,11 +1,13 @@
 #pragma once
-// What differs between the four virtual control panels, as data: one panel class builds the
-// controls and behaviour of a series from its row here.
+// What differs between the four series' front panels, as data: the front-panel engine
+// (FrontPanel) takes a series' behaviour, and the virtual panel its controls, from its row here.
+// A new series is a new row (and its key layout in the virtual panel).
 
 #include "app/panelids.h"
 #include "engine/readinglog.h"
 
 #include <QList>
+#include <array>
 #include <QString>
 #include <QStringList>
 
@@ -53,9 +55,28 @@ struct SeriesSpec {
     bool readsMemoryField;   // reply field 4 is the memory number
     bool truncatesDisplay;   // values are cut, not rounded, to the format
     QString pollErrorFirstLine;
+
+    // Keys and menus (the KM's values; the rows of the other series change what differs).
+    qint16 menuLevel = 7;          // the level MENU opens
+    qint16 menuLevelWhenOn = 7;    // the level MENU opens while the output is on
+    // ITEM with no item selected: the next menu level for a power state.
+    qint16 (*nextMenuLevel)(qint16 level, qint16 powerState) = nullptr;
+    // What each menu level means, in the TLB's numbering (2 setpoints, 3 trips, 4 memory, 5 to
+    // 9 the values, 10 configuration, 11 potentiometers or the code entry, 12 scales); -1: no
+    // menu.
+    std::array<qint16, 13> roles{-1, -1, -1, -1, -1, -1, -1, 7, 8, 10, 11, -1, -1};
+    bool clearHold = false;        // CLEAR acts on press and release; held 5 s and 10 s it resets
+    bool entryEcho = false;        // the instrument is told the entry mode ("<>TYP")
+    bool codeEntry = false;        // calibration opens with a typed code (else a 10 s key hold)
+    bool sharedKeyRow = true;      // UP and DN share their row with the display keys
+    bool menuBlanksCurrent = false; // MENU blanks the current display
+    bool pollsEachStep = true;     // every UP/DN step reads the status (else only when adjusting)
+    qint16 periodLevel = -1;       // the period menu, stepped in its own units
 };
 
 const SeriesSpec &SeriesSpecFor(PanelId panel);
+// Every series' row, in the order their panels are registered.
+QList<const SeriesSpec *> AllSeriesSpecs();
 
 // What a key of a virtual panel does, for its tool tip: `key` is the key's objectName
 // ("cmdMenu", "cmdPause"); the text differs by series where the key does. Empty for a name

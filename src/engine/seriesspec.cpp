@@ -1,7 +1,6 @@
-#include "panels/virtual/series.h"
+#include "engine/seriesspec.h"
 
-#include "panels/virtual/panellogic.h"
-
+#include "engine/panellogic.h"
 #include "core/numbertext.h"
 
 namespace zop {
@@ -35,7 +34,9 @@ SeriesSpec KmTw(Series series, PanelId panel, const QString &name)
         /*idleLevel*/ 4, /*tripDisplayLevel*/ 3, /*configLevel*/ 9, {0, 1, 2, 6},
         /*calibrationLevel*/ 10, /*menuTimeoutLevel*/ 10,
         /*directAdjust*/ false, /*replyLetterCheck*/ false, /*readsMemoryField*/ false,
-        /*truncatesDisplay*/ true, QStringLiteral("Error retrieving state information:")};
+        /*truncatesDisplay*/ true, QStringLiteral("Error retrieving state information:"),
+        /*menuLevel*/ 7, /*menuLevelWhenOn*/ 7,
+        [](qint16 level, qint16 power) { return NextSeriesMenuLevel(level, power, false); }};
 }
 
 } // namespace
@@ -56,9 +57,15 @@ const SeriesSpec &SeriesSpecFor(PanelId panel)
                         {QStringLiteral("THERM"), 4, 4},  {QStringLiteral("FUSE"), 5, 5},
                         {QStringLiteral("LOCK"), 8, 8}};
         s.modulationEntry = false;
+        s.menuLevel = 9;
+        s.menuLevelWhenOn = 10;
+        s.nextMenuLevel = [](qint16 level, qint16 power) {
+            return NextSeriesMenuLevel(level, power, true);
+        };
         return s;
     }();
-    static const SeriesSpec tlb = SeriesSpec{
+    static const SeriesSpec tlb = [] {
+        SeriesSpec s{
         Series::TLB, PanelId::TLB, QStringLiteral("frmTLB"),
         /*memoryDisplay*/ true, /*tripKnobs*/ false, /*setpointButtons*/ false,
         /*typedEntry*/ true, /*armAndMemoryKeys*/ true, QString(), QString(),
@@ -75,12 +82,28 @@ const SeriesSpec &SeriesSpecFor(PanelId panel)
         /*calibrationLevel*/ 11, /*menuTimeoutLevel*/ 11,
         /*directAdjust*/ true, /*replyLetterCheck*/ true, /*readsMemoryField*/ true,
         /*truncatesDisplay*/ false, QStringLiteral("Error retrieving scale information:")};
+        s.menuLevel = s.menuLevelWhenOn = 5;
+        s.nextMenuLevel = NextTlbMenuLevel;
+        s.roles = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+        s.clearHold = s.entryEcho = s.codeEntry = s.menuBlanksCurrent = true;
+        s.sharedKeyRow = s.pollsEachStep = false;
+        s.periodLevel = 9;
+        return s;
+    }();
     switch (panel) {
     case PanelId::KM: return km;
     case PanelId::TW: return tw;
     case PanelId::GZ: return gz;
     default: return tlb;
     }
+}
+
+QList<const SeriesSpec *> AllSeriesSpecs()
+{
+    QList<const SeriesSpec *> all;
+    for (PanelId id : {PanelId::TLB, PanelId::KM, PanelId::TW, PanelId::GZ})
+        all << &SeriesSpecFor(id);
+    return all;
 }
 
 namespace {

@@ -1,0 +1,306 @@
+// The virtual panel window of each series: its controls and their names, the keys, entry and
+// knobs reaching the engine, what the engine shows reaching the widgets, debug mode, and the
+// window going (a switch during a hold, another current panel, closing).
+
+#include "app/configuration.h"
+#include "panelfixture.h"
+#include "panels/virtual/paneldisplay.h"
+#include "ui/entervalue.h"
+#include "ui/knob.h"
+#include "ui/lamp.h"
+#include "ui/transactionlog.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace zop;
+using namespace zop::test;
+
+Q_DECLARE_METATYPE(zop::PanelId)
+
+class TestVirtualPanel : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsPerSeries_data();
+    void controlsPerSeries();
+    void debugAccessCodeShowsTheLog();
+    void widgetsReachTheEngine_data();
+    void widgetsReachTheEngine();
+    void widgetsShowTheEngine();
+    void knobsFollowTheStateReadAfterSetup_data();
+    void knobsFollowTheStateReadAfterSetup();
+    void switchDuringAHold_data();
+    void switchDuringAHold();
+    void anotherCurrentPanelMakesThisOneGiveWay();
+    void closingSendsClearAndEndsTheProgram();
+};
+
+void TestVirtualPanel::controlsPerSeries_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::addColumn<bool>("modulationEntry");
+    const QStringList common{"txtVolt", "txtCurr", "knbVolt", "knbCurr", "cmdMenu", "cmdItem",
+                             "cmdEnter", "cmdUp", "cmdDn", "cmdClear", "cmdStart", "cmdStop"};
+    const QStringList kmtw = common + QStringList{"cmdVolt", "cmdCurr", "cmdOVT", "cmdOCT",
+                                                  "cmdVISet", "cmdTRIP", "cmdCal"};
+    QTest::newRow("TLB") << PanelId::TLB << "frmTLB"
+                         << common + QStringList{"txtMEM", "txtInput", "cmdDsply", "cmdMem", "cmdArm"}
+                         << QStringList{"cmdVolt", "cmdCal", "cmdVISet", "knbOVP"} << true;
+    QTest::newRow("KM") << PanelId::KM << "frmKM" << kmtw
+                        << QStringList{"txtMEM", "txtInput", "cmdDsply", "cmdMem", "cmdArm", "knbOVP"}
+                        << true;
+    QTest::newRow("TW") << PanelId::TW << "frmTW" << kmtw
+                        << QStringList{"txtMEM", "txtInput", "cmdArm", "knbOCP"} << true;
+    QTest::newRow("GZ") << PanelId::GZ << "frmGZ" << kmtw + QStringList{"knbOVP", "knbOCP"}
+                        << QStringList{"txtMEM", "txtInput", "cmdMem", "cmdArm"} << false;
+}
+
+void TestVirtualPanel::controlsPerSeries()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QString, name);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QFETCH(bool, modulationEntry);
+    PanelFixture f(series);
+    QCOMPARE(f.panel->objectName(), name);
+    QCOMPARE(f.panel->windowTitle(), QString("Virtual Control Panel"));
+    for (const QString &control : present)
+        QVERIFY2(f.panel->findChild<QWidget *>(control), qPrintable(control));
+    for (const QString &control : absent)
+        QVERIFY2(!f.panel->findChild<QWidget *>(control), qPrintable(control));
+    QCOMPARE(f.panel->mnuModulation != nullptr, modulationEntry);
+    QVERIFY(!f.panel->mnuVirtual->isEnabled());
+    QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(f.panel->rtbTranx));
+    QVERIFY(f.panel->fraIn->isHidden());
+    // Every control a user reaches has a name a screen reader can say.
+    QCOMPARE(f.widget("txtVolt")->accessibleName(), QString("Voltage display"));
+    QCOMPARE(f.widget("knbCurr")->accessibleName(), QString("Current knob"));
+    QCOMPARE(f.widget("lblErrors(0)")->accessibleName(), QString("OVT lamp"));
+    QCOMPARE(f.widget("cmdClear")->accessibleName(), QString("CLEAR"));
+    // Every knob carries a caption of its own.
+    QStringList knobCaptions;
+    for (QLabel *label : f.panel->findChildren<QLabel *>()) {
+        if (qobject_cast<Knob *>(label->buddy()))
+            knobCaptions << label->text();
+    }
+    QCOMPARE(knobCaptions.size(), f.panel->findChildren<Knob *>().size());
+    QVERIFY(!knobCaptions.contains(QString()));
+    // Every key (shown now or only in a menu, in debug mode or with the trend) and the typed
+    // entry say what they do; a front-panel key's text starts with its own caption.
+    QList<QWidget *> keys;
+    for (QAbstractButton *b : f.panel->centralWidget()->findChildren<QAbstractButton *>())
+        keys << b;
+    if (auto *entry = f.widget<QLineEdit>("txtInput"))
+        keys << entry;
+    QVERIFY(keys.size() > 10);
+    auto *frontKeys = f.widget("fraButtons");
+    for (QWidget *key : keys) {
+        QVERIFY2(!key->toolTip().isEmpty(), qPrintable(key->objectName()));
+        if (auto *b = qobject_cast<QPushButton *>(key); b && b->parent() == frontKeys)
+            QVERIFY2(b->toolTip().startsWith(b->text() + ": "), qPrintable(b->toolTip()));
+    }
+}
+
+void TestVirtualPanel::debugAccessCodeShowsTheLog()
+{
+    PanelFixture f(PanelId::TLB, false);
+    f.writeFile(DebugIniFileName, "[Debug]\r\nType=TAN_WHELK\r\n");
+    f.openPanel(PanelId::TLB);
+    QVERIFY(f.e->debugMode());
+    QVERIFY(!f.panel->fraIn->isHidden());
+    f.poll();
+    QVERIFY(f.panel->rtbTranx->logText().endsWith("<>STA\n0,0,48,0,3\r\n"));
+}
+
+void TestVirtualPanel::widgetsReachTheEngine_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<QString>("input"); // what the user does, as name:action
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("TLB MENU click") << PanelId::TLB << "cmdMenu:click" << QStringList{"<>CHG 5,-1,2"};
+    QTest::newRow("TLB UP held and let go") << PanelId::TLB << "cmdMenu:click cmdUp:hold"
+                                            << QStringList{"<>CHG 5,-1,2", "<>IGN 1", "<>TYP 0", "VOLT 12.01", "<>IGN 0"};
+    QTest::newRow("TLB typed and Return") << PanelId::TLB << "cmdMenu:click txtInput:7"
+                                          << QStringList{"<>CHG 5,-1,2", "<>CHG 5,-1,2", "<>TYP 1", "<>PRO 7", "VOLT 7", "<>CHG 0,-1,0"};
+    QTest::newRow("TLB CLEAR held") << PanelId::TLB << "cmdMenu:click cmdClear:hold"
+                                    << QStringList{"<>CHG 5,-1,2", "<>CLR 0", "VOLT 12"};
+    QTest::newRow("TLB knob by keyboard") << PanelId::TLB << "knbVolt:down" << QStringList{"VOLT 11.90"};
+    QTest::newRow("KM CLEAR click") << PanelId::KM << "cmdMenu:click cmdClear:click"
+                                    << QStringList{"<>CHG 7,-1,2", "<>CLR 0", "VOLT:PROT 13.5"};
+    QTest::newRow("KM TRIP held") << PanelId::KM << "cmdTRIP:hold" << QStringList{"<>CHG 3,-1,0", "<>STA"};
+    QTest::newRow("GZ VOLTAGE key") << PanelId::GZ << "cmdVolt:click" << QStringList{"VOLT 9"};
+    QTest::newRow("GZ trip knob") << PanelId::GZ << "knbOCP:down" << QStringList{"CURR:PROT 49.0"};
+}
+
+void TestVirtualPanel::widgetsReachTheEngine()
+{
+    QFETCH(PanelId, series);
+    QFETCH(QString, input);
+    QFETCH(QStringList, sent);
+    PanelFixture f(series);
+    SetValueEntry([](QWidget *, const QString &, const QString &) { return QString("9"); });
+    for (const QString &step : input.split(' ')) {
+        const QString name = step.section(':', 0, 0);
+        const QString action = step.section(':', 1);
+        QWidget *w = f.panel->findChild<QWidget *>(name);
+        QVERIFY2(w, qPrintable(name));
+        if (action == "click") {
+            QTest::mouseClick(w, Qt::LeftButton);
+        } else if (action == "hold") {
+            QTest::mousePress(w, Qt::LeftButton);
+            QTest::mouseRelease(w, Qt::LeftButton);
+        } else if (action == "down") {
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Down);
+        } else {
+            QTest::keyClicks(w, action);
+            QTest::keyClick(w, Qt::Key_Return);
+        }
+    }
+    QCOMPARE(f.sent(), sent);
+    SetValueEntry(nullptr);
+}
+
+void TestVirtualPanel::widgetsShowTheEngine()
+{
+    PanelFixture f(PanelId::KM);
+    f.staReply = "2EE0,1F4,48,0,0\r\n";
+    f.poll();
+    QCOMPARE(f.widget<PanelDisplay>("txtVolt")->text(), QString("12.00"));
+    QCOMPARE(f.widget<Lamp>("lblStatus(6)")->colour(), ColourFromBgr(LampColour::Orange));
+    QVERIFY(!f.widget<Lamp>("lblStatus(4)")->isLit());
+    // MENU greys the setpoint keys (they look it), swaps DISPLAY keys for UP and DN, and shows
+    // the legend.
+    auto *volt = f.widget<QPushButton>("cmdVolt");
+    const QImage enabled = volt->grab().toImage();
+    QTest::mouseClick(f.widget("cmdMenu"), Qt::LeftButton);
+    QVERIFY(!volt->isEnabled() && volt->grab().toImage() != enabled);
+    QVERIFY(f.widget("cmdVISet")->isHidden() && !f.widget("cmdUp")->isHidden());
+    f.e->tick(FrontPanel::Timer::Menu);
+    QCOMPARE(f.widget<QLabel>("lblLegend")->text(), QString("OVT"));
+    QVERIFY(!f.widget("knbVolt")->isEnabled());
+    // The calibration key's hold shows as it goes.
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(f.widget("cmdItem"), Qt::LeftButton);
+    QTest::mousePress(f.widget("cmdCal"), Qt::LeftButton);
+    f.advance(5000);
+    QVERIFY(f.widget("prgCalHold")->isVisible());
+    QCOMPARE(f.widget<QProgressBar>("prgCalHold")->value(), 5000);
+    QTest::mouseRelease(f.widget("cmdCal"), Qt::LeftButton);
+    QVERIFY(!f.widget("prgCalHold")->isVisible());
+}
+
+void TestVirtualPanel::knobsFollowTheStateReadAfterSetup_data()
+{
+    QTest::addColumn<PanelId>("series");
+    QTest::addColumn<int>("systemType");
+    QTest::newRow("GZ") << PanelId::GZ << 0;
+    QTest::newRow("TLB") << PanelId::TLB << 2;
+    QTest::newRow("KM") << PanelId::KM << 3;
+    QTest::newRow("TW") << PanelId::TW << 4;
+}
+
+// Setup reads the instrument's state again: the knobs show it, or a turn down from the value
+// they showed before could raise the output.
+void TestVirtualPanel::knobsFollowTheStateReadAfterSetup()
+{
+    QFETCH(PanelId, series);
+    QFETCH(int, systemType);
+    PanelFixture f(series);
+    modData().SystemType = qint16(systemType); // Setup keeps the series, so the panel stays
+    SetSetupDialog([](QWidget *) {});
+    auto *knob = f.widget<Knob>("knbVolt");
+    knob->setFocus();
+    QTest::keyClick(knob, Qt::Key_Up);
+    f.instrument[0] = 3000; // what "<>ALL" reports from now on
+    f.sent();
+    f.panel->runSetup();
+    QCOMPARE(modData().Settings.VoltSet, 3.0f);
+    QCOMPARE(knob->value(), 3.0f);
+    f.sent();
+    QTest::keyClick(knob, Qt::Key_Down);
+    QCOMPARE(f.sentWithoutPolls(), QStringList{"VOLT 2.90"});
+    SetSetupDialog(nullptr);
+}
+
+void TestVirtualPanel::switchDuringAHold_data()
+{
+    QTest::addColumn<QString>("held");
+    QTest::newRow("nothing held") << "";
+    QTest::newRow("CLEAR held") << "cmdClear";
+    QTest::newRow("knob turning, not ended") << "knbVolt";
+    QTest::newRow("TW calibration key held, switch to a KM") << "cmdCal";
+}
+
+// A hold ends with the panel it was on: the new panel is current, takes the log, and the
+// release that follows does nothing harmful; the program goes on.
+void TestVirtualPanel::switchDuringAHold()
+{
+    QFETCH(QString, held);
+    const PanelId from = held == "cmdCal" ? PanelId::TW : PanelId::TLB;
+    const PanelId to = held == "cmdCal" ? PanelId::KM : PanelId::TLB;
+    PanelFixture f(from);
+    ClearPanelRegistry();
+    RegisterPanel(to, [to] { return new VirtualPanel(to); });
+    QPointer<VirtualPanel> first = f.panel;
+    QWidget *key = held.isEmpty() ? nullptr : f.widget(qPrintable(held));
+    if (held == "knbVolt") {
+        key->setFocus();
+        QTest::keyPress(key, Qt::Key_Up);
+    } else if (key) {
+        QTest::mouseClick(f.widget("cmdMenu"), Qt::LeftButton);
+        for (int i = 0; held == "cmdCal" && i < 3; ++i)
+            QTest::mouseClick(f.widget("cmdItem"), Qt::LeftButton); // the calibration level
+        QTest::mousePress(key, Qt::LeftButton);
+        f.advance(held == "cmdCal" ? 4000 : 6000);
+    }
+    f.sent();
+    QPointer<PanelWindow> next = first->SwitchPanel(to);
+    QVERIFY(next);
+    QVERIFY(!first->engine().timerActive(FrontPanel::Timer::Hold));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!first);
+    QCOMPARE(modData().CurrentPanel.data(), next.data());
+    QCOMPARE(f.programEnded, 0);
+    QVERIFY(f.sent().contains("<>CLR 0"));
+    QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(next->rtbTranx));
+    delete next.data();
+    ClearPanelRegistry();
+}
+
+void TestVirtualPanel::anotherCurrentPanelMakesThisOneGiveWay()
+{
+    PanelFixture f;
+    QObject other;
+    other.setObjectName("frmCommand");
+    modData().CurrentPanel = &other;
+    f.poll();
+    QVERIFY(!f.panel->isVisible());
+    QCOMPARE(f.programEnded, 0);
+    QCOMPARE(f.sent(), (QStringList{"<>STA", "<>CLR 0"}));
+}
+
+void TestVirtualPanel::closingSendsClearAndEndsTheProgram()
+{
+    PanelFixture f;
+    f.panel->close();
+    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
+    QCOMPARE(f.programEnded, 1);
+    QVERIFY(!f.e->timerActive(FrontPanel::Timer::Poll));
+    // No longer shown from the status.
+    f.staReply = "0,0,0,1,3\r\n";
+    f.poll();
+    QVERIFY(!f.widget<Lamp>("lblErrors(0)")->isLit());
+}
+
+QTEST_MAIN(TestVirtualPanel)
+#include "test_virtualpanel.moc"
