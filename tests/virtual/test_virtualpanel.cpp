@@ -3,6 +3,7 @@
 // window going (a switch during a hold, another current panel, closing).
 
 #include "app/configuration.h"
+#include "link/linkkind.h"
 #include "panelfixture.h"
 #include "panels/virtual/paneldisplay.h"
 #include "ui/entervalue.h"
@@ -11,6 +12,7 @@
 #include "ui/transactionlog.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +40,7 @@ private slots:
     void switchDuringAHold();
     void anotherCurrentPanelMakesThisOneGiveWay();
     void closingSendsClearAndEndsTheProgram();
+    void readoutsGrowAndSaySimulated();
 };
 
 void TestVirtualPanel::controlsPerSeries_data()
@@ -300,6 +303,40 @@ void TestVirtualPanel::closingSendsClearAndEndsTheProgram()
     f.staReply = "0,0,0,1,3\r\n";
     f.poll();
     QVERIFY(!f.widget<Lamp>("lblErrors(0)")->isLit());
+}
+
+void TestVirtualPanel::readoutsGrowAndSaySimulated()
+{
+    PanelFixture f(PanelId::KM);
+    auto *volt = f.widget<PanelDisplay>("txtVolt");
+    volt->show(QStringLiteral("1.00"));
+    QVERIFY(!volt->marksSimulated());
+    // A fall-back to Simulated: the next reading carries the marking, in sight and in words.
+    modData().CommKind = LinkKind::Simulated;
+    volt->show(QStringLiteral("1.00"));
+    QVERIFY(volt->marksSimulated());
+    QVERIFY(volt->accessibleDescription().contains(QStringLiteral("simulated")));
+    modData().CommKind = LinkKind::TcpIp;
+    volt->show(QStringLiteral("1.00"));
+    QVERIFY(!volt->marksSimulated());
+
+    // A larger window gives larger digits; the large readout leaves only the displays.
+    const int small = volt->font().pixelSize();
+    const QRect before = f.panel->geometry();
+    f.panel->resize(before.width() * 2, before.height() * 2);
+    QCoreApplication::processEvents();
+    QVERIFY(volt->font().pixelSize() > small);
+    f.panel->resize(before.size());
+    QCoreApplication::processEvents();
+    auto *large = f.panel->findChild<QAction *>(QStringLiteral("mnuLargeReadout"));
+    large->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(volt->isVisible() && !f.widget("cmdMenu")->isVisible() && !f.widget("knbVolt")->isVisible());
+    QVERIFY(volt->font().pixelSize() > small);
+    large->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(f.widget("cmdMenu")->isVisible() && f.widget("knbVolt")->isVisible());
+    QCOMPARE(f.panel->size(), before.size());
 }
 
 QTEST_MAIN(TestVirtualPanel)
