@@ -9,6 +9,7 @@
 #include "app/processsignals.h"
 #include "app/programfolder.h"
 #include "app/startform.h"
+#include "app/usersettings.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "panels/calmod/modulationpanel.h"
 #include "panels/service/registration.h"
@@ -93,6 +94,9 @@ int main(int argc, char *argv[])
     // state's prompter) and never wait for a click.
     if (!startupOnly)
         data.prompter = std::make_shared<MessagePrompter>();
+
+    // "Communication" > "Recent Links" offers the links that opened.
+    data.comm.OnLinkOpened = RememberLinkInUse;
 
     RegisterVirtualPanels();
     RegisterServicePanels();

@@ -41,8 +41,12 @@ void TransactionLog::setLogText(const QString &text)
 
 QColor TransactionLog::TrafficColour(LogTraffic traffic)
 {
-    return traffic == LogTraffic::Sent ? QColor(0x0d, 0x47, 0xa1)   // commands: blue
-                                       : QColor(0x1b, 0x5e, 0x20);  // replies: green
+    switch (traffic) {
+    case LogTraffic::Sent: return QColor(0x0d, 0x47, 0xa1);     // commands: blue
+    case LogTraffic::Received: return QColor(0x1b, 0x5e, 0x20); // replies: green
+    case LogTraffic::Error: break;
+    }
+    return QColor(0xb7, 0x1c, 0x1c); // errors: red
 }
 
 void TransactionLog::appendLogText(const QString &text) { append(text, QTextCharFormat()); }
