@@ -55,6 +55,10 @@ UserSettings::~UserSettings() = default;
 
 void UserSettings::note(const QString &text)
 {
+    // One line a run says it; the user can do nothing more with a second.
+    if (m_noted)
+        return;
+    m_noted = true;
     if (m_writeNotesAtOnce)
         modData().debugLog.appendRecord(text);
     else
@@ -80,8 +84,7 @@ void UserSettings::store(const QString &key, const QVariant &value)
         return;
     m_settings->setValue(key, value);
     m_settings->sync();
-    if (m_settings->status() == QSettings::AccessError && !m_writeFailureNoted) {
-        m_writeFailureNoted = true;
+    if (m_settings->status() == QSettings::AccessError) {
         note(QStringLiteral("User settings: %1 cannot be written; what was changed is kept "
                             "until the program ends")
                  .arg(QDir::toNativeSeparators(m_path)));

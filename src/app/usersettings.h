@@ -65,7 +65,8 @@ public:
     // A link opened: it becomes the newest (one already listed under its name moves up).
     void noteLinkOpened(const RecentLink &link);
 
-    // The troubles met so far (a damaged or unwritable file), not yet written to "debug.txt".
+    // The trouble met (a damaged or unwritable file; the first only), not yet written to
+    // "debug.txt".
     QStringList pendingNotes() const { return m_notes; }
     // Writes them to "debug.txt"; from then on each new trouble is written when it happens.
     // (The start-up empties "debug.txt" at its end, so the first call comes after it.)
@@ -80,7 +81,7 @@ private:
     std::unique_ptr<QSettings> m_settings;
     QStringList m_notes;
     bool m_writeNotesAtOnce = false;
-    bool m_writeFailureNoted = false;
+    bool m_noted = false;
 };
 
 // The program's settings: those of the program folder now in use (made at first use, and again
