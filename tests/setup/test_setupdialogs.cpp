@@ -3,6 +3,7 @@
 // steps, what OK writes and re-opens, and what Cancel leaves alone.
 
 #include "app/frame/frmsetup.h"
+#include "app/usersettings.h"
 #include "link/linkkind.h"
 #include "setup/frmcommsetup.h"
 #include "setupfixture.h"
@@ -479,6 +480,17 @@ void TestSetupDialogs::setupWritesReadsAndReopens()
     QTEST(f.links.value(0), "opened");
     QCOMPARE(f.links.size(), 1);
     QCOMPARE(f.log.logText(), LinkLogName(qint16(position)) + "- Initialized\r\n");
+
+    // The link, remembered as it opened and chosen again from "Recent Links" after the file
+    // changed, writes the file as the dialog did.
+    const std::optional<RecentLink> recent = LinkInUseAsRecent();
+    QVERIFY(recent);
+    const QByteArray bySetup = f.configText();
+    f.writeFile(ConfigFileName, QByteArray(bySetup).replace(written, oldComm));
+    ReadConfiguration();
+    QCOMPARE(WriteRecentLink(*recent), QString());
+    QCOMPARE(f.configText(), bySetup);
+    QCOMPARE(data.CommKind, qint16(position));
 }
 
 void TestSetupDialogs::setupCancelTouchesNothing_data()

@@ -151,6 +151,7 @@ void PanelWindow::buildMenus()
     connect(mnuReconnect, &QAction::triggered, this, &PanelWindow::reconnect);
     mnuRecentLinks = mnuComm->addMenu(QStringLiteral("Recent &Links"));
     mnuRecentLinks->setObjectName(QStringLiteral("mnuRecentLinks"));
+    mnuRecentLinks->menuAction()->setObjectName(QStringLiteral("mnuRecentLinks"));
     connect(mnuRecentLinks, &QMenu::aboutToShow, this, &PanelWindow::fillRecentLinks);
     fillRecentLinks();
     mnuComm->addSeparator();
