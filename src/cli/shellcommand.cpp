@@ -1,7 +1,7 @@
 #include "cli/shellcommand.h"
 
 #include "app/moddata.h"
-#include "app/textfile.h"
+#include "core/textfile.h"
 #include "engine/console.h"
 
 #include <QDir>

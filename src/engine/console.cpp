@@ -1,6 +1,6 @@
 #include "engine/console.h"
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 #include "ui/selectfile.h"
 
 #include "app/usersettings.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

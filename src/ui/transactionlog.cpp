@@ -1,5 +1,7 @@
 #include "ui/transactionlog.h"
 
+#include "ui/look.h"
+
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -42,11 +44,11 @@ void TransactionLog::setLogText(const QString &text)
 QColor TransactionLog::TrafficColour(LogTraffic traffic)
 {
     switch (traffic) {
-    case LogTraffic::Sent: return QColor(0x0d, 0x47, 0xa1);     // commands: blue
-    case LogTraffic::Received: return QColor(0x1b, 0x5e, 0x20); // replies: green
+    case LogTraffic::Sent: return Look().sent;
+    case LogTraffic::Received: return Look().received;
     case LogTraffic::Error: break;
     }
-    return QColor(0xb7, 0x1c, 0x1c); // errors: red
+    return Look().error;
 }
 
 void TransactionLog::appendLogText(const QString &text) { append(text, QTextCharFormat()); }

@@ -3,8 +3,8 @@
 #include "panels/virtual/panellogic.h"
 #include "panels/virtual/series.h"
 #include "panels/virtual/trendbuffer.h"
+#include "core/numbertext.h"
 #include "panels/virtual/trendview.h"
-#include "state/numbertext.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
-#include "app/startform.h"
+#include "engine/startform.h"
 
 #include "app/configuration.h"
 #include "app/moddata.h"
 #include "app/usersettings.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include <QCoreApplication>
 
