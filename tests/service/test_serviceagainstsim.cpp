@@ -155,13 +155,13 @@ void TestServiceAgainstSim::framesStayDisabledThroughASlowReply()
     CommandPanel *p = s.open<CommandPanel>();
     QList<bool> seen;
     QTimer::singleShot(150, p, [&] {
-        seen << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled();
+        seen << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled() << p->fraConsole->isEnabled();
         // A click meanwhile does nothing.
         p->getButton(CommandTable::Scpi, 0)->click();
     });
     p->cmdGet_Click(CommandTable::Ieee, 8);
-    QCOMPARE(seen, (QList<bool>{false, false}));
-    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled());
+    QCOMPARE(seen, (QList<bool>{false, false, false}));
+    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->fraConsole->isEnabled());
     QVERIFY(p->rtbTranx->logText().endsWith("*IDN?\nZoptrel,ZOP-SIM TLB,0,4.70\r\n"));
     QVERIFY(!s.receivedSoFar().contains("SOURce:VOLTage:LEVel:IMMediate:AMPLitude?"));
     QVERIFY(s.prompter->shown.isEmpty());

@@ -357,7 +357,7 @@ void CommandPanel::cmdGet_Click(CommandTable table, int index)
     const QString query = QueryText(CommandHeader(*row, data.IEEECommand, data.SCPICommand));
     QString reply;
     QPointer<CommandPanel> self(this);
-    if (!AskInstrument(this, {fraCmd1, fraCmd2}, query, reply) || !self)
+    if (!AskInstrument(this, {fraCmd1, fraCmd2, fraConsole}, query, reply) || !self)
         return;
     if (row->table == CommandTable::Scpi && row->valueRow) {
         QLineEdit *box = dataBox(table, index);
