@@ -28,6 +28,7 @@ struct CommandContext {
     QString target; // where the request goes; empty: the configured target
     QString bindAddress; // the local address listened on; empty: every IPv4 address
     double timeoutSeconds = 2; // also how long discover listens
+    bool checkErrors = false;  // --check-errors (shell: after each line)
 };
 
 struct Command {

@@ -250,6 +250,7 @@ int Run(QCoreApplication &app)
                            parser.value(QStringLiteral("bind")),
                            timeout};
     const bool checkErrors = parser.isSet(QStringLiteral("check-errors")) && command->needsLink;
+    context.checkErrors = checkErrors;
     const auto reportErrors = [](const QStringList &errors) {
         for (const QString &e : errors)
             std::fprintf(stderr, "zopctl: instrument error: %s\n", qPrintable(e));
