@@ -1,6 +1,6 @@
 // The communication layer against zop-sim on a pseudo-terminal: the RS-485 address change
 // with a command in two frames, a line that is closed under the program, and the baud
-// throttle. Each link kind's start-up against the emulator is in test_serial_e2e.
+// throttle. What each link kind writes on opening: test_seriallink.
 
 #include "link/commlayer.h"
 #include "link/rs485.h"
