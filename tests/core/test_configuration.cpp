@@ -48,7 +48,6 @@ private slots:
     void listWithHugeIndexIsRefused();
     void readConfiguration_data();
     void readConfiguration();
-    void writeConfigurationRoundTrip();
     void startupPanelChoice_data();
     void startupPanelChoice();
 };
@@ -376,22 +375,6 @@ void TestConfiguration::readConfiguration()
     QTEST(d.CommAddress, "address");
     QTEST(d.CommPort, "port");
     QVERIFY(f.prompter->shown.isEmpty());
-}
-
-void TestConfiguration::writeConfigurationRoundTrip()
-{
-    Fixture f;
-    f.writeFile(ConfigFileName, "; keep me\r\n" + Lists);
-    WriteConfiguration("Register Panel", "TCP/IP", "127.0.0.1", "50505", "TW Series");
-    ReadConfiguration();
-    QCOMPARE(modData().StartupPanel, qint16(2));
-    QCOMPARE(modData().CommKind, qint16(2));
-    QCOMPARE(modData().CommAddress, QString("127.0.0.1"));
-    QCOMPARE(modData().CommPort, 50505);
-    QCOMPARE(modData().SystemType, qint16(4));
-    QFile file(f.path(ConfigFileName));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().startsWith("; keep me\r\n[Form_List]\r\nItem00=0,Virtual Control Panel"));
 }
 
 void TestConfiguration::startupPanelChoice_data()
