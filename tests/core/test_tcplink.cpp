@@ -117,23 +117,55 @@ private slots:
         QCOMPARE(modData().CommKind, qint16(2));
     }
 
-    void refusedConnectionFallsBackAtFirstSend()
+    // Every way the first command can find the link gone ends in Simulated mode at once, with
+    // the message and a record of why: a refused connection (tried again until the connection
+    // wait is over, but counted as opened), a host or port never dialled (refused before
+    // anything leaves the machine), a connection dropped before the reply.
+    void fallsBackAtFirstUse_data()
     {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port"); // 0: a port nobody listens on; -1: a listener that hangs up
+        QTest::addColumn<int>("openMs"); // the least the opening takes
+        QTest::addColumn<QStringList>("record"); // how it begins, then parts it holds
+        const QString write = "\"Write Error:\r\nError Description: ";
+        QTest::newRow("refused") << "127.0.0.1" << 0 << 250
+                                 << QStringList{write, "\r\nError Source : tcpComm\r\nError #: 10061\"\r\n"};
+        QTest::newRow("not a host name")
+            << "no such host" << 50505 << 0
+            << QStringList{write + "\"no such host\" is not a host name or an IP address"};
+        QTest::newRow("not a port") << "127.0.0.1" << 65536 + 80 << 0
+                                    << QStringList{write + "65616 is not a TCP port"};
+        QTest::newRow("dropped before the reply") << "127.0.0.1" << -1 << 0
+                                                  << QStringList{"\"Read Error:\r\n"};
+    }
+
+    void fallsBackAtFirstUse()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(int, openMs);
+        QFETCH(QStringList, record);
         RealLink f;
-        modData().CommPort = ClosedPort();
+        Listener listener;
+        listener.onLine = [](QTcpSocket *s, const QByteArray &) { s->disconnectFromHost(); };
+        modData().CommAddress = address;
+        modData().CommPort = port == 0 ? ClosedPort() : port < 0 ? listener.port() : port;
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(OpenLink()); // counts as opened
-        // Refused at once, but tried again until the connection wait is over.
-        QVERIFY2(timer.elapsed() >= f.connectWaitMs - 150, qPrintable(QString::number(timer.elapsed())));
-        QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n"));
+        QVERIFY(OpenLink());
+        QVERIFY2(timer.elapsed() >= openMs, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(f.prompter->shown.isEmpty());
+        timer.restart();
         SendCommand(QStringLiteral("<>SCL"), false);
+        QString reply;
+        QCOMPARE(ReadReply(reply, 2, false), port < 0 ? 0 : 7); // then Simulated mode's answer
+        QVERIFY2(timer.elapsed() < 1500, "noticed at once, not after the time-out");
         QCOMPARE(modData().CommKind, qint16(5));
         QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
-        QVERIFY(f.debugText().startsWith("\"Write Error:\r\nError Description: "));
-        QVERIFY2(f.debugText().endsWith("\r\nError Source : tcpComm\r\nError #: 10061\"\r\n"),
-                 qPrintable(f.debugText()));
+        const QString debug = f.debugText();
+        QVERIFY2(debug.startsWith(record.first()), qPrintable(debug));
+        for (const QString &part : record)
+            QVERIFY2(debug.contains(part), qPrintable(debug));
     }
 
     void listenerStartingLateIsReached()
@@ -167,25 +199,6 @@ private slots:
         QFETCH(int, error);
         QFETCH(int, number);
         QCOMPARE(SocketErrorNumber(QAbstractSocket::SocketError(error)), long(number));
-    }
-
-    void addressNeverDialledSaysWhy()
-    {
-        // Not a host name any resolver takes, or not a port: refused before anything leaves the
-        // machine, and the first command's record says why.
-        for (const auto &[address, port, why] :
-             {std::tuple{"no such host", 50505, "\"no such host\" is not a host name or an IP address"},
-              {"127.0.0.1", 65536 + 80, "65616 is not a TCP port"}}) {
-            RealLink f;
-            modData().CommAddress = address;
-            modData().CommPort = port;
-            QVERIFY(OpenLink());
-            QVERIFY(!Comm().CommControl->isOpen());
-            SendCommand(QStringLiteral("<>SCL"), false);
-            QCOMPARE(modData().CommKind, qint16(5));
-            QVERIFY2(f.debugText().startsWith(QString("\"Write Error:\r\nError Description: ") + why),
-                     qPrintable(f.debugText()));
-        }
     }
 
     void reopenDuringReadIsSafe()
@@ -242,24 +255,6 @@ private slots:
         QVERIFY2(Comm().CommControl->bufferedBytes() <= Transport::ReceiveBufferBytes,
                  qPrintable(QString::number(Comm().CommControl->bufferedBytes())));
         QVERIFY(Comm().CommControl->isConnected());
-    }
-
-    void droppedBeforeReply()
-    {
-        RealLink f;
-        Listener listener;
-        listener.onLine = [](QTcpSocket *s, const QByteArray &) { s->disconnectFromHost(); };
-        modData().CommPort = listener.port();
-        QVERIFY(OpenLink());
-        SendCommand(QStringLiteral("<>ALL"), false);
-        QString reply;
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(ReadReply(reply, 2, false), 0);
-        QVERIFY2(timer.elapsed() < 1500, "a dropped connection is noticed at once");
-        QCOMPARE(modData().CommKind, qint16(5));
-        QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
-        QVERIFY(f.debugText().startsWith("\"Read Error:\r\n"));
     }
 
     void reopenClosesTheOldConnection()
