@@ -165,22 +165,6 @@ private slots:
         QVERIFY(f.line->written.isEmpty());
     }
 
-    void sendFailure()
-    {
-        Link f(2);
-        f.log.setLogText(QString());
-        f.line->failWrite = true;
-        QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 0);
-        QCOMPARE(modData().CommKind, qint16(5));
-        QCOMPARE(f.debugText(), Record("Write Error:", "Not connected", "tcpComm", 40006));
-        QCOMPARE(f.prompter->texts(), QStringList{NotFound});
-        QCOMPARE(f.log.logText(), QString());
-        // Afterwards the program runs on in Simulated mode.
-        QString reply;
-        QCOMPARE(ReadReply(reply, 2, false), 7);
-        QCOMPARE(reply, QString("9.999\r\n"));
-    }
-
     void replyInPieces()
     {
         Link f(1);
@@ -220,35 +204,48 @@ private slots:
         QVERIFY(f.debugText().isEmpty());
     }
 
-    void readFaults_data()
+    void linkFaults_data()
     {
-        QTest::addColumn<bool>("status"); // a status read: no fall-back
-        QTest::addColumn<bool>("lost");   // the link is lost, else the instrument is silent
+        QTest::addColumn<QString>("op"); // "send" (the write fails), "read", "status" (no fall-back)
+        QTest::addColumn<bool>("lost");  // the link is lost, else the instrument is silent
         QTest::addColumn<bool>("quiet");
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("debug");
         QTest::addColumn<QString>("prompt");
         const QString lost = Record("Read Error:", "Connection lost", "tcpComm", 10053);
-        QTest::newRow("time-out in quiet mode") << false << false << true << -1 << "" << "";
-        QTest::newRow("status time-out") << true << false << false << -1 << "" << "";
-        QTest::newRow("link lost") << false << true << false << 0 << lost << NotFound;
-        QTest::newRow("link lost in a status read") << true << true << false << 0 << lost << "";
+        QTest::newRow("send fails") << "send" << false << false << 0
+                                    << Record("Write Error:", "Not connected", "tcpComm", 40006)
+                                    << NotFound;
+        QTest::newRow("time-out in quiet mode") << "read" << false << true << -1 << "" << "";
+        QTest::newRow("status time-out") << "status" << false << false << -1 << "" << "";
+        QTest::newRow("link lost") << "read" << true << false << 0 << lost << NotFound;
+        QTest::newRow("link lost in a status read") << "status" << true << false << 0 << lost << "";
     }
 
-    void readFaults()
+    void linkFaults()
     {
-        QFETCH(bool, status);
-        QFETCH(bool, lost);
+        QFETCH(QString, op);
         QFETCH(bool, quiet);
         QFETCH(QString, prompt);
         Link f(2);
         Comm().QuietMode = quiet;
+        QFETCH(bool, lost);
         f.line->lost = lost;
+        f.line->failWrite = op == "send";
         QString reply;
-        QTEST(status ? ReadStatusReply(reply, 2, false) : ReadReply(reply, 2, false), "result");
-        QCOMPARE(modData().CommKind, qint16(status ? 2 : 5));
+        QTEST(op == "send"     ? SendCommand(QStringLiteral("<>STA"), true)
+              : op == "status" ? ReadStatusReply(reply, 2, false)
+                               : ReadReply(reply, 2, false),
+              "result");
+        QCOMPARE(modData().CommKind, qint16(op == "status" ? 2 : 5));
         QTEST(f.debugText(), "debug");
         QCOMPARE(f.prompter->texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
+        QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing logged
+        if (op == "status")
+            return;
+        // Afterwards the program runs on in Simulated mode.
+        QCOMPARE(ReadReply(reply, 2, false), 7);
+        QCOMPARE(reply, QString("9.999\r\n"));
     }
 
     void endlessStreamIsCapped()
