@@ -6,6 +6,7 @@
 #include "app/programfolder.h"
 #include "app/startform.h"
 #include "app/userguide.h"
+#include "link/linkkind.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -41,59 +42,59 @@ Q_DECLARE_METATYPE(MsgAnswer)
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
-    void sequenceOverTcp()
+    // The hidden start form: the link opened as configured, the state read, the panel named
+    // in the file asked for; an opening that fails, or no file at all, runs Simulated. The
+    // record of a failed opening goes with the emptying of debug.txt at the end of start-up.
+    void sequence_data()
     {
+        QTest::addColumn<QByteArray>("config"); // empty: there is none
+        QTest::addColumn<bool>("failOpen");
+        QTest::addColumn<int>("panel");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QStringList>("prompts");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<float>("volts"); // rated, as read or the defaults of Simulated mode
+        QTest::newRow("TCP/IP") << Config("Virtual Control Panel", "TCP/IP", "TLB Series") << false
+                                << int(PanelId::TLB) << "TCP/IP - Initialized\r\n" << QStringList{}
+                                << QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"} << 30.0f;
+        QTest::newRow("opening fails") << Config("Command Panel", "RS232", "TLB Series") << true
+                                       << int(PanelId::Command) << ""
+                                       << QStringList{"Device not Found.  Entering Simulated Mode!"}
+                                       << QStringList{} << 15.0f;
+        QTest::newRow("no file") << QByteArray() << false << int(PanelId::TLB) << "- Initialized\r\n"
+                                 << QStringList{"No comm Port selected!"} << QStringList{} << 15.0f;
+    }
+
+    void sequence()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(int, panel);
+        QFETCH(QStringList, sent);
         Fixture f;
-        f.writeFile(ConfigFileName, Config("Virtual Control Panel", "TCP/IP", "TLB Series"));
+        if (!config.isEmpty())
+            f.writeFile(ConfigFileName, config);
+        f.writeFile("debug.txt", "\"an old record\"\r\n");
         AnswerStateRefresh(*f.line);
+        QFETCH(bool, failOpen);
+        f.line->failOpen = failOpen;
         StartForm frmComm;
-        QObject panel;
+        QObject window;
         QList<PanelId> asked;
         const PanelId shown = frmComm.Load([&](PanelId id) {
             asked << id;
-            return &panel;
-        });
-        QCOMPARE(shown, PanelId::TLB);
-        QCOMPARE(asked, QList<PanelId>{PanelId::TLB});
-        QCOMPARE(modData().CurrentPanel.data(), &panel);
-        QCOMPARE(f.line->commands(), (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}));
-        QCOMPARE(frmComm.rtbTranx.logText(), QString("TCP/IP - Initialized\r\n"));
-        QCOMPARE(modData().GpibEos, QString("10"));
-        QCOMPARE(modData().Ratings.VoltMax, 30.0f);
-        QVERIFY(f.prompter->shown.isEmpty());
-        QVERIFY(frmComm.tcpTimer.isActive()); // the keep-alive
-    }
-
-    void failingOpenLeavesNoRecord()
-    {
-        Fixture f;
-        f.writeFile(ConfigFileName, Config("Command Panel", "RS232", "TLB Series"));
-        f.writeFile("debug.txt", "\"an old record\"\r\n");
-        f.line->failOpen = true;
-        StartForm frmComm;
-        const PanelId shown = frmComm.Load([](PanelId) { return nullptr; });
-        QCOMPARE(shown, PanelId::None);
-        QCOMPARE(modData().CommKind, qint16(5));
-        QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
-        // The record written while opening is gone with the emptying at the end of start-up.
-        QCOMPARE(f.debugText(), QString());
-        QCOMPARE(modData().Ratings.VoltMax, 15.0f); // the defaults of Simulated mode
-    }
-
-    void missingConfigurationRunsSimulated()
-    {
-        Fixture f;
-        StartForm frmComm;
-        QObject window;
-        PanelId asked = PanelId::None;
-        frmComm.Load([&](PanelId id) {
-            asked = id;
             return &window;
         });
-        QCOMPARE(f.prompter->texts(), QStringList{"No comm Port selected!"});
-        QCOMPARE(modData().CommKind, qint16(5));
-        QCOMPARE(frmComm.rtbTranx.logText(), QString("- Initialized\r\n"));
-        QCOMPARE(asked, PanelId::TLB);
+        QCOMPARE(shown, PanelId(panel));
+        QCOMPARE(asked, QList<PanelId>{PanelId(panel)});
+        QCOMPARE(modData().CurrentPanel.data(), &window);
+        QCOMPARE(modData().CommKind, qint16(sent.isEmpty() ? LinkKind::Simulated : LinkKind::TcpIp));
+        QCOMPARE(f.line->commands(), sent);
+        QTEST(frmComm.rtbTranx.logText(), "log");
+        QTEST(f.prompter->texts(), "prompts");
+        QCOMPARE(f.debugText(), QString());
+        QTEST(modData().Ratings.VoltMax, "volts");
+        QCOMPARE(modData().GpibEos, QString("10"));
+        QVERIFY(frmComm.tcpTimer.isActive()); // the keep-alive (it acts on TCP/IP alone)
     }
 
     void firstStartOffersLinkSetup_data()
