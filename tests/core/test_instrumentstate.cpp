@@ -238,6 +238,7 @@ private slots:
         QTest::newRow("6 V 1000 A") << QByteArray("1770,F4240\r\n") << 6.0f << 1000.0f << "0.000" << "0.";
         QTest::newRow("non-hex fields are 0") << QByteArray("zz,yy\r\n") << 0.0f << 0.0f << "0.000"
                                               << "0.000";
+        QTest::newRow("no answer: Simulated mode's") << QByteArray() << 15.0f << 100.0f << "0.00" << "0.0";
     }
 
     void readScales()
@@ -260,6 +261,9 @@ private slots:
         QCOMPARE(modData().RatingsBackup, r);
         QCOMPARE(modData().VoltageFormat, voltFormat);
         QCOMPARE(modData().CurrentFormat, currFormat);
+        QCOMPARE(modData().CommKind, qint16(reply.isNull() ? 5 : 2)); // a time-out falls back
+        QCOMPARE(f.prompter->texts(), reply.isNull() ? QStringList{"Device Timed Out.  Entering Simulated Mode!"}
+                                                     : QStringList{});
     }
 
     void readScalesOverflowKeepsRatings()
@@ -300,16 +304,6 @@ private slots:
             QCOMPARE(int(modData().Pots[i]), pots[i]);
             QCOMPARE(int(modData().PotsBackup[i]), backup[i]);
         }
-    }
-
-    void timeoutGivesDefaults()
-    {
-        Fixture f;
-        Connect(f, {});
-        ReadScales(); // no answer: time-out, Simulated mode, then the defaults
-        QCOMPARE(modData().CommKind, qint16(5));
-        QCOMPARE(f.prompter->texts(), QStringList{"Device Timed Out.  Entering Simulated Mode!"});
-        QCOMPARE(modData().Ratings.VoltMax, 15.0f);
     }
 
     void numberFormats_data()
