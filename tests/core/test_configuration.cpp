@@ -289,12 +289,11 @@ private slots:
     void listReader()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QStringList, expected);
         Fixture f;
         f.writeFile("x.ini", file);
         QStringList list;
         ReadIniList(ReadProfileLines(f.path("x.ini")), "L", list, f.path("x.ini"));
-        QCOMPARE(list, expected);
+        QTEST(list, "expected");
         QVERIFY(f.prompter->shown.isEmpty());
     }
 
@@ -385,8 +384,7 @@ private slots:
     {
         QFETCH(int, startup);
         QFETCH(int, system);
-        QFETCH(QString, panel);
-        QCOMPARE(PanelName(StartupPanelFor(qint16(startup), qint16(system))), panel);
+        QTEST(PanelName(StartupPanelFor(qint16(startup), qint16(system))), "panel");
     }
 };
 

@@ -92,8 +92,7 @@ private slots:
     void leadingDecimal()
     {
         QFETCH(QString, text);
-        QFETCH(double, value);
-        QCOMPARE(LeadingDecimal(text), value);
+        QTEST(LeadingDecimal(text), "value");
     }
 
     void formatNumber_data()
@@ -117,8 +116,7 @@ private slots:
     {
         QFETCH(double, value);
         QFETCH(QString, pattern);
-        QFETCH(QString, text);
-        QCOMPARE(FormatNumber(value, pattern), text);
+        QTEST(FormatNumber(value, pattern), "text");
     }
 
     void roundHalfEven()
@@ -185,20 +183,17 @@ private slots:
     {
         QFETCH(QByteArray, all);
         QFETCH(QByteArray, vers);
-        QFETCH(QString, firmware);
-        QFETCH(QString, hardware);
         QFETCH(bool, settingsUpdated);
-        QFETCH(float, period);
         Fixture f;
         Connect(f, {{"<>ALL", all}, {"SYST:VERS?", vers}});
         modData().FirmwareVersion = "old";
         modData().HardwareVersion = "old";
         modData().Settings = Untouched;
         ReadAllState();
-        QCOMPARE(modData().FirmwareVersion, firmware);
-        QCOMPARE(modData().HardwareVersion, hardware);
+        QTEST(modData().FirmwareVersion, "firmware");
+        QTEST(modData().HardwareVersion, "hardware");
         if (settingsUpdated)
-            QCOMPARE(modData().Settings.Period, period);
+            QTEST(modData().Settings.Period, "period");
         else
             QCOMPARE(modData().Settings, Untouched);
         QVERIFY(f.prompter->shown.isEmpty());
@@ -246,8 +241,6 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(float, volts);
         QFETCH(float, amps);
-        QFETCH(QString, voltFormat);
-        QFETCH(QString, currFormat);
         Fixture f;
         Connect(f, {{"<>SCL", reply}});
         ReadScales();
@@ -259,8 +252,8 @@ private slots:
         QCOMPARE(r.CurrHigh, 1.1f * amps);
         QCOMPARE(r.CurrLow, 0.1f * amps);
         QCOMPARE(modData().RatingsBackup, r);
-        QCOMPARE(modData().VoltageFormat, voltFormat);
-        QCOMPARE(modData().CurrentFormat, currFormat);
+        QTEST(modData().VoltageFormat, "voltFormat");
+        QTEST(modData().CurrentFormat, "currFormat");
         QCOMPARE(modData().CommKind, qint16(reply.isNull() ? 5 : 2)); // a time-out falls back
         QCOMPARE(f.prompter->texts(), reply.isNull() ? QStringList{"Device Timed Out.  Entering Simulated Mode!"}
                                                      : QStringList{});
@@ -323,13 +316,11 @@ private slots:
     void numberFormats()
     {
         QFETCH(float, rating);
-        QFETCH(QString, format);
-        QFETCH(bool, ok);
         Fixture f;
         modData().Ratings.VoltMax = rating;
         modData().Ratings.CurrMax = 1;
-        QCOMPARE(ChooseNumberFormats(), ok);
-        QCOMPARE(modData().VoltageFormat, format);
+        QTEST(ChooseNumberFormats(), "ok");
+        QTEST(modData().VoltageFormat, "format");
         QCOMPARE(modData().CurrentFormat, QString("0.000"));
     }
 

@@ -290,8 +290,7 @@ private slots:
     void diallableHosts()
     {
         QFETCH(QString, host);
-        QFETCH(bool, ok);
-        QCOMPARE(IsDiallableHost(host), ok);
+        QTEST(IsDiallableHost(host), "ok");
     }
 };
 

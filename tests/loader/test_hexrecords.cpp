@@ -79,8 +79,7 @@ private slots:
         QFETCH(QByteArray, expected);
         QFETCH(QString, address);
         QCOMPARE(packet.toHex(' '), expected.toHex(' '));
-        QFETCH(QString, expectedAddress);
-        QCOMPARE(address, expectedAddress);
+        QTEST(address, "expectedAddress");
     }
 
     void writeBeyondAByteIsAnError()
@@ -114,13 +113,10 @@ private slots:
     void fields()
     {
         QFETCH(QString, line);
-        QFETCH(int, type);
-        QFETCH(QString, address);
-        QFETCH(int, page);
         QFETCH(QByteArray, data);
-        QCOMPARE(RecordType(line), type);
-        QCOMPARE(RecordAddressText(line), address);
-        QCOMPARE(RecordPage(line), page);
+        QTEST(RecordType(line), "type");
+        QTEST(RecordAddressText(line), "address");
+        QTEST(RecordPage(line), "page");
         QCOMPARE(RecordData(line).toHex(), data.toHex());
     }
 

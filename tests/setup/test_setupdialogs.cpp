@@ -316,12 +316,11 @@ private slots:
     void setupOpening()
     {
         QFETCH(QList<ConfigKey>, keys);
-        QFETCH(int, position);
         QFETCH(QString, request);
         SetupFixture f(keys);
         modData().CommKind = LinkKind::Simulated; // a fall-back since start-up: not shown here
         frmSetup d;
-        QCOMPARE(d.cmbComm->currentIndex(), position);
+        QTEST(d.cmbComm->currentIndex(), "position");
         QCOMPARE(d.cmbApp->currentText(), QString("Virtual Control Panel"));
         QCOMPARE(d.cmbPanel->currentText(), QString("TLB Series"));
         QCOMPARE(d.cmbPanel->currentData().toInt(), 2);

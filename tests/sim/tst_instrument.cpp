@@ -79,9 +79,8 @@ private slots:
     void freshInstrumentReplies()
     {
         QFETCH(QByteArray, line);
-        QFETCH(QByteArray, reply);
         Bench b;
-        QCOMPARE(b.send(line), reply);
+        QTEST(b.send(line), "reply");
     }
 
     void configurationNamesTheInstrument()
@@ -239,13 +238,12 @@ private slots:
     {
         QFETCH(QByteArrayList, lines);
         QFETCH(QByteArray, query);
-        QFETCH(QByteArray, reply);
 
         Bench b;
         for (const QByteArray &line : lines)
             QCOMPARE(b.send(line), QByteArray());
         QCOMPARE(b.nextError(), NoError);
-        QCOMPARE(b.ask(query), reply);
+        QTEST(b.ask(query), "reply");
     }
 
     void refusedLinesQueueAnError_data()
