@@ -26,6 +26,8 @@ void Connect(Fixture &f, const QMap<QString, QByteArray> &replies)
 const SettingsRecord Untouched{1, 2, 3, 4, 5, 6};
 } // namespace
 
+Q_DECLARE_METATYPE(zop::SettingsRecord)
+
 class TestInstrumentState : public QObject {
     Q_OBJECT
 private slots:
@@ -128,62 +130,45 @@ private slots:
         QCOMPARE(RoundHalfEven(0.5), 0.0);
     }
 
-    void readAllDecodes()
-    {
-        Fixture f;
-        Connect(f, {{"<>ALL", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n"},
-                    {"SYST:VERS?", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n"}});
-        ReadAllState();
-        const SettingsRecord &s = modData().Settings;
-        QCOMPARE(s.VoltSet, 12.0f);
-        QCOMPARE(s.CurrSet, 5.0f);
-        QCOMPARE(s.VoltProt, 13.284f);
-        QCOMPARE(s.CurrProt, 24.0f);
-        QCOMPARE(s.Period, 1.0f);
-        QCOMPARE(s.MemLoc, 3.0f);
-        QCOMPARE(modData().SettingsBackup, s);
-        QCOMPARE(modData().FirmwareVersion, QString("4.7"));
-        QCOMPARE(modData().HardwareVersion, QString("1.3"));
-        QCOMPARE(f.line->commands(), (QStringList{"<>ALL", "SYST:VERS?"}));
-    }
-
-    void readAllVersions_data()
+    void readAll_data()
     {
         QTest::addColumn<QByteArray>("all");
         QTest::addColumn<QByteArray>("vers");
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QString>("hardware");
-        QTest::addColumn<bool>("settingsUpdated");
-        QTest::addColumn<float>("period");
+        QTest::addColumn<SettingsRecord>("settings");
+        QTest::newRow("every field") << QByteArray("2EE0,1388,33E4,5DC0,3E8,3,1194\r\n")
+                                     << QByteArray("ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n")
+                                     << "4.7" << "1.3" << SettingsRecord{12, 5, 13.284f, 24, 1, 3};
         const QByteArray all7 = "0,0,0,0,9C4,0,125C\r\n";
         QTest::newRow("two words: from field 6") << all7 << QByteArray("ZOP 9\r\n") << "4.70" << "1.0"
-                                                 << true << 2.0f;
+                                                 << SettingsRecord{0, 0, 0, 0, 2, 0};
         QTest::newRow("three words: hardware missing")
-            << all7 << QByteArray("a b 5.25\r\n") << "5.3" << "old" << false << 0.0f;
-        QTest::newRow("six words") << QByteArray("0,0,0,0,DAC,0,0\r\n")
-                                   << QByteArray("a b 2.0 c d 3.04\r\n") << "2.0" << "3.0" << true
-                                   << 4.0f;
-        QTest::newRow("period 2500 rounds to even") << QByteArray("0,0,0,0,9C4,0,1\r\n")
-                                                    << QByteArray("a b 1 c d 1\r\n") << "1.0" << "1.0"
-                                                    << true << 2.0f;
+            << all7 << QByteArray("a b 5.25\r\n") << "5.3" << "old" << Untouched;
+        QTest::newRow("six words, period 3500 rounds to even")
+            << QByteArray("0,0,0,0,DAC,0,0\r\n") << QByteArray("a b 2.0 c d 3.04\r\n") << "2.0"
+            << "3.0" << SettingsRecord{0, 0, 0, 0, 4, 0};
+        QTest::newRow("period 2500 rounds to even")
+            << QByteArray("0,0,0,0,9C4,0,1\r\n") << QByteArray("a b 1 c d 1\r\n") << "1.0" << "1.0"
+            << SettingsRecord{0, 0, 0, 0, 2, 0};
         QTest::newRow("five fields and few words: nothing")
-            << QByteArray("1,2,3,4,5\r\n") << QByteArray("x\r\n") << "old" << "old" << false << 0.0f;
+            << QByteArray("1,2,3,4,5\r\n") << QByteArray("x\r\n") << "old" << "old" << Untouched;
         QTest::newRow("four fields: versions only") << QByteArray("1,2,3,4\r\n")
                                                     << QByteArray("a b 6.1 c d 7.2\r\n") << "6.1"
-                                                    << "7.2" << false << 0.0f;
+                                                    << "7.2" << Untouched;
         // A field that cannot be decoded leaves the settings and the versions as they were.
         const QByteArray vers = "a b 1 c d 1\r\n";
         QTest::newRow("field above 7FFFFFFF") << QByteArray("1,2,3,80000000,5,6,7\r\n") << vers
-                                              << "old" << "old" << false << 0.0f;
+                                              << "old" << "old" << Untouched;
         QTest::newRow("huge first field") << QByteArray("FFFFFFFFFF,2,3,4,5,6,7\r\n") << vers << "old"
-                                          << "old" << false << 0.0f;
+                                          << "old" << Untouched;
     }
 
-    void readAllVersions()
+    void readAll()
     {
         QFETCH(QByteArray, all);
         QFETCH(QByteArray, vers);
-        QFETCH(bool, settingsUpdated);
+        QFETCH(SettingsRecord, settings);
         Fixture f;
         Connect(f, {{"<>ALL", all}, {"SYST:VERS?", vers}});
         modData().FirmwareVersion = "old";
@@ -192,10 +177,9 @@ private slots:
         ReadAllState();
         QTEST(modData().FirmwareVersion, "firmware");
         QTEST(modData().HardwareVersion, "hardware");
-        if (settingsUpdated)
-            QTEST(modData().Settings.Period, "period");
-        else
-            QCOMPARE(modData().Settings, Untouched);
+        QCOMPARE(modData().Settings, settings);
+        if (!(settings == Untouched))
+            QCOMPARE(modData().SettingsBackup, settings);
         QVERIFY(f.prompter->shown.isEmpty());
     }
 
