@@ -52,9 +52,9 @@ struct LoaderFixture : Fixture {
     bool tickUntil(Done done, qint64 limitMs = 120000)
     {
         const qint64 end = clock->elapsedMs() + limitMs;
-        while (!done() && clock->elapsedMs() < end) {
+        while (!done() && clock->elapsedMs() < end && ticked()) {
             clock->advance(ProgrammingRun::TickMs);
-            run.tick();
+            ticked()->tick();
         }
         return done();
     }
@@ -74,6 +74,7 @@ struct LoaderFixture : Fixture {
     QByteArray voltAnswer = "12.000\r\n";
     TextLog log;
     ProgrammingRun run;
+    std::function<ProgrammingRun *()> ticked = [this] { return &run; }; // the run the ticks go to
     QList<LoaderStatus> statuses;
 };
 

@@ -37,6 +37,7 @@ struct PanelFixture : LoaderFixture {
         panel = OpenPanel(PanelId::Firmware);
         data.CurrentPanel = panel.data();
         loader = qobject_cast<FrmLoader *>(panel.data());
+        ticked = [this] { return loader ? loader->run() : nullptr; };
     }
     ~PanelFixture()
     {
@@ -50,16 +51,6 @@ struct PanelFixture : LoaderFixture {
         ClearPanelRegistry();
         SetProgramEnder(nullptr);
         SetSetupDialog(nullptr);
-    }
-    template <typename Done>
-    bool tickPanelUntil(Done done, qint64 limitMs = 120000)
-    {
-        const qint64 end = clock->elapsedMs() + limitMs;
-        while (!done() && clock->elapsedMs() < end && loader) {
-            clock->advance(ProgrammingRun::TickMs);
-            loader->run()->tick();
-        }
-        return done();
     }
     void start(const QByteArray &text)
     {
@@ -139,13 +130,13 @@ private slots:
 
         f.start(SmallImage);
         QVERIFY(!f.loader->cmdStart->isEnabled());
-        QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Erasing"); }));
+        QVERIFY(f.tickUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Erasing"); }));
         QCOMPARE(f.loader->pgbStatus->maximum(), 32);
-        QVERIFY(f.tickPanelUntil([&] { return f.loader->pgbStatus->value() == 5; }));
+        QVERIFY(f.tickUntil([&] { return f.loader->pgbStatus->value() == 5; }));
         QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 40 00"));
-        QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
+        QVERIFY(f.tickUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
         QCOMPARE(f.loader->pgbStatus->maximum(), 21);
-        QVERIFY(f.tickPanelUntil([&] { return f.loader->cmdStart->isEnabled(); }));
+        QVERIFY(f.tickUntil([&] { return f.loader->cmdStart->isEnabled(); }));
         QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Finished"));
         QCOMPARE(f.statusShade(), QColor(0, 192, 0));
         QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 01 30"));
@@ -167,7 +158,7 @@ private slots:
         QFETCH(QString, how);
         PanelFixture f;
         f.start(SmallImage);
-        QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
+        QVERIFY(f.tickUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
         f.line->written.clear();
         if (how == QLatin1String("close"))
             f.loader->close();
