@@ -79,20 +79,6 @@ int LockLook(QLineEdit *box)
 class TestCalibrationPanel : public QObject {
     Q_OBJECT
 private slots:
-    void opensLocked()
-    {
-        CalFixture f;
-        CalibrationPanel *p = f.panel;
-        // The instrument's own menu goes idle, unlogged.
-        QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
-        QVERIFY(p->rtbTranx->logText().isEmpty());
-        QCOMPARE(p->SelectedPot, qint16(-1));
-        // The rows shown, top to bottom (which rows show in each lock state: lockStatesAndFrameEnd).
-        const QList<int> shown{29, 31, 32, 42, 33, 34, 14};
-        for (int i = 1; i < shown.size(); ++i)
-            QVERIFY(p->cmdSetSCPI(shown.at(i))->y() > p->cmdSetSCPI(shown.at(i - 1))->y());
-    }
-
     void buttonsSendTheirTexts_data()
     {
         QTest::addColumn<QString>("button");
@@ -244,6 +230,10 @@ private slots:
         QFETCH(int, lastRow);
         CalFixture f(commKind);
         CalibrationPanel *p = f.panel;
+        // Opening sends the instrument's own menu idle, unlogged; no potentiometer is chosen.
+        QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
+        QVERIFY(p->rtbTranx->logText().isEmpty());
+        QCOMPARE(p->SelectedPot, qint16(-1));
         for (const QString &code : codes) {
             if (code == "End Cal")
                 p->cmdSetSCPI_Click(CalIndex::EndCal);
@@ -281,6 +271,8 @@ private slots:
         // The frame ends where the first hidden row would begin (the rows keep one pitch), or
         // 120 twips below the last network row when every row shows.
         QCoreApplication::processEvents(); // lets the layout place the rows
+        for (int i = 1; i <= lastShown; ++i) // top to bottom in this order
+            QVERIFY(p->cmdSetSCPI(order.at(i))->y() > p->cmdSetSCPI(order.at(i - 1))->y());
         const int top = p->cmdSetSCPI(29)->geometry().top();
         const int pitch = p->cmdSetSCPI(31)->geometry().top() - top;
         QVERIFY(pitch > 0);
