@@ -4,8 +4,8 @@
 // Usage: bench_modulation [runs (default 5)]
 
 #include "app/configuration.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "link/transports.h"

@@ -7,14 +7,14 @@
 //    display.
 // Usage: bench_panel [seconds of polling (default 10)] [ticks (default 500)]
 
-#include "app/frame/framehooks.h"
+#include "frame/framehooks.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "panels/virtual/trendbuffer.h"
 #include "panels/virtual/virtualpanel.h"
 #include "benchsupport.h"
 #include "simprocess.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

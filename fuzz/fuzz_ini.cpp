@@ -3,7 +3,7 @@
 // in one pass as they read one at a time.
 
 #include "app/configuration.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/moddata.h"
 #include "fuzzinput.h"
 

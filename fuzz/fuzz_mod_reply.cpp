@@ -5,7 +5,7 @@
 #include "fuzzinput.h"
 #include "modtable/modreply.h"
 #include "modtable/modtablefile.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 using namespace zop;
 

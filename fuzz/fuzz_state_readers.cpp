@@ -4,7 +4,7 @@
 
 #include "fuzzinput.h"
 #include "link/commlayer.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 #include "testsupport.h"
 
 using namespace zop;

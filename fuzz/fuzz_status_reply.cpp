@@ -5,8 +5,8 @@
 #include "cli/statusdecode.h"
 #include "fuzzinput.h"
 #include "panels/virtual/panellogic.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
 
 using namespace zop;
 

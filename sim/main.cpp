@@ -15,7 +15,7 @@
 #include "ptyfront.h"
 #endif
 #include "trace.h"
-#include "app/processsignals.h"
+#include "core/processsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

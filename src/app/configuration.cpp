@@ -1,8 +1,8 @@
 #include "app/configuration.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/moddata.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QDir>
 #include <limits>

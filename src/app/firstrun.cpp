@@ -1,7 +1,7 @@
 #include "app/firstrun.h"
 
 #include "link/linkkind.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 
 #include <QDir>
 #include <QFile>

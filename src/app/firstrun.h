@@ -7,7 +7,7 @@
 // that it asked. "ZOP_Panel.ini" is not touched, and settings that were there before (without
 // the note) are never asked about.
 
-#include "app/prompter.h"
+#include "core/prompter.h"
 
 #include <QString>
 

@@ -23,6 +23,7 @@ void ResetModData()
     ModData *old = g_data;
     g_data = nullptr;
     delete old;
+    ResetGround();
     g_shutDown = false;
 }
 
@@ -32,6 +33,14 @@ void ShutDownModData()
     g_data = nullptr;
     g_shutDown = true;
     delete old;
+}
+
+CommLayer &Comm() { return modData().comm; }
+
+CommLayer *CommIfAlive()
+{
+    ModData *data = ModDataIfAlive();
+    return data ? &data->comm : nullptr;
 }
 
 } // namespace zop

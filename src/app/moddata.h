@@ -1,13 +1,11 @@
 #pragma once
 // The program's global state, one instance for the whole run: the configuration, the link, the
-// instrument records and the window in front. Windows read and write it directly. The side
-// effects (message boxes, the clock, the debug file) sit behind small interfaces here so that
-// tests can watch and drive them.
+// instrument records and the window in front. Windows read and write it directly. The link's
+// settings belong to the link (`comm`) and the side effects (message boxes, the clock, the
+// debug file) to the ground; the members of the same names here are the same objects.
 
-#include "app/clock.h"
-#include "app/prompter.h"
+#include "core/ground.h"
 #include "link/commlayer.h"
-#include "link/debuglog.h"
 #include "link/gpiblink.h"
 #include "state/records.h"
 
@@ -19,23 +17,29 @@
 namespace zop {
 
 // "Not found in its list": no start-up panel, no link kind, no system type.
-constexpr qint16 NotInList = 99;
+constexpr qint16 NotInList = LinkKind::NotConfigured;
 
 struct ModData {
+    ModData() = default;
+    // Its members name parts of the link and the ground: a copy would share them.
+    ModData(const ModData &) = delete;
+    ModData &operator=(const ModData &) = delete;
+
+    // The link, with its settings and the GPIB module.
+    CommLayer comm;
+
     // Configuration (ZOP_Panel.ini in the program folder).
     QString ProgramFolder;
     QStringList FormList;
     QStringList CommList;
     QStringList SystList;
     qint16 StartupPanel = NotInList;
-    qint16 CommKind = NotInList;
+    qint16 &CommKind = comm.CommKind;
     qint16 SystemType = NotInList;
-    QString CommAddress;
-    qint32 CommPort = 0;
-    // The serial device named by "Device" of "Communication" (empty: the port number picks
-    // the device, link/serialports.h). Used by every serial link kind when set.
-    QString CommDevice;
-    QString GpibEos;
+    QString &CommAddress = comm.CommAddress;
+    qint32 &CommPort = comm.CommPort;
+    QString &CommDevice = comm.CommDevice;
+    QString &GpibEos = comm.GpibEos;
     QStringList IEEECommand;
     QStringList SCPICommand;
     QPointer<QObject> CurrentPanel;
@@ -54,15 +58,12 @@ struct ModData {
     QString VoltageFormat;
     QString CurrentFormat;
 
-    // The link.
-    CommLayer comm;
-    // The GPIB module: its descriptors and status copies.
-    Gpib gpib;
+    Gpib &gpib = comm.gpib;
 
     // Side effects.
-    std::shared_ptr<Prompter> prompter = std::make_shared<ConsolePrompter>();
-    std::shared_ptr<Clock> clock = std::make_shared<SteadyClock>();
-    DebugLog debugLog;
+    std::shared_ptr<Prompter> &prompter = ground().prompter;
+    std::shared_ptr<Clock> &clock = ground().clock;
+    DebugLog &debugLog = ground().debugLog;
 };
 
 ModData &modData();

@@ -2,7 +2,7 @@
 
 #include "app/configuration.h"
 #include "app/firstrun.h"
-#include "link/debuglog.h"
+#include "core/debuglog.h"
 
 #include <QDir>
 #include <QFile>

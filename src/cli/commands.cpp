@@ -2,8 +2,8 @@
 
 #include "app/configuration.h"
 #include "app/moddata.h"
-#include "app/regularfile.h"
-#include "app/startform.h"
+#include "core/regularfile.h"
+#include "engine/startform.h"
 #include "cli/discovercommand.h"
 #include "cli/flashcommand.h"
 #include "cli/modtablecommand.h"
@@ -11,8 +11,8 @@
 #include "link/serialports.h"
 #include "panels/service/registerformat.h"
 #include "panels/virtual/panellogic.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

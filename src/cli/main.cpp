@@ -4,7 +4,7 @@
 #include "app/configuration.h"
 #include "app/moddata.h"
 #include "app/panelids.h"
-#include "app/processsignals.h"
+#include "core/processsignals.h"
 #include "app/programfolder.h"
 #include "cli/commands.h"
 #include "cli/exitcodes.h"

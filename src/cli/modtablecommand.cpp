@@ -1,8 +1,8 @@
 #include "cli/modtablecommand.h"
 
 #include "app/configuration.h"
-#include "app/regularfile.h"
-#include "app/textfile.h"
+#include "core/regularfile.h"
+#include "core/textfile.h"
 #include "link/commlayer.h"
 #include "modtable/modreply.h"
 #include "modtable/modtablefile.h"

@@ -2,8 +2,8 @@
 
 #include "app/moddata.h"
 #include "link/tcptransport.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
 
 #include <csignal>
 

@@ -2,7 +2,7 @@
 
 #include "cli/exitcodes.h"
 #include "panels/virtual/panellogic.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 namespace zop::cli {
 

@@ -1,7 +1,6 @@
 #include "link/commlayer.h"
 
-#include "app/clock.h"
-#include "app/moddata.h"
+#include "core/ground.h"
 #include "link/logsink.h"
 #include "link/transports.h"
 
@@ -14,11 +13,9 @@ namespace zop {
 
 LogSink::~LogSink()
 {
-    if (ModData *data = ModDataIfAlive(); data && data->comm.LogTarget == this)
-        data->comm.LogTarget = nullptr;
+    if (CommLayer *comm = CommIfAlive(); comm && comm->LogTarget == this)
+        comm->LogTarget = nullptr;
 }
-
-CommLayer &Comm() { return modData().comm; }
 
 CommLayer::CommLayer() : m_factory(MakeTransport) {}
 CommLayer::~CommLayer() = default;
@@ -58,7 +55,7 @@ Transport &CommLayer::transport()
 void CommLayer::prompt(const QString &text, MsgIcon icon) const
 {
     if (!QuietMode)
-        modData().prompter->Show(text, CommText::Title, icon, MsgButtons::Ok);
+        ground().prompter->Show(text, CommText::Title, icon, MsgButtons::Ok);
 }
 
 void CommLayer::appendLog(const QString &text) const
@@ -76,7 +73,7 @@ void CommLayer::appendTraffic(const QString &text, LogTraffic traffic) const
 void CommLayer::writeRecord(const QString &heading, const LinkError &error) const
 {
     const QString crlf = QStringLiteral("\r\n");
-    modData().debugLog.appendRecord(heading + crlf + QStringLiteral("Error Description: ")
+    ground().debugLog.appendRecord(heading + crlf + QStringLiteral("Error Description: ")
                                     + error.description + crlf
                                     + QStringLiteral("Error Source : ") + error.source + crlf
                                     + QStringLiteral("Error #: ") + QString::number(error.number));
@@ -86,14 +83,13 @@ void CommLayer::writeRecord(const QString &heading, const LinkError &error) cons
 
 QString CommLayer::LinkInUse() const
 {
-    const ModData &data = modData();
-    return LinkText({data.CommKind, data.CommAddress, data.CommPort, data.CommDevice,
+    return LinkText({CommKind, CommAddress, CommPort, CommDevice,
                      CommControl ? CommControl->deviceLocation() : QString()});
 }
 
 LinkStatus CommLayer::Status() const
 {
-    return DescribeLinkStatus(modData().CommKind, LinkInUse(),
+    return DescribeLinkStatus(CommKind, LinkInUse(),
                               CommControl && CommControl->isConnected(), LastFallBack);
 }
 
@@ -108,9 +104,9 @@ void CommLayer::fallBack(const QString &message, const LinkFallBack &failure)
     LastFallBack = failure;
     // Start-up empties "debug.txt": the box itself says which link failed and why.
     if (!QuietMode)
-        modData().prompter->ShowWithDetails(message, FallBackDetails(failure), CommText::Title,
+        ground().prompter->ShowWithDetails(message, FallBackDetails(failure), CommText::Title,
                                             MsgIcon::None, MsgButtons::Ok);
-    modData().CommKind = LinkKind::Simulated;
+    CommKind = LinkKind::Simulated;
 }
 
 void CommLayer::LinkFailed(const QString &heading, const LinkError &error)
@@ -122,7 +118,7 @@ void CommLayer::LinkFailed(const QString &heading, const LinkError &error)
                      error.description));
 }
 
-bool CommLayer::isWaiting() const { return m_waitDepth > 0 || modData().gpib.isPrompting(); }
+bool CommLayer::isWaiting() const { return m_waitDepth > 0 || gpib.isPrompting(); }
 
 template <typename Body>
 void CommLayer::waitOn(Body &&body)
@@ -161,7 +157,7 @@ void CommLayer::CloseLink()
     const bool socket = CommControl->controlName() == QLatin1String("tcpComm");
     CommControl->close();
     if (socket)
-        modData().clock->sleepMs(SocketCloseWaitMs);
+        ground().clock->sleepMs(SocketCloseWaitMs);
 }
 
 void CommLayer::logLinkName(qint16 kind, LogOnOpen log) const
@@ -181,7 +177,6 @@ void CommLayer::logLinkName(qint16 kind, LogOnOpen log) const
 
 bool CommLayer::OpenLink(LogOnOpen log)
 {
-    ModData &data = modData();
     LinkError error;
     // Opening a socket or a serial port lets window events run; whatever they do to the link
     // (another opening from a menu) supersedes this opening.
@@ -198,7 +193,7 @@ bool CommLayer::OpenLink(LogOnOpen log)
             CloseLink();
             retireTransport();
             generation = m_linkGeneration;
-            const qint16 kind = data.CommKind;
+            const qint16 kind = CommKind;
             if (kind >= LinkKind::Gpib && kind <= LinkKind::Rs485Framed) {
                 std::unique_ptr<Transport> made = m_factory ? m_factory(kind) : nullptr;
                 if (!made)
@@ -216,7 +211,7 @@ bool CommLayer::OpenLink(LogOnOpen log)
             } else {
                 prompt(CommText::NoPort, MsgIcon::Exclamation);
                 LastFallBack.cause = LinkFallBack::Cause::NoLinkConfigured;
-                data.CommKind = LinkKind::Simulated;
+                CommKind = LinkKind::Simulated;
             }
         },
         error);
@@ -237,12 +232,11 @@ bool CommLayer::OpenLink(LogOnOpen log)
 
 qint32 CommLayer::SendCommand(QString &text, bool log)
 {
-    ModData &data = modData();
     text += QLatin1Char('\n');
     LinkError error;
     const bool ok = Guarded(
         [&] {
-            switch (data.CommKind) {
+            switch (CommKind) {
             case LinkKind::Rs485Selected:
                 WaitTicks(1);
                 transport().write(text.toLatin1());
@@ -273,10 +267,10 @@ qint32 CommLayer::SendCommand(QString &text, bool log)
 
 CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool checked)
 {
-    const qint16 kind = modData().CommKind;
+    const qint16 kind = CommKind;
     const bool runEvents = kind == LinkKind::TcpIp;
     const quint64 generation = m_linkGeneration;
-    const qint64 start = modData().clock->elapsedMs();
+    const qint64 start = ground().clock->elapsedMs();
     const qint64 limit = timeoutMs;
     Transport &opened = transport(); // throws when no link is open
     reply.clear();
@@ -292,7 +286,7 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool ch
     for (;;) {
         // Window events may have run in the last wait: a link closed, re-opened or replaced
         // meanwhile (or a switch to Simulated mode) ends the read with what it had.
-        if (m_linkGeneration != generation || !CommControl || modData().CommKind != kind
+        if (m_linkGeneration != generation || !CommControl || CommKind != kind
             || (Cancelled && Cancelled()))
             return ReadEnd::Interrupted;
         Transport *link = CommControl.get();
@@ -307,7 +301,7 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool ch
         }
         if (endsWithLineFeed)
             return ReadEnd::Complete;
-        const qint64 elapsed = modData().clock->elapsedMs() - start;
+        const qint64 elapsed = ground().clock->elapsedMs() - start;
         if (elapsed > limit)
             return ReadEnd::TimedOut;
         const int left = int(limit - elapsed + 1);
@@ -319,12 +313,11 @@ CommLayer::ReadEnd CommLayer::readLine(QString &reply, qint64 timeoutMs, bool ch
 
 qint32 CommLayer::readReply(QString &reply, qint64 timeoutMs, bool log, bool withFallBack)
 {
-    ModData &data = modData();
     ReadEnd end = ReadEnd::Complete;
     LinkError error;
     const bool ok = Guarded(
         [&] {
-            switch (data.CommKind) {
+            switch (CommKind) {
             case LinkKind::Gpib:
             case LinkKind::Rs232:
             case LinkKind::TcpIp:
@@ -378,7 +371,7 @@ qint32 CommLayer::ReadReplyWithin(QString &reply, qint64 timeoutMs, bool log)
 
 void CommLayer::FlushInput()
 {
-    const qint16 kind = modData().CommKind;
+    const qint16 kind = CommKind;
     if (kind == LinkKind::Gpib || kind == LinkKind::Simulated || !CommControl)
         return;
     if (kind == LinkKind::TcpIp || IsSerialKind(kind)) {
@@ -391,12 +384,12 @@ void CommLayer::FlushInput()
 void CommLayer::WaitTicks(float n)
 {
     if (n > 0)
-        modData().clock->sleepMs(qint64(std::ceil(double(n) * 10.0)));
+        ground().clock->sleepMs(qint64(std::ceil(double(n) * 10.0)));
 }
 
 void CommLayer::TcpKeepAlive()
 {
-    if (modData().CommKind != LinkKind::TcpIp || KeepAliveOff || !CommControl
+    if (CommKind != LinkKind::TcpIp || KeepAliveOff || !CommControl
         || !CommControl->isConnected())
         return;
     // Nothing is read: whatever the instrument answers is left for the next flush or read. A

@@ -4,10 +4,11 @@
 // the transaction log of the window in front, records errors in "debug.txt" and falls back to
 // Simulated mode when the instrument cannot be reached.
 //
-// Every operation runs on the user-interface thread and returns only when done. The link kind
-// (`CommKind`), address and port live in the global configuration (modData).
+// Every operation runs on the user-interface thread and returns only when done. The layer owns
+// the link's settings (`CommKind`, address, port, device); the configuration writes them.
 
-#include "app/prompter.h"
+#include "core/prompter.h"
+#include "link/gpiblink.h"
 #include "link/linkkind.h"
 #include "link/linkstatus.h"
 #include "link/logsink.h"
@@ -50,6 +51,17 @@ public:
 
     CommLayer();
     ~CommLayer();
+
+    // The link's settings ("Communication" of ZOP_Panel.ini).
+    qint16 CommKind = LinkKind::NotConfigured;
+    QString CommAddress;
+    qint32 CommPort = 0;
+    // The serial device named by "Device" of "Communication" (empty: the port number picks
+    // the device, link/serialports.h). Used by every serial link kind when set.
+    QString CommDevice;
+    QString GpibEos;
+    // The GPIB module: its descriptors and status copies.
+    Gpib gpib;
 
     bool OpenLink(LogOnOpen log = LogOnOpen::Replace);
     // Appends a line feed to `text` (the caller's variable receives it), writes it on the link
@@ -150,8 +162,11 @@ private:
     std::vector<std::unique_ptr<Transport>> m_retired;
 };
 
-// The global layer's operations, named as every window calls them.
+// The program's one layer (its owner, the global state, makes it) and its operations, named as
+// every window calls them.
 CommLayer &Comm();
+// The layer while the program runs; null once it is shutting down (for late destructors).
+CommLayer *CommIfAlive();
 inline bool OpenLink(LogOnOpen log = LogOnOpen::Replace) { return Comm().OpenLink(log); }
 inline qint32 SendCommand(QString &text, bool log) { return Comm().SendCommand(text, log); }
 inline qint32 SendCommand(const QString &text, bool log) { return Comm().SendCommand(text, log); }

@@ -1,8 +1,9 @@
 #include "link/gpiblink.h"
 
-#include "app/moddata.h"
+#include "core/ground.h"
+#include "link/commlayer.h"
 #include "link/devicepermission.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 
 #include <QScopedValueRollback>
 
@@ -97,14 +98,13 @@ void Gpib::copyStatus()
 
 void Gpib::statusCheck(int address)
 {
-    ModData &data = modData();
     // One question at a time: a failure inside another's box takes that box's answer.
-    if (!failed() || data.comm.QuietMode || m_prompting)
+    if (!failed() || Comm().QuietMode || m_prompting)
         return;
     const QScopedValueRollback<bool> prompting(m_prompting, true);
     const QString question = QStringLiteral("Device Timeout on Address: ") + QString::number(address)
                              + QStringLiteral(" Continue?");
-    if (data.prompter->Show(question, ApplicationTitle, MsgIcon::None, MsgButtons::YesNo)
+    if (ground().prompter->Show(question, ApplicationTitle, MsgIcon::None, MsgButtons::YesNo)
         == MsgAnswer::No) {
         const ImmediateEnd end = Ender();
         end();
@@ -114,7 +114,7 @@ void Gpib::statusCheck(int address)
 void Gpib::GpibOpen()
 {
     m_library.load();
-    const ModData &data = modData();
+    const CommLayer &data = Comm();
     GpibLibrary &lib = library();
     GpibBoard = qint16(lib.ibfind(GpibConst::BoardName));
     copyStatus();
@@ -174,21 +174,21 @@ void Gpib::FindLstn(const QList<quint16> &candidates, QList<quint16> &results, i
 
 void GpibTransport::open()
 {
-    modData().gpib.GpibOpen();
+    Comm().gpib.GpibOpen();
     m_open = true;
 }
 
 void GpibTransport::write(const QByteArray &bytes)
 {
-    modData().gpib.GpibWriteChecked(GpibPrimaryAddress(modData().CommAddress), bytes);
+    Comm().gpib.GpibWriteChecked(GpibPrimaryAddress(Comm().CommAddress), bytes);
 }
 
 bool GpibTransport::readTransfer(QByteArray &reply, bool checked)
 {
-    Gpib &gpib = modData().gpib;
+    Gpib &gpib = Comm().gpib;
     QByteArray buffer(GpibConst::ReplyBufferChars, '\0');
     if (checked)
-        gpib.GpibReadChecked(GpibPrimaryAddress(modData().CommAddress), buffer);
+        gpib.GpibReadChecked(GpibPrimaryAddress(Comm().CommAddress), buffer);
     else
         gpib.GpibRead(buffer);
     reply = buffer.replace(QByteArrayView("\0", 1), QByteArrayView());

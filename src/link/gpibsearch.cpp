@@ -1,6 +1,6 @@
 #include "link/gpibsearch.h"
 
-#include "app/moddata.h"
+#include "link/commlayer.h"
 #include "link/gpiblink.h"
 
 namespace zop {
@@ -23,13 +23,13 @@ namespace {
 // Puts `CommAddress` and `QuietMode` back however the search ends.
 class SearchState {
 public:
-    SearchState() : m_address(modData().CommAddress), m_quiet(modData().comm.QuietMode) {}
+    SearchState() : m_address(Comm().CommAddress), m_quiet(Comm().QuietMode) {}
     ~SearchState()
     {
-        modData().comm.QuietMode = m_quiet;
-        modData().CommAddress = m_address;
+        Comm().QuietMode = m_quiet;
+        Comm().CommAddress = m_address;
     }
-    void beQuiet() { modData().comm.QuietMode = true; }
+    void beQuiet() { Comm().QuietMode = true; }
 
 private:
     QString m_address;
@@ -41,8 +41,7 @@ private:
 QList<GpibListing> SearchGpibBus(QString *unusable)
 {
     QList<GpibListing> found;
-    ModData &data = modData();
-    Gpib &gpib = data.gpib;
+    Gpib &gpib = Comm().gpib;
     QList<quint16> candidates;
     for (quint16 pad = 0; pad < GpibSearch::Candidates; ++pad)
         candidates << pad;
@@ -58,7 +57,7 @@ QList<GpibListing> SearchGpibBus(QString *unusable)
             for (const quint16 pad : results) {
                 if (pad == GpibConst::NoAddr || pad >= GpibSearch::FirstSecondary)
                     continue;
-                data.CommAddress = QString::number(pad);
+                Comm().CommAddress = QString::number(pad);
                 gpib.GpibOpen();
                 gpib.GpibClear();
                 gpib.GpibWriteChecked(pad, QByteArrayLiteral("*IDN?\n"));

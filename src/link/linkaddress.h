@@ -1,7 +1,7 @@
 #pragma once
 // Checks of the addresses a user types for a link, and the link named in messages.
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QString>
 

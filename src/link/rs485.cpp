@@ -1,8 +1,8 @@
 #include "link/rs485.h"
 
-#include "app/clock.h"
-#include "app/moddata.h"
-#include "state/numbertext.h"
+#include "core/ground.h"
+#include "link/commlayer.h"
+#include "core/numbertext.h"
 
 #include <limits>
 
@@ -56,7 +56,7 @@ Rs485SelectedTransport::Rs485SelectedTransport(qint32 port, QString device, Seri
 
 void Rs485SelectedTransport::afterOpen()
 {
-    writeBytes(SelectionFrame(modData().CommAddress));
+    writeBytes(SelectionFrame(Comm().CommAddress));
     Comm().WaitTicks(Rs485::TicksAfterSelection);
     reopenAt(TalkBaud);
     writeBytes(QByteArray(1, Rs485::LF));
@@ -71,8 +71,8 @@ Rs485FramedTransport::Rs485FramedTransport(qint32 port, QString device, SerialPo
 void Rs485FramedTransport::afterOpen()
 {
     discardInput();
-    const qint64 start = modData().clock->elapsedMs();
-    writeBytes(AttachFrame(modData().CommAddress, false));
+    const qint64 start = ground().clock->elapsedMs();
+    writeBytes(AttachFrame(Comm().CommAddress, false));
     AwaitFrameReply(*this, start);
 }
 
@@ -83,13 +83,13 @@ void Rs485FramedTransport::write(const QByteArray &bytes)
         if (at > 0)
             Comm().WaitTicks(Rs485::TicksBetweenFrames);
         // The address is read again for every frame.
-        writeBytes(CommandFrame(bytes.mid(at, Rs485::FrameChunk), modData().CommAddress));
+        writeBytes(CommandFrame(bytes.mid(at, Rs485::FrameChunk), Comm().CommAddress));
     }
 }
 
 void AwaitFrameReply(Transport &link, qint64 startMs)
 {
-    const Clock &clock = *modData().clock;
+    const Clock &clock = *ground().clock;
     for (;;) {
         if (link.takeAll().contains(Rs485::CR))
             return;
@@ -106,34 +106,34 @@ namespace {
 // recorded and end in Simulated mode like those of a command.
 void ControlExchange(const QByteArray &frame)
 {
-    ModData &data = modData();
-    if (!IsSerialKind(data.CommKind))
+    CommLayer &comm = Comm();
+    if (!IsSerialKind(comm.CommKind))
         return;
-    auto *serial = dynamic_cast<SerialTransport *>(data.comm.CommControl.get());
-    const qint64 start = data.clock->elapsedMs();
+    auto *serial = dynamic_cast<SerialTransport *>(comm.CommControl.get());
+    const qint64 start = ground().clock->elapsedMs();
     try {
         if (!serial)
             throw LinkError{QStringLiteral("The serial port is not open"),
                             QStringLiteral("mscRS232"), SerialErrorNumber::NotOpen};
         serial->writeBytes(frame);
     } catch (const LinkError &error) {
-        data.comm.LinkFailed(QStringLiteral("Write Error:"), error);
+        comm.LinkFailed(QStringLiteral("Write Error:"), error);
         return;
     }
     try {
         AwaitFrameReply(*serial, start);
     } catch (const LinkError &error) {
-        data.comm.LinkFailed(QStringLiteral("Read Error:"), error);
+        comm.LinkFailed(QStringLiteral("Read Error:"), error);
     }
 }
 
 } // namespace
 
-void Rs485Attach(bool programming) { ControlExchange(AttachFrame(modData().CommAddress, programming)); }
+void Rs485Attach(bool programming) { ControlExchange(AttachFrame(Comm().CommAddress, programming)); }
 
 void Rs485ChangeAddress(const QString &newAddress)
 {
-    ControlExchange(AddressChangeFrame(modData().CommAddress, newAddress));
+    ControlExchange(AddressChangeFrame(Comm().CommAddress, newAddress));
 }
 
 } // namespace zop

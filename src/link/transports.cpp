@@ -1,6 +1,6 @@
 #include "link/transports.h"
 
-#include "app/moddata.h"
+#include "link/commlayer.h"
 #include "link/gpiblink.h"
 #include "link/rs485.h"
 #include "link/serialtransport.h"
@@ -10,7 +10,7 @@ namespace zop {
 
 std::unique_ptr<Transport> MakeTransport(qint16 kind)
 {
-    const ModData &data = modData();
+    const CommLayer &data = Comm();
     switch (kind) {
     case LinkKind::Gpib:
         return std::make_unique<GpibTransport>();
@@ -27,7 +27,7 @@ std::unique_ptr<Transport> MakeTransport(qint16 kind)
 
 std::unique_ptr<Transport> MakeSerialTransport(qint16 kind, SerialPortLister lister)
 {
-    const ModData &data = modData();
+    const CommLayer &data = Comm();
     switch (kind) {
     case LinkKind::Rs232:
         return std::make_unique<SerialTransport>(data.CommPort, data.CommDevice, std::move(lister));

@@ -1,6 +1,6 @@
 #include "loader/hexrecords.h"
 
-#include "app/regularfile.h"
+#include "core/regularfile.h"
 
 #include <QFileInfo>
 

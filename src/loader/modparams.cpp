@@ -1,7 +1,7 @@
 #include "loader/modparams.h"
 
 #include "link/commlayer.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 namespace zop {
 

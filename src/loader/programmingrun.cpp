@@ -5,8 +5,8 @@
 #include "link/linkkind.h"
 #include "loader/hexcheck.h"
 #include "loader/modparams.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
 
 #include <QIODevice>
 

@@ -1,6 +1,6 @@
 #include "modtable/modreply.h"
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QRegularExpression>
 #include <algorithm>

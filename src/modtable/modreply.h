@@ -3,7 +3,7 @@
 // ("5(0.25,1.10)"), the names of the selection and the header of the output column. No widgets
 // here; the Modulation Panel shows what these decide.
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QString>
 

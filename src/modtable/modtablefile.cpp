@@ -1,8 +1,8 @@
 #include "modtable/modtablefile.h"
 
-#include "app/inifile.h"
-#include "app/regularfile.h"
-#include "app/windows1252.h"
+#include "core/inifile.h"
+#include "core/regularfile.h"
+#include "core/windows1252.h"
 #include "modtable/modreply.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "setup/discoveryreply.h"
 
 #include "app/configuration.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QHostAddress>
 #include <QList>

@@ -3,8 +3,8 @@
 #include "app/moddata.h"
 #include "setup/devicequery.h"
 #include "setup/frmcommsetup.h"
-#include "state/numbertext.h"
-#include "ui/apptitle.h"
+#include "core/numbertext.h"
+#include "core/apptitle.h"
 #include "ui/dialogparts.h"
 
 #include <QApplication>

@@ -5,8 +5,8 @@
 #include "link/commlayer.h"
 #include "link/linkaddress.h"
 #include "link/linkkind.h"
-#include "state/numbertext.h"
-#include "ui/apptitle.h"
+#include "core/numbertext.h"
+#include "core/apptitle.h"
 #include "ui/dialogparts.h"
 
 #include <QComboBox>

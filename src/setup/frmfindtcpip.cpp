@@ -4,8 +4,8 @@
 #include "link/linkaddress.h"
 #include "setup/discoveryreply.h"
 #include "setup/frmcommsetup.h"
-#include "state/numbertext.h"
-#include "ui/apptitle.h"
+#include "core/numbertext.h"
+#include "core/apptitle.h"
 #include "ui/dialogparts.h"
 
 #include <QHeaderView>

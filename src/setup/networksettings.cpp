@@ -4,7 +4,7 @@
 #include "link/commlayer.h"
 #include "link/linkaddress.h"
 #include "setup/devicequery.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QCoreApplication>
 #include <cmath>

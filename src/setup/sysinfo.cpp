@@ -1,7 +1,7 @@
 #include "setup/sysinfo.h"
 
 #include "app/moddata.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -33,7 +33,7 @@ frmInput::frmInput(QWidget *parent) : QDialog(parent)
     lblHint = new QLabel(this);
     lblHint->setObjectName(QStringLiteral("lblHint"));
     lblHint->setTextFormat(Qt::PlainText);
-    lblHint->setEnabled(false); // greyed: it tells, it does not limit
+    lblHint->setProperty("hint", true); // the look's secondary text: it tells, it does not limit
     lblHint->hide();
     auto *buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);

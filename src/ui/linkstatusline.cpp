@@ -1,6 +1,7 @@
 #include "ui/linkstatusline.h"
 
 #include "app/moddata.h"
+#include "ui/look.h"
 
 #include <QAccessible>
 
@@ -13,7 +14,7 @@ QString StyleFor(LinkState state)
 {
     switch (state) {
     case LinkState::Live:
-        return QStringLiteral("QLabel { color: #1b5e20; padding: 1px 6px; }");
+        return QStringLiteral("QLabel { color: %1; padding: 1px 6px; }").arg(Look().received.name());
     case LinkState::NotConnected:
         return QStringLiteral("QLabel { color: #ffffff; background: #b71c1c; padding: 1px 6px; "
                               "font-weight: bold; }");

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/prompter.h"
+#include "core/prompter.h"
 
 class QWidget;
 

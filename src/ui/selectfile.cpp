@@ -1,6 +1,6 @@
 #include "ui/selectfile.h"
 
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 
 #include <QFileDialog>
 #include <QStringList>

@@ -1,5 +1,7 @@
 #include "ui/transactionlog.h"
 
+#include "ui/look.h"
+
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -41,8 +43,7 @@ void TransactionLog::setLogText(const QString &text)
 
 QColor TransactionLog::TrafficColour(LogTraffic traffic)
 {
-    return traffic == LogTraffic::Sent ? QColor(0x0d, 0x47, 0xa1)   // commands: blue
-                                       : QColor(0x1b, 0x5e, 0x20);  // replies: green
+    return traffic == LogTraffic::Sent ? Look().sent : Look().received;
 }
 
 void TransactionLog::appendLogText(const QString &text) { append(text, QTextCharFormat()); }

@@ -2,10 +2,10 @@
 // the start-up panel choice.
 
 #include "app/configuration.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/panelids.h"
-#include "app/textfile.h"
-#include "link/debuglog.h"
+#include "core/textfile.h"
+#include "core/debuglog.h"
 #include "loader/hexrecords.h"
 #include "modtable/modtablefile.h"
 #include "testsupport.h"

@@ -2,8 +2,8 @@
 // defaults of short replies, the partial updates of malformed ones, the number formats.
 
 #include "link/logsink.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
 #include "testsupport.h"
 
 #include <QtTest>

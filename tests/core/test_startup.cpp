@@ -4,7 +4,7 @@
 #include "app/configuration.h"
 #include "app/firstrun.h"
 #include "app/programfolder.h"
-#include "app/startform.h"
+#include "engine/startform.h"
 #include "app/userguide.h"
 #include "link/linkkind.h"
 #include "testsupport.h"

@@ -2,7 +2,7 @@
 // A minimal panel on the shared frame: its central area holds only the log frame. It records
 // the frame's calls into its hooks so tests can check their order.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "recordingchooser.h"
 
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 // The About box: its texts, the logo rule, the "About" menu entry that shows it modally, and
 // its "System Info..." button starting a system-information viewer, or the fall-back message.
 
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "demopanel.h"
 #include "link/linkkind.h"
 #include "setup/aboutbox.h"

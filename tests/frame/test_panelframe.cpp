@@ -2,9 +2,9 @@
 // "Simulate Inst", "Setup", the log area and "Save to File".
 
 #include "app/configuration.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
-#include "app/frame/panelwindow.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
+#include "frame/panelwindow.h"
 #include "demopanel.h"
 #include "link/linkkind.h"
 #include "link/transports.h"

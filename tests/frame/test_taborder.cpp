@@ -4,8 +4,8 @@
 // F1 opens the user guide.
 
 #include "../virtual/panelfixture.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "loader/ui/registration.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "panels/calmod/modulationpanel.h"

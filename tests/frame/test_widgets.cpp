@@ -5,10 +5,11 @@
 #include "filedialoganswer.h"
 #include "testsupport.h"
 #include "ui/knob.h"
+#include "ui/look.h"
 #include "ui/lamp.h"
 #include "ui/linkstatusline.h"
 #include "ui/messageprompter.h"
-#include "ui/remotecontrol.h"
+#include "remote/remotecontrol.h"
 #include "ui/rotatedtext.h"
 #include "ui/transactionlog.h"
 
@@ -128,6 +129,12 @@ private slots:
     void rotatedText_data();
     void rotatedText();
     void rotatedTextFont();
+
+    // The look.
+    void lookKeepsTextReadable_data();
+    void lookKeepsTextReadable();
+    void lookFollowsTheDesktop_data();
+    void lookFollowsTheDesktop();
 };
 
 void TestWidgets::cleanup() { SetFileChooser(nullptr); }
@@ -730,6 +737,75 @@ void TestWidgets::remoteControlSocket()
     // Gone with the control: nothing is left in the folder.
     QCOMPARE(QFileInfo::exists(path), !listens);
     qunsetenv("XDG_RUNTIME_DIR");
+}
+
+void TestWidgets::lookKeepsTextReadable_data()
+{
+    QTest::addColumn<QString>("pair");
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("ground");
+    for (const LookVariant variant : {LookVariant::Dark, LookVariant::Light}) {
+        const QString look = variant == LookVariant::Dark ? QStringLiteral("dark ")
+                                                          : QStringLiteral("light ");
+        for (const ColourPair &pair : TextPairsOf(variant))
+            QTest::newRow(qPrintable(look + pair.name)) << pair.name << pair.text << pair.ground;
+        // What the palette gives the roles the style draws text with, in every state.
+        const QPalette palette = PaletteOf(variant);
+        const std::pair<QPalette::ColorRole, QPalette::ColorRole> roles[] = {
+            {QPalette::WindowText, QPalette::Window}, {QPalette::Text, QPalette::Base},
+            {QPalette::ButtonText, QPalette::Button}, {QPalette::PlaceholderText, QPalette::Base},
+            {QPalette::ToolTipText, QPalette::ToolTipBase},
+            {QPalette::HighlightedText, QPalette::Highlight}};
+        for (const auto group : {QPalette::Active, QPalette::Disabled})
+            for (const auto &[text, ground] : roles)
+                QTest::addRow("%s palette %d/%d group %d", qPrintable(look), int(text), int(ground),
+                              int(group))
+                    << QString() << palette.color(group, text) << palette.color(group, ground);
+    }
+    // The old faint hint (disabled text of the stock palette) is caught.
+    QTest::newRow("stock disabled hint") << QStringLiteral("stock") << QColor(0x9f, 0x9f, 0x9f)
+                                         << QColor(0xef, 0xef, 0xef);
+}
+
+void TestWidgets::lookKeepsTextReadable()
+{
+    QFETCH(QString, pair);
+    QFETCH(QColor, text);
+    QFETCH(QColor, ground);
+    const double ratio = ContrastRatio(text, ground);
+    if (pair == QLatin1String("stock"))
+        QVERIFY(ratio < MinimumTextContrast);
+    else
+        QVERIFY2(ratio >= MinimumTextContrast, qPrintable(QString::number(ratio, 'f', 2)));
+}
+
+void TestWidgets::lookFollowsTheDesktop_data()
+{
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light desktop") << QColor(Qt::white) << QColor(Qt::black) << QString() << false;
+    QTest::newRow("dark desktop") << QColor(0x20, 0x20, 0x20) << QColor(Qt::white) << QString()
+                                  << true;
+    QTest::newRow("chosen dark") << QColor(Qt::white) << QColor(Qt::black)
+                                 << QStringLiteral("Dark") << true;
+    QTest::newRow("chosen light") << QColor(0x20, 0x20, 0x20) << QColor(Qt::white)
+                                  << QStringLiteral("light") << false;
+    QTest::newRow("unknown choice") << QColor(0x20, 0x20, 0x20) << QColor(Qt::white)
+                                    << QStringLiteral("blue") << true;
+}
+
+void TestWidgets::lookFollowsTheDesktop()
+{
+    QFETCH(QColor, window);
+    QFETCH(QColor, text);
+    QFETCH(QString, choice);
+    QFETCH(bool, dark);
+    QPalette desktop;
+    desktop.setColor(QPalette::Window, window);
+    desktop.setColor(QPalette::WindowText, text);
+    QCOMPARE(ChooseLook(desktop, choice) == LookVariant::Dark, dark);
 }
 
 QTEST_MAIN(TestWidgets)

@@ -2,14 +2,14 @@
 // link settings it reads on opening, the link refusals that lead to Setup, what a run shows, and closing, switching or
 // choosing Exit in the middle of a run.
 
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "loader/ui/frmloader.h"
 #include "loader/ui/registration.h"
 #include "loaderfixture.h"
 #include "panels/service/registration.h"
 #include "filedialoganswer.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
 #include "ui/transactionlog.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // them and as they arrive damaged, the output column's header, and files written here and on
 // Windows, hand-edited or broken.
 
-#include "app/windows1252.h"
+#include "core/windows1252.h"
 #include "modtable/modreply.h"
 #include "modtable/modtablefile.h"
 

@@ -5,7 +5,7 @@
 // instrument. A TimelineClock puts the program's waits on the same record instead of sleeping
 // through them, so a test sees "bytes, wait 10 ms, bytes" in the order they happened.
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "link/logsink.h"
 #include "testsupport.h"
 

@@ -3,8 +3,8 @@
 // test lists; each test can watch the panel while a reply is awaited.
 
 #include "app/configuration.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"

@@ -2,7 +2,7 @@
 // fields of each link kind, the checks on OK, the device probe and its restore, the opening
 // steps, what OK writes and re-opens, and what Cancel leaves alone.
 
-#include "app/frame/frmsetup.h"
+#include "frame/frmsetup.h"
 #include "link/linkkind.h"
 #include "setup/frmcommsetup.h"
 #include "setupfixture.h"

@@ -1,6 +1,6 @@
 #include "simprocess.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -2,9 +2,9 @@
 // What the tests share: a prompter that records, a scripted instrument line on a manual clock,
 // and a fresh global state in a temporary program folder.
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/moddata.h"
-#include "app/prompter.h"
+#include "core/prompter.h"
 #include "link/transport.h"
 
 #include <QByteArray>

@@ -3,8 +3,8 @@
 // standby whose "<>STA" reply each test can change, and whose "<>ALL" reports the setpoints
 // last sent to it.
 
-#include "app/frame/framehooks.h"
-#include "app/frame/panelregistry.h"
+#include "frame/framehooks.h"
+#include "frame/panelregistry.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "panels/virtual/paneldisplay.h"

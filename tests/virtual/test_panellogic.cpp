@@ -3,7 +3,7 @@
 #include "panels/virtual/panellogic.h"
 #include "panels/virtual/series.h"
 #include "panels/virtual/trendbuffer.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <QtTest>
 

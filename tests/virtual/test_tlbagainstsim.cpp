@@ -4,7 +4,7 @@
 #include "link/tcptransport.h"
 #include "panelfixture.h"
 #include "simprocess.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 
 #include "app/configuration.h"
 #include "panelfixture.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 #include "ui/transactionlog.h"
 
 #include <QtTest>

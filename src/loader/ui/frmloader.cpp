@@ -3,7 +3,8 @@
 #include "app/configuration.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
-#include "ui/apptitle.h"
+#include "core/apptitle.h"
+#include "ui/look.h"
 #include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 
@@ -125,7 +126,8 @@ void FrmLoader::buildPanel()
 void FrmLoader::showStatus(LoaderStatus status)
 {
     txtStatus->setText(LoaderStatusText(status));
-    QColor shade = QApplication::palette().color(QPalette::Window);
+    QColor shade = Look().field;
+    QColor text = Look().fieldText;
     switch (status) {
     case LoaderStatus::TimedOut:
     case LoaderStatus::Error:
@@ -136,7 +138,9 @@ void FrmLoader::showStatus(LoaderStatus status)
     }
     QPalette palette = txtStatus->palette();
     palette.setColor(QPalette::Base, shade);
-    palette.setColor(QPalette::Text, Qt::black);
+    if (shade != Look().field)
+        text = Qt::black; // the status colours are bright in both looks
+    palette.setColor(QPalette::Text, text);
     txtStatus->setPalette(palette);
 }
 

@@ -4,7 +4,7 @@
 // a ProgrammingRun; the window only shows it. Nothing of the loader traffic is logged, and
 // closing the panel sends nothing to the instrument.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "loader/programmingrun.h"
 
 class QGroupBox;

@@ -1,6 +1,6 @@
 #include "loader/ui/registration.h"
 
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 #include "loader/ui/frmloader.h"
 
 namespace zop {

@@ -1,6 +1,6 @@
 #include "panels/calmod/calibrationpanel.h"
 
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 #include "app/moddata.h"
 #include "link/commlayer.h"
 #include "ui/transactionlog.h"
@@ -40,14 +40,9 @@ enum Column { GetCol, SetCol, LabelCol, DataCol, GapCol, PotLabelCol, PotGetCol,
 
 QString PanelStyle()
 {
-    // Only the frames are styled: the data boxes keep the palette colours the lock rules give
-    // them.
-    return QStringLiteral(
-        "QGroupBox { font-weight: bold; border: 1px solid palette(mid); border-radius: 5px;"
-        " margin-top: 12px; padding: 8px 6px 0px 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 9px; padding: 0 3px; }"
-        "QGroupBox QLabel, QGroupBox QPushButton, QGroupBox QLineEdit { font-weight: normal; }"
-        "QLabel[columnHead=\"true\"] { font-weight: bold; color: palette(dark); }");
+    // Frames and column heads come with the program's look (ui/look.h); the data boxes keep
+    // the palette colours the lock rules give them.
+    return QStringLiteral("QGroupBox { padding-bottom: 0px; }");
 }
 
 QPushButton *RowButton(const QString &name, const QString &caption, const QString &accessible,

@@ -9,7 +9,7 @@
 // A held step button is a timer-driven state measured on modData().clock, not a nested event
 // loop: a panel switch or a close during a hold stops it with the panel's timers.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "panels/calmod/calibrationrows.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "panels/calmod/calibrationrows.h"
 
 #include "link/linkkind.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,15 +1,15 @@
 #include "panels/calmod/modulationpanel.h"
 
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 #include "app/moddata.h"
-#include "app/textfile.h"
+#include "core/textfile.h"
 #include "link/commlayer.h"
 #include "link/linkkind.h"
 #include "modtable/modreply.h"
 #include "modtable/modtablefile.h"
-#include "state/instrumentstate.h"
-#include "state/numbertext.h"
-#include "ui/apptitle.h"
+#include "engine/instrumentstate.h"
+#include "core/numbertext.h"
+#include "core/apptitle.h"
 #include "ui/selectfile.h"
 #include "ui/transactionlog.h"
 
@@ -132,13 +132,8 @@ ModulationPanel::~ModulationPanel() = default;
 void ModulationPanel::buildPanel()
 {
     auto *central = new QWidget(this);
-    central->setStyleSheet(QStringLiteral(
-        "QGroupBox { font-weight: bold; border: 1px solid palette(mid); border-radius: 5px;"
-        " margin-top: 12px; padding: 8px 6px 6px 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 9px; padding: 0 3px; }"
-        "QGroupBox * { font-weight: normal; }"
-        "QLabel[head=\"true\"] { color: palette(dark); }"
-        "QLineEdit, QTableWidget { font-family: monospace; }"));
+    // Frames and heads come with the program's look (ui/look.h).
+    central->setStyleSheet(QStringLiteral("QLineEdit, QTableWidget { font-family: monospace; }"));
     auto *layout = new QHBoxLayout(central);
     layout->setContentsMargins(10, 8, 10, 10);
     layout->setSpacing(10);

@@ -5,7 +5,7 @@
 // loads them from ".modTable" files. What a reply means is decided in modtable/; this window
 // shows it and talks to the instrument.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 
 #include <QMap>
 #include <QPair>

@@ -5,7 +5,7 @@
 // (with the data box text on a value row), and on a value row the Get reply lands in the data
 // box. Every command and reply is echoed into the transaction log.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "panels/service/commandrows.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "panels/service/registerformat.h"
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <algorithm>
 

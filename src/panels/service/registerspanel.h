@@ -5,7 +5,7 @@
 // enable register (8 bits) - with the value read in decimal, hexadecimal and binary. The two
 // enable registers are written from a value typed in decimal, hexadecimal or binary.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "panels/service/registerformat.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #include "panels/service/registration.h"
 
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 #include "panels/service/commandpanel.h"
 #include "panels/service/registerspanel.h"
 

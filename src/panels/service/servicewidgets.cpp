@@ -1,6 +1,6 @@
 #include "panels/service/servicewidgets.h"
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "link/commlayer.h"
 
 #include <QApplication>
@@ -13,15 +13,8 @@ namespace zop {
 
 QString ServicePanelStyle()
 {
+    // Frames, column heads and read-only boxes come with the program's look (ui/look.h).
     return QStringLiteral(
-        "QGroupBox { font-weight: bold; border: 1px solid palette(mid); border-radius: 5px;"
-        " margin-top: 12px; padding: 8px 6px 6px 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 9px; padding: 0 3px; }"
-        "QGroupBox QLabel, QGroupBox QPushButton, QGroupBox QLineEdit, QGroupBox QRadioButton"
-        " { font-weight: normal; }"
-        "QLabel[columnHead=\"true\"] { font-weight: bold; color: palette(window-text);"
-        " border-bottom: 1px solid palette(mid); padding: 0 2px 1px 2px; }"
-        "QLabel[legend=\"true\"] { color: palette(window-text); }"
         "QFrame#fraLegend { border: 1px solid palette(mid); border-radius: 3px;"
         " padding: 3px 6px; }"
         "QFrame#fraLegend QLabel { border: none; padding: 0; }"

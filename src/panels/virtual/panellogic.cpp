@@ -1,6 +1,6 @@
 #include "panels/virtual/panellogic.h"
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "panels/virtual/registration.h"
 
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 #include "panels/virtual/virtualpanel.h"
 
 namespace zop {

@@ -1,6 +1,6 @@
 #include "panels/virtual/series.h"
 
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 namespace zop {
 

@@ -9,7 +9,7 @@
 // nested event loops, so a poll or a panel switch during a hold cannot pull the window away
 // from under a running handler.
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 #include "panels/virtual/panellogic.h"
 #include "panels/virtual/series.h"
 

@@ -1,8 +1,8 @@
-#include "app/startform.h"
+#include "engine/startform.h"
 
 #include "app/configuration.h"
 #include "app/moddata.h"
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "app/textfile.h"
+#include "core/textfile.h"
 
-#include "app/regularfile.h"
+#include "core/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "app/inifile.h"
-#include "app/regularfile.h"
-#include "app/textfile.h"
+#include "core/inifile.h"
+#include "core/regularfile.h"
+#include "core/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>

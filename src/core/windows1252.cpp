@@ -1,4 +1,4 @@
-#include "app/windows1252.h"
+#include "core/windows1252.h"
 
 #include <array>
 

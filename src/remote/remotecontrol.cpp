@@ -1,4 +1,4 @@
-#include "ui/remotecontrol.h"
+#include "remote/remotecontrol.h"
 
 #include "app/moddata.h"
 #include "link/linkkind.h"

@@ -1,4 +1,4 @@
-#include "app/frame/framehooks.h"
+#include "frame/framehooks.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "app/regularfile.h"
+#include "core/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,14 +1,14 @@
 // zop-panel: the operator and service program for one programmable DC power supply.
 
 #include "app/firstrun.h"
-#include "app/frame/framehooks.h"
-#include "app/frame/frmsetup.h"
-#include "app/frame/panelregistry.h"
-#include "app/frame/panelwindow.h"
+#include "frame/framehooks.h"
+#include "frame/frmsetup.h"
+#include "frame/panelregistry.h"
+#include "frame/panelwindow.h"
 #include "app/moddata.h"
-#include "app/processsignals.h"
+#include "core/processsignals.h"
 #include "app/programfolder.h"
-#include "app/startform.h"
+#include "engine/startform.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "panels/calmod/modulationpanel.h"
 #include "panels/service/registration.h"
@@ -17,8 +17,9 @@
 #include "loader/ui/registration.h"
 #include "setup/devicesetup.h"
 #include "setup/programversion.h"
+#include "ui/look.h"
 #include "ui/messageprompter.h"
-#include "ui/remotecontrol.h"
+#include "remote/remotecontrol.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -71,6 +72,8 @@ int main(int argc, char *argv[])
         ? std::make_unique<QCoreApplication>(argc, argv)
         : std::make_unique<QApplication>(argc, argv);
     parser.process(*app);
+    if (auto *gui = qobject_cast<QApplication *>(app.get()))
+        ApplyDesktopLook(*gui);
     // A full disk or a file-size limit makes a write fail, and the program says so; SIGTERM ends
     // the program as "Exit" does, so the remote-control socket and the link are closed.
     IgnoreFileSizeSignal();

@@ -1,4 +1,4 @@
-#include "app/frame/frmsetup.h"
+#include "frame/frmsetup.h"
 
 #include "app/configuration.h"
 #include "app/moddata.h"
@@ -6,8 +6,8 @@
 #include "link/commlayer.h"
 #include "link/linkaddress.h"
 #include "link/linkkind.h"
-#include "state/numbertext.h"
-#include "ui/apptitle.h"
+#include "core/numbertext.h"
+#include "core/apptitle.h"
 #include "ui/dialogparts.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "state/instrumentstate.h"
+#include "engine/instrumentstate.h"
 
 #include "app/moddata.h"
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "link/debuglog.h"
+#include "core/debuglog.h"
 
-#include "app/regularfile.h"
+#include "core/regularfile.h"
 
 #include <QDir>
 #include <QFile>

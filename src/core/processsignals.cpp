@@ -1,4 +1,4 @@
-#include "app/processsignals.h"
+#include "core/processsignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

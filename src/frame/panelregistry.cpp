@@ -1,6 +1,6 @@
-#include "app/frame/panelregistry.h"
+#include "frame/panelregistry.h"
 
-#include "app/frame/panelwindow.h"
+#include "frame/panelwindow.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "state/numbertext.h"
+#include "core/numbertext.h"
 
 #include <cmath>
 #include <limits>
