@@ -29,11 +29,11 @@ struct CommandContext {
     QString target; // where the request goes; empty: the configured target
     QString bindAddress; // the local address listened on; empty: every IPv4 address
     double timeoutSeconds = 2; // also how long discover listens
+    bool checkErrors = false; // --check-errors (run: after every step; shell: after each line)
     // run
     QString logPath; // --log: the reading and event log, appended to
     QString onStop; // --on-stop: "off" or "hold"; empty: as the file says
     bool checkOnly = false; // --check: validate, send nothing that changes the instrument
-    bool checkErrors = false; // --check-errors
 };
 
 struct Command {

@@ -259,11 +259,12 @@ int Run(QCoreApplication &app)
                            parser.value(QStringLiteral("target")),
                            parser.value(QStringLiteral("bind")),
                            timeout,
+                           parser.isSet(QStringLiteral("check-errors")),
                            parser.value(QStringLiteral("log")),
                            parser.value(QStringLiteral("on-stop")),
-                           parser.isSet(QStringLiteral("check")),
-                           parser.isSet(QStringLiteral("check-errors"))};
+                           parser.isSet(QStringLiteral("check"))};
     const bool checkErrors = parser.isSet(QStringLiteral("check-errors")) && command->needsLink;
+    context.checkErrors = checkErrors;
     const auto reportErrors = [](const QStringList &errors) {
         for (const QString &e : errors)
             std::fprintf(stderr, "zopctl: instrument error: %s\n", qPrintable(e));

@@ -1,5 +1,7 @@
 #include "ui/look.h"
 
+#include "ui/lamp.h"
+
 #include <QApplication>
 #include <QStyleFactory>
 #include <cmath>
@@ -19,7 +21,9 @@ const LookColours DarkColours{
     .focus = QColor(0x5a, 0x9b, 0xd8), .selection = QColor(0x5a, 0x9b, 0xd8),
     .selectionText = QColor(0x0b, 0x0d, 0x0c), .sent = QColor(0x8a, 0xb4, 0xf8),
     .received = QColor(0x81, 0xc9, 0x95), .error = QColor(0xff, 0x8a, 0x80),
-    .display = QColor(0x0b, 0x0d, 0x0c), .displayText = QColor(0xf5, 0xc5, 0x42)};
+    .display = QColor(0x0b, 0x0d, 0x0c), .displayText = QColor(0xf5, 0xc5, 0x42),
+    .lampDark = QColor(0x76, 0x7e, 0x85), .digits = QColor(0xff, 0x4a, 0x3d),
+    .memoryDigits = QColor(0xff, 0xb3, 0x47)};
 
 const LookColours LightColours{
     .ground = QColor(0xec, 0xef, 0xf1), .text = QColor(0x1d, 0x20, 0x23),
@@ -30,7 +34,9 @@ const LookColours LightColours{
     .focus = QColor(0x1f, 0x5f, 0xa8), .selection = QColor(0x1f, 0x5f, 0xa8),
     .selectionText = QColor(0xff, 0xff, 0xff), .sent = QColor(0x0d, 0x47, 0xa1),
     .received = QColor(0x1b, 0x5e, 0x20), .error = QColor(0xb3, 0x26, 0x1e),
-    .display = QColor(0x0b, 0x0d, 0x0c), .displayText = QColor(0xf5, 0xc5, 0x42)};
+    .display = QColor(0x0b, 0x0d, 0x0c), .displayText = QColor(0xf5, 0xc5, 0x42),
+    .lampDark = QColor(0x76, 0x7e, 0x85), .digits = QColor(0xff, 0x4a, 0x3d),
+    .memoryDigits = QColor(0xff, 0xb3, 0x47)};
 
 double Channel(double c)
 {
@@ -50,6 +56,7 @@ const LookColours &ColoursOf(LookVariant variant)
 }
 
 LookVariant CurrentLook() { return g_current; }
+const LookColours &FaceColours() { return DarkColours; }
 const LookColours &Look() { return ColoursOf(g_current); }
 
 LookVariant ChooseLook(const QPalette &desktop, const QString &choice)
@@ -154,6 +161,13 @@ QList<ColourPair> TextPairsOf(LookVariant variant)
         {QStringLiteral("error in log"), c.error, c.field},
         {QStringLiteral("error on ground"), c.error, c.ground},
         {QStringLiteral("text on a display"), c.displayText, c.display},
+        {QStringLiteral("readings"), c.digits, c.display},
+        {QStringLiteral("memory"), c.memoryDigits, c.display},
+        {QStringLiteral("unlit lamp"), c.lampDark, c.display},
+        {QStringLiteral("green lamp"), ColourFromBgr(LampColour::Green), c.display},
+        {QStringLiteral("red lamp"), ColourFromBgr(LampColour::Red), c.display},
+        {QStringLiteral("yellow lamp"), ColourFromBgr(LampColour::Yellow), c.display},
+        {QStringLiteral("orange lamp"), ColourFromBgr(LampColour::Orange), c.display},
     };
 }
 

@@ -35,6 +35,9 @@ struct LookColours {
     QColor error;       // errors in logs and status texts
     QColor display;     // the ground of the front panel's displays
     QColor displayText; // words on a display ("SIMULATED") and the typed entry
+    QColor lampDark;    // an unlit lamp's caption; lamps sit on the display ground
+    QColor digits;      // the readings of the voltage and current displays
+    QColor memoryDigits; // the memory display
 };
 
 const LookColours &ColoursOf(LookVariant variant);
@@ -57,6 +60,10 @@ void ApplyDesktopLook(QApplication &app);
 double ContrastRatio(const QColor &a, const QColor &b);
 // Text below this ratio against its ground is hard to read.
 constexpr double MinimumTextContrast = 4.5;
+
+// The instrument's face (the virtual panels' front) is dark in both variants: its lamps light
+// in the instrument's own bright colours, which only read on a dark ground.
+const LookColours &FaceColours();
 
 // Every pair of text and ground colour the look draws, named for a report.
 struct ColourPair {

@@ -3,6 +3,7 @@
 // window going (a switch during a hold, another current panel, closing).
 
 #include "app/configuration.h"
+#include "link/linkkind.h"
 #include "panelfixture.h"
 #include "panels/virtual/paneldisplay.h"
 #include "ui/entervalue.h"
@@ -11,6 +12,7 @@
 #include "ui/transactionlog.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +40,7 @@ private slots:
     void switchDuringAHold();
     void anotherCurrentPanelMakesThisOneGiveWay();
     void closingSendsClearAndEndsTheProgram();
+    void readoutsGrowAndSaySimulated();
 };
 
 void TestVirtualPanel::controlsPerSeries_data()
@@ -139,6 +142,10 @@ void TestVirtualPanel::widgetsReachTheEngine_data()
     QTest::newRow("KM TRIP held") << PanelId::KM << "cmdTRIP:hold" << QStringList{"<>CHG 3,-1,0", "<>STA"};
     QTest::newRow("GZ VOLTAGE key") << PanelId::GZ << "cmdVolt:click" << QStringList{"VOLT 9"};
     QTest::newRow("GZ trip knob") << PanelId::GZ << "knbOCP:down" << QStringList{"CURR:PROT 49.0"};
+    QTest::newRow("START and STOP chords") << PanelId::KM << "txtVolt:Ctrl+Shift+S txtVolt:Ctrl+Shift+X"
+                                           << QStringList{"OUTP:START", "OUTP:STOP", "<>IGN 0"};
+    QTest::newRow("START chord in a menu") << PanelId::TLB << "cmdMenu:click cmdMenu:Ctrl+Shift+S"
+                                           << QStringList{"<>CHG 5,-1,2"};
 }
 
 void TestVirtualPanel::widgetsReachTheEngine()
@@ -158,6 +165,11 @@ void TestVirtualPanel::widgetsReachTheEngine()
         } else if (action == "hold") {
             QTest::mousePress(w, Qt::LeftButton);
             QTest::mouseRelease(w, Qt::LeftButton);
+        } else if (action.startsWith("Ctrl+")) {
+            f.panel->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(f.panel));
+            w->setFocus();
+            QTest::keySequence(w, QKeySequence(action));
         } else if (action == "down") {
             w->setFocus();
             QTest::keyClick(w, Qt::Key_Down);
@@ -300,6 +312,40 @@ void TestVirtualPanel::closingSendsClearAndEndsTheProgram()
     f.staReply = "0,0,0,1,3\r\n";
     f.poll();
     QVERIFY(!f.widget<Lamp>("lblErrors(0)")->isLit());
+}
+
+void TestVirtualPanel::readoutsGrowAndSaySimulated()
+{
+    PanelFixture f(PanelId::KM);
+    auto *volt = f.widget<PanelDisplay>("txtVolt");
+    volt->show(QStringLiteral("1.00"));
+    QVERIFY(!volt->marksSimulated());
+    // A fall-back to Simulated: the next reading carries the marking, in sight and in words.
+    modData().CommKind = LinkKind::Simulated;
+    volt->show(QStringLiteral("1.00"));
+    QVERIFY(volt->marksSimulated());
+    QVERIFY(volt->accessibleDescription().contains(QStringLiteral("simulated")));
+    modData().CommKind = LinkKind::TcpIp;
+    volt->show(QStringLiteral("1.00"));
+    QVERIFY(!volt->marksSimulated());
+
+    // A larger window gives larger digits; the large readout leaves only the displays.
+    const int small = volt->font().pixelSize();
+    const QRect before = f.panel->geometry();
+    f.panel->resize(before.width() * 2, before.height() * 2);
+    QCoreApplication::processEvents();
+    QVERIFY(volt->font().pixelSize() > small);
+    f.panel->resize(before.size());
+    QCoreApplication::processEvents();
+    auto *large = f.panel->findChild<QAction *>(QStringLiteral("mnuLargeReadout"));
+    large->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(volt->isVisible() && !f.widget("cmdMenu")->isVisible() && !f.widget("knbVolt")->isVisible());
+    QVERIFY(volt->font().pixelSize() > small);
+    large->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(f.widget("cmdMenu")->isVisible() && f.widget("knbVolt")->isVisible());
+    QCOMPARE(f.panel->size(), before.size());
 }
 
 QTEST_MAIN(TestVirtualPanel)

@@ -12,6 +12,7 @@
 #include "core/apptitle.h"
 #include "ui/entervalue.h"
 #include "ui/knob.h"
+#include "ui/look.h"
 #include "ui/lamp.h"
 #include "ui/rotatedtext.h"
 #include "ui/selectfile.h"
@@ -33,6 +34,8 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
@@ -92,27 +95,35 @@ void VirtualPanel::buildPanel()
 {
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("frontPanel"));
+    // The instrument's face is dark in both looks (ui/look.h).
+    const LookColours &face = FaceColours();
     central->setStyleSheet(QStringLiteral(
-        "#frontPanel { background: #2b2f33; }"
-        "#frontPanel QLabel[caption=\"true\"] { color: #d8dcdf; }"
-        "#frontPanel QGroupBox { color: #d8dcdf; border: 1px solid #4b5257; border-radius: 6px;"
+        "#frontPanel { background: %1; }"
+        "#frontPanel QLabel[caption=\"true\"] { color: %2; }"
+        "#frontPanel QGroupBox { color: %2; border: 1px solid %3; border-radius: 6px;"
         " margin-top: 14px; padding: 6px; font-weight: bold; }"
         "#frontPanel QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }"
         "#frontPanel QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 #5c646b, stop:1 #3d4348); color: #f2f4f5; border: 1px solid #1d2023;"
+        " stop:0 %4, stop:1 %5); color: %6; border: 1px solid %7;"
         " border-radius: 5px; font-weight: bold; padding: 4px 10px; }"
-        "#frontPanel QPushButton:pressed { background: #2a2e32; }"
+        "#frontPanel QPushButton:pressed { background: %7; }"
         // Keys a menu locks out are greyed, as on the instrument.
-        "#frontPanel QPushButton:disabled { background: #33383c; color: #6d767d;"
-        " border: 1px dashed #4b5257; }"
-        "#frontPanel QProgressBar { background: #1d2023; border: 1px solid #4b5257;"
+        "#frontPanel QPushButton:disabled { background: %8; color: %9;"
+        " border: 1px dashed %3; }"
+        "#frontPanel QProgressBar { background: %7; border: 1px solid %3;"
         " border-radius: 3px; max-height: 6px; }"
-        "#frontPanel QProgressBar::chunk { background: #f5c542; }"
-        "#frontPanel QPushButton:focus { border: 2px solid #5a9bd8; }"
+        "#frontPanel QProgressBar::chunk { background: %10; }"
+        "#frontPanel QPushButton:focus { border: 2px solid %11; }"
         "#frontPanel QPushButton#cmdStart { background: #2f7d3a; }"
         "#frontPanel QPushButton#cmdStop { background: #a33a32; }"
-        "#frontPanel QLineEdit { background: #111; color: #f5c542; border: 1px solid #4b5257;"
-        " font-weight: bold; }"));
+        "#frontPanel QLineEdit { background: %12; color: %13; border: 1px solid %3;"
+        " font-weight: bold; }"
+        "#frontPanel zop--Lamp { background: %12; border-radius: 3px; padding: 1px 4px; }")
+        .arg(face.ground.name(), face.text.name(), face.border.name(),
+             face.key.lighter(125).name(), face.key.darker(125).name(), face.keyText.name(),
+             face.field.name(), face.readOnlyField.name(), face.hint.name(), face.accent.name(),
+             face.focus.name())
+        .arg(face.display.name(), face.displayText.name()));
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(14, 10, 14, 10);
     layout->setSpacing(10);
@@ -139,11 +150,19 @@ void VirtualPanel::buildPanel()
     body->setSpacing(14);
     auto *left = new QVBoxLayout;
     left->addWidget(buildDisplays());
-    left->addWidget(buildLamps());
+    QWidget *lamps = buildLamps();
+    left->addWidget(lamps);
     body->addLayout(left, 3);
-    body->addWidget(buildKeys(), 2);
+    QWidget *keys = buildKeys();
+    body->addWidget(keys, 2);
     layout->addLayout(body);
+    // The large readout leaves the displays alone in the window.
+    m_besideReadout = {fraTitle, lamps, keys,
+                       central->findChild<QWidget *>(QStringLiteral("fraKnobs")),
+                       m_lamps.value(QStringLiteral("lblStatus(8)")),
+                       m_lamps.value(QStringLiteral("lblStatus(10)"))};
     buildTrend();
+    buildLargeReadout();
     layout->addWidget(fraTrend, 1);
     // Every key says what it does (the texts are in the series table).
     for (QWidget *w : central->findChildren<QWidget *>()) {
@@ -151,11 +170,15 @@ void VirtualPanel::buildPanel()
         if (!tip.isEmpty())
             w->setToolTip(tip);
     }
+    m_keys.value(FrontKey::Start)->setToolTip(m_keys.value(FrontKey::Start)->toolTip()
+                                              + QStringLiteral(" (%1)").arg(StartChord.toString(QKeySequence::NativeText)));
+    m_keys.value(FrontKey::Stop)->setToolTip(m_keys.value(FrontKey::Stop)->toolTip()
+                                             + QStringLiteral(" (%1)").arg(StopChord.toString(QKeySequence::NativeText)));
 
     // The transaction log shows only in debug mode.
     layout->addWidget(fraIn);
     fixTabOrder();
-    fraIn->setStyleSheet(QStringLiteral("QGroupBox { color: #d8dcdf; }"));
+    fraIn->setStyleSheet(QStringLiteral("QGroupBox { color: %1; }").arg(face.text.name()));
     setCentralWidget(central);
 }
 
@@ -165,8 +188,8 @@ QWidget *VirtualPanel::buildDisplays()
     auto *grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(16);
-    const QColor red(QStringLiteral("#ff4a3d"));
-    const QColor amber(QStringLiteral("#ffb347"));
+    const QColor red = FaceColours().digits;
+    const QColor amber = FaceColours().memoryDigits;
     txtVolt = new PanelDisplay(QStringLiteral("txtVolt"), QStringLiteral("Voltage display"), 6, red, box);
     txtCurr = new PanelDisplay(QStringLiteral("txtCurr"), QStringLiteral("Current display"), 6, red, box);
     auto *voltCaption = Caption(QStringLiteral("VOLTS"), box);
@@ -192,7 +215,8 @@ QWidget *VirtualPanel::buildDisplays()
     lblLegend = Caption(QString(), box);
     lblLegend->setObjectName(QStringLiteral("lblLegend"));
     lblLegend->setAccessibleName(QStringLiteral("Display legend"));
-    lblLegend->setStyleSheet(QStringLiteral("color: #f5c542; font-weight: bold;"));
+    lblLegend->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;")
+                                 .arg(FaceColours().accent.name()));
     lblLegend->setMinimumWidth(QFontMetrics(lblLegend->font()).horizontalAdvance(
                                    QStringLiteral("SET POINTS")) + 24);
     lblLegend->setAlignment(Qt::AlignCenter);
@@ -222,7 +246,7 @@ QWidget *VirtualPanel::buildDisplays()
         knob->setObjectName(QLatin1String(row.name));
         knob->setAccessibleName(QLatin1String(row.accessible));
         knob->setToolTip(knob->accessibleName());
-        knob->setBackColour(QColor(QStringLiteral("#2b2f33")));
+        knob->setBackColour(FaceColours().ground);
         auto *column = new QVBoxLayout;
         column->setSpacing(2);
         auto *caption = Caption(QString::fromLatin1(row.caption), fraKnobs);
@@ -256,6 +280,15 @@ QWidget *VirtualPanel::buildKeys()
     QPushButton *cmdClear = addKey(FrontKey::Clear, QStringLiteral("cmdClear"), QStringLiteral("CLEAR"));
     QPushButton *cmdStart = addKey(FrontKey::Start, QStringLiteral("cmdStart"), QStringLiteral("START"));
     QPushButton *cmdStop = addKey(FrontKey::Stop, QStringLiteral("cmdStop"), QStringLiteral("STOP"));
+    // START and STOP from the keyboard anywhere in the panel: chords, so that no stray key
+    // starts the output; a key a menu has locked stays locked.
+    for (QPushButton *key : {cmdStart, cmdStop}) {
+        auto *chord = new QShortcut(key == cmdStart ? StartChord : StopChord, this);
+        connect(chord, &QShortcut::activated, key, [key] {
+            if (key->isEnabled() && key->isVisible())
+                key->click();
+        });
+    }
 
     if (m_spec.armAndMemoryKeys) {
         QPushButton *cmdDsply = addKey(FrontKey::Display, QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"));
@@ -265,6 +298,9 @@ QWidget *VirtualPanel::buildKeys()
         txtInput->setObjectName(QStringLiteral("txtInput"));
         txtInput->setAccessibleName(QStringLiteral("Value entry"));
         txtInput->setPlaceholderText(QStringLiteral("value"));
+        QPalette entry = txtInput->palette();
+        entry.setColor(QPalette::PlaceholderText, FaceColours().hint);
+        txtInput->setPalette(entry);
         txtInput->setMaxLength(8);
         connect(txtInput, &QLineEdit::textEdited, this, [this](const QString &text) { m_engine.textEdited(text); });
         connect(txtInput, &QLineEdit::returnPressed, this, [this] { m_engine.press(FrontKey::Enter); });
@@ -355,7 +391,8 @@ Lamp *VirtualPanel::addLamp(const QString &array, int index, const QString &capt
     QFont bold = lamp->font();
     bold.setBold(true);
     lamp->setFont(bold);
-    lamp->setDarkShade(QColor(QStringLiteral("#5d656b")));
+    lamp->setDarkShade(FaceColours().lampDark);
+    lamp->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     lamp->setDark();
     m_lamps.insert(name, lamp);
     return lamp;
@@ -462,7 +499,7 @@ bool VirtualPanel::eventFilter(QObject *watched, QEvent *event)
     // The key frame's vertical captions, each centred on its group of keys.
     if (watched == fraButtons && event->type() == QEvent::Paint && m_spec.rotatedCaptions) {
         QPainter painter(fraButtons);
-        painter.setPen(QColor(QStringLiteral("#d8dcdf")));
+        painter.setPen(FaceColours().text);
         auto *grid = static_cast<QGridLayout *>(fraButtons->layout());
         const QStringList &captions = m_spec.groupCaptions; // MODE, SETUP, SET POINT
         const int rows[][2] = {{0, 1}, {2, 3}, {4, 5}};
@@ -472,9 +509,9 @@ bool VirtualPanel::eventFilter(QObject *watched, QEvent *event)
             const int textWidth = QFontMetrics(RotatedTextFont(QStringLiteral("Arial"), 11, true, false, fraButtons), fraButtons)
                                       .horizontalAdvance(captions[i]);
             const int y = (top.top() + bottom.bottom()) / 2 + textWidth / 2;
-            painter.setPen(QColor(QStringLiteral("#6d767d")));
+            painter.setPen(FaceColours().border);
             painter.drawLine(top.left() - 10, top.top(), top.left() - 10, bottom.bottom());
-            painter.setPen(QColor(QStringLiteral("#d8dcdf")));
+            painter.setPen(FaceColours().text);
             DrawRotatedText(painter, captions[i], top.left() - 14, y, 900, QStringLiteral("Arial"),
                             11, true, false);
         }
@@ -610,6 +647,36 @@ void VirtualPanel::buildTrend()
     mnuTrend->setCheckable(true);
     mnuTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(mnuTrend, &QAction::toggled, this, &VirtualPanel::showTrend);
+}
+
+void VirtualPanel::buildLargeReadout()
+{
+    mnuLargeReadout = mnuView->addAction(QStringLiteral("&Large Readout"));
+    mnuLargeReadout->setObjectName(QStringLiteral("mnuLargeReadout"));
+    mnuLargeReadout->setCheckable(true);
+    mnuLargeReadout->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(mnuLargeReadout, &QAction::toggled, this, &VirtualPanel::showLargeReadout);
+}
+
+void VirtualPanel::showLargeReadout(bool shown)
+{
+    if (mnuLargeReadout->isChecked() != shown) {
+        mnuLargeReadout->setChecked(shown); // toggled: comes back here
+        return;
+    }
+    if (shown)
+        m_normalGeometry = geometry();
+    for (QWidget *w : std::as_const(m_besideReadout))
+        if (w)
+            w->setVisible(!shown);
+    if (shown) {
+        const QScreen *screen = this->screen();
+        const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+        resize(room.width() * 9 / 10, room.height() / 2);
+        move(room.left() + room.width() / 20, room.top() + room.height() / 4);
+    } else if (m_normalGeometry.isValid()) {
+        setGeometry(m_normalGeometry);
+    }
 }
 
 void VirtualPanel::showTrend(bool shown)

@@ -7,6 +7,7 @@
 #include "frame/panelwindow.h"
 #include "engine/frontpanel.h"
 
+#include <QKeySequence>
 #include <QMap>
 
 class QLabel;
@@ -28,6 +29,9 @@ class VirtualPanel : public PanelWindow, private FrontPanelView {
 public:
     // The access code in "QMX_Panel.ini" that widens the panel to show its transaction log.
     static inline const QString DebugAccessCode = QStringLiteral("tan_whelk");
+    // The keyboard's START and STOP keys.
+    static inline const QKeySequence StartChord{Qt::CTRL | Qt::SHIFT | Qt::Key_S};
+    static inline const QKeySequence StopChord{Qt::CTRL | Qt::SHIFT | Qt::Key_X};
 
     explicit VirtualPanel(PanelId series, QWidget *parent = nullptr);
     ~VirtualPanel() override;
@@ -39,6 +43,9 @@ public:
     static TrendBuffer &TrendHistory();
     // Shows or hides the trend; the choice holds for the virtual panels opened later.
     void showTrend(bool shown);
+    // The large readout: only the displays, as large as the screen allows, to read across a
+    // bench; off puts the panel back as it was.
+    void showLargeReadout(bool shown);
 
 protected:
     void stopPanelTimers() override { m_engine.stopTimers(); }
@@ -76,6 +83,7 @@ private:
     QPushButton *addKey(FrontKey key, const QString &name, const QString &caption);
     Lamp *addLamp(const QString &array, int index, const QString &caption, int tag);
     void buildTrend();
+    void buildLargeReadout();
     void fixTabOrder();
     void exportTrend();
     void loadPictures();
@@ -97,6 +105,9 @@ private:
     QLabel *pctName = nullptr;
     TrendView *fraTrend = nullptr;        // hidden until "Trend" in the View menu shows it
     QAction *mnuTrend = nullptr;
+    QAction *mnuLargeReadout = nullptr;
+    QList<QWidget *> m_besideReadout; // what the large readout hides
+    QRect m_normalGeometry;
 };
 
 } // namespace zop
