@@ -4,7 +4,6 @@
 #include "engine/seriesspec.h"
 #include "engine/trendbuffer.h"
 #include "core/numbertext.h"
-#include "panels/virtual/trendview.h"
 
 #include <QtTest>
 
