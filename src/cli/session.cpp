@@ -144,6 +144,15 @@ void LinkSession::send(const QString &command)
     ensureLink(QStringLiteral("\"%1\"").arg(command));
 }
 
+bool LinkSession::sendRegardless(const QString &command)
+{
+    CommLayer &comm = modData().comm;
+    SendCommand(command, false);
+    if (modData().CommKind != m_kind || m_error)
+        return false;
+    return !comm.CommControl || comm.CommControl->finishWriting(int(m_timeoutMs), [] { return false; });
+}
+
 QString LinkSession::query(const QString &command)
 {
     send(command);

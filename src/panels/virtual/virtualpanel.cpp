@@ -698,8 +698,8 @@ void VirtualPanel::exportTrend()
         path += QStringLiteral(".csv");
     const ModData &data = modData();
     const QString problem
-        = WriteWholeFile(path, TrendCsv(TrendHistory(), data.VoltageFormat, data.CurrentFormat,
-                                        m_spec.truncatesDisplay, QTimeZone::systemTimeZone()));
+        = WriteWholeFile(path, TrendCsv(TrendHistory(), m_spec, data.VoltageFormat, data.CurrentFormat,
+                                        QTimeZone::systemTimeZone()));
     if (!problem.isEmpty())
         data.prompter->Show(QStringLiteral("Unable to export the trend to ") + path
                                 + QStringLiteral(":\r\n") + problem,
