@@ -12,6 +12,7 @@ PACKAGES=(
   dpkg-dev file
   lintian  # the package test checks the .deb with it
   ccache  # rebuilds of unchanged sources, also in another clone of the same tree
+  libedit-dev  # zopctl shell: line editing, history and completion on a terminal (BSD licence)
   binutils faketime  # objcopy for the loader tests; faketime runs zopctl's waits fast in its tests
   srecord python3-intelhex  # srec_cat and intelhex write the loader tests' HEX files as users' tools do
   python3-markdown  # renders the user guide to the HTML page the package installs

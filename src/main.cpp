@@ -8,6 +8,7 @@
 #include "app/moddata.h"
 #include "core/processsignals.h"
 #include "app/programfolder.h"
+#include "app/usersettings.h"
 #include "engine/startform.h"
 #include "panels/calmod/calibrationpanel.h"
 #include "panels/calmod/modulationpanel.h"
@@ -102,6 +103,9 @@ int main(int argc, char *argv[])
     // state's prompter) and never wait for a click.
     if (!startupOnly)
         data.prompter = std::make_shared<MessagePrompter>();
+
+    // "Communication" > "Recent Links" offers the links that opened.
+    data.comm.OnLinkOpened = RememberLinkInUse;
 
     RegisterVirtualPanels();
     RegisterServicePanels();

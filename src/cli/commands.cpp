@@ -9,6 +9,7 @@
 #include "cli/modtablecommand.h"
 #include "cli/runcommand.h"
 #include "engine/readinglog.h"
+#include "cli/shellcommand.h"
 #include "cli/statusdecode.h"
 #include "link/serialports.h"
 #include "panels/service/registerformat.h"
@@ -463,6 +464,18 @@ const QList<Command> &Commands()
          {},
          true,
          RunSend},
+        {QStringLiteral("shell"),
+         QString(),
+         QStringLiteral("Type commands at a prompt: Enter sends, a query's reply is printed, Up "
+                        "and Down recall earlier lines (kept in ~/.zopctl_history), Tab "
+                        "completes headers, Ctrl-C abandons the line, Ctrl-D ends. Reads "
+                        "standard input line by line when it is not a terminal; "
+                        "--check-errors reads SYST:ERR? after each line and stops such a script "
+                        "at the first error."),
+         false,
+         {},
+         false,
+         [](CommandContext &c) { RunShell(c, c.checkErrors); }},
         {QStringLiteral("status"),
          QString(),
          QStringLiteral("One \"<>STA\": readings, lit lamps and power state."),

@@ -33,7 +33,7 @@ struct CommandContext {
     QString logPath; // --log: the reading and event log, appended to
     QString onStop; // --on-stop: "off" or "hold"; empty: as the file says
     bool checkOnly = false; // --check: validate, send nothing that changes the instrument
-    bool checkErrors = false; // --check-errors
+    bool checkErrors = false;  // --check-errors (shell: after each line)
 };
 
 struct Command {

@@ -264,6 +264,7 @@ int Run(QCoreApplication &app)
                            parser.isSet(QStringLiteral("check")),
                            parser.isSet(QStringLiteral("check-errors"))};
     const bool checkErrors = parser.isSet(QStringLiteral("check-errors")) && command->needsLink;
+    context.checkErrors = checkErrors;
     const auto reportErrors = [](const QStringList &errors) {
         for (const QString &e : errors)
             std::fprintf(stderr, "zopctl: instrument error: %s\n", qPrintable(e));

@@ -178,13 +178,20 @@ QStringList LinkSession::instrumentErrors()
     return errors;
 }
 
-QStringList LinkSession::errorsAfterTimeOut()
+bool LinkSession::resumeAfterTimeOut()
 {
     ModData &data = modData();
     if (m_error || simulated() || !data.comm.CommControl)
-        return {};
+        return false;
     data.CommKind = m_kind;
     data.comm.FlushInput();
+    return true;
+}
+
+QStringList LinkSession::errorsAfterTimeOut()
+{
+    if (!resumeAfterTimeOut())
+        return {};
     try {
         return instrumentErrors();
     } catch (const Failure &) {

@@ -52,6 +52,9 @@ public:
     // instrumentErrors does, so the instrument can say why it did not answer ("-113"). Empty
     // when the link was lost or cannot be read.
     QStringList errorsAfterTimeOut();
+    // After a command that got no reply in time: the link taken up again where it still works
+    // (the time-out's fall-back undone, what came late discarded). False when it cannot be.
+    bool resumeAfterTimeOut();
 
     // How long a query waits for its reply (the state readers always wait 2 s).
     void setReplyTimeoutMs(qint64 ms) { m_timeoutMs = ms; }

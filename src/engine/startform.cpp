@@ -2,6 +2,7 @@
 
 #include "app/configuration.h"
 #include "app/moddata.h"
+#include "app/usersettings.h"
 #include "engine/instrumentstate.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,8 @@ PanelId StartForm::Load(const PanelOpener &openPanel)
 
     QCoreApplication::processEvents();
     data.debugLog.empty();
+    // What the user's settings file had wrong, noted after the emptying so that it stays.
+    Prefs().writeNotes();
     return shown;
 }
 

@@ -2,7 +2,11 @@
 
 #include "frame/panelwindow.h"
 
+#include "app/usersettings.h"
+
+#include <QGuiApplication>
 #include <QHash>
+#include <QScreen>
 
 namespace zop {
 
@@ -40,7 +44,13 @@ PanelWindow *OpenPanel(const QString &formName, const QWidget *inPlaceOf)
     PanelWindow *panel = creator();
     if (!panel)
         return nullptr;
-    if (inPlaceOf && inPlaceOf->isVisible()) {
+    if (const std::optional<QRect> saved = Prefs().windowGeometry(formName)) {
+        // Where the user left this kind of panel, on a screen and no smaller than it needs.
+        QList<QRect> screens;
+        for (const QScreen *screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        panel->setGeometry(FitWindowOnScreens(*saved, panel->sizeHint(), screens));
+    } else if (inPlaceOf && inPlaceOf->isVisible()) {
         // Where the old panel stood, at the new panel's own size: squeezed to a smaller
         // window's size its knobs and displays shrink, pulled to a larger one's it loses its
         // instrument look.

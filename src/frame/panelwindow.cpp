@@ -4,6 +4,7 @@
 #include "frame/panelregistry.h"
 #include "app/configuration.h"
 #include "app/moddata.h"
+#include "app/setupentries.h"
 #include "core/textfile.h"
 #include "app/userguide.h"
 #include "link/commlayer.h"
@@ -28,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -147,6 +149,15 @@ void PanelWindow::buildMenus()
     mnuReconnect = mnuComm->addAction(QStringLiteral("&Reconnect"));
     mnuReconnect->setObjectName(QStringLiteral("mnuReconnect"));
     connect(mnuReconnect, &QAction::triggered, this, &PanelWindow::reconnect);
+    mnuRecentLinks = mnuComm->addMenu(QStringLiteral("Recent &Links"));
+    mnuRecentLinks->setObjectName(QStringLiteral("mnuRecentLinks"));
+    mnuRecentLinks->menuAction()->setObjectName(QStringLiteral("mnuRecentLinks"));
+    connect(mnuRecentLinks, &QMenu::aboutToShow, this, &PanelWindow::fillRecentLinks);
+    fillRecentLinks();
+    mnuComm->addSeparator();
+    mnuOutputOff = mnuComm->addAction(QStringLiteral("Output Off"));
+    mnuOutputOff->setObjectName(QStringLiteral("mnuOutputOff"));
+    connect(mnuOutputOff, &QAction::triggered, this, &PanelWindow::outputOff);
 
     mnuAboutMenu = bar->addMenu(QStringLiteral("About"));
     mnuAboutMenu->setObjectName(QStringLiteral("mnuAboutMenu"));
@@ -195,6 +206,7 @@ constexpr AccessKey AccessKeys[] = {
     {"mnuVirtual", 'V'},    {"mnuCommand", 'C'},     {"mnuRegisters", 'R'},
     {"mnuCalibration", 'a'}, {"mnuFirmware", 'F'},   {"mnuModulation", 'M'},
     {"mnuComm", 'C'},       {"mnuSimulate", 'S'},    {"mnuSetup", 'u'},
+    {"mnuOutputOff", 'O'},
     {"mnuAboutMenu", 'A'},  {"mnuGuide", 'G'},       {"mnuAbout", 'A'},
 };
 // The caption with "&" before the first `letter`; unchanged when it has one already.
@@ -218,6 +230,7 @@ void PanelWindow::addKeyboardAccess()
     }
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     mnuGuide->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuOutputOff->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     // Only while the log shows (a virtual panel shows it in debug mode only).
     cmdSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     cmdSave->setToolTip(QStringLiteral("Save the log to a file (Ctrl+S)"));
@@ -274,6 +287,8 @@ void PanelWindow::closeEvent(QCloseEvent *event)
     if (m_closed)
         return;
     m_closed = true;
+    if (isVisible())
+        Prefs().setWindowGeometry(formName(), geometry());
     if (!Switching) // a replaced panel has stopped them already
         stopPanelTimers();
     sendCloseCommand();
@@ -317,13 +332,61 @@ void PanelWindow::reconnect()
     QPointer<PanelWindow> self(this);
     LoadLinkSettings();
     OpenLink(LogOnOpen::Keep);
-    if (!IsStillCurrent(self))
-        return;
+    if (IsStillCurrent(self))
+        self->afterLinkOpened();
+}
+
+void PanelWindow::afterLinkOpened()
+{
+    QPointer<PanelWindow> self(this);
     RefreshInstrumentState();
     if (!IsStillCurrent(self))
         return;
     self->stateRefreshed();
     self->linkStatus->refresh();
+}
+
+void PanelWindow::fillRecentLinks()
+{
+    mnuRecentLinks->clear();
+    const QList<RecentLink> links = Prefs().recentLinks();
+    for (const RecentLink &link : links) {
+        QAction *entry = mnuRecentLinks->addAction(link.name);
+        connect(entry, &QAction::triggered, this, [this, link] { useRecentLink(link); });
+    }
+    mnuRecentLinks->setEnabled(!links.isEmpty());
+}
+
+void PanelWindow::useRecentLink(const RecentLink &link)
+{
+    bool dataError = false;
+    const QString problem = WriteRecentLink(link, &dataError);
+    if (!problem.isEmpty()) {
+        if (dataError)
+            modData().prompter->Show(problem, SetupText::DataErrorTitle, MsgIcon::None,
+                                     MsgButtons::Ok);
+        else
+            modData().prompter->Show(QStringLiteral("The settings could not be saved to ")
+                                         + QDir::toNativeSeparators(ConfigFilePath())
+                                         + QStringLiteral(": ") + problem + QLatin1Char('.'),
+                                     ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    QPointer<PanelWindow> self(this);
+    OpenLink();
+    if (IsStillCurrent(self))
+        self->afterLinkOpened();
+}
+
+void PanelWindow::outputOff()
+{
+    // Not in the middle of another exchange (its reply would be taken for this one's): right
+    // after it.
+    if (Comm().isWaiting() || Comm().isOpening()) {
+        QTimer::singleShot(10, this, &PanelWindow::outputOff);
+        return;
+    }
+    SendCommand(OutputOffCommand, true);
 }
 
 void PanelWindow::runSetup()

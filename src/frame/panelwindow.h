@@ -11,6 +11,7 @@
 // themselves later (Qt::WA_DeleteOnClose).
 
 #include "app/panelids.h"
+#include "app/usersettings.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -43,6 +44,8 @@ PanelTraits PanelTraitsFor(const QString &formName);
 inline const QString ProductTitle = QStringLiteral("Zoptrel");
 // Sent to the instrument when a panel closes.
 inline const QString CloseCommand = QStringLiteral("<>CLR 0");
+// Sent by "Output Off".
+inline const QString OutputOffCommand = QStringLiteral("OUTP:STOP");
 // The log's file dialog.
 inline const QString SaveLogTitle = QStringLiteral("Select or Enter File");
 inline const QString SaveLogDescription = QStringLiteral("Text Files");
@@ -77,6 +80,12 @@ public:
     // it; the entry leading to this panel itself stays disabled.
     void applyModulationRule();
 
+    // A recent link chosen: written to "ZOP_Panel.ini" as the Configuration Setup dialog's OK
+    // writes it, then opened, and the instrument's state read again.
+    void useRecentLink(const RecentLink &link);
+    // "Output Off".
+    void outputOff();
+
     // "Setup": the Configuration Setup dialog, then the state refresh, the Modulation rule
     // and the panel's own follow-up (afterSetup). Also what the Firmware Panel opens when it
     // refuses to program over the link in use.
@@ -106,6 +115,10 @@ public:
     QAction *mnuSimulate = nullptr;
     QAction *mnuSetup = nullptr;
     QAction *mnuReconnect = nullptr;
+    // "Recent Links": the last links that opened; choosing one configures and opens it.
+    QMenu *mnuRecentLinks = nullptr;
+    // "Output Off" (Ctrl+Shift+O): "OUTP:STOP" from any panel, as the STOP key sends it.
+    QAction *mnuOutputOff = nullptr;
     QMenu *mnuAboutMenu = nullptr;
     QAction *mnuGuide = nullptr; // "User Guide", F1
     QAction *mnuAbout = nullptr; // the About box
@@ -144,6 +157,10 @@ private:
     void showVirtualPanel();
     void simulateInstrument();
     void reconnect();
+    // Refills "Recent Links" (each time the menu opens).
+    void fillRecentLinks();
+    // After an opening: the panel shows the state read again.
+    void afterLinkOpened();
     void showAbout();
     // "User Guide": opens the installed guide, or the source tree's from a build tree; says
     // where it looked when there is none.

@@ -227,6 +227,8 @@ bool CommLayer::OpenLink(LogOnOpen log)
         return false;
     }
     appendLog(CommText::Initialized);
+    if (OnLinkOpened && CommControl)
+        OnLinkOpened();
     return true;
 }
 

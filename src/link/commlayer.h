@@ -122,6 +122,8 @@ public:
     // an interrupted one (no message, no fall-back). For callers that must stop on a signal
     // (the command line's Ctrl-C); may be empty.
     std::function<bool()> Cancelled;
+    // Told after a real link (not Simulated mode) has opened; may be empty.
+    std::function<void()> OnLinkOpened;
     static constexpr int CancelCheckMs = 50;
     bool KeepAliveOff = false;
     // The active transport; null in Simulated mode and before the first open.

@@ -6,8 +6,9 @@
 
 namespace zop {
 
-// What an echoed piece of traffic is: a command the program sent or a reply it read.
-enum class LogTraffic { Sent, Received };
+// What an echoed piece of traffic is: a command the program sent, a reply it read, or an error
+// the instrument reported when asked (the console's error check).
+enum class LogTraffic { Sent, Received, Error };
 
 class LogSink {
 public:

@@ -152,6 +152,10 @@ void ProgrammingRun::setProgress(int minimum, int maximum, int value)
 void ProgrammingRun::endWith(LoaderStatus status)
 {
     Erase_Vars();
+    // The whole image is in: the bar stands at its end (the restart and reconnection after the
+    // last record advance no line).
+    if (status == LoaderStatus::Finished || status == LoaderStatus::FinishedWarning)
+        setProgress(m_min, m_max, m_max);
     setStatus(status);
 }
 

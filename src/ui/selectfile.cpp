@@ -1,8 +1,12 @@
 #include "ui/selectfile.h"
 
+#include "app/usersettings.h"
 #include "core/apptitle.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QPointer>
+#include <QUrl>
 #include <QStringList>
 
 namespace zop {
@@ -17,12 +21,28 @@ std::shared_ptr<FileChooser> &Chooser()
 
 QString DialogFileChooser::choose(const FileRequest &request)
 {
-    // The static dialogs guard themselves against the parent going away while they are open.
-    return request.open
-        ? QFileDialog::getOpenFileName(request.parent, request.title, request.folder,
-                                       request.qtFilter)
-        : QFileDialog::getSaveFileName(request.parent, request.title, request.folder,
-                                       request.qtFilter);
+    QPointer<QFileDialog> dialog = new QFileDialog(request.parent, request.title, request.folder,
+                                                   request.qtFilter);
+    dialog->setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog->setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!request.recentFiles.isEmpty()) {
+        // The recent files' folders beside the usual places; the newest file selected.
+        QList<QUrl> places = dialog->sidebarUrls();
+        for (const QString &file : request.recentFiles) {
+            const QUrl folder = QUrl::fromLocalFile(QFileInfo(file).absolutePath());
+            if (!places.contains(folder))
+                places << folder;
+        }
+        dialog->setSidebarUrls(places);
+        dialog->selectFile(request.recentFiles.first());
+    }
+    // The dialog dies with its parent if that goes away while it is open.
+    const bool chosen = dialog->exec() == QDialog::Accepted && dialog;
+    const QString path = chosen && !dialog->selectedFiles().isEmpty()
+        ? dialog->selectedFiles().first()
+        : QString();
+    delete dialog.data();
+    return path;
 }
 
 void SetFileChooser(std::shared_ptr<FileChooser> chooser)
@@ -60,6 +80,24 @@ QString AsReturned(const QString &chosen)
 }
 } // namespace
 
+QString ChooseRemembered(FileRequest request, const QString &pattern)
+{
+    UserSettings &settings = Prefs();
+    const QString lastFolder = settings.lastFolder(pattern);
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
+        request.folder = lastFolder;
+    for (const QString &file : settings.recentFiles(pattern)) {
+        if (QFileInfo(file).isFile())
+            request.recentFiles << file;
+    }
+    // Keep the chooser alive for the whole call even if a handler swaps it meanwhile.
+    const std::shared_ptr<FileChooser> chooser = Chooser();
+    const QString chosen = chooser->choose(request);
+    if (!chosen.isEmpty())
+        Prefs().noteFileChosen(pattern, chosen);
+    return chosen;
+}
+
 QString SelectFile(QWidget *parent, const QString &title, const QString &initialFolder,
                    const QString &description, const QString &pattern, const QString &mode)
 {
@@ -70,10 +108,8 @@ QString SelectFile(QWidget *parent, const QString &title, const QString &initial
     request.filter = FileDialogFilter(description, pattern);
     request.qtFilter = QtFileFilter(request.filter);
     request.open = mode == QLatin1String("open");
-    // Keep the chooser alive for the whole call even if a handler swaps it meanwhile.
-    const std::shared_ptr<FileChooser> chooser = Chooser();
     try {
-        const QString chosen = chooser->choose(request);
+        const QString chosen = ChooseRemembered(request, pattern);
         return chosen.isEmpty() ? QString() : AsReturned(chosen);
     } catch (...) {
         return QString();

@@ -43,7 +43,12 @@ void TransactionLog::setLogText(const QString &text)
 
 QColor TransactionLog::TrafficColour(LogTraffic traffic)
 {
-    return traffic == LogTraffic::Sent ? Look().sent : Look().received;
+    switch (traffic) {
+    case LogTraffic::Sent: return Look().sent;
+    case LogTraffic::Received: return Look().received;
+    case LogTraffic::Error: break;
+    }
+    return Look().error;
 }
 
 void TransactionLog::appendLogText(const QString &text) { append(text, QTextCharFormat()); }

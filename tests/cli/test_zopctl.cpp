@@ -172,6 +172,7 @@ private slots:
     void discover();
     void gpibLink();
     void completionKnowsEveryCommandAndOption();
+    void shellOnTerminal();
 };
 
 void TestZopctl::commands_data()
@@ -199,6 +200,18 @@ void TestZopctl::commands_data()
     QTest::newRow("send from stdin")
         << none << QStringList{"send"} << QByteArray("CURR 5\r\nVOLT 3\n") << 0 << "^$"
         << "^$" << QByteArray("CURR 5\nVOLT 3\n");
+    QTest::newRow("shell from a script")
+        << none << QStringList{"shell"}
+        << QByteArray("VOLT 5\n# set, then read\n\nVOLT?\nCAL:IDN \"<b>x</b>\"\ncal:idn?\n") << 0
+        << "^5.000\n<b>x</b>\n$" << "^$"
+        << QByteArray("VOLT 5\nVOLT?\nCAL:IDN \"<b>x</b>\"\ncal:idn?\n");
+    QTest::newRow("shell script stops at the first error")
+        << none << QStringList{"--check-errors", "shell"} << QByteArray("VOLT 5\nFOO\nVOLT 6\n")
+        << 5 << "^$" << "line 2: instrument error: -113,\"Undefined header\""
+        << QByteArray("VOLT 5\nSYST:ERR?\nFOO\nSYST:ERR?\n");
+    QTest::newRow("shell script: a control character is not sent")
+        << none << QStringList{"shell"} << QByteArray("VOLT 5\nVOLT\x01 6\nVOLT 7\n") << 2 << "^$"
+        << "line 2: not sent: the control character" << QByteArray("VOLT 5\n");
     QTest::newRow("status")
         << none << QStringList{"status"} << QByteArray() << 0
         << "^voltage: 0.00 V\ncurrent: 0.0 A\nmemory: 0\npower: standby\n"
@@ -1071,5 +1084,65 @@ void TestZopctl::completionKnowsEveryCommandAndOption()
     QCOMPARE(offered, options);
 }
 
+
+// zopctl shell on a pseudo-terminal, driven key by key (python3's pty module): Tab completes,
+// Ctrl-C abandons the line (nothing of it is sent), Up recalls, Ctrl-D ends; the history is in
+// the user's folder and the next run finds it.
+void TestZopctl::shellOnTerminal()
+{
+    SimProcess sim;
+    QVERIFY(sim.port() != 0);
+    QTemporaryDir home;
+    // Each step: the keys, then the text to wait for (the prompt, or the end).
+    const QString driver = QStringLiteral(R"(
+import os, pty, select, sys
+steps = [s.encode().decode('unicode_escape').encode('latin-1') for s in sys.argv[1].split('|')]
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(sys.argv[2], sys.argv[2:])
+out = b''
+def upto(prompts):
+    global out
+    while out.count(b'zop> ') < prompts:
+        if not select.select([fd], [], [], 20)[0]:
+            break
+        try:
+            out += os.read(fd, 4096)
+        except OSError:
+            break
+upto(1)
+for n, keys in enumerate(steps):
+    os.write(fd, keys)
+    upto(n + 2)
+try:
+    while select.select([fd], [], [], 20)[0]:
+        chunk = os.read(fd, 4096)
+        if not chunk:
+            break
+        out += chunk
+except OSError:
+    pass
+sys.stdout.write(out.decode('latin-1'))
+sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
+)");
+    const auto run = [&](const QString &keys) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        p.setProcessEnvironment(env);
+        p.start("python3", {"-c", driver, keys, BinaryPath("zopctl"), "--link", TcpLink(sim),
+                            "shell"});
+        p.waitForFinished(60000);
+        return qMakePair(p.exitCode(), QString::fromLatin1(p.readAllStandardOutput()));
+    };
+    const auto [code, shown] = run("*ID\\t?\\r|MEAS:VO\\x03|\\x1b[A\\r|\\x04");
+    QCOMPARE(code, 0);
+    QCOMPARE(shown.count("Zoptrel,ZOP-SIM TLB,0,4.70"), 2);
+    QCOMPARE(sim.receivedLines(), QStringList({"*IDN?", "*IDN?"}));
+    QCOMPARE(ReadAll(home.filePath(".zopctl_history")), QByteArray("*IDN?\n"));
+    // The next run: Up brings the last run's line back.
+    QCOMPARE(run("\\x1b[A\\r|\\x04").first, 0);
+    QCOMPARE(sim.receivedLines(), QStringList({"*IDN?", "*IDN?", "*IDN?"}));
+}
 QTEST_GUILESS_MAIN(TestZopctl)
 #include "test_zopctl.moc"

@@ -2,6 +2,7 @@
 // "Simulate Inst", "Setup", the log area and "Save to File".
 
 #include "app/configuration.h"
+#include "app/usersettings.h"
 #include "frame/framehooks.h"
 #include "frame/panelregistry.h"
 #include "frame/panelwindow.h"
@@ -76,7 +77,7 @@ private slots:
     void simulateInstrument();
     void setupRefreshesAndReappliesRule();
     void statusLineFollowsTheLink();
-    void reconnectReturnsToTheInstrument();
+    void reconnectAndRecentLinks();
 
     void logArea_data();
     void logArea();
@@ -174,8 +175,10 @@ void TestPanelFrame::menuBar()
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuView")), viewEntries);
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuComm")),
              (QStringList{"mnuSimulate=&Simulate Inst", "mnuSetup=Set&up",
-                          "mnuReconnect=&Reconnect"}));
+                          "mnuReconnect=&Reconnect", "-mnuRecentLinks=Recent &Links", "=",
+                          "mnuOutputOff=&Output Off"}));
     QCOMPARE(p->mnuExit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(p->mnuOutputOff->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+O")));
     QCOMPARE(Entries(p->findChild<QMenu *>("mnuAboutMenu")),
              (QStringList{"mnuGuide=User &Guide", "mnuAbout=&About Zoptrel"}));
     QCOMPARE(p->mnuGuide->shortcut(), QKeySequence(QStringLiteral("F1")));
@@ -290,6 +293,11 @@ void TestPanelFrame::switchPanel()
     QVERIFY(again);
     QCOMPARE(again->size(), again->sizeHint().expandedTo(again->minimumSizeHint()));
     delete again;
+    // The kind of panel closed at `place` opens there next time, no smaller than it needs.
+    PanelWindow *back = OpenPanel(from);
+    QCOMPARE(back->pos(), place.topLeft());
+    QCOMPARE(back->size(), place.size().expandedTo(back->sizeHint()));
+    delete back;
 }
 
 // The virtual panel of the configured series (which panel each type has is the start-up
@@ -490,7 +498,7 @@ void TestPanelFrame::statusLineFollowsTheLink()
              "Link: " + simulated);
 }
 
-void TestPanelFrame::reconnectReturnsToTheInstrument()
+void TestPanelFrame::reconnectAndRecentLinks()
 {
     SimProcess sim;
     QVERIFY(sim.port() != 0);
@@ -500,6 +508,7 @@ void TestPanelFrame::reconnectReturnsToTheInstrument()
                               {"Communication", "Address", "127.0.0.1"},
                               {"Communication", "Port", QString::number(sim.port())}}));
     ReadConfiguration();
+    data.comm.OnLinkOpened = RememberLinkInUse; // as the program does
     // In Simulated mode, as after a fall-back; the file still names the instrument.
     data.CommKind = LinkKind::Simulated;
     OpenLink();
@@ -524,6 +533,28 @@ void TestPanelFrame::reconnectReturnsToTheInstrument()
     QTRY_COMPARE(sim.receivedLines(),
                  (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}));
     QCOMPARE(m_events, QStringList()); // no Setup follow-up, no switch
+
+    // The link that opened is offered under "Recent Links". Chosen after the file has come to
+    // name another link, it is written to the file as Setup writes it, opened, and the state
+    // read again.
+    QVERIFY(WritePanelConfig(m_f->dir.path(), {{"Communication", "Comm", "Simulated"}}));
+    ReadConfiguration();
+    OpenLink();
+    emit p->mnuRecentLinks->aboutToShow();
+    const QList<QAction *> offered = p->mnuRecentLinks->actions();
+    QCOMPARE(offered.size(), 1);
+    QCOMPARE(offered.first()->text(), QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.port()));
+    offered.first()->trigger();
+    const LinkSettingsInFile file = ReadLinkSettings();
+    QCOMPARE(file.kind, LinkKind::TcpIp);
+    QCOMPARE(file.port, QString::number(sim.port()));
+    QCOMPARE(data.CommKind, LinkKind::TcpIp);
+    QCOMPARE(p->linkStatus->state(), LinkState::Live);
+    QTRY_COMPARE(sim.receivedLines().count("<>ALL"), 2);
+    // "Output Off", from any panel: what the STOP key sends.
+    p->mnuOutputOff->trigger();
+    QTRY_COMPARE(sim.receivedLines().last(), QStringLiteral("OUTP:STOP"));
+    QCOMPARE(m_f->prompter->texts(), QStringList());
 }
 
 // ---- Log area ------------------------------------------------------------------------------
@@ -601,6 +632,11 @@ void TestPanelFrame::saveToFileReplacesTheFile()
     QCOMPARE(QDir(m_f->path("Bench Logs")).entryList(QDir::Files | QDir::Hidden),
              QStringList{"Session 1.TXT"});
     QCOMPARE(m_f->prompter->shown.size(), 0);
+    // The next log dialog opens in that folder and offers that file.
+    p->saveLog();
+    QCOMPARE(m_chooser->requests.at(1).folder, m_f->path("Bench Logs"));
+    QCOMPARE(m_chooser->requests.at(1).recentFiles,
+             QStringList{m_f->path("Bench Logs/Session 1.TXT")});
 }
 
 void TestPanelFrame::saveToFileLeavesNoTrace_data()
@@ -624,7 +660,9 @@ void TestPanelFrame::saveToFileLeavesNoTrace()
     p->saveLog();
 
     QCOMPARE(m_chooser->requests.size(), 1);
-    QCOMPARE(folder.entryList(all), before);
+    QStringList after = folder.entryList(all);
+    after.removeAll(UserSettingsFileName); // the folder chosen is remembered
+    QCOMPARE(after, before);
     QCOMPARE(p->rtbTranx->logText(), QStringLiteral("RUN"));
     QCOMPARE(m_f->prompter->shown.size(), path.isEmpty() ? 0 : 1);
     if (path.isEmpty())

@@ -12,6 +12,8 @@
 #include "loader/programmingrun.h"
 #include "testsupport.h"
 
+#include <array>
+
 
 namespace zop::test {
 
@@ -34,8 +36,12 @@ struct LoaderFixture : Fixture {
         modData().comm.LogTarget = &log;
         modData().CommKind = LinkKind::Rs232;
         OpenLink();
-        QObject::connect(&run, &ProgrammingRun::statusChanged,
-                         [this](LoaderStatus s) { statuses << s; });
+        QObject::connect(&run, &ProgrammingRun::statusChanged, [this](LoaderStatus s) {
+            statuses << s;
+            barFull = bar[2] == bar[1] && bar[1] > bar[0];
+        });
+        QObject::connect(&run, &ProgrammingRun::progressChanged,
+                         [this](int min, int max, int value) { bar = {min, max, value}; });
     }
 
     QString writeHex(const QByteArray &text, const QString &name = QStringLiteral("fw.hex"))
@@ -75,6 +81,8 @@ struct LoaderFixture : Fixture {
     TextLog log;
     ProgrammingRun run;
     QList<LoaderStatus> statuses;
+    std::array<int, 3> bar{}; // the progress bar: minimum, maximum, value
+    bool barFull = false;     // at its end when the last status came
 };
 
 } // namespace zop::test

@@ -67,6 +67,7 @@ void TestProgrammingRun::programsTheImage()
     QVERIFY(modData().comm.KeepAliveOff);
     QVERIFY(f.tickToEnd());
     QCOMPARE(f.statuses, QList<S>({S::Cleared, S::Initiating, S::Erasing, S::Loading, S::Finished}));
+    QVERIFY(f.barFull);
     QVERIFY(!modData().comm.KeepAliveOff);
 
     QList<int> erased;
@@ -268,6 +269,7 @@ void TestProgrammingRun::noAnswerAfterRestart()
     const qint64 restart = f.clock->elapsedMs();
     QVERIFY(f.tickToEnd());
     QCOMPARE(f.statuses.last(), S::FinishedWarning);
+    QVERIFY(f.barFull);
     QCOMPARE(f.prompter->shown.size(), 1);
     QCOMPARE(f.prompter->shown.first().title, LoaderText::WarningTitle);
     QCOMPARE(f.prompter->shown.first().text, LoaderText::NoAnswer);

@@ -70,8 +70,8 @@ void TestCommandPanel::everyRowHasItsControlsInTabOrder()
             }
         }
     }
-    // Row by row, frame by frame, then the log and its buttons.
-    expected << "rtbTranx" << "cmdClear" << "cmdSave";
+    // Row by row, frame by frame, then the command line, the log and its buttons.
+    expected << "txtConsole" << "chkCheckErrors" << "rtbTranx" << "cmdClear" << "cmdSave";
     QStringList chain;
     QWidget *w = p->getButton(CommandTable::Scpi, 0);
     while (chain.size() < expected.size()) {

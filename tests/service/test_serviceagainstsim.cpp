@@ -3,6 +3,7 @@
 // the frames staying disabled through a slow reply, and switching among the panels and the
 // virtual panel from their View menus.
 
+#include "panels/service/consoleline.h"
 #include "panels/virtual/registration.h"
 #include "panels/virtual/virtualpanel.h"
 #include "servicefixture.h"
@@ -13,6 +14,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
 
@@ -52,6 +56,7 @@ private slots:
     void registerPanelFollowsTheInstrument();
     void framesStayDisabledThroughASlowReply();
     void switchingAmongThePanels();
+    void commandLine();
 };
 
 void TestServiceAgainstSim::everyQueryIsAnswered()
@@ -150,13 +155,13 @@ void TestServiceAgainstSim::framesStayDisabledThroughASlowReply()
     CommandPanel *p = s.open<CommandPanel>();
     QList<bool> seen;
     QTimer::singleShot(150, p, [&] {
-        seen << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled();
+        seen << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled() << p->fraConsole->isEnabled();
         // A click meanwhile does nothing.
         p->getButton(CommandTable::Scpi, 0)->click();
     });
     p->cmdGet_Click(CommandTable::Ieee, 8);
-    QCOMPARE(seen, (QList<bool>{false, false}));
-    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled());
+    QCOMPARE(seen, (QList<bool>{false, false, false}));
+    QVERIFY(p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->fraConsole->isEnabled());
     QVERIFY(p->rtbTranx->logText().endsWith("*IDN?\nZoptrel,ZOP-SIM TLB,0,4.70\r\n"));
     QVERIFY(!s.receivedSoFar().contains("SOURce:VOLTage:LEVel:IMMediate:AMPLitude?"));
     QVERIFY(s.prompter->shown.isEmpty());
@@ -188,6 +193,51 @@ void TestServiceAgainstSim::switchingAmongThePanels()
     // The panel in front keeps the log.
     QCOMPARE(Comm().LogTarget,
              static_cast<LogSink *>(qobject_cast<PanelWindow *>(modData().CurrentPanel.data())->rtbTranx));
+}
+
+// The free command line: Tab completes, Enter sends, a query's reply lands in the log as plain
+// text, "Check errors" shows a refused command in the error colour, Up recalls, the next panel
+// has the same history and choice, and a line that cannot go out is not sent.
+void TestServiceAgainstSim::commandLine()
+{
+    SimLink s;
+    QVERIFY(s.sim.port());
+    CommandPanel *p = s.open<CommandPanel>();
+    ConsoleLine *line = p->txtConsole;
+    QTest::keyClicks(line, "cal:id");
+    QTest::keyClick(line, Qt::Key_Tab);
+    QCOMPARE(line->text(), QString("cal:IDN"));
+    QTest::keyClicks(line, " \"<b>Bold</b>\"");
+    QTest::keyClick(line, Qt::Key_Return);
+    QTest::keyClicks(line, "CAL:IDN?");
+    QTest::keyClick(line, Qt::Key_Return);
+    QVERIFY(p->rtbTranx->logText().endsWith("CAL:IDN?\n<b>Bold</b>\r\n"));
+    QVERIFY(p->rtbTranx->toPlainText().contains("\n<b>Bold</b>"));
+
+    p->chkCheckErrors->setChecked(true);
+    QTest::keyClicks(line, "FOO");
+    QTest::keyClick(line, Qt::Key_Return);
+    const QString error = "SYST:ERR? -113,\"Undefined header\"";
+    QVERIFY2(p->rtbTranx->logText().endsWith("FOO\n" + error + "\r\n"),
+             qPrintable(p->rtbTranx->logText()));
+    QTextCursor shown(p->rtbTranx->document()->lastBlock().previous());
+    shown.movePosition(QTextCursor::NextCharacter);
+    QCOMPARE(shown.charFormat().foreground().color(), TransactionLog::TrafficColour(LogTraffic::Error));
+    QCOMPARE(s.receivedSoFar(), QStringList({"cal:IDN \"<b>Bold</b>\"", "CAL:IDN?", "FOO",
+                                             "SYST:ERR?", "*OPC?"}));
+    QTest::keyClick(line, Qt::Key_Up);
+    QCOMPARE(line->text(), QString("FOO"));
+
+    auto *next = s.open<CommandPanel>();
+    QVERIFY(next->chkCheckErrors->isChecked());
+    QTest::keyClick(next->txtConsole, Qt::Key_Up);
+    QTest::keyClick(next->txtConsole, Qt::Key_Up);
+    QCOMPARE(next->txtConsole->text(), QString("CAL:IDN?"));
+    next->txtConsole->setText(QString("VOLT 5\u20ac"));
+    QTest::keyClick(next->txtConsole, Qt::Key_Return);
+    QVERIFY(next->lblConsoleHint->text().startsWith("Not sent: "));
+    QCOMPARE(s.receivedSoFar().size(), 6); // only the fixture's "*OPC?" since
+    QVERIFY(s.prompter->shown.isEmpty());
 }
 
 QTEST_MAIN(TestServiceAgainstSim)

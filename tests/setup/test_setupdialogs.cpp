@@ -2,6 +2,7 @@
 // fields of each link kind, the checks on OK, the device probe and its restore, the opening
 // steps, what OK writes and re-opens, and what Cancel leaves alone.
 
+#include "app/usersettings.h"
 #include "frame/frmsetup.h"
 #include "link/linkkind.h"
 #include "setup/frmcommsetup.h"
@@ -479,6 +480,17 @@ void TestSetupDialogs::setupWritesReadsAndReopens()
     QTEST(f.links.value(0), "opened");
     QCOMPARE(f.links.size(), 1);
     QCOMPARE(f.log.logText(), LinkLogName(qint16(position)) + "- Initialized\r\n");
+
+    // The link, remembered as it opened and chosen again from "Recent Links" after the file
+    // changed, writes the file as the dialog did.
+    const std::optional<RecentLink> recent = LinkInUseAsRecent();
+    QVERIFY(recent);
+    const QByteArray bySetup = f.configText();
+    f.writeFile(ConfigFileName, QByteArray(bySetup).replace(written, oldComm));
+    ReadConfiguration();
+    QCOMPARE(WriteRecentLink(*recent), QString());
+    QCOMPARE(f.configText(), bySetup);
+    QCOMPARE(data.CommKind, qint16(position));
 }
 
 void TestSetupDialogs::setupCancelTouchesNothing_data()

@@ -5,6 +5,7 @@
 #include "engine/seriesspec.h"
 #include "engine/trendbuffer.h"
 #include "core/numbertext.h"
+#include "panels/virtual/trendview.h"
 
 #include <QtTest>
 
@@ -24,6 +25,8 @@ private slots:
     void rangeHint();
     void trendRing();
     void trendCsv();
+    void trendTicks_data();
+    void trendTicks();
 };
 
 void TestPanelLogic::unpackBits()
@@ -167,6 +170,32 @@ void TestPanelLogic::trendCsv()
                         "ARM;INT CTL;EXT CTL;STANDBY;POWER;CTL (voltage);REM SEN;CTL (current);OVT;"
                         "REMOTE,,\r",
                         ""}));
+}
+
+// The trend's value axes end on a round number and tick at round steps.
+void TestPanelLogic::trendTicks_data()
+{
+    QTest::addColumn<double>("top");   // the highest value to show
+    QTest::addColumn<double>("axisTop");
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("15 V and head room") << 15.75 << 20.0 << 5;   // 0 5 10 15 20
+    QTest::newRow("60 V") << 63.0 << 80.0 << 5;                  // steps of 20
+    QTest::newRow("100 A") << 105.0 << 120.0 << 7;               // steps of 20
+    QTest::newRow("1.05 A") << 1.05 << 1.2 << 7;                 // steps of 0.2
+    QTest::newRow("2.5 A") << 2.625 << 3.0 << 7;                 // steps of 0.5
+    QTest::newRow("exactly round") << 30.0 << 30.0 << 7;         // steps of 5
+    QTest::newRow("nothing yet") << 0.0 << 1.0 << 2;
+}
+
+void TestPanelLogic::trendTicks()
+{
+    QFETCH(double, top);
+    const RoundTicks ticks = RoundAxisTicks(top);
+    QTEST(ticks.tickCount, "ticks");
+    QFETCH(double, axisTop);
+    QVERIFY(qFuzzyCompare(ticks.top, axisTop));
+    QVERIFY(ticks.top >= top);
+    QVERIFY(ticks.tickCount - 1 <= RoundTicks::MaxIntervals);
 }
 
 #include "test_panellogic.moc"

@@ -142,6 +142,10 @@ void TestVirtualPanel::widgetsReachTheEngine_data()
     QTest::newRow("KM TRIP held") << PanelId::KM << "cmdTRIP:hold" << QStringList{"<>CHG 3,-1,0", "<>STA"};
     QTest::newRow("GZ VOLTAGE key") << PanelId::GZ << "cmdVolt:click" << QStringList{"VOLT 9"};
     QTest::newRow("GZ trip knob") << PanelId::GZ << "knbOCP:down" << QStringList{"CURR:PROT 49.0"};
+    QTest::newRow("START and STOP chords") << PanelId::KM << "txtVolt:Ctrl+Shift+S txtVolt:Ctrl+Shift+X"
+                                           << QStringList{"OUTP:START", "OUTP:STOP", "<>IGN 0"};
+    QTest::newRow("START chord in a menu") << PanelId::TLB << "cmdMenu:click cmdMenu:Ctrl+Shift+S"
+                                           << QStringList{"<>CHG 5,-1,2"};
 }
 
 void TestVirtualPanel::widgetsReachTheEngine()
@@ -161,6 +165,11 @@ void TestVirtualPanel::widgetsReachTheEngine()
         } else if (action == "hold") {
             QTest::mousePress(w, Qt::LeftButton);
             QTest::mouseRelease(w, Qt::LeftButton);
+        } else if (action.startsWith("Ctrl+")) {
+            f.panel->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(f.panel));
+            w->setFocus();
+            QTest::keySequence(w, QKeySequence(action));
         } else if (action == "down") {
             w->setFocus();
             QTest::keyClick(w, Qt::Key_Down);

@@ -155,7 +155,7 @@ void FrmLoader::cmdSelect_Click()
     request.qtFilter = QtFileFilter(request.filter);
     request.open = true;
     QPointer<FrmLoader> self(this);
-    const QString chosen = CurrentFileChooser().choose(request);
+    const QString chosen = ChooseRemembered(request, HexPattern);
     if (!self || chosen.isEmpty())
         return;
     QCoreApplication::processEvents();

@@ -1,11 +1,15 @@
 #include "panels/service/commandpanel.h"
 
 #include "app/moddata.h"
+#include "app/usersettings.h"
 #include "link/commlayer.h"
+#include "link/linkkind.h"
+#include "panels/service/consoleline.h"
 #include "panels/service/servicewidgets.h"
 #include "ui/transactionlog.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -96,8 +100,16 @@ void CommandPanel::buildPanel()
 
     fraCmd1 = buildSettingsFrame();
     fraCmd2 = buildCommandsFrame();
-    layout->addWidget(fraCmd1, 0, Qt::AlignTop);
-    layout->addWidget(fraCmd2, 0, Qt::AlignTop);
+    fraConsole = buildConsoleFrame();
+    auto *rows = new QHBoxLayout;
+    rows->setSpacing(10);
+    rows->addWidget(fraCmd1, 0, Qt::AlignTop);
+    rows->addWidget(fraCmd2, 0, Qt::AlignTop);
+    auto *commands = new QVBoxLayout;
+    commands->addLayout(rows);
+    commands->addWidget(fraConsole);
+    commands->addStretch(1);
+    layout->addLayout(commands);
     fraIn->setMinimumWidth(400);
     layout->addWidget(fraIn, 1);
     setCentralWidget(central);
@@ -231,6 +243,45 @@ QGroupBox *CommandPanel::buildCommandsFrame()
     return frame;
 }
 
+QGroupBox *CommandPanel::buildConsoleFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Command Line"));
+    frame->setObjectName(QStringLiteral("fraConsole"));
+    m_history.setLines(Prefs().consoleHistory());
+    txtConsole = new ConsoleLine(m_history, frame);
+    txtConsole->setObjectName(QStringLiteral("txtConsole"));
+    txtConsole->setAccessibleName(QStringLiteral("Command line"));
+    txtConsole->setToolTip(QStringLiteral("Any command; Enter sends it, Up and Down recall "
+                                          "earlier ones, Tab completes the header"));
+    txtConsole->setValidator(SingleLineValidator(txtConsole));
+    chkCheckErrors = new QCheckBox(QStringLiteral("Check errors"), frame);
+    chkCheckErrors->setObjectName(QStringLiteral("chkCheckErrors"));
+    chkCheckErrors->setToolTip(QStringLiteral("Read SYST:ERR? after each line"));
+    chkCheckErrors->setChecked(Prefs().consoleCheckErrors());
+    lblConsoleHint = new QLabel(frame);
+    lblConsoleHint->setObjectName(QStringLiteral("lblConsoleHint"));
+    lblConsoleHint->setTextFormat(Qt::PlainText);
+    lblConsoleHint->setWordWrap(true);
+    auto *label = new QLabel(QStringLiteral("Comm&and"), frame);
+    label->setBuddy(txtConsole);
+
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(txtConsole, 0, 1);
+    grid->addWidget(chkCheckErrors, 0, 2);
+    grid->addWidget(lblConsoleHint, 1, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    connect(txtConsole, &QLineEdit::returnPressed, this, &CommandPanel::sendConsoleLine);
+    connect(txtConsole, &QLineEdit::textEdited, lblConsoleHint, &QLabel::clear);
+    connect(txtConsole, &ConsoleLine::candidatesFound, this, [this](const QStringList &found) {
+        lblConsoleHint->setText(found.join(QStringLiteral("   ")));
+    });
+    connect(chkCheckErrors, &QCheckBox::toggled, this,
+            [](bool on) { Prefs().setConsoleCheckErrors(on); });
+    return frame;
+}
+
 void CommandPanel::fixTabOrder()
 {
     // Row by row, frame by frame, then the log and its buttons.
@@ -243,7 +294,7 @@ void CommandPanel::fixTabOrder()
                 order << w;
         }
     }
-    order << rtbTranx << clearLogButton << cmdSave;
+    order << txtConsole << chkCheckErrors << rtbTranx << clearLogButton << cmdSave;
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -306,7 +357,7 @@ void CommandPanel::cmdGet_Click(CommandTable table, int index)
     const QString query = QueryText(CommandHeader(*row, data.IEEECommand, data.SCPICommand));
     QString reply;
     QPointer<CommandPanel> self(this);
-    if (!AskInstrument(this, {fraCmd1, fraCmd2}, query, reply) || !self)
+    if (!AskInstrument(this, {fraCmd1, fraCmd2, fraConsole}, query, reply) || !self)
         return;
     if (row->table == CommandTable::Scpi && row->valueRow) {
         QLineEdit *box = dataBox(table, index);
@@ -328,6 +379,68 @@ void CommandPanel::cmdSet_Click(CommandTable table, int index)
     const QString text = SetText(*row, CommandHeader(*row, data.IEEECommand, data.SCPICommand),
                                  box ? box->text() : QString());
     SendCommand(text, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The command line.
+
+namespace {
+// Through the communication layer, with the panel's frames disabled while a reply is awaited.
+class PanelConsoleLink : public ConsoleLink {
+public:
+    PanelConsoleLink(CommandPanel *panel, QList<QWidget *> frames)
+        : m_panel(panel), m_frames(std::move(frames))
+    {
+    }
+    void send(const QString &command) override { SendCommand(command, true); }
+    std::optional<QString> query(const QString &command, bool echo) override
+    {
+        const bool simulatedBefore = modData().CommKind == LinkKind::Simulated;
+        QString reply;
+        if (!m_panel || !AskInstrument(m_panel, m_frames, command, reply, echo) || !m_panel)
+            return std::nullopt;
+        // No reply in time: the link fell back to Simulated mode.
+        if (!simulatedBefore && modData().CommKind == LinkKind::Simulated)
+            return std::nullopt;
+        while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
+            reply.chop(1);
+        return reply;
+    }
+
+private:
+    QPointer<CommandPanel> m_panel;
+    QList<QWidget *> m_frames;
+};
+} // namespace
+
+void CommandPanel::sendConsoleLine()
+{
+    const QString text = txtConsole->text().trimmed();
+    if (text.isEmpty())
+        return;
+    // Checked whole before anything goes out; a refused line stays for mending.
+    const QString problem = ConsoleLineProblem(text);
+    if (!problem.isEmpty()) {
+        lblConsoleHint->setText(QStringLiteral("Not sent: ") + problem);
+        return;
+    }
+    lblConsoleHint->clear();
+    m_history.add(text);
+    Prefs().setConsoleHistory(m_history.lines());
+    txtConsole->clear();
+    QPointer<CommandPanel> self(this);
+    PanelConsoleLink link(this, {fraCmd1, fraCmd2, fraConsole});
+    // Simulated mode answers "9.999" to everything: no error queue to read.
+    const bool check = chkCheckErrors->isChecked() && modData().CommKind != LinkKind::Simulated;
+    const ConsoleStep step = RunConsoleLine(text, check, link);
+    if (!self)
+        return;
+    if (!step.error.isEmpty())
+        rtbTranx->appendTraffic(ConsoleErrorQuery + QStringLiteral(" ") + step.error
+                                    + QStringLiteral("\r\n"),
+                                LogTraffic::Error);
+    if (txtConsole->isEnabled())
+        txtConsole->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace zop

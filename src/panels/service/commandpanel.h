@@ -5,11 +5,13 @@
 // (with the data box text on a value row), and on a value row the Get reply lands in the data
 // box. Every command and reply is echoed into the transaction log.
 
+#include "engine/console.h"
 #include "frame/panelwindow.h"
 #include "panels/service/commandrows.h"
 
 #include <QHash>
 
+class QCheckBox;
 class QGridLayout;
 class QGroupBox;
 class QLabel;
@@ -17,6 +19,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace zop {
+
+class ConsoleLine;
 
 class CommandPanel : public PanelWindow {
     Q_OBJECT
@@ -43,6 +47,17 @@ public:
     // Applies the row availability for the present system type and link kind.
     void applyRowAvailability();
 
+    // The free command line under the rows: any command, its reply read when it is a query,
+    // optionally followed by the error check ("Check errors"). The history is kept in the
+    // user's settings.
+    QGroupBox *fraConsole = nullptr;
+    ConsoleLine *txtConsole = nullptr;
+    QCheckBox *chkCheckErrors = nullptr;
+    // Tab's choices, or why a line was not sent.
+    QLabel *lblConsoleHint = nullptr;
+    // Sends the line's text (Enter).
+    void sendConsoleLine();
+
 protected:
     void afterSetup() override;
 
@@ -59,12 +74,14 @@ private:
     void buildPanel();
     QGroupBox *buildSettingsFrame();
     QGroupBox *buildCommandsFrame();
+    QGroupBox *buildConsoleFrame();
     void addRow(const CommandRow &row, QWidget *parent, QGridLayout *grid, int line,
                 int getColumn, int setColumn, int labelColumn, int dataColumn);
     void setRowUsable(const CommandRow &row, bool usable);
     void fixTabOrder();
 
     QHash<QString, RowControls> m_rows;
+    ConsoleHistory m_history;
 };
 
 } // namespace zop

@@ -43,11 +43,11 @@ QLabel *ColumnHead(const QString &text, QWidget *parent)
 }
 
 bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QString &query,
-                   QString &reply)
+                   QString &reply, bool log)
 {
     QPointer<PanelWindow> self(panel);
     QPointer<QWidget> focused = QApplication::focusWidget();
-    SendCommand(query, true);
+    SendCommand(query, log);
 
     // While the reply is awaited nothing else may start an exchange: neither a second button
     // nor a menu entry (a panel switch or the Setup dialog would talk to the instrument in the
@@ -64,7 +64,7 @@ bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QSt
     if (menusWereEnabled)
         menus->setEnabled(false);
 
-    ReadReply(reply, ServiceReplyTimeoutSeconds, true);
+    ReadReply(reply, ServiceReplyTimeoutSeconds, log);
 
     if (!self)
         return false;

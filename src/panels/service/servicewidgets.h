@@ -28,8 +28,9 @@ QLabel *ColumnHead(const QString &text, QWidget *parent);
 // gets it back. On a TCP/IP link window events run while the reply is awaited, so the panel
 // may be closed meanwhile: returns false when it is gone, and the caller must not touch it.
 // `reply` receives whatever text arrived (possibly nothing after a time-out).
+// With `log` off neither the query nor its reply is echoed.
 bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QString &query,
-                   QString &reply);
+                   QString &reply, bool log = true);
 
 // The time-out of every reply the service panels read.
 constexpr qint16 ServiceReplyTimeoutSeconds = 2;

@@ -25,6 +25,16 @@ constexpr qint64 MsPerMinute = 60 * 1000;
 // Head room above the highest value drawn.
 constexpr double AxisHeadRoom = 1.05;
 
+// The axis from 0 to `top` or a little above, with round ticks and labels without trailing
+// zeros.
+void SetRoundRange(QValueAxis *axis, double top)
+{
+    const RoundTicks ticks = RoundAxisTicks(top);
+    axis->setRange(0, ticks.top);
+    axis->setTickCount(ticks.tickCount);
+    axis->setLabelFormat(QStringLiteral("%g"));
+}
+
 QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, bool dashed)
 {
     auto *series = new QLineSeries(chart);
@@ -37,6 +47,27 @@ QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, bool
     return series;
 }
 } // namespace
+
+RoundTicks RoundAxisTicks(double top)
+{
+    RoundTicks ticks;
+    if (!(top > 0) || !std::isfinite(top))
+        return ticks;
+    const double smallest = top / RoundTicks::MaxIntervals;
+    const double power = std::pow(10.0, std::floor(std::log10(smallest)));
+    double step = 10 * power;
+    for (double factor : {1.0, 2.0, 5.0}) {
+        // A hair of tolerance: 1.2 / 6 is not quite 0.2 in binary.
+        if (factor * power >= smallest * (1 - 1e-9)) {
+            step = factor * power;
+            break;
+        }
+    }
+    const int intervals = std::max(1, int(std::ceil(top / step - 1e-9)));
+    ticks.top = intervals * step;
+    ticks.tickCount = intervals + 1;
+    return ticks;
+}
 
 TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
     : QWidget(parent), m_buffer(buffer)
@@ -122,8 +153,8 @@ void TrendView::setRatings(double voltMax, double currMax)
 {
     m_voltTop = voltMax > 0 ? voltMax : 1;
     m_ampTop = currMax > 0 ? currMax : 1;
-    m_voltAxis->setRange(0, m_voltTop * AxisHeadRoom);
-    m_ampAxis->setRange(0, m_ampTop * AxisHeadRoom);
+    SetRoundRange(m_voltAxis, m_voltTop * AxisHeadRoom);
+    SetRoundRange(m_ampAxis, m_ampTop * AxisHeadRoom);
 }
 
 void TrendView::fitAxes(double volts, double amps)
@@ -132,11 +163,11 @@ void TrendView::fitAxes(double volts, double amps)
     // while drawing, so the lines do not jump.
     if (volts > m_voltTop) {
         m_voltTop = volts;
-        m_voltAxis->setRange(0, m_voltTop * AxisHeadRoom);
+        SetRoundRange(m_voltAxis, m_voltTop * AxisHeadRoom);
     }
     if (amps > m_ampTop) {
         m_ampTop = amps;
-        m_ampAxis->setRange(0, m_ampTop * AxisHeadRoom);
+        SetRoundRange(m_ampAxis, m_ampTop * AxisHeadRoom);
     }
 }
 

@@ -35,6 +35,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
@@ -169,6 +170,10 @@ void VirtualPanel::buildPanel()
         if (!tip.isEmpty())
             w->setToolTip(tip);
     }
+    m_keys.value(FrontKey::Start)->setToolTip(m_keys.value(FrontKey::Start)->toolTip()
+                                              + QStringLiteral(" (%1)").arg(StartChord.toString(QKeySequence::NativeText)));
+    m_keys.value(FrontKey::Stop)->setToolTip(m_keys.value(FrontKey::Stop)->toolTip()
+                                             + QStringLiteral(" (%1)").arg(StopChord.toString(QKeySequence::NativeText)));
 
     // The transaction log shows only in debug mode.
     layout->addWidget(fraIn);
@@ -275,6 +280,15 @@ QWidget *VirtualPanel::buildKeys()
     QPushButton *cmdClear = addKey(FrontKey::Clear, QStringLiteral("cmdClear"), QStringLiteral("CLEAR"));
     QPushButton *cmdStart = addKey(FrontKey::Start, QStringLiteral("cmdStart"), QStringLiteral("START"));
     QPushButton *cmdStop = addKey(FrontKey::Stop, QStringLiteral("cmdStop"), QStringLiteral("STOP"));
+    // START and STOP from the keyboard anywhere in the panel: chords, so that no stray key
+    // starts the output; a key a menu has locked stays locked.
+    for (QPushButton *key : {cmdStart, cmdStop}) {
+        auto *chord = new QShortcut(key == cmdStart ? StartChord : StopChord, this);
+        connect(chord, &QShortcut::activated, key, [key] {
+            if (key->isEnabled() && key->isVisible())
+                key->click();
+        });
+    }
 
     if (m_spec.armAndMemoryKeys) {
         QPushButton *cmdDsply = addKey(FrontKey::Display, QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"));

@@ -7,6 +7,7 @@
 #include "frame/panelwindow.h"
 #include "engine/frontpanel.h"
 
+#include <QKeySequence>
 #include <QMap>
 
 class QLabel;
@@ -28,6 +29,9 @@ class VirtualPanel : public PanelWindow, private FrontPanelView {
 public:
     // The access code in "QMX_Panel.ini" that widens the panel to show its transaction log.
     static inline const QString DebugAccessCode = QStringLiteral("tan_whelk");
+    // The keyboard's START and STOP keys.
+    static inline const QKeySequence StartChord{Qt::CTRL | Qt::SHIFT | Qt::Key_S};
+    static inline const QKeySequence StopChord{Qt::CTRL | Qt::SHIFT | Qt::Key_X};
 
     explicit VirtualPanel(PanelId series, QWidget *parent = nullptr);
     ~VirtualPanel() override;
