@@ -73,6 +73,8 @@ SequenceView::SequenceView(SequenceControl &control, QWidget *parent)
     : QWidget(parent), m_control(control)
 {
     setObjectName(QStringLiteral("fraSequence"));
+    setMinimumWidth(360);
+    setMaximumWidth(560);
     cmdOpen = Button(QStringLiteral("cmdOpenSequence"), QStringLiteral("Open..."),
                      QStringLiteral("Open...: choose a sequence file; it is checked whole"), this);
     lblFile = Text(QStringLiteral("lblSequenceFile"), this);
@@ -86,6 +88,7 @@ SequenceView::SequenceView(SequenceControl &control, QWidget *parent)
     tblSteps->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblSteps->setSelectionMode(QAbstractItemView::SingleSelection);
     tblSteps->verticalHeader()->hide();
+    tblSteps->verticalHeader()->setDefaultSectionSize(tblSteps->fontMetrics().height() + 6);
     tblSteps->horizontalHeader()->setStretchLastSection(true);
     tblSteps->setMinimumHeight(110);
     cmdStart = Button(QStringLiteral("cmdStartSequence"), QStringLiteral("Start"),
@@ -112,7 +115,7 @@ SequenceView::SequenceView(SequenceControl &control, QWidget *parent)
     lstEvents = new QListWidget(this);
     lstEvents->setObjectName(QStringLiteral("lstEvents"));
     lstEvents->setAccessibleName(QStringLiteral("Events"));
-    lstEvents->setMinimumHeight(80);
+    lstEvents->setMinimumHeight(120);
     lstEvents->hide();
 
     auto *layout = new QVBoxLayout(this);
@@ -162,7 +165,7 @@ void SequenceView::openFile()
 {
     QPointer<SequenceView> self(this);
     const QString path = SelectFile(this, FileTitle, modData().ProgramFolder,
-                                    QStringLiteral("Sequence Files"), QStringLiteral("*.txt"),
+                                    QStringLiteral("Sequence Files"), QStringLiteral("*.seq"),
                                     QStringLiteral("open"));
     if (!self || path.isEmpty())
         return;

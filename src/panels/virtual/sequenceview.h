@@ -37,6 +37,8 @@ public:
 
     // The controls in reading order, for the panel's tab order.
     QList<QWidget *> tabOrder() const;
+    // Beside the panel: a column wide enough for the steps and the state.
+    QSize sizeHint() const override { return {440, QWidget::sizeHint().height()}; }
     // Brings the state up to date (the step, the time left, the buttons).
     void refresh();
 

@@ -119,8 +119,11 @@ void VirtualPanel::buildPanel()
         " border-radius: 3px; max-height: 6px; }"
         "#frontPanel QProgressBar::chunk { background: %10; }"
         "#frontPanel QPushButton:focus { border: 2px solid %11; }"
+        "#frontPanel QCheckBox { color: %2; }"
         "#frontPanel QPushButton#cmdStart { background: #2f7d3a; }"
         "#frontPanel QPushButton#cmdStop { background: #a33a32; }"
+        // START locked (a menu, a running sequence) looks locked like every other key.
+        "#frontPanel QPushButton#cmdStart:disabled { background: %8; }"
         "#frontPanel QLineEdit { background: %12; color: %13; border: 1px solid %3;"
         " font-weight: bold; }"
         "#frontPanel zop--Lamp { background: %12; border-radius: 3px; padding: 1px 4px; }")
@@ -162,7 +165,15 @@ void VirtualPanel::buildPanel()
     body->addLayout(left, 3);
     QWidget *keys = buildKeys();
     body->addWidget(keys, 2);
-    layout->addLayout(body);
+    // The panel and its trend in one column, the Sequence view beside them.
+    auto *column = new QVBoxLayout;
+    column->setSpacing(10);
+    column->addLayout(body);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(14);
+    row->addLayout(column, 1);
+    row->addWidget(fraSequence);
+    layout->addLayout(row, 1);
     // The large readout leaves the displays alone in the window.
     m_besideReadout = {fraTitle, lamps, keys,
                        central->findChild<QWidget *>(QStringLiteral("fraKnobs")),
@@ -170,8 +181,7 @@ void VirtualPanel::buildPanel()
                        m_lamps.value(QStringLiteral("lblStatus(10)"))};
     buildTrend();
     buildLargeReadout();
-    layout->addWidget(fraTrend, 1);
-    layout->addWidget(fraSequence, 1);
+    column->addWidget(fraTrend, 1);
     // Every key says what it does (the texts are in the series table).
     for (QWidget *w : central->findChildren<QWidget *>()) {
         const QString tip = KeyToolTip(m_spec.series, w->objectName());
@@ -255,6 +265,7 @@ QWidget *VirtualPanel::buildDisplays()
         knob->setAccessibleName(QLatin1String(row.accessible));
         knob->setToolTip(knob->accessibleName());
         knob->setBackColour(FaceColours().ground);
+        knob->setMinimumSize(64, 64); // the views under the panel never squeeze it away
         auto *column = new QVBoxLayout;
         column->setSpacing(2);
         auto *caption = Caption(QString::fromLatin1(row.caption), fraKnobs);
@@ -707,14 +718,27 @@ void VirtualPanel::showPart(QWidget *part, bool shown)
         part->setVisible(shown);
         return;
     }
-    // The window grows by the part and shrinks back when it goes, keeping its width. Sized
+    // The window grows by the part (the trend under the panel, the Sequence view beside it)
+    // and shrinks back when it goes, keeping its other side, and never past the screen. Sized
     // before the part shows, so Qt does not fit the whole window to its contents instead.
-    const int spacing = centralWidget()->layout()->spacing();
-    const int room = part->sizeHint().height() + spacing;
-    const int target = height() + (shown ? room : -(part->height() + spacing));
+    const bool beside = part == fraSequence;
+    const int spacing = beside ? 14 : 10;
+    const int now = beside ? width() : height();
+    const int room = (beside ? part->sizeHint().width() : part->sizeHint().height()) + spacing;
+    const int gone = (beside ? part->width() : part->height()) + spacing;
+    int target = now + (shown ? room : -gone);
+    if (const QScreen *screen = this->screen()) {
+        const QRect free = screen->availableGeometry();
+        target = std::min(target, beside ? free.width() - (frameGeometry().width() - width())
+                                         : free.height() - (frameGeometry().height() - height()));
+    }
     resize(width(), height());
     part->setVisible(shown);
-    resize(width(), std::max(minimumSizeHint().height(), target));
+    const QSize least = minimumSizeHint();
+    if (beside)
+        resize(std::max(least.width(), target), height());
+    else
+        resize(width(), std::max(least.height(), target));
 }
 
 // ---------------------------------------------------------------------------------------------
