@@ -245,7 +245,8 @@ void RunMonitor(CommandContext &c)
         else if (csvFile.isOpen() && !csvFile.append(line, &problem))
             throw Failure{Exit::BadFile, QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
     };
-    // The setpoints in force, for the CSV: "<>ALL" fields 0 and 1.
+    // The setpoints in force, for the CSV: "<>ALL" fields 0 and 1. False when a signal cut
+    // the read short: the signal ends a monitor, without the row it cut short.
     const auto setpoints = [&](ReadingRow &row) {
         try {
             const std::vector<qint32> f = PollFields(c.link.query(QStringLiteral("<>ALL")));
@@ -256,8 +257,10 @@ void RunMonitor(CommandContext &c)
         } catch (const DecodeError &) {
         } catch (const Failure &) {
             if (!c.interrupt.requested())
-                throw; // the signal ends a monitor, after the reading it has
+                throw;
+            return false;
         }
+        return true;
     };
     ReadFormats(c);
     if (csvToStdout)
@@ -301,7 +304,8 @@ void RunMonitor(CommandContext &c)
         const QString time = now.toString(Qt::ISODateWithMs);
         if (!c.csvPath.isEmpty()) {
             ReadingRow row{now, r.voltage, r.current, {}, {}, r.statusWord, r.alarmWord, -1};
-            setpoints(row);
+            if (!setpoints(row))
+                break;
             csv(ReadingCsvLine(row, LookOf(row, c.series, modData().VoltageFormat,
                                                  modData().CurrentFormat)));
         }

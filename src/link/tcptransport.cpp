@@ -107,11 +107,6 @@ void TcpTransport::open()
                && (m_socket.state() == QAbstractSocket::HostLookupState
                    || m_socket.state() == QAbstractSocket::ConnectingState))
             runEvents(int(deadline.remainingTime()));
-        // Commands go out as they are written: a query right after a command that has no
-        // reply ("VOLT 2" then "<>STA") would otherwise wait for the instrument's delayed
-        // acknowledgement of the command (Nagle's algorithm), 40 ms on Linux.
-        if (isConnected())
-            m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         // Only a refused connection is worth another try: nobody listens yet.
         if (m_closed || isConnected() || m_socket.error() != QAbstractSocket::ConnectionRefusedError)
             return;
