@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 #include <algorithm>
+#include <cmath>
 
 namespace zop {
 
@@ -58,6 +59,27 @@ QByteArray TrendCsv(const TrendBuffer &buffer, const SeriesSpec &spec,
         text += ReadingCsvLine(row, LookOf(row, spec, voltageFormat, currentFormat)) + crlf;
     }
     return text.toUtf8();
+}
+
+RoundTicks RoundAxisTicks(double top)
+{
+    RoundTicks ticks;
+    if (!(top > 0) || !std::isfinite(top))
+        return ticks;
+    const double smallest = top / RoundTicks::MaxIntervals;
+    const double power = std::pow(10.0, std::floor(std::log10(smallest)));
+    double step = 10 * power;
+    for (double factor : {1.0, 2.0, 5.0}) {
+        // A hair of tolerance: 1.2 / 6 is not quite 0.2 in binary.
+        if (factor * power >= smallest * (1 - 1e-9)) {
+            step = factor * power;
+            break;
+        }
+    }
+    const int intervals = std::max(1, int(std::ceil(top / step - 1e-9)));
+    ticks.top = intervals * step;
+    ticks.tickCount = intervals + 1;
+    return ticks;
 }
 
 } // namespace zop

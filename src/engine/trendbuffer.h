@@ -61,4 +61,13 @@ QByteArray TrendCsv(const TrendBuffer &buffer, const SeriesSpec &spec,
                     const QString &voltageFormat, const QString &currentFormat,
                     const QTimeZone &zone);
 
+// A value axis from 0 to at least `top` on round ticks: a step of 1, 2 or 5 times a power of
+// ten, at most MaxIntervals of them (15.75 V gives 0, 5, 10, 15, 20).
+struct RoundTicks {
+    static constexpr int MaxIntervals = 6;
+    double top = 1;
+    int tickCount = 2; // ticks drawn, 0 and the top included
+};
+RoundTicks RoundAxisTicks(double top);
+
 } // namespace zop

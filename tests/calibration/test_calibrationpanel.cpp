@@ -79,334 +79,313 @@ int LockLook(QLineEdit *box)
 class TestCalibrationPanel : public QObject {
     Q_OBJECT
 private slots:
-    void opensLocked();
-    void buttonsSendTheirTexts_data();
-    void buttonsSendTheirTexts();
-    void getShowsTheReply_data();
-    void getShowsTheReply();
-    void lockStatesAndFrameEnd_data();
-    void lockStatesAndFrameEnd();
-    void stepButtons_data();
-    void stepButtons();
-    void holdEndsWithThePanel_data();
-    void holdEndsWithThePanel();
-};
+    void buttonsSendTheirTexts_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("data");     // typed into the row's data box first
+        QTest::addColumn<QString>("password"); // in the Password box when the button is pressed
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<int>("readAfterMs"); // -1: no reply is read
+        const QString all = ScaleAccessCode;
+        QTest::newRow("Password") << "cmdSetSCPI(29)" << "3846" << "3846" << "CALibrate:PASSword 3846" << -1;
+        QTest::newRow("Volt Scale") << "cmdSetSCPI(31)" << "20" << all << "CALibrate:SCALe:VOLTage 20" << -1;
+        QTest::newRow("Curr Scale, as typed") << "cmdSetSCPI(32)" << " 5x" << all << "CALibrate:SCALe:CURRent  5x" << -1;
+        QTest::newRow("Input Scale") << "cmdSetSCPI(42)" << "10" << all << "CALibrate:SCALe:INPut 10" << -1;
+        QTest::newRow("Default Pots") << "cmdSetSCPI(33)" << "" << all << "CALibrate:DEFaults" << -1;
+        QTest::newRow("End Cal") << "cmdSetSCPI(34)" << "" << all << "CALibrate:STOP" << -1;
+        QTest::newRow("Cal String") << "cmdSetSCPI(14)" << "bench 7" << all << "CALibrate:IDN bench 7" << -1;
+        QTest::newRow("System Ver") << "cmdSetSCPI(19)" << "4.80" << all << "SYSTem:Version 4.80" << -1;
+        QTest::newRow("Serial Number, with the code") << "cmdSetSCPI(40)" << "ZS42" << all
+                                                      << "SYSTem:NET:SERial ZS42 6043" << 100;
+        QTest::newRow("HW Version, with the code") << "cmdSetSCPI(41)" << "2.1" << all
+                                                   << "SYSTem:NET:VERS 2.1 6043" << 100;
+        QTest::newRow("HW Version, code edited since") << "cmdSetSCPI(41)" << "2.1" << "6043 "
+                                                       << "SYSTem:NET:VERS 2.1" << 100;
+        // Gets read at once, the network one too (the other Gets: getShowsTheReply).
+        QTest::newRow("Get System Ver") << "cmdGetSCPI(19)" << "" << all << "SYSTem:Version?" << 0;
+        QTest::newRow("Get HW Version") << "cmdGetSCPI(41)" << "" << all << "SYSTem:NET:VERS?" << 0;
+        QTest::newRow("Set Pot 3") << "cmdSetPot(2)" << "128" << all << "CALibrate:POT 3,128" << -1;
+        QTest::newRow("Set Pot 5, as typed") << "cmdSetPot(4)" << " 7x" << all << "CALibrate:POT 5, 7x" << -1;
+    }
 
-void TestCalibrationPanel::opensLocked()
-{
-    CalFixture f;
-    CalibrationPanel *p = f.panel;
-    // The instrument's own menu goes idle, unlogged.
-    QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
-    QVERIFY(p->rtbTranx->logText().isEmpty());
-    QCOMPARE(p->SelectedPot, qint16(-1));
-    // The rows shown, top to bottom (which rows show in each lock state: lockStatesAndFrameEnd).
-    const QList<int> shown{29, 31, 32, 42, 33, 34, 14};
-    for (int i = 1; i < shown.size(); ++i)
-        QVERIFY(p->cmdSetSCPI(shown.at(i))->y() > p->cmdSetSCPI(shown.at(i - 1))->y());
-}
+    void buttonsSendTheirTexts()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, data);
+        QFETCH(QString, password);
+        QFETCH(QString, sent);
+        QFETCH(int, readAfterMs);
+        CalFixture f;
+        CalibrationPanel *p = f.panel;
+        f.unlock(ScaleAccessCode);
+        p->txtSCPI(Password)->setText(password);
+        if (auto *box = p->findChild<QLineEdit *>(QString(button).replace("cmdSet", "txt")))
+            box->setText(data);
+        if (readAfterMs >= 0)
+            f.replies[sent.toLatin1()] = "1\r\n";
+        f.replyDelayMs = 150; // still on its way after the pause before a network reply
+        const qint64 pressedAt = f.clock->elapsedMs();
+        QList<qint64> waitedAt;
+        f.whileWaiting = [&] { waitedAt << f.clock->elapsedMs() - pressedAt; };
+        f.sent();
 
-void TestCalibrationPanel::buttonsSendTheirTexts_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("data");     // typed into the row's data box first
-    QTest::addColumn<QString>("password"); // in the Password box when the button is pressed
-    QTest::addColumn<QString>("sent");
-    QTest::addColumn<int>("readAfterMs"); // -1: no reply is read
-    const QString all = ScaleAccessCode;
-    QTest::newRow("Password") << "cmdSetSCPI(29)" << "3846" << "3846" << "CALibrate:PASSword 3846" << -1;
-    QTest::newRow("Volt Scale") << "cmdSetSCPI(31)" << "20" << all << "CALibrate:SCALe:VOLTage 20" << -1;
-    QTest::newRow("Curr Scale, as typed") << "cmdSetSCPI(32)" << " 5x" << all << "CALibrate:SCALe:CURRent  5x" << -1;
-    QTest::newRow("Input Scale") << "cmdSetSCPI(42)" << "10" << all << "CALibrate:SCALe:INPut 10" << -1;
-    QTest::newRow("Default Pots") << "cmdSetSCPI(33)" << "" << all << "CALibrate:DEFaults" << -1;
-    QTest::newRow("End Cal") << "cmdSetSCPI(34)" << "" << all << "CALibrate:STOP" << -1;
-    QTest::newRow("Cal String") << "cmdSetSCPI(14)" << "bench 7" << all << "CALibrate:IDN bench 7" << -1;
-    QTest::newRow("System Ver") << "cmdSetSCPI(19)" << "4.80" << all << "SYSTem:Version 4.80" << -1;
-    QTest::newRow("Serial Number, with the code") << "cmdSetSCPI(40)" << "ZS42" << all
-                                                  << "SYSTem:NET:SERial ZS42 6043" << 100;
-    QTest::newRow("HW Version, with the code") << "cmdSetSCPI(41)" << "2.1" << all
-                                               << "SYSTem:NET:VERS 2.1 6043" << 100;
-    QTest::newRow("HW Version, code edited since") << "cmdSetSCPI(41)" << "2.1" << "6043 "
-                                                   << "SYSTem:NET:VERS 2.1" << 100;
-    // Gets read at once, the network one too (the other Gets: getShowsTheReply).
-    QTest::newRow("Get System Ver") << "cmdGetSCPI(19)" << "" << all << "SYSTem:Version?" << 0;
-    QTest::newRow("Get HW Version") << "cmdGetSCPI(41)" << "" << all << "SYSTem:NET:VERS?" << 0;
-    QTest::newRow("Set Pot 3") << "cmdSetPot(2)" << "128" << all << "CALibrate:POT 3,128" << -1;
-    QTest::newRow("Set Pot 5, as typed") << "cmdSetPot(4)" << " 7x" << all << "CALibrate:POT 5, 7x" << -1;
-}
+        QPushButton *b = p->findChild<QPushButton *>(button);
+        QVERIFY(b && b->isEnabled() && b->isVisibleTo(p));
+        QTest::mouseClick(b, Qt::LeftButton);
 
-void TestCalibrationPanel::buttonsSendTheirTexts()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, data);
-    QFETCH(QString, password);
-    QFETCH(QString, sent);
-    QFETCH(int, readAfterMs);
-    CalFixture f;
-    CalibrationPanel *p = f.panel;
-    f.unlock(ScaleAccessCode);
-    p->txtSCPI(Password)->setText(password);
-    if (auto *box = p->findChild<QLineEdit *>(QString(button).replace("cmdSet", "txt")))
-        box->setText(data);
-    if (readAfterMs >= 0)
-        f.replies[sent.toLatin1()] = "1\r\n";
-    f.replyDelayMs = 150; // still on its way after the pause before a network reply
-    const qint64 pressedAt = f.clock->elapsedMs();
-    QList<qint64> waitedAt;
-    f.whileWaiting = [&] { waitedAt << f.clock->elapsedMs() - pressedAt; };
-    f.sent();
-
-    QPushButton *b = p->findChild<QPushButton *>(button);
-    QVERIFY(b && b->isEnabled() && b->isVisibleTo(p));
-    QTest::mouseClick(b, Qt::LeftButton);
-
-    QCOMPARE(f.sent(), QStringList{sent});
-    QVERIFY(p->rtbTranx->logText().contains(sent + "\n"));
-    if (readAfterMs < 0)
-        QVERIFY(waitedAt.isEmpty());
-    else
-        QVERIFY(!waitedAt.isEmpty() && waitedAt.first() == readAfterMs);
-    QVERIFY(f.prompter->shown.isEmpty());
-}
-
-void TestCalibrationPanel::getShowsTheReply_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("query");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("Volt Scale") << "cmdGetSCPI(31)" << QByteArray("CALibrate:SCALe:VOLTage?")
-                                << QByteArray("15.000\r\n") << "txtSCPI(31)" << "15.000";
-    QTest::newRow("Cal String, every line break removed, markup as text")
-        << "cmdGetSCPI(14)" << QByteArray("CALibrate:IDN?") << QByteArray("<b>bench</b>\r7\r\n")
-        << "txtSCPI(14)" << "<b>bench</b>7";
-    QTest::newRow("HW Version: the revision only")
-        << "cmdGetSCPI(41)" << QByteArray("SYSTem:NET:VERS?")
-        << QByteArray("ZOP-SIM Ethernet Module Hardware Rev.  2.10 \r\n") << "txtSCPI(41)" << "2.10";
-    QTest::newRow("HW Version without the mark: unchanged")
-        << "cmdGetSCPI(41)" << QByteArray("SYSTem:NET:VERS?")
-        << QByteArray("ZOP-SIM Ethernet Module 2.10\r\n") << "txtSCPI(41)" << "old value";
-    QTest::newRow("Pot 2") << "cmdGetPot(1)" << QByteArray("CALibrate:POT? 2") << QByteArray("129\r\n")
-                           << "txtPot(1)" << "129";
-}
-
-void TestCalibrationPanel::getShowsTheReply()
-{
-    QFETCH(QString, button);
-    QFETCH(QByteArray, query);
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, box);
-    QFETCH(QString, shown);
-    CalFixture f;
-    CalibrationPanel *p = f.panel;
-    f.unlock(ScaleAccessCode);
-    f.replies[query] = reply;
-    p->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(p));
-    const QList<QLineEdit *> boxes = p->findChildren<QLineEdit *>();
-    for (QLineEdit *b : boxes)
-        b->setText("old value");
-    QList<bool> enabledWhileWaiting;
-    f.whileWaiting = [&] {
-        enabledWhileWaiting << p->fraCmds->isEnabled() << p->menuBar()->isEnabled();
-    };
-    f.sent();
-
-    QTest::mouseClick(p->findChild<QPushButton *>(button), Qt::LeftButton);
-
-    QCOMPARE(f.sent(), QStringList{QString::fromLatin1(query)});
-    QVERIFY(!enabledWhileWaiting.isEmpty() && !enabledWhileWaiting.contains(true));
-    QVERIFY(p->fraCmds->isEnabled() && p->menuBar()->isEnabled());
-    QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query + "\n" + reply)));
-    for (QLineEdit *b : boxes)
-        QCOMPARE(b->text(), b->objectName() == box ? shown : QString("old value"));
-    auto *target = p->findChild<QLineEdit *>(box);
-    QCOMPARE(QApplication::focusWidget(), target);
-    QCOMPARE(target->selectedText(), target->text());
-    QCOMPARE(p->SelectedPot, qint16(box.startsWith("txtPot") ? 1 : -1));
-}
-
-void TestCalibrationPanel::lockStatesAndFrameEnd_data()
-{
-    QTest::addColumn<qint16>("commKind");
-    QTest::addColumn<QStringList>("codes"); // typed and Set in turn, or "End Cal" or "Simulate"
-    QTest::addColumn<bool>("pots");
-    QTest::addColumn<bool>("scales");
-    QTest::addColumn<int>("lastRow");
-    const qint16 tcp = LinkKind::TcpIp;
-    const qint16 rs232 = LinkKind::Rs232;
-    QTest::newRow("opened") << tcp << QStringList{} << false << false << 14;
-    QTest::newRow("pot code") << tcp << QStringList{"3846"} << true << false << 14;
-    QTest::newRow("scale code on TCP/IP") << tcp << QStringList{"6043"} << true << true << 41;
-    QTest::newRow("scale code on RS-232") << rs232 << QStringList{"6043"} << true << true << 19;
-    QTest::newRow("another text locks") << tcp << QStringList{"6043", "1234"} << false << false << 14;
-    QTest::newRow("only the exact code") << tcp << QStringList{" 3846"} << false << false << 14;
-    QTest::newRow("scale code, then the pot code") << tcp << QStringList{"6043", "3846"} << true << false << 14;
-    QTest::newRow("End Cal locks") << tcp << QStringList{"6043", "End Cal"} << false << false << 14;
-    // The link kind changes under an open panel: the network rows follow it.
-    QTest::newRow("scale code, then Simulate Inst") << tcp << QStringList{"6043", "Simulate"} << true << true << 19;
-}
-
-void TestCalibrationPanel::lockStatesAndFrameEnd()
-{
-    QFETCH(qint16, commKind);
-    QFETCH(QStringList, codes);
-    QFETCH(bool, pots);
-    QFETCH(bool, scales);
-    QFETCH(int, lastRow);
-    CalFixture f(commKind);
-    CalibrationPanel *p = f.panel;
-    for (const QString &code : codes) {
-        if (code == "End Cal")
-            p->cmdSetSCPI_Click(CalIndex::EndCal);
-        else if (code == "Simulate")
-            p->mnuSimulate->trigger();
+        QCOMPARE(f.sent(), QStringList{sent});
+        QVERIFY(p->rtbTranx->logText().contains(sent + "\n"));
+        if (readAfterMs < 0)
+            QVERIFY(waitedAt.isEmpty());
         else
-            f.unlock(code);
+            QVERIFY(!waitedAt.isEmpty() && waitedAt.first() == readAfterMs);
+        QVERIFY(f.prompter->shown.isEmpty());
     }
-    QCOMPARE(p->lockState(), scales ? CalLock::All : pots ? CalLock::Pots : CalLock::Locked);
-    for (int k = 0; k < 5; ++k) {
-        QCOMPARE(p->cmdSetPot(k)->isEnabled(), pots);
-        QCOMPARE(LockLook(p->txtPot(k)), int(pots));
-        QVERIFY(p->cmdGetPot(k)->isEnabled());
+
+    void getShowsTheReply_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Volt Scale") << "cmdGetSCPI(31)" << QByteArray("CALibrate:SCALe:VOLTage?")
+                                    << QByteArray("15.000\r\n") << "txtSCPI(31)" << "15.000";
+        QTest::newRow("Cal String, every line break removed, markup as text")
+            << "cmdGetSCPI(14)" << QByteArray("CALibrate:IDN?") << QByteArray("<b>bench</b>\r7\r\n")
+            << "txtSCPI(14)" << "<b>bench</b>7";
+        QTest::newRow("HW Version: the revision only")
+            << "cmdGetSCPI(41)" << QByteArray("SYSTem:NET:VERS?")
+            << QByteArray("ZOP-SIM Ethernet Module Hardware Rev.  2.10 \r\n") << "txtSCPI(41)" << "2.10";
+        QTest::newRow("HW Version without the mark: unchanged")
+            << "cmdGetSCPI(41)" << QByteArray("SYSTem:NET:VERS?")
+            << QByteArray("ZOP-SIM Ethernet Module 2.10\r\n") << "txtSCPI(41)" << "old value";
+        QTest::newRow("Pot 2") << "cmdGetPot(1)" << QByteArray("CALibrate:POT? 2") << QByteArray("129\r\n")
+                               << "txtPot(1)" << "129";
     }
-    QCOMPARE(p->cmdUp->isEnabled(), pots);
-    QCOMPARE(p->cmdDn->isEnabled(), pots);
-    for (int index : {31, 32, 42}) {
-        QCOMPARE(p->cmdSetSCPI(index)->isEnabled(), scales);
-        QCOMPARE(LockLook(p->txtSCPI(index)), int(scales));
-        QVERIFY(p->cmdGetSCPI(index)->isEnabled());
+
+    void getShowsTheReply()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, query);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, box);
+        QFETCH(QString, shown);
+        CalFixture f;
+        CalibrationPanel *p = f.panel;
+        f.unlock(ScaleAccessCode);
+        f.replies[query] = reply;
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p));
+        const QList<QLineEdit *> boxes = p->findChildren<QLineEdit *>();
+        for (QLineEdit *b : boxes)
+            b->setText("old value");
+        QList<bool> enabledWhileWaiting;
+        f.whileWaiting = [&] {
+            enabledWhileWaiting << p->fraCmds->isEnabled() << p->menuBar()->isEnabled();
+        };
+        f.sent();
+
+        QTest::mouseClick(p->findChild<QPushButton *>(button), Qt::LeftButton);
+
+        QCOMPARE(f.sent(), QStringList{QString::fromLatin1(query)});
+        QVERIFY(!enabledWhileWaiting.isEmpty() && !enabledWhileWaiting.contains(true));
+        QVERIFY(p->fraCmds->isEnabled() && p->menuBar()->isEnabled());
+        QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query + "\n" + reply)));
+        for (QLineEdit *b : boxes)
+            QCOMPARE(b->text(), b->objectName() == box ? shown : QString("old value"));
+        auto *target = p->findChild<QLineEdit *>(box);
+        QCOMPARE(QApplication::focusWidget(), target);
+        QCOMPARE(target->selectedText(), target->text());
+        QCOMPARE(p->SelectedPot, qint16(box.startsWith("txtPot") ? 1 : -1));
     }
-    // What acts in every state.
-    for (QWidget *w : QList<QWidget *>{p->cmdSetSCPI(29), p->cmdSetSCPI(33), p->cmdSetSCPI(34),
-                                       p->cmdSetSCPI(14), p->cmdGetSCPI(14)})
-        QVERIFY(w->isEnabled());
-    QVERIFY(LockLook(p->txtSCPI(29)) == 1 && LockLook(p->txtSCPI(14)) == 1);
 
-    // The rows after the last one shown are hidden, whole.
-    const QList<int> order{29, 31, 32, 42, 33, 34, 14, 19, 40, 41};
-    const int lastShown = order.indexOf(lastRow);
-    for (int i = 0; i < order.size(); ++i) {
-        for (QWidget *w : RowWidgets(p, order.at(i)))
-            QCOMPARE(w->isVisibleTo(p), i <= lastShown);
+    void lockStatesAndFrameEnd_data()
+    {
+        QTest::addColumn<qint16>("commKind");
+        QTest::addColumn<QStringList>("codes"); // typed and Set in turn, or "End Cal" or "Simulate"
+        QTest::addColumn<bool>("pots");
+        QTest::addColumn<bool>("scales");
+        QTest::addColumn<int>("lastRow");
+        const qint16 tcp = LinkKind::TcpIp;
+        const qint16 rs232 = LinkKind::Rs232;
+        QTest::newRow("opened") << tcp << QStringList{} << false << false << 14;
+        QTest::newRow("pot code") << tcp << QStringList{"3846"} << true << false << 14;
+        QTest::newRow("scale code on TCP/IP") << tcp << QStringList{"6043"} << true << true << 41;
+        QTest::newRow("scale code on RS-232") << rs232 << QStringList{"6043"} << true << true << 19;
+        QTest::newRow("another text locks") << tcp << QStringList{"6043", "1234"} << false << false << 14;
+        QTest::newRow("only the exact code") << tcp << QStringList{" 3846"} << false << false << 14;
+        QTest::newRow("scale code, then the pot code") << tcp << QStringList{"6043", "3846"} << true << false << 14;
+        QTest::newRow("End Cal locks") << tcp << QStringList{"6043", "End Cal"} << false << false << 14;
+        // The link kind changes under an open panel: the network rows follow it.
+        QTest::newRow("scale code, then Simulate Inst") << tcp << QStringList{"6043", "Simulate"} << true << true << 19;
     }
-    // The frame ends where the first hidden row would begin (the rows keep one pitch), or
-    // 120 twips below the last network row when every row shows.
-    QCoreApplication::processEvents(); // lets the layout place the rows
-    const int top = p->cmdSetSCPI(29)->geometry().top();
-    const int pitch = p->cmdSetSCPI(31)->geometry().top() - top;
-    QVERIFY(pitch > 0);
-    const int frameEnd = p->fraCmds->contentsRect().bottom() + 1;
-    if (lastRow == 41)
-        QCOMPARE(frameEnd, p->txtSCPI(41)->geometry().bottom() + 1
-                               + qRound(120.0 * p->fraCmds->logicalDpiY() / 1440));
-    else
-        QCOMPARE(frameEnd, top + (lastShown + 1) * pitch);
-}
 
-void TestCalibrationPanel::stepButtons_data()
-{
-    QTest::addColumn<QString>("start"); // in the box after the Get
-    QTest::addColumn<bool>("up");
-    QTest::addColumn<int>("holdMs");
-    QTest::addColumn<QStringList>("sent");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("presses"); // each held holdMs
-    const QStringList at255(3, "CAL:POT 3,255");
-    QTest::newRow("254 up: 255, then 255 again") << "254" << true << 250 << at255 << "255" << 1;
-    QTest::newRow("1 down: 0, then 0 again") << "1" << false << 250 << QStringList(3, "CAL:POT 3,0") << "0" << 1;
-    QTest::newRow("one step a tenth of a second")
-        << "100" << true << 450 << QStringList{"CAL:POT 3,101", "CAL:POT 3,102", "CAL:POT 3,103",
-                                               "CAL:POT 3,104", "CAL:POT 3,105"} << "105" << 1;
-    QTest::newRow("a click is one step") << "100" << false << 0 << QStringList{"CAL:POT 3,99"} << "99" << 1;
-    // A key's auto-repeat: presses 40 ms apart, steps still a tenth of a second apart.
-    QTest::newRow("repeated presses") << "100" << false << 40 << QStringList{"CAL:POT 3,99", "CAL:POT 3,98"} << "98" << 3;
-    QTest::newRow("typed text taken as a number, rounded")
-        << "12.6 V" << true << 0 << QStringList{"CAL:POT 3,14"} << "14" << 1;
-    QTest::newRow("typed above the range") << "300" << false << 0 << QStringList{"CAL:POT 3,255"} << "255" << 1;
-}
+    void lockStatesAndFrameEnd()
+    {
+        QFETCH(qint16, commKind);
+        QFETCH(QStringList, codes);
+        QFETCH(bool, pots);
+        QFETCH(bool, scales);
+        QFETCH(int, lastRow);
+        CalFixture f(commKind);
+        CalibrationPanel *p = f.panel;
+        // Opening sends the instrument's own menu idle, unlogged; no potentiometer is chosen.
+        QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
+        QVERIFY(p->rtbTranx->logText().isEmpty());
+        QCOMPARE(p->SelectedPot, qint16(-1));
+        for (const QString &code : codes) {
+            if (code == "End Cal")
+                p->cmdSetSCPI_Click(CalIndex::EndCal);
+            else if (code == "Simulate")
+                p->mnuSimulate->trigger();
+            else
+                f.unlock(code);
+        }
+        QCOMPARE(p->lockState(), scales ? CalLock::All : pots ? CalLock::Pots : CalLock::Locked);
+        for (int k = 0; k < 5; ++k) {
+            QCOMPARE(p->cmdSetPot(k)->isEnabled(), pots);
+            QCOMPARE(LockLook(p->txtPot(k)), int(pots));
+            QVERIFY(p->cmdGetPot(k)->isEnabled());
+        }
+        QCOMPARE(p->cmdUp->isEnabled(), pots);
+        QCOMPARE(p->cmdDn->isEnabled(), pots);
+        for (int index : {31, 32, 42}) {
+            QCOMPARE(p->cmdSetSCPI(index)->isEnabled(), scales);
+            QCOMPARE(LockLook(p->txtSCPI(index)), int(scales));
+            QVERIFY(p->cmdGetSCPI(index)->isEnabled());
+        }
+        // What acts in every state.
+        for (QWidget *w : QList<QWidget *>{p->cmdSetSCPI(29), p->cmdSetSCPI(33), p->cmdSetSCPI(34),
+                                           p->cmdSetSCPI(14), p->cmdGetSCPI(14)})
+            QVERIFY(w->isEnabled());
+        QVERIFY(LockLook(p->txtSCPI(29)) == 1 && LockLook(p->txtSCPI(14)) == 1);
 
-void TestCalibrationPanel::stepButtons()
-{
-    QFETCH(QString, start);
-    QFETCH(bool, up);
-    QFETCH(int, holdMs);
-    QFETCH(QStringList, sent);
-    QFETCH(QString, shown);
-    QFETCH(int, presses);
-    CalFixture f;
-    CalibrationPanel *p = f.panel;
-    f.unlock(PotAccessCode);
-    QPushButton *button = up ? p->cmdUp : p->cmdDn;
+        // The rows after the last one shown are hidden, whole.
+        const QList<int> order{29, 31, 32, 42, 33, 34, 14, 19, 40, 41};
+        const int lastShown = order.indexOf(lastRow);
+        for (int i = 0; i < order.size(); ++i) {
+            for (QWidget *w : RowWidgets(p, order.at(i)))
+                QCOMPARE(w->isVisibleTo(p), i <= lastShown);
+        }
+        // The frame ends where the first hidden row would begin (the rows keep one pitch), or
+        // 120 twips below the last network row when every row shows.
+        QCoreApplication::processEvents(); // lets the layout place the rows
+        for (int i = 1; i <= lastShown; ++i) // top to bottom in this order
+            QVERIFY(p->cmdSetSCPI(order.at(i))->y() > p->cmdSetSCPI(order.at(i - 1))->y());
+        const int top = p->cmdSetSCPI(29)->geometry().top();
+        const int pitch = p->cmdSetSCPI(31)->geometry().top() - top;
+        QVERIFY(pitch > 0);
+        const int frameEnd = p->fraCmds->contentsRect().bottom() + 1;
+        if (lastRow == 41)
+            QCOMPARE(frameEnd, p->txtSCPI(41)->geometry().bottom() + 1
+                                   + qRound(120.0 * p->fraCmds->logicalDpiY() / 1440));
+        else
+            QCOMPARE(frameEnd, top + (lastShown + 1) * pitch);
+    }
 
-    // Nothing read yet: the button does nothing.
-    f.sent();
-    QTest::mousePress(button, Qt::LeftButton);
-    f.advance(300);
-    QTest::mouseRelease(button, Qt::LeftButton);
-    QCOMPARE(f.sent(), QStringList{});
+    void stepButtons_data()
+    {
+        QTest::addColumn<QString>("start"); // in the box after the Get
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("presses"); // each held holdMs
+        const QStringList at255(3, "CAL:POT 3,255");
+        QTest::newRow("254 up: 255, then 255 again") << "254" << true << 250 << at255 << "255" << 1;
+        QTest::newRow("1 down: 0, then 0 again") << "1" << false << 250 << QStringList(3, "CAL:POT 3,0") << "0" << 1;
+        QTest::newRow("one step a tenth of a second")
+            << "100" << true << 450 << QStringList{"CAL:POT 3,101", "CAL:POT 3,102", "CAL:POT 3,103",
+                                                   "CAL:POT 3,104", "CAL:POT 3,105"} << "105" << 1;
+        QTest::newRow("a click is one step") << "100" << false << 0 << QStringList{"CAL:POT 3,99"} << "99" << 1;
+        // A key's auto-repeat: presses 40 ms apart, steps still a tenth of a second apart.
+        QTest::newRow("repeated presses") << "100" << false << 40 << QStringList{"CAL:POT 3,99", "CAL:POT 3,98"} << "98" << 3;
+        QTest::newRow("typed text taken as a number, rounded")
+            << "12.6 V" << true << 0 << QStringList{"CAL:POT 3,14"} << "14" << 1;
+        QTest::newRow("typed above the range") << "300" << false << 0 << QStringList{"CAL:POT 3,255"} << "255" << 1;
+    }
 
-    f.readPot(2, "128");
-    p->txtPot(2)->setText(start);
-    f.sent();
-    for (int press = 0; press < presses; ++press) {
+    void stepButtons()
+    {
+        QFETCH(QString, start);
+        QFETCH(bool, up);
+        QFETCH(int, holdMs);
+        QFETCH(QStringList, sent);
+        QFETCH(int, presses);
+        CalFixture f;
+        CalibrationPanel *p = f.panel;
+        f.unlock(PotAccessCode);
+        QPushButton *button = up ? p->cmdUp : p->cmdDn;
+
+        // Nothing read yet: the button does nothing.
+        f.sent();
         QTest::mousePress(button, Qt::LeftButton);
-        QVERIFY(p->KeyHeld);
-        f.advance(holdMs);
+        f.advance(300);
         QTest::mouseRelease(button, Qt::LeftButton);
+        QCOMPARE(f.sent(), QStringList{});
+
+        f.readPot(2, "128");
+        p->txtPot(2)->setText(start);
+        f.sent();
+        for (int press = 0; press < presses; ++press) {
+            QTest::mousePress(button, Qt::LeftButton);
+            QVERIFY(p->KeyHeld);
+            f.advance(holdMs);
+            QTest::mouseRelease(button, Qt::LeftButton);
+        }
+        QVERIFY(!p->KeyHeld);
+        f.advance(500); // released: no further step
+        QCOMPARE(f.sent(), sent);
+        QTEST(p->txtPot(2)->text(), "shown");
+        QVERIFY(!p->tmrHold.isActive());
     }
-    QVERIFY(!p->KeyHeld);
-    f.advance(500); // released: no further step
-    QCOMPARE(f.sent(), sent);
-    QCOMPARE(p->txtPot(2)->text(), shown);
-    QVERIFY(!p->tmrHold.isActive());
-}
 
-void TestCalibrationPanel::holdEndsWithThePanel_data()
-{
-    // What happens mid-hold: a panel switch, a close, or a menu that takes the key's release.
-    QTest::addColumn<QString>("event");
-    QTest::newRow("panel switch") << "switch";
-    QTest::newRow("close") << "close";
-    QTest::newRow("a menu opens") << "menu";
-}
+    void holdEndsWithThePanel_data()
+    {
+        // What happens mid-hold: a panel switch, a close, or a menu that takes the key's release.
+        QTest::addColumn<QString>("event");
+        QTest::newRow("panel switch") << "switch";
+        QTest::newRow("close") << "close";
+        QTest::newRow("a menu opens") << "menu";
+    }
 
-void TestCalibrationPanel::holdEndsWithThePanel()
-{
-    QFETCH(QString, event);
-    CalFixture f;
-    CalibrationPanel *p = f.panel;
-    f.unlock(PotAccessCode);
-    f.readPot(0, "10");
-    f.sent();
-    QTest::mousePress(p->cmdUp, Qt::LeftButton);
-    f.advance(150);
-    QMenu menu;
-    menu.addAction("Command");
-    if (event == "switch")
-        p->mnuCommand->trigger();
-    else if (event == "close")
-        p->close();
-    else
-        menu.popup(p->mapToGlobal(QPoint(10, 10)));
-    f.advance(300); // the closed panel, not yet deleted, sees the clock move on
-    QVERIFY(!p->KeyHeld && !p->tmrHold.isActive());
-    QVERIFY(event != "menu" || !p->cmdUp->isDown());
-    QStringList sent{"CAL:POT 1,11", "CAL:POT 1,12"};
-    if (event != "menu")
-        sent << "<>CLR 0";
-    QCOMPARE(f.sent(), sent);
-    QCOMPARE(f.programEnded, event == "close" ? 1 : 0);
-    menu.close();
-    if (event == "menu")
-        return;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!f.panel);
-    if (event == "switch")
-        QVERIFY(qobject_cast<CommandPanel *>(modData().CurrentPanel.data()));
-    delete modData().CurrentPanel.data();
-}
+    void holdEndsWithThePanel()
+    {
+        QFETCH(QString, event);
+        CalFixture f;
+        CalibrationPanel *p = f.panel;
+        f.unlock(PotAccessCode);
+        f.readPot(0, "10");
+        f.sent();
+        QTest::mousePress(p->cmdUp, Qt::LeftButton);
+        f.advance(150);
+        QMenu menu;
+        menu.addAction("Command");
+        if (event == "switch")
+            p->mnuCommand->trigger();
+        else if (event == "close")
+            p->close();
+        else
+            menu.popup(p->mapToGlobal(QPoint(10, 10)));
+        f.advance(300); // the closed panel, not yet deleted, sees the clock move on
+        QVERIFY(!p->KeyHeld && !p->tmrHold.isActive());
+        QVERIFY(event != "menu" || !p->cmdUp->isDown());
+        QStringList sent{"CAL:POT 1,11", "CAL:POT 1,12"};
+        if (event != "menu")
+            sent << "<>CLR 0";
+        QCOMPARE(f.sent(), sent);
+        QCOMPARE(f.programEnded, event == "close" ? 1 : 0);
+        menu.close();
+        if (event == "menu")
+            return;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!f.panel);
+        if (event == "switch")
+            QVERIFY(qobject_cast<CommandPanel *>(modData().CurrentPanel.data()));
+        delete modData().CurrentPanel.data();
+    }
+};
 
 QTEST_MAIN(TestCalibrationPanel)
 #include "test_calibrationpanel.moc"

@@ -35,393 +35,352 @@ const QByteArray Lists =
 class TestConfiguration : public QObject {
     Q_OBJECT
 private slots:
-    void profileReader_data();
-    void profileReader();
-    void writer_data();
-    void writer();
-    void writesAreWholeOrNothing_data();
-    void writesAreWholeOrNothing();
-    void filesThatAreNotWhatTheySeem_data();
-    void filesThatAreNotWhatTheySeem();
-    void listReader_data();
-    void listReader();
-    void listWithHugeIndexIsRefused();
-    void readConfiguration_data();
-    void readConfiguration();
-    void writeConfigurationRoundTrip();
-    void startupPanelChoice_data();
-    void startupPanelChoice();
-};
-
-void TestConfiguration::profileReader_data()
-{
-    QTest::addColumn<QByteArray>("file"); // null: there is none
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << QByteArray("[A]\nk=v\n") << "A" << "k" << "v";
-    QTest::newRow("case-insensitive names") << QByteArray("[Communication]\r\nCOMM=TCP/IP\r\n")
-                                            << "communication" << "comm" << "TCP/IP";
-    QTest::newRow("blanks around") << QByteArray("[ A ]\n  k  =  some value  \n") << "A" << "k"
-                                   << "some value";
-    QTest::newRow("quotes removed") << QByteArray("[A]\nk=\"quoted\"\n") << "A" << "k" << "quoted";
-    QTest::newRow("first section wins") << QByteArray("[A]\nk=1\n[A]\nk=2\n") << "A" << "k" << "1";
-    QTest::newRow("first key wins") << QByteArray("[A]\nk=1\nk=2\n") << "A" << "k" << "1";
-    QTest::newRow("key of another section") << QByteArray("[A]\nx=1\n[B]\nk=2\n") << "A" << "k"
-                                            << "dflt";
-    QTest::newRow("comment is no key") << QByteArray("[A]\n;k=1\n") << "A" << "k" << "dflt";
-    QTest::newRow("empty value is a value") << QByteArray("[A]\nk=\n") << "A" << "k" << "";
-    QTest::newRow("cut to 99") << QByteArray("[A]\nk=" + QByteArray(150, 'x') + "\n") << "A" << "k"
-                               << QString(99, QLatin1Char('x'));
-    QTest::newRow("no final line break") << QByteArray("[A]\nk=v") << "A" << "k" << "v";
-    QTest::newRow("8-bit names without case") << QByteArray("[A]\n\xC4\xB5=v\n") << "A"
-                                              << QString::fromLatin1("\xE4\xB5") << "v";
-    QTest::newRow("a sharp s is no ss") << QByteArray("[A]\nSS=1\n\xDF=2\n") << "A"
-                                        << QString::fromLatin1("\xDF") << "2";
-    QTest::newRow("key before any section") << QByteArray("k=0\n[A]\nx=1\n") << "A" << "k"
-                                            << "dflt";
-    QTest::newRow("no file") << QByteArray() << "A" << "k" << "dflt";
-}
-
-void TestConfiguration::profileReader()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, expected);
-    Fixture f;
-    if (!file.isNull())
-        f.writeFile("x.ini", file);
-    QCOMPARE(ReadProfileString(f.path("x.ini"), section, key, "dflt", 100), expected);
-    // Many keys of a section, gathered in one pass, read the same.
-    const ProfileSection gathered(ReadProfileLines(f.path("x.ini")), section);
-    QCOMPARE(gathered.value(key, "dflt", 100), expected);
-}
-
-void TestConfiguration::writer_data()
-{
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("after");
-    const QByteArray notes = "; hand-written notes\r\n[Form_List]\r\nItem00=0,Virtual\r\n"
-                             "Item02=2,odd order kept\r\n\r\n[Communication]\r\nComm=GPIB\r\n"
-                             "Address=5\r\n\r\n[Other]\r\nx=1\r\n";
-    QTest::newRow("the rest of the file kept") << notes << "communication" << "Comm" << "TCP/IP"
-                                               << QByteArray(notes).replace("=GPIB", "=TCP/IP");
-    const QByteArray two = "[Communication]\nComm=GPIB\n\n[Other]\nx=1\n";
-    QTest::newRow("key added to its section")
-        << two << "Communication" << "Port" << "50505"
-        << QByteArray("[Communication]\nComm=GPIB\nPort=50505\n\n[Other]\nx=1\n");
-    QTest::newRow("section added at the end")
-        << two << "System" << "Type" << "TLB Series" << two + "[System]\nType=TLB Series\n";
-}
-
-void TestConfiguration::writer()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    Fixture f;
-    f.writeFile("x.ini", before);
-    QVERIFY(WriteProfileString(f.path("x.ini"), section, key, value));
-    QFile file(f.path("x.ini"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QTEST(file.readAll(), "after");
-}
-
-// Every file the program writes (settings, saved logs and tables, the debug records) is
-// written whole or not at all, and a failed write says why.
-void TestConfiguration::writesAreWholeOrNothing_data()
-{
-    QTest::addColumn<QString>("writer");
-    QTest::addColumn<QString>("failure");
-    for (const char *writer : {"whole file", "profile", "debug record"})
-        for (const char *failure : {"missing folder", "a folder", "disk full"})
-            QTest::addRow("%s, %s", writer, failure) << writer << failure;
-    // The rewrite in place that a folder refusing a temporary file leads to, with the disk
-    // filling up meanwhile: it used to leave the file cut short.
-    QTest::newRow("in place, disk full") << "in place" << "disk full";
-}
-
-void TestConfiguration::writesAreWholeOrNothing()
-{
-    QFETCH(QString, writer);
-    QFETCH(QString, failure);
-    Fixture f;
-    const QByteArray old = "[A]\r\nk=old\r\n";
-    QString path = f.path("kept.txt");
-    if (failure == "missing folder") {
-        path = f.path("no/such/folder/kept.txt");
-    } else if (failure == "a folder") {
-        QVERIFY(QDir(f.dir.path()).mkdir("kept.txt"));
-    } else {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    void profileReader_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // null: there is none
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << QByteArray("[A]\nk=v\n") << "A" << "k" << "v";
+        QTest::newRow("case-insensitive names") << QByteArray("[Communication]\r\nCOMM=TCP/IP\r\n")
+                                                << "communication" << "comm" << "TCP/IP";
+        QTest::newRow("blanks around") << QByteArray("[ A ]\n  k  =  some value  \n") << "A" << "k"
+                                       << "some value";
+        QTest::newRow("quotes removed") << QByteArray("[A]\nk=\"quoted\"\n") << "A" << "k" << "quoted";
+        QTest::newRow("first section wins") << QByteArray("[A]\nk=1\n[A]\nk=2\n") << "A" << "k" << "1";
+        QTest::newRow("first key wins") << QByteArray("[A]\nk=1\nk=2\n") << "A" << "k" << "1";
+        QTest::newRow("key of another section") << QByteArray("[A]\nx=1\n[B]\nk=2\n") << "A" << "k"
+                                                << "dflt";
+        QTest::newRow("comment is no key") << QByteArray("[A]\n;k=1\n") << "A" << "k" << "dflt";
+        QTest::newRow("empty value is a value") << QByteArray("[A]\nk=\n") << "A" << "k" << "";
+        QTest::newRow("cut to 99") << QByteArray("[A]\nk=" + QByteArray(150, 'x') + "\n") << "A" << "k"
+                                   << QString(99, QLatin1Char('x'));
+        QTest::newRow("no final line break") << QByteArray("[A]\nk=v") << "A" << "k" << "v";
+        QTest::newRow("8-bit names without case") << QByteArray("[A]\n\xC4\xB5=v\n") << "A"
+                                                  << QString::fromLatin1("\xE4\xB5") << "v";
+        QTest::newRow("a sharp s is no ss") << QByteArray("[A]\nSS=1\n\xDF=2\n") << "A"
+                                            << QString::fromLatin1("\xDF") << "2";
+        QTest::newRow("key before any section") << QByteArray("k=0\n[A]\nx=1\n") << "A" << "k"
+                                                << "dflt";
+        QTest::newRow("no file") << QByteArray() << "A" << "k" << "dflt";
     }
-    // The disk fills up after 1 KiB: the file size limit cuts every longer write short.
-    const QString big(4000, QLatin1Char('7'));
-    const rlimit before = [] { rlimit r{}; getrlimit(RLIMIT_FSIZE, &r); return r; }();
-    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
-    if (failure == "disk full") {
-        const rlimit small{1024, before.rlim_max};
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-    }
-    QString problem;
-    if (writer == "whole file")
-        problem = WriteWholeFile(path, "[A]\r\nk=" + big.toLatin1() + "\r\n");
-    else if (writer == "profile")
-        WriteProfileStrings(path, {{"A", "k", big}}, &problem);
-    else if (writer == "in place")
-        problem = RewriteFileInPlace(path, "[A]\r\nk=" + big.toLatin1() + "\r\n", "no room");
-    else
-        DebugLog(path).appendRecord(big);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previousSignal);
 
-    if (writer != "debug record")
-        QVERIFY2(!problem.isEmpty(), "a failed write says why");
-    const QFileInfo left(path);
-    if (failure == "disk full") {
-        QFile file(path);
+    void profileReader()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        Fixture f;
+        if (!file.isNull())
+            f.writeFile("x.ini", file);
+        QCOMPARE(ReadProfileString(f.path("x.ini"), section, key, "dflt", 100), expected);
+        // Many keys of a section, gathered in one pass, read the same.
+        const ProfileSection gathered(ReadProfileLines(f.path("x.ini")), section);
+        QCOMPARE(gathered.value(key, "dflt", 100), expected);
+    }
+
+    void writer_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray notes = "; hand-written notes\r\n[Form_List]\r\nItem00=0,Virtual\r\n"
+                                 "Item02=2,odd order kept\r\n\r\n[Communication]\r\nComm=GPIB\r\n"
+                                 "Address=5\r\n\r\n[Other]\r\nx=1\r\n";
+        QTest::newRow("the rest of the file kept") << notes << "communication" << "Comm" << "TCP/IP"
+                                                   << QByteArray(notes).replace("=GPIB", "=TCP/IP");
+        const QByteArray two = "[Communication]\nComm=GPIB\n\n[Other]\nx=1\n";
+        QTest::newRow("key added to its section")
+            << two << "Communication" << "Port" << "50505"
+            << QByteArray("[Communication]\nComm=GPIB\nPort=50505\n\n[Other]\nx=1\n");
+        QTest::newRow("section added at the end")
+            << two << "System" << "Type" << "TLB Series" << two + "[System]\nType=TLB Series\n";
+    }
+
+    void writer()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        Fixture f;
+        f.writeFile("x.ini", before);
+        QVERIFY(WriteProfileString(f.path("x.ini"), section, key, value));
+        QFile file(f.path("x.ini"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), old);
-    } else {
-        QVERIFY(!left.isFile());
+        QTEST(file.readAll(), "after");
     }
-    // Nothing half-written is left beside it.
-    if (QDir(left.absolutePath()).exists())
-        QCOMPARE(QDir(left.absolutePath()).entryList({"kept*"}, QDir::Files | QDir::Hidden),
-                 left.isFile() ? QStringList{"kept.txt"} : QStringList{});
-}
 
-// Names that stand for something else than a regular file: a FIFO (whose opening waits for a
-// writer), a device or a file larger than any real one of its kind (which fill the memory), a
-// symbolic link planted where the debug records go. Each is refused at once and left as it is.
-void TestConfiguration::filesThatAreNotWhatTheySeem_data()
-{
-    QTest::addColumn<QString>("use");
-    QTest::addColumn<QString>("kind");
-    for (const char *kind : {"FIFO", "device", "too large"}) {
-        for (const char *use : {"settings", "modulation table", "firmware"})
-            QTest::addRow("%s from a %s", use, kind) << use << kind;
+    // Every file the program writes (settings, saved logs and tables, the debug records) is
+    // written whole or not at all, and a failed write says why.
+    void writesAreWholeOrNothing_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("failure");
+        for (const char *writer : {"whole file", "profile", "debug record"})
+            for (const char *failure : {"missing folder", "a folder", "disk full"})
+                QTest::addRow("%s, %s", writer, failure) << writer << failure;
+        // The rewrite in place that a folder refusing a temporary file leads to, with the disk
+        // filling up meanwhile: it used to leave the file cut short.
+        QTest::newRow("in place, disk full") << "in place" << "disk full";
     }
-    QTest::newRow("settings written over a too large file") << "settings write" << "too large";
-    for (const char *kind : {"link", "FIFO"})
-        QTest::addRow("debug records into a %s", kind) << "debug records" << kind;
-}
 
-void TestConfiguration::filesThatAreNotWhatTheySeem()
-{
-    QFETCH(QString, use);
-    QFETCH(QString, kind);
-    Fixture f;
-    QString path = f.path("odd");
-    const QByteArray victim = "someone else's file\n";
-    f.writeFile("victim", victim);
-    if (kind == "FIFO") {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == "device") {
-        path = QStringLiteral("/dev/zero");
-    } else if (kind == "too large") {
-        QFile file(path); // sparse: takes no room on the disk
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(64 * 1024 * 1024));
-    } else {
-        QVERIFY(QFile::link(f.path("victim"), path));
-    }
-    const QFileInfo before(path);
-
-    if (use == "settings") {
-        QCOMPARE(ReadProfileLines(path), QStringList{});
-    } else if (use == "settings write") {
+    void writesAreWholeOrNothing()
+    {
+        QFETCH(QString, writer);
+        QFETCH(QString, failure);
+        Fixture f;
+        const QByteArray old = "[A]\r\nk=old\r\n";
+        QString path = f.path("kept.txt");
+        if (failure == "missing folder") {
+            path = f.path("no/such/folder/kept.txt");
+        } else if (failure == "a folder") {
+            QVERIFY(QDir(f.dir.path()).mkdir("kept.txt"));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        // The disk fills up after 1 KiB: the file size limit cuts every longer write short.
+        const QString big(4000, QLatin1Char('7'));
+        const rlimit before = [] { rlimit r{}; getrlimit(RLIMIT_FSIZE, &r); return r; }();
+        const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+        if (failure == "disk full") {
+            const rlimit small{1024, before.rlim_max};
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        }
         QString problem;
-        QVERIFY(!WriteProfileStrings(path, {{"A", "k", "v"}}, &problem));
-        QVERIFY2(problem.contains("cannot be read"), qPrintable(problem));
-    } else if (use == "modulation table") {
-        QString problem;
-        ReadModTableFile(path, &problem);
-        QVERIFY(!problem.isEmpty());
-    } else if (use == "firmware") {
-        QStringList lines;
-        QVERIFY_THROWS_EXCEPTION(LoaderError, Get_File(path, lines));
-        QVERIFY(lines.isEmpty());
-    } else {
-        DebugLog log(path);
-        log.setFallBackPath(f.path("fallback/debug.txt"));
-        log.empty();
-        log.appendRecord("Read Error:");
-        QFile fallBack(f.path("fallback/debug.txt"));
-        QVERIFY(fallBack.open(QIODevice::ReadOnly));
-        QCOMPARE(fallBack.readAll(), QByteArray("\"Read Error:\"\r\n"));
-    }
-    // Left as it was: no link followed, nothing emptied or replaced.
-    const QFileInfo after(path);
-    QCOMPARE(after.isSymLink(), before.isSymLink());
-    QCOMPARE(after.size(), before.size());
-    QCOMPARE(after.lastModified(), before.lastModified());
-    QFile file(f.path("victim"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), victim);
-}
+        if (writer == "whole file")
+            problem = WriteWholeFile(path, "[A]\r\nk=" + big.toLatin1() + "\r\n");
+        else if (writer == "profile")
+            WriteProfileStrings(path, {{"A", "k", big}}, &problem);
+        else if (writer == "in place")
+            problem = RewriteFileInPlace(path, "[A]\r\nk=" + big.toLatin1() + "\r\n", "no room");
+        else
+            DebugLog(path).appendRecord(big);
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousSignal);
 
-void TestConfiguration::listReader_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("five then a gap")
-        << QByteArray("[L]\nItem00=0,a0\nItem01=1,a1\nItem02=2,a2\nItem03=3,a3\nItem04=4,a4\n"
-                      "Item06=6,never read\n")
-        << QStringList{"a0", "a1", "a2", "a3", "a4"};
-    QTest::newRow("comma inside text kept") << QByteArray("[L]\nItem00=0,RS485, framed\n")
-                                            << QStringList{"RS485, framed"};
-    QTest::newRow("one-character value ends the list")
-        << QByteArray("[L]\nItem00=0,a\nItem01=x\nItem02=2,c\n") << QStringList{"a"};
-    QTest::newRow("empty value ends the list") << QByteArray("[L]\nItem00=0,a\nItem01=\n")
-                                               << QStringList{"a"};
-    QTest::newRow("no comma keeps whole value") << QByteArray("[L]\nItem00=0abc\n")
-                                                << QStringList{"0abc"};
-    QTest::newRow("index leaves a hole") << QByteArray("[L]\nItem00=0,a\nItem01=2,c\n")
-                                         << QStringList{"a", "", "c"};
-    QTest::newRow("smaller index shrinks") << QByteArray("[L]\nItem00=0,a\nItem01=1,b\nItem02=0,z\n")
-                                           << QStringList{"z"};
-    QTest::newRow("negative index stores nothing")
-        << QByteArray("[L]\nItem00=0,a\nItem01=-1,x\nItem02=1,b\n") << QStringList{"a", "b"};
-    QTest::newRow("non-numeric index is 0") << QByteArray("[L]\nItem00=zz,first\n")
-                                            << QStringList{"first"};
-    QTest::newRow("key names past 99") << [] {
-        QByteArray file = "[L]\n";
-        for (int i = 0; i <= 100; ++i)
-            file += QStringLiteral("Item%1=%2,e%2\n").arg(i, 2, 10, QLatin1Char('0')).arg(i).toLatin1();
-        return file;
-    }() << [] {
+        if (writer != "debug record")
+            QVERIFY2(!problem.isEmpty(), "a failed write says why");
+        const QFileInfo left(path);
+        if (failure == "disk full") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), old);
+        } else {
+            QVERIFY(!left.isFile());
+        }
+        // Nothing half-written is left beside it.
+        if (QDir(left.absolutePath()).exists())
+            QCOMPARE(QDir(left.absolutePath()).entryList({"kept*"}, QDir::Files | QDir::Hidden),
+                     left.isFile() ? QStringList{"kept.txt"} : QStringList{});
+    }
+
+    // Names that stand for something else than a regular file: a FIFO (whose opening waits for a
+    // writer), a device or a file larger than any real one of its kind (which fill the memory), a
+    // symbolic link planted where the debug records go. Each is refused at once and left as it is.
+    void filesThatAreNotWhatTheySeem_data()
+    {
+        QTest::addColumn<QString>("use");
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"FIFO", "device", "too large"}) {
+            for (const char *use : {"settings", "modulation table", "firmware"})
+                QTest::addRow("%s from a %s", use, kind) << use << kind;
+        }
+        QTest::newRow("settings written over a too large file") << "settings write" << "too large";
+        for (const char *kind : {"link", "FIFO"})
+            QTest::addRow("debug records into a %s", kind) << "debug records" << kind;
+    }
+
+    void filesThatAreNotWhatTheySeem()
+    {
+        QFETCH(QString, use);
+        QFETCH(QString, kind);
+        Fixture f;
+        QString path = f.path("odd");
+        const QByteArray victim = "someone else's file\n";
+        f.writeFile("victim", victim);
+        if (kind == "FIFO") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "device") {
+            path = QStringLiteral("/dev/zero");
+        } else if (kind == "too large") {
+            QFile file(path); // sparse: takes no room on the disk
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(64 * 1024 * 1024));
+        } else {
+            QVERIFY(QFile::link(f.path("victim"), path));
+        }
+        const QFileInfo before(path);
+
+        if (use == "settings") {
+            QCOMPARE(ReadProfileLines(path), QStringList{});
+        } else if (use == "settings write") {
+            QString problem;
+            QVERIFY(!WriteProfileStrings(path, {{"A", "k", "v"}}, &problem));
+            QVERIFY2(problem.contains("cannot be read"), qPrintable(problem));
+        } else if (use == "modulation table") {
+            QString problem;
+            ReadModTableFile(path, &problem);
+            QVERIFY(!problem.isEmpty());
+        } else if (use == "firmware") {
+            QStringList lines;
+            QVERIFY_THROWS_EXCEPTION(LoaderError, Get_File(path, lines));
+            QVERIFY(lines.isEmpty());
+        } else {
+            DebugLog log(path);
+            log.setFallBackPath(f.path("fallback/debug.txt"));
+            log.empty();
+            log.appendRecord("Read Error:");
+            QFile fallBack(f.path("fallback/debug.txt"));
+            QVERIFY(fallBack.open(QIODevice::ReadOnly));
+            QCOMPARE(fallBack.readAll(), QByteArray("\"Read Error:\"\r\n"));
+        }
+        // Left as it was: no link followed, nothing emptied or replaced.
+        const QFileInfo after(path);
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.lastModified(), before.lastModified());
+        QFile file(f.path("victim"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), victim);
+    }
+
+    void listReader_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("five then a gap")
+            << QByteArray("[L]\nItem00=0,a0\nItem01=1,a1\nItem02=2,a2\nItem03=3,a3\nItem04=4,a4\n"
+                          "Item06=6,never read\n")
+            << QStringList{"a0", "a1", "a2", "a3", "a4"};
+        QTest::newRow("comma inside text kept") << QByteArray("[L]\nItem00=0,RS485, framed\n")
+                                                << QStringList{"RS485, framed"};
+        QTest::newRow("one-character value ends the list")
+            << QByteArray("[L]\nItem00=0,a\nItem01=x\nItem02=2,c\n") << QStringList{"a"};
+        QTest::newRow("empty value ends the list") << QByteArray("[L]\nItem00=0,a\nItem01=\n")
+                                                   << QStringList{"a"};
+        QTest::newRow("no comma keeps whole value") << QByteArray("[L]\nItem00=0abc\n")
+                                                    << QStringList{"0abc"};
+        QTest::newRow("index leaves a hole") << QByteArray("[L]\nItem00=0,a\nItem01=2,c\n")
+                                             << QStringList{"a", "", "c"};
+        QTest::newRow("smaller index shrinks") << QByteArray("[L]\nItem00=0,a\nItem01=1,b\nItem02=0,z\n")
+                                               << QStringList{"z"};
+        QTest::newRow("negative index stores nothing")
+            << QByteArray("[L]\nItem00=0,a\nItem01=-1,x\nItem02=1,b\n") << QStringList{"a", "b"};
+        QTest::newRow("non-numeric index is 0") << QByteArray("[L]\nItem00=zz,first\n")
+                                                << QStringList{"first"};
+        QTest::newRow("key names past 99") << [] {
+            QByteArray file = "[L]\n";
+            for (int i = 0; i <= 100; ++i)
+                file += QStringLiteral("Item%1=%2,e%2\n").arg(i, 2, 10, QLatin1Char('0')).arg(i).toLatin1();
+            return file;
+        }() << [] {
+            QStringList list;
+            for (int i = 0; i <= 100; ++i)
+                list << QStringLiteral("e%1").arg(i);
+            return list;
+        }();
+        QTest::newRow("missing section") << QByteArray("[Other]\nItem00=0,a\n") << QStringList{};
+        QTest::newRow("huge index: the list ends, with a message")
+            << QByteArray("[L]\nItem00=0,a\nItem01=999999999,huge\nItem02=2,c\n") << QStringList{"a"};
+    }
+
+    void listReader()
+    {
+        QFETCH(QByteArray, file);
+        Fixture f;
+        f.writeFile("x.ini", file);
         QStringList list;
-        for (int i = 0; i <= 100; ++i)
-            list << QStringLiteral("e%1").arg(i);
-        return list;
-    }();
-    QTest::newRow("missing section") << QByteArray("[Other]\nItem00=0,a\n") << QStringList{};
-}
+        ReadIniList(ReadProfileLines(f.path("x.ini")), "L", list, f.path("x.ini"));
+        QTEST(list, "expected");
+        const bool refused = file.contains("999999999");
+        QCOMPARE(f.prompter->shown.size(), refused ? 1 : 0);
+        if (!refused)
+            return;
+        const Prompt &p = f.prompter->shown.first();
+        QVERIFY(p.title == "ZOP Panel" && p.icon == MsgIcon::Critical);
+        QVERIFY(p.text.startsWith("Error retrieving list from .ini file.\r\nSection: L\r\nINI file: "
+                                  + f.path("x.ini") + "\r\nError: "));
+    }
 
-void TestConfiguration::listReader()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, expected);
-    Fixture f;
-    f.writeFile("x.ini", file);
-    QStringList list;
-    ReadIniList(ReadProfileLines(f.path("x.ini")), "L", list, f.path("x.ini"));
-    QCOMPARE(list, expected);
-    QVERIFY(f.prompter->shown.isEmpty());
-}
+    void readConfiguration_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // null: there is none
+        QTest::addColumn<int>("startup");
+        QTest::addColumn<int>("comm");
+        QTest::addColumn<int>("system");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        const int no = NotInList;
+        QTest::newRow("names found whatever their case")
+            << Lists + "[Application]\r\nStart-Up=command panel\r\n[Communication]\r\nComm=rs232\r\n"
+                       "Address=Host.Example\r\nPort=50505\r\n[System]\r\nType=KM SERIES\r\n"
+            << 1 << 1 << 3 << "Host.Example" << 50505;
+        QTest::newRow("no file") << QByteArray() << no << no << no << "" << 0;
+        QTest::newRow("empty file") << QByteArray("") << no << no << no << "" << 0;
+        QTest::newRow("names not in their lists")
+            << Lists + "[Application]\nStart-Up=Front Panel\n[Communication]\nComm=USB\n"
+                       "[System]\nType=\n"
+            << no << no << no << "" << 0;
+        // The port: its leading number, 0 when there is none or it does not fit.
+        const QByteArray port = "[Communication]\nPort=";
+        QTest::newRow("port empty") << port + "\n" << no << no << no << "" << 0;
+        QTest::newRow("port not numeric") << port + "abc\n" << no << no << no << "" << 0;
+        QTest::newRow("port leading number") << port + "7 (COM7)\n" << no << no << no << "" << 7;
+        QTest::newRow("port too large") << port + "99999999999\n" << no << no << no << "" << 0;
+    }
 
-void TestConfiguration::listWithHugeIndexIsRefused()
-{
-    Fixture f;
-    f.writeFile("x.ini", "[L]\nItem00=0,a\nItem01=999999999,huge\nItem02=2,c\n");
-    QStringList list;
-    ReadIniList(ReadProfileLines(f.path("x.ini")), "L", list, f.path("x.ini"));
-    QCOMPARE(list, QStringList{"a"});
-    QCOMPARE(f.prompter->shown.size(), 1);
-    const Prompt &p = f.prompter->shown.first();
-    QCOMPARE(p.title, QString("ZOP Panel"));
-    QCOMPARE(p.icon, MsgIcon::Critical);
-    QVERIFY(p.text.startsWith("Error retrieving list from .ini file.\r\nSection: L\r\nINI file: "
-                              + f.path("x.ini") + "\r\nError: "));
-}
+    void readConfiguration()
+    {
+        QFETCH(QByteArray, file);
+        Fixture f;
+        if (!file.isNull())
+            f.writeFile(ConfigFileName, file);
+        ReadConfiguration();
+        const ModData &d = modData();
+        const bool lists = file.startsWith(Lists);
+        QCOMPARE(d.FormList.size(), lists ? 5 : 0);
+        QCOMPARE(d.CommList.size(), lists ? 6 : 0);
+        QCOMPARE(d.SystList.size(), lists ? 5 : 0);
+        QTEST(int(d.StartupPanel), "startup");
+        QTEST(int(d.CommKind), "comm");
+        QTEST(int(d.SystemType), "system");
+        QTEST(d.CommAddress, "address");
+        QTEST(d.CommPort, "port");
+        QVERIFY(f.prompter->shown.isEmpty());
+    }
 
-void TestConfiguration::readConfiguration_data()
-{
-    QTest::addColumn<QByteArray>("file"); // null: there is none
-    QTest::addColumn<int>("startup");
-    QTest::addColumn<int>("comm");
-    QTest::addColumn<int>("system");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("port");
-    const int no = NotInList;
-    QTest::newRow("names found whatever their case")
-        << Lists + "[Application]\r\nStart-Up=command panel\r\n[Communication]\r\nComm=rs232\r\n"
-                   "Address=Host.Example\r\nPort=50505\r\n[System]\r\nType=KM SERIES\r\n"
-        << 1 << 1 << 3 << "Host.Example" << 50505;
-    QTest::newRow("no file") << QByteArray() << no << no << no << "" << 0;
-    QTest::newRow("empty file") << QByteArray("") << no << no << no << "" << 0;
-    QTest::newRow("names not in their lists")
-        << Lists + "[Application]\nStart-Up=Front Panel\n[Communication]\nComm=USB\n"
-                   "[System]\nType=\n"
-        << no << no << no << "" << 0;
-    // The port: its leading number, 0 when there is none or it does not fit.
-    const QByteArray port = "[Communication]\nPort=";
-    QTest::newRow("port empty") << port + "\n" << no << no << no << "" << 0;
-    QTest::newRow("port not numeric") << port + "abc\n" << no << no << no << "" << 0;
-    QTest::newRow("port leading number") << port + "7 (COM7)\n" << no << no << no << "" << 7;
-    QTest::newRow("port too large") << port + "99999999999\n" << no << no << no << "" << 0;
-}
+    void startupPanelChoice_data()
+    {
+        QTest::addColumn<int>("startup");
+        QTest::addColumn<int>("system");
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("virtual, GZ 0") << 0 << 0 << "frmGZ";
+        QTest::newRow("virtual, GZ 1") << 0 << 1 << "frmGZ";
+        QTest::newRow("virtual, TLB") << 0 << 2 << "frmTLB";
+        QTest::newRow("virtual, KM") << 0 << 3 << "frmKM";
+        QTest::newRow("virtual, TW") << 0 << 4 << "frmTW";
+        QTest::newRow("virtual, type 7") << 0 << 7 << "frmTLB";
+        QTest::newRow("virtual, type 99") << 0 << 99 << "frmTLB";
+        QTest::newRow("command") << 1 << 3 << "frmCommand";
+        QTest::newRow("registers") << 2 << 3 << "frmRegisters";
+        QTest::newRow("calibration") << 3 << 3 << "frmCalibration";
+        QTest::newRow("modulation") << 4 << 3 << "frmModulation";
+        // A start-up name not in the list still opens a window: the series' virtual panel.
+        QTest::newRow("not in list, KM") << 99 << 3 << "frmKM";
+        QTest::newRow("out of range, GZ") << 5 << 0 << "frmGZ";
+    }
 
-void TestConfiguration::readConfiguration()
-{
-    QFETCH(QByteArray, file);
-    Fixture f;
-    if (!file.isNull())
-        f.writeFile(ConfigFileName, file);
-    ReadConfiguration();
-    const ModData &d = modData();
-    const bool lists = file.startsWith(Lists);
-    QCOMPARE(d.FormList.size(), lists ? 5 : 0);
-    QCOMPARE(d.CommList.size(), lists ? 6 : 0);
-    QCOMPARE(d.SystList.size(), lists ? 5 : 0);
-    QTEST(int(d.StartupPanel), "startup");
-    QTEST(int(d.CommKind), "comm");
-    QTEST(int(d.SystemType), "system");
-    QTEST(d.CommAddress, "address");
-    QTEST(d.CommPort, "port");
-    QVERIFY(f.prompter->shown.isEmpty());
-}
-
-void TestConfiguration::writeConfigurationRoundTrip()
-{
-    Fixture f;
-    f.writeFile(ConfigFileName, "; keep me\r\n" + Lists);
-    WriteConfiguration("Register Panel", "TCP/IP", "127.0.0.1", "50505", "TW Series");
-    ReadConfiguration();
-    QCOMPARE(modData().StartupPanel, qint16(2));
-    QCOMPARE(modData().CommKind, qint16(2));
-    QCOMPARE(modData().CommAddress, QString("127.0.0.1"));
-    QCOMPARE(modData().CommPort, 50505);
-    QCOMPARE(modData().SystemType, qint16(4));
-    QFile file(f.path(ConfigFileName));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().startsWith("; keep me\r\n[Form_List]\r\nItem00=0,Virtual Control Panel"));
-}
-
-void TestConfiguration::startupPanelChoice_data()
-{
-    QTest::addColumn<int>("startup");
-    QTest::addColumn<int>("system");
-    QTest::addColumn<QString>("panel");
-    QTest::newRow("virtual, GZ 0") << 0 << 0 << "frmGZ";
-    QTest::newRow("virtual, GZ 1") << 0 << 1 << "frmGZ";
-    QTest::newRow("virtual, TLB") << 0 << 2 << "frmTLB";
-    QTest::newRow("virtual, KM") << 0 << 3 << "frmKM";
-    QTest::newRow("virtual, TW") << 0 << 4 << "frmTW";
-    QTest::newRow("virtual, type 7") << 0 << 7 << "frmTLB";
-    QTest::newRow("virtual, type 99") << 0 << 99 << "frmTLB";
-    QTest::newRow("command") << 1 << 3 << "frmCommand";
-    QTest::newRow("registers") << 2 << 3 << "frmRegisters";
-    QTest::newRow("calibration") << 3 << 3 << "frmCalibration";
-    QTest::newRow("modulation") << 4 << 3 << "frmModulation";
-    // A start-up name not in the list still opens a window: the series' virtual panel.
-    QTest::newRow("not in list, KM") << 99 << 3 << "frmKM";
-    QTest::newRow("out of range, GZ") << 5 << 0 << "frmGZ";
-}
-
-void TestConfiguration::startupPanelChoice()
-{
-    QFETCH(int, startup);
-    QFETCH(int, system);
-    QFETCH(QString, panel);
-    QCOMPARE(PanelName(StartupPanelFor(qint16(startup), qint16(system))), panel);
-}
+    void startupPanelChoice()
+    {
+        QFETCH(int, startup);
+        QFETCH(int, system);
+        QTEST(PanelName(StartupPanelFor(qint16(startup), qint16(system))), "panel");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConfiguration)
 #include "test_configuration.moc"

@@ -97,221 +97,202 @@ quint16 ClosedPort()
 class TestTcpLink : public QObject {
     Q_OBJECT
 private slots:
-    void connectsAndExchanges();
-    void refusedConnectionFallsBackAtFirstSend();
-    void listenerStartingLateIsReached();
-    void socketErrorNumbers_data();
-    void socketErrorNumbers();
-    void addressNeverDialledSaysWhy();
-    void reopenDuringReadIsSafe();
-    void floodAfterFallBackIsBounded();
-    void droppedBeforeReply();
-    void reopenClosesTheOldConnection();
-    void diallableHosts_data();
-    void diallableHosts();
-};
-
-void TestTcpLink::diallableHosts_data()
-{
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("IPv4") << "127.0.0.1" << true;
-    QTest::newRow("IPv6") << "::1" << true;
-    QTest::newRow("name") << "zop-psu.lab.example" << true;
-    QTest::newRow("trailing dot") << "localhost." << true;
-    QTest::newRow("blank inside") << "no such host" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("empty label") << "a..b" << false;
-    QTest::newRow("hyphen at end: the resolver decides") << "psu-" << true;
-    QTest::newRow("underscore: the resolver decides") << "my_psu" << true;
-    QTest::newRow("control character") << "psu\x01" << false;
-    QTest::newRow("too long label") << QString(64, QLatin1Char('a')) << false;
-}
-
-void TestTcpLink::diallableHosts()
-{
-    QFETCH(QString, host);
-    QFETCH(bool, ok);
-    QCOMPARE(IsDiallableHost(host), ok);
-}
-
-void TestTcpLink::connectsAndExchanges()
-{
-    RealLink f;
-    Listener listener;
-    listener.onLine = [](QTcpSocket *s, const QByteArray &line) {
-        if (line == "<>STA")
-            s->write("1F4,0,48,0,0\r\n");
-    };
-    modData().CommPort = listener.port();
-    QVERIFY(OpenLink());
-    QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n"));
-    QVERIFY(Comm().CommControl->isConnected());
-    QString reply;
-    SendCommand(QStringLiteral("<>STA"), true);
-    QCOMPARE(ReadReply(reply, 2, true), 14);
-    QCOMPARE(reply, QString("1F4,0,48,0,0\r\n"));
-    QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n<>STA\n1F4,0,48,0,0\r\n"));
-    QCOMPARE(modData().CommKind, qint16(2));
-}
-
-void TestTcpLink::refusedConnectionFallsBackAtFirstSend()
-{
-    RealLink f;
-    modData().CommPort = ClosedPort();
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(OpenLink()); // counts as opened
-    // Refused at once, but tried again until the connection wait is over.
-    QVERIFY2(timer.elapsed() >= f.connectWaitMs - 150, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n"));
-    QVERIFY(f.prompter->shown.isEmpty());
-    SendCommand(QStringLiteral("<>SCL"), false);
-    QCOMPARE(modData().CommKind, qint16(5));
-    QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
-    QVERIFY(f.debugText().startsWith("\"Write Error:\r\nError Description: "));
-    QVERIFY2(f.debugText().endsWith("\r\nError Source : tcpComm\r\nError #: 10061\"\r\n"),
-             qPrintable(f.debugText()));
-}
-
-void TestTcpLink::listenerStartingLateIsReached()
-{
-    RealLink f;
-    f.connectWaitMs = 3000;
-    const quint16 port = ClosedPort();
-    modData().CommPort = port;
-    QTcpServer late;
-    QTimer::singleShot(200, &late, [&] { late.listen(QHostAddress::LocalHost, port); });
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(OpenLink());
-    QVERIFY(Comm().CommControl->isConnected());
-    QVERIFY(timer.elapsed() >= 200 && timer.elapsed() < 2500);
-}
-
-void TestTcpLink::socketErrorNumbers_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::addColumn<int>("number");
-    QTest::newRow("refused") << int(QAbstractSocket::ConnectionRefusedError) << 10061;
-    QTest::newRow("host not found") << int(QAbstractSocket::HostNotFoundError) << 11001;
-    QTest::newRow("closed by the instrument") << int(QAbstractSocket::RemoteHostClosedError) << 10054;
-    QTest::newRow("timed out") << int(QAbstractSocket::SocketTimeoutError) << 10060;
-    QTest::newRow("unknown: not connected") << int(QAbstractSocket::UnknownSocketError) << 40006;
-}
-
-void TestTcpLink::socketErrorNumbers()
-{
-    QFETCH(int, error);
-    QFETCH(int, number);
-    QCOMPARE(SocketErrorNumber(QAbstractSocket::SocketError(error)), long(number));
-}
-
-void TestTcpLink::addressNeverDialledSaysWhy()
-{
-    // Not a host name any resolver takes, or not a port: refused before anything leaves the
-    // machine, and the first command's record says why.
-    for (const auto &[address, port, why] :
-         {std::tuple{"no such host", 50505, "\"no such host\" is not a host name or an IP address"},
-          {"127.0.0.1", 65536 + 80, "65616 is not a TCP port"}}) {
+    void connectsAndExchanges()
+    {
         RealLink f;
-        modData().CommAddress = address;
-        modData().CommPort = port;
+        Listener listener;
+        listener.onLine = [](QTcpSocket *s, const QByteArray &line) {
+            if (line == "<>STA")
+                s->write("1F4,0,48,0,0\r\n");
+        };
+        modData().CommPort = listener.port();
         QVERIFY(OpenLink());
-        QVERIFY(!Comm().CommControl->isOpen());
-        SendCommand(QStringLiteral("<>SCL"), false);
-        QCOMPARE(modData().CommKind, qint16(5));
-        QVERIFY2(f.debugText().startsWith(QString("\"Write Error:\r\nError Description: ") + why),
-                 qPrintable(f.debugText()));
-    }
-}
-
-void TestTcpLink::reopenDuringReadIsSafe()
-{
-    // The instrument begins its reply and never finishes it; while the read waits (window
-    // events run), a menu re-opens the link: on a new connection, then in Simulated mode.
-    RealLink f;
-    Listener listener;
-    listener.onLine = [](QTcpSocket *s, const QByteArray &line) {
-        if (line == "<>SCL")
-            s->write("3A98,");
-    };
-    modData().CommPort = listener.port();
-    QVERIFY(OpenLink());
-    for (qint16 reopenAs : {LinkKind::TcpIp, LinkKind::Simulated}) {
-        QTimer::singleShot(100, [reopenAs] {
-            modData().CommKind = reopenAs;
-            OpenLink();
-        });
-        SendCommand(QStringLiteral("<>SCL"), false);
+        QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n"));
+        QVERIFY(Comm().CommControl->isConnected());
         QString reply;
+        SendCommand(QStringLiteral("<>STA"), true);
+        QCOMPARE(ReadReply(reply, 2, true), 14);
+        QCOMPARE(reply, QString("1F4,0,48,0,0\r\n"));
+        QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n<>STA\n1F4,0,48,0,0\r\n"));
+        QCOMPARE(modData().CommKind, qint16(2));
+    }
+
+    // Every way the first command can find the link gone ends in Simulated mode at once, with
+    // the message and a record of why: a refused connection (tried again until the connection
+    // wait is over, but counted as opened), a host or port never dialled (refused before
+    // anything leaves the machine), a connection dropped before the reply.
+    void fallsBackAtFirstUse_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port"); // 0: a port nobody listens on; -1: a listener that hangs up
+        QTest::addColumn<int>("openMs"); // the least the opening takes
+        QTest::addColumn<QStringList>("record"); // how it begins, then parts it holds
+        const QString write = "\"Write Error:\r\nError Description: ";
+        QTest::newRow("refused") << "127.0.0.1" << 0 << 250
+                                 << QStringList{write, "\r\nError Source : tcpComm\r\nError #: 10061\"\r\n"};
+        QTest::newRow("not a host name")
+            << "no such host" << 50505 << 0
+            << QStringList{write + "\"no such host\" is not a host name or an IP address"};
+        QTest::newRow("not a port") << "127.0.0.1" << 65536 + 80 << 0
+                                    << QStringList{write + "65616 is not a TCP port"};
+        QTest::newRow("dropped before the reply") << "127.0.0.1" << -1 << 0
+                                                  << QStringList{"\"Read Error:\r\n"};
+    }
+
+    void fallsBackAtFirstUse()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(int, openMs);
+        QFETCH(QStringList, record);
+        RealLink f;
+        Listener listener;
+        listener.onLine = [](QTcpSocket *s, const QByteArray &) { s->disconnectFromHost(); };
+        modData().CommAddress = address;
+        modData().CommPort = port == 0 ? ClosedPort() : port < 0 ? listener.port() : port;
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(ReadReply(reply, 2, false), -1);
-        QVERIFY(timer.elapsed() < 1500); // ended by the re-opening, not by the time-out
-        QCOMPARE(reply, QString("3A98,"));
-        QCOMPARE(modData().CommKind, reopenAs);
+        QVERIFY(OpenLink());
+        QVERIFY2(timer.elapsed() >= openMs, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(f.prompter->shown.isEmpty());
+        timer.restart();
+        SendCommand(QStringLiteral("<>SCL"), false);
+        QString reply;
+        QCOMPARE(ReadReply(reply, 2, false), port < 0 ? 0 : 7); // then Simulated mode's answer
+        QVERIFY2(timer.elapsed() < 1500, "noticed at once, not after the time-out");
+        QCOMPARE(modData().CommKind, qint16(5));
+        QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
+        const QString debug = f.debugText();
+        QVERIFY2(debug.startsWith(record.first()), qPrintable(debug));
+        for (const QString &part : record)
+            QVERIFY2(debug.contains(part), qPrintable(debug));
     }
-}
 
-void TestTcpLink::floodAfterFallBackIsBounded()
-{
-    // After a fall-back nothing reads the socket; the instrument sends 32 MB meanwhile.
-    RealLink f;
-    QTcpServer server;
-    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-    QPointer<QTcpSocket> flooding;
-    connect(&server, &QTcpServer::newConnection, &server, [&] {
-        flooding = server.nextPendingConnection();
-        flooding->write(QByteArray(32 * 1024 * 1024, 'x'));
-    });
-    modData().CommPort = server.serverPort();
-    QVERIFY(OpenLink());
-    modData().CommKind = LinkKind::Simulated; // the socket stays open and unread
-    QTRY_VERIFY(flooding);
-    // Window events run until the flood stops moving.
-    qint64 left = -1;
-    QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && flooding && flooding->bytesToWrite() != left) {
-        left = flooding->bytesToWrite();
-        QTest::qWait(50);
+    void listenerStartingLateIsReached()
+    {
+        RealLink f;
+        f.connectWaitMs = 3000;
+        const quint16 port = ClosedPort();
+        modData().CommPort = port;
+        QTcpServer late;
+        QTimer::singleShot(200, &late, [&] { late.listen(QHostAddress::LocalHost, port); });
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(OpenLink());
+        QVERIFY(Comm().CommControl->isConnected());
+        QVERIFY(timer.elapsed() >= 200 && timer.elapsed() < 2500);
     }
-    QVERIFY2(Comm().CommControl->bufferedBytes() <= Transport::ReceiveBufferBytes,
-             qPrintable(QString::number(Comm().CommControl->bufferedBytes())));
-    QVERIFY(Comm().CommControl->isConnected());
-}
 
-void TestTcpLink::droppedBeforeReply()
-{
-    RealLink f;
-    Listener listener;
-    listener.onLine = [](QTcpSocket *s, const QByteArray &) { s->disconnectFromHost(); };
-    modData().CommPort = listener.port();
-    QVERIFY(OpenLink());
-    SendCommand(QStringLiteral("<>ALL"), false);
-    QString reply;
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(ReadReply(reply, 2, false), 0);
-    QVERIFY2(timer.elapsed() < 1500, "a dropped connection is noticed at once");
-    QCOMPARE(modData().CommKind, qint16(5));
-    QCOMPARE(f.prompter->texts(), QStringList{"Device not Found.  Entering Simulated Mode!"});
-    QVERIFY(f.debugText().startsWith("\"Read Error:\r\n"));
-}
+    void socketErrorNumbers_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("number");
+        QTest::newRow("refused") << int(QAbstractSocket::ConnectionRefusedError) << 10061;
+        QTest::newRow("host not found") << int(QAbstractSocket::HostNotFoundError) << 11001;
+        QTest::newRow("closed by the instrument") << int(QAbstractSocket::RemoteHostClosedError) << 10054;
+        QTest::newRow("timed out") << int(QAbstractSocket::SocketTimeoutError) << 10060;
+        QTest::newRow("unknown: not connected") << int(QAbstractSocket::UnknownSocketError) << 40006;
+    }
 
-void TestTcpLink::reopenClosesTheOldConnection()
-{
-    RealLink f;
-    Listener listener;
-    modData().CommPort = listener.port();
-    QVERIFY(OpenLink());
-    QTRY_COMPARE(listener.server.findChildren<QTcpSocket *>().size(), 1);
-    QTcpSocket *first = listener.server.findChildren<QTcpSocket *>().first();
-    QVERIFY(OpenLink());
-    QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
-    QVERIFY(Comm().CommControl->isConnected());
-}
+    void socketErrorNumbers()
+    {
+        QFETCH(int, error);
+        QFETCH(int, number);
+        QCOMPARE(SocketErrorNumber(QAbstractSocket::SocketError(error)), long(number));
+    }
+
+    void reopenDuringReadIsSafe()
+    {
+        // The instrument begins its reply and never finishes it; while the read waits (window
+        // events run), a menu re-opens the link: on a new connection, then in Simulated mode.
+        RealLink f;
+        Listener listener;
+        listener.onLine = [](QTcpSocket *s, const QByteArray &line) {
+            if (line == "<>SCL")
+                s->write("3A98,");
+        };
+        modData().CommPort = listener.port();
+        QVERIFY(OpenLink());
+        for (qint16 reopenAs : {LinkKind::TcpIp, LinkKind::Simulated}) {
+            QTimer::singleShot(100, [reopenAs] {
+                modData().CommKind = reopenAs;
+                OpenLink();
+            });
+            SendCommand(QStringLiteral("<>SCL"), false);
+            QString reply;
+            QElapsedTimer timer;
+            timer.start();
+            QCOMPARE(ReadReply(reply, 2, false), -1);
+            QVERIFY(timer.elapsed() < 1500); // ended by the re-opening, not by the time-out
+            QCOMPARE(reply, QString("3A98,"));
+            QCOMPARE(modData().CommKind, reopenAs);
+            QVERIFY(f.prompter->shown.isEmpty());
+        }
+    }
+
+    void floodAfterFallBackIsBounded()
+    {
+        // After a fall-back nothing reads the socket; the instrument sends 32 MB meanwhile.
+        RealLink f;
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QPointer<QTcpSocket> flooding;
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            flooding = server.nextPendingConnection();
+            flooding->write(QByteArray(32 * 1024 * 1024, 'x'));
+        });
+        modData().CommPort = server.serverPort();
+        QVERIFY(OpenLink());
+        modData().CommKind = LinkKind::Simulated; // the socket stays open and unread
+        QTRY_VERIFY(flooding);
+        // Window events run until the flood stops moving.
+        qint64 left = -1;
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && flooding && flooding->bytesToWrite() != left) {
+            left = flooding->bytesToWrite();
+            QTest::qWait(50);
+        }
+        QVERIFY2(Comm().CommControl->bufferedBytes() <= Transport::ReceiveBufferBytes,
+                 qPrintable(QString::number(Comm().CommControl->bufferedBytes())));
+        QVERIFY(Comm().CommControl->isConnected());
+    }
+
+    void reopenClosesTheOldConnection()
+    {
+        RealLink f;
+        Listener listener;
+        modData().CommPort = listener.port();
+        QVERIFY(OpenLink());
+        QTRY_COMPARE(listener.server.findChildren<QTcpSocket *>().size(), 1);
+        QTcpSocket *first = listener.server.findChildren<QTcpSocket *>().first();
+        QVERIFY(OpenLink());
+        QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(Comm().CommControl->isConnected());
+    }
+
+    void diallableHosts_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("IPv4") << "127.0.0.1" << true;
+        QTest::newRow("IPv6") << "::1" << true;
+        QTest::newRow("name") << "zop-psu.lab.example" << true;
+        QTest::newRow("trailing dot") << "localhost." << true;
+        QTest::newRow("blank inside") << "no such host" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("empty label") << "a..b" << false;
+        QTest::newRow("hyphen at end: the resolver decides") << "psu-" << true;
+        QTest::newRow("underscore: the resolver decides") << "my_psu" << true;
+        QTest::newRow("control character") << "psu\x01" << false;
+        QTest::newRow("too long label") << QString(64, QLatin1Char('a')) << false;
+    }
+
+    void diallableHosts()
+    {
+        QFETCH(QString, host);
+        QTEST(IsDiallableHost(host), "ok");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTcpLink)
 #include "test_tcplink.moc"

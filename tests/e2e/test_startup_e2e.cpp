@@ -1,6 +1,7 @@
 // zop-panel and zop-sim as processes: the start-up sequence as the instrument sees it.
 
 #include "app/firstrun.h"
+#include "link/gpiblibrary.h"
 #include "setup/programversion.h"
 #include "simprocess.h"
 
@@ -19,6 +20,8 @@
 
 using namespace zop::test;
 
+Q_DECLARE_METATYPE(zop::test::SimLine)
+
 namespace {
 // The shipped settings, pointed at the emulator over TCP/IP.
 bool ConfigureTcp(const QString &folder, quint16 port)
@@ -31,7 +34,8 @@ bool ConfigureTcp(const QString &folder, quint16 port)
 class TestStartupE2e : public QObject {
     Q_OBJECT
 private slots:
-    void startupQueriesOverTcp();
+    void startupQueries_data();
+    void startupQueries();
     void shippedConfigurationRunsSimulated();
     void startupOnlyNamesTheConfiguredPanelAndNeverBlocks();
     void panelPollsFiveTimesASecond();
@@ -67,19 +71,42 @@ void TestStartupE2e::panelPollsFiveTimesASecond()
     QVERIFY2(median > 0.15 && median < 0.3, qPrintable(QString::number(median)));
 }
 
-void TestStartupE2e::startupQueriesOverTcp()
+// The start-up over every kind of link, the panel and the emulator as processes: the link
+// is named and the ratings are the emulator's, read through the real transport.
+void TestStartupE2e::startupQueries_data()
 {
-    SimProcess sim({QStringLiteral("--volts"), QStringLiteral("30"), QStringLiteral("--amps"),
-                    QStringLiteral("50")});
-    QVERIFY(sim.port() != 0);
+    QTest::addColumn<SimLine>("line");
+    QTest::addColumn<QString>("comm");
+    QTest::addColumn<QString>("linkName");
+    QTest::newRow("TCP/IP") << SimLine::Tcp << "TCP/IP" << "TCP/IP";
+    QTest::newRow("GPIB") << SimLine::Gpib << "GPIB" << "GPIB";
+    QTest::newRow("RS-232") << SimLine::Pty << "RS-232" << "RS232";
+    QTest::newRow("RS-485 selected") << SimLine::Pty << "RS-485" << "RS485";
+    QTest::newRow("RS-485 framed") << SimLine::Pty << "RS-485 Framed" << "RS485";
+}
+
+void TestStartupE2e::startupQueries()
+{
+    QFETCH(SimLine, line);
+    QFETCH(QString, comm);
+    QFETCH(QString, linkName);
+    SimProcess sim({"--volts", "30", "--amps", "50", "--gpib-address", "17", "--rs485-address", "17"},
+                   line);
     QTemporaryDir dir;
-    QVERIFY(ConfigureTcp(dir.path(), sim.port()));
+    // Over a serial line the port number names no port, so the device wins.
+    QVERIFY(WritePanelConfig(dir.path(), {{"Communication", "Comm", comm},
+                                          {"Communication", "Address", line == SimLine::Tcp ? "127.0.0.1" : "17"},
+                                          {"Communication", "Port", line == SimLine::Tcp ? QString::number(sim.port()) : "9"},
+                                          {"Communication", "Device", line == SimLine::Pty ? sim.linkPath() : ""}}));
+    qputenv(zop::GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
     const QByteArray out = RunPanelStartup(dir.path());
-    QVERIFY2(out.contains("link: TCP/IP\n"), out.constData());
+    QVERIFY2(out.contains("link: " + linkName.toLatin1() + "\n"), out.constData());
     QVERIFY2(out.contains("rated: 30 V, 50 A\n"), out.constData());
     QVERIFY2(out.contains("firmware: 4.7\n"), out.constData());
     QVERIFY2(out.contains("hardware: 1.3\n"), out.constData());
-    QCOMPARE(sim.received(), QByteArray("<>SCL\n<>ALL\nSYST:VERS?\nSYST:ERR?\n"));
+    if (line != SimLine::Pty)
+        QCOMPARE(sim.received(), QByteArray("<>SCL\n<>ALL\nSYST:VERS?\nSYST:ERR?\n"));
     // "debug.txt" is emptied at the end of start-up, in the working folder.
     QFile debug(dir.filePath(QStringLiteral("debug.txt")));
     QVERIFY(debug.exists());

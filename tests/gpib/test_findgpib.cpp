@@ -45,137 +45,129 @@ void ClickHeader(const frmFindGPIB &dialog, int column)
 class TestFindGpib : public QObject {
     Q_OBJECT
 private slots:
-    void search_data();
-    void search();
-    void choosing_data();
-    void choosing();
-    void sortingAndRefresh(); // through the Communication Setup dialog
-    void cleanIdentification();
-};
-
-void TestFindGpib::search_data()
-{
-    QTest::addColumn<QStringList>("simArguments");
-    QTest::addColumn<bool>("library");
-    QTest::addColumn<QStringList>("rows");
-    // A hung instrument at 20 is found as a listener but fails the "*IDN?" write: no row.
-    QTest::newRow("instruments at 5 and 12")
-        << QStringList{"--gpib-address", "5,12", "--gpib-hung", "20"} << true
-        << QStringList{"5", "12"};
-    QTest::newRow("no GPIB library") << QStringList{} << false << QStringList{};
-}
-
-void TestFindGpib::search()
-{
-    QFETCH(QStringList, simArguments);
-    QFETCH(bool, library);
-    QFETCH(QStringList, rows);
-    GpibBus bus(simArguments, "5");
-    QVERIFY(!bus.sim.linkPath().isEmpty());
-    if (library)
-        QVERIFY(OpenLink());
-    else
-        qputenv(GpibLibrary::PathVariable, "/nonexistent/libgpib.so.0");
-
-    frmFindGPIB dialog;
-    dialog.show();
-    QCOMPARE(dialog.windowTitle(), QString("Find Devices"));
-    QCOMPARE(Rows(dialog), rows);
-    QCOMPARE(Rows(dialog, 1), QStringList(rows.size(), Idn));
-    QCOMPARE(dialog.cmdOK->isEnabled(), !rows.isEmpty());
-    if (!rows.isEmpty())
-        QCOMPARE(dialog.lvDevices->selectedItems().value(0), dialog.lvDevices->topLevelItem(0));
-    QCOMPARE(modData().CommAddress, QString("5"));
-    QVERIFY(!Comm().QuietMode);
-    // Without a library the empty list is explained: the file asked for and why it failed.
-    QCOMPARE(bus.f.prompter->texts(), library ? QStringList{} : QStringList{frmFindGPIB::NoLibraryText});
-    if (!library)
-        QVERIFY(bus.f.prompter->shown.value(0).details.startsWith(
-            "File not found: /nonexistent/libgpib.so.0 (/nonexistent/libgpib.so.0: "));
-    QCOMPARE(dialog.lvDevices->columnWidth(0), dialog.lvDevices->viewport()->width() / 4);
-    if (!library)
-        return;
-    // The identification column fits its text; the link talks to the configured device
-    // again, not to the one probed last.
-    QVERIFY(dialog.lvDevices->columnWidth(1) >= dialog.lvDevices->fontMetrics().horizontalAdvance(Idn));
-    SendCommand(QStringLiteral("GPIB:ADDR?"), false);
-    QString reply;
-    QVERIFY(ReadReply(reply, 2, false) > 0);
-    QCOMPARE(reply, QString("5\r\n"));
-}
-
-void TestFindGpib::choosing_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("OK on the second row") << "ok" << true << "12";
-    QTest::newRow("double-click on the first row") << "double-click" << true << "5";
-    QTest::newRow("double-click on empty space") << "double-click empty" << false << "";
-    QTest::newRow("Cancel") << "cancel" << false << "";
-}
-
-void TestFindGpib::choosing()
-{
-    QFETCH(QString, how);
-    QFETCH(bool, accepted);
-    QFETCH(QString, address);
-    GpibBus bus({"--gpib-address", "5,12"});
-    frmFindGPIB dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QWidget *list = dialog.lvDevices->viewport();
-    if (how == "ok") {
-        QTest::mouseClick(list, Qt::LeftButton, {}, RowCentre(dialog, 1));
-        QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
-    } else if (how.startsWith("double-click")) {
-        // A double-click is a click followed by the double-click event.
-        const QPoint at = how == "double-click" ? RowCentre(dialog, 0) : QPoint(10, list->height() - 5);
-        QTest::mouseClick(list, Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list, Qt::LeftButton, {}, at);
-    } else {
-        QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+    void search_data()
+    {
+        QTest::addColumn<QStringList>("simArguments");
+        QTest::addColumn<bool>("library");
+        QTest::addColumn<QStringList>("rows");
+        // A hung instrument at 20 is found as a listener but fails the "*IDN?" write: no row.
+        QTest::newRow("instruments at 5 and 12")
+            << QStringList{"--gpib-address", "5,12", "--gpib-hung", "20"} << true
+            << QStringList{"5", "12"};
+        QTest::newRow("no GPIB library") << QStringList{} << false << QStringList{};
     }
-    QCOMPARE(dialog.Accepted, accepted);
-    QCOMPARE(dialog.Address, address);
-    QCOMPARE(dialog.isVisible(), how == "double-click empty");
-}
 
-void TestFindGpib::sortingAndRefresh()
-{
-    GpibBus bus({"--gpib-address", "5,12"});
-    // Reached through "Find Device..." of the Communication Setup dialog on a GPIB link.
-    RegisterDeviceSetupDialogs();
-    frmCommSetup setup;
-    setup.SetCommType(LinkKind::Gpib);
-    setup.SetPort(QStringLiteral("5"));
-    setup.ArrangeFields();
-    QTimer::singleShot(0, [] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            auto *dialog = qobject_cast<frmFindGPIB *>(modal);
-            ClickHeader(*dialog, 0);
-            QCOMPARE(Rows(*dialog), (QStringList{"12", "5"})); // as text
-            ClickHeader(*dialog, 0);
-            QCOMPARE(Rows(*dialog), (QStringList{"5", "12"}));
-            ClickHeader(*dialog, 0);
-            dialog->cmdRefresh->click(); // keeps the order the user chose
-            QCOMPARE(Rows(*dialog), (QStringList{"12", "5"}));
-            QCOMPARE(dialog->lvDevices->currentItem()->text(0), QString("12"));
-            dialog->cmdOK->click();
+    void search()
+    {
+        QFETCH(QStringList, simArguments);
+        QFETCH(bool, library);
+        QFETCH(QStringList, rows);
+        GpibBus bus(simArguments, "5");
+        QVERIFY(!bus.sim.linkPath().isEmpty());
+        if (library)
+            QVERIFY(OpenLink());
+        else
+            qputenv(GpibLibrary::PathVariable, "/nonexistent/libgpib.so.0");
+
+        frmFindGPIB dialog;
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Find Devices"));
+        QCOMPARE(Rows(dialog), rows);
+        QCOMPARE(Rows(dialog, 1), QStringList(rows.size(), Idn));
+        QCOMPARE(dialog.cmdOK->isEnabled(), !rows.isEmpty());
+        if (!rows.isEmpty())
+            QCOMPARE(dialog.lvDevices->selectedItems().value(0), dialog.lvDevices->topLevelItem(0));
+        QCOMPARE(modData().CommAddress, QString("5"));
+        QVERIFY(!Comm().QuietMode);
+        // Without a library the empty list is explained: the file asked for and why it failed.
+        QCOMPARE(bus.f.prompter->texts(), library ? QStringList{} : QStringList{frmFindGPIB::NoLibraryText});
+        if (!library)
+            QVERIFY(bus.f.prompter->shown.value(0).details.startsWith(
+                "File not found: /nonexistent/libgpib.so.0 (/nonexistent/libgpib.so.0: "));
+        QCOMPARE(dialog.lvDevices->columnWidth(0), dialog.lvDevices->viewport()->width() / 4);
+        if (!library)
+            return;
+        // The identification column fits its text; the link talks to the configured device
+        // again, not to the one probed last.
+        QVERIFY(dialog.lvDevices->columnWidth(1) >= dialog.lvDevices->fontMetrics().horizontalAdvance(Idn));
+        SendCommand(QStringLiteral("GPIB:ADDR?"), false);
+        QString reply;
+        QVERIFY(ReadReply(reply, 2, false) > 0);
+        QCOMPARE(reply, QString("5\r\n"));
+    }
+
+    void choosing_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("OK on the second row") << "ok" << true << "12";
+        QTest::newRow("double-click on the first row") << "double-click" << true << "5";
+        QTest::newRow("double-click on empty space") << "double-click empty" << false << "";
+        QTest::newRow("Cancel") << "cancel" << false << "";
+    }
+
+    void choosing()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, address);
+        GpibBus bus({"--gpib-address", "5,12"});
+        frmFindGPIB dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QWidget *list = dialog.lvDevices->viewport();
+        if (how == "ok") {
+            QTest::mouseClick(list, Qt::LeftButton, {}, RowCentre(dialog, 1));
+            QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+        } else if (how.startsWith("double-click")) {
+            // A double-click is a click followed by the double-click event.
+            const QPoint at = how == "double-click" ? RowCentre(dialog, 0) : QPoint(10, list->height() - 5);
+            QTest::mouseClick(list, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list, Qt::LeftButton, {}, at);
+        } else {
+            QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
         }
-    });
-    setup.cmdFind->click();
-    QCOMPARE(setup.cmbPort->currentText(), QString("12")); // the chosen address
-    QCOMPARE(bus.sim.notes().filter("find listeners: 5 12").size(), 2);
-}
+        QTEST(dialog.Accepted, "accepted");
+        QCOMPARE(dialog.Address, address);
+        QCOMPARE(dialog.isVisible(), how == "double-click empty");
+    }
 
-void TestFindGpib::cleanIdentification()
-{
-    QCOMPARE(CleanIdentification("  Zoptrel,X,0,1.00\r\n" + QByteArray(70, ' ')),
-             QString("Zoptrel,X,0,1.00"));
-    QCOMPARE(CleanIdentification("a\rb\nc"), QString("a b c"));
-    QCOMPARE(CleanIdentification(QByteArray(100, ' ')), QString());
-}
+    void sortingAndRefresh()
+    {
+        GpibBus bus({"--gpib-address", "5,12"});
+        // Reached through "Find Device..." of the Communication Setup dialog on a GPIB link.
+        RegisterDeviceSetupDialogs();
+        frmCommSetup setup;
+        setup.SetCommType(LinkKind::Gpib);
+        setup.SetPort(QStringLiteral("5"));
+        setup.ArrangeFields();
+        QTimer::singleShot(0, [] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                auto *dialog = qobject_cast<frmFindGPIB *>(modal);
+                ClickHeader(*dialog, 0);
+                QCOMPARE(Rows(*dialog), (QStringList{"12", "5"})); // as text
+                ClickHeader(*dialog, 0);
+                QCOMPARE(Rows(*dialog), (QStringList{"5", "12"}));
+                ClickHeader(*dialog, 0);
+                dialog->cmdRefresh->click(); // keeps the order the user chose
+                QCOMPARE(Rows(*dialog), (QStringList{"12", "5"}));
+                QCOMPARE(dialog->lvDevices->currentItem()->text(0), QString("12"));
+                dialog->cmdOK->click();
+            }
+        });
+        setup.cmdFind->click();
+        QCOMPARE(setup.cmbPort->currentText(), QString("12")); // the chosen address
+        QCOMPARE(bus.sim.notes().filter("find listeners: 5 12").size(), 2);
+    }
+
+    void cleanIdentification()
+    {
+        QCOMPARE(CleanIdentification("  Zoptrel,X,0,1.00\r\n" + QByteArray(70, ' ')),
+                 QString("Zoptrel,X,0,1.00"));
+        QCOMPARE(CleanIdentification("a\rb\nc"), QString("a b c"));
+        QCOMPARE(CleanIdentification(QByteArray(100, ' ')), QString());
+    }
+};
 
 QTEST_MAIN(TestFindGpib)
 #include "test_findgpib.moc"

@@ -29,268 +29,256 @@ const QString TimedOut = QStringLiteral("Device Timed Out.  Entering Simulated M
 class TestGpibLink : public QObject {
     Q_OBJECT
 private slots:
-    void replies_data();
-    void replies();
-    void noDeviceAtAddress_data();
-    void noDeviceAtAddress();
-    void oneQuestionAtATime();
-    void tricklingBusCannotStretchACall();
-    void unusableLibrary_data();
-    void unusableLibrary();
-    void boardRefused();
-};
-
-void TestGpibLink::replies_data()
-{
-    QTest::addColumn<QStringList>("simArguments");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("reply");   // the reply kept (a prefix for the cut one)
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QStringList>("prompts");
-    QTest::addColumn<int>("error");       // iberr after the read, -1 when the read succeeds
-
-    const QString late = NoDevicePrompt.arg(5);
-    QTest::newRow("reply within the time-out, without the buffer's NULs")
-        << QStringList{} << "*IDN?" << "Zoptrel,ZOP-SIM TLB,0,4.70\r\n" << 28 << QStringList{} << -1;
-    QTest::newRow("reply after the 300 ms time-out")
-        << QStringList{"--fault", "late=600:SYST:VERS"} << "SYST:VERS?" << "" << -1
-        << QStringList{late, TimedOut} << 6;
-    QTest::newRow("reply over 100 characters is cut and times out")
-        << QStringList{"--fault", "stream:SYST:VERS"} << "SYST:VERS?" << "0123456789ABCDEF" << -1
-        << QStringList{TimedOut} << -1;
-    QTest::newRow("instrument gone from the bus: no listener")
-        << QStringList{"--fault", "close:SYST:VERS"} << "SYST:VERS?" << "" << -1
-        << QStringList{late, TimedOut} << 2;
-}
-
-void TestGpibLink::replies()
-{
-    QFETCH(QStringList, simArguments);
-    QFETCH(QString, query);
-    QFETCH(QString, reply);
-    QFETCH(int, result);
-    QFETCH(QStringList, prompts);
-    QFETCH(int, error);
-    GpibBus bus(simArguments);
-    QVERIFY(!bus.sim.linkPath().isEmpty());
-    TextLog log;
-    Comm().LogTarget = &log;
-    QVERIFY(OpenLink());
-    QCOMPARE(log.logText(), QString("GPIB - Initialized\r\n"));
-    QVERIFY(modData().gpib.GpibRegistered);
-
-    QString sent = query;
-    QCOMPARE(SendCommand(sent, false), query.size() + 1);
-    QString got;
-    QCOMPARE(ReadReply(got, 2, false), result);
-    QCOMPARE(bus.f.prompter->texts(), prompts);
-    QVERIFY2(got.startsWith(reply), qPrintable(got));
-    QVERIFY(!got.contains(QChar(0)));
-    if (result < 0 && reply.size() > 0)
-        QCOMPARE(got.size(), 100);
-    QCOMPARE(modData().CommKind, result < 0 ? LinkKind::Simulated : LinkKind::Gpib);
-    if (error >= 0) {
-        QVERIFY(modData().gpib.ibsta < 0); // ERR, the sign bit of the 16-bit copy
-        QCOMPARE(modData().gpib.iberr, qint16(error));
-    }
-    QCOMPARE(bus.ends, 0);
-    QVERIFY(bus.sim.receivedLines().contains(query));
-}
-
-void TestGpibLink::noDeviceAtAddress_data()
-{
-    QTest::addColumn<QList<MsgAnswer>>("answers");
-    QTest::addColumn<bool>("quiet");
-    QTest::addColumn<QStringList>("prompts");
-    QTest::addColumn<int>("ends");
-    const QString prompt = NoDevicePrompt.arg(7);
-    QTest::newRow("Yes, Yes: the read times out")
-        << QList<MsgAnswer>{MsgAnswer::Yes, MsgAnswer::Yes} << false
-        << QStringList{prompt, prompt, TimedOut} << 0;
-    QTest::newRow("No ends the program") << QList<MsgAnswer>{MsgAnswer::No} << false
-                                         << QStringList{prompt} << 1;
-    QTest::newRow("QuietMode shows nothing") << QList<MsgAnswer>{} << true << QStringList{} << 0;
-}
-
-void TestGpibLink::noDeviceAtAddress()
-{
-    QFETCH(QList<MsgAnswer>, answers);
-    QFETCH(bool, quiet);
-    QFETCH(QStringList, prompts);
-    QFETCH(int, ends);
-    GpibBus bus({}, "7.2"); // rounds to 7; the instrument is at 5
-    QVERIFY(OpenLink());
-    Comm().QuietMode = quiet;
-    bus.f.prompter->answers.assign(answers.begin(), answers.end());
-
-    QElapsedTimer timer;
-    timer.start();
-    SendCommand(QStringLiteral("<>STA"), false);
-    const qint64 waited = timer.elapsed();
-    QVERIFY2(waited >= 280 && waited < 1500, qPrintable(QString::number(waited)));
-    const Gpib &gpib = modData().gpib;
-    QVERIFY(quint16(gpib.ibsta) & GpibConst::Err);
-    QVERIFY(quint16(gpib.ibsta) & GpibConst::Timo);
-    QCOMPARE(gpib.iberr, qint16(6)); // EABO
-    QCOMPARE(bus.ends, ends);
-    if (ends == 0) {
-        QString reply;
-        QCOMPARE(ReadReply(reply, 2, false), -1);
-        QCOMPARE(modData().CommKind, LinkKind::Simulated);
-    }
-    QCOMPARE(bus.f.prompter->texts(), prompts);
-    for (const Prompt &p : bus.f.prompter->shown) {
-        if (p.text != TimedOut) {
-            QCOMPARE(p.title, QString("ZOP Panel"));
-            QCOMPARE(p.buttons, MsgButtons::YesNo);
-            QCOMPARE(p.icon, MsgIcon::None);
-        }
-    }
-}
-
-// The question's box runs window events; a poll's tick inside it sends and reads on the same
-// vacant address. Before, its failures stacked a second identical question on the first.
-void TestGpibLink::oneQuestionAtATime()
-{
-    GpibBus bus({}, "7");
-    QVERIFY(OpenLink());
-    bus.f.prompter->answers = {MsgAnswer::Yes, MsgAnswer::Yes};
-    int depth = 0;
-    int deepest = 0;
-    bool waitingSeen = false;
-    bus.f.prompter->whileShown = [&] {
-        deepest = std::max(deepest, ++depth);
-        waitingSeen = waitingSeen || Comm().isWaiting();
-        if (depth == 1 && bus.f.prompter->shown.size() == 1) {
-            SendCommand(QStringLiteral("<>STA"), false);
-            QString reply;
-            ReadStatusReply(reply, 1, false);
-        }
-        --depth;
-    };
-    SendCommand(QStringLiteral("<>STA"), false);
-    QCOMPARE(deepest, 1);
-    QVERIFY(waitingSeen); // the panels' timers hold back while the question is up
-    QCOMPARE(bus.f.prompter->texts(), QStringList{NoDevicePrompt.arg(7)});
-    QVERIFY(!Comm().isWaiting());
-}
-
-// A bus that answers every call but a read, and the read a character every 100 ms without
-// ever ending its line: the read must end within its time-out (and the bus's margin), not
-// wait again for every character that trickles in.
-void TestGpibLink::tricklingBusCannotStretchACall()
-{
-    Fixture f;
-    QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("bus")));
-    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
-    QCOMPARE(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    QCOMPARE(::listen(server, 1), 0);
-    std::atomic<bool> done{false};
-    std::thread bus([server, &done] {
-        const int client = ::accept(server, nullptr, nullptr);
-        QByteArray request;
-        char c = 0;
-        while (!done && client >= 0 && ::recv(client, &c, 1, 0) == 1) {
-            if (c != '\n') {
-                request += c;
-                continue;
-            }
-            const QList<QByteArray> words = request.split(' ');
-            request.clear();
-            for (qsizetype left = words.value(4).toLongLong(); left > 0 && ::recv(client, &c, 1, 0) == 1;)
-                --left; // the request's payload
-            if (words.value(0) != "RD") {
-                ::send(client, "0 0 0 0\n", 8, MSG_NOSIGNAL);
-                continue;
-            }
-            for (int i = 0; i < 150 && !done && ::send(client, "0", 1, MSG_NOSIGNAL) == 1; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        if (client >= 0)
-            ::close(client);
-    });
-    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
-    qputenv("ZOP_GPIB_SOCKET", path);
-    modData().CommAddress = QStringLiteral("5");
-    Gpib &gpib = modData().gpib;
-    gpib.GpibOpen(); // a 300 ms time-out
-    QByteArray buffer(16, '\0');
-    QElapsedTimer timer;
-    timer.start();
-    gpib.GpibRead(buffer);
-    const qint64 took = timer.elapsed();
-    done = true;
-    ::shutdown(server, SHUT_RDWR);
-    bus.join();
-    ::close(server);
-    QVERIFY(gpib.failed());
-    QVERIFY2(took < 4000, qPrintable(QStringLiteral("the read took %1 ms").arg(took)));
-}
-
-void TestGpibLink::unusableLibrary_data()
-{
-    QTest::addColumn<QString>("library");
-    QTest::addColumn<QString>("record");
-    // The file asked for and the loader's reason, not a variant of the name the loader tried.
-    QTest::newRow("missing") << "/nonexistent/libgpib.so.0"
-                             << "Error Description: File not found: /nonexistent/libgpib.so.0 "
-                                "(/nonexistent/libgpib.so.0: cannot open shared object file";
-    QTest::newRow("without FindLstn") << ZOP_GPIB_NOFINDLSTN << "entry point FindLstn";
-}
-
-void TestGpibLink::unusableLibrary()
-{
-    QFETCH(QString, library);
-    QFETCH(QString, record);
-    Fixture f;
-    qputenv(GpibLibrary::PathVariable, library.toLocal8Bit());
-    Comm().setTransportFactory(MakeTransport);
-    modData().CommKind = LinkKind::Gpib;
-    QVERIFY(!OpenLink());
-    QCOMPARE(modData().CommKind, LinkKind::Simulated);
-    QCOMPARE(f.prompter->texts(), QStringList{NotFound});
-    const QString debug = f.debugText();
-    QVERIFY2(debug.startsWith("\"Initialization Error:\r\nError Description: "), qPrintable(debug));
-    QVERIFY2(debug.contains(record), qPrintable(debug));
-    // The program runs on simulated.
-    QString reply;
-    QCOMPARE(ReadReply(reply, 2, false), 7);
-}
-
-// A board the system refuses to open for a user outside its group (the library's EDVR with
-// EACCES; here the bus socket in its private folder): the opening fails at once, naming the
-// board's node, its group and what to do, instead of asking about every transfer.
-void TestGpibLink::boardRefused()
-{
-    if (::geteuid() != 0)
-        QSKIP("giving the node a group and opening the board as another user needs root");
-    GpibBus bus;
-    const QString node = bus.f.path("gpib0");
-    bus.f.writeFile("gpib0", "");
-    const struct group *dialout = ::getgrnam("dialout");
-    QVERIFY(dialout);
-    QVERIFY(::chown(QFile::encodeName(node).constData(), uid_t(-1), dialout->gr_gid) == 0);
-    QVERIFY(::chmod(QFile::encodeName(node).constData(), 0660) == 0);
-    QVERIFY(::chmod(QFile::encodeName(bus.f.dir.path()).constData(), 0777) == 0);
-    modData().gpib.BoardDeviceNode = node;
+    void replies_data()
     {
-        Unprivileged user;
-        QVERIFY(user.dropped());
-        QVERIFY(!OpenLink());
+        QTest::addColumn<QStringList>("simArguments");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("reply");   // the reply kept (a prefix for the cut one)
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QStringList>("prompts");
+        QTest::addColumn<int>("error");       // iberr after the read, -1 when the read succeeds
+
+        const QString late = NoDevicePrompt.arg(5);
+        QTest::newRow("reply within the time-out, without the buffer's NULs")
+            << QStringList{} << "*IDN?" << "Zoptrel,ZOP-SIM TLB,0,4.70\r\n" << 28 << QStringList{} << -1;
+        QTest::newRow("reply after the 300 ms time-out")
+            << QStringList{"--fault", "late=600:SYST:VERS"} << "SYST:VERS?" << "" << -1
+            << QStringList{late, TimedOut} << 6;
+        QTest::newRow("reply over 100 characters is cut and times out")
+            << QStringList{"--fault", "stream:SYST:VERS"} << "SYST:VERS?" << "0123456789ABCDEF" << -1
+            << QStringList{TimedOut} << -1;
+        QTest::newRow("instrument gone from the bus: no listener")
+            << QStringList{"--fault", "close:SYST:VERS"} << "SYST:VERS?" << "" << -1
+            << QStringList{late, TimedOut} << 2;
     }
-    QCOMPARE(modData().CommKind, LinkKind::Simulated);
-    QCOMPARE(bus.f.prompter->texts(), QStringList{NotFound});
-    const QString reason = "Permission to open " + node
-                           + " was refused: add your user to the group dialout, then log in again";
-    QVERIFY2(bus.f.prompter->shown.first().details.contains(reason),
-             qPrintable(bus.f.prompter->shown.first().details));
-    QCOMPARE(bus.f.debugText(), "\"Initialization Error:\r\nError Description: " + reason
-                                    + "\r\nError Source : GPIB\r\nError #: 13\"\r\n");
-}
+
+    void replies()
+    {
+        QFETCH(QStringList, simArguments);
+        QFETCH(QString, query);
+        QFETCH(QString, reply);
+        QFETCH(int, result);
+        QFETCH(int, error);
+        GpibBus bus(simArguments);
+        QVERIFY(!bus.sim.linkPath().isEmpty());
+        TextLog log;
+        Comm().LogTarget = &log;
+        QVERIFY(OpenLink());
+        QCOMPARE(log.logText(), QString("GPIB - Initialized\r\n"));
+        QVERIFY(modData().gpib.GpibRegistered);
+
+        QString sent = query;
+        QCOMPARE(SendCommand(sent, false), query.size() + 1);
+        QString got;
+        QCOMPARE(ReadReply(got, 2, false), result);
+        QTEST(bus.f.prompter->texts(), "prompts");
+        QVERIFY2(got.startsWith(reply), qPrintable(got));
+        QVERIFY(!got.contains(QChar(0)));
+        if (result < 0 && reply.size() > 0)
+            QCOMPARE(got.size(), 100);
+        QCOMPARE(modData().CommKind, result < 0 ? LinkKind::Simulated : LinkKind::Gpib);
+        if (error >= 0) {
+            QVERIFY(modData().gpib.ibsta < 0); // ERR, the sign bit of the 16-bit copy
+            QCOMPARE(modData().gpib.iberr, qint16(error));
+        }
+        QCOMPARE(bus.ends, 0);
+        QVERIFY(bus.sim.receivedLines().contains(query));
+    }
+
+    void noDeviceAtAddress_data()
+    {
+        QTest::addColumn<QList<MsgAnswer>>("answers");
+        QTest::addColumn<bool>("quiet");
+        QTest::addColumn<QStringList>("prompts");
+        QTest::addColumn<int>("ends");
+        const QString prompt = NoDevicePrompt.arg(7);
+        QTest::newRow("Yes, Yes: the read times out")
+            << QList<MsgAnswer>{MsgAnswer::Yes, MsgAnswer::Yes} << false
+            << QStringList{prompt, prompt, TimedOut} << 0;
+        QTest::newRow("No ends the program") << QList<MsgAnswer>{MsgAnswer::No} << false
+                                             << QStringList{prompt} << 1;
+        QTest::newRow("QuietMode shows nothing") << QList<MsgAnswer>{} << true << QStringList{} << 0;
+    }
+
+    void noDeviceAtAddress()
+    {
+        QFETCH(QList<MsgAnswer>, answers);
+        QFETCH(bool, quiet);
+        QFETCH(int, ends);
+        GpibBus bus({}, "7.2"); // rounds to 7; the instrument is at 5
+        QVERIFY(OpenLink());
+        Comm().QuietMode = quiet;
+        bus.f.prompter->answers.assign(answers.begin(), answers.end());
+
+        QElapsedTimer timer;
+        timer.start();
+        SendCommand(QStringLiteral("<>STA"), false);
+        const qint64 waited = timer.elapsed();
+        QVERIFY2(waited >= 280 && waited < 1500, qPrintable(QString::number(waited)));
+        const Gpib &gpib = modData().gpib;
+        QVERIFY(quint16(gpib.ibsta) & GpibConst::Err);
+        QVERIFY(quint16(gpib.ibsta) & GpibConst::Timo);
+        QCOMPARE(gpib.iberr, qint16(6)); // EABO
+        QCOMPARE(bus.ends, ends);
+        if (ends == 0) {
+            QString reply;
+            QCOMPARE(ReadReply(reply, 2, false), -1);
+            QCOMPARE(modData().CommKind, LinkKind::Simulated);
+        }
+        QTEST(bus.f.prompter->texts(), "prompts");
+        for (const Prompt &p : bus.f.prompter->shown) {
+            if (p.text != TimedOut) {
+                QCOMPARE(p.title, QString("ZOP Panel"));
+                QCOMPARE(p.buttons, MsgButtons::YesNo);
+                QCOMPARE(p.icon, MsgIcon::None);
+            }
+        }
+    }
+
+    // The question's box runs window events; a poll's tick inside it sends and reads on the same
+    // vacant address. Before, its failures stacked a second identical question on the first.
+    void oneQuestionAtATime()
+    {
+        GpibBus bus({}, "7");
+        QVERIFY(OpenLink());
+        bus.f.prompter->answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+        int depth = 0;
+        int deepest = 0;
+        bool waitingSeen = false;
+        bus.f.prompter->whileShown = [&] {
+            deepest = std::max(deepest, ++depth);
+            waitingSeen = waitingSeen || Comm().isWaiting();
+            if (depth == 1 && bus.f.prompter->shown.size() == 1) {
+                SendCommand(QStringLiteral("<>STA"), false);
+                QString reply;
+                ReadStatusReply(reply, 1, false);
+            }
+            --depth;
+        };
+        SendCommand(QStringLiteral("<>STA"), false);
+        QCOMPARE(deepest, 1);
+        QVERIFY(waitingSeen); // the panels' timers hold back while the question is up
+        QCOMPARE(bus.f.prompter->texts(), QStringList{NoDevicePrompt.arg(7)});
+        QVERIFY(!Comm().isWaiting());
+    }
+
+    // A bus that answers every call but a read, and the read a character every 100 ms without
+    // ever ending its line: the read must end within its time-out (and the bus's margin), not
+    // wait again for every character that trickles in.
+    void tricklingBusCannotStretchACall()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("bus")));
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        QCOMPARE(::listen(server, 1), 0);
+        std::atomic<bool> done{false};
+        std::thread bus([server, &done] {
+            const int client = ::accept(server, nullptr, nullptr);
+            QByteArray request;
+            char c = 0;
+            while (!done && client >= 0 && ::recv(client, &c, 1, 0) == 1) {
+                if (c != '\n') {
+                    request += c;
+                    continue;
+                }
+                const QList<QByteArray> words = request.split(' ');
+                request.clear();
+                for (qsizetype left = words.value(4).toLongLong(); left > 0 && ::recv(client, &c, 1, 0) == 1;)
+                    --left; // the request's payload
+                if (words.value(0) != "RD") {
+                    ::send(client, "0 0 0 0\n", 8, MSG_NOSIGNAL);
+                    continue;
+                }
+                for (int i = 0; i < 150 && !done && ::send(client, "0", 1, MSG_NOSIGNAL) == 1; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            if (client >= 0)
+                ::close(client);
+        });
+        qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+        qputenv("ZOP_GPIB_SOCKET", path);
+        modData().CommAddress = QStringLiteral("5");
+        Gpib &gpib = modData().gpib;
+        gpib.GpibOpen(); // a 300 ms time-out
+        QByteArray buffer(16, '\0');
+        QElapsedTimer timer;
+        timer.start();
+        gpib.GpibRead(buffer);
+        const qint64 took = timer.elapsed();
+        done = true;
+        ::shutdown(server, SHUT_RDWR);
+        bus.join();
+        ::close(server);
+        QVERIFY(gpib.failed());
+        QVERIFY2(took < 4000, qPrintable(QStringLiteral("the read took %1 ms").arg(took)));
+    }
+
+    void unusableLibrary_data()
+    {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("record");
+        // The file asked for and the loader's reason, not a variant of the name the loader tried.
+        QTest::newRow("missing") << "/nonexistent/libgpib.so.0"
+                                 << "Error Description: File not found: /nonexistent/libgpib.so.0 "
+                                    "(/nonexistent/libgpib.so.0: cannot open shared object file";
+        QTest::newRow("without FindLstn") << ZOP_GPIB_NOFINDLSTN << "entry point FindLstn";
+    }
+
+    void unusableLibrary()
+    {
+        QFETCH(QString, library);
+        QFETCH(QString, record);
+        Fixture f;
+        qputenv(GpibLibrary::PathVariable, library.toLocal8Bit());
+        Comm().setTransportFactory(MakeTransport);
+        modData().CommKind = LinkKind::Gpib;
+        QVERIFY(!OpenLink());
+        QCOMPARE(modData().CommKind, LinkKind::Simulated);
+        QCOMPARE(f.prompter->texts(), QStringList{NotFound});
+        const QString debug = f.debugText();
+        QVERIFY2(debug.startsWith("\"Initialization Error:\r\nError Description: "), qPrintable(debug));
+        QVERIFY2(debug.contains(record), qPrintable(debug));
+        // The program runs on simulated.
+        QString reply;
+        QCOMPARE(ReadReply(reply, 2, false), 7);
+    }
+
+    // A board the system refuses to open for a user outside its group (the library's EDVR with
+    // EACCES; here the bus socket in its private folder): the opening fails at once, naming the
+    // board's node, its group and what to do, instead of asking about every transfer.
+    void boardRefused()
+    {
+        if (::geteuid() != 0)
+            QSKIP("giving the node a group and opening the board as another user needs root");
+        GpibBus bus;
+        const QString node = bus.f.path("gpib0");
+        bus.f.writeFile("gpib0", "");
+        const struct group *dialout = ::getgrnam("dialout");
+        QVERIFY(dialout);
+        QVERIFY(::chown(QFile::encodeName(node).constData(), uid_t(-1), dialout->gr_gid) == 0);
+        QVERIFY(::chmod(QFile::encodeName(node).constData(), 0660) == 0);
+        QVERIFY(::chmod(QFile::encodeName(bus.f.dir.path()).constData(), 0777) == 0);
+        modData().gpib.BoardDeviceNode = node;
+        {
+            Unprivileged user;
+            QVERIFY(user.dropped());
+            QVERIFY(!OpenLink());
+        }
+        QCOMPARE(modData().CommKind, LinkKind::Simulated);
+        QCOMPARE(bus.f.prompter->texts(), QStringList{NotFound});
+        const QString reason = "Permission to open " + node
+                               + " was refused: add your user to the group dialout, then log in again";
+        QVERIFY2(bus.f.prompter->shown.first().details.contains(reason),
+                 qPrintable(bus.f.prompter->shown.first().details));
+        QCOMPARE(bus.f.debugText(), "\"Initialization Error:\r\nError Description: " + reason
+                                        + "\r\nError Source : GPIB\r\nError #: 13\"\r\n");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestGpibLink)
 #include "test_gpiblink.moc"

@@ -58,9 +58,9 @@ struct LoaderFixture : Fixture {
     bool tickUntil(Done done, qint64 limitMs = 120000)
     {
         const qint64 end = clock->elapsedMs() + limitMs;
-        while (!done() && clock->elapsedMs() < end) {
+        while (!done() && clock->elapsedMs() < end && ticked()) {
             clock->advance(ProgrammingRun::TickMs);
-            run.tick();
+            ticked()->tick();
         }
         return done();
     }
@@ -80,6 +80,7 @@ struct LoaderFixture : Fixture {
     QByteArray voltAnswer = "12.000\r\n";
     TextLog log;
     ProgrammingRun run;
+    std::function<ProgrammingRun *()> ticked = [this] { return &run; }; // the run the ticks go to
     QList<LoaderStatus> statuses;
     std::array<int, 3> bar{}; // the progress bar: minimum, maximum, value
     bool barFull = false;     // at its end when the last status came

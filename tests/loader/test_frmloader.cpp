@@ -37,6 +37,7 @@ struct PanelFixture : LoaderFixture {
         panel = OpenPanel(PanelId::Firmware);
         data.CurrentPanel = panel.data();
         loader = qobject_cast<FrmLoader *>(panel.data());
+        ticked = [this] { return loader ? loader->run() : nullptr; };
     }
     ~PanelFixture()
     {
@@ -50,16 +51,6 @@ struct PanelFixture : LoaderFixture {
         ClearPanelRegistry();
         SetProgramEnder(nullptr);
         SetSetupDialog(nullptr);
-    }
-    template <typename Done>
-    bool tickPanelUntil(Done done, qint64 limitMs = 120000)
-    {
-        const qint64 end = clock->elapsedMs() + limitMs;
-        while (!done() && clock->elapsedMs() < end && loader) {
-            clock->advance(ProgrammingRun::TickMs);
-            loader->run()->tick();
-        }
-        return done();
     }
     void start(const QByteArray &text)
     {
@@ -80,126 +71,117 @@ const QByteArray SmallImage = HexText(Pattern(16 * 20));
 class TestFrmLoader : public QObject {
     Q_OBJECT
 private slots:
-    void opensWithTheLinkSettingsOfTheFile();
-    void refusalsOpenSetup_data();
-    void refusalsOpenSetup();
-    void selectKeepsTheChosenName();
-    void showsTheRun();
-    void endsCleanlyMidRun_data();
-    void endsCleanlyMidRun();
+    void opensWithTheLinkSettingsOfTheFile()
+    {
+        PanelFixture f;
+        QVERIFY(f.loader);
+        QVERIFY(!f.loader->mnuFirmware->isEnabled());
+        QCOMPARE(modData().CommKind, LinkKind::Rs232);
+        QCOMPARE(modData().CommAddress, QStringLiteral("5"));
+        QCOMPARE(modData().CommPort, 3);
+    }
+
+    void refusalsOpenSetup_data()
+    {
+        QTest::addColumn<qint16>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("simulated") << LinkKind::Simulated << LoaderText::Simulated;
+        QTest::newRow("gpib") << LinkKind::Gpib << LoaderText::NotRs232;
+        QTest::newRow("tcp/ip") << LinkKind::TcpIp << LoaderText::NotRs232;
+        QTest::newRow("rs485") << LinkKind::Rs485Selected << LoaderText::NotRs232;
+        QTest::newRow("rs485 framed") << LinkKind::Rs485Framed << LoaderText::NotRs232;
+    }
+
+    void refusalsOpenSetup()
+    {
+        QFETCH(qint16, kind);
+        QFETCH(QString, message);
+        PanelFixture f;
+        f.boot.receive(Create_Reset()); // the instrument answers the refresh after Setup
+        modData().CommKind = kind;
+        f.line->written.clear();
+        f.start(SmallImage);
+        QCOMPARE(f.prompter->texts(), QStringList{message});
+        QCOMPARE(f.prompter->shown.first().title, ApplicationTitle);
+        QCOMPARE(f.setups, 1);
+        QVERIFY(!f.loader->run()->isActive());
+        for (const QByteArray &w : f.line->written)
+            QVERIFY2(!w.startsWith('\x0F'), w.toHex().constData());
+    }
+
+    void selectKeepsTheChosenName()
+    {
+        PanelFixture f;
+        const QString chosen = f.writeHex(SmallImage, QStringLiteral("New Firmware.HEX"));
+        FileDialogAnswer user(chosen); // through the real dialog
+        QTest::mouseClick(f.loader->cmdSelect, Qt::LeftButton);
+        QCOMPARE(f.loader->txtFirmware->text(), chosen);
+        QCOMPARE(user.shown, QStringList{"open ZOP Panel - Select File"});
+        QCOMPARE(user.filters, QStringLiteral("Hex Files (*.hex);;All Files (*.*)"));
+    }
+
+    void showsTheRun()
+    {
+        PanelFixture f;
+        f.start(QByteArray(":00000001FF\r\n"));
+        QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Invalid File"));
+        QCOMPARE(f.statusShade(), QColor(255, 0, 0));
+        QVERIFY(f.loader->cmdStart->isEnabled());
+
+        f.start(SmallImage);
+        QVERIFY(!f.loader->cmdStart->isEnabled());
+        QVERIFY(f.tickUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Erasing"); }));
+        QCOMPARE(f.loader->pgbStatus->maximum(), 32);
+        QVERIFY(f.tickUntil([&] { return f.loader->pgbStatus->value() == 5; }));
+        QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 40 00"));
+        QVERIFY(f.tickUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
+        QCOMPARE(f.loader->pgbStatus->maximum(), 21);
+        QVERIFY(f.tickUntil([&] { return f.loader->cmdStart->isEnabled(); }));
+        QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Finished"));
+        QCOMPARE(f.statusShade(), QColor(0, 192, 0));
+        QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 01 30"));
+        // Nothing of the loader traffic reached the log.
+        QVERIFY(!f.loader->rtbTranx->logText().contains(QLatin1String("VOLT")));
+    }
+
+    void endsCleanlyMidRun_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("ended");
+        QTest::newRow("close") << "close" << 1;
+        QTest::newRow("switch to the Command Panel") << "switch" << 0;
+        QTest::newRow("exit") << "exit" << 1;
+    }
+
+    void endsCleanlyMidRun()
+    {
+        QFETCH(QString, how);
+        PanelFixture f;
+        f.start(SmallImage);
+        QVERIFY(f.tickUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
+        f.line->written.clear();
+        if (how == QLatin1String("close"))
+            f.loader->close();
+        else if (how == QLatin1String("switch"))
+            f.loader->mnuCommand->trigger();
+        else
+            f.loader->mnuExit->trigger();
+        QTEST(f.ended, "ended");
+        if (how == QLatin1String("exit")) // the program ends; its windows go with it
+            delete f.panel.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!f.loader);
+        QVERIFY(!modData().comm.KeepAliveOff);
+        // Nothing more reaches the instrument from the loader, not even "<>CLR 0".
+        f.clock->advance(3000);
+        QTest::qWait(3 * ProgrammingRun::TickMs);
+        for (const QByteArray &w : f.line->written)
+            QVERIFY2(!w.startsWith('\x0F') && !w.startsWith("<>CLR"), w.toHex().constData());
+        if (how == QLatin1String("switch"))
+            QCOMPARE(qobject_cast<PanelWindow *>(modData().CurrentPanel.data())->formName(),
+                     QStringLiteral("frmCommand"));
+    }
 };
-
-void TestFrmLoader::opensWithTheLinkSettingsOfTheFile()
-{
-    PanelFixture f;
-    QVERIFY(f.loader);
-    QVERIFY(!f.loader->mnuFirmware->isEnabled());
-    QCOMPARE(modData().CommKind, LinkKind::Rs232);
-    QCOMPARE(modData().CommAddress, QStringLiteral("5"));
-    QCOMPARE(modData().CommPort, 3);
-}
-
-void TestFrmLoader::refusalsOpenSetup_data()
-{
-    QTest::addColumn<qint16>("kind");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("simulated") << LinkKind::Simulated << LoaderText::Simulated;
-    QTest::newRow("gpib") << LinkKind::Gpib << LoaderText::NotRs232;
-    QTest::newRow("tcp/ip") << LinkKind::TcpIp << LoaderText::NotRs232;
-    QTest::newRow("rs485") << LinkKind::Rs485Selected << LoaderText::NotRs232;
-    QTest::newRow("rs485 framed") << LinkKind::Rs485Framed << LoaderText::NotRs232;
-}
-
-void TestFrmLoader::refusalsOpenSetup()
-{
-    QFETCH(qint16, kind);
-    QFETCH(QString, message);
-    PanelFixture f;
-    f.boot.receive(Create_Reset()); // the instrument answers the refresh after Setup
-    modData().CommKind = kind;
-    f.line->written.clear();
-    f.start(SmallImage);
-    QCOMPARE(f.prompter->texts(), QStringList{message});
-    QCOMPARE(f.prompter->shown.first().title, ApplicationTitle);
-    QCOMPARE(f.setups, 1);
-    QVERIFY(!f.loader->run()->isActive());
-    for (const QByteArray &w : f.line->written)
-        QVERIFY2(!w.startsWith('\x0F'), w.toHex().constData());
-}
-
-void TestFrmLoader::selectKeepsTheChosenName()
-{
-    PanelFixture f;
-    const QString chosen = f.writeHex(SmallImage, QStringLiteral("New Firmware.HEX"));
-    FileDialogAnswer user(chosen); // through the real dialog
-    QTest::mouseClick(f.loader->cmdSelect, Qt::LeftButton);
-    QCOMPARE(f.loader->txtFirmware->text(), chosen);
-    QCOMPARE(user.shown, QStringList{"open ZOP Panel - Select File"});
-    QCOMPARE(user.filters, QStringLiteral("Hex Files (*.hex);;All Files (*.*)"));
-}
-
-void TestFrmLoader::showsTheRun()
-{
-    PanelFixture f;
-    f.start(QByteArray(":00000001FF\r\n"));
-    QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Invalid File"));
-    QCOMPARE(f.statusShade(), QColor(255, 0, 0));
-    QVERIFY(f.loader->cmdStart->isEnabled());
-
-    f.start(SmallImage);
-    QVERIFY(!f.loader->cmdStart->isEnabled());
-    QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Erasing"); }));
-    QCOMPARE(f.loader->pgbStatus->maximum(), 32);
-    QVERIFY(f.tickPanelUntil([&] { return f.loader->pgbStatus->value() == 5; }));
-    QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 40 00"));
-    QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
-    QCOMPARE(f.loader->pgbStatus->maximum(), 21);
-    QVERIFY(f.tickPanelUntil([&] { return f.loader->cmdStart->isEnabled(); }));
-    QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Finished"));
-    QCOMPARE(f.statusShade(), QColor(0, 192, 0));
-    QCOMPARE(f.loader->txtAdr->text(), QStringLiteral("0 01 30"));
-    // Nothing of the loader traffic reached the log.
-    QVERIFY(!f.loader->rtbTranx->logText().contains(QLatin1String("VOLT")));
-}
-
-void TestFrmLoader::endsCleanlyMidRun_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("ended");
-    QTest::newRow("close") << "close" << 1;
-    QTest::newRow("switch to the Command Panel") << "switch" << 0;
-    QTest::newRow("exit") << "exit" << 1;
-}
-
-void TestFrmLoader::endsCleanlyMidRun()
-{
-    QFETCH(QString, how);
-    QFETCH(int, ended);
-    PanelFixture f;
-    f.start(SmallImage);
-    QVERIFY(f.tickPanelUntil([&] { return f.loader->txtStatus->text() == QLatin1String("Loading"); }));
-    f.line->written.clear();
-    if (how == QLatin1String("close"))
-        f.loader->close();
-    else if (how == QLatin1String("switch"))
-        f.loader->mnuCommand->trigger();
-    else
-        f.loader->mnuExit->trigger();
-    QCOMPARE(f.ended, ended);
-    if (how == QLatin1String("exit")) // the program ends; its windows go with it
-        delete f.panel.data();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!f.loader);
-    QVERIFY(!modData().comm.KeepAliveOff);
-    // Nothing more reaches the instrument from the loader, not even "<>CLR 0".
-    f.clock->advance(3000);
-    QTest::qWait(3 * ProgrammingRun::TickMs);
-    for (const QByteArray &w : f.line->written)
-        QVERIFY2(!w.startsWith('\x0F') && !w.startsWith("<>CLR"), w.toHex().constData());
-    if (how == QLatin1String("switch"))
-        QCOMPARE(qobject_cast<PanelWindow *>(modData().CurrentPanel.data())->formName(),
-                 QStringLiteral("frmCommand"));
-}
 
 QTEST_MAIN(TestFrmLoader)
 #include "test_frmloader.moc"

@@ -23,205 +23,192 @@ const QByteArray Sixteen(16, char(0x11));
 class TestHexRecords : public QObject {
     Q_OBJECT
 private slots:
-    void packets_data();
-    void packets();
-    void writeBeyondAByteIsAnError();
-    void fields_data();
-    void fields();
-    void readsLines();
-    void checksTheWholeFile_data();
-    void checksTheWholeFile();
+    void packets_data()
+    {
+        QTest::addColumn<QByteArray>("packet");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("expectedAddress");
+
+        QTest::newRow("erase 0x200") << Create_Erase(0x200)
+                                     << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0x02, 0x00, 0xFD, 0x04})
+                                     << EraseAddressText(0x200) << "0 02 00";
+        QTest::newRow("erase last block") << Create_Erase(0x1F000)
+                                          << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0xF0, 0x01, 0x0E, 0x04})
+                                          << EraseAddressText(0x1F000) << "1 F0 00";
+        // 0x02 + 0xFF + 0x0F + 0x00 + 0xEC = 0x1FC: the address byte 0x0F and the checksum 0x04
+        // are escaped.
+        QTest::newRow("erase escapes") << Create_Erase(0xEC000F)
+                                       << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x05, 0x0F, 0x00, 0xEC, 0x05, 0x04, 0x04})
+                                       << EraseAddressText(0xEC000F) << "EC 00 0F";
+        QTest::newRow("reset") << Create_Reset() << Bytes({0x0F, 0x0F, 0x05, 0x04, 0xFC, 0x04})
+                               << QString() << QString();
+        // 3 bytes on page 0: one block, five zero bytes, data 0x05 0x0F 0x04 escaped.
+        QTest::newRow("short record padded")
+            << Create_Write(QStringLiteral(":03001000050F04CC"), 0)
+            << Bytes({0x0F, 0x0F, 0x01, 0x01, 0x10, 0x00, 0x00, 0x05, 0x05, 0x05, 0x0F, 0x05, 0x04,
+                      0, 0, 0, 0, 0, 0xD6, 0x04})
+            << WriteAddressText(QStringLiteral(":03001000050F04CC"), 0) << "0 00 10";
+        QTest::newRow("16 bytes, two blocks")
+            << Create_Write(QStringLiteral(":10002000") + QString(Sixteen.toHex()) + QStringLiteral("00"), 0)
+            << Bytes({0x0F, 0x0F, 0x01, 0x02, 0x20, 0x00, 0x00}) + Sixteen + Bytes({0xCD, 0x04})
+            << QString() << QString();
+        // Page 0x30: command 0x03 with the byte count, no padding.
+        QTest::newRow("page 0x30 counts bytes")
+            << Create_Write(QStringLiteral(":03ABCD00010203FF"), 0x30)
+            << Bytes({0x0F, 0x0F, 0x03, 0x03, 0xCD, 0xAB, 0x30, 0x01, 0x02, 0x03, 0x4C, 0x04})
+            << WriteAddressText(QStringLiteral(":03ABCD00010203FF"), 0x30) << "30 AB CD";
+        QTest::newRow("page 31 counts bytes")
+            << Create_Write(QStringLiteral(":0100000001FE"), 31)
+            << Bytes({0x0F, 0x0F, 0x03, 0x01, 0x00, 0x00, 0x1F, 0x01, 0xDC, 0x04}) << QString() << QString();
+        // 0 + 0 + 1 + 0xF9 + 1 + 1 = 0xFC: the checksum 0x04 is escaped.
+        QTest::newRow("checksum 0x04 escaped")
+            << Create_Write(QStringLiteral(":01000000F9FF"), 1)
+            << Bytes({0x0F, 0x0F, 0x01, 0x01, 0x00, 0x00, 0x01, 0xF9, 0, 0, 0, 0, 0, 0, 0, 0x05,
+                      0x04, 0x04})
+            << QString() << QString();
+        QTest::newRow("empty line: no data at 0") << Create_Write(QString(), 2)
+                                                  << Bytes({0x0F, 0x0F, 0x01, 0x00, 0x00, 0x00, 0x02, 0xFD, 0x04})
+                                                  << QString() << QString();
+        QTest::newRow("synchronisation") << Create_Single(LoaderByte::Start) << Bytes({0x0F}) << QString() << QString();
+    }
+
+    void packets()
+    {
+        QFETCH(QByteArray, packet);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, address);
+        QCOMPARE(packet.toHex(' '), expected.toHex(' '));
+        QTEST(address, "expectedAddress");
+    }
+
+    void writeBeyondAByteIsAnError()
+    {
+        try {
+            Create_Write(QStringLiteral(":0100000001FE"), 0x100);
+            QFAIL("a page of 0x100 was written");
+        } catch (const LoaderError &error) {
+            QCOMPARE(error.number, LoaderErrorNumber::Overflow);
+        }
+    }
+
+    void fields_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QByteArray>("data");
+
+        QTest::newRow("data") << ":0400100001020304E2" << 0 << "0010" << 0x102 << Bytes({1, 2, 3, 4});
+        QTest::newRow("end") << ":00000001FF" << 1 << "0000" << 0xFF << QByteArray();
+        QTest::newRow("linear address") << ":020000040001F9" << 4 << "0000" << 1 << Bytes({0x00, 0x01});
+        QTest::newRow("lower case") << ":02000004000af0" << 4 << "0000" << 0xA << Bytes({0x00, 0x0A});
+        // Fields read their leading hexadecimal digits only.
+        QTest::newRow("digits then junk") << ":0200000G1X" << 0 << "0000" << 1 << QByteArray();
+        QTest::newRow("odd length") << ":01000000ABC" << 0 << "0000" << 0xABC << Bytes({0xAB});
+        QTest::newRow("empty") << "" << 0 << "" << 0 << QByteArray();
+    }
+
+    void fields()
+    {
+        QFETCH(QString, line);
+        QFETCH(QByteArray, data);
+        QTEST(RecordType(line), "type");
+        QTEST(RecordAddressText(line), "address");
+        QTEST(RecordPage(line), "page");
+        QCOMPARE(RecordData(line).toHex(), data.toHex());
+    }
+
+    void readsLines()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fw.hex"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(":A\r\n:B\n\r\n:C\r\n");
+        file.close();
+        QStringList lines;
+        // Carriage returns removed, split at line feeds, the empty last piece counted.
+        QCOMPARE(Get_File(path, lines), 4);
+        QCOMPARE(lines, QStringList({":A", ":B", "", ":C", ""}));
+        QCOMPARE(Get_File(QStringLiteral("a.he"), lines), 0);
+        QVERIFY(lines.isEmpty());
+        try {
+            Get_File(dir.filePath(QStringLiteral("missing.hex")), lines);
+            QFAIL("a missing file was read");
+        } catch (const LoaderError &error) {
+            QCOMPARE(error.number, LoaderErrorNumber::FileNotFound);
+        }
+    }
+
+    void checksTheWholeFile_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("line"); // of the first fault, from 1; 0: accepted
+        QTest::addColumn<QString>("reason"); // a part of it
+
+        const QString end = QStringLiteral(":00000001FF");
+        const QString data0 = QStringLiteral(":0400000001020304F2");
+        const QString data1 = QStringLiteral(":0400100001020304E2");
+        const QString page1 = QStringLiteral(":020000040001F9");
+        QTest::newRow("data, page, end, final line feed")
+            << QStringList{data0, data1, page1, data0, end, ""} << 0 << "";
+        QTest::newRow("lower case, empty lines after the end")
+            << QStringList{":02000004000af0", data1, end, "", ""} << 0 << "";
+        QTest::newRow("highest page") << QStringList{":0200000400FFFB", data1, end} << 0 << "";
+        // The record checksum byte must make the bytes sum to 0: E2 is that of data1.
+        QTest::newRow("damaged checksum")
+            << QStringList{data0, ":0400100001020305E2", end} << 2
+            << "the record checksum is E2 but the record's bytes need E1: the file is damaged";
+        QTest::newRow("damaged data byte count")
+            << QStringList{data0, ":0500100001020304E2", end, ""} << 2
+            << "byte count 05 (5 data bytes) needs a line of 21 characters, this one has 19";
+        QTest::newRow("trailing blank") << QStringList{data0, data1 + " ", end} << 2
+                                        << "the character 0x20 at column 20 is not a hexadecimal digit";
+        QTest::newRow("not a digit") << QStringList{data0, ":04001G0001020304E2", end} << 2
+                                     << "\"G\" at column 7";
+        QTest::newRow("no colon") << QStringList{"0400000001020304F2", end} << 1 << "colon";
+        QTest::newRow("too short") << QStringList{data0, ":00000001F", end} << 2
+                                   << "at least 11 characters, this line has 10";
+        QTest::newRow("empty line inside") << QStringList{data0, "", data1, end} << 2
+                                           << "an empty line";
+        QTest::newRow("segment address")
+            << QStringList{data0, ":020000021000EC", data1, end} << 2
+            << "extended segment address record (type 02) cannot be programmed";
+        QTest::newRow("start segment address, objcopy's from an ELF")
+            << QStringList{data0, ":0400000300001000E9", end} << 2
+            << "start segment address record (type 03) cannot be programmed: leave it out "
+               "(objcopy --set-start 0";
+        QTest::newRow("start linear address first, as intelhex writes it")
+            << QStringList{":0400000508000000EF", data0, end} << 1
+            << "start linear address record (type 05) cannot be programmed: leave it out";
+        QTest::newRow("unknown type") << QStringList{data0, ":00000007F9", end} << 2 << "record type 07";
+        QTest::newRow("page record of four bytes")
+            << QStringList{data0, ":0400000400010000F7", data1, end} << 2 << "has 4";
+        QTest::newRow("page beyond a byte")
+            << QStringList{data0, ":020000040100F9", data1, end} << 3
+            << "data at 0x01000010 lies beyond the 16 MiB";
+        QTest::newRow("no end record") << QStringList{data0, data1, "", ""} << 3
+                                       << "ends without an end-of-file record";
+        QTest::newRow("a second file after the end")
+            << QStringList{data0, end, "", page1, data1, end} << 4
+            << "follows the end-of-file record of line 2";
+    }
+
+    void checksTheWholeFile()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(int, line);
+        QFETCH(QString, reason);
+        const std::optional<HexFault> fault = CheckHexLines(lines);
+        QCOMPARE(fault ? fault->line : 0, line);
+        if (fault) {
+            QVERIFY2(fault->reason.contains(reason), qPrintable(fault->reason));
+            QVERIFY(fault->text().startsWith(QStringLiteral("Line %1: ").arg(line)));
+        }
+    }
 };
-
-void TestHexRecords::packets_data()
-{
-    QTest::addColumn<QByteArray>("packet");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("expectedAddress");
-
-    QTest::newRow("erase 0x200") << Create_Erase(0x200)
-                                 << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0x02, 0x00, 0xFD, 0x04})
-                                 << EraseAddressText(0x200) << "0 02 00";
-    QTest::newRow("erase last block") << Create_Erase(0x1F000)
-                                      << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0xF0, 0x01, 0x0E, 0x04})
-                                      << EraseAddressText(0x1F000) << "1 F0 00";
-    // 0x02 + 0xFF + 0x0F + 0x00 + 0xEC = 0x1FC: the address byte 0x0F and the checksum 0x04
-    // are escaped.
-    QTest::newRow("erase escapes") << Create_Erase(0xEC000F)
-                                   << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x05, 0x0F, 0x00, 0xEC, 0x05, 0x04, 0x04})
-                                   << EraseAddressText(0xEC000F) << "EC 00 0F";
-    QTest::newRow("reset") << Create_Reset() << Bytes({0x0F, 0x0F, 0x05, 0x04, 0xFC, 0x04})
-                           << QString() << QString();
-    // 3 bytes on page 0: one block, five zero bytes, data 0x05 0x0F 0x04 escaped.
-    QTest::newRow("short record padded")
-        << Create_Write(QStringLiteral(":03001000050F04CC"), 0)
-        << Bytes({0x0F, 0x0F, 0x01, 0x01, 0x10, 0x00, 0x00, 0x05, 0x05, 0x05, 0x0F, 0x05, 0x04,
-                  0, 0, 0, 0, 0, 0xD6, 0x04})
-        << WriteAddressText(QStringLiteral(":03001000050F04CC"), 0) << "0 00 10";
-    QTest::newRow("16 bytes, two blocks")
-        << Create_Write(QStringLiteral(":10002000") + QString(Sixteen.toHex()) + QStringLiteral("00"), 0)
-        << Bytes({0x0F, 0x0F, 0x01, 0x02, 0x20, 0x00, 0x00}) + Sixteen + Bytes({0xCD, 0x04})
-        << QString() << QString();
-    // Page 0x30: command 0x03 with the byte count, no padding.
-    QTest::newRow("page 0x30 counts bytes")
-        << Create_Write(QStringLiteral(":03ABCD00010203FF"), 0x30)
-        << Bytes({0x0F, 0x0F, 0x03, 0x03, 0xCD, 0xAB, 0x30, 0x01, 0x02, 0x03, 0x4C, 0x04})
-        << WriteAddressText(QStringLiteral(":03ABCD00010203FF"), 0x30) << "30 AB CD";
-    QTest::newRow("page 31 counts bytes")
-        << Create_Write(QStringLiteral(":0100000001FE"), 31)
-        << Bytes({0x0F, 0x0F, 0x03, 0x01, 0x00, 0x00, 0x1F, 0x01, 0xDC, 0x04}) << QString() << QString();
-    // 0 + 0 + 1 + 0xF9 + 1 + 1 = 0xFC: the checksum 0x04 is escaped.
-    QTest::newRow("checksum 0x04 escaped")
-        << Create_Write(QStringLiteral(":01000000F9FF"), 1)
-        << Bytes({0x0F, 0x0F, 0x01, 0x01, 0x00, 0x00, 0x01, 0xF9, 0, 0, 0, 0, 0, 0, 0, 0x05,
-                  0x04, 0x04})
-        << QString() << QString();
-    QTest::newRow("empty line: no data at 0") << Create_Write(QString(), 2)
-                                              << Bytes({0x0F, 0x0F, 0x01, 0x00, 0x00, 0x00, 0x02, 0xFD, 0x04})
-                                              << QString() << QString();
-    QTest::newRow("synchronisation") << Create_Single(LoaderByte::Start) << Bytes({0x0F}) << QString() << QString();
-}
-
-void TestHexRecords::packets()
-{
-    QFETCH(QByteArray, packet);
-    QFETCH(QByteArray, expected);
-    QFETCH(QString, address);
-    QCOMPARE(packet.toHex(' '), expected.toHex(' '));
-    QFETCH(QString, expectedAddress);
-    QCOMPARE(address, expectedAddress);
-}
-
-void TestHexRecords::writeBeyondAByteIsAnError()
-{
-    try {
-        Create_Write(QStringLiteral(":0100000001FE"), 0x100);
-        QFAIL("a page of 0x100 was written");
-    } catch (const LoaderError &error) {
-        QCOMPARE(error.number, LoaderErrorNumber::Overflow);
-    }
-}
-
-void TestHexRecords::fields_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QByteArray>("data");
-
-    QTest::newRow("data") << ":0400100001020304E2" << 0 << "0010" << 0x102 << Bytes({1, 2, 3, 4});
-    QTest::newRow("end") << ":00000001FF" << 1 << "0000" << 0xFF << QByteArray();
-    QTest::newRow("linear address") << ":020000040001F9" << 4 << "0000" << 1 << Bytes({0x00, 0x01});
-    QTest::newRow("lower case") << ":02000004000af0" << 4 << "0000" << 0xA << Bytes({0x00, 0x0A});
-    // Fields read their leading hexadecimal digits only.
-    QTest::newRow("digits then junk") << ":0200000G1X" << 0 << "0000" << 1 << QByteArray();
-    QTest::newRow("odd length") << ":01000000ABC" << 0 << "0000" << 0xABC << Bytes({0xAB});
-    QTest::newRow("empty") << "" << 0 << "" << 0 << QByteArray();
-}
-
-void TestHexRecords::fields()
-{
-    QFETCH(QString, line);
-    QFETCH(int, type);
-    QFETCH(QString, address);
-    QFETCH(int, page);
-    QFETCH(QByteArray, data);
-    QCOMPARE(RecordType(line), type);
-    QCOMPARE(RecordAddressText(line), address);
-    QCOMPARE(RecordPage(line), page);
-    QCOMPARE(RecordData(line).toHex(), data.toHex());
-}
-
-void TestHexRecords::readsLines()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("fw.hex"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(":A\r\n:B\n\r\n:C\r\n");
-    file.close();
-    QStringList lines;
-    // Carriage returns removed, split at line feeds, the empty last piece counted.
-    QCOMPARE(Get_File(path, lines), 4);
-    QCOMPARE(lines, QStringList({":A", ":B", "", ":C", ""}));
-    QCOMPARE(Get_File(QStringLiteral("a.he"), lines), 0);
-    QVERIFY(lines.isEmpty());
-    try {
-        Get_File(dir.filePath(QStringLiteral("missing.hex")), lines);
-        QFAIL("a missing file was read");
-    } catch (const LoaderError &error) {
-        QCOMPARE(error.number, LoaderErrorNumber::FileNotFound);
-    }
-}
-
-void TestHexRecords::checksTheWholeFile_data()
-{
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<int>("line"); // of the first fault, from 1; 0: accepted
-    QTest::addColumn<QString>("reason"); // a part of it
-
-    const QString end = QStringLiteral(":00000001FF");
-    const QString data0 = QStringLiteral(":0400000001020304F2");
-    const QString data1 = QStringLiteral(":0400100001020304E2");
-    const QString page1 = QStringLiteral(":020000040001F9");
-    QTest::newRow("data, page, end, final line feed")
-        << QStringList{data0, data1, page1, data0, end, ""} << 0 << "";
-    QTest::newRow("lower case, empty lines after the end")
-        << QStringList{":02000004000af0", data1, end, "", ""} << 0 << "";
-    QTest::newRow("highest page") << QStringList{":0200000400FFFB", data1, end} << 0 << "";
-    // The record checksum byte must make the bytes sum to 0: E2 is that of data1.
-    QTest::newRow("damaged checksum")
-        << QStringList{data0, ":0400100001020305E2", end} << 2
-        << "the record checksum is E2 but the record's bytes need E1: the file is damaged";
-    QTest::newRow("damaged data byte count")
-        << QStringList{data0, ":0500100001020304E2", end, ""} << 2
-        << "byte count 05 (5 data bytes) needs a line of 21 characters, this one has 19";
-    QTest::newRow("trailing blank") << QStringList{data0, data1 + " ", end} << 2
-                                    << "the character 0x20 at column 20 is not a hexadecimal digit";
-    QTest::newRow("not a digit") << QStringList{data0, ":04001G0001020304E2", end} << 2
-                                 << "\"G\" at column 7";
-    QTest::newRow("no colon") << QStringList{"0400000001020304F2", end} << 1 << "colon";
-    QTest::newRow("too short") << QStringList{data0, ":00000001F", end} << 2
-                               << "at least 11 characters, this line has 10";
-    QTest::newRow("empty line inside") << QStringList{data0, "", data1, end} << 2
-                                       << "an empty line";
-    QTest::newRow("segment address")
-        << QStringList{data0, ":020000021000EC", data1, end} << 2
-        << "extended segment address record (type 02) cannot be programmed";
-    QTest::newRow("start segment address, objcopy's from an ELF")
-        << QStringList{data0, ":0400000300001000E9", end} << 2
-        << "start segment address record (type 03) cannot be programmed: leave it out "
-           "(objcopy --set-start 0";
-    QTest::newRow("start linear address first, as intelhex writes it")
-        << QStringList{":0400000508000000EF", data0, end} << 1
-        << "start linear address record (type 05) cannot be programmed: leave it out";
-    QTest::newRow("unknown type") << QStringList{data0, ":00000007F9", end} << 2 << "record type 07";
-    QTest::newRow("page record of four bytes")
-        << QStringList{data0, ":0400000400010000F7", data1, end} << 2 << "has 4";
-    QTest::newRow("page beyond a byte")
-        << QStringList{data0, ":020000040100F9", data1, end} << 3
-        << "data at 0x01000010 lies beyond the 16 MiB";
-    QTest::newRow("no end record") << QStringList{data0, data1, "", ""} << 3
-                                   << "ends without an end-of-file record";
-    QTest::newRow("a second file after the end")
-        << QStringList{data0, end, "", page1, data1, end} << 4
-        << "follows the end-of-file record of line 2";
-}
-
-void TestHexRecords::checksTheWholeFile()
-{
-    QFETCH(QStringList, lines);
-    QFETCH(int, line);
-    QFETCH(QString, reason);
-    const std::optional<HexFault> fault = CheckHexLines(lines);
-    QCOMPARE(fault ? fault->line : 0, line);
-    if (fault) {
-        QVERIFY2(fault->reason.contains(reason), qPrintable(fault->reason));
-        QVERIFY(fault->text().startsWith(QStringLiteral("Line %1: ").arg(line)));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestHexRecords)
 #include "test_hexrecords.moc"

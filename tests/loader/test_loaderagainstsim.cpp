@@ -59,118 +59,115 @@ QString MakeHex(const QString &recipe, const QByteArray &image, const QString &f
 class TestLoaderAgainstSim : public QObject {
     Q_OBJECT
 private slots:
-    void toolFiles_data();
-    void toolFiles();
+    void toolFiles_data()
+    {
+        QTest::addColumn<QString>("recipe");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("from"); // replaced in the file as the tool wrote it
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("entry"); // how the instrument comes to be in its boot loader
+        QTest::addColumn<QString>("message"); // the start of the refusal; empty: programmed
+
+        const QByteArray asIs;
+        QTest::newRow("objcopy from a binary, 4 KiB")
+            << "objcopy" << 0x1000 << asIs << asIs << "--boot-on-sync" << QString();
+        QTest::newRow("srec_cat from a binary, 80 KiB: two pages")
+            << "srec_cat" << 0x14000 << asIs << asIs << "--boot-loader" << QString();
+        QTest::newRow("intelhex from a binary, 8 KiB")
+            << "intelhex" << 0x2000 << asIs << asIs << "--boot-loader" << QString();
+        // 256 data records from 0x200, then objcopy's start address record: type 03 for an entry
+        // below 1 MiB, 05 above.
+        QTest::newRow("objcopy from an ELF file")
+            << "elf" << 0x1000 << asIs << asIs << "--boot-on-sync"
+            << "Line 257: a start segment address record (type 03) cannot be programmed: leave it out";
+        QTest::newRow("objcopy from an ELF file, entry above 1 MiB")
+            << "elf:0x100200" << 0x1000 << asIs << asIs << "--boot-on-sync"
+            << "Line 257: a start linear address record (type 05) cannot be programmed: leave it out";
+        // objcopy addresses the second 64 KiB with an extended segment address record.
+        QTest::newRow("objcopy from a binary, 80 KiB")
+            << "objcopy" << 0x14000 << asIs << asIs << "--boot-on-sync"
+            << "Line 4097: an extended segment address record (type 02) cannot be programmed";
+        // The address of the third record changed, its checksum not.
+        QTest::newRow("damaged checksum") << "objcopy" << 0x1000 << QByteArray("\n:10002000")
+                                          << QByteArray("\n:10002100") << "--boot-on-sync"
+                                          << "Line 3: the record checksum is ";
+        // srec_cat: a page record, 128 records of 32 bytes, the end record on line 130.
+        QTest::newRow("no end record")
+            << "srec_cat" << 0x1000 << QByteArray(":00000001FF") << QByteArray() << "--boot-on-sync"
+            << "Line 130: the file ends without an end-of-file record";
+    }
+
+    void toolFiles()
+    {
+        QFETCH(QString, recipe);
+        QFETCH(int, size);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, entry);
+        QFETCH(QString, message);
+        Fixture f;
+        const QString hex = MakeHex(recipe, Pattern(size, size), f.dir.path());
+        QVERIFY2(!hex.isEmpty(), "binutils, srecord and python3-intelhex are needed: run "
+                                 "scripts/install-deps.sh");
+        if (!from.isEmpty()) {
+            QFile file(hex);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QByteArray text = file.readAll();
+            QVERIFY(text.contains(from));
+            QVERIFY(file.resize(0) && file.write(text.replace(from, to)) > 0);
+        }
+        const QString dump = f.path(QStringLiteral("flash.bin"));
+        const QByteArray expected = ObjcopyFlashImage(hex, f.path(QStringLiteral("objcopy.bin")),
+                                                      zopsim::BootLoader::FlashSize);
+
+        SimProcess sim({entry, QStringLiteral("--flash-dump"), dump,
+                        QStringLiteral("--boot-firmware"), QStringLiteral("4.80")},
+                       SimLine::Pty);
+        QVERIFY(!sim.linkPath().isEmpty());
+        ModData &data = modData();
+        data.comm.setTransportFactory(MakeTransport);
+        data.CommDevice = sim.linkPath();
+        data.CommKind = LinkKind::Rs232;
+        QVERIFY(OpenLink());
+
+        ProgrammingRun run;
+        QList<LoaderStatus> statuses;
+        connect(&run, &ProgrammingRun::statusChanged, [&](LoaderStatus s) { statuses << s; });
+        run.Start(hex);
+        // The emulator answers at once; the manual clock only has to carry the restart's waits.
+        QElapsedTimer guard;
+        guard.start();
+        while (run.isActive() && guard.elapsed() < 90000) {
+            QTest::qWait(2);
+            f.clock->advance(20);
+        }
+        QVERIFY(!run.isActive());
+
+        if (!message.isEmpty()) {
+            QCOMPARE(statuses, QList<LoaderStatus>({LoaderStatus::Cleared, LoaderStatus::Error}));
+            QCOMPARE(f.prompter->shown.size(), 1);
+            QVERIFY2(f.prompter->shown.first().text.startsWith(message),
+                     qPrintable(f.prompter->shown.first().text));
+            QTest::qWait(200); // anything sent would be in the trace by now
+            QCOMPARE(sim.received(), QByteArray());
+            QCOMPARE(sim.notes().filter(QStringLiteral("boot:")), QStringList());
+            QVERIFY(!QFile::exists(dump));
+            return;
+        }
+        QCOMPARE(statuses.last(), LoaderStatus::Finished);
+        QCOMPARE(data.FirmwareVersion, QStringLiteral("4.8"));
+        QVERIFY(f.prompter->shown.isEmpty());
+        QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
+        QFile flash(dump);
+        QVERIFY(flash.open(QIODevice::ReadOnly));
+        const QByteArray image = flash.readAll();
+        QCOMPARE(image.size(), expected.size());
+        for (qsizetype i = 0; i < image.size(); ++i) {
+            if (image.at(i) != expected.at(i))
+                QFAIL(qPrintable(QStringLiteral("first difference at 0x%1").arg(i, 0, 16)));
+        }
+    }
 };
-
-void TestLoaderAgainstSim::toolFiles_data()
-{
-    QTest::addColumn<QString>("recipe");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<QByteArray>("from"); // replaced in the file as the tool wrote it
-    QTest::addColumn<QByteArray>("to");
-    QTest::addColumn<QString>("entry"); // how the instrument comes to be in its boot loader
-    QTest::addColumn<QString>("message"); // the start of the refusal; empty: programmed
-
-    const QByteArray asIs;
-    QTest::newRow("objcopy from a binary, 4 KiB")
-        << "objcopy" << 0x1000 << asIs << asIs << "--boot-on-sync" << QString();
-    QTest::newRow("srec_cat from a binary, 80 KiB: two pages")
-        << "srec_cat" << 0x14000 << asIs << asIs << "--boot-loader" << QString();
-    QTest::newRow("intelhex from a binary, 8 KiB")
-        << "intelhex" << 0x2000 << asIs << asIs << "--boot-loader" << QString();
-    // 256 data records from 0x200, then objcopy's start address record: type 03 for an entry
-    // below 1 MiB, 05 above.
-    QTest::newRow("objcopy from an ELF file")
-        << "elf" << 0x1000 << asIs << asIs << "--boot-on-sync"
-        << "Line 257: a start segment address record (type 03) cannot be programmed: leave it out";
-    QTest::newRow("objcopy from an ELF file, entry above 1 MiB")
-        << "elf:0x100200" << 0x1000 << asIs << asIs << "--boot-on-sync"
-        << "Line 257: a start linear address record (type 05) cannot be programmed: leave it out";
-    // objcopy addresses the second 64 KiB with an extended segment address record.
-    QTest::newRow("objcopy from a binary, 80 KiB")
-        << "objcopy" << 0x14000 << asIs << asIs << "--boot-on-sync"
-        << "Line 4097: an extended segment address record (type 02) cannot be programmed";
-    // The address of the third record changed, its checksum not.
-    QTest::newRow("damaged checksum") << "objcopy" << 0x1000 << QByteArray("\n:10002000")
-                                      << QByteArray("\n:10002100") << "--boot-on-sync"
-                                      << "Line 3: the record checksum is ";
-    // srec_cat: a page record, 128 records of 32 bytes, the end record on line 130.
-    QTest::newRow("no end record")
-        << "srec_cat" << 0x1000 << QByteArray(":00000001FF") << QByteArray() << "--boot-on-sync"
-        << "Line 130: the file ends without an end-of-file record";
-}
-
-void TestLoaderAgainstSim::toolFiles()
-{
-    QFETCH(QString, recipe);
-    QFETCH(int, size);
-    QFETCH(QByteArray, from);
-    QFETCH(QByteArray, to);
-    QFETCH(QString, entry);
-    QFETCH(QString, message);
-    Fixture f;
-    const QString hex = MakeHex(recipe, Pattern(size, size), f.dir.path());
-    QVERIFY2(!hex.isEmpty(), "binutils, srecord and python3-intelhex are needed: run "
-                             "scripts/install-deps.sh");
-    if (!from.isEmpty()) {
-        QFile file(hex);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QByteArray text = file.readAll();
-        QVERIFY(text.contains(from));
-        QVERIFY(file.resize(0) && file.write(text.replace(from, to)) > 0);
-    }
-    const QString dump = f.path(QStringLiteral("flash.bin"));
-    const QByteArray expected = ObjcopyFlashImage(hex, f.path(QStringLiteral("objcopy.bin")),
-                                                  zopsim::BootLoader::FlashSize);
-
-    SimProcess sim({entry, QStringLiteral("--flash-dump"), dump,
-                    QStringLiteral("--boot-firmware"), QStringLiteral("4.80")},
-                   SimLine::Pty);
-    QVERIFY(!sim.linkPath().isEmpty());
-    ModData &data = modData();
-    data.comm.setTransportFactory(MakeTransport);
-    data.CommDevice = sim.linkPath();
-    data.CommKind = LinkKind::Rs232;
-    QVERIFY(OpenLink());
-
-    ProgrammingRun run;
-    QList<LoaderStatus> statuses;
-    connect(&run, &ProgrammingRun::statusChanged, [&](LoaderStatus s) { statuses << s; });
-    run.Start(hex);
-    // The emulator answers at once; the manual clock only has to carry the restart's waits.
-    QElapsedTimer guard;
-    guard.start();
-    while (run.isActive() && guard.elapsed() < 90000) {
-        QTest::qWait(2);
-        f.clock->advance(20);
-    }
-    QVERIFY(!run.isActive());
-
-    if (!message.isEmpty()) {
-        QCOMPARE(statuses, QList<LoaderStatus>({LoaderStatus::Cleared, LoaderStatus::Error}));
-        QCOMPARE(f.prompter->shown.size(), 1);
-        QVERIFY2(f.prompter->shown.first().text.startsWith(message),
-                 qPrintable(f.prompter->shown.first().text));
-        QTest::qWait(200); // anything sent would be in the trace by now
-        QCOMPARE(sim.received(), QByteArray());
-        QCOMPARE(sim.notes().filter(QStringLiteral("boot:")), QStringList());
-        QVERIFY(!QFile::exists(dump));
-        return;
-    }
-    QCOMPARE(statuses.last(), LoaderStatus::Finished);
-    QCOMPARE(data.FirmwareVersion, QStringLiteral("4.8"));
-    QVERIFY(f.prompter->shown.isEmpty());
-    QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
-    QFile flash(dump);
-    QVERIFY(flash.open(QIODevice::ReadOnly));
-    const QByteArray image = flash.readAll();
-    QCOMPARE(image.size(), expected.size());
-    for (qsizetype i = 0; i < image.size(); ++i) {
-        if (image.at(i) != expected.at(i))
-            QFAIL(qPrintable(QStringLiteral("first difference at 0x%1").arg(i, 0, 16)));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestLoaderAgainstSim)
 #include "test_loaderagainstsim.moc"

@@ -23,9 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -49,117 +46,111 @@ void WhenModal(Step step)
 class TestAfterSetup : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
-    void virtualPanelGivesWay_data();
-    void virtualPanelGivesWay();
-    void throughBothDialogsFromTheCommandPanel();
-    void noPollWhileTheLinkIsLentToAProbe();
-};
+    void cleanup()
+    {
+        SetSetupDialog(nullptr);
+        ClearPanelRegistry();
+        SetSetupPortLister(nullptr);
+    }
 
-void TestAfterSetup::cleanup()
-{
-    SetSetupDialog(nullptr);
-    ClearPanelRegistry();
-    SetSetupPortLister(nullptr);
-}
+    void virtualPanelGivesWay_data()
+    {
+        QTest::addColumn<int>("systemType");
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("same series") << 2 << "frmTLB";
+        QTest::newRow("KM") << 3 << "frmKM";
+        QTest::newRow("GZ") << 1 << "frmGZ";
+        QTest::newRow("unknown type") << 99 << "frmTLB";
+    }
 
-void TestAfterSetup::virtualPanelGivesWay_data()
-{
-    QTest::addColumn<int>("systemType");
-    QTest::addColumn<QString>("panel");
-    QTest::newRow("same series") << 2 << "frmTLB";
-    QTest::newRow("KM") << 3 << "frmKM";
-    QTest::newRow("GZ") << 1 << "frmGZ";
-    QTest::newRow("unknown type") << 99 << "frmTLB";
-}
+    void virtualPanelGivesWay()
+    {
+        QFETCH(int, systemType);
+        QFETCH(QString, panel);
+        PanelFixture f(PanelId::TLB);
+        modData().SystemType = 2;
+        RegisterVirtualPanels();
+        SetSetupDialog([&](QWidget *) { modData().SystemType = qint16(systemType); });
+        QPointer<VirtualPanel> before = f.panel;
+        before->mnuSetup->trigger();
+        QCoreApplication::processEvents();
+        QObject *current = modData().CurrentPanel;
+        QVERIFY(current);
+        QCOMPARE(current->objectName(), panel);
+        QCOMPARE(current == before.data(), panel == "frmTLB");
+        QCOMPARE(f.programEnded, 0);
+        if (current != before.data())
+            delete current;
+    }
 
-void TestAfterSetup::virtualPanelGivesWay()
-{
-    QFETCH(int, systemType);
-    QFETCH(QString, panel);
-    PanelFixture f(PanelId::TLB);
-    modData().SystemType = 2;
-    RegisterVirtualPanels();
-    SetSetupDialog([&](QWidget *) { modData().SystemType = qint16(systemType); });
-    QPointer<VirtualPanel> before = f.panel;
-    before->mnuSetup->trigger();
-    QCoreApplication::processEvents();
-    QObject *current = modData().CurrentPanel;
-    QVERIFY(current);
-    QCOMPARE(current->objectName(), panel);
-    QCOMPARE(current == before.data(), panel == "frmTLB");
-    QCOMPARE(f.programEnded, 0);
-    if (current != before.data())
-        delete current;
-}
-
-void TestAfterSetup::throughBothDialogsFromTheCommandPanel()
-{
-    Fixture f;
-    QVERIFY(WritePanelConfig(f.dir.path(), {{"Communication", "Comm", "Simulated"},
-                                            {"System", "Type", "GZ Plus Series"}}));
-    ReadConfiguration();
-    FillCommandTables();
-    AnswerStateRefresh(*f.line);
-    QStringList opened;
-    modData().comm.setTransportFactory([&](qint16 kind) {
-        opened << QString("%1 %2:%3").arg(kind).arg(modData().CommAddress).arg(modData().CommPort);
-        return std::make_unique<ScriptedTransport>(f.line);
-    });
-    OpenLink();
-    RegisterServicePanels();
-    SetSetupDialog(RunConfigurationSetup);
-    SetProgramEnder([] {});
-    auto *panel = new CommandPanel;
-    panel->show();
-    modData().CurrentPanel = panel;
-    QVERIFY(!panel->dataBox(CommandTable::Scpi, PeriodIndex)->isEnabled());
-
-    bool commSetupSeen = false;
-    WhenModal<frmSetup>([&](frmSetup *setup) {
-        setup->cmbPanel->setCurrentIndex(setup->cmbPanel->findText("TLB Series"));
-        // Choosing TCP/IP opens Communication Setup at once.
-        WhenModal<frmCommSetup>([&](frmCommSetup *comm) {
-            commSetupSeen = true;
-            QCOMPARE(comm->fraCommType->title(), QString("TCP/IP Setup"));
-            QCOMPARE(comm->txtAddress->text(), QString("127.0.0.1"));
-            comm->txtAddress->setText("localhost");
-            comm->cmbPort->setEditText("5025");
-            comm->cmdOK->click();
+    void throughBothDialogsFromTheCommandPanel()
+    {
+        Fixture f;
+        QVERIFY(WritePanelConfig(f.dir.path(), {{"Communication", "Comm", "Simulated"},
+                                                {"System", "Type", "GZ Plus Series"}}));
+        ReadConfiguration();
+        FillCommandTables();
+        AnswerStateRefresh(*f.line);
+        QStringList opened;
+        modData().comm.setTransportFactory([&](qint16 kind) {
+            opened << QString("%1 %2:%3").arg(kind).arg(modData().CommAddress).arg(modData().CommPort);
+            return std::make_unique<ScriptedTransport>(f.line);
         });
-        setup->cmbComm->setCurrentIndex(setup->cmbComm->findText("TCP/IP"));
-        QCOMPARE(setup->lblAddressDisplay->text(), QString("localhost"));
-        QCOMPARE(setup->lblPortDisplay->text(), QString("5025"));
-        setup->cmdOK->click();
-    });
-    panel->mnuSetup->trigger();
+        OpenLink();
+        RegisterServicePanels();
+        SetSetupDialog(RunConfigurationSetup);
+        SetProgramEnder([] {});
+        auto *panel = new CommandPanel;
+        panel->show();
+        modData().CurrentPanel = panel;
+        QVERIFY(!panel->dataBox(CommandTable::Scpi, PeriodIndex)->isEnabled());
 
-    QVERIFY(commSetupSeen);
-    QCOMPARE(f.prompter->texts(), QStringList());
-    QCOMPARE(opened, QStringList{"2 localhost:5025"});
-    const ModData &data = modData();
-    QCOMPARE(data.CommKind, LinkKind::TcpIp);
-    QCOMPARE(data.SystemType, qint16(2));
-    QCOMPARE(ReadProfileString(ConfigFilePath(), "Communication", "Address", "", 100),
-             QString("localhost"));
-    // The state refresh on the new link, then the panel's own step.
-    QCOMPARE(f.line->commands().value(0), QString("<>SCL"));
-    QVERIFY(panel->rtbTranx->logText().startsWith("TCP/IP - Initialized\r\n"));
-    QVERIFY(panel->dataBox(CommandTable::Scpi, PeriodIndex)->isEnabled());
-    delete panel;
-    SetProgramEnder(nullptr);
-}
+        bool commSetupSeen = false;
+        WhenModal<frmSetup>([&](frmSetup *setup) {
+            setup->cmbPanel->setCurrentIndex(setup->cmbPanel->findText("TLB Series"));
+            // Choosing TCP/IP opens Communication Setup at once.
+            WhenModal<frmCommSetup>([&](frmCommSetup *comm) {
+                commSetupSeen = true;
+                QCOMPARE(comm->fraCommType->title(), QString("TCP/IP Setup"));
+                QCOMPARE(comm->txtAddress->text(), QString("127.0.0.1"));
+                comm->txtAddress->setText("localhost");
+                comm->cmbPort->setEditText("5025");
+                comm->cmdOK->click();
+            });
+            setup->cmbComm->setCurrentIndex(setup->cmbComm->findText("TCP/IP"));
+            QCOMPARE(setup->lblAddressDisplay->text(), QString("localhost"));
+            QCOMPARE(setup->lblPortDisplay->text(), QString("5025"));
+            setup->cmdOK->click();
+        });
+        panel->mnuSetup->trigger();
 
-void TestAfterSetup::noPollWhileTheLinkIsLentToAProbe()
-{
-    PanelFixture f(PanelId::TLB);
-    Comm().QuietMode = true;
-    f.poll();
-    QCOMPARE(f.sent(), QStringList());
-    Comm().QuietMode = false;
-    f.poll();
-    QCOMPARE(f.sent(), QStringList{"<>STA"});
-}
+        QVERIFY(commSetupSeen);
+        QCOMPARE(f.prompter->texts(), QStringList());
+        QCOMPARE(opened, QStringList{"2 localhost:5025"});
+        const ModData &data = modData();
+        QCOMPARE(data.CommKind, LinkKind::TcpIp);
+        QCOMPARE(data.SystemType, qint16(2));
+        QCOMPARE(ReadProfileString(ConfigFilePath(), "Communication", "Address", "", 100),
+                 QString("localhost"));
+        // The state refresh on the new link, then the panel's own step.
+        QCOMPARE(f.line->commands().value(0), QString("<>SCL"));
+        QVERIFY(panel->rtbTranx->logText().startsWith("TCP/IP - Initialized\r\n"));
+        QVERIFY(panel->dataBox(CommandTable::Scpi, PeriodIndex)->isEnabled());
+        delete panel;
+        SetProgramEnder(nullptr);
+    }
+
+    void noPollWhileTheLinkIsLentToAProbe()
+    {
+        PanelFixture f(PanelId::TLB);
+        Comm().QuietMode = true;
+        f.poll();
+        QCOMPARE(f.sent(), QStringList());
+        Comm().QuietMode = false;
+        f.poll();
+        QCOMPARE(f.sent(), QStringList{"<>STA"});
+    }
+};
 
 QTEST_MAIN(TestAfterSetup)
 #include "test_aftersetup.moc"

@@ -54,27 +54,486 @@ QList<ConfigKey> Link(const QString &comm, const QString &address = "127.0.0.1",
 class TestSetupDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_requests.clear();
+        m_answer.reset();
+        m_finds.clear();
+        SetCommSetupRunner([this](QWidget *, CommSetupEntries &entries) {
+            m_requests << Describe(entries);
+            if (m_answer)
+                entries = *m_answer;
+            return bool(m_answer);
+        });
+        SetFindDeviceDialog([this](QWidget *, qint16 kind) {
+            m_finds << kind;
+            return std::optional<DeviceChoice>();
+        });
+    }
 
-    void commSetupFields_data();
-    void commSetupFields();
-    void commSetupChecks_data();
-    void commSetupChecks();
-    void commSetupEscapeCancels();
-    void probe_data();
-    void probe();
+    void cleanup()
+    {
+        SetCommSetupRunner(nullptr);
+        SetFindDeviceDialog(nullptr);
+        SetChangeDeviceDialog(nullptr);
+    }
 
-    void setupOpening_data();
-    void setupOpening();
-    void setupRefuses_data();
-    void setupRefuses();
-    void setupWritesReadsAndReopens_data();
-    void setupWritesReadsAndReopens();
-    void setupCancelTouchesNothing_data();
-    void setupCancelTouchesNothing();
-    void setupKeepsOpenWhenFileCannotBeWritten();
-    void setupKeyboardAndNames();
+    void commSetupFields_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QStringList>("visible");
+        QTest::addColumn<QString>("caption");     // lblAddress
+        QTest::addColumn<QStringList>("portList"); // count, first, last
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<int>("portRowOffset"); // cmbPort below the address row, in pixels
+        QTest::addColumn<QString>("portName");  // the accessible name of cmbPort
+        const QStringList serialList{"9", "1: /dev/ttyS0", "9: not present"};
+        QTest::newRow("GPIB") << 0 << "7" << "" << ""
+                              << QStringList{"lblAddress", "cmbPort", "cmdFind", "cmdChange"}
+                              << "Address" << QStringList{"31", "1", "31"} << "7" << 0 << "Address";
+        QTest::newRow("RS-232 port 0") << 1 << "" << "0" << ""
+                                       << QStringList{"lblAddress", "cmbPort"} << "Comm Port"
+                                       << serialList << "" << 0 << "Comm Port";
+        QTest::newRow("RS-232 port 2") << 1 << "" << "2" << "" << QStringList{"lblAddress", "cmbPort"}
+                                       << "Comm Port" << serialList << "2: /dev/ttyUSB0" << 0
+                                       << "Comm Port";
+        QTest::newRow("RS-232 device") << 1 << "" << "1" << "/tmp/zop-line"
+                                       << QStringList{"lblAddress", "cmbPort"} << "Comm Port"
+                                       << serialList << "/tmp/zop-line" << 0 << "Comm Port";
+        QTest::newRow("TCP/IP") << 2 << "zop-1" << "5025" << ""
+                                << QStringList{"lblAddress", "txtAddress", "lblPort", "cmbPort",
+                                               "cmdFind", "cmdChange"}
+                                << "Address" << QStringList{"10001", "1", "10001"} << "5025" << 40
+                                << "Port";
+        QTest::newRow("RS-485") << 3 << "17" << "2" << ""
+                                << QStringList{"lblAddress", "cmbAddress", "lblPort", "cmbPort", "cmdChange"}
+                                << "RS485 Address" << serialList << "2: /dev/ttyUSB0" << 40
+                                << "Comm Port";
+        QTest::newRow("Simulated") << 5 << "" << "" << "" << QStringList{"lblAddress", "cmbPort"}
+                                   << "" << QStringList{"0", "", ""} << "" << 0 << "";
+    }
+
+    void commSetupFields()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, portList);
+        QFETCH(int, portRowOffset);
+        QFETCH(QString, address);
+        QFETCH(QString, port);
+        QFETCH(QString, device);
+        SetupFixture f;
+        frmCommSetup d;
+        Arrange(d, qint16(kind), address, port, device);
+        d.show();
+        QTEST(Visible(d.fraCommType), "visible");
+        QTEST(d.lblAddress->text(), "caption");
+        QCOMPARE((QStringList{QString::number(d.cmbPort->count()), d.cmbPort->itemText(0),
+                              d.cmbPort->itemText(d.cmbPort->count() - 1)}),
+                 portList);
+        QTEST(d.cmbPort->currentText(), "portText");
+        QTEST(d.cmbPort->accessibleName(), "portName");
+        QCOMPARE(d.cmbPort->isEnabled(), kind != LinkKind::Simulated);
+        const int offset = d.cmbPort->geometry().center().y() - d.lblAddress->geometry().center().y();
+        QVERIFY2(qAbs(offset - portRowOffset) <= 1, qPrintable(QString::number(offset)));
+        if (kind == LinkKind::Rs485Selected) {
+            QCOMPARE(d.cmbAddress->count(), 256);
+            QCOMPARE(d.cmbAddress->currentText(), address);
+            QCOMPARE(d.cmdChange->x(), 0); // in the place of "Find Device..."
+        }
+        // The window fits the visible fields: OK and Cancel right below the frame.
+        QVERIFY(d.cmdCancel->geometry().right() <= d.width());
+        QVERIFY(d.cmdOK->y() > d.fraCommType->geometry().bottom());
+        QVERIFY(d.height() - d.cmdOK->geometry().bottom() < 20);
+    }
+
+    void commSetupChecks_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("address"); // typed into the kind's address field
+        QTest::addColumn<QString>("port");    // typed into cmbPort (GPIB: its address)
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("result"); // Address|Port|Device when accepted
+        using namespace SetupText;
+        QTest::newRow("GPIB") << 0 << "" << "7" << "" << "7||";
+        QTest::newRow("GPIB empty") << 0 << "" << "" << CheckAddress << "";
+        QTest::newRow("RS-232 list item") << 1 << "" << "2: /dev/ttyUSB0" << "" << "|2|";
+        QTest::newRow("RS-232 typed device") << 1 << "" << "/tmp/zop-line" << "" << "|5|/tmp/zop-line";
+        QTest::newRow("RS-232 empty") << 1 << "" << "" << CheckPort << "";
+        QTest::newRow("TCP/IP dotted") << 2 << "192.168.1.300" << "5025" << "" << "192.168.1.300|5025|";
+        QTest::newRow("TCP/IP underscore") << 2 << "my_host" << "5025" << "" << "my_host|5025|";
+        QTest::newRow("TCP/IP blank in name") << 2 << "my host" << "5025" << CheckAddressAndPort << "";
+        QTest::newRow("TCP/IP no port") << 2 << "zop" << "" << CheckAddressAndPort << "";
+        QTest::newRow("RS-485") << 4 << "17" << "1" << "" << "17|1|";
+        QTest::newRow("RS-485 empty address") << 3 << "" << "1" << CheckAddressAndPort << "";
+    }
+
+    void commSetupChecks()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, address);
+        QFETCH(QString, port);
+        QFETCH(QString, message);
+        SetupFixture f;
+        frmCommSetup d;
+        Arrange(d, qint16(kind), "", "5");
+        d.show();
+        d.txtAddress->setText(address);
+        d.cmbAddress->setEditText(address);
+        d.cmbPort->setEditText(port);
+        // Enter in the field in front is OK.
+        QWidget *field = kind == LinkKind::TcpIp ? static_cast<QWidget *>(d.txtAddress) : d.cmbPort;
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(d.Accepted, message.isEmpty());
+        QCOMPARE(d.isVisible(), !message.isEmpty());
+        QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty()) {
+            QCOMPARE(f.prompter->shown[0].title, QString("Data Error"));
+            QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
+        } else {
+            QTEST(QStringList({d.Address, d.Port, d.Device}).join('|'), "result");
+        }
+    }
+
+    void commSetupEscapeCancels()
+    {
+        SetupFixture f;
+        frmCommSetup d;
+        Arrange(d, LinkKind::TcpIp, "zop-1", "5025");
+        d.show();
+        d.txtAddress->setText("zop-2");
+        QTest::keyClick(d.txtAddress, Qt::Key_Escape);
+        QVERIFY(!d.Accepted);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.Address, QString("zop-1"));
+    }
+
+    void probe_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("failOpen");
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("changeAsked"); // kind|address the change dialog was given
+        const QString tcp = "TCP/IP Address zop-probe and Port 5025.";
+        QTest::newRow("cannot open") << 2 << true << false
+                                     << "Error initializing communications on " + tcp << "";
+        QTest::newRow("no answer") << 2 << false << false << "Could not communicate with device on " + tcp
+                                   << "";
+        QTest::newRow("TCP/IP answers") << 2 << false << true << "" << "2|zop-probe";
+        QTest::newRow("RS-485 answers") << 4 << false << true << "" << "4|17";
+    }
+
+    void probe()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, failOpen);
+        QFETCH(bool, answers);
+        QFETCH(QString, message);
+        QFETCH(QString, changeAsked);
+        SetupFixture f;
+        ModData &data = modData();
+        // The configured link, open before and after.
+        data.CommKind = LinkKind::TcpIp;
+        data.CommAddress = "127.0.0.1";
+        data.CommPort = 50505;
+        QVERIFY(OpenLink());
+        f.links.clear();
+        // A serial link has no address to route by: it reaches the configured line.
+        ScriptedLine &far = kind == LinkKind::TcpIp ? *f.probeLine : *f.line;
+        far.failOpen = failOpen;
+        if (answers)
+            far.answer("<>STA", "0,0,48,0,3\r\n");
+        QStringList asked;
+        bool quietWhileChanging = true;
+        SetChangeDeviceDialog([&](QWidget *, qint16 type, const QString &address) {
+            asked << QString("%1|%2").arg(type).arg(address);
+            quietWhileChanging = Comm().QuietMode;
+            return std::optional<DeviceChoice>(DeviceChoice{"18", "5026"});
+        });
+
+        frmCommSetup d;
+        // RS-485 reaches the probe line through its device path.
+        const bool tcp = kind == LinkKind::TcpIp;
+        Arrange(d, qint16(kind), tcp ? f.ProbeAddress : QString("17"), tcp ? "5025" : "2");
+
+        d.cmdChange->click();
+
+        QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty()) {
+            QCOMPARE(f.prompter->shown[0].title, QString("Communications Error"));
+            QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Critical);
+        }
+        QCOMPARE(asked, changeAsked.isEmpty() ? QStringList() : QStringList{changeAsked});
+        QCOMPARE(quietWhileChanging, !answers); // messages are back on for the change dialog
+        if (answers)
+            QCOMPARE(kind == LinkKind::TcpIp ? d.txtAddress->text() : d.cmbAddress->currentText(),
+                     QString("18"));
+        // The probe went to the entries, then the configured link came back.
+        QCOMPARE(f.links.value(0).section(' ', 0, 1),
+                 kind == LinkKind::TcpIp ? QString("2 zop-probe:5025") : QString("%1 17:2").arg(kind));
+        QCOMPARE(f.links.value(1), QString("2 127.0.0.1:50505"));
+        QCOMPARE(data.CommKind, LinkKind::TcpIp);
+        QCOMPARE(data.CommAddress, QString("127.0.0.1"));
+        QCOMPARE(data.CommPort, 50505);
+        QVERIFY(!Comm().QuietMode);
+        QVERIFY(f.line->open);
+        QVERIFY(f.log.logText().startsWith("TCP/IP - Initialized\r\n"));
+    }
+
+    void setupOpening_data()
+    {
+        QTest::addColumn<QList<ConfigKey>>("keys");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("request"); // the Communication Setup opened at the first showing
+        QTest::addColumn<QStringList>("visible");
+        QTest::addColumn<QStringList>("texts"); // address caption, value, port caption, value
+        const QStringList port{"lblPort", "lblPortDisplay", "cmdConfigure"};
+        QTest::newRow("GPIB") << Link("GPIB", "5", "") << 0 << "0|5|0|"
+                              << QStringList{"lblAddress", "lblAddressDisplay", "cmdConfigure"}
+                              << QStringList{"Address", "5", "Port", "0"};
+        QTest::newRow("RS-232") << Link("RS-232", "127.0.0.1", "2") << 1 << "1|1|2|" << port
+                                << QStringList{"Address", "1", "Comm Port", "2: /dev/ttyUSB0"};
+        auto device = Link("RS-232", "", "1");
+        device.append({"Communication", "Device", "/tmp/zop-line"});
+        QTest::newRow("RS-232 on a device") << device << 1 << "1|1|1|/tmp/zop-line" << port
+                                            << QStringList{"Address", "1", "Comm Port", "/tmp/zop-line"};
+        QTest::newRow("TCP/IP") << Link("tcp/ip") << 2 << "2|127.0.0.1|50505|"
+                                << QStringList{"lblAddress", "lblAddressDisplay", "lblPort",
+                                               "lblPortDisplay", "cmdConfigure"}
+                                << QStringList{"Address", "127.0.0.1", "Port", "50505"};
+        QTest::newRow("RS-485") << Link("RS-485 Framed", "17", "1") << 4 << "4|17|1|"
+                                << QStringList{"lblAddress", "lblAddressDisplay", "lblPort",
+                                               "lblPortDisplay", "cmdConfigure"}
+                                << QStringList{"RS485 Address", "17", "Comm Port", "1: /dev/ttyS0"};
+        QTest::newRow("Simulated") << Link("Simulated") << 5 << "" << QStringList{}
+                                   << QStringList{"Address", "1", "Port", "50505"};
+        QTest::newRow("not in the list") << Link("Serial") << -1 << "" << QStringList{}
+                                         << QStringList{"Address", "127.0.0.1", "Port", "50505"};
+    }
+
+    void setupOpening()
+    {
+        QFETCH(QList<ConfigKey>, keys);
+        QFETCH(QString, request);
+        SetupFixture f(keys);
+        modData().CommKind = LinkKind::Simulated; // a fall-back since start-up: not shown here
+        frmSetup d;
+        QTEST(d.cmbComm->currentIndex(), "position");
+        QCOMPARE(d.cmbApp->currentText(), QString("Virtual Control Panel"));
+        QCOMPARE(d.cmbPanel->currentText(), QString("TLB Series"));
+        QCOMPARE(d.cmbPanel->currentData().toInt(), 2);
+        QCOMPARE(m_requests, QStringList()); // not before the dialog is on the screen
+        d.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(m_requests, request.isEmpty() ? QStringList() : QStringList{request});
+        QTEST(Visible(d.fraComm).mid(2), "visible"); // after lblComm and cmbComm
+        QTEST((QStringList{d.lblAddress->text(), d.lblAddressDisplay->text(), d.lblPort->text(),
+                           d.lblPortDisplay->text()}),
+              "texts");
+        if (!d.lblAddress->isVisible() && d.lblPort->isVisible()) { // moved up to the address row
+            const auto *grid = qobject_cast<QGridLayout *>(d.fraComm->layout());
+            QCOMPARE(d.lblPort->geometry().center().y(), grid->cellRect(1, 0).center().y());
+        }
+    }
+
+    void setupRefuses_data()
+    {
+        QTest::addColumn<QList<ConfigKey>>("keys");
+        QTest::addColumn<QString>("answer"); // Address|Port given back by Communication Setup
+        QTest::addColumn<QString>("message"); // how it begins
+        using namespace SetupText;
+        QTest::newRow("short start-up name")
+            << QList<ConfigKey>{{"Form_List", "Item01", "1,Cmd"}, {"Application", "Start-Up", "Cmd"}}
+            << "" << CheckStartup;
+        QTest::newRow("short system name")
+            << QList<ConfigKey>{{"Syst_List", "Item02", "2,TLB"}, {"System", "Type", "TLB"}} << ""
+            << CheckSystem;
+        QTest::newRow("no system type") << QList<ConfigKey>{{"System", "Type", "None"}} << ""
+                                        << CheckSystem;
+        QTest::newRow("no link kind") << Link("Serial") << "" << CheckBus;
+        QTest::newRow("GPIB without address") << Link("GPIB", "5", "") << "|" << CheckAddress;
+        QTest::newRow("RS-232 without port") << Link("RS-232") << "|" << CheckPort;
+        QTest::newRow("TCP/IP with a blank") << Link("TCP/IP") << "my host|5025" << CheckAddressAndPort;
+        QTest::newRow("RS-485 without port") << Link("RS-485", "17", "1") << "17|" << CheckAddressAndPort;
+        // The folder is gone (or may not be written): nothing can be saved there.
+        QTest::newRow("file cannot be written") << Link("Simulated") << "<gone>"
+                                                << "The settings could not be saved to ";
+    }
+
+    void setupRefuses()
+    {
+        QFETCH(QList<ConfigKey>, keys);
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        SetupFixture f(keys);
+        const QByteArray before = f.configText();
+        const qint16 kind = modData().CommKind;
+        const qint16 system = modData().SystemType;
+        const bool gone = answer == "<gone>";
+        frmSetup d;
+        if (!answer.isEmpty() && !gone)
+            m_answer = CommSetupEntries{qint16(d.cmbComm->currentIndex()), answer.section('|', 0, 0),
+                                        answer.section('|', 1, 1), ""};
+        d.show();
+        QCoreApplication::processEvents();
+        if (gone) {
+            d.cmbPanel->setCurrentIndex(d.cmbPanel->findText("KM Series"));
+            modData().ProgramFolder = f.path("gone");
+            message += QDir::toNativeSeparators(f.path("gone/ZOP_Panel.ini")) + ": ";
+        }
+        d.cmdOK->click();
+        QCOMPARE(f.prompter->shown.size(), 1);
+        QVERIFY2(f.prompter->texts()[0].startsWith(message), qPrintable(f.prompter->texts()[0]));
+        QVERIFY(gone ? f.prompter->shown[0].icon == MsgIcon::Critical
+                     : f.prompter->shown[0].title == "Data Error");
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.configText(), before);
+        QCOMPARE(modData().CommKind, kind);
+        QCOMPARE(modData().SystemType, system);
+        QCOMPARE(f.links, QStringList());
+    }
+
+    void setupWritesReadsAndReopens_data()
+    {
+        QTest::addColumn<QString>("oldDevice"); // "Device" in the file before
+        QTest::addColumn<int>("position");
+        QTest::addColumn<CommSetupEntries>("answer");
+        QTest::addColumn<QByteArray>("written"); // the [Communication] keys afterwards
+        QTest::addColumn<QString>("opened");     // the link opened
+        QTest::newRow("TCP/IP") << "" << 2 << CommSetupEntries{2, "127.0.0.1", "5025", ""}
+                                << QByteArray("Comm=TCP/IP\r\nAddress=127.0.0.1\r\nPort=5025\r\n")
+                                << "2 127.0.0.1:5025";
+        QTest::newRow("TCP/IP keeps Device")
+            << "/dev/ttyS1" << 2 << CommSetupEntries{2, "zop-1", "5025", ""}
+            << QByteArray("Comm=TCP/IP\r\nAddress=zop-1\r\nPort=5025\r\nDevice=/dev/ttyS1\r\n")
+            << "2 zop-1:5025 /dev/ttyS1";
+        QTest::newRow("RS-232 on a typed device")
+            << "" << 1 << CommSetupEntries{1, "", "2", "/tmp/zop-line"}
+            << QByteArray("Comm=RS-232\r\nAddress=\r\nPort=2\r\nDevice=/tmp/zop-line\r\n")
+            << "1 :2 /tmp/zop-line";
+        QTest::newRow("RS-485 on a numbered port")
+            << "/tmp/old" << 3 << CommSetupEntries{3, "17", "1", ""}
+            << QByteArray("Comm=RS-485\r\nAddress=17\r\nPort=1\r\n") << "3 17:1";
+    }
+
+    void setupWritesReadsAndReopens()
+    {
+        QFETCH(QString, oldDevice);
+        QFETCH(int, position);
+        QFETCH(CommSetupEntries, answer);
+        QFETCH(QByteArray, written);
+        QList<ConfigKey> keys = Link("Simulated");
+        if (!oldDevice.isEmpty())
+            keys.append({"Communication", "Device", oldDevice});
+        SetupFixture f(keys);
+        const QByteArray before = f.configText();
+        frmSetup d;
+        d.show();
+        m_answer = answer;
+        d.cmbApp->setCurrentIndex(1);
+        d.cmbPanel->setCurrentIndex(d.cmbPanel->findText("KM Series"));
+        d.cmbComm->setCurrentIndex(position); // opens Communication Setup at once
+        QCOMPARE(m_requests.size(), 1);
+        QTest::keyClick(d.cmbApp, Qt::Key_Return); // Enter is OK
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(f.prompter->texts(), QStringList());
+
+        // Exactly the five keys (and the Device rule); every other line as it was.
+        QByteArray expected = before;
+        const QByteArray oldComm = "Comm=Simulated\r\nAddress=127.0.0.1\r\nPort=50505\r\n"
+                                   + (oldDevice.isEmpty() ? QByteArray()
+                                                          : "Device=" + oldDevice.toLatin1() + "\r\n");
+        QVERIFY(expected.contains(oldComm));
+        expected.replace(oldComm, written);
+        expected.replace("Start-Up=Virtual Control Panel", "Start-Up=Command Panel");
+        expected.replace("Type=TLB Series", "Type=KM Series");
+        QCOMPARE(f.configText(), expected);
+        // Read back and re-opened.
+        const ModData &data = modData();
+        QCOMPARE(data.StartupPanel, qint16(1));
+        QCOMPARE(data.SystemType, qint16(3));
+        QCOMPARE(data.CommKind, qint16(position));
+        QTEST(f.links.value(0), "opened");
+        QCOMPARE(f.links.size(), 1);
+        QCOMPARE(f.log.logText(), LinkLogName(qint16(position)) + "- Initialized\r\n");
+
+        // The link, remembered as it opened and chosen again from "Recent Links" after the file
+        // changed, writes the file as the dialog did.
+        const std::optional<RecentLink> recent = LinkInUseAsRecent();
+        QVERIFY(recent);
+        const QByteArray bySetup = f.configText();
+        f.writeFile(ConfigFileName, QByteArray(bySetup).replace(written, oldComm));
+        ReadConfiguration();
+        QCOMPARE(WriteRecentLink(*recent), QString());
+        QCOMPARE(f.configText(), bySetup);
+        QCOMPARE(data.CommKind, qint16(position));
+    }
+
+    void setupCancelTouchesNothing_data()
+    {
+        QTest::addColumn<int>("how"); // 0 Cancel, 1 Escape, 2 the close box
+        QTest::newRow("Cancel") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("close box") << 2;
+    }
+
+    void setupCancelTouchesNothing()
+    {
+        QFETCH(int, how);
+        SetupFixture f(Link("TCP/IP"));
+        QVERIFY(OpenLink());
+        f.links.clear();
+        const QByteArray before = f.configText();
+        frmSetup d;
+        d.show();
+        QCoreApplication::processEvents(); // the Communication Setup of the opening, cancelled
+        m_answer = CommSetupEntries{0, "9", "", ""};
+        d.cmbComm->setCurrentIndex(0);
+        d.cmbApp->setCurrentIndex(2);
+        d.cmbPanel->setCurrentIndex(0);
+        QCOMPARE(d.lblAddressDisplay->text(), QString("9"));
+        if (how == 0)
+            d.cmdCancel->click();
+        else if (how == 1)
+            QTest::keyClick(d.cmbComm, Qt::Key_Escape);
+        else
+            d.close();
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QCOMPARE(f.configText(), before);
+        QCOMPARE(modData().CommKind, LinkKind::TcpIp);
+        QCOMPARE(modData().SystemType, qint16(2));
+        QCOMPARE(f.links, QStringList());
+        QVERIFY(f.line->open);
+    }
+
+    void setupKeyboardAndNames()
+    {
+        SetupFixture f(Link("TCP/IP"));
+        frmSetup d;
+        d.show();
+        QCoreApplication::processEvents();
+        QStringList order;
+        QWidget *w = d.cmbApp;
+        do {
+            if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+                order << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != d.cmbApp);
+        QCOMPARE(order, (QStringList{"cmbApp", "cmbPanel", "cmbComm", "cmdConfigure", "cmdOK", "cmdCancel"}));
+        // What a screen reader reads of the read-only values: caption and value.
+        const auto read = [](QWidget *w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        QCOMPARE((QStringList{d.cmbApp->accessibleName(), d.cmbPanel->accessibleName(),
+                              d.cmbComm->accessibleName(), read(d.lblAddressDisplay),
+                              read(d.lblPortDisplay)}),
+                 (QStringList{"Start-Up Panel", "System Type", "Type of Communications",
+                              "Address: 127.0.0.1", "Port: 50505"}));
+    }
 
 private:
     // The Communication Setup requests frmSetup made, and the answer it gets (none: Cancel).
@@ -82,498 +541,6 @@ private:
     std::optional<CommSetupEntries> m_answer;
     QList<qint16> m_finds;
 };
-
-void TestSetupDialogs::init()
-{
-    m_requests.clear();
-    m_answer.reset();
-    m_finds.clear();
-    SetCommSetupRunner([this](QWidget *, CommSetupEntries &entries) {
-        m_requests << Describe(entries);
-        if (m_answer)
-            entries = *m_answer;
-        return bool(m_answer);
-    });
-    SetFindDeviceDialog([this](QWidget *, qint16 kind) {
-        m_finds << kind;
-        return std::optional<DeviceChoice>();
-    });
-}
-
-void TestSetupDialogs::cleanup()
-{
-    SetCommSetupRunner(nullptr);
-    SetFindDeviceDialog(nullptr);
-    SetChangeDeviceDialog(nullptr);
-}
-
-// ---- Communication Setup ---------------------------------------------------------------------
-
-void TestSetupDialogs::commSetupFields_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QStringList>("visible");
-    QTest::addColumn<QString>("caption");     // lblAddress
-    QTest::addColumn<QStringList>("portList"); // count, first, last
-    QTest::addColumn<QString>("portText");
-    QTest::addColumn<int>("portRowOffset"); // cmbPort below the address row, in pixels
-    QTest::addColumn<QString>("portName");  // the accessible name of cmbPort
-    const QStringList serialList{"9", "1: /dev/ttyS0", "9: not present"};
-    QTest::newRow("GPIB") << 0 << "7" << "" << ""
-                          << QStringList{"lblAddress", "cmbPort", "cmdFind", "cmdChange"}
-                          << "Address" << QStringList{"31", "1", "31"} << "7" << 0 << "Address";
-    QTest::newRow("RS-232 port 0") << 1 << "" << "0" << ""
-                                   << QStringList{"lblAddress", "cmbPort"} << "Comm Port"
-                                   << serialList << "" << 0 << "Comm Port";
-    QTest::newRow("RS-232 port 2") << 1 << "" << "2" << "" << QStringList{"lblAddress", "cmbPort"}
-                                   << "Comm Port" << serialList << "2: /dev/ttyUSB0" << 0
-                                   << "Comm Port";
-    QTest::newRow("RS-232 device") << 1 << "" << "1" << "/tmp/zop-line"
-                                   << QStringList{"lblAddress", "cmbPort"} << "Comm Port"
-                                   << serialList << "/tmp/zop-line" << 0 << "Comm Port";
-    QTest::newRow("TCP/IP") << 2 << "zop-1" << "5025" << ""
-                            << QStringList{"lblAddress", "txtAddress", "lblPort", "cmbPort",
-                                           "cmdFind", "cmdChange"}
-                            << "Address" << QStringList{"10001", "1", "10001"} << "5025" << 40
-                            << "Port";
-    QTest::newRow("RS-485") << 3 << "17" << "2" << ""
-                            << QStringList{"lblAddress", "cmbAddress", "lblPort", "cmbPort", "cmdChange"}
-                            << "RS485 Address" << serialList << "2: /dev/ttyUSB0" << 40
-                            << "Comm Port";
-    QTest::newRow("Simulated") << 5 << "" << "" << "" << QStringList{"lblAddress", "cmbPort"}
-                               << "" << QStringList{"0", "", ""} << "" << 0 << "";
-}
-
-void TestSetupDialogs::commSetupFields()
-{
-    QFETCH(int, kind);
-    QFETCH(QStringList, portList);
-    QFETCH(int, portRowOffset);
-    QFETCH(QString, address);
-    QFETCH(QString, port);
-    QFETCH(QString, device);
-    SetupFixture f;
-    frmCommSetup d;
-    Arrange(d, qint16(kind), address, port, device);
-    d.show();
-    QTEST(Visible(d.fraCommType), "visible");
-    QTEST(d.lblAddress->text(), "caption");
-    QCOMPARE((QStringList{QString::number(d.cmbPort->count()), d.cmbPort->itemText(0),
-                          d.cmbPort->itemText(d.cmbPort->count() - 1)}),
-             portList);
-    QTEST(d.cmbPort->currentText(), "portText");
-    QTEST(d.cmbPort->accessibleName(), "portName");
-    QCOMPARE(d.cmbPort->isEnabled(), kind != LinkKind::Simulated);
-    const int offset = d.cmbPort->geometry().center().y() - d.lblAddress->geometry().center().y();
-    QVERIFY2(qAbs(offset - portRowOffset) <= 1, qPrintable(QString::number(offset)));
-    if (kind == LinkKind::Rs485Selected) {
-        QCOMPARE(d.cmbAddress->count(), 256);
-        QCOMPARE(d.cmbAddress->currentText(), address);
-        QCOMPARE(d.cmdChange->x(), 0); // in the place of "Find Device..."
-    }
-    // The window fits the visible fields: OK and Cancel right below the frame.
-    QVERIFY(d.cmdCancel->geometry().right() <= d.width());
-    QVERIFY(d.cmdOK->y() > d.fraCommType->geometry().bottom());
-    QVERIFY(d.height() - d.cmdOK->geometry().bottom() < 20);
-}
-
-void TestSetupDialogs::commSetupChecks_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("address"); // typed into the kind's address field
-    QTest::addColumn<QString>("port");    // typed into cmbPort (GPIB: its address)
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("result"); // Address|Port|Device when accepted
-    using namespace SetupText;
-    QTest::newRow("GPIB") << 0 << "" << "7" << "" << "7||";
-    QTest::newRow("GPIB empty") << 0 << "" << "" << CheckAddress << "";
-    QTest::newRow("RS-232 list item") << 1 << "" << "2: /dev/ttyUSB0" << "" << "|2|";
-    QTest::newRow("RS-232 typed device") << 1 << "" << "/tmp/zop-line" << "" << "|5|/tmp/zop-line";
-    QTest::newRow("RS-232 empty") << 1 << "" << "" << CheckPort << "";
-    QTest::newRow("TCP/IP dotted") << 2 << "192.168.1.300" << "5025" << "" << "192.168.1.300|5025|";
-    QTest::newRow("TCP/IP underscore") << 2 << "my_host" << "5025" << "" << "my_host|5025|";
-    QTest::newRow("TCP/IP blank in name") << 2 << "my host" << "5025" << CheckAddressAndPort << "";
-    QTest::newRow("TCP/IP no port") << 2 << "zop" << "" << CheckAddressAndPort << "";
-    QTest::newRow("RS-485") << 4 << "17" << "1" << "" << "17|1|";
-    QTest::newRow("RS-485 empty address") << 3 << "" << "1" << CheckAddressAndPort << "";
-}
-
-void TestSetupDialogs::commSetupChecks()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, address);
-    QFETCH(QString, port);
-    QFETCH(QString, message);
-    SetupFixture f;
-    frmCommSetup d;
-    Arrange(d, qint16(kind), "", "5");
-    d.show();
-    d.txtAddress->setText(address);
-    d.cmbAddress->setEditText(address);
-    d.cmbPort->setEditText(port);
-    // Enter in the field in front is OK.
-    QWidget *field = kind == LinkKind::TcpIp ? static_cast<QWidget *>(d.txtAddress) : d.cmbPort;
-    QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(d.Accepted, message.isEmpty());
-    QCOMPARE(d.isVisible(), !message.isEmpty());
-    QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty()) {
-        QCOMPARE(f.prompter->shown[0].title, QString("Data Error"));
-        QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
-    } else {
-        QTEST(QStringList({d.Address, d.Port, d.Device}).join('|'), "result");
-    }
-}
-
-void TestSetupDialogs::commSetupEscapeCancels()
-{
-    SetupFixture f;
-    frmCommSetup d;
-    Arrange(d, LinkKind::TcpIp, "zop-1", "5025");
-    d.show();
-    d.txtAddress->setText("zop-2");
-    QTest::keyClick(d.txtAddress, Qt::Key_Escape);
-    QVERIFY(!d.Accepted);
-    QVERIFY(!d.isVisible());
-    QCOMPARE(d.Address, QString("zop-1"));
-}
-
-void TestSetupDialogs::probe_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("failOpen");
-    QTest::addColumn<bool>("answers");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("changeAsked"); // kind|address the change dialog was given
-    const QString tcp = "TCP/IP Address zop-probe and Port 5025.";
-    QTest::newRow("cannot open") << 2 << true << false
-                                 << "Error initializing communications on " + tcp << "";
-    QTest::newRow("no answer") << 2 << false << false << "Could not communicate with device on " + tcp
-                               << "";
-    QTest::newRow("TCP/IP answers") << 2 << false << true << "" << "2|zop-probe";
-    QTest::newRow("RS-485 answers") << 4 << false << true << "" << "4|17";
-}
-
-void TestSetupDialogs::probe()
-{
-    QFETCH(int, kind);
-    QFETCH(bool, failOpen);
-    QFETCH(bool, answers);
-    QFETCH(QString, message);
-    QFETCH(QString, changeAsked);
-    SetupFixture f;
-    ModData &data = modData();
-    // The configured link, open before and after.
-    data.CommKind = LinkKind::TcpIp;
-    data.CommAddress = "127.0.0.1";
-    data.CommPort = 50505;
-    QVERIFY(OpenLink());
-    f.links.clear();
-    // A serial link has no address to route by: it reaches the configured line.
-    ScriptedLine &far = kind == LinkKind::TcpIp ? *f.probeLine : *f.line;
-    far.failOpen = failOpen;
-    if (answers)
-        far.answer("<>STA", "0,0,48,0,3\r\n");
-    QStringList asked;
-    bool quietWhileChanging = true;
-    SetChangeDeviceDialog([&](QWidget *, qint16 type, const QString &address) {
-        asked << QString("%1|%2").arg(type).arg(address);
-        quietWhileChanging = Comm().QuietMode;
-        return std::optional<DeviceChoice>(DeviceChoice{"18", "5026"});
-    });
-
-    frmCommSetup d;
-    // RS-485 reaches the probe line through its device path.
-    const bool tcp = kind == LinkKind::TcpIp;
-    Arrange(d, qint16(kind), tcp ? f.ProbeAddress : QString("17"), tcp ? "5025" : "2");
-
-    d.cmdChange->click();
-
-    QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty()) {
-        QCOMPARE(f.prompter->shown[0].title, QString("Communications Error"));
-        QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Critical);
-    }
-    QCOMPARE(asked, changeAsked.isEmpty() ? QStringList() : QStringList{changeAsked});
-    QCOMPARE(quietWhileChanging, !answers); // messages are back on for the change dialog
-    if (answers)
-        QCOMPARE(kind == LinkKind::TcpIp ? d.txtAddress->text() : d.cmbAddress->currentText(),
-                 QString("18"));
-    // The probe went to the entries, then the configured link came back.
-    QCOMPARE(f.links.value(0).section(' ', 0, 1),
-             kind == LinkKind::TcpIp ? QString("2 zop-probe:5025") : QString("%1 17:2").arg(kind));
-    QCOMPARE(f.links.value(1), QString("2 127.0.0.1:50505"));
-    QCOMPARE(data.CommKind, LinkKind::TcpIp);
-    QCOMPARE(data.CommAddress, QString("127.0.0.1"));
-    QCOMPARE(data.CommPort, 50505);
-    QVERIFY(!Comm().QuietMode);
-    QVERIFY(f.line->open);
-    QVERIFY(f.log.logText().startsWith("TCP/IP - Initialized\r\n"));
-}
-
-// ---- Configuration Setup ---------------------------------------------------------------------
-
-void TestSetupDialogs::setupOpening_data()
-{
-    QTest::addColumn<QList<ConfigKey>>("keys");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("request"); // the Communication Setup opened at the first showing
-    QTest::addColumn<QStringList>("visible");
-    QTest::addColumn<QStringList>("texts"); // address caption, value, port caption, value
-    const QStringList port{"lblPort", "lblPortDisplay", "cmdConfigure"};
-    QTest::newRow("GPIB") << Link("GPIB", "5", "") << 0 << "0|5|0|"
-                          << QStringList{"lblAddress", "lblAddressDisplay", "cmdConfigure"}
-                          << QStringList{"Address", "5", "Port", "0"};
-    QTest::newRow("RS-232") << Link("RS-232", "127.0.0.1", "2") << 1 << "1|1|2|" << port
-                            << QStringList{"Address", "1", "Comm Port", "2: /dev/ttyUSB0"};
-    auto device = Link("RS-232", "", "1");
-    device.append({"Communication", "Device", "/tmp/zop-line"});
-    QTest::newRow("RS-232 on a device") << device << 1 << "1|1|1|/tmp/zop-line" << port
-                                        << QStringList{"Address", "1", "Comm Port", "/tmp/zop-line"};
-    QTest::newRow("TCP/IP") << Link("tcp/ip") << 2 << "2|127.0.0.1|50505|"
-                            << QStringList{"lblAddress", "lblAddressDisplay", "lblPort",
-                                           "lblPortDisplay", "cmdConfigure"}
-                            << QStringList{"Address", "127.0.0.1", "Port", "50505"};
-    QTest::newRow("RS-485") << Link("RS-485 Framed", "17", "1") << 4 << "4|17|1|"
-                            << QStringList{"lblAddress", "lblAddressDisplay", "lblPort",
-                                           "lblPortDisplay", "cmdConfigure"}
-                            << QStringList{"RS485 Address", "17", "Comm Port", "1: /dev/ttyS0"};
-    QTest::newRow("Simulated") << Link("Simulated") << 5 << "" << QStringList{}
-                               << QStringList{"Address", "1", "Port", "50505"};
-    QTest::newRow("not in the list") << Link("Serial") << -1 << "" << QStringList{}
-                                     << QStringList{"Address", "127.0.0.1", "Port", "50505"};
-}
-
-void TestSetupDialogs::setupOpening()
-{
-    QFETCH(QList<ConfigKey>, keys);
-    QFETCH(int, position);
-    QFETCH(QString, request);
-    SetupFixture f(keys);
-    modData().CommKind = LinkKind::Simulated; // a fall-back since start-up: not shown here
-    frmSetup d;
-    QCOMPARE(d.cmbComm->currentIndex(), position);
-    QCOMPARE(d.cmbApp->currentText(), QString("Virtual Control Panel"));
-    QCOMPARE(d.cmbPanel->currentText(), QString("TLB Series"));
-    QCOMPARE(d.cmbPanel->currentData().toInt(), 2);
-    QCOMPARE(m_requests, QStringList()); // not before the dialog is on the screen
-    d.show();
-    QCoreApplication::processEvents();
-    QCOMPARE(m_requests, request.isEmpty() ? QStringList() : QStringList{request});
-    QTEST(Visible(d.fraComm).mid(2), "visible"); // after lblComm and cmbComm
-    QTEST((QStringList{d.lblAddress->text(), d.lblAddressDisplay->text(), d.lblPort->text(),
-                       d.lblPortDisplay->text()}),
-          "texts");
-    if (!d.lblAddress->isVisible() && d.lblPort->isVisible()) { // moved up to the address row
-        const auto *grid = qobject_cast<QGridLayout *>(d.fraComm->layout());
-        QCOMPARE(d.lblPort->geometry().center().y(), grid->cellRect(1, 0).center().y());
-    }
-}
-
-void TestSetupDialogs::setupRefuses_data()
-{
-    QTest::addColumn<QList<ConfigKey>>("keys");
-    QTest::addColumn<QString>("answer"); // Address|Port given back by Communication Setup
-    QTest::addColumn<QString>("message");
-    using namespace SetupText;
-    QTest::newRow("short start-up name")
-        << QList<ConfigKey>{{"Form_List", "Item01", "1,Cmd"}, {"Application", "Start-Up", "Cmd"}}
-        << "" << CheckStartup;
-    QTest::newRow("short system name")
-        << QList<ConfigKey>{{"Syst_List", "Item02", "2,TLB"}, {"System", "Type", "TLB"}} << ""
-        << CheckSystem;
-    QTest::newRow("no system type") << QList<ConfigKey>{{"System", "Type", "None"}} << ""
-                                    << CheckSystem;
-    QTest::newRow("no link kind") << Link("Serial") << "" << CheckBus;
-    QTest::newRow("GPIB without address") << Link("GPIB", "5", "") << "|" << CheckAddress;
-    QTest::newRow("RS-232 without port") << Link("RS-232") << "|" << CheckPort;
-    QTest::newRow("TCP/IP with a blank") << Link("TCP/IP") << "my host|5025" << CheckAddressAndPort;
-    QTest::newRow("RS-485 without port") << Link("RS-485", "17", "1") << "17|" << CheckAddressAndPort;
-}
-
-void TestSetupDialogs::setupRefuses()
-{
-    QFETCH(QList<ConfigKey>, keys);
-    QFETCH(QString, answer);
-    QFETCH(QString, message);
-    SetupFixture f(keys);
-    const QByteArray before = f.configText();
-    const qint16 kind = modData().CommKind;
-    frmSetup d;
-    if (!answer.isEmpty())
-        m_answer = CommSetupEntries{qint16(d.cmbComm->currentIndex()), answer.section('|', 0, 0),
-                                    answer.section('|', 1, 1), ""};
-    d.show();
-    QCoreApplication::processEvents();
-    d.cmdOK->click();
-    QCOMPARE(f.prompter->texts(), QStringList{message});
-    QCOMPARE(f.prompter->shown[0].title, QString("Data Error"));
-    QVERIFY(d.isVisible());
-    QCOMPARE(f.configText(), before);
-    QCOMPARE(modData().CommKind, kind);
-    QCOMPARE(f.links, QStringList());
-}
-
-void TestSetupDialogs::setupWritesReadsAndReopens_data()
-{
-    QTest::addColumn<QString>("oldDevice"); // "Device" in the file before
-    QTest::addColumn<int>("position");
-    QTest::addColumn<CommSetupEntries>("answer");
-    QTest::addColumn<QByteArray>("written"); // the [Communication] keys afterwards
-    QTest::addColumn<QString>("opened");     // the link opened
-    QTest::newRow("TCP/IP") << "" << 2 << CommSetupEntries{2, "127.0.0.1", "5025", ""}
-                            << QByteArray("Comm=TCP/IP\r\nAddress=127.0.0.1\r\nPort=5025\r\n")
-                            << "2 127.0.0.1:5025";
-    QTest::newRow("TCP/IP keeps Device")
-        << "/dev/ttyS1" << 2 << CommSetupEntries{2, "zop-1", "5025", ""}
-        << QByteArray("Comm=TCP/IP\r\nAddress=zop-1\r\nPort=5025\r\nDevice=/dev/ttyS1\r\n")
-        << "2 zop-1:5025 /dev/ttyS1";
-    QTest::newRow("RS-232 on a typed device")
-        << "" << 1 << CommSetupEntries{1, "", "2", "/tmp/zop-line"}
-        << QByteArray("Comm=RS-232\r\nAddress=\r\nPort=2\r\nDevice=/tmp/zop-line\r\n")
-        << "1 :2 /tmp/zop-line";
-    QTest::newRow("RS-485 on a numbered port")
-        << "/tmp/old" << 3 << CommSetupEntries{3, "17", "1", ""}
-        << QByteArray("Comm=RS-485\r\nAddress=17\r\nPort=1\r\n") << "3 17:1";
-}
-
-void TestSetupDialogs::setupWritesReadsAndReopens()
-{
-    QFETCH(QString, oldDevice);
-    QFETCH(int, position);
-    QFETCH(CommSetupEntries, answer);
-    QFETCH(QByteArray, written);
-    QList<ConfigKey> keys = Link("Simulated");
-    if (!oldDevice.isEmpty())
-        keys.append({"Communication", "Device", oldDevice});
-    SetupFixture f(keys);
-    const QByteArray before = f.configText();
-    frmSetup d;
-    d.show();
-    m_answer = answer;
-    d.cmbApp->setCurrentIndex(1);
-    d.cmbPanel->setCurrentIndex(d.cmbPanel->findText("KM Series"));
-    d.cmbComm->setCurrentIndex(position); // opens Communication Setup at once
-    QCOMPARE(m_requests.size(), 1);
-    QTest::keyClick(d.cmbApp, Qt::Key_Return); // Enter is OK
-    QCOMPARE(d.result(), int(QDialog::Accepted));
-    QCOMPARE(f.prompter->texts(), QStringList());
-
-    // Exactly the five keys (and the Device rule); every other line as it was.
-    QByteArray expected = before;
-    const QByteArray oldComm = "Comm=Simulated\r\nAddress=127.0.0.1\r\nPort=50505\r\n"
-                               + (oldDevice.isEmpty() ? QByteArray()
-                                                      : "Device=" + oldDevice.toLatin1() + "\r\n");
-    QVERIFY(expected.contains(oldComm));
-    expected.replace(oldComm, written);
-    expected.replace("Start-Up=Virtual Control Panel", "Start-Up=Command Panel");
-    expected.replace("Type=TLB Series", "Type=KM Series");
-    QCOMPARE(f.configText(), expected);
-    // Read back and re-opened.
-    const ModData &data = modData();
-    QCOMPARE(data.StartupPanel, qint16(1));
-    QCOMPARE(data.SystemType, qint16(3));
-    QCOMPARE(data.CommKind, qint16(position));
-    QTEST(f.links.value(0), "opened");
-    QCOMPARE(f.links.size(), 1);
-    QCOMPARE(f.log.logText(), LinkLogName(qint16(position)) + "- Initialized\r\n");
-
-    // The link, remembered as it opened and chosen again from "Recent Links" after the file
-    // changed, writes the file as the dialog did.
-    const std::optional<RecentLink> recent = LinkInUseAsRecent();
-    QVERIFY(recent);
-    const QByteArray bySetup = f.configText();
-    f.writeFile(ConfigFileName, QByteArray(bySetup).replace(written, oldComm));
-    ReadConfiguration();
-    QCOMPARE(WriteRecentLink(*recent), QString());
-    QCOMPARE(f.configText(), bySetup);
-    QCOMPARE(data.CommKind, qint16(position));
-}
-
-void TestSetupDialogs::setupCancelTouchesNothing_data()
-{
-    QTest::addColumn<int>("how"); // 0 Cancel, 1 Escape, 2 the close box
-    QTest::newRow("Cancel") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("close box") << 2;
-}
-
-void TestSetupDialogs::setupCancelTouchesNothing()
-{
-    QFETCH(int, how);
-    SetupFixture f(Link("TCP/IP"));
-    QVERIFY(OpenLink());
-    f.links.clear();
-    const QByteArray before = f.configText();
-    frmSetup d;
-    d.show();
-    QCoreApplication::processEvents(); // the Communication Setup of the opening, cancelled
-    m_answer = CommSetupEntries{0, "9", "", ""};
-    d.cmbComm->setCurrentIndex(0);
-    d.cmbApp->setCurrentIndex(2);
-    d.cmbPanel->setCurrentIndex(0);
-    QCOMPARE(d.lblAddressDisplay->text(), QString("9"));
-    if (how == 0)
-        d.cmdCancel->click();
-    else if (how == 1)
-        QTest::keyClick(d.cmbComm, Qt::Key_Escape);
-    else
-        d.close();
-    QVERIFY(!d.isVisible());
-    QCOMPARE(d.result(), int(QDialog::Rejected));
-    QCOMPARE(f.configText(), before);
-    QCOMPARE(modData().CommKind, LinkKind::TcpIp);
-    QCOMPARE(modData().SystemType, qint16(2));
-    QCOMPARE(f.links, QStringList());
-    QVERIFY(f.line->open);
-}
-
-void TestSetupDialogs::setupKeepsOpenWhenFileCannotBeWritten()
-{
-    SetupFixture f(Link("Simulated"));
-    frmSetup d;
-    d.show();
-    d.cmbPanel->setCurrentIndex(d.cmbPanel->findText("KM Series"));
-    // The folder is gone (or may not be written): nothing can be saved there.
-    modData().ProgramFolder = f.path("gone");
-    d.cmdOK->click();
-    QCOMPARE(f.prompter->shown.size(), 1);
-    QVERIFY(f.prompter->texts()[0].startsWith("The settings could not be saved to "
-                                              + QDir::toNativeSeparators(f.path("gone/ZOP_Panel.ini"))
-                                              + ": "));
-    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Critical);
-    QVERIFY(d.isVisible());
-    QCOMPARE(modData().SystemType, qint16(2));
-    QCOMPARE(f.links, QStringList());
-}
-
-void TestSetupDialogs::setupKeyboardAndNames()
-{
-    SetupFixture f(Link("TCP/IP"));
-    frmSetup d;
-    d.show();
-    QCoreApplication::processEvents();
-    QStringList order;
-    QWidget *w = d.cmbApp;
-    do {
-        if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
-            order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != d.cmbApp);
-    QCOMPARE(order, (QStringList{"cmbApp", "cmbPanel", "cmbComm", "cmdConfigure", "cmdOK", "cmdCancel"}));
-    // What a screen reader reads of the read-only values: caption and value.
-    const auto read = [](QWidget *w) {
-        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
-    };
-    QCOMPARE((QStringList{d.cmbApp->accessibleName(), d.cmbPanel->accessibleName(),
-                          d.cmbComm->accessibleName(), read(d.lblAddressDisplay),
-                          read(d.lblPortDisplay)}),
-             (QStringList{"Start-Up Panel", "System Type", "Type of Communications",
-                          "Address: 127.0.0.1", "Port: 50505"}));
-}
 
 QTEST_MAIN(TestSetupDialogs)
 #include "test_setupdialogs.moc"

@@ -74,14 +74,21 @@ private slots:
         QTest::newRow("CAL:POT? all") << QByteArray("CAL:POT?") << QByteArray("128,128,128,128,128\r\n");
         QTest::newRow("MOD:TABL? 5") << QByteArray("MOD:TABL? 5") << QByteArray("5(0.80,1.00)\r\n");
         QTest::newRow("blanks around") << QByteArray("  *IDN?  \r") << QByteArray("Zoptrel,ZOP-SIM TLB,0,4.70\r\n");
+        // Blank lines (a keep-alive among them) answer nothing and are no remote use.
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("carriage return") << QByteArray("\r") << QByteArray();
+        QTest::newRow("blanks") << QByteArray("   ") << QByteArray();
+        QTest::newRow("tab and CR") << QByteArray("\t\r") << QByteArray();
     }
 
     void freshInstrumentReplies()
     {
         QFETCH(QByteArray, line);
-        QFETCH(QByteArray, reply);
         Bench b;
-        QCOMPARE(b.send(line), reply);
+        QTEST(b.send(line), "reply");
+        QVERIFY(b.supply.errors().isEmpty());
+        if (line.trimmed().isEmpty())
+            QCOMPARE(b.supply.statusWordB(), 0u);
     }
 
     void configurationNamesTheInstrument()
@@ -239,13 +246,12 @@ private slots:
     {
         QFETCH(QByteArrayList, lines);
         QFETCH(QByteArray, query);
-        QFETCH(QByteArray, reply);
 
         Bench b;
         for (const QByteArray &line : lines)
             QCOMPARE(b.send(line), QByteArray());
         QCOMPARE(b.nextError(), NoError);
-        QCOMPARE(b.ask(query), reply);
+        QTEST(b.ask(query), "reply");
     }
 
     void refusedLinesQueueAnError_data()
@@ -330,24 +336,6 @@ private slots:
         b.send("*CLS");
         QCOMPARE(b.nextError(), NoError);
         QCOMPARE(b.ask("*ESR?"), QByteArray("0"));
-    }
-
-    void blankLinesAnswerNothing_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("carriage return") << QByteArray("\r");
-        QTest::newRow("blanks") << QByteArray("   ");
-        QTest::newRow("tab and CR") << QByteArray("\t\r");
-    }
-
-    void blankLinesAnswerNothing()
-    {
-        QFETCH(QByteArray, line);
-        Bench b;
-        QCOMPARE(b.send(line), QByteArray());
-        QVERIFY(b.supply.errors().isEmpty());
-        QCOMPARE(b.supply.statusWordB(), 0u); // a keep-alive does not count as remote use
     }
 
     void menuChangeKeepsWhatItLeavesOut()

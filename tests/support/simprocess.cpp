@@ -242,22 +242,6 @@ QList<QPair<double, QByteArray>> SimProcess::receivedChunks() const
     return chunks;
 }
 
-QList<SimProcess::SerialChunk> SimProcess::receivedOnLine() const
-{
-    QList<SerialChunk> chunks;
-    qint32 baud = 0;
-    for (const QByteArray &line : traceLines()) {
-        const qsizetype first = line.indexOf(' ');
-        if (first < 0)
-            continue;
-        if (line.mid(first + 1, 5) == "BAUD ")
-            baud = line.mid(first + 6).toInt();
-        else if (line.mid(first + 1, 3) == "RX ")
-            chunks.append({line.left(first).toDouble(), baud, Unescape(line.mid(first + 4))});
-    }
-    return chunks;
-}
-
 QStringList SimProcess::notes() const { return traceTexts("NOTE "); }
 
 QStringList SimProcess::changes() const { return traceTexts("CHG "); }

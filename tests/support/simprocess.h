@@ -15,13 +15,6 @@ enum class SimLine { Tcp, Pty, Gpib };
 
 class SimProcess {
 public:
-    // A chunk the emulator received on a serial line, with the line speed it arrived at.
-    struct SerialChunk {
-        double seconds;
-        qint32 baud;
-        QByteArray bytes;
-    };
-
     // Starts the emulator with `--port 0 --trace <file>` (Tcp) or `--pty <link> --trace
     // <file>` (Pty) and the given extra arguments; waits for it to say which port it listens
     // on or which terminal it made. QVERIFY-style failures are reported by port() == 0
@@ -33,8 +26,6 @@ public:
     // The link to the pseudo-terminal, for the panel's "Device" setting (Pty); the socket of
     // the GPIB bus, for the stand-in library's ZOP_GPIB_SOCKET (Gpib).
     QString linkPath() const { return m_linkPath; }
-    // Every received chunk with its line speed (Pty).
-    QList<SerialChunk> receivedOnLine() const;
     // What the emulator made of the serial frames, in order (Pty).
     QStringList notes() const;
     // Every change of the setpoints, the output and the alarms, in order ("volt 2.000").

@@ -5,7 +5,6 @@
 #include "engine/seriesspec.h"
 #include "engine/trendbuffer.h"
 #include "core/numbertext.h"
-#include "panels/virtual/trendview.h"
 
 #include <QtTest>
 

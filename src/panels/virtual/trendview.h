@@ -19,15 +19,6 @@ namespace zop {
 
 class TrendBuffer;
 
-// A value axis from 0 to at least `top` on round ticks: a step of 1, 2 or 5 times a power of
-// ten, at most MaxIntervals of them (15.75 V gives 0, 5, 10, 15, 20).
-struct RoundTicks {
-    static constexpr int MaxIntervals = 6;
-    double top = 1;
-    int tickCount = 2; // ticks drawn, 0 and the top included
-};
-RoundTicks RoundAxisTicks(double top);
-
 class TrendView : public QWidget {
     Q_OBJECT
 public:
