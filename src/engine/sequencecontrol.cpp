@@ -31,7 +31,9 @@ SequenceControl::~SequenceControl()
 {
     m_panel.onLockedStop = nullptr;
     m_panel.onPoll = nullptr;
-    stop(QStringLiteral("the panel closed"));
+    // Only the run's stop action: the window around it is going.
+    if (running())
+        m_runner->stop(QStringLiteral("the panel closed"));
 }
 
 bool SequenceControl::open(const QString &path, QString *problem)

@@ -91,7 +91,14 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
     showSequence(SequenceWanted);
 }
 
-VirtualPanel::~VirtualPanel() = default;
+// The sequence control goes before the engine it holds on to.
+VirtualPanel::~VirtualPanel() { delete m_sequence; }
+
+void VirtualPanel::panelClosing()
+{
+    m_sequence->stop(QStringLiteral("the panel closed"));
+    m_engine.stop();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Building the window.

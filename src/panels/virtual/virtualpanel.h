@@ -55,7 +55,7 @@ public:
 protected:
     void stopPanelTimers() override { m_engine.stopTimers(); }
     bool logsCloseCommand() const override { return m_engine.debugMode(); }
-    void panelClosing() override { m_engine.stop(); }
+    void panelClosing() override;
     // A system type of another series: that series' panel takes this one's place.
     void afterSetup() override;
     void stateRefreshed() override { m_engine.syncKnobs(); }
