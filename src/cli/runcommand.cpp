@@ -17,8 +17,6 @@ namespace zop::cli {
 
 namespace {
 
-constexpr qint64 MaxSequenceFileBytes = 4 * 1024 * 1024;
-
 // The engine's link: the session's commands, their failures turned into the engine's.
 class SessionLink : public SequenceLink {
 public:
@@ -94,7 +92,7 @@ void RunSequence(CommandContext &c)
         throw Failure{Exit::Usage, QStringLiteral("run takes one sequence file (see zopctl --help)")};
     const QString path = c.arguments.first();
     QString problem;
-    const std::optional<QByteArray> bytes = ReadRegularFile(path, MaxSequenceFileBytes, &problem);
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, SequenceLimit::MaxFileBytes, &problem);
     if (!bytes)
         throw Failure{Exit::BadFile, QStringLiteral("cannot read %1: %2").arg(path, problem)};
     Sequence sequence;

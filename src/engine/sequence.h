@@ -58,6 +58,7 @@ constexpr int MaxRampSteps = 10000;
 constexpr qint64 MinRampStepMs = 50; // the status is read between steps
 constexpr qint64 MaxSteps = 1000000; // after repeats are unrolled
 constexpr qint64 MaxRepeat = 1000000;
+constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 } // namespace SequenceLimit
 
 // Parses a whole file; the first fault found ends it.

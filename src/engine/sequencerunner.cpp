@@ -5,12 +5,6 @@
 
 namespace zop {
 
-namespace {
-
-// Every bit of word B is an alarm but REMOTE, which only says who is in control.
-constexpr qint32 AlarmMask = 0xFFFF & ~(1 << AlarmBit::Remote);
-constexpr qint32 TripMask = (1 << AlarmBit::Ovt) | (1 << AlarmBit::Oct);
-
 QString AlarmNames(qint32 bits)
 {
     static const char *const Names[] = {"OVT", "OCT", "PHL", "PGL", "THL", "FSE", nullptr,
@@ -27,8 +21,6 @@ QString AlarmNames(qint32 bits)
     }
     return names.join(QLatin1Char(' '));
 }
-
-} // namespace
 
 SequenceRunner::SequenceRunner(Sequence sequence, SequenceLink &link, const Clock &clock)
     : m_sequence(std::move(sequence)), m_link(link), m_clock(clock)

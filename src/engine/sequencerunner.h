@@ -20,12 +20,20 @@
 #include "engine/eventlog.h"
 #include "engine/readinglog.h"
 #include "engine/sequence.h"
+#include "state/statusbits.h"
 
 #include <QString>
 
 #include <functional>
 
 namespace zop {
+
+// Every bit of word B is an alarm but REMOTE, which only says who is in control; OVT and OCT
+// are the protection trips.
+constexpr qint32 AlarmMask = 0xFFFF & ~(1 << AlarmBit::Remote);
+constexpr qint32 TripMask = (1 << AlarmBit::Ovt) | (1 << AlarmBit::Oct);
+// The alarm bits by name ("OVT OCT"); the summary bit ALARM only when no other says more.
+QString AlarmNames(qint32 bits);
 
 struct LinkReply {
     // Cancelled: a signal cut the exchange short (zopctl's Ctrl-C): the run stops.
