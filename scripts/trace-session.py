@@ -78,7 +78,9 @@ def wait_for_panel(remote, window, wait_s=20):
 
 
 def held(r, key, advances, after_each=0.25, release_after=0.1):
-    """Holds `key`, moves the clock on by each of `advances` (ms), then lets the key go."""
+    """Holds `key`, moves the clock on by each of `advances` (ms), then lets the key go. The
+    clock stands still meanwhile but for the advances, so a slow machine repeats no more."""
+    r.ask("freeze")
     r.ask(f"hold {key}")
     time.sleep(0.05)
     for ms in advances:
@@ -86,6 +88,7 @@ def held(r, key, advances, after_each=0.25, release_after=0.1):
         time.sleep(after_each)
     time.sleep(release_after)
     r.do(f"release {key}")
+    r.ask("thaw")
 
 
 def enter_value(r, key, text, accept=True):

@@ -111,14 +111,39 @@ QString WidgetText(QObject *object)
 
 } // namespace
 
-// The real clock plus the time "advance" has added.
+// The real clock plus the time "advance" has added. Frozen, only "advance" (and sleeping)
+// moves it, so what a held key does depends on the script alone, however slow the machine.
 class SteppedClock : public SteadyClock {
 public:
-    qint64 elapsedMs() const override { return SteadyClock::elapsedMs() + m_added; }
+    qint64 elapsedMs() const override
+    {
+        return (m_frozenAt >= 0 ? m_frozenAt : SteadyClock::elapsedMs()) + m_added;
+    }
+    void sleepMs(qint64 ms) override
+    {
+        if (m_frozenAt >= 0)
+            advance(ms);
+        else
+            SteadyClock::sleepMs(ms);
+    }
     void advance(qint64 ms) { m_added += ms > 0 ? ms : 0; }
+    void freeze()
+    {
+        if (m_frozenAt < 0)
+            m_frozenAt = SteadyClock::elapsedMs();
+    }
+    // Real time runs on from where the clock stood.
+    void thaw()
+    {
+        if (m_frozenAt < 0)
+            return;
+        m_added -= SteadyClock::elapsedMs() - m_frozenAt;
+        m_frozenAt = -1;
+    }
 
 private:
     qint64 m_added = 0;
+    qint64 m_frozenAt = -1;
 };
 
 void RemoteControl::useSteppedClock()
@@ -256,6 +281,12 @@ QByteArray RemoteControl::handle(const QByteArray &line)
             return Error(QStringLiteral("advance needs the stepped clock and a time in ms"));
         m_clock->advance(ms);
         return Reply({{QStringLiteral("advanced"), ms}});
+    }
+    if (verb == "freeze" || verb == "thaw") {
+        if (!m_clock)
+            return Error(QStringLiteral("freeze and thaw need the stepped clock"));
+        verb == "freeze" ? m_clock->freeze() : m_clock->thaw();
+        return Reply({{QStringLiteral("clock"), QString::fromLatin1(verb)}});
     }
     static const QByteArray Verbs[] = {"text", "press", "hold", "release", "turn", "type"};
     if (std::find(std::begin(Verbs), std::end(Verbs), verb) == std::end(Verbs))

@@ -16,6 +16,7 @@
 //   type NAME TEXT types TEXT into the entry NAME, one key at a time
 //   choose PATH    every file dialog from then on answers PATH without showing; no PATH puts
 //                  the real dialog back
+//   freeze, thaw   stop and restart the real time's share of the stepped clock
 //   advance MS     moves the program's clock on by MS milliseconds (only with the stepped
 //                  clock: useSteppedClock), so a 60 s time-out passes at once
 // Anything else answers {"error":...}. A reply comes only while the window thread runs, so a
