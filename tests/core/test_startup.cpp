@@ -18,23 +18,9 @@ using namespace zop::test;
 namespace {
 QByteArray Config(const QByteArray &startup, const QByteArray &comm, const QByteArray &type)
 {
-    return "[Form_List]\nItem00=0,Virtual Control Panel\nItem01=1,Command Panel\n"
-           "Item02=2,Register Panel\nItem03=3,Calibration Panel\nItem04=4,Modulation Panel\n"
-           "[Comm_List]\nItem00=0,GPIB\nItem01=1,RS232\nItem02=2,TCP/IP\nItem03=3,RS485\n"
-           "Item04=4,RS485 Framed\nItem05=5,Simulated\n"
-           "[Syst_List]\nItem00=0,GZ Series\nItem01=1,GZ2 Series\nItem02=2,TLB Series\n"
-           "Item03=3,KM Series\nItem04=4,TW Series\n"
-           "[Application]\nStart-Up=" + startup + "\n[Communication]\nComm=" + comm
+    return ConfigLists + "[Application]\nStart-Up=" + startup + "\n[Communication]\nComm=" + comm
          + "\nAddress=127.0.0.1\nPort=50505\n[System]\nType=" + type + "\n";
 }
-
-bool WriteFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(text) == text.size();
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(MsgAnswer)
@@ -133,15 +119,13 @@ private slots:
         Fixture f;
         const QDir root(f.dir.path());
         QVERIFY(root.mkpath(QStringLiteral("bin")));
-        QVERIFY(WriteFile(root.filePath("share/zop-panel/ZOP_Panel.ini"),
-                          Config("Virtual Control Panel", shippedLink, "TLB Series")));
+        f.writeFile("share/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", shippedLink, "TLB Series"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
         const QString user = root.filePath(QStringLiteral("config/zop-panel"));
         if (userSettings)
-            QVERIFY(WriteFile(user + "/ZOP_Panel.ini",
-                              Config("Virtual Control Panel", "Simulated", "TLB Series")));
+            f.writeFile("config/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", "Simulated", "TLB Series"));
         if (askedBefore)
-            QVERIFY(WriteFile(user + "/" + LinkSetupOfferedFile, "asked\n"));
+            f.writeFile("config/zop-panel/" + LinkSetupOfferedFile, "asked\n");
 
         const QString bin = root.filePath(QStringLiteral("bin"));
         if (zopctlFirst)
@@ -197,11 +181,11 @@ private slots:
         QFETCH(QStringList, files);
         QFETCH(QString, opened);
         QFETCH(int, placesNamed);
-        QTemporaryDir dir;
-        const QDir root(dir.path());
+        Fixture f;
+        const QDir root(f.dir.path());
         QVERIFY(root.mkpath(executable));
         for (const QString &file : files)
-            QVERIFY(WriteFile(root.filePath(file), "# ZOP Panel\n"));
+            f.writeFile(file, "# ZOP Panel\n");
         const QStringList candidates
             = UserGuideCandidates(root.filePath(executable), root.filePath("src/docs/user-guide.md"));
         const QString guide = FindUserGuide(candidates);
@@ -210,7 +194,7 @@ private slots:
             const QStringList lines = UserGuideMissingText(candidates).split("\r\n");
             QCOMPARE(lines.size(), 1 + placesNamed);
             for (const QString &place : lines.mid(1))
-                QVERIFY2(place.startsWith(dir.path()) && place.contains("user-guide."),
+                QVERIFY2(place.startsWith(f.dir.path()) && place.contains("user-guide."),
                          qPrintable(place));
         }
     }
