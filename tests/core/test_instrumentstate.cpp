@@ -69,6 +69,9 @@ private slots:
                                                 {-3e12, smallest}, {qQNaN(), 0}, {qInf(), largest}};
         for (const auto &[value, expected] : rows)
             QCOMPARE(SaturatedInt32(value), expected);
+        // Halves to the even neighbour, both signs.
+        for (const auto &[value, expected] : {std::pair{2.5, 2.0}, {3.5, 4.0}, {-2.5, -2.0}, {2.4999, 2.0}, {0.5, 0.0}})
+            QCOMPARE(RoundHalfEven(value), expected);
         // The memory field against the single-precision record of it.
         QVERIFY(!MemoryLocationChanged(0x7FFFFFFF, float(0x7FFFFFFF)));
         QVERIFY(!MemoryLocationChanged(4, 4.0f));
@@ -119,15 +122,6 @@ private slots:
         QFETCH(double, value);
         QFETCH(QString, pattern);
         QTEST(FormatNumber(value, pattern), "text");
-    }
-
-    void roundHalfEven()
-    {
-        QCOMPARE(RoundHalfEven(2.5), 2.0);
-        QCOMPARE(RoundHalfEven(3.5), 4.0);
-        QCOMPARE(RoundHalfEven(-2.5), -2.0);
-        QCOMPARE(RoundHalfEven(2.4999), 2.0);
-        QCOMPARE(RoundHalfEven(0.5), 0.0);
     }
 
     void readAll_data()
@@ -228,14 +222,9 @@ private slots:
         Fixture f;
         Connect(f, {{"<>SCL", reply}});
         ReadScales();
-        const RatingsRecord &r = modData().Ratings;
-        QCOMPARE(r.VoltMax, volts);
-        QCOMPARE(r.CurrMax, amps);
-        QCOMPARE(r.VoltHigh, 1.1f * volts);
-        QCOMPARE(r.VoltLow, 0.1f * volts);
-        QCOMPARE(r.CurrHigh, 1.1f * amps);
-        QCOMPARE(r.CurrLow, 0.1f * amps);
-        QCOMPARE(modData().RatingsBackup, r);
+        const RatingsRecord expected{volts, 1.1f * volts, 0.1f * volts, amps, 1.1f * amps, 0.1f * amps};
+        QCOMPARE(modData().Ratings, expected);
+        QCOMPARE(modData().RatingsBackup, expected);
         QTEST(modData().VoltageFormat, "voltFormat");
         QTEST(modData().CurrentFormat, "currFormat");
         QCOMPARE(modData().CommKind, qint16(reply.isNull() ? 5 : 2)); // a time-out falls back
@@ -277,10 +266,8 @@ private slots:
         modData().Pots.fill(9);
         modData().PotsBackup.fill(9);
         ReadPots();
-        for (int i = 0; i < 5; ++i) {
-            QCOMPARE(int(modData().Pots[i]), pots[i]);
-            QCOMPARE(int(modData().PotsBackup[i]), backup[i]);
-        }
+        QCOMPARE(QList<int>(modData().Pots.begin(), modData().Pots.end()), pots);
+        QCOMPARE(QList<int>(modData().PotsBackup.begin(), modData().PotsBackup.end()), backup);
     }
 
     void numberFormats_data()
