@@ -85,25 +85,18 @@ private slots:
 
     void firstStartOffersLinkSetup_data()
     {
-        QTest::addColumn<bool>("userSettings"); // the per-user folder already has ZOP_Panel.ini
-        QTest::addColumn<QByteArray>("shippedLink");
-        QTest::addColumn<bool>("askedBefore");
-        QTest::addColumn<bool>("zopctlFirst"); // zopctl ran before the panel's first start
+        // "user settings": the per-user folder already has ZOP_Panel.ini; "TCP/IP": shipped with
+        // a real link; "asked": the question was put before; "zopctl": it ran before the panel.
+        QTest::addColumn<QString>("before");
         QTest::addColumn<MsgAnswer>("answer");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("setUp");
-        QTest::newRow("first start, Yes") << false << QByteArray("Simulated") << false << false
-                                          << MsgAnswer::Yes << true << true;
-        QTest::newRow("first start, No") << false << QByteArray("Simulated") << false << false
-                                         << MsgAnswer::No << true << false;
-        QTest::newRow("settings made by zopctl, then the panel's first start")
-            << false << QByteArray("Simulated") << false << true << MsgAnswer::Yes << true << true;
-        QTest::newRow("settings already there") << true << QByteArray("Simulated") << false << false
-                                                << MsgAnswer::Yes << false << false;
-        QTest::newRow("shipped with a real link") << false << QByteArray("TCP/IP") << false << false
-                                                  << MsgAnswer::Yes << false << false;
-        QTest::newRow("settings made again after the question")
-            << false << QByteArray("Simulated") << true << false << MsgAnswer::Yes << false << false;
+        QTest::newRow("first start, Yes") << "" << MsgAnswer::Yes << true << true;
+        QTest::newRow("first start, No") << "" << MsgAnswer::No << true << false;
+        QTest::newRow("settings made by zopctl, then the panel's first start") << "zopctl" << MsgAnswer::Yes << true << true;
+        QTest::newRow("settings already there") << "user settings" << MsgAnswer::Yes << false << false;
+        QTest::newRow("shipped with a real link") << "TCP/IP" << MsgAnswer::Yes << false << false;
+        QTest::newRow("settings made again after the question") << "asked" << MsgAnswer::Yes << false << false;
     }
 
     // An installed layout (bin/ beside share/zop-panel) and a user's configuration folder: the
@@ -111,24 +104,21 @@ private slots:
     // Simulated link, and never twice.
     void firstStartOffersLinkSetup()
     {
-        QFETCH(bool, userSettings);
-        QFETCH(QByteArray, shippedLink);
-        QFETCH(bool, askedBefore);
-        QFETCH(bool, zopctlFirst);
+        QFETCH(QString, before);
         QFETCH(MsgAnswer, answer);
         Fixture f;
         const QDir root(f.dir.path());
         QVERIFY(root.mkpath(QStringLiteral("bin")));
-        f.writeFile("share/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", shippedLink, "TLB Series"));
+        f.writeFile("share/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", before == "TCP/IP" ? "TCP/IP" : "Simulated", "TLB Series"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
         const QString user = root.filePath(QStringLiteral("config/zop-panel"));
-        if (userSettings)
+        if (before == "user settings")
             f.writeFile("config/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", "Simulated", "TLB Series"));
-        if (askedBefore)
+        if (before == "asked")
             f.writeFile("config/zop-panel/" + LinkSetupOfferedFile, "asked\n");
 
         const QString bin = root.filePath(QStringLiteral("bin"));
-        if (zopctlFirst)
+        if (before == "zopctl")
             DefaultProgramFolder(bin);
         modData().ProgramFolder = DefaultProgramFolder(bin);
         QCOMPARE(modData().ProgramFolder, user);
