@@ -58,8 +58,9 @@ void TestConsole::runLine_data()
                                        << QStringList{"send VOLT 5", "check SYST:ERR?"} << none;
     QTest::newRow("checked, error") << "FOO" << true << undefined
                                     << QStringList{"send FOO", "check SYST:ERR?"} << QStringList{undefined};
-    QTest::newRow("no reply: no check") << "MEAS:CURR?" << true << noError
-                                        << QStringList{"query MEAS:CURR?"} << query;
+    QTest::newRow("no reply, the check tells why") << "MEAS:VOLT:?" << true << undefined
+                                                   << QStringList{"query MEAS:VOLT:?", "check SYST:ERR?"}
+                                                   << QStringList{"query", undefined};
     QTest::newRow("blank line") << "   " << true << noError << QStringList{} << none;
     QTest::newRow("line break") << "VOLT 5\nOUTP:START" << true << noError << QStringList{} << refused;
     QTest::newRow("control character") << "VOLT 5\x1b" << true << noError << QStringList{} << refused;
