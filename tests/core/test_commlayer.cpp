@@ -63,7 +63,7 @@ private slots:
     }
 
     // Opening names the link in a log it empties; a command goes out with its line feed and is
-    // logged with its reply, each told apart as sent or received.
+    // logged with its reply (read whole from its pieces), each told apart as sent or received.
     void byKind()
     {
         QFETCH(int, kind);
@@ -72,7 +72,8 @@ private slots:
         Fixture f;
         TrafficLog log;
         log.setLogText("earlier text is replaced");
-        f.line->answer("VOLT?", "12.500\r\n");
+        // The reply comes in two pieces, the second well after the first.
+        f.line->responder = [](const QByteArray &) { return QList<ScriptedLine::Chunk>{{100, "12.5"}, {700, "00\r\n"}}; };
         modData().CommKind = qint16(kind);
         Comm().LogTarget = &log;
         QVERIFY(OpenLink());
@@ -175,21 +176,6 @@ private slots:
         QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Exclamation);
         QCOMPARE(modData().CommKind, qint16(42));
         QVERIFY(f.line->written.isEmpty());
-    }
-
-    void replyInPieces()
-    {
-        Link f(1);
-        f.line->responder = [](const QByteArray &) {
-            return QList<ScriptedLine::Chunk>{{100, "12.5"}, {700, "00\r\n"}};
-        };
-        SendCommand(QStringLiteral("VOLT?"), false);
-        QString reply;
-        QCOMPARE(ReadReply(reply, 2, true), 8);
-        QCOMPARE(reply, QString("12.500\r\n"));
-        QCOMPARE(f.log.logText(), QString("RS232 - Initialized\r\n12.500\r\n"));
-        QVERIFY(f.prompter->shown.isEmpty());
-        QCOMPARE(modData().CommKind, qint16(1));
     }
 
     void replyTimesOutWithPartialText()
@@ -397,67 +383,53 @@ private slots:
 
     void statusAndFallBackDetails_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("link");  // kind|address|port|device
         QTest::addColumn<QString>("fault"); // "", "open", "write", "lost", "silent", "unplugged"
         QTest::addColumn<LinkState>("state");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("details"); // of the fall-back's box; "" when none was shown
 
-        const QString tcp = "TCP/IP 127.0.0.1:50505";
-        QTest::newRow("TCP/IP live") << 2 << "127.0.0.1" << 50505 << "" << "" << LinkState::Live
-                                     << tcp << "";
+        const QString tcp = "TCP/IP 127.0.0.1:50505", tcpLink = "2|127.0.0.1|50505|";
+        const QString simulated = "Simulated: no instrument";
+        QTest::newRow("TCP/IP live") << tcpLink << "" << LinkState::Live << tcp << "";
         QTest::newRow("TCP/IP connection dropped")
-            << 2 << "127.0.0.1" << 50505 << "" << "unplugged" << LinkState::NotConnected
-            << tcp + ": not connected" << "";
-        QTest::newRow("GPIB live") << 0 << "5" << 0 << "" << "" << LinkState::Live
-                                   << "GPIB 0, address 5" << "";
-        QTest::newRow("RS-232 named device") << 1 << "" << 1 << "/dev/pts/7" << ""
-                                             << LinkState::Live << "RS-232 /dev/pts/7" << "";
+            << tcpLink << "unplugged" << LinkState::NotConnected << tcp + ": not connected" << "";
+        QTest::newRow("GPIB live") << "0|5|0|" << "" << LinkState::Live << "GPIB 0, address 5" << "";
+        QTest::newRow("RS-232 named device") << "1||1|/dev/pts/7" << "" << LinkState::Live << "RS-232 /dev/pts/7" << "";
         QTest::newRow("RS-485 framed by port number")
-            << 4 << "17" << 2 << "" << "" << LinkState::Live << "RS-485 framed, address 17, Port 2"
-            << "";
-        QTest::newRow("Simulated by choice") << 5 << "" << 0 << "" << "" << LinkState::Simulated
-                                             << "Simulated: no instrument" << "";
+            << "4|17|2|" << "" << LinkState::Live << "RS-485 framed, address 17, Port 2" << "";
+        QTest::newRow("Simulated by choice") << "5||0|" << "" << LinkState::Simulated << simulated << "";
         QTest::newRow("no link configured")
-            << 99 << "" << 0 << "" << "" << LinkState::Simulated
-            << "Simulated: no instrument, no link is configured" << "";
+            << "99||0|" << "" << LinkState::Simulated << simulated + ", no link is configured" << "";
         QTest::newRow("port cannot be opened")
-            << 3 << "17" << 3 << "" << "open" << LinkState::Simulated
-            << "Simulated: no instrument, after RS-485 selected, address 17, Port 3 could not be "
-               "opened (Port not found)"
+            << "3|17|3|" << "open" << LinkState::Simulated
+            << simulated + ", after RS-485 selected, address 17, Port 3 could not be opened (Port not found)"
             << "Link: RS-485 selected, address 17, Port 3\nReason: Port not found";
-        QTest::newRow("send fails")
-            << 2 << "127.0.0.1" << 50505 << "" << "write" << LinkState::Simulated
-            << "Simulated: no instrument, after " + tcp + " failed (Not connected)"
-            << "Link: " + tcp + "\nReason: Not connected";
-        QTest::newRow("link lost while reading")
-            << 2 << "127.0.0.1" << 50505 << "" << "lost" << LinkState::Simulated
-            << "Simulated: no instrument, after " + tcp + " failed (Connection lost)"
-            << "Link: " + tcp + "\nReason: Connection lost";
-        QTest::newRow("no reply")
-            << 2 << "127.0.0.1" << 50505 << "" << "silent" << LinkState::Simulated
-            << "Simulated: no instrument, after a time-out on " + tcp
-            << "Link: " + tcp + "\nReason: no complete reply within 2 s";
+        QTest::newRow("send fails") << tcpLink << "write" << LinkState::Simulated
+                                    << simulated + ", after " + tcp + " failed (Not connected)"
+                                    << "Link: " + tcp + "\nReason: Not connected";
+        QTest::newRow("link lost while reading") << tcpLink << "lost" << LinkState::Simulated
+                                                 << simulated + ", after " + tcp + " failed (Connection lost)"
+                                                 << "Link: " + tcp + "\nReason: Connection lost";
+        QTest::newRow("no reply") << tcpLink << "silent" << LinkState::Simulated
+                                  << simulated + ", after a time-out on " + tcp
+                                  << "Link: " + tcp + "\nReason: no complete reply within 2 s";
     }
 
     void statusAndFallBackDetails()
     {
-        QFETCH(int, kind);
-        QFETCH(QString, address);
-        QFETCH(int, port);
-        QFETCH(QString, device);
+        QFETCH(QString, link);
         QFETCH(QString, fault);
         QFETCH(LinkState, state);
         QFETCH(QString, details);
+        const QStringList parts = link.split('|');
+        const qint16 kind = qint16(parts[0].toInt());
         Fixture f;
         ModData &data = modData();
-        data.CommKind = qint16(kind);
-        data.CommAddress = address;
-        data.CommPort = port;
-        data.CommDevice = device;
+        data.CommKind = kind;
+        data.CommAddress = parts[1];
+        data.CommPort = parts[2].toInt();
+        data.CommDevice = parts[3];
         f.line->failOpen = fault == "open";
         f.line->answer("<>STA", "0,0,0,0\r\n");
         OpenLink();

@@ -18,23 +18,9 @@ using namespace zop::test;
 namespace {
 QByteArray Config(const QByteArray &startup, const QByteArray &comm, const QByteArray &type)
 {
-    return "[Form_List]\nItem00=0,Virtual Control Panel\nItem01=1,Command Panel\n"
-           "Item02=2,Register Panel\nItem03=3,Calibration Panel\nItem04=4,Modulation Panel\n"
-           "[Comm_List]\nItem00=0,GPIB\nItem01=1,RS232\nItem02=2,TCP/IP\nItem03=3,RS485\n"
-           "Item04=4,RS485 Framed\nItem05=5,Simulated\n"
-           "[Syst_List]\nItem00=0,GZ Series\nItem01=1,GZ2 Series\nItem02=2,TLB Series\n"
-           "Item03=3,KM Series\nItem04=4,TW Series\n"
-           "[Application]\nStart-Up=" + startup + "\n[Communication]\nComm=" + comm
+    return ConfigLists + "[Application]\nStart-Up=" + startup + "\n[Communication]\nComm=" + comm
          + "\nAddress=127.0.0.1\nPort=50505\n[System]\nType=" + type + "\n";
 }
-
-bool WriteFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(text) == text.size();
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(MsgAnswer)
@@ -99,25 +85,18 @@ private slots:
 
     void firstStartOffersLinkSetup_data()
     {
-        QTest::addColumn<bool>("userSettings"); // the per-user folder already has ZOP_Panel.ini
-        QTest::addColumn<QByteArray>("shippedLink");
-        QTest::addColumn<bool>("askedBefore");
-        QTest::addColumn<bool>("zopctlFirst"); // zopctl ran before the panel's first start
+        // "user settings": the per-user folder already has ZOP_Panel.ini; "TCP/IP": shipped with
+        // a real link; "asked": the question was put before; "zopctl": it ran before the panel.
+        QTest::addColumn<QString>("before");
         QTest::addColumn<MsgAnswer>("answer");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("setUp");
-        QTest::newRow("first start, Yes") << false << QByteArray("Simulated") << false << false
-                                          << MsgAnswer::Yes << true << true;
-        QTest::newRow("first start, No") << false << QByteArray("Simulated") << false << false
-                                         << MsgAnswer::No << true << false;
-        QTest::newRow("settings made by zopctl, then the panel's first start")
-            << false << QByteArray("Simulated") << false << true << MsgAnswer::Yes << true << true;
-        QTest::newRow("settings already there") << true << QByteArray("Simulated") << false << false
-                                                << MsgAnswer::Yes << false << false;
-        QTest::newRow("shipped with a real link") << false << QByteArray("TCP/IP") << false << false
-                                                  << MsgAnswer::Yes << false << false;
-        QTest::newRow("settings made again after the question")
-            << false << QByteArray("Simulated") << true << false << MsgAnswer::Yes << false << false;
+        QTest::newRow("first start, Yes") << "" << MsgAnswer::Yes << true << true;
+        QTest::newRow("first start, No") << "" << MsgAnswer::No << true << false;
+        QTest::newRow("settings made by zopctl, then the panel's first start") << "zopctl" << MsgAnswer::Yes << true << true;
+        QTest::newRow("settings already there") << "user settings" << MsgAnswer::Yes << false << false;
+        QTest::newRow("shipped with a real link") << "TCP/IP" << MsgAnswer::Yes << false << false;
+        QTest::newRow("settings made again after the question") << "asked" << MsgAnswer::Yes << false << false;
     }
 
     // An installed layout (bin/ beside share/zop-panel) and a user's configuration folder: the
@@ -125,26 +104,21 @@ private slots:
     // Simulated link, and never twice.
     void firstStartOffersLinkSetup()
     {
-        QFETCH(bool, userSettings);
-        QFETCH(QByteArray, shippedLink);
-        QFETCH(bool, askedBefore);
-        QFETCH(bool, zopctlFirst);
+        QFETCH(QString, before);
         QFETCH(MsgAnswer, answer);
         Fixture f;
         const QDir root(f.dir.path());
         QVERIFY(root.mkpath(QStringLiteral("bin")));
-        QVERIFY(WriteFile(root.filePath("share/zop-panel/ZOP_Panel.ini"),
-                          Config("Virtual Control Panel", shippedLink, "TLB Series")));
+        f.writeFile("share/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", before == "TCP/IP" ? "TCP/IP" : "Simulated", "TLB Series"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
         const QString user = root.filePath(QStringLiteral("config/zop-panel"));
-        if (userSettings)
-            QVERIFY(WriteFile(user + "/ZOP_Panel.ini",
-                              Config("Virtual Control Panel", "Simulated", "TLB Series")));
-        if (askedBefore)
-            QVERIFY(WriteFile(user + "/" + LinkSetupOfferedFile, "asked\n"));
+        if (before == "user settings")
+            f.writeFile("config/zop-panel/ZOP_Panel.ini", Config("Virtual Control Panel", "Simulated", "TLB Series"));
+        if (before == "asked")
+            f.writeFile("config/zop-panel/" + LinkSetupOfferedFile, "asked\n");
 
         const QString bin = root.filePath(QStringLiteral("bin"));
-        if (zopctlFirst)
+        if (before == "zopctl")
             DefaultProgramFolder(bin);
         modData().ProgramFolder = DefaultProgramFolder(bin);
         QCOMPARE(modData().ProgramFolder, user);
@@ -197,11 +171,11 @@ private slots:
         QFETCH(QStringList, files);
         QFETCH(QString, opened);
         QFETCH(int, placesNamed);
-        QTemporaryDir dir;
-        const QDir root(dir.path());
+        Fixture f;
+        const QDir root(f.dir.path());
         QVERIFY(root.mkpath(executable));
         for (const QString &file : files)
-            QVERIFY(WriteFile(root.filePath(file), "# ZOP Panel\n"));
+            f.writeFile(file, "# ZOP Panel\n");
         const QStringList candidates
             = UserGuideCandidates(root.filePath(executable), root.filePath("src/docs/user-guide.md"));
         const QString guide = FindUserGuide(candidates);
@@ -210,7 +184,7 @@ private slots:
             const QStringList lines = UserGuideMissingText(candidates).split("\r\n");
             QCOMPARE(lines.size(), 1 + placesNamed);
             for (const QString &place : lines.mid(1))
-                QVERIFY2(place.startsWith(dir.path()) && place.contains("user-guide."),
+                QVERIFY2(place.startsWith(f.dir.path()) && place.contains("user-guide."),
                          qPrintable(place));
         }
     }

@@ -52,14 +52,6 @@ QString NotFoundRecordHead(const QString &heading)
     return "\"" + heading + "\r\nError Description: ";
 }
 
-// Takes the line away and gives the system a moment to hang up the program's end, without
-// letting window events run (the program must meet the loss in its next operation).
-void Unplug(PtyPeer &peer)
-{
-    peer.closeLine();
-    QThread::msleep(50);
-}
-
 } // namespace
 
 class TestSerialLink : public QObject {
@@ -370,8 +362,12 @@ private slots:
             return Instrument(unit);
         });
         QVERIFY(f.open(kind));
-        if (when.startsWith("before"))
-            Unplug(f.peer);
+        // Takes the line away and gives the system a moment to hang up the program's end, without
+        // letting window events run (the program must meet the loss in its next operation).
+        if (when.startsWith("before")) {
+            f.peer.closeLine();
+            QThread::msleep(50);
+        }
         QElapsedTimer timer;
         timer.start();
         qint32 got = 0;

@@ -101,19 +101,15 @@ private slots:
         QVERIFY(QFile::link(root.filePath("ttyUSB0"), byId + "/usb-Prolific_PL2303-if00-port0"));
         QVERIFY(QFile::link("../../ttyUSB0", byId + "/usb-Prolific_PL2303-if00"));
         QVERIFY(QFile::link("../../ttyUSB7", byId + "/usb-gone-if00-port0"));
-        const QList<SerialPortRow> table = SerialPortTable(
-            {root.filePath("ttyUSB1"), root.filePath("ttyUSB0"), root.filePath("ttyS0")}, byId);
-        QCOMPARE(table.size(), 3);
-        const QList<QStringList> byIdNames{
-            {},
-            {byId + "/usb-Prolific_PL2303-if00", byId + "/usb-Prolific_PL2303-if00-port0"},
-            {byId + "/usb-FTDI_FT232R_A1-if00-port0"}};
-        const QStringList devices{"ttyS0", "ttyUSB0", "ttyUSB1"};
-        for (int i = 0; i < 3; ++i) {
-            QCOMPARE(table[i].port, i + 1);
-            QCOMPARE(table[i].device, root.filePath(devices[i]));
-            QCOMPARE(table[i].byId, byIdNames[i]);
-        }
+        QList<QStringList> rows; // port, device, by-id links
+        for (const SerialPortRow &r :
+             SerialPortTable({root.filePath("ttyUSB1"), root.filePath("ttyUSB0"), root.filePath("ttyS0")}, byId))
+            rows << QStringList{QString::number(r.port), r.device} + r.byId;
+        QCOMPARE(rows, (QList<QStringList>{
+                           {"1", root.filePath("ttyS0")},
+                           {"2", root.filePath("ttyUSB0"), byId + "/usb-Prolific_PL2303-if00",
+                            byId + "/usb-Prolific_PL2303-if00-port0"},
+                           {"3", root.filePath("ttyUSB1"), byId + "/usb-FTDI_FT232R_A1-if00-port0"}}));
     }
 };
 

@@ -109,16 +109,10 @@ private slots:
     void check()
     {
         QFETCH(bool, dhcp);
-        NetworkSettings s;
-        s.dhcp = dhcp;
         QFETCH(QString, port);
-        s.port = port;
         QFETCH(QString, gateway);
-        s.gateway = gateway;
         QFETCH(QString, ip);
-        s.ipAddress = ip;
-        s.subnetMask = "255.255.255.0";
-        QTEST(int(FirstInvalidNetworkSetting(s)), "field");
+        QTEST(int(FirstInvalidNetworkSetting({dhcp, "", port, ip, "255.255.255.0", gateway})), "field");
     }
 
     // The reads in order, the module version as received, the design-time texts replaced, and

@@ -58,17 +58,13 @@ private slots:
     {
         m_requests.clear();
         m_answer.reset();
-        m_finds.clear();
         SetCommSetupRunner([this](QWidget *, CommSetupEntries &entries) {
             m_requests << Describe(entries);
             if (m_answer)
                 entries = *m_answer;
             return bool(m_answer);
         });
-        SetFindDeviceDialog([this](QWidget *, qint16 kind) {
-            m_finds << kind;
-            return std::optional<DeviceChoice>();
-        });
+        SetFindDeviceDialog([](QWidget *, qint16) { return std::optional<DeviceChoice>(); });
     }
 
     void cleanup()
@@ -189,12 +185,10 @@ private slots:
         QCOMPARE(d.Accepted, message.isEmpty());
         QCOMPARE(d.isVisible(), !message.isEmpty());
         QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (!message.isEmpty()) {
-            QCOMPARE(f.prompter->shown[0].title, QString("Data Error"));
-            QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
-        } else {
+        if (!message.isEmpty())
+            QVERIFY(f.prompter->shown[0].title == "Data Error" && f.prompter->shown[0].icon == MsgIcon::None);
+        else
             QTEST(QStringList({d.Address, d.Port, d.Device}).join('|'), "result");
-        }
     }
 
     void commSetupEscapeCancels()
@@ -262,10 +256,9 @@ private slots:
         d.cmdChange->click();
 
         QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (!message.isEmpty()) {
-            QCOMPARE(f.prompter->shown[0].title, QString("Communications Error"));
-            QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Critical);
-        }
+        if (!message.isEmpty())
+            QVERIFY(f.prompter->shown[0].title == "Communications Error"
+                    && f.prompter->shown[0].icon == MsgIcon::Critical);
         QCOMPARE(asked, changeAsked.isEmpty() ? QStringList() : QStringList{changeAsked});
         QCOMPARE(quietWhileChanging, !answers); // messages are back on for the change dialog
         if (answers)
@@ -275,9 +268,8 @@ private slots:
         QCOMPARE(f.links.value(0).section(' ', 0, 1),
                  kind == LinkKind::TcpIp ? QString("2 zop-probe:5025") : QString("%1 17:2").arg(kind));
         QCOMPARE(f.links.value(1), QString("2 127.0.0.1:50505"));
-        QCOMPARE(data.CommKind, LinkKind::TcpIp);
-        QCOMPARE(data.CommAddress, QString("127.0.0.1"));
-        QCOMPARE(data.CommPort, 50505);
+        QCOMPARE(Describe({data.CommKind, data.CommAddress, QString::number(data.CommPort), ""}),
+                 QString("2|127.0.0.1|50505|"));
         QVERIFY(!Comm().QuietMode);
         QVERIFY(f.line->open);
         QVERIFY(f.log.logText().startsWith("TCP/IP - Initialized\r\n"));
@@ -322,9 +314,8 @@ private slots:
         modData().CommKind = LinkKind::Simulated; // a fall-back since start-up: not shown here
         frmSetup d;
         QTEST(d.cmbComm->currentIndex(), "position");
-        QCOMPARE(d.cmbApp->currentText(), QString("Virtual Control Panel"));
-        QCOMPARE(d.cmbPanel->currentText(), QString("TLB Series"));
-        QCOMPARE(d.cmbPanel->currentData().toInt(), 2);
+        QCOMPARE((QStringList{d.cmbApp->currentText(), d.cmbPanel->currentText(), d.cmbPanel->currentData().toString()}),
+                 (QStringList{"Virtual Control Panel", "TLB Series", "2"}));
         QCOMPARE(m_requests, QStringList()); // not before the dialog is on the screen
         d.show();
         QCoreApplication::processEvents();
@@ -391,8 +382,7 @@ private slots:
                      : f.prompter->shown[0].title == "Data Error");
         QVERIFY(d.isVisible());
         QCOMPARE(f.configText(), before);
-        QCOMPARE(modData().CommKind, kind);
-        QCOMPARE(modData().SystemType, system);
+        QCOMPARE((QList<qint16>{modData().CommKind, modData().SystemType}), (QList<qint16>{kind, system}));
         QCOMPARE(f.links, QStringList());
     }
 
@@ -453,11 +443,8 @@ private slots:
         QCOMPARE(f.configText(), expected);
         // Read back and re-opened.
         const ModData &data = modData();
-        QCOMPARE(data.StartupPanel, qint16(1));
-        QCOMPARE(data.SystemType, qint16(3));
-        QCOMPARE(data.CommKind, qint16(position));
-        QTEST(f.links.value(0), "opened");
-        QCOMPARE(f.links.size(), 1);
+        QCOMPARE((QList<qint16>{data.StartupPanel, data.SystemType, data.CommKind}), (QList<qint16>{1, 3, qint16(position)}));
+        QTEST(f.links.join(';'), "opened");
         QCOMPARE(f.log.logText(), LinkLogName(qint16(position)) + "- Initialized\r\n");
 
         // The link, remembered as it opened and chosen again from "Recent Links" after the file
@@ -504,8 +491,7 @@ private slots:
         QVERIFY(!d.isVisible());
         QCOMPARE(d.result(), int(QDialog::Rejected));
         QCOMPARE(f.configText(), before);
-        QCOMPARE(modData().CommKind, LinkKind::TcpIp);
-        QCOMPARE(modData().SystemType, qint16(2));
+        QCOMPARE((QList<qint16>{modData().CommKind, modData().SystemType}), (QList<qint16>{LinkKind::TcpIp, 2}));
         QCOMPARE(f.links, QStringList());
         QVERIFY(f.line->open);
     }
@@ -539,7 +525,6 @@ private:
     // The Communication Setup requests frmSetup made, and the answer it gets (none: Cancel).
     QStringList m_requests;
     std::optional<CommSetupEntries> m_answer;
-    QList<qint16> m_finds;
 };
 
 QTEST_MAIN(TestSetupDialogs)

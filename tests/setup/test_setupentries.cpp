@@ -215,10 +215,8 @@ private slots:
         ReadConfiguration();
         modData().CommKind = LinkKind::Simulated; // a fall-back since
         const LinkSettingsInFile link = ReadLinkSettings();
-        QCOMPARE(link.kind, LinkKind::TcpIp);
-        QCOMPARE(link.address, QString("Zop-1"));
-        QCOMPARE(link.port, QString("0"));
-        QCOMPARE(link.device, QString("/dev/x"));
+        QCOMPARE((QStringList{QString::number(link.kind), link.address, link.port, link.device}),
+                 (QStringList{"2", "Zop-1", "0", "/dev/x"}));
     }
 };
 

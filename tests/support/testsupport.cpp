@@ -1,6 +1,8 @@
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -49,6 +51,7 @@ QString Fixture::debugText() const
 void Fixture::writeFile(const QString &name, const QByteArray &text) const
 {
     QFile file(path(name));
+    QDir().mkpath(QFileInfo(file).absolutePath());
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(text);
 }

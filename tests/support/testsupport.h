@@ -139,6 +139,15 @@ public:
     std::deque<Chunk> pending; // absolute due times
 };
 
+// The three lists of the shipped settings: panels, link kinds, series.
+inline const QByteArray ConfigLists =
+    "[Form_List]\r\nItem00=0,Virtual Control Panel\r\nItem01=1,Command Panel\r\n"
+    "Item02=2,Register Panel\r\nItem03=3,Calibration Panel\r\nItem04=4,Modulation Panel\r\n"
+    "[Comm_List]\r\nItem00=0,GPIB\r\nItem01=1,RS232\r\nItem02=2,TCP/IP\r\n"
+    "Item03=3,RS485\r\nItem04=4,RS485 Framed\r\nItem05=5,Simulated\r\n"
+    "[Syst_List]\r\nItem00=0,GZ Series\r\nItem01=1,GZ2 Series\r\nItem02=2,TLB Series\r\n"
+    "Item03=3,KM Series\r\nItem04=4,TW Series\r\n";
+
 // Answers the queries of an instrument state refresh (ratings, settings, versions, errors) the
 // way a TLB instrument rated 30 V and 50 A does.
 inline void AnswerStateRefresh(ScriptedLine &line)
