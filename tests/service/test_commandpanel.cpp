@@ -1,7 +1,7 @@
 // The Command Panel on a scripted link: its rows and keyboard reach, the texts its buttons send,
 // where a Get's reply lands, the frames disabled while a reply is awaited, time-outs, row
-// availability by system type and link kind (at opening; "Period"/"Arm" again after Setup),
-// switch and close.
+// availability by system type and link kind (at opening; "Period"/"Arm" again after Setup).
+// Switching and closing are the frame's (test_panelframe) and test_serviceagainstsim's.
 
 #include "servicefixture.h"
 #include "ui/transactionlog.h"
@@ -44,7 +44,6 @@ private slots:
     void rowAvailability();
     void setupReappliesTheAvailability();
     void dataBoxRefusesLineBreaks();
-    void switchesToTheRegisterPanelAndBackThenCloses();
 };
 
 void TestCommandPanel::everyRowHasItsControlsInTabOrder()
@@ -234,8 +233,8 @@ void TestCommandPanel::fallBackKeepsTheAvailability()
     // The availability is the panel's opening one: neither a fall-back nor a command in
     // Simulated mode changes it.
     p->cmdSet_Click(CommandTable::Scpi, 8);
-    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
-    QVERIFY(p->rowLabel(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled()
+            && p->rowLabel(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
     // Simulated replies still land in the data boxes.
     p->cmdGet_Click(CommandTable::Scpi, 1);
     QCOMPARE(p->dataBox(CommandTable::Scpi, 1)->text(), QString("9.999"));
@@ -267,11 +266,9 @@ void TestCommandPanel::reopenWhileAwaitingTheReply()
         static_cast<RegistersPanel *>(p)->cmdGetIEEE_Click(7);
     else
         static_cast<CommandPanel *>(p)->cmdGet_Click(CommandTable::Scpi, 1);
-    QCOMPARE(f.line->deletedInWait, 0);
-    QCOMPARE(f.line->takesAfterClose, 0);
+    QCOMPARE(f.line->deletedInWait + f.line->takesAfterClose, 0);
     QCOMPARE(modData().CommKind, LinkKind::Simulated);
-    QVERIFY(f.prompter->shown.isEmpty());
-    QVERIFY(p->menuBar()->isEnabled());
+    QVERIFY(f.prompter->shown.isEmpty() && p->menuBar()->isEnabled());
     QVERIFY(p->rtbTranx->logText().startsWith("Simulated - Initialized\r\n"));
 }
 
@@ -367,33 +364,7 @@ void TestCommandPanel::dataBoxRefusesLineBreaks()
     p->cmdSet_Click(CommandTable::Scpi, 0);
     const QStringList sent = f.sent();
     QCOMPARE(sent.size(), 1);
-    QVERIFY(sent.first().startsWith("SOURce:VOLTage:LEVel:IMMediate:AMPLitude "));
-    QVERIFY(!sent.first().contains("*RST"));
-}
-
-void TestCommandPanel::switchesToTheRegisterPanelAndBackThenCloses()
-{
-    ServiceFixture f;
-    CommandPanel *p = f.open<CommandPanel>();
-    QVERIFY(!p->mnuCommand->isEnabled() && p->mnuRegisters->isEnabled());
-    f.sent();
-    p->mnuRegisters->trigger();
-    QCOMPARE(f.sent(), (QStringList{"<>CHG 0,-1,0", "<>CLR 0"}));
-    auto *registers = qobject_cast<RegistersPanel *>(modData().CurrentPanel.data());
-    QVERIFY(registers);
-    f.opened << registers;
-    QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(registers->rtbTranx));
-    QVERIFY(registers->mnuCommand->isEnabled() && !registers->mnuRegisters->isEnabled());
-    registers->mnuCommand->trigger();
-    auto *back = qobject_cast<CommandPanel *>(modData().CurrentPanel.data());
-    QVERIFY(back);
-    f.opened << back;
-    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
-    QCOMPARE(f.programEnded, 0);
-    // Closing the panel in front ends the program.
-    back->close();
-    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
-    QCOMPARE(f.programEnded, 1);
+    QVERIFY(sent.first().startsWith("SOURce:VOLTage:LEVel:IMMediate:AMPLitude ") && !sent.first().contains("*RST"));
 }
 
 QTEST_MAIN(TestCommandPanel)
