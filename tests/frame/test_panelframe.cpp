@@ -229,9 +229,7 @@ void TestPanelFrame::unregisteredPanelsAreInert()
     // The virtual panel of the series is not there either: nothing is refreshed or sent.
     p->findChild<QAction *>("mnuVirtual")->trigger();
     QCOMPARE(m_f->line->commands(), QStringList());
-    QCOMPARE(modData().CurrentPanel.data(), p);
-    QVERIFY(p->isVisible());
-    QCOMPARE(m_panels.size(), 1);
+    QVERIFY(modData().CurrentPanel.data() == p && p->isVisible() && m_panels.size() == 1);
 }
 
 // ---- Switching and closing -----------------------------------------------------------------
@@ -267,14 +265,11 @@ void TestPanelFrame::switchPanel()
     old->findChild<QAction *>(entry)->trigger();
 
     auto *current = qobject_cast<PanelWindow *>(modData().CurrentPanel.data());
-    QVERIFY(current);
+    QVERIFY(current && current->isVisible());
+    QVERIFY(old && !old->isVisible() && !old->Switching); // closed, deleted later
     QCOMPARE(current->objectName(), to);
-    QVERIFY(current->isVisible());
-    QCOMPARE(current->pos(), place.topLeft());
-    QCOMPARE(current->size(), current->sizeHint().expandedTo(current->minimumSizeHint()));
-    QVERIFY(old); // closed, deleted later
-    QVERIFY(!old->isVisible());
-    QVERIFY(!old->Switching);
+    QCOMPARE(QRect(current->pos(), current->size()),
+             QRect(place.topLeft(), current->sizeHint().expandedTo(current->minimumSizeHint())));
     QCOMPARE(m_events, (QStringList{"stop:" + from, "create:" + to, "closing:" + from}));
     QCOMPARE(m_f->line->commands(), sent);
     // The close command is not logged; the new panel's log receives the traffic.
@@ -288,13 +283,11 @@ void TestPanelFrame::switchPanel()
     wide.setGeometry(QRect(place.topLeft(), current->sizeHint() + QSize(300, 200)));
     wide.show();
     PanelWindow *again = OpenPanel(to, &wide);
-    QVERIFY(again);
     QCOMPARE(again->size(), again->sizeHint().expandedTo(again->minimumSizeHint()));
     delete again;
     // The kind of panel closed at `place` opens there next time, no smaller than it needs.
     PanelWindow *back = OpenPanel(from);
-    QCOMPARE(back->pos(), place.topLeft());
-    QCOMPARE(back->size(), place.size().expandedTo(back->sizeHint()));
+    QCOMPARE(QRect(back->pos(), back->size()), QRect(place.topLeft(), place.size().expandedTo(back->sizeHint())));
     delete back;
 }
 
@@ -493,7 +486,6 @@ void TestPanelFrame::reconnectAndRecentLinks()
 
     QCOMPARE(data.CommKind, LinkKind::TcpIp);
     QCOMPARE(p->linkStatus->state(), LinkState::Live);
-    QCOMPARE(p->linkStatus->text(), QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.port()));
     // The log kept, the new link's line under it.
     QCOMPARE(p->rtbTranx->logText(), before + "\r\nTCP/IP - Initialized\r\n");
     QCOMPARE(m_f->prompter->texts(), QStringList());
@@ -513,11 +505,8 @@ void TestPanelFrame::reconnectAndRecentLinks()
     QCOMPARE(offered.size(), 1);
     QCOMPARE(offered.first()->text(), QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.port()));
     offered.first()->trigger();
-    const LinkSettingsInFile file = ReadLinkSettings();
-    QCOMPARE(file.kind, LinkKind::TcpIp);
-    QCOMPARE(file.port, QString::number(sim.port()));
-    QCOMPARE(data.CommKind, LinkKind::TcpIp);
-    QCOMPARE(p->linkStatus->state(), LinkState::Live);
+    QVERIFY(ReadLinkSettings().kind == LinkKind::TcpIp && ReadLinkSettings().port == QString::number(sim.port()));
+    QVERIFY(data.CommKind == LinkKind::TcpIp && p->linkStatus->state() == LinkState::Live);
     QTRY_COMPARE(sim.receivedLines().count("<>ALL"), 2);
     // "Output Off", from any panel: what the STOP key sends.
     p->mnuOutputOff->trigger();
