@@ -132,9 +132,7 @@ struct SimPanels : PanelHolder {
         SetProgramEnder(nullptr);
         ResetModData();
     }
-    bool started() const { return sim.port() != 0 || !sim.linkPath().isEmpty(); }
-    // A command the test itself sends, as another program would, and the reply to one.
-    static void send(const QString &command) { SendCommand(command, false); }
+    // The reply to a command the test itself sends, as another program would.
     static QString ask(const QString &command)
     {
         QString reply;
