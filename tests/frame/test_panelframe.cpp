@@ -80,10 +80,8 @@ private slots:
     void logArea_data();
     void logArea();
     void logFrameNotPlacedIsNotLost();
-    void saveToFileReplacesTheFile();
-    void saveToFileLeavesNoTrace_data();
-    void saveToFileLeavesNoTrace();
-    void saveToFileInPlaceWhenNoTemporaryFile();
+    void saveToFile_data();
+    void saveToFile();
 
 private:
     DemoPanel *open(const QString &name);
@@ -563,91 +561,70 @@ void TestPanelFrame::logFrameNotPlacedIsNotLost()
     QCOMPARE(Comm().LogTarget, nullptr);
 }
 
-void TestPanelFrame::saveToFileReplacesTheFile()
+// "Save to File": the log as 8-bit text (a reply byte E9 came in as one character and goes out
+// as one byte) replacing the file named, as typed; the next log dialog opens in that folder and
+// offers that file. Cancelled, or into a missing folder, nothing is written. A name as long as
+// the system allows leaves no room for a temporary name beside it, as a folder the user may
+// not write to does: an existing file is then written in place.
+void TestPanelFrame::saveToFile_data()
 {
+    QTest::addColumn<QString>("answer"); // in the test folder; empty: the dialog was cancelled
+    QTest::addColumn<QString>("folder"); // made first, "locked" read-only
+    QTest::addColumn<bool>("written");
+    QTest::newRow("replaces, name as typed") << "Bench Logs/Session 1.TXT" << "Bench Logs" << true;
+    QTest::newRow("cancelled") << "" << "" << false;
+    QTest::newRow("folder missing: a message") << "no such folder/log.txt" << "" << false;
+    QTest::newRow("no room for a temporary name") << QString(251, 'l') + ".txt" << "" << true;
+    QTest::newRow("folder not writable") << "locked/log.txt" << "locked" << true;
+}
+
+void TestPanelFrame::saveToFile()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, folder);
+    QFETCH(bool, written);
+    if (folder == "locked" && geteuid() == 0)
+        QSKIP("permissions do not bind the superuser");
     DemoPanel *p = open("frmCommand");
-    // A reply byte E9 came in as one character and goes out as one byte.
-    p->rtbTranx->setLogText(QString::fromLatin1("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n"));
-    QVERIFY(QDir(m_f->dir.path()).mkdir("Bench Logs"));
-    m_f->writeFile("Bench Logs/Session 1.TXT", QByteArray(4096, 'x')); // replaced, not appended to
-    m_chooser->answer = m_f->path("Bench Logs/Session 1.TXT");          // the name as typed
+    const QByteArray log("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n");
+    p->rtbTranx->setLogText(QString::fromLatin1(log));
+    const QString path = answer.isEmpty() ? QString() : m_f->path(answer);
+    if (!folder.isEmpty())
+        QVERIFY(QDir(m_f->dir.path()).mkdir(folder));
+    if (written)
+        m_f->writeFile(answer, QByteArray(4096, 'x')); // replaced, not appended to
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    const QStringList before = QDir(m_f->dir.path()).entryList(all);
+    if (folder == "locked")
+        QFile::setPermissions(m_f->path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    m_chooser->answer = path;
 
     QTest::mouseClick(p->cmdSave, Qt::LeftButton);
 
+    QFile::setPermissions(m_f->path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(m_chooser->requests.size(), 1);
     const FileRequest &r = m_chooser->requests.first();
     QCOMPARE((QStringList{r.title, r.folder, r.filter, r.open ? "open" : "save"}),
              (QStringList{"ZOP Panel - Select or Enter File", modData().ProgramFolder,
                           "Text Files (*.txt)|*.txt|All Files (*.*)|*.*", "save"}));
-    QCOMPARE(ReadAll(m_f->path("Bench Logs/Session 1.TXT")),
-             QByteArray("Simulated - Initialized\r\nVOLT 5\n\xE9\r\n\r\n"));
-    QCOMPARE(QDir(m_f->path("Bench Logs")).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"Session 1.TXT"});
-    QCOMPARE(m_f->prompter->shown.size(), 0);
-    // The next log dialog opens in that folder and offers that file.
-    p->saveLog();
-    QCOMPARE(m_chooser->requests.at(1).folder, m_f->path("Bench Logs"));
-    QCOMPARE(m_chooser->requests.at(1).recentFiles,
-             QStringList{m_f->path("Bench Logs/Session 1.TXT")});
-}
-
-void TestPanelFrame::saveToFileLeavesNoTrace_data()
-{
-    QTest::addColumn<QString>("answer"); // in the test folder; empty: the dialog was cancelled
-    QTest::newRow("cancelled") << "";
-    QTest::newRow("folder missing: a message") << "no such folder/log.txt";
-}
-
-void TestPanelFrame::saveToFileLeavesNoTrace()
-{
-    QFETCH(QString, answer);
-    DemoPanel *p = open("frmCommand");
-    p->rtbTranx->setLogText("RUN");
-    const QDir folder(m_f->dir.path());
-    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
-    const QStringList before = folder.entryList(all);
-    const QString path = answer.isEmpty() ? QString() : m_f->path(answer);
-    m_chooser->answer = path;
-
-    p->saveLog();
-
-    QCOMPARE(m_chooser->requests.size(), 1);
-    QStringList after = folder.entryList(all);
+    QStringList after = QDir(m_f->dir.path()).entryList(all);
     after.removeAll(UserSettingsFileName); // the folder chosen is remembered
     QCOMPARE(after, before);
-    QCOMPARE(p->rtbTranx->logText(), QStringLiteral("RUN"));
-    QCOMPARE(m_f->prompter->shown.size(), path.isEmpty() ? 0 : 1);
-    if (path.isEmpty())
-        return;
-    const Prompt &shown = m_f->prompter->shown.first();
-    QVERIFY(shown.title == "ZOP Panel" && shown.icon == MsgIcon::Critical && shown.buttons == MsgButtons::Ok);
-    QVERIFY2(shown.text.contains(path) && shown.text.contains("could not be created"), qPrintable(shown.text));
-}
-
-void TestPanelFrame::saveToFileInPlaceWhenNoTemporaryFile()
-{
-    // A name as long as the system allows leaves no room for a temporary name beside it, as
-    // a folder the user may not write to would: an existing file is then written in place.
-    DemoPanel *p = open("frmCommand");
-    p->rtbTranx->setLogText("RUN");
-    const QString name = QString(251, 'l') + ".txt";
-    m_f->writeFile(name, "an older and longer log");
-    m_chooser->answer = m_f->path(name);
-    p->saveLog();
-    QCOMPARE(ReadAll(m_f->path(name)), QByteArray("RUN\r\n"));
-    QVERIFY(m_f->prompter->shown.isEmpty());
-
-    // The folder itself not writable (only where permissions bind: not for the superuser).
-    if (geteuid() == 0)
-        QSKIP("permissions do not bind the superuser");
-    QVERIFY(QDir(m_f->dir.path()).mkdir("locked"));
-    m_f->writeFile("locked/log.txt", "older");
-    QFile::setPermissions(m_f->path("locked"), QFile::ReadOwner | QFile::ExeOwner);
-    m_chooser->answer = m_f->path("locked/log.txt");
-    p->saveLog();
-    QFile::setPermissions(m_f->path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(ReadAll(m_f->path("locked/log.txt")), QByteArray("RUN\r\n"));
-    QVERIFY(m_f->prompter->shown.isEmpty());
+    QCOMPARE(p->rtbTranx->logText(), QString::fromLatin1(log));
+    QCOMPARE(m_f->prompter->shown.size(), written || path.isEmpty() ? 0 : 1);
+    if (written) {
+        QCOMPARE(ReadAll(path), log + "\r\n");
+        QStringList beside = QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden);
+        beside.removeAll(UserSettingsFileName); // no temporary file left beside it
+        QCOMPARE(beside, QStringList{QFileInfo(path).fileName()});
+        p->saveLog();
+        QCOMPARE(m_chooser->requests.at(1).folder, QFileInfo(path).path());
+        QCOMPARE(m_chooser->requests.at(1).recentFiles, QStringList{path});
+    } else if (!path.isEmpty()) {
+        const Prompt &shown = m_f->prompter->shown.first();
+        QVERIFY(shown.title == "ZOP Panel" && shown.icon == MsgIcon::Critical && shown.buttons == MsgButtons::Ok);
+        QVERIFY2(shown.text.contains(path) && shown.text.contains("could not be created"), qPrintable(shown.text));
+    }
 }
 
 QTEST_MAIN(TestPanelFrame)
