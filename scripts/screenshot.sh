@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Takes a screenshot of one panel running against zop-sim over TCP/IP, on a virtual display:
-#   bash scripts/screenshot.sh [tlb|km|tw|gz|command|registers] [file.png] [--trend|--debug]
+#   bash scripts/screenshot.sh [tlb|km|tw|gz|command|registers|calibration|modulation] [file.png] [--trend|--debug]
 # A virtual panel shows the series' own panel (with --trend, its trend after some seconds of
 # readings; with --debug, in debug mode with its transaction log after a few polls); "command"
 # and "registers" show those panels of a TLB instrument after a few reads.
-# The picture is of the panel's window only.
+# The picture is of the panel's window only, in the look the environment asks for
+# (ZOP_LOOK=dark or light; the virtual display's own palette is light).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PANEL=${1:-tlb}
@@ -17,6 +18,8 @@ trap 'rm -rf "$DIR"; kill $SIM 2>/dev/null || true' EXIT
 case $PANEL in
   command)   SERIES=tlb; START="Command Panel";   TITLE="Command Panel" ;;
   registers) SERIES=tlb; START="Register Panel";  TITLE="Register Panel" ;;
+  calibration) SERIES=tlb; START="Calibration Panel"; TITLE="Calibration Panel" ;;
+  modulation)  SERIES=tlb; START="Modulation Panel";  TITLE="Modulation Panel" ;;
   *)         SERIES=$PANEL; START="Virtual Control Panel"; TITLE="" ;;
 esac
 

@@ -57,8 +57,6 @@ ConsoleStep RunConsoleLine(const QString &line, bool checkErrors, ConsoleLink &l
     if (IsConsoleQuery(text)) {
         step.queried = true;
         step.reply = link.query(text, true);
-        if (!step.reply)
-            return step;
     } else {
         link.send(text);
     }

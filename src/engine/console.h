@@ -13,6 +13,8 @@ namespace zop {
 
 // The query that reads one entry of the instrument's error queue after each line.
 inline const QString ConsoleErrorQuery = QStringLiteral("SYST:ERR?");
+// What the log shows when a query typed by hand gets no reply within the time-out.
+inline const QString NoReplyText = QStringLiteral("(no reply within 2 s)");
 
 // A text whose reply is read: it ends with "?" or its header (the text before the first blank)
 // holds one ("SYST:ERR?", "MEAS:VOLT? (@1)", "VOLT 5;VOLT?").
@@ -47,8 +49,9 @@ struct ConsoleStep {
 };
 
 // Sends one line (blanks around it dropped; an empty line sends nothing), reads its reply when
-// it is a query, then, with `checkErrors`, reads "SYST:ERR?" once and keeps an error it reports.
-// The check is skipped when the line's own reply did not come.
+// it is a query, then, with `checkErrors`, reads "SYST:ERR?" once and keeps an error it reports
+// (also after a query that got no reply: the error queue tells why, "-113" for a mistyped
+// header).
 ConsoleStep RunConsoleLine(const QString &line, bool checkErrors, ConsoleLink &link);
 
 // The lines typed, oldest first: each at most once (typed again, it moves to the end), at most

@@ -65,8 +65,9 @@ void TestConsole::runLine_data()
     QTest::newRow("checked, error") << "FOO" << true << undefined
                                     << QStringList{"send FOO", "check SYST:ERR?"} << false
                                     << undefined << false;
-    QTest::newRow("no reply: no check") << "MEAS:CURR?" << true << noError
-                                        << QStringList{"query MEAS:CURR?"} << true << "" << false;
+    QTest::newRow("no reply, the check tells why") << "MEAS:VOLT:?" << true << undefined
+                                                   << QStringList{"query MEAS:VOLT:?", "check SYST:ERR?"}
+                                                   << true << undefined << false;
     QTest::newRow("blank line") << "   " << true << noError << QStringList{} << false << ""
                                 << false;
     QTest::newRow("line break") << "VOLT 5\nOUTP:START" << true << noError << QStringList{}

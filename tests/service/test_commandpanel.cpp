@@ -3,6 +3,8 @@
 // availability by system type and link kind (at opening; "Period"/"Arm" again after Setup).
 // Switching and closing are the frame's (test_panelframe) and test_serviceagainstsim's.
 
+#include "engine/console.h"
+#include "panels/service/consoleline.h"
 #include "servicefixture.h"
 #include "ui/transactionlog.h"
 
@@ -33,6 +35,7 @@ private slots:
     void rowButtonSendsItsText();
     void fallBackKeepsTheAvailability_data();
     void fallBackKeepsTheAvailability();
+    void typedQueryWithoutReplyKeepsTheLink();
     void rowAvailability_data();
     void rowAvailability();
     void setupReappliesTheAvailability();
@@ -226,6 +229,23 @@ void TestCommandPanel::fallBackKeepsTheAvailability()
     // Simulated replies still land in the data boxes.
     p->cmdGet_Click(CommandTable::Scpi, 1);
     QCOMPARE(p->dataBox(CommandTable::Scpi, 1)->text(), QString("9.999"));
+}
+
+// A query typed on the command line that the instrument does not answer (a typing slip) is
+// told in the log; the link stays as it was, where a row's query would fall back.
+void TestCommandPanel::typedQueryWithoutReplyKeepsTheLink()
+{
+    ServiceFixture f;
+    CommandPanel *p = f.open<CommandPanel>();
+    const qint16 kind = modData().CommKind;
+    p->txtConsole->setText("MEAS:VOLT:?");
+    const qint64 before = f.clock->elapsedMs();
+    QTest::keyClick(p->txtConsole, Qt::Key_Return);
+    QVERIFY(f.clock->elapsedMs() - before >= 2000);
+    QCOMPARE(modData().CommKind, kind);
+    QCOMPARE(f.prompter->texts(), QStringList());
+    QVERIFY(p->rtbTranx->logText().endsWith(NoReplyText + "\r\n"));
+    QVERIFY(FramesEnabled(p) && p->txtConsole->isEnabled());
 }
 
 void TestCommandPanel::rowAvailability_data()

@@ -395,17 +395,20 @@ public:
     void send(const QString &command) override { SendCommand(command, true); }
     std::optional<QString> query(const QString &command, bool echo) override
     {
-        const bool simulatedBefore = modData().CommKind == LinkKind::Simulated;
         QString reply;
-        if (!m_panel || !AskInstrument(m_panel, m_frames, command, reply, echo) || !m_panel)
+        bool answered = false;
+        if (!m_panel || !AskInstrument(m_panel, m_frames, command, reply, echo, &answered) || !m_panel)
             return std::nullopt;
-        // No reply in time: the link fell back to Simulated mode.
-        if (!simulatedBefore && modData().CommKind == LinkKind::Simulated)
+        if (!answered) {
+            unanswered = true;
             return std::nullopt;
+        }
         while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
             reply.chop(1);
         return reply;
     }
+
+    bool unanswered = false; // a query got no reply in time
 
 private:
     QPointer<CommandPanel> m_panel;
@@ -435,6 +438,8 @@ void CommandPanel::sendConsoleLine()
     const ConsoleStep step = RunConsoleLine(text, check, link);
     if (!self)
         return;
+    if (link.unanswered)
+        rtbTranx->appendTraffic(NoReplyText + QStringLiteral("\r\n"), LogTraffic::Error);
     if (!step.error.isEmpty())
         rtbTranx->appendTraffic(ConsoleErrorQuery + QStringLiteral(" ") + step.error
                                     + QStringLiteral("\r\n"),

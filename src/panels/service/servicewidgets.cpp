@@ -43,7 +43,7 @@ QLabel *ColumnHead(const QString &text, QWidget *parent)
 }
 
 bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QString &query,
-                   QString &reply, bool log)
+                   QString &reply, bool log, bool *answered)
 {
     QPointer<PanelWindow> self(panel);
     QPointer<QWidget> focused = QApplication::focusWidget();
@@ -64,7 +64,10 @@ bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QSt
     if (menusWereEnabled)
         menus->setEnabled(false);
 
-    ReadReply(reply, ServiceReplyTimeoutSeconds, log);
+    if (answered)
+        *answered = ReadStatusReply(reply, ServiceReplyTimeoutSeconds, log) > 0;
+    else
+        ReadReply(reply, ServiceReplyTimeoutSeconds, log);
 
     if (!self)
         return false;

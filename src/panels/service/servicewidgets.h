@@ -28,9 +28,11 @@ QLabel *ColumnHead(const QString &text, QWidget *parent);
 // gets it back. On a TCP/IP link window events run while the reply is awaited, so the panel
 // may be closed meanwhile: returns false when it is gone, and the caller must not touch it.
 // `reply` receives whatever text arrived (possibly nothing after a time-out).
-// With `log` off neither the query nor its reply is echoed.
+// With `log` off neither the query nor its reply is echoed. With `answered` given, a reply that
+// does not come is told there instead of falling back to Simulated mode (a line typed by hand
+// that the instrument does not answer is a typing slip, not a lost instrument).
 bool AskInstrument(PanelWindow *panel, const QList<QWidget *> &frames, const QString &query,
-                   QString &reply, bool log = true);
+                   QString &reply, bool log = true, bool *answered = nullptr);
 
 // The time-out of every reply the service panels read.
 constexpr qint16 ServiceReplyTimeoutSeconds = 2;
