@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTextBlock>
