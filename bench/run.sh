@@ -12,3 +12,4 @@ BIN=${ZOP_BUILD_DIR:-build}/bin
 "$BIN/bench_gpib"
 "$BIN/bench_flood"
 "$BIN/bench_loader"
+"$BIN/bench_sequence"

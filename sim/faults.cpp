@@ -1,8 +1,46 @@
 #include "faults.h"
 
+#include "powersupply.h"
+
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace zopsim {
+
+std::optional<ScheduledTrip> ScheduledTrip::parse(const QString &spec, QString *error)
+{
+    static const QRegularExpression Form(
+        QStringLiteral("^trip=([a-z+]+)@(\\d+(?:\\.\\d+)?)(s|ms)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = Form.match(spec.trimmed());
+    ScheduledTrip trip;
+    if (m.hasMatch()) {
+        const struct { const char *name; quint32 bit; } names[] = {
+            {"OVT", WordB::Ovt}, {"OCT", WordB::Oct}, {"PHL", WordB::Phl}, {"PGL", WordB::Pgl},
+            {"THL", WordB::Thl}, {"FSE", WordB::Fse}, {"LOC", WordB::Loc}};
+        for (const QString &alarm : m.captured(1).split(QLatin1Char('+'))) {
+            quint32 bit = 0;
+            for (const auto &n : names) {
+                if (alarm.compare(QLatin1String(n.name), Qt::CaseInsensitive) == 0)
+                    bit = n.bit;
+            }
+            trip.bits = bit ? trip.bits | bit : 0;
+            if (!bit)
+                break;
+        }
+        const double time = m.captured(2).toDouble();
+        trip.afterOnMs = qRound64(m.captured(3).compare(QLatin1String("s"), Qt::CaseInsensitive) == 0
+                                      ? time * 1000 : time);
+    }
+    if (trip.bits == 0) {
+        if (error)
+            *error = QStringLiteral("trip=ALARM@TIME needs OVT, OCT, PHL, PGL, THL, FSE or LOC "
+                                    "and a time in s or ms: \"%1\"").arg(spec);
+        return std::nullopt;
+    }
+    return trip;
+}
 
 std::optional<Fault> Fault::parse(const QString &spec, QString *error)
 {

@@ -35,6 +35,17 @@ struct Fault
     bool appliesTo(const QByteArray &line) const;
 };
 
+// A protection trip at a time: "trip=ALARM@TIME", ALARM one of OVT, OCT, PHL, PGL, THL, FSE,
+// LOC (several joined by "+"), TIME in s or ms counted from the output's first start
+// ("trip=OVT@5s", "trip=OCT@300ms"). Unlike the faults above it changes the instrument, not a
+// reply: the alarm latches and the output drops to standby, as a real trip does.
+struct ScheduledTrip
+{
+    quint32 bits = 0; // word B
+    qint64 afterOnMs = 0;
+    static std::optional<ScheduledTrip> parse(const QString &spec, QString *error = nullptr);
+};
+
 // The faults of one run and when they start. Commands are counted over all links: with
 // "after" set to N the first N commands are never faulted, so a client can start up cleanly
 // and meet the fault on a later poll.

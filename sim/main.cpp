@@ -121,13 +121,20 @@ int main(int argc, char *argv[])
                         "current)."),
          QStringLiteral("OHMS")},
         {QStringLiteral("trace"),
-         QStringLiteral("Write every byte received (RX) and sent (TX) to FILE."),
+         QStringLiteral("Write every byte received (RX) and sent (TX), and every change of the "
+                        "setpoints, the output and the alarms (CHG), to FILE."),
          QStringLiteral("FILE")},
         {QStringLiteral("fault"),
          QStringLiteral("Misbehave: KIND[:PREFIX], KIND one of silent, late=MS, cut, close, "
                         "garbage, stream, flood=MB, binary, bytewise, drop; PREFIX limits it to "
-                        "lines starting so. Repeatable."),
+                        "lines starting so. Repeatable. Or trip=ALARM@TIME: a protection trip "
+                        "(OVT, OCT, PHL, PGL, THL, FSE, LOC) that long after the output first "
+                        "went on (trip=OVT@5s, trip=OCT@300ms)."),
          QStringLiteral("KIND[:PREFIX]")},
+        {QStringLiteral("settle"),
+         QStringLiteral("Milliseconds the output takes to follow a new voltage or current "
+                        "setpoint (default 0: at once)."),
+         QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("fault-after"),
          QStringLiteral("Start faulting only after N commands were handled (default 0)."),
          QStringLiteral("N"), QStringLiteral("0")},
@@ -214,7 +221,14 @@ int main(int argc, char *argv[])
         options.supply.loadOhms = *ohms;
     }
 
+    std::optional<ScheduledTrip> trip;
     for (const QString &spec : parser.values(QStringLiteral("fault"))) {
+        if (spec.trimmed().startsWith(QLatin1String("trip="), Qt::CaseInsensitive)) {
+            trip = ScheduledTrip::parse(spec, &error);
+            if (!trip)
+                return usageError(error);
+            continue;
+        }
         const auto fault = Fault::parse(spec, &error);
         if (!fault)
             return usageError(error);
@@ -257,7 +271,15 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("cannot write the trace file: %1").arg(error));
     }
 
+    const int settle = parser.value(QStringLiteral("settle")).toInt(&ok);
+    if (!ok || settle < 0 || settle > 60000)
+        return usageError(QStringLiteral("--settle needs 0 to 60000 milliseconds"));
+    options.supply.settleMs = settle;
     PowerSupply supply(options.supply, clock);
+    if (trip)
+        supply.scheduleTrip(trip->bits, trip->afterOnMs);
+    if (trace.isOpen())
+        supply.onChange = [&trace](const QString &what) { trace.change(what.toLatin1()); };
     if (parser.isSet(QStringLiteral("mod-blank"))
         && !modulation::blankRows(supply.modulation(), parser.value(QStringLiteral("mod-blank")),
                                   &error))

@@ -4,6 +4,8 @@
 
 #include "clock.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 namespace zopsim {
@@ -63,6 +65,13 @@ Setpoints PowerSupply::powerOnSetpoints() const
 
 void PowerSupply::update()
 {
+    if (m_tripBits && m_firstOnMs >= 0 && m_clock.nowMs() - m_firstOnMs >= m_tripAfterOnMs) {
+        const quint32 bits = m_tripBits;
+        m_tripBits = 0;
+        raiseAlarm(bits);
+    }
+    // Readings that settled since the last command may have crossed a trip level.
+    protect();
     if (m_outputOn && m_set.periodMs > 0
         && m_clock.nowMs() - m_outputOnSinceMs >= m_set.periodMs) {
         dropToStandby();
@@ -133,12 +142,42 @@ bool PowerSupply::storeClamped(qint64 &target, double value, qint64 limit)
 
 bool PowerSupply::setVoltage(double volts)
 {
-    return storeClamped(m_set.voltMv, volts, voltLimitMv());
+    m_fromVoltMv = settledVoltMv();
+    m_voltSinceMs = m_clock.nowMs();
+    const bool ok = storeClamped(m_set.voltMv, volts, voltLimitMv());
+    changed(QStringLiteral("volt %1").arg(m_set.voltMv / 1000.0, 0, 'f', 3));
+    return ok;
+}
+
+qint64 PowerSupply::settledVoltMv() const
+{
+    const qint64 since = m_clock.nowMs() - m_voltSinceMs;
+    if (since >= m_config.settleMs)
+        return m_set.voltMv;
+    return m_fromVoltMv + (m_set.voltMv - m_fromVoltMv) * since / m_config.settleMs;
+}
+
+qint64 PowerSupply::settledCurrMa() const
+{
+    const qint64 since = m_clock.nowMs() - m_currSinceMs;
+    if (since >= m_config.settleMs)
+        return m_set.currMa;
+    return m_fromCurrMa + (m_set.currMa - m_fromCurrMa) * since / m_config.settleMs;
+}
+
+void PowerSupply::scheduleTrip(quint32 bits, qint64 afterOnMs)
+{
+    m_tripBits = bits & WordB::Latching;
+    m_tripAfterOnMs = qMax<qint64>(0, afterOnMs);
 }
 
 bool PowerSupply::setCurrent(double amps)
 {
-    return storeClamped(m_set.currMa, amps, currLimitMa());
+    m_fromCurrMa = settledCurrMa();
+    m_currSinceMs = m_clock.nowMs();
+    const bool ok = storeClamped(m_set.currMa, amps, currLimitMa());
+    changed(QStringLiteral("curr %1").arg(m_set.currMa / 1000.0, 0, 'f', 3));
+    return ok;
 }
 
 bool PowerSupply::setOverVoltage(double volts)
@@ -207,6 +246,9 @@ bool PowerSupply::start()
     if (!m_outputOn) {
         m_outputOn = true;
         m_outputOnSinceMs = m_clock.nowMs();
+        if (m_firstOnMs < 0)
+            m_firstOnMs = m_outputOnSinceMs;
+        changed(QStringLiteral("output on"));
     }
     protect();
     return m_outputOn;
@@ -214,6 +256,8 @@ bool PowerSupply::start()
 
 void PowerSupply::stop()
 {
+    if (m_outputOn)
+        changed(QStringLiteral("output off"));
     m_outputOn = false;
     m_armed = false;
 }
@@ -242,6 +286,15 @@ void PowerSupply::raiseAlarm(quint32 bits)
     bits &= WordB::Latching;
     if (bits == 0)
         return;
+    if ((m_alarms | bits) != m_alarms) {
+        QStringList names;
+        const char *const all[] = {"OVT", "OCT", "PHL", "PGL", "THL", "FSE", "", "", "LOC"};
+        for (int bit = 0; bit < 9; ++bit) {
+            if ((bits & ~m_alarms) & (1u << bit))
+                names << QString::fromLatin1(all[bit]);
+        }
+        changed(QStringLiteral("trip ") + names.join(QLatin1Char(' ')));
+    }
     m_alarms |= bits;
     dropToStandby();
 }
@@ -270,11 +323,12 @@ void PowerSupply::protect()
 
 bool PowerSupply::inCurrentControl() const
 {
-    if (m_set.voltMv == 0)
+    const qint64 volt = settledVoltMv();
+    if (volt == 0)
         return false;
     if (m_loadOhms <= 0.0)
         return true; // a short: any voltage drives more current than any limit
-    return double(m_set.voltMv) / m_loadOhms > double(m_set.currMa);
+    return double(volt) / m_loadOhms > double(settledCurrMa());
 }
 
 qint64 PowerSupply::voltageReadingMv() const
@@ -282,8 +336,8 @@ qint64 PowerSupply::voltageReadingMv() const
     if (!m_outputOn)
         return 0;
     if (!inCurrentControl())
-        return m_set.voltMv;
-    return qRound64(double(m_set.currMa) * qMax(0.0, m_loadOhms));
+        return settledVoltMv();
+    return qRound64(double(settledCurrMa()) * qMax(0.0, m_loadOhms));
 }
 
 qint64 PowerSupply::currentReadingMa() const
@@ -291,10 +345,11 @@ qint64 PowerSupply::currentReadingMa() const
     if (!m_outputOn)
         return 0;
     if (inCurrentControl())
-        return m_set.currMa;
-    if (m_set.voltMv == 0)
+        return settledCurrMa();
+    const qint64 volt = settledVoltMv();
+    if (volt == 0)
         return 0;
-    return qRound64(double(m_set.voltMv) / m_loadOhms);
+    return qRound64(double(volt) / m_loadOhms);
 }
 
 quint32 PowerSupply::statusWordA() const

@@ -29,6 +29,9 @@ struct SupplyConfig
     // Resistance of the simulated load; negative means "2 x rated volts / rated amps", so the
     // rated voltage drives half the rated current.
     double loadOhms = -1.0;
+    // How long the output takes to follow a new voltage or current setpoint: the readings move
+    // in a straight line from where they were to the new value over this time (0: at once).
+    qint64 settleMs = 0;
 };
 
 // Everything one memory location holds, and the live setpoints, in thousandths.
@@ -243,6 +246,13 @@ public:
     void raiseAlarm(quint32 bits);
     void clearProtection();
 
+    // A protection trip scheduled ahead (zop-sim --fault trip=OVT@5s): the alarm bits latch
+    // once the output has been on, counted from its first start, for `afterOnMs`. Once only.
+    void scheduleTrip(quint32 bits, qint64 afterOnMs);
+    // Told of every change of the setpoints, the output and the alarms, as a line of text
+    // ("volt 12.000", "output on", "trip OVT"), for the trace.
+    std::function<void(const QString &)> onChange;
+
     // --- readings
     qint64 voltageReadingMv() const;
     qint64 currentReadingMa() const;
@@ -305,6 +315,14 @@ private:
     // Trips on readings above their limits; called after every change that moves them.
     void protect();
     void dropToStandby();
+    void changed(const QString &what) const
+    {
+        if (onChange)
+            onChange(what);
+    }
+    // The setpoints the output has reached so far (settling from the previous ones).
+    qint64 settledVoltMv() const;
+    qint64 settledCurrMa() const;
 
     SupplyConfig m_config;
     const Clock &m_clock;
@@ -314,6 +332,13 @@ private:
     double m_inputScaleVolts = DefaultInputScaleVolts;
 
     Setpoints m_set;
+    qint64 m_fromVoltMv = 0; // where the output settles from, and since when
+    qint64 m_fromCurrMa = 0;
+    qint64 m_voltSinceMs = 0;
+    qint64 m_currSinceMs = 0;
+    quint32 m_tripBits = 0;
+    qint64 m_tripAfterOnMs = 0;
+    qint64 m_firstOnMs = -1;
     int m_memLoc = 0;
     std::array<Setpoints, MemoryCount> m_memories{};
 

@@ -29,6 +29,9 @@ public:
     // What the emulator made of a serial frame ("selected", "ignored ..."), as plain text:
     //   "<seconds> NOTE <text>"
     void note(QByteArrayView text) { write("NOTE", text); }
+    // A change of the instrument's setpoints, output or alarms ("volt 2.000", "trip OVT"):
+    //   "<seconds> CHG <text>"
+    void change(QByteArrayView text) { write("CHG", text); }
 
     static QString escape(QByteArrayView bytes);
     static QString formatLine(qint64 ms, const char *direction, QByteArrayView bytes);

@@ -7,7 +7,9 @@
 #include "cli/discovercommand.h"
 #include "cli/flashcommand.h"
 #include "cli/modtablecommand.h"
+#include "cli/runcommand.h"
 #include "cli/shellcommand.h"
+#include "engine/readinglog.h"
 #include "cli/statusdecode.h"
 #include "link/serialports.h"
 #include "panels/service/registerformat.h"
@@ -182,7 +184,8 @@ void RefuseUndecoded(const CommandContext &c, const QString &command, const QStr
                   QStringLiteral("unexpected reply to %1 \"%2\": %3").arg(command, shown, why)};
 }
 
-// Runs a record reader, then checks the link and the reply.
+} // namespace
+
 void ReadRecord(CommandContext &c, const QString &command, RecordRead (*reader)())
 {
     const RecordRead read = reader();
@@ -191,6 +194,8 @@ void ReadRecord(CommandContext &c, const QString &command, RecordRead (*reader)(
         RefuseUndecoded(c, read.command, read.reply,
                         QStringLiteral("not the instrument's record"));
 }
+
+namespace {
 
 void ReadFormats(CommandContext &c) { ReadRecord(c, QStringLiteral("<>SCL"), ReadScales); }
 
@@ -218,33 +223,48 @@ void RunStatus(CommandContext &c)
 
 void RunMonitor(CommandContext &c)
 {
-    QFile csvFile;
+    LogFile csvFile;
     const bool csvToStdout = c.csvPath == QLatin1String("-");
     if (!c.csvPath.isEmpty() && !csvToStdout) {
         // A regular file or a new one: never a FIFO (which would block), a device or a link.
         QString problem = IsRegularOrAbsent(c.csvPath)
             ? QString()
             : QStringLiteral("It is not a regular file (a FIFO, a socket, a device or a folder).");
-        if (!problem.isEmpty()
-            || !OpenRegularForWriting(csvFile, c.csvPath, QIODevice::Truncate, &problem))
+        if (!problem.isEmpty())
             throw Failure{Exit::Usage,
                           QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
+        if (!csvFile.open(c.csvPath, &problem))
+            throw Failure{Exit::BadFile,
+                          QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
     }
-    // Every line goes in whole or the command ends (a full disk, a file-size limit).
+    // Every row goes in whole or the command ends (a full disk, a file-size limit).
     const auto csv = [&](const QString &line) {
-        const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+        QString problem;
         if (csvToStdout)
             Print(line + QLatin1Char('\n'));
-        else if (csvFile.isOpen() && csvFile.write(bytes) != bytes.size())
-            throw Failure{Exit::BadFile,
-                          QStringLiteral("cannot write %1: %2")
-                              .arg(c.csvPath, csvFile.error() != QFileDevice::NoError
-                                                  ? csvFile.errorString()
-                                                  : QStringLiteral("only part of a line went in "
-                                                                   "(is the disk full?)"))};
+        else if (csvFile.isOpen() && !csvFile.append(line, &problem))
+            throw Failure{Exit::BadFile, QStringLiteral("cannot write %1: %2").arg(c.csvPath, problem)};
+    };
+    // The setpoints in force, for the CSV: "<>ALL" fields 0 and 1. False when a signal cut
+    // the read short: the signal ends a monitor, without the row it cut short.
+    const auto setpoints = [&](ReadingRow &row) {
+        try {
+            const std::vector<qint32> f = PollFields(c.link.query(QStringLiteral("<>ALL")));
+            if (f.size() >= 4) {
+                row.voltSet = f[0] / 1000.0;
+                row.currSet = f[1] / 1000.0;
+            }
+        } catch (const DecodeError &) {
+        } catch (const Failure &) {
+            if (!c.interrupt.requested())
+                throw;
+            return false;
+        }
+        return true;
     };
     ReadFormats(c);
-    csv(QStringLiteral("time,elapsed_s,voltage,current,power,status_word,alarm_word,lamps"));
+    if (csvToStdout)
+        csv(ReadingCsvHeader);
 
     const qint64 intervalMs = qint64(c.intervalSeconds * 1000.0 + 0.5);
     QElapsedTimer since;
@@ -280,11 +300,15 @@ void RunMonitor(CommandContext &c)
             throw;
         }
         power = r.powerState;
-        const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-        const QString elapsed = QString::number(since.elapsed() / 1000.0, 'f', 3);
-        csv(QStringList{time, elapsed, r.voltageText, r.currentText, PowerStateName(r.powerState),
-                        Hex4(r.statusWord), Hex4(r.alarmWord), r.lamps.join(QLatin1Char(';'))}
-                .join(QLatin1Char(',')));
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString time = now.toString(Qt::ISODateWithMs);
+        if (!c.csvPath.isEmpty()) {
+            ReadingRow row{now, r.voltage, r.current, {}, {}, r.statusWord, r.alarmWord, -1};
+            if (!setpoints(row))
+                break;
+            csv(ReadingCsvLine(row, LookOf(row, c.series, modData().VoltageFormat,
+                                                 modData().CurrentFormat)));
+        }
         if (c.json) {
             QJsonObject o = StatusJson(r);
             o.insert(QStringLiteral("time"), time);
@@ -487,6 +511,19 @@ const QList<Command> &Commands()
          {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("csv")},
          false,
          RunMonitor},
+        {QStringLiteral("run"),
+         QStringLiteral("FILE [--check] [--log FILE.csv] [--on-stop off|hold]"),
+         QStringLiteral("Run a sequence file (steps, ramps, repeats; see zopctl(1)) after "
+                        "checking it whole against the instrument's ratings; a progress line "
+                        "per step. It stops, and turns the output off (or holds it with "
+                        "--on-stop hold), on Ctrl-C, a protection trip or alarm, a lost link, "
+                        "or an instrument error with --check-errors (then read after every "
+                        "step). --check only checks the file; --log appends every reading and "
+                        "event to a CSV file. --json prints one event a line."),
+         true,
+         {QStringLiteral("log"), QStringLiteral("on-stop"), QStringLiteral("check")},
+         true,
+         RunSequence},
         {QStringLiteral("modtable"),
          QStringLiteral("save FILE | load FILE"),
          QStringLiteral("Save the instrument's modulation table (selection and rows) to a "

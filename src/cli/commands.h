@@ -4,6 +4,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/session.h"
+#include "engine/instrumentstate.h"
 #include "engine/seriesspec.h"
 
 #include <QList>
@@ -28,7 +29,11 @@ struct CommandContext {
     QString target; // where the request goes; empty: the configured target
     QString bindAddress; // the local address listened on; empty: every IPv4 address
     double timeoutSeconds = 2; // also how long discover listens
-    bool checkErrors = false;  // --check-errors (shell: after each line)
+    bool checkErrors = false; // --check-errors (run: after every step; shell: after each line)
+    // run
+    QString logPath; // --log: the reading and event log, appended to
+    QString onStop; // --on-stop: "off" or "hold"; empty: as the file says
+    bool checkOnly = false; // --check: validate, send nothing that changes the instrument
 };
 
 struct Command {
@@ -43,6 +48,10 @@ struct Command {
 };
 
 const QList<Command> &Commands();
+
+// Runs a record reader ("<>SCL": ReadScales), then checks the link and the reply; throws
+// Failure.
+void ReadRecord(CommandContext &c, const QString &command, RecordRead (*reader)());
 const Command *FindCommand(const QString &name);
 
 // Commands as --help lists them.

@@ -19,6 +19,8 @@ constexpr int TimedOut = 4;
 constexpr int InstrumentError = 5;
 // A file the command was given cannot be read, written or used (a firmware or table file).
 constexpr int BadFile = 6;
+// A sequence (run) was stopped by a protection trip or another alarm of the instrument.
+constexpr int Alarm = 7;
 // Stopped by Ctrl-C (128 + SIGINT, as shells report it); SIGTERM gives 143 (128 + SIGTERM).
 constexpr int Interrupted = 130;
 } // namespace Exit

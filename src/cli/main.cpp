@@ -40,8 +40,9 @@ const QString ExitHelp = QStringLiteral(
     "  port)  ASRL/dev/ttyUSB0::INSTR  ASRL3::INSTR (COM3)  GPIB0::5::INSTR\n"
     "Exit status: 0 success, 1 undecodable reply, 2 usage error, 3 link cannot be opened or was\n"
     "lost, 4 no reply in time, 5 the instrument reported an error (--check-errors) or refused\n"
-    "the request, 6 a file cannot be read, written or used (also: a full disk), 130 stopped by\n"
-    "Ctrl-C, 143 stopped by SIGTERM.\n");
+    "the request, 6 a file cannot be read, written or used (also: a full disk; a sequence file\n"
+    "with a fault), 7 a run stopped by a protection trip or alarm, 130 stopped by Ctrl-C, 143\n"
+    "stopped by SIGTERM.\n");
 
 int Report(const Failure &f)
 {
@@ -168,6 +169,14 @@ int Run(QCoreApplication &app)
          QStringLiteral("N")},
         {QStringLiteral("csv"), QStringLiteral("monitor: also write the readings to FILE as CSV."),
          QStringLiteral("FILE")},
+        {QStringLiteral("log"),
+         QStringLiteral("run: append every reading and event to FILE (CSV)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("on-stop"),
+         QStringLiteral("run: what a stop does to the output: off or hold (default: as the "
+                        "file says, else off)."),
+         QStringLiteral("ACTION")},
+        {QStringLiteral("check"), QStringLiteral("run: check the sequence file and send nothing.")},
         {QStringLiteral("target"),
          QStringLiteral("discover: send the request to ADDR (default: DiscoveryTarget of "
                         "ZOP_Panel.ini, else the whole local network)."),
@@ -209,7 +218,8 @@ int Run(QCoreApplication &app)
     SetEscapedOutput(parser.isSet(QStringLiteral("text")) || ZOP_ISATTY(fileno(stdout)));
     for (const QString &option : {QStringLiteral("interval"), QStringLiteral("count"),
                                   QStringLiteral("csv"), QStringLiteral("target"),
-                                  QStringLiteral("bind")}) {
+                                  QStringLiteral("bind"), QStringLiteral("log"),
+                                  QStringLiteral("on-stop"), QStringLiteral("check")}) {
         if (parser.isSet(option) && !command->options.contains(option))
             throw Usage(QStringLiteral("%1 takes no --%2").arg(command->name, option));
     }
@@ -248,7 +258,11 @@ int Run(QCoreApplication &app)
                            interrupt,
                            parser.value(QStringLiteral("target")),
                            parser.value(QStringLiteral("bind")),
-                           timeout};
+                           timeout,
+                           parser.isSet(QStringLiteral("check-errors")),
+                           parser.value(QStringLiteral("log")),
+                           parser.value(QStringLiteral("on-stop")),
+                           parser.isSet(QStringLiteral("check"))};
     const bool checkErrors = parser.isSet(QStringLiteral("check-errors")) && command->needsLink;
     context.checkErrors = checkErrors;
     const auto reportErrors = [](const QStringList &errors) {

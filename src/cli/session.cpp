@@ -135,6 +135,11 @@ void LinkSession::open()
         throw Failure{Exit::LinkFailed,
                       QStringLiteral("cannot connect to %1: %2").arg(m_name, reason)};
     }
+    // Commands go out as they are written: a query right after a command without a reply
+    // ("VOLT 2" then "<>STA", as every step of a run sends) would otherwise wait for the
+    // instrument's delayed acknowledgement of the command (Nagle's algorithm, 40 ms on Linux).
+    if (auto *tcp = dynamic_cast<TcpTransport *>(comm.CommControl.get()))
+        tcp->socket().setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void LinkSession::send(const QString &command)
@@ -142,6 +147,15 @@ void LinkSession::send(const QString &command)
     checkInterrupt();
     SendCommand(command, false);
     ensureLink(QStringLiteral("\"%1\"").arg(command));
+}
+
+bool LinkSession::sendRegardless(const QString &command)
+{
+    CommLayer &comm = modData().comm;
+    SendCommand(command, false);
+    if (modData().CommKind != m_kind || m_error)
+        return false;
+    return !comm.CommControl || comm.CommControl->finishWriting(int(m_timeoutMs), [] { return false; });
 }
 
 QString LinkSession::query(const QString &command)

@@ -38,6 +38,9 @@ public:
     QString query(const QString &command);
     // Sends a command without waiting for a reply; throws Failure.
     void send(const QString &command);
+    // Sends even after a signal came, and waits until it has gone out (the stop action of a
+    // run interrupted by Ctrl-C); false when the link failed. Never throws.
+    bool sendRegardless(const QString &command);
     // Throws the failure when the link fell back to Simulated mode during what the caller did
     // through the layer (the state readers); `what` says what was being done.
     void ensureLink(const QString &what);

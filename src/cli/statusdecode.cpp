@@ -6,35 +6,6 @@
 
 namespace zop::cli {
 
-QStringList LitLamps(const SeriesSpec &spec, qint32 wordA, qint32 wordB)
-{
-    const StatusBits a = UnpackBits(wordA);
-    const StatusBits b = UnpackBits(wordB);
-    QStringList lit;
-    if (spec.armLamp && a[StatusBit::Arm])
-        lit << QStringLiteral("ARM");
-    for (const LampSpec &lamp : spec.statusLamps) {
-        if (!a[lamp.tag])
-            continue;
-        if (lamp.tag == StatusBit::VoltageControl)
-            lit << QStringLiteral("CTL (voltage)");
-        else if (lamp.tag == StatusBit::CurrentControl)
-            lit << QStringLiteral("CTL (current)");
-        else
-            lit << lamp.caption;
-    }
-    for (const LampSpec &lamp : spec.alarmLamps) {
-        if (b[lamp.tag])
-            lit << lamp.caption;
-    }
-    // The last alarm lamp, "REMOTE", sits with the configuration lamps (lblDisabled(2)).
-    for (const LampSpec &lamp : spec.disabledLamps) {
-        if (lamp.index == 2 && b[lamp.tag])
-            lit << lamp.caption;
-    }
-    return lit;
-}
-
 QString PowerStateName(qint16 state)
 {
     switch (state) {

@@ -22,10 +22,6 @@ struct StatusReading {
     qint16 powerState = 0; // Power::Standby, On or OnArmed
 };
 
-// The captions of the lamps the two words light on a series' panel. The two "CTL" lamps
-// under the displays are told apart as "CTL (voltage)" and "CTL (current)".
-QStringList LitLamps(const SeriesSpec &spec, qint32 wordA, qint32 wordB);
-
 // "standby", "on" or "on, armed".
 QString PowerStateName(qint16 state);
 

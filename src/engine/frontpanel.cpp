@@ -119,8 +119,35 @@ void FrontPanel::stop()
 // ---------------------------------------------------------------------------------------------
 // Input.
 
+void FrontPanel::setLocked(bool locked)
+{
+    if (m_locked == locked)
+        return;
+    m_locked = locked;
+    static const FrontKey Keys[] = {
+        FrontKey::Menu, FrontKey::Item, FrontKey::Up, FrontKey::Dn, FrontKey::Enter,
+        FrontKey::Clear, FrontKey::Start, FrontKey::Display, FrontKey::Mem, FrontKey::Arm,
+        FrontKey::VISet, FrontKey::Trip, FrontKey::Cal, FrontKey::Volt, FrontKey::Curr,
+        FrontKey::Ovt, FrontKey::Oct};
+    for (FrontKey key : Keys)
+        m_view.enableKey(key, !locked);
+    m_view.enableKnobs(!locked && m_knobsEnabled);
+    if (m_spec.typedEntry)
+        m_view.lockTyped(locked || m_typedLocked);
+    if (!locked)
+        enableSetpointKeys(m_setpointKeysEnabled);
+}
+
 void FrontPanel::press(FrontKey key)
 {
+    if (m_locked && key != FrontKey::Stop)
+        return;
+    if (m_locked && onLockedStop) {
+        QPointer<FrontPanel> self(this);
+        onLockedStop();
+        if (!self)
+            return;
+    }
     switch (key) {
     case FrontKey::Menu: menuPress(); break;
     case FrontKey::Item: itemPress(); break;
@@ -145,6 +172,8 @@ void FrontPanel::press(FrontKey key)
 
 void FrontPanel::release(FrontKey key)
 {
+    if (m_locked)
+        return;
     switch (key) {
     case FrontKey::Up:
     case FrontKey::Dn: upDownRelease(); break;
@@ -325,17 +354,22 @@ void FrontPanel::lockInput(bool locked)
     if (!m_spec.typedEntry)
         return;
     m_typedLocked = locked;
-    m_view.lockTyped(locked);
+    m_view.lockTyped(locked || m_locked);
 }
 
-void FrontPanel::enableKnobs(bool enabled) { m_view.enableKnobs(enabled); }
+void FrontPanel::enableKnobs(bool enabled)
+{
+    m_knobsEnabled = enabled;
+    m_view.enableKnobs(enabled && !m_locked);
+}
 
 void FrontPanel::enableSetpointKeys(bool enabled)
 {
     if (!m_spec.setpointButtons)
         return;
+    m_setpointKeysEnabled = enabled;
     for (FrontKey key : {FrontKey::Volt, FrontKey::Curr, FrontKey::Ovt, FrontKey::Oct})
-        m_view.enableKey(key, enabled);
+        m_view.enableKey(key, enabled && !m_locked);
 }
 
 void FrontPanel::showKeySet()
@@ -507,8 +541,11 @@ void FrontPanel::poll()
         pollFailed(command, reply, e.what);
         return;
     }
-    if (fields.size() >= 4)
+    if (fields.size() >= 4) {
         m_view.pollRead(fields);
+        if (onPoll)
+            onPoll(fields);
+    }
     if (fields.size() < 4) {
         const bool on = PowerState >= Power::On;
         fields = {on ? SaturatedInt32(m_view.knobValue(FrontKnob::Volt) * 1000) : 0,
@@ -1197,7 +1234,7 @@ void FrontPanel::displayKeyRelease()
 
 void FrontPanel::textEdited(const QString &text)
 {
-    if (!m_spec.typedEntry || m_typedLocked)
+    if (!m_spec.typedEntry || m_typedLocked || m_locked)
         return;
     const QString filtered = FilterTypedEntry(text);
     m_typed = filtered;
@@ -1573,6 +1610,8 @@ void FrontPanel::holdTick()
 
 void FrontPanel::knobTurning(FrontKnob knob, float value)
 {
+    if (m_locked)
+        return;
     tmrInfo.stop();
     const bool volts = knob == FrontKnob::Volt || knob == FrontKnob::Ovp;
     ShowValue(volts ? FrontDisplay::Volt : FrontDisplay::Curr, value,
@@ -1581,6 +1620,8 @@ void FrontPanel::knobTurning(FrontKnob knob, float value)
 
 void FrontPanel::knobTurnEnded(FrontKnob knob, float value)
 {
+    if (m_locked)
+        return;
     ModData &data = modData();
     const bool volts = knob == FrontKnob::Volt || knob == FrontKnob::Ovp;
     const bool trip = knob == FrontKnob::Ovp || knob == FrontKnob::Ocp;

@@ -19,6 +19,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -99,6 +100,17 @@ public:
     // Poll errors are shown, and the traffic logged, in debug mode only.
     void setDebugMode(bool on) { DebugMode = on; }
     bool debugMode() const { return DebugMode; }
+
+    // Locked while a sequence runs: every key, knob and the typed entry is refused (and shown
+    // disabled) but STOP, which first tells onLockedStop (the run stops) and then stops the
+    // output as always. Unlocked, the controls come back as the panel's state has them.
+    void setLocked(bool locked);
+    bool locked() const { return m_locked; }
+    std::function<void()> onLockedStop;
+    // Told of every poll reply's fields (the reading log, the events).
+    std::function<void(const std::vector<qint32> &)> onPoll;
+    // Outside every menu (a menu would fight a sequence's setpoints).
+    bool idle() const { return MenuLevel <= m_spec.idleLevel; }
 
     // Input: a key goes down and comes up (a click is both); CLEAR of the series without the
     // hold, and the setpoint keys, act on the press.
@@ -249,6 +261,9 @@ private:
     QString m_legend;
     QString m_typed;
     bool m_typedLocked = false;
+    bool m_locked = false;
+    bool m_knobsEnabled = true;
+    bool m_setpointKeysEnabled = true;
     QList<LampRef> setpointLamps;
     QList<LampRef> configLamps;
     QList<LampRef> alarmLamps;

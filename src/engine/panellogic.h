@@ -2,30 +2,14 @@
 // The decisions of the virtual panels that need no window: decoding the "<>STA" poll, the
 // menu level cycles, the UP/DN stepping, the typed-entry filter and value clamping.
 
+#include "state/statusbits.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <array>
 #include <vector>
 
 namespace zop {
-
-// Status word bits (word A: operation; word B: alarms).
-namespace StatusBit {
-constexpr int Arm = 0;
-constexpr int IntCtl = 3;
-constexpr int ExtCtl = 4;
-constexpr int Standby = 6;
-constexpr int Power = 7;
-constexpr int VoltageControl = 8;
-constexpr int RemoteSense = 9;
-constexpr int CurrentControl = 10;
-} // namespace StatusBit
-namespace AlarmBit {
-constexpr int Ovt = 0;
-constexpr int Oct = 1;
-constexpr int Latched = 7; // a protection latch CLEAR can release
-constexpr int Remote = 9;
-} // namespace AlarmBit
 
 // Power states of a panel.
 namespace Power {

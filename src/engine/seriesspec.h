@@ -4,6 +4,7 @@
 // A new series is a new row (and its key layout in the virtual panel).
 
 #include "app/panelids.h"
+#include "engine/readinglog.h"
 
 #include <QList>
 #include <array>
@@ -85,5 +86,14 @@ QString KeyToolTip(Series series, const QString &key);
 // The text a display shows for a value: rounded to the format on the TLB, cut to the format's
 // decimals on the other series (12.349 with "0.00" shows 12.34).
 QString DisplayText(double value, const QString &format, bool truncate);
+
+// The captions of the lamps the two status words light on a series' panel, operation lamps
+// first. The two "CTL" lamps under the displays are told apart as "CTL (voltage)" and
+// "CTL (current)".
+QStringList LitLamps(const SeriesSpec &spec, qint32 wordA, qint32 wordB);
+
+// A reading as the series' panel shows it, in the display formats (for the reading log).
+ReadingLook LookOf(const ReadingRow &row, const SeriesSpec &spec, const QString &voltageFormat,
+                   const QString &currentFormat);
 
 } // namespace zop

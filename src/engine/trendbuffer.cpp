@@ -1,5 +1,7 @@
 #include "engine/trendbuffer.h"
 
+#include "engine/panellogic.h"
+#include "engine/readinglog.h"
 #include "engine/seriesspec.h"
 
 #include <QDateTime>
@@ -42,23 +44,21 @@ int TrendBuffer::firstSince(qint64 timeMs) const
     return first;
 }
 
-QByteArray TrendCsv(const TrendBuffer &buffer, const QString &voltageFormat,
-                    const QString &currentFormat, bool truncate, const QTimeZone &zone)
+QByteArray TrendCsv(const TrendBuffer &buffer, const SeriesSpec &spec,
+                    const QString &voltageFormat, const QString &currentFormat,
+                    const QTimeZone &zone)
 {
     const QString crlf = QStringLiteral("\r\n");
-    QString text = TrendCsvHeader + crlf;
-    text.reserve(buffer.size() * 48 + text.size());
+    QString text = ReadingCsvHeader + crlf;
+    text.reserve(buffer.size() * 96 + text.size());
     for (int i = 0; i < buffer.size(); ++i) {
         const TrendSample &s = buffer.at(i);
-        text += QDateTime::fromMSecsSinceEpoch(s.timeMs, zone)
-                    .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-        text += QLatin1Char(',') + DisplayText(s.volts, voltageFormat, truncate);
-        text += QLatin1Char(',') + DisplayText(s.amps, currentFormat, truncate);
-        text += QLatin1Char(',') + QString::number(quint32(s.wordA), 16).toUpper();
-        text += QLatin1Char(',') + QString::number(quint32(s.wordB), 16).toUpper();
-        text += crlf;
+        const ReadingRow row{QDateTime::fromMSecsSinceEpoch(s.timeMs, zone), s.volts, s.amps,
+                             ShortestText(s.voltSet).toDouble(), ShortestText(s.currSet).toDouble(),
+                             s.wordA, s.wordB, -1};
+        text += ReadingCsvLine(row, LookOf(row, spec, voltageFormat, currentFormat)) + crlf;
     }
-    return text.toLatin1();
+    return text.toUtf8();
 }
 
 RoundTicks RoundAxisTicks(double top)

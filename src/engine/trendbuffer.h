@@ -11,6 +11,10 @@
 class QTimeZone;
 
 namespace zop {
+struct SeriesSpec;
+}
+
+namespace zop {
 
 struct TrendSample {
     qint64 timeMs = 0;  // wall-clock time of the reply, milliseconds since 1970 (UTC)
@@ -50,16 +54,12 @@ private:
     size_t m_count = 0;
 };
 
-// The header line of the exported CSV file.
-inline const QString TrendCsvHeader
-    = QStringLiteral("Time,Voltage (V),Current (A),Status A,Status B");
-
-// The buffer as CSV text, one line per sample, oldest first, CR LF line ends: the local time
-// stamp in `zone` with milliseconds, the readings in the panel's display formats
-// (`truncate`: cut to the format's decimals, as the KM, TW and GZ displays show them), and the
-// two status words in hexadecimal as the instrument sends them.
-QByteArray TrendCsv(const TrendBuffer &buffer, const QString &voltageFormat,
-                    const QString &currentFormat, bool truncate, const QTimeZone &zone);
+// The buffer as CSV text in the reading log's layout (engine/readinglog.h), oldest first,
+// CR LF line ends: the time stamps in `zone`, the readings in the panel's display formats
+// (cut or rounded as the series' displays show them), the lamps of `spec`.
+QByteArray TrendCsv(const TrendBuffer &buffer, const SeriesSpec &spec,
+                    const QString &voltageFormat, const QString &currentFormat,
+                    const QTimeZone &zone);
 
 // A value axis from 0 to at least `top` on round ticks: a step of 1, 2 or 5 times a power of
 // ten, at most MaxIntervals of them (15.75 V gives 0, 5, 10, 15, 20).

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "app/moddata.h"
 #include "ui/knob.h"
+#include "ui/selectfile.h"
 #include "link/linkkind.h"
 
 #include <QAbstractButton>
@@ -37,6 +38,16 @@
 namespace zop {
 
 namespace {
+
+// The file dialog of "choose": answers with its path, shows nothing.
+class AnsweringChooser : public FileChooser {
+public:
+    explicit AnsweringChooser(QString path) : m_path(std::move(path)) {}
+    QString choose(const FileRequest &) override { return m_path; }
+
+private:
+    QString m_path;
+};
 
 // Commands are short; a client that sends more without a line end is not one of ours.
 constexpr qsizetype MaxCommandLength = 4096;
@@ -233,6 +244,10 @@ QByteArray RemoteControl::handle(const QByteArray &line)
             }
         }
         return Reply({{QStringLiteral("keys"), keys}});
+    }
+    if (verb == "choose") {
+        SetFileChooser(name.isEmpty() ? nullptr : std::make_shared<AnsweringChooser>(name));
+        return Reply({{QStringLiteral("choosing"), name}});
     }
     if (verb == "advance") {
         bool ok = false;

@@ -14,6 +14,8 @@
 //   turn NAME N    turns the knob NAME by N steps (negative: down), as N arrow keys do, and
 //                  ends the turn
 //   type NAME TEXT types TEXT into the entry NAME, one key at a time
+//   choose PATH    every file dialog from then on answers PATH without showing; no PATH puts
+//                  the real dialog back
 //   advance MS     moves the program's clock on by MS milliseconds (only with the stepped
 //                  clock: useSteppedClock), so a 60 s time-out passes at once
 // Anything else answers {"error":...}. A reply comes only while the window thread runs, so a

@@ -155,7 +155,9 @@ private slots:
     void serialLines();
     void configuredLink_data();
     void configuredLink();
-    void monitorEndsCleanlyOnSignal();
+    void monitorCsvSurvivesItsEnd_data();
+    void monitorCsvSurvivesItsEnd();
+    void runStopsAtATrip();
     void signalEndsEveryCommand_data();
     void signalEndsEveryCommand();
     void replyControls_data();
@@ -250,9 +252,27 @@ void TestZopctl::commands_data()
                              << "^$" << QByteArray("<>SCL\n<>STA\n<>STA\n<>STA\n");
     QTest::newRow("monitor csv on stdout")
         << none << QStringList{"monitor", "--count", "1", "--csv", "-"} << QByteArray() << 0
-        << "^time,elapsed_s,voltage,current,power,status_word,alarm_word,lamps\n"
-           "[^,]+,[\\d.]+,0.00,0.0,standby,0048,0200,INT CTL;STANDBY;REMOTE\n$"
-        << "^$" << QByteArray("<>SCL\n<>STA\n");
+        << "^time,voltage,current,voltage_set,current_set,output,status_word,alarm_word,lamps,"
+           "step,event\n[-\\dT:.]+[+-]\\d\\d:\\d\\d,0.00,0.0,0,0,off,48,200,INT CTL;STANDBY;REMOTE,,\n$"
+        << "^$" << QByteArray("<>SCL\n<>STA\n<>ALL\n");
+    // A sequence file ("SEQ=" text) is checked whole before anything but "<>SCL" is sent.
+    QTest::newRow("run --check")
+        << none << QStringList{"run", "--check", "SEQ=set 1V 1A # c\nramp volt 1V 3V 1s 1V"}
+        << QByteArray() << 0 << "^\\S+s.seq: 4 steps, 1 s; within the rated 15 V and 100 A\n$"
+        << "^$" << QByteArray("<>SCL\n");
+    QTest::newRow("run, a fault in the file")
+        << none << QStringList{"run", "SEQ=volt 1V\nvolt 2A"} << QByteArray() << 6 << "^$"
+        << "^zopctl: \\S+s.seq: line 2: \"2A\" is not a voltage \\(V, mV\\)\n$" << QByteArray();
+    QTest::newRow("run, above the rating")
+        << none << QStringList{"run", "SEQ=volt 1V\nvolt 16V"} << QByteArray() << 6 << "^$"
+        << "line 2: 16 V is above the rated 15 V\n$" << QByteArray("<>SCL\n");
+    QTest::newRow("run, piped: a line a step")
+        << none << QStringList{"run", "SEQ=volt 1V 100ms\noutput on\nwait 100ms"} << QByteArray()
+        << 0
+        << "^\\S+ sequence start: 3 steps, 0.2 s\nstep 1/3 \\(line 1\\): 1 V, for 0.1 s; 0.2 s left\n"
+           "step 2/3 \\(line 2\\): output on; 0.1 s left\nstep 3/3 \\(line 3\\): wait, for 0.1 s; "
+           "0.1 s left\n\\S+ sequence done: all 3 steps done\n$"
+        << "^$" << QByteArray("<>SCL\nVOLT 1\n<>STA\nOUTP:START\n<>STA\n<>STA\n");
     QTest::newRow("instrument error")
         << none << QStringList{"--check-errors", "send", "VOLT 99", "FOO"} << QByteArray() << 5
         << "^$"
@@ -353,6 +373,14 @@ void TestZopctl::commands()
     SimProcess sim(simArguments);
     QVERIFY(sim.port() != 0);
     arguments.replaceInStrings("<port>", QString::number(sim.port()));
+    QTemporaryDir dir;
+    for (QString &argument : arguments) {
+        if (argument.startsWith(QLatin1String("SEQ="))) {
+            QFile file(dir.filePath(QStringLiteral("s.seq")));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(argument.mid(4).toUtf8()) > 0);
+            argument = file.fileName();
+        }
+    }
     const Run r = Zopctl(WithLink(TcpLink(sim), arguments), input);
     QVERIFY2(r.code == code,
              qPrintable(QStringLiteral("exit %1, stderr: %2").arg(r.code).arg(r.err)));
@@ -517,28 +545,77 @@ void TestZopctl::configuredLink()
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("debug.txt"))));
 }
 
-// Ctrl-C or SIGTERM ends a monitor without a count at its next step: exit 0, whole CSV lines.
-void TestZopctl::monitorEndsCleanlyOnSignal()
+// SIGTERM ends a monitor without a count at its next step (exit 0); even SIGKILL leaves a CSV
+// whose every row but possibly the last is whole, and a second run appends to it.
+void TestZopctl::monitorCsvSurvivesItsEnd_data()
 {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+}
+
+void TestZopctl::monitorCsvSurvivesItsEnd()
+{
+    QFETCH(int, signal);
     SimProcess sim;
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("run.csv"));
-    QProcess p;
-    p.start(BinaryPath(QStringLiteral("zopctl")),
-            {"--link", TcpLink(sim), "monitor", "--interval", "0.05", "--csv", csv});
-    QVERIFY(p.waitForReadyRead(5000)); // the first reading is out
-    p.terminate();
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 0);
+    for (int run = 0; run < 2; ++run) {
+        QProcess p;
+        p.start(BinaryPath(QStringLiteral("zopctl")),
+                {"--link", TcpLink(sim), "monitor", "--interval", "0.02", "--csv", csv});
+        QVERIFY(p.waitForReadyRead(5000)); // the first reading is out
+        QTest::qWait(300);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(5000));
+        if (signal == SIGTERM)
+            QCOMPARE(p.exitCode(), 0);
+    }
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QVERIFY(lines.size() >= 3); // header, a reading, and the empty text after the last line end
-    QVERIFY(lines.last().isEmpty());
-    for (const QByteArray &line : lines.mid(1, lines.size() - 2))
-        QCOMPARE(line.count(','), 7);
+    QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.first(), QByteArray("time,voltage,current,voltage_set,current_set,output,"
+                                       "status_word,alarm_word,lamps,step,event\r"));
+    QVERIFY(lines.size() >= 5); // the header once, readings of both runs
+    if (signal == SIGTERM)
+        QVERIFY(lines.last().isEmpty());
+    lines.removeLast(); // the empty text after the last line end, or a row cut short
+    for (const QByteArray &line : lines.mid(1))
+        QVERIFY2(QRegularExpression("^[-\\dT:.+]+,0.00,0.0,0,0,off,48,200,INT CTL;STANDBY;REMOTE,,\r$")
+                     .match(QString::fromLatin1(line)).hasMatch(),
+                 line.constData());
+}
+
+// A protection trip mid-ramp stops the run at once: the output is turned off, the trace shows
+// the ramp's steps, the trip, then "OUTP:STOP" and nothing after; the log holds the readings
+// and the events.
+void TestZopctl::runStopsAtATrip()
+{
+    SimProcess sim({"--fault", "trip=OVT@450ms", "--settle", "50"});
+    QVERIFY(sim.port() != 0);
+    QTemporaryDir dir;
+    const QString sequence = dir.filePath(QStringLiteral("ramp.seq"));
+    const QString log = dir.filePath(QStringLiteral("ramp.csv"));
+    QFile file(sequence);
+    QVERIFY(file.open(QIODevice::WriteOnly)
+            && file.write("set 0V 2A\noutput on\nramp volt 1V 10V 2s 1V\n") > 0);
+    file.close();
+    const Run r = Zopctl({"--link", TcpLink(sim), "run", sequence, "--log", log});
+    QVERIFY2(r.code == 7, qPrintable(r.err));
+    QVERIFY2(QRegularExpression("^zopctl: run stopped at step \\d+ \\(line 3\\): protection trip "
+                                "OVT\n$").match(r.err).hasMatch(), qPrintable(r.err));
+    const QString notes = sim.changes().join(QLatin1Char('|'));
+    QVERIFY2(QRegularExpression("^volt 0.000\\|curr 2.000\\|output on\\|volt 1.000\\|volt 2.000\\|"
+                                "(volt [34].000\\|){0,2}trip OVT(\\|volt [3-5].000)?$")
+                 .match(notes).hasMatch(), qPrintable(notes));
+    QTRY_VERIFY_WITH_TIMEOUT(sim.receivedLines().endsWith(QStringLiteral("OUTP:STOP")), 3000);
+    QCOMPARE(sim.receivedLines().count(QStringLiteral("OUTP:STOP")), 1);
+    const QStringList rows = QString::fromUtf8(ReadAll(log)).split(QStringLiteral("\r\n"));
+    QVERIFY2(rows.size() > 6 && rows.at(1).endsWith(QStringLiteral(",\"sequence start: 12 steps, 2 s\""))
+                 && rows.at(rows.size() - 3).endsWith(QStringLiteral("trip: OVT"))
+                 && rows.at(rows.size() - 2).contains(QStringLiteral("sequence abort: protection trip OVT")),
+             qPrintable(rows.mid(rows.size() - 4).join(QLatin1Char('\n'))));
 }
 
 // The first SIGINT or SIGTERM ends any command within a second, whatever it waits for (a
@@ -569,6 +646,10 @@ void TestZopctl::signalEndsEveryCommand_data()
         << QStringList{"--gpib-address", "5", "--fault", "silent"} << int(SimLine::Gpib)
         << QStringList{"query", "-"} << forty << SIGINT;
 #endif
+    // A run stops at once and turns the output off ("OUTP:STOP" is the last line sent).
+    QTest::newRow("run, a step that lasts, SIGINT")
+        << QStringList() << tcp << QStringList{"run", "<dir>/s.seq"}
+        << QByteArray("output on\nwait 1min\n") << SIGINT;
 }
 
 void TestZopctl::signalEndsEveryCommand()
@@ -582,6 +663,12 @@ void TestZopctl::signalEndsEveryCommand()
     QVERIFY(SimLine(line) == SimLine::Tcp ? sim.port() != 0 : !sim.linkPath().isEmpty());
     QTemporaryDir dir;
     arguments.replaceInStrings("<dir>", dir.path());
+    const bool run = arguments.first() == QLatin1String("run");
+    if (run) { // the input is the sequence file
+        QFile file(arguments.at(1));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(input) > 0);
+        input.clear();
+    }
     QString link = TcpLink(sim);
     QProcess p;
     if (SimLine(line) == SimLine::Pty) {
@@ -599,7 +686,9 @@ void TestZopctl::signalEndsEveryCommand()
     QVERIFY(p.waitForStarted(5000));
     p.write(input);
     p.closeWriteChannel();
-    QTRY_VERIFY_WITH_TIMEOUT(!sim.received().isEmpty(), 5000); // waiting for its reply now
+    // Waiting for its reply now, or with the output on.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(run ? "OUTP:START\n<>STA\n" : ""), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.received().isEmpty(), 5000);
     QElapsedTimer sinceSignal;
     sinceSignal.start();
     ::kill(pid_t(p.processId()), signal);
@@ -608,6 +697,8 @@ void TestZopctl::signalEndsEveryCommand()
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 128 + signal);
     QVERIFY(p.readAllStandardError().startsWith("zopctl: interrupted by "));
+    if (run)
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().endsWith("OUTP:STOP\n"), 3000);
 }
 
 // A reply's control characters reach a terminal escaped (they could retitle or clear it), a
@@ -712,7 +803,7 @@ void TestZopctl::files_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::newRow("monitor --csv, full disk")
         << QStringList{"monitor", "--count", "1", "--csv", "<dir>/run.csv"} << true << 6
-        << "^zopctl: cannot write .*/run.csv: File too large\n$" << QByteArray("<>SCL\n");
+        << "^zopctl: cannot write .*/run.csv: File too large\n$" << QByteArray();
     QTest::newRow("output to a file, full disk")
         << QStringList{"query", "*IDN?"} << true << 6
         << "^zopctl: cannot write standard output: File too large\n$" << QByteArray("*IDN?\n");

@@ -3,6 +3,7 @@
 // are checked through the command language in tst_instrument.
 
 #include "clock.h"
+#include "faults.h"
 #include "powersupply.h"
 
 #include <QTest>
@@ -32,6 +33,62 @@ private:
     }
 
 private slots:
+    // Settling and a scheduled trip: 10 V set and the output started at 0 ms, 6 V set at
+    // 200 ms; the output follows each setpoint in a straight line over 100 ms, and the trip
+    // of --fault latches its alarms once the output has been on that long.
+    void settlesAndTripsOnSchedule_data()
+    {
+        QTest::addColumn<QString>("trip");
+        QTest::addColumn<qint64>("at");
+        QTest::addColumn<qint64>("volts"); // the reading at `at`
+        QTest::addColumn<quint32>("alarms");
+        QTest::addColumn<QString>("notes");
+
+        const QString before = QStringLiteral("volt 10.000|curr 100.000|output on");
+        const QString all = before + QStringLiteral("|volt 6.000");
+        QTest::newRow("on its way") << "trip=OVT@300ms" << 50ll << 5000ll << 0u << before;
+        QTest::newRow("settled") << "trip=OVT@300ms" << 100ll << 10000ll << 0u << before;
+        QTest::newRow("on its way down") << "trip=OVT@300ms" << 250ll << 8000ll << 0u << all;
+        QTest::newRow("just before the trip") << "trip=OVT@300ms" << 290ll << 6400ll << 0u << all;
+        QTest::newRow("tripped") << "trip=OVT@300ms" << 300ll << 0ll << quint32(WordB::Ovt)
+                                 << all + QStringLiteral("|trip OVT");
+        QTest::newRow("two alarms, seconds, any case") << "TRIP=oct+loc@0.25s" << 260ll << 0ll
+            << quint32(WordB::Oct | WordB::Loc) << all + QStringLiteral("|trip OCT LOC");
+        QTest::newRow("not an alarm") << "trip=XYZ@1s" << 0ll << 0ll << 0u << QString();
+        QTest::newRow("no time unit") << "trip=OVT@5" << 0ll << 0ll << 0u << QString();
+    }
+
+    void settlesAndTripsOnSchedule()
+    {
+        QFETCH(QString, trip);
+        QFETCH(qint64, at);
+        QFETCH(qint64, volts);
+        QFETCH(quint32, alarms);
+        QFETCH(QString, notes);
+
+        const auto scheduled = ScheduledTrip::parse(trip);
+        QCOMPARE(scheduled.has_value(), !notes.isEmpty());
+        if (!scheduled)
+            return;
+        SupplyConfig c = config();
+        c.settleMs = 100;
+        ManualClock clock;
+        PowerSupply s(c, clock);
+        QStringList changes;
+        s.onChange = [&](const QString &what) { changes << what; };
+        s.scheduleTrip(scheduled->bits, scheduled->afterOnMs);
+        QVERIFY(s.setVoltage(10) && s.setCurrent(100) && s.start());
+        for (qint64 t = 0; t < at; t += 10) {
+            clock.advance(std::min<qint64>(10, at - t));
+            s.update();
+            if (clock.nowMs() == 200)
+                QVERIFY(s.setVoltage(6));
+        }
+        QCOMPARE(s.voltageReadingMv(), volts);
+        QCOMPARE(s.latchedAlarms(), alarms);
+        QCOMPARE(changes.join(QLatin1Char('|')), notes);
+    }
+
     void readingsFollowTheLoad_data()
     {
         QTest::addColumn<double>("ohms");

@@ -242,15 +242,19 @@ QList<QPair<double, QByteArray>> SimProcess::receivedChunks() const
     return chunks;
 }
 
-QStringList SimProcess::notes() const
+QStringList SimProcess::notes() const { return traceTexts("NOTE "); }
+
+QStringList SimProcess::changes() const { return traceTexts("CHG "); }
+
+QStringList SimProcess::traceTexts(const QByteArray &kind) const
 {
-    QStringList notes;
+    QStringList texts;
     for (const QByteArray &line : traceLines()) {
         const qsizetype first = line.indexOf(' ');
-        if (first >= 0 && line.mid(first + 1, 5) == "NOTE ")
-            notes << QString::fromLatin1(line.mid(first + 6));
+        if (first >= 0 && line.mid(first + 1, kind.size()) == kind)
+            texts << QString::fromLatin1(line.mid(first + 1 + kind.size()));
     }
-    return notes;
+    return texts;
 }
 
 QByteArray SimProcess::received() const

@@ -28,6 +28,8 @@ public:
     QString linkPath() const { return m_linkPath; }
     // What the emulator made of the serial frames, in order (Pty).
     QStringList notes() const;
+    // Every change of the setpoints, the output and the alarms, in order ("volt 2.000").
+    QStringList changes() const;
     // True while the emulator runs.
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     // Ends the emulator at once, as a pulled cable or a crash would: its serial line vanishes.
@@ -45,6 +47,8 @@ public:
 
 private:
     QList<QByteArray> traceLines() const;
+    // The texts of the trace lines of one kind ("NOTE ", "CHG ").
+    QStringList traceTexts(const QByteArray &kind) const;
 
     QTemporaryDir m_dir;
     QProcess m_process;

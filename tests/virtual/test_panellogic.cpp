@@ -1,6 +1,7 @@
 // The virtual panels' decisions that need no window.
 
 #include "engine/panellogic.h"
+#include "engine/readinglog.h"
 #include "engine/seriesspec.h"
 #include "engine/trendbuffer.h"
 #include "core/numbertext.h"
@@ -157,18 +158,17 @@ void TestPanelLogic::trendCsv()
     s.volts = 1234.5;
     s.wordA = -1;
     ring.add(s);
-    const QByteArray rounded = TrendCsv(ring, QStringLiteral("0.00"), QStringLiteral("0.000"),
-                                        false, QTimeZone::utc());
-    QCOMPARE(rounded, QByteArray("Time,Voltage (V),Current (A),Status A,Status B\r\n"
-                                 "2026-03-01 13:05:09.040,12.35,0.500,48,281\r\n"
-                                 "2026-03-01 13:05:09.240,1234.50,0.500,FFFFFFFF,281\r\n"));
-    // KM, TW and GZ cut the readings to the format, as their displays do; the time stamp
-    // follows the zone it is given.
-    const QList<QByteArray> cut = TrendCsv(ring, QStringLiteral("0.00"), QStringLiteral("0.0"),
-                                           true, QTimeZone(3600)).split('\n');
-    QCOMPARE(cut.value(1), QByteArray("2026-03-01 14:05:09.040,12.34,0.5,48,281\r"));
-    QCOMPARE(TrendCsv(TrendBuffer(2), {}, {}, false, QTimeZone::utc()),
-             (TrendCsvHeader + QStringLiteral("\r\n")).toLatin1());
+    // The reading log's layout (tested whole with the log), one row per sample, oldest first.
+    const QList<QByteArray> lines
+        = TrendCsv(ring, SeriesSpecFor(PanelId::TLB), QStringLiteral("0.00"),
+                   QStringLiteral("0.0"), QTimeZone(3600)).split('\n');
+    QCOMPARE(lines, (QList<QByteArray>{
+                        ReadingCsvHeader.toLatin1() + '\r',
+                        "2026-03-01T14:05:09.040+01:00,12.35,0.5,0,0,off,48,281,INT CTL;STANDBY;OVT;REMOTE,,\r",
+                        "2026-03-01T14:05:09.240+01:00,1234.50,0.5,0,0,off,FFFFFFFF,281,"
+                        "ARM;INT CTL;EXT CTL;STANDBY;POWER;CTL (voltage);REM SEN;CTL (current);OVT;"
+                        "REMOTE,,\r",
+                        ""}));
 }
 
 // The trend's value axes end on a round number and tick at round steps.

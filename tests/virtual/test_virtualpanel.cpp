@@ -5,7 +5,10 @@
 #include "app/configuration.h"
 #include "link/linkkind.h"
 #include "panelfixture.h"
+#include "engine/sequencecontrol.h"
 #include "panels/virtual/paneldisplay.h"
+#include "panels/virtual/sequenceview.h"
+#include "recordingchooser.h"
 #include "ui/entervalue.h"
 #include "ui/knob.h"
 #include "ui/lamp.h"
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace zop;
@@ -41,6 +45,7 @@ private slots:
     void anotherCurrentPanelMakesThisOneGiveWay();
     void closingSendsClearAndEndsTheProgram();
     void readoutsGrowAndSaySimulated();
+    void sequenceViewRunsAFile();
 };
 
 void TestVirtualPanel::controlsPerSeries_data()
@@ -101,7 +106,8 @@ void TestVirtualPanel::controlsPerSeries()
     // entry say what they do; a front-panel key's text starts with its own caption.
     QList<QWidget *> keys;
     for (QAbstractButton *b : f.panel->centralWidget()->findChildren<QAbstractButton *>())
-        keys << b;
+        if (b->focusPolicy() & Qt::TabFocus) // not a table's corner
+            keys << b;
     if (auto *entry = f.widget<QLineEdit>("txtInput"))
         keys << entry;
     QVERIFY(keys.size() > 10);
@@ -346,6 +352,39 @@ void TestVirtualPanel::readoutsGrowAndSaySimulated()
     QCoreApplication::processEvents();
     QVERIFY(f.widget("cmdMenu")->isVisible() && f.widget("knbVolt")->isVisible());
     QCOMPARE(f.panel->size(), before.size());
+}
+
+void TestVirtualPanel::sequenceViewRunsAFile()
+{
+    PanelFixture f(PanelId::TLB);
+    f.writeFile("ramp.txt", "output on\nramp volt 1V 3V 2s 1V\n");
+    auto chooser = std::make_shared<RecordingChooser>();
+    chooser->answer = f.path("ramp.txt");
+    SetFileChooser(chooser);
+    auto *view = f.widget<SequenceView>("fraSequence");
+    QVERIFY(!view->isVisible());
+    f.panel->findChild<QAction *>(QStringLiteral("mnuSequence"))->trigger();
+    QVERIFY(view->isVisible());
+    view->cmdOpen->click();
+    SetFileChooser(nullptr);
+    QVERIFY(chooser->requests.value(0).open);
+    QCOMPARE(view->tblSteps->rowCount(), 4);
+    QCOMPARE(view->tblSteps->item(2, 1)->text(), QString("2 V"));
+
+    view->cmdStart->click();
+    f.clock->advance(1000);
+    f.panel->sequence().tick();
+    QCOMPARE(view->tblSteps->selectionModel()->selectedRows().value(0).row(), 2);
+    QVERIFY(view->lblState->text().startsWith("Running step 3 of 4"));
+    QVERIFY(!f.widget("cmdMenu")->isEnabled() && f.widget("cmdStop")->isEnabled());
+    QCOMPARE(f.sentWithoutPolls(), QStringList({"OUTP:START", "VOLT 1", "VOLT 2"}));
+
+    view->cmdStopRun->click();
+    QCOMPARE(f.sentWithoutPolls(), QStringList({"OUTP:STOP"}));
+    QVERIFY(f.widget("cmdMenu")->isEnabled() && !view->cmdStopRun->isEnabled());
+    QVERIFY(view->tblSteps->selectionModel()->selectedRows().isEmpty());
+    QVERIFY(view->lblState->text().contains("stopped by the user"));
+    f.panel->showSequence(false); // the next panels open without it
 }
 
 QTEST_MAIN(TestVirtualPanel)

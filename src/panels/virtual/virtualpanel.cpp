@@ -6,6 +6,8 @@
 #include "core/textfile.h"
 #include "link/commlayer.h"
 #include "panels/virtual/paneldisplay.h"
+#include "panels/virtual/sequenceview.h"
+#include "engine/sequencecontrol.h"
 #include "engine/trendbuffer.h"
 #include "panels/virtual/trendview.h"
 #include "core/numbertext.h"
@@ -29,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -49,6 +52,7 @@ const QString ExportDescription = QStringLiteral("CSV Files");
 const QString ExportPattern = QStringLiteral("*.csv");
 // Whether the trend was last shown: the next virtual panel opens with it the same way.
 bool TrendWanted = false;
+bool SequenceWanted = false;
 
 QPushButton *Key(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -84,9 +88,17 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
     const ModData &data = modData();
     fraTrend->setRatings(data.Ratings.VoltMax, data.Ratings.CurrMax);
     showTrend(TrendWanted);
+    showSequence(SequenceWanted);
 }
 
-VirtualPanel::~VirtualPanel() = default;
+// The sequence control goes before the engine it holds on to.
+VirtualPanel::~VirtualPanel() { delete m_sequence; }
+
+void VirtualPanel::panelClosing()
+{
+    m_sequence->stop(QStringLiteral("the panel closed"));
+    m_engine.stop();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Building the window.
@@ -114,8 +126,11 @@ void VirtualPanel::buildPanel()
         " border-radius: 3px; max-height: 6px; }"
         "#frontPanel QProgressBar::chunk { background: %10; }"
         "#frontPanel QPushButton:focus { border: 2px solid %11; }"
+        "#frontPanel QCheckBox { color: %2; }"
         "#frontPanel QPushButton#cmdStart { background: #2f7d3a; }"
         "#frontPanel QPushButton#cmdStop { background: #a33a32; }"
+        // START locked (a menu, a running sequence) looks locked like every other key.
+        "#frontPanel QPushButton#cmdStart:disabled { background: %8; }"
         "#frontPanel QLineEdit { background: %12; color: %13; border: 1px solid %3;"
         " font-weight: bold; }"
         "#frontPanel zop--Lamp { background: %12; border-radius: 3px; padding: 1px 4px; }")
@@ -145,6 +160,8 @@ void VirtualPanel::buildPanel()
     seriesLabel->setStyleSheet(QStringLiteral("font-size: 15px; font-weight: bold; letter-spacing: 2px;"));
     titleRow->addWidget(seriesLabel);
     layout->addWidget(fraTitle);
+    buildSequence();
+    layout->addWidget(fraNotice);
 
     auto *body = new QHBoxLayout;
     body->setSpacing(14);
@@ -155,7 +172,15 @@ void VirtualPanel::buildPanel()
     body->addLayout(left, 3);
     QWidget *keys = buildKeys();
     body->addWidget(keys, 2);
-    layout->addLayout(body);
+    // The panel and its trend in one column, the Sequence view beside them.
+    auto *column = new QVBoxLayout;
+    column->setSpacing(10);
+    column->addLayout(body);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(14);
+    row->addLayout(column, 1);
+    row->addWidget(fraSequence);
+    layout->addLayout(row, 1);
     // The large readout leaves the displays alone in the window.
     m_besideReadout = {fraTitle, lamps, keys,
                        central->findChild<QWidget *>(QStringLiteral("fraKnobs")),
@@ -163,7 +188,7 @@ void VirtualPanel::buildPanel()
                        m_lamps.value(QStringLiteral("lblStatus(10)"))};
     buildTrend();
     buildLargeReadout();
-    layout->addWidget(fraTrend, 1);
+    column->addWidget(fraTrend, 1);
     // Every key says what it does (the texts are in the series table).
     for (QWidget *w : central->findChildren<QWidget *>()) {
         const QString tip = KeyToolTip(m_spec.series, w->objectName());
@@ -247,6 +272,7 @@ QWidget *VirtualPanel::buildDisplays()
         knob->setAccessibleName(QLatin1String(row.accessible));
         knob->setToolTip(knob->accessibleName());
         knob->setBackColour(FaceColours().ground);
+        knob->setMinimumSize(64, 64); // the views under the panel never squeeze it away
         auto *column = new QVBoxLayout;
         column->setSpacing(2);
         auto *caption = Caption(QString::fromLatin1(row.caption), fraKnobs);
@@ -458,7 +484,9 @@ void VirtualPanel::fixTabOrder()
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &key : keys)
         order << key.second;
-    order << fraTrend->cmdPause << fraTrend->cboSpan << fraTrend->cmdExport << rtbTranx
+    order << fraTrend->cmdPause << fraTrend->cboSpan << fraTrend->cmdExport;
+    order << fraSequence->tabOrder();
+    order << rtbTranx
           << clearLogButton << cmdSave;
     order.removeAll(nullptr);
     for (int i = 1; i < order.size(); ++i)
@@ -686,19 +714,129 @@ void VirtualPanel::showTrend(bool shown)
         mnuTrend->setChecked(shown); // toggled: comes back here and does the rest
         return;
     }
-    if (fraTrend->isVisibleTo(this) == shown)
+    showPart(fraTrend, shown);
+}
+
+void VirtualPanel::showPart(QWidget *part, bool shown)
+{
+    if (part->isVisibleTo(this) == shown)
         return;
     if (!isVisible()) {
-        fraTrend->setVisible(shown);
+        part->setVisible(shown);
         return;
     }
-    // The window grows by the trend and shrinks back when it goes, keeping its width. Sized
-    // before the trend shows, so Qt does not fit the whole window to its contents instead.
-    const int room = fraTrend->sizeHint().height() + centralWidget()->layout()->spacing();
-    const int target = height() + (shown ? room : -(fraTrend->height() + centralWidget()->layout()->spacing()));
+    // The window grows by the part (the trend under the panel, the Sequence view beside it)
+    // and shrinks back when it goes, keeping its other side, and never past the screen. Sized
+    // before the part shows, so Qt does not fit the whole window to its contents instead.
+    const bool beside = part == fraSequence;
+    const int spacing = beside ? 14 : 10;
+    const int now = beside ? width() : height();
+    const int room = (beside ? part->sizeHint().width() : part->sizeHint().height()) + spacing;
+    const int gone = (beside ? part->width() : part->height()) + spacing;
+    int target = now + (shown ? room : -gone);
+    if (const QScreen *screen = this->screen()) {
+        const QRect free = screen->availableGeometry();
+        target = std::min(target, beside ? free.width() - (frameGeometry().width() - width())
+                                         : free.height() - (frameGeometry().height() - height()));
+    }
     resize(width(), height());
-    fraTrend->setVisible(shown);
-    resize(width(), std::max(minimumSizeHint().height(), target));
+    part->setVisible(shown);
+    const QSize least = minimumSizeHint();
+    if (beside)
+        resize(std::max(least.width(), target), height());
+    else
+        resize(width(), std::max(least.height(), target));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The sequence, the log file and the events.
+
+void VirtualPanel::buildSequence()
+{
+    m_sequence = new SequenceControl(m_engine, this);
+    fraSequence = new SequenceView(*m_sequence);
+    fraSequence->hide();
+    for (QWidget *w : fraSequence->findChildren<QLabel *>())
+        w->setProperty("caption", true);
+
+    fraNotice = new QFrame;
+    fraNotice->setObjectName(QStringLiteral("fraNotice"));
+    fraNotice->setStyleSheet(QStringLiteral(
+        "#fraNotice { background: #b3261e; border-radius: 5px; }"
+        "#fraNotice QLabel { color: white; font-weight: bold; font-size: 14px; }"));
+    auto *row = new QHBoxLayout(fraNotice);
+    lblNotice = new QLabel(fraNotice);
+    lblNotice->setObjectName(QStringLiteral("lblNotice"));
+    lblNotice->setTextFormat(Qt::PlainText);
+    lblNotice->setAccessibleName(QStringLiteral("Trip notice"));
+    auto *cmdNoticeEvents = new QPushButton(QStringLiteral("Events"), fraNotice);
+    cmdNoticeEvents->setObjectName(QStringLiteral("cmdNoticeEvents"));
+    cmdNoticeEvents->setAccessibleName(QStringLiteral("Show the events"));
+    cmdNoticeEvents->setToolTip(QStringLiteral("Events: opens the Sequence view's event list"));
+    auto *cmdNoticeClose = new QPushButton(QStringLiteral("Dismiss"), fraNotice);
+    cmdNoticeClose->setObjectName(QStringLiteral("cmdNoticeClose"));
+    cmdNoticeClose->setAccessibleName(QStringLiteral("Dismiss the trip notice"));
+    cmdNoticeClose->setToolTip(QStringLiteral("Dismiss: hides this notice (the event stays listed)"));
+    for (QPushButton *b : {cmdNoticeEvents, cmdNoticeClose})
+        b->setAutoDefault(false);
+    row->addWidget(lblNotice, 1);
+    row->addWidget(cmdNoticeEvents);
+    row->addWidget(cmdNoticeClose);
+    fraNotice->hide();
+    connect(cmdNoticeClose, &QPushButton::clicked, fraNotice, &QWidget::hide);
+    connect(cmdNoticeEvents, &QPushButton::clicked, this, [this] {
+        showSequence(true);
+        fraSequence->cmdEvents->setChecked(true);
+        fraSequence->lstEvents->setFocus();
+    });
+    // A trip is told in the banner at once; a message box would hold up the poll.
+    connect(m_sequence, &SequenceControl::tripped, this, [this](const QString &notice) {
+        lblNotice->setText(notice);
+        fraNotice->show();
+    });
+    connect(m_sequence, &SequenceControl::changed, this, &VirtualPanel::lockMenus);
+    // Output Off from the menu ends a run as well (the menu's own command goes out first).
+    connect(mnuOutputOff, &QAction::triggered, this,
+            [this] { m_sequence->stop(QStringLiteral("Output Off")); });
+
+    mnuSequence = mnuView->addAction(QStringLiteral("&Sequence"));
+    mnuSequence->setObjectName(QStringLiteral("mnuSequence"));
+    mnuSequence->setCheckable(true);
+    mnuSequence->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(mnuSequence, &QAction::toggled, this, &VirtualPanel::showSequence);
+}
+
+void VirtualPanel::showSequence(bool shown)
+{
+    SequenceWanted = shown;
+    if (mnuSequence->isChecked() != shown) {
+        mnuSequence->setChecked(shown); // toggled: comes back here and does the rest
+        return;
+    }
+    showPart(fraSequence, shown);
+    if (shown)
+        fraSequence->cmdOpen->setFocus();
+}
+
+void VirtualPanel::lockMenus()
+{
+    const bool lock = m_sequence->running();
+    if (lock == !m_menusLocked.isEmpty())
+        return;
+    if (!lock) {
+        for (QAction *a : std::as_const(m_menusLocked))
+            a->setEnabled(true);
+        m_menusLocked.clear();
+        return;
+    }
+    for (QAction *a : {mnuCommand, mnuRegisters, mnuCalibration, mnuFirmware, mnuModulation,
+                       mnuSimulate, mnuSetup, mnuReconnect,
+                       mnuRecentLinks ? mnuRecentLinks->menuAction() : nullptr}) {
+        if (a && a->isEnabled()) {
+            a->setEnabled(false);
+            m_menusLocked << a;
+        }
+    }
 }
 
 void VirtualPanel::exportTrend()
@@ -712,8 +850,8 @@ void VirtualPanel::exportTrend()
         path += QStringLiteral(".csv");
     const ModData &data = modData();
     const QString problem
-        = WriteWholeFile(path, TrendCsv(TrendHistory(), data.VoltageFormat, data.CurrentFormat,
-                                        m_spec.truncatesDisplay, QTimeZone::systemTimeZone()));
+        = WriteWholeFile(path, TrendCsv(TrendHistory(), m_spec, data.VoltageFormat, data.CurrentFormat,
+                                        QTimeZone::systemTimeZone()));
     if (!problem.isEmpty())
         data.prompter->Show(QStringLiteral("Unable to export the trend to ") + path
                                 + QStringLiteral(":\r\n") + problem,

@@ -21,6 +21,8 @@ namespace zop {
 class Knob;
 class Lamp;
 class PanelDisplay;
+class SequenceControl;
+class SequenceView;
 class TrendBuffer;
 class TrendView;
 
@@ -46,11 +48,14 @@ public:
     // The large readout: only the displays, as large as the screen allows, to read across a
     // bench; off puts the panel back as it was.
     void showLargeReadout(bool shown);
+    // Shows or hides the Sequence view; the choice holds for the panels opened later.
+    void showSequence(bool shown);
+    SequenceControl &sequence() { return *m_sequence; }
 
 protected:
     void stopPanelTimers() override { m_engine.stopTimers(); }
     bool logsCloseCommand() const override { return m_engine.debugMode(); }
-    void panelClosing() override { m_engine.stop(); }
+    void panelClosing() override;
     // A system type of another series: that series' panel takes this one's place.
     void afterSetup() override;
     void stateRefreshed() override { m_engine.syncKnobs(); }
@@ -84,6 +89,11 @@ private:
     Lamp *addLamp(const QString &array, int index, const QString &caption, int tag);
     void buildTrend();
     void buildLargeReadout();
+    void buildSequence();
+    // While a sequence runs, the menu entries that would switch the panel or the link are off.
+    void lockMenus();
+    // Shows or hides a part under the panel, the window growing or shrinking by it.
+    void showPart(QWidget *part, bool shown);
     void fixTabOrder();
     void exportTrend();
     void loadPictures();
@@ -106,6 +116,12 @@ private:
     TrendView *fraTrend = nullptr;        // hidden until "Trend" in the View menu shows it
     QAction *mnuTrend = nullptr;
     QAction *mnuLargeReadout = nullptr;
+    SequenceControl *m_sequence = nullptr;
+    SequenceView *fraSequence = nullptr;  // hidden until "Sequence" in the View menu shows it
+    QAction *mnuSequence = nullptr;
+    QFrame *fraNotice = nullptr;          // the banner of a protection trip
+    QLabel *lblNotice = nullptr;
+    QList<QAction *> m_menusLocked; // what a running sequence turned off
     QList<QWidget *> m_besideReadout; // what the large readout hides
     QRect m_normalGeometry;
 };
