@@ -9,8 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${ZOP_BUILD_DIR:-build}
-TESTS=${ZOP_VALGRIND_TESTS:-"test_widgets test_panelframe test_aboutbox test_tlbkeys
-  test_seriespanels test_commandpanel test_registerspanel test_calibrationpanel
+TESTS=${ZOP_VALGRIND_TESTS:-"test_widgets test_panelframe test_aboutbox test_virtualpanel
+  test_frontpanel test_commandpanel test_registerspanel test_calibrationpanel
   test_modulationpanel test_frmloader test_setupdialogs test_frmchange"}
 export QT_QPA_PLATFORM=offscreen
 # QRegularExpression (the emulator's command matching, the file dialog's name filters) runs

@@ -52,6 +52,9 @@ TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
     : QWidget(parent), m_buffer(buffer)
 {
     setObjectName(QStringLiteral("fraTrend"));
+    m_drawTimer.setSingleShot(true);
+    m_drawTimer.setInterval(DrawIntervalMs);
+    connect(&m_drawTimer, &QTimer::timeout, this, &TrendView::drawNewSamples);
 
     cmdPause = new QPushButton(QStringLiteral("Pause"), this);
     cmdPause->setObjectName(QStringLiteral("cmdPause"));
@@ -215,6 +218,12 @@ void TrendView::rebuild()
 
 void TrendView::sampleAdded()
 {
+    if (drawing() && !m_drawTimer.isActive())
+        m_drawTimer.start();
+}
+
+void TrendView::drawNewSamples()
+{
     if (!drawing() || m_buffer.isEmpty())
         return;
     const TrendSample &s = m_buffer.newest();
@@ -225,11 +234,24 @@ void TrendView::sampleAdded()
         rebuild();
         return;
     }
-    const double t = double(s.timeMs);
-    m_volts->append(t, s.volts);
-    m_voltSet->append(t, s.voltSet);
-    m_amps->append(t, s.amps);
-    m_currSet->append(t, s.currSet);
+    const qint64 drawnUpTo = m_volts->count() > 0 ? qint64(m_volts->at(m_volts->count() - 1).x())
+                                                  : start - 1;
+    QList<QPointF> volts, voltSet, amps, currSet;
+    double vTop = 0, aTop = 0;
+    for (int i = m_buffer.firstSince(drawnUpTo + 1); i < m_buffer.size(); ++i) {
+        const TrendSample &n = m_buffer.at(i);
+        const double t = double(n.timeMs);
+        volts << QPointF(t, n.volts);
+        voltSet << QPointF(t, n.voltSet);
+        amps << QPointF(t, n.amps);
+        currSet << QPointF(t, n.currSet);
+        vTop = std::max({vTop, n.volts, double(n.voltSet)});
+        aTop = std::max({aTop, n.amps, double(n.currSet)});
+    }
+    m_volts->append(volts);
+    m_voltSet->append(voltSet);
+    m_amps->append(amps);
+    m_currSet->append(currSet);
     // Points that left the span on the left go.
     int old = 0;
     while (old < m_volts->count() && m_volts->at(old).x() < double(start))
@@ -238,7 +260,7 @@ void TrendView::sampleAdded()
         for (QLineSeries *series : {m_volts, m_voltSet, m_amps, m_currSet})
             series->removePoints(0, old);
     }
-    fitAxes(std::max(s.volts, double(s.voltSet)), std::max(s.amps, double(s.currSet)));
+    fitAxes(vTop, aTop);
     m_time->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(s.timeMs));
     showLatest();
 }

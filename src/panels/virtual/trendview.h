@@ -4,6 +4,7 @@
 // is shown and running; paused, the chart stands still while the buffer goes on filling, and
 // it catches up when it runs again.
 
+#include <QTimer>
 #include <QWidget>
 
 class QChart;
@@ -30,7 +31,10 @@ public:
 
     // The rated maxima: the value axes start at 0 and reach a little beyond them.
     void setRatings(double voltMax, double currMax);
-    // The buffer has a new sample at its end.
+    // The chart takes new samples at most once a second: the readings come five times a
+    // second, and redrawing a few thousand points for each was most of the panel's work.
+    static constexpr int DrawIntervalMs = 1000;
+    // The buffer has a new sample at its end; the chart shows it within DrawIntervalMs.
     void sampleAdded();
     // Redraws everything from the buffer.
     void rebuild();
@@ -61,6 +65,8 @@ private:
     void setPaused(bool paused);
     void fitAxes(double volts, double amps);
     void showLatest();
+    // Appends the samples the chart does not show yet and drops those that left the span.
+    void drawNewSamples();
 
     const TrendBuffer &m_buffer;
     QChart *m_chart = nullptr;
@@ -73,6 +79,7 @@ private:
     QValueAxis *m_ampAxis = nullptr;
     double m_voltTop = 1;
     double m_ampTop = 1;
+    QTimer m_drawTimer;
 };
 
 } // namespace zop
