@@ -25,9 +25,11 @@ for name in $TESTS; do
   if ! valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
       --show-leak-kinds=definite --errors-for-leak-kinds=definite \
       --gen-suppressions=all --num-callers=30 --suppressions=scripts/valgrind.supp \
-      --log-file="$log" "$BUILD_DIR/bin/$name" -silent >/dev/null 2>"$log.stderr"; then
+      --log-file="$log" "$BUILD_DIR/bin/$name" -silent >"$log.out" 2>"$log.stderr"; then
     failed+=("$name")
     grep -E "^==[0-9]+== (Invalid|Conditional|Use of|Mismatched|[0-9,]+ bytes in)" "$log" | head -20 >&2 || true
+    # A test that failed (rather than a memory error) says which in its own output.
+    grep -E -A4 "^FAIL!" "$log.out" | head -20 >&2 || true
     tail -5 "$log.stderr" >&2
   fi
 done
