@@ -830,10 +830,10 @@ void TestZopctl::flash_data()
     QTest::newRow("start address record: refused") << false << true;
 }
 
-// A firmware run through the boot loader of zop-sim on a pseudo-terminal: the flash image it
-// writes at the restart equals objcopy's image of the file (but for the first record, which is
-// never sent); Ctrl-C stops a run before the restart, like "Stop"; a file with a record the
-// run cannot program is refused before anything reaches the boot loader.
+// A firmware run through the boot loader of zop-sim on a pseudo-terminal: its statuses in order
+// (the image the run writes, equal to objcopy's, is test_loaderagainstsim's); Ctrl-C stops a
+// run before the restart, like "Stop"; a file with a record the run cannot program is refused
+// before anything reaches the boot loader.
 void TestZopctl::flash()
 {
     QFETCH(bool, interrupt);
@@ -848,9 +848,6 @@ void TestZopctl::flash()
         text.replace(":00000001FF", ":0400000508000000EF\r\n:00000001FF");
     hexFile.write(text);
     hexFile.close();
-    const QByteArray expected = ObjcopyFlashImage(hex, dir.filePath(QStringLiteral("objcopy.bin")),
-                                                  zopsim::BootLoader::FlashSize);
-    QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
 
     SimProcess sim({"--boot-loader", "--flash-dump", dump, "--boot-firmware", "4.80"}, SimLine::Pty);
     QVERIFY(!sim.linkPath().isEmpty());
@@ -896,9 +893,7 @@ void TestZopctl::flash()
                  .match(QString::fromLatin1(out))
                  .hasMatch(),
              out.constData());
-    const QByteArray flash = ReadAll(dump);
-    QCOMPARE(flash.size(), expected.size());
-    QVERIFY(flash == expected);
+    QCOMPARE(ReadAll(dump).size(), qsizetype(zopsim::BootLoader::FlashSize)); // its bytes: test_loaderagainstsim
     // After the restart: the new firmware asked twice for its answer, then the state read.
     const QByteArray received = sim.received();
     const QByteArray afterRestart = received.mid(received.indexOf("VOLT?\n"));
