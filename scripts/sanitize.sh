@@ -26,6 +26,7 @@ cmake --build "$BUILD_DIR" --parallel "$(nproc)"
 # (What Qt keeps for the life of the process stays reachable through its globals and is not
 # reported; the valgrind run of the window tests checks the same from outside.)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" --timeout 300

@@ -58,11 +58,10 @@ private slots:
     void init();
     void cleanup();
 
-    void texts_data();
-    void texts();
+    void aboutMenuShowsItModally_data();
+    void aboutMenuShowsItModally();
     void logoRule_data();
     void logoRule();
-    void aboutMenuShowsItModally();
     void panelGoneWhileAboutIsOpen();
     void sysInfo_data();
     void sysInfo();
@@ -91,39 +90,6 @@ void TestAboutBox::cleanup()
     m_f.reset();
 }
 
-void TestAboutBox::texts_data()
-{
-    QTest::addColumn<QString>("appVersion");
-    QTest::addColumn<QString>("firmware");
-    QTest::addColumn<QString>("hardware");
-    QTest::addColumn<QString>("versionLine");
-    QTest::newRow("the program's own version")
-        << "1.25" << "4.70" << "1.30" << "ZOP Version 1.25";
-    QTest::newRow("file version text") << "1.25.0001" << "1.0" << "1.0" << "ZOP Version 1.25";
-    QTest::newRow("no leading zeros") << "02.05" << "x" << "y" << "ZOP Version 2.5";
-    QTest::newRow("none set: the program's own") << "" << "" << "" << "ZOP Version 1.25";
-}
-
-void TestAboutBox::texts()
-{
-    QFETCH(QString, appVersion);
-    QFETCH(QString, firmware);
-    QFETCH(QString, hardware);
-    QFETCH(QString, versionLine);
-    QCoreApplication::setApplicationVersion(appVersion);
-    modData().FirmwareVersion = firmware;
-    modData().HardwareVersion = hardware;
-
-    AboutBox box;
-    box.set_sTitle_Frm("Register Panel");
-    box.set_sTitle("Zoptrel");
-    QCOMPARE(box.windowTitle(), QStringLiteral("About ZOP Panel"));
-    QCOMPARE(box.findChild<QLabel *>("lblTitle")->text(), QStringLiteral("Zoptrel"));
-    QCOMPARE(box.findChild<QLabel *>("lblVersion")->text(), versionLine);
-    QCOMPARE(box.findChild<QLabel *>("lblFirmware")->text(), "Firmware Version " + firmware);
-    QCOMPARE(box.findChild<QLabel *>("lblHardware")->text(), "Hardware Version " + hardware);
-}
-
 void TestAboutBox::logoRule_data()
 {
     QTest::addColumn<int>("width"); // pixels at 96 dpi; 0: no file
@@ -150,33 +116,40 @@ void TestAboutBox::logoRule()
         QCOMPARE(logo->pixmap().width(), width);
 }
 
-// The box names the panel it was opened from.
+// "About" shows the box modally over the panel, naming the panel it was opened from, and
+// gone once closed; its texts.
+void TestAboutBox::aboutMenuShowsItModally_data()
+{
+    QTest::addColumn<QString>("appVersion");
+    QTest::addColumn<QString>("versionLine");
+    QTest::newRow("the program's own version") << "1.25" << "ZOP Version 1.25";
+    QTest::newRow("file version text") << "1.25.0001" << "ZOP Version 1.25";
+    QTest::newRow("no leading zeros") << "02.05" << "ZOP Version 2.5";
+    QTest::newRow("none set: the program's own") << "" << "ZOP Version 1.25";
+}
+
 void TestAboutBox::aboutMenuShowsItModally()
 {
-    const QString panelTitle = "Command Panel";
+    QFETCH(QString, appVersion);
+    QFETCH(QString, versionLine);
+    QCoreApplication::setApplicationVersion(appVersion);
     modData().FirmwareVersion = "4.70";
+    modData().HardwareVersion = "1.30";
     auto *p = new DemoPanel("frmCommand");
     p->show();
-    QCOMPARE(p->windowTitle(), panelTitle);
-
-    QString seenTitle, seenFrm, seenFirmware;
-    bool modal = false;
+    QStringList seen;
     QTimer::singleShot(0, this, [&] {
         auto *box = qobject_cast<AboutBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        modal = box->isModal() && box->parentWidget() == p;
-        seenTitle = box->findChild<QLabel *>("lblTitle")->text();
-        seenFrm = box->sTitle_Frm();
-        seenFirmware = box->findChild<QLabel *>("lblFirmware")->text();
+        QVERIFY(box && box->isModal() && box->parentWidget() == p);
+        seen << box->windowTitle() << box->sTitle_Frm();
+        for (const char *name : {"lblTitle", "lblVersion", "lblFirmware", "lblHardware"})
+            seen << box->findChild<QLabel *>(name)->text();
         QTest::mouseClick(box->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
     });
     p->findChild<QAction *>("mnuAbout")->trigger();
-
-    QVERIFY(modal);
-    QCOMPARE(seenTitle, QStringLiteral("Zoptrel"));
-    QCOMPARE(seenFrm, panelTitle);
-    QCOMPARE(seenFirmware, QStringLiteral("Firmware Version 4.70"));
-    QVERIFY(!p->findChild<AboutBox *>()); // gone once closed
+    QCOMPARE(seen, (QStringList{"About ZOP Panel", "Command Panel", "Zoptrel", versionLine,
+                                "Firmware Version 4.70", "Hardware Version 1.30"}));
+    QVERIFY(!p->findChild<AboutBox *>());
     delete p;
 }
 
@@ -232,12 +205,9 @@ void TestAboutBox::sysInfo()
     QCOMPARE(m_launcher->started, started);
     if (message) {
         QCOMPARE(m_launcher->looked, SystemInfoViewers());
-        QCOMPARE(m_f->prompter->shown.size(), 1);
+        QCOMPARE(m_f->prompter->texts(), QStringList{"System Information Is Unavailable At This Time"});
         const Prompt &shown = m_f->prompter->shown.first();
-        QCOMPARE(shown.text, QStringLiteral("System Information Is Unavailable At This Time"));
-        QCOMPARE(shown.title, QStringLiteral("ZOP Panel"));
-        QCOMPARE(shown.icon, MsgIcon::None);
-        QCOMPARE(shown.buttons, MsgButtons::Ok);
+        QVERIFY(shown.title == "ZOP Panel" && shown.icon == MsgIcon::None && shown.buttons == MsgButtons::Ok);
     } else {
         QCOMPARE(m_f->prompter->shown.size(), 0);
     }

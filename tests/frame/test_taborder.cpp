@@ -61,7 +61,13 @@ void TestTabOrder::tabOrder_data()
                                           "cmdVISet", "cmdClear", "cmdEnter"} + trend;
     const QStringList log{"rtbTranx", "cmdClear", "cmdSave"};
     QTest::newRow("frmCommand") << "frmCommand" << log;
-    QTest::newRow("frmRegisters") << "frmRegisters" << log;
+    // The Register Panel's buttons, its results, the entry and the chosen format (the arrow
+    // keys move among the options), then the log.
+    QTest::newRow("frmRegisters")
+        << "frmRegisters" << QStringList{"cmdGetReg(0)", "cmdGetReg(1)", "cmdGetIEEE(0)", "cmdSetIEEE(0)",
+                                         "cmdGetIEEE(6)", "cmdGetIEEE(1)", "cmdSetIEEE(1)", "cmdGetIEEE(7)",
+                                         "txtValue(1)", "txtValue(2)", "txtValue(3)", "txtValue(0)",
+                                         "optFormat(0)"} + log;
     QTest::newRow("frmCalibration") << "frmCalibration" << log;
     QTest::newRow("frmModulation") << "frmModulation" << log;
     QTest::newRow("FrmLoader") << "FrmLoader" << QStringList{"rtbTranx", "cmdClear", "cmdSave"};

@@ -1,8 +1,8 @@
 // The widgets every panel uses: the transaction log, the knob, the lamp, the shared file
 // dialog routine and rotated captions.
 
-#include "demopanel.h"
 #include "filedialoganswer.h"
+#include "recordingchooser.h"
 #include "testsupport.h"
 #include "ui/knob.h"
 #include "ui/look.h"
@@ -45,21 +45,6 @@ QRect InkBounds(const QImage &image, QRgb background)
     return bounds;
 }
 
-float Spied(const QSignalSpy &spy, int i) { return spy.at(i).at(0).toFloat(); }
-
-// A knob 100 pixels square with its range and value set, and its two signals watched.
-struct SpiedKnob {
-    SpiedKnob(float maximum, float value)
-    {
-        knob.resize(100, 100);
-        knob.setMaximum(maximum);
-        knob.setValue(value);
-    }
-    Knob knob;
-    QSignalSpy turning{&knob, &Knob::turning};
-    QSignalSpy ended{&knob, &Knob::turnEnded};
-};
-
 void SendWheel(QWidget *w, int delta)
 {
     const QPointF pos(w->width() / 2.0, w->height() / 2.0);
@@ -76,195 +61,139 @@ void SendMouse(QWidget *w, QEvent::Type type, QPointF pos)
     QApplication::sendEvent(w, &event);
 }
 
+void SendKey(QWidget *w, QEvent::Type type, Qt::Key key, bool autoRepeat)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(w, &event);
+}
+
 } // namespace
 
 class TestWidgets : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
-
-    // Remote-control socket.
+    void cleanup() { SetFileChooser(nullptr); }
     void remoteControlSocket_data();
     void remoteControlSocket();
-
-    // Transaction log.
     void logCaret_data();
     void logCaret();
-    void logAppendMatchesSet_data();
-    void logAppendMatchesSet();
-    void logIsPlainAndReadOnly();
-    void logColoursTrafficInTheViewOnly();
+    void logIsPlainReadOnlyAndColouredInTheViewOnly();
     void messageBoxShowsDetailsAsPlainText();
-
-    // Knob.
     void knobClamps_data();
     void knobClamps();
-    void knobKeyboard_data();
-    void knobKeyboard();
-    void knobKeyAutoRepeatIsOneTurn();
-    void knobAtLimitDoesNotTurn();
-    void knobWheelBurstEndsAfterQuiet();
-    void knobMouseDragFollowsAngle();
-    void knobDisabledIgnoresInput_data();
-    void knobDisabledIgnoresInput();
-    void knobDisabledMidTurnEndsTurn();
-    void knobAccessibleValue();
-
-    // Lamp.
+    void knobInput_data();
+    void knobInput();
+    void knobAccessible();
     void lampColourFromBgr_data();
     void lampColourFromBgr();
     void lampLitAndDark();
-
-    // The status line's text when it does not fit.
     void elideAtWord_data();
     void elideAtWord();
-
-    // SelectFile.
     void selectFile_data();
     void selectFile();
     void selectFileThroughTheDialog_data();
     void selectFileThroughTheDialog();
-
-    // DrawRotatedText.
     void rotatedText_data();
     void rotatedText();
     void rotatedTextFont();
-
-    // The look.
     void lookKeepsTextReadable_data();
     void lookKeepsTextReadable();
     void lookFollowsTheDesktop_data();
     void lookFollowsTheDesktop();
 };
 
-void TestWidgets::cleanup() { SetFileChooser(nullptr); }
-
 // ---- Transaction log -----------------------------------------------------------------------
 
+// The text given whole or appended in pieces: the same log, view and caret. The caret's place
+// counts CR LF as one character, as the view does; -1: only the same either way.
 void TestWidgets::logCaret_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("viewPosition"); // in the view, where CR LF is one character
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<int>("viewPosition");
     QTest::addColumn<QString>("lineAtCaret");
-
-    QTest::newRow("empty") << "" << 0 << "";
-    QTest::newRow("one character: at the end") << "a" << 1 << "a";
-    QTest::newRow("two characters: 2 before the end") << "ab" << 0 << "ab";
-    QTest::newRow("before the final CR LF") << "Simulated - Initialized\r\n" << 23
-                                            << "Simulated - Initialized";
+    QTest::newRow("empty") << QStringList{} << 0 << "";
+    QTest::newRow("one character: at the end") << QStringList{"a"} << 1 << "a";
+    QTest::newRow("two characters: 2 before the end") << QStringList{"ab"} << 0 << "ab";
+    QTest::newRow("before the final CR LF")
+        << QStringList{"Simulated - Initialized\r\n"} << 23 << "Simulated - Initialized";
     QTest::newRow("newest line, CR LF lines")
-        << "RS232 - Initialized\r\nVOLT 5\r\n" << 26 << "VOLT 5";
-    QTest::newRow("LF lines: 2 characters before the end") << "VOLT 5\nCURR 1\n" << 12 << "CURR 1";
-    QTest::newRow("no final line break") << "VOLT 5\r\n9.999" << 10 << "9.999";
+        << QStringList{"RS232 - Initialized\r\n", "VOLT 5\r\n"} << 26 << "VOLT 5";
+    QTest::newRow("LF lines") << QStringList{"VOLT 5\nCURR 1\n"} << 12 << "CURR 1";
+    QTest::newRow("no final line break") << QStringList{"VOLT 5\r\n9.999"} << 10 << "9.999";
+    QTest::newRow("link open then traffic")
+        << QStringList{"TCP/IP ", "- Initialized\r\n", "<>STA\n", "1F40,3E8,48,0,1\r\n"} << -1 << "";
+    QTest::newRow("CR LF split") << QStringList{"VOLT 5\r", "\nCURR 1\r", "\n", "MEAS?\n"} << -1 << "";
+    QTest::newRow("lone CR") << QStringList{"abc\r", "def\r\n"} << -1 << "";
 }
 
 void TestWidgets::logCaret()
 {
-    QFETCH(QString, text);
-    QFETCH(int, viewPosition);
-    QFETCH(QString, lineAtCaret);
-
-    TransactionLog log;
-    log.setLogText(text);
-    QCOMPARE(log.logText(), text);
-    QCOMPARE(log.textCursor().position(), viewPosition);
-    QCOMPARE(log.textCursor().block().text(), lineAtCaret);
-
-    // The same after appending the text to an empty log.
-    TransactionLog appended;
-    appended.appendLogText(text);
-    QCOMPARE(appended.textCursor().position(), viewPosition);
-}
-
-void TestWidgets::logAppendMatchesSet_data()
-{
-    QTest::addColumn<QStringList>("pieces");
-    QTest::newRow("link open then traffic")
-        << QStringList{"TCP/IP ", "- Initialized\r\n", "<>STA\n", "1F40,3E8,48,0,1\r\n"};
-    QTest::newRow("CR LF split across appends")
-        << QStringList{"VOLT 5\r", "\nCURR 1\r", "\n", "MEAS?\n"};
-    QTest::newRow("lone CR") << QStringList{"abc\r", "def\r\n"};
-}
-
-void TestWidgets::logAppendMatchesSet()
-{
     QFETCH(QStringList, pieces);
-    TransactionLog appended;
+    QFETCH(int, viewPosition);
+    TransactionLog whole, appended;
+    whole.setLogText(pieces.join(QString()));
     for (const QString &piece : pieces)
         appended.appendLogText(piece);
-    TransactionLog whole;
-    whole.setLogText(pieces.join(QString()));
-
-    QCOMPARE(appended.logText(), pieces.join(QString()));
+    for (TransactionLog *log : {&whole, &appended})
+        QCOMPARE(log->logText(), pieces.join(QString()));
     QCOMPARE(appended.toPlainText(), whole.toPlainText());
-    QCOMPARE(appended.textCursor().position(), whole.textCursor().position());
     QCOMPARE(appended.document()->blockCount(), whole.document()->blockCount());
+    QCOMPARE(appended.textCursor().position(), whole.textCursor().position());
+    if (viewPosition < 0)
+        return;
+    QCOMPARE(whole.textCursor().position(), viewPosition);
+    QTEST(whole.textCursor().block().text(), "lineAtCaret");
 }
 
-void TestWidgets::logIsPlainAndReadOnly()
+void TestWidgets::logIsPlainReadOnlyAndColouredInTheViewOnly()
 {
     TransactionLog log;
-    QVERIFY(log.isReadOnly());
     log.setLogText(QStringLiteral("<b>9.999</b>&amp;\r\n"));
-    QCOMPARE(log.toPlainText(), QStringLiteral("<b>9.999</b>&amp;\n"));
-    log.setFocus();
-    QTest::keyClicks(&log, QStringLiteral("typed"));
-    QCOMPARE(log.logText(), QStringLiteral("<b>9.999</b>&amp;\r\n"));
-}
-
-void TestWidgets::logColoursTrafficInTheViewOnly()
-{
-    TransactionLog log;
-    log.setLogText(QStringLiteral("TCP/IP - Initialized\r\n"));
     log.appendTraffic(QStringLiteral("*IDN?\n"), LogTraffic::Sent);
     log.appendTraffic(QStringLiteral("ZOP,1.0\r\n"), LogTraffic::Received);
     log.appendLogText(QStringLiteral("note\r\n"));
-    // What is kept (and saved) is the text alone.
-    QCOMPARE(log.logText(), QStringLiteral("TCP/IP - Initialized\r\n*IDN?\nZOP,1.0\r\nnote\r\n"));
-
-    // The format of the first character of each line in the view.
-    const auto format = [&](int line) {
+    log.setFocus();
+    QTest::keyClicks(&log, QStringLiteral("typed"));
+    // What is kept (and saved) is the text alone; markup stays text.
+    const QString text = QStringLiteral("<b>9.999</b>&amp;\r\n*IDN?\nZOP,1.0\r\nnote\r\n");
+    QCOMPARE(log.logText(), text);
+    QCOMPARE(log.toPlainText(), QString(text).remove('\r'));
+    // The colour of the first character of each line in the view; none carried over.
+    QList<QVariant> colours;
+    for (int line = 0; line < 4; ++line) {
         QTextCursor c(log.document()->findBlockByNumber(line));
         c.movePosition(QTextCursor::NextCharacter);
-        return c.charFormat();
-    };
-    QCOMPARE(format(1).foreground().color(), TransactionLog::TrafficColour(LogTraffic::Sent));
-    QCOMPARE(format(2).foreground().color(), TransactionLog::TrafficColour(LogTraffic::Received));
+        colours << (c.charFormat().hasProperty(QTextFormat::ForegroundBrush)
+                        ? QVariant(c.charFormat().foreground().color()) : QVariant());
+    }
+    QCOMPARE(colours, (QList<QVariant>{QVariant(), TransactionLog::TrafficColour(LogTraffic::Sent),
+                                       TransactionLog::TrafficColour(LogTraffic::Received), QVariant()}));
     QVERIFY(TransactionLog::TrafficColour(LogTraffic::Sent)
             != TransactionLog::TrafficColour(LogTraffic::Received));
-    QVERIFY(!format(0).hasProperty(QTextFormat::ForegroundBrush));
-    QVERIFY(!format(3).hasProperty(QTextFormat::ForegroundBrush)); // no colour carried over
 }
 
 void TestWidgets::messageBoxShowsDetailsAsPlainText()
 {
     MessagePrompter prompter;
-    QString text, details, title;
-    Qt::TextFormat detailsFormat = Qt::AutoText;
+    QStringList seen;
     QTimer::singleShot(0, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        text = box->text();
-        details = box->informativeText();
-        title = box->windowTitle();
-        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-            detailsFormat = label->textFormat();
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+        seen << box->text() << box->informativeText() << box->windowTitle()
+             << QString::number(label->textFormat());
         box->button(QMessageBox::Ok)->click();
     });
-    const QString shownDetails = QStringLiteral("Link: TCP/IP <b>host</b>:1\nReason: Connection refused");
-    QCOMPARE(prompter.ShowWithDetails(QStringLiteral("Device not Found.  Entering Simulated Mode!"),
-                                      shownDetails, QStringLiteral("Comm Error"), MsgIcon::None,
+    const QString details = QStringLiteral("Link: TCP/IP <b>host</b>:1\nReason: Connection refused");
+    const QString text = QStringLiteral("Device not Found.  Entering Simulated Mode!");
+    QCOMPARE(prompter.ShowWithDetails(text, details, QStringLiteral("Comm Error"), MsgIcon::None,
                                       MsgButtons::Ok),
              MsgAnswer::Ok);
-    QCOMPARE(text, QStringLiteral("Device not Found.  Entering Simulated Mode!"));
-    QCOMPARE(title, QStringLiteral("Comm Error"));
-    QCOMPARE(details, shownDetails);
-    QCOMPARE(detailsFormat, Qt::PlainText);
+    QCOMPARE(seen, (QStringList{text, details, "Comm Error", QString::number(Qt::PlainText)}));
 }
 
 // ---- Knob ----------------------------------------------------------------------------------
 
+// Setting the value or the maximum clamps it, silently: neither is a turn.
 void TestWidgets::knobClamps_data()
 {
     QTest::addColumn<float>("maximum");
@@ -278,185 +207,116 @@ void TestWidgets::knobClamps_data()
     QTest::newRow("negative maximum counts as 0") << -10.0f << 5.0f << 0.0f;
 }
 
-// Setting the value or the maximum clamps it, silently: neither is a turn.
 void TestWidgets::knobClamps()
 {
     QFETCH(float, maximum);
     QFETCH(float, set);
     QFETCH(float, expected);
-    SpiedKnob k(maximum, set);
-    QVERIFY(k.knob.maximum() >= 0);
-    QCOMPARE(k.knob.value(), expected);
-    // Lowering the maximum pulls the value down.
-    k.knob.setMaximum(expected / 2);
-    QCOMPARE(k.knob.value(), expected / 2);
-    QCOMPARE(k.turning.count(), 0);
-    QCOMPARE(k.ended.count(), 0);
+    Knob knob;
+    QSignalSpy turning(&knob, &Knob::turning), ended(&knob, &Knob::turnEnded);
+    knob.setMaximum(maximum);
+    knob.setValue(set);
+    QVERIFY(knob.maximum() >= 0);
+    QCOMPARE(knob.value(), expected);
+    knob.setMaximum(expected / 2); // lowering the maximum pulls the value down
+    QCOMPARE(knob.value(), expected / 2);
+    QCOMPARE(turning.count() + ended.count(), 0);
 }
 
-void TestWidgets::knobKeyboard_data()
+// A knob 100 pixels square given a script of input; what it reports, "t" turning and "e" turn
+// ended with the value, in order. Script: k:KEY a click; p:, R: a press, a release; r: an
+// auto-repeated release and press; w:DELTA the wheel; m:, M:, u:X,Y mouse press, move,
+// release; a:VALUE set by an assistive tool; off disables; quiet waits for the wheel's pause.
+void TestWidgets::knobInput_data()
 {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<float>("expected");
-    // Maximum 60: one step is 0.1, a page 1; starting at 30.
-    QTest::newRow("Up") << int(Qt::Key_Up) << 30.1f;
-    QTest::newRow("Right") << int(Qt::Key_Right) << 30.1f;
-    QTest::newRow("Down") << int(Qt::Key_Down) << 29.9f;
-    QTest::newRow("Left") << int(Qt::Key_Left) << 29.9f;
-    QTest::newRow("PageUp") << int(Qt::Key_PageUp) << 31.0f;
-    QTest::newRow("PageDown") << int(Qt::Key_PageDown) << 29.0f;
+    QTest::addColumn<float>("maximum");
+    QTest::addColumn<float>("start");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("reported");
+    // Maximum 60: one step is 0.1, a page 1.
+    QTest::newRow("Up") << 60.0f << 30.0f << "k:Up" << "t30.1 e30.1";
+    QTest::newRow("Right") << 60.0f << 30.0f << "k:Right" << "t30.1 e30.1";
+    QTest::newRow("Down") << 60.0f << 30.0f << "k:Down" << "t29.9 e29.9";
+    QTest::newRow("Left") << 60.0f << 30.0f << "k:Left" << "t29.9 e29.9";
+    QTest::newRow("PageUp") << 60.0f << 30.0f << "k:PgUp" << "t31 e31";
+    QTest::newRow("PageDown") << 60.0f << 30.0f << "k:PgDown" << "t29 e29";
     // One keystroke never sends the output to an end of its range.
-    QTest::newRow("Home does nothing") << int(Qt::Key_Home) << 30.0f;
-    QTest::newRow("End does nothing") << int(Qt::Key_End) << 30.0f;
+    QTest::newRow("Home, End do nothing") << 60.0f << 30.0f << "k:Home k:End" << "";
+    QTest::newRow("at the limit") << 6.0f << 6.0f << "k:Up k:End" << "";
+    QTest::newRow("auto-repeat: one turn") << 60.0f << 10.0f << "p:PgUp r:PgUp r:PgUp R:PgUp"
+                                           << "t11 t12 t13 e13";
+    // One notch: 0.01; half a notch does nothing yet. A burst ends after a quiet spell.
+    QTest::newRow("wheel bursts") << 6.0f << 2.0f << "w:120 w:120 w:60 w:60 quiet w:-120 quiet"
+                                  << "t2.01 t2.02 t2.03 e2.03 t2.02 e2.02";
+    // 270 degrees of travel: 1 per 10 degrees; 3 o'clock to 6 o'clock and back.
+    QTest::newRow("mouse drag") << 27.0f << 5.0f << "m:90,50 M:50,90 M:90,50 u:90,50" << "t14 t5 e5";
+    QTest::newRow("disabled: key") << 27.0f << 5.0f << "off k:PgUp" << "";
+    QTest::newRow("disabled: wheel") << 27.0f << 5.0f << "off w:240 quiet" << "";
+    QTest::newRow("disabled: mouse") << 27.0f << 5.0f << "off m:90,50 M:50,90 u:50,90" << "";
+    // A menu opened while the key was held.
+    QTest::newRow("disabled mid-turn: ended") << 60.0f << 0.0f << "p:PgUp off R:PgUp" << "t1 e1";
+    QTest::newRow("assistive tool: a whole turn, clamped")
+        << 60.0f << 12.5f << "a:75 off a:3" << "t60 e60";
 }
 
-void TestWidgets::knobKeyboard()
+void TestWidgets::knobInput()
 {
-    QFETCH(int, key);
-    QFETCH(float, expected);
-    SpiedKnob k(60, 30);
-    QStringList order;
-    connect(&k.knob, &Knob::turning, this, [&] { order << "turning"; });
-    connect(&k.knob, &Knob::turnEnded, this, [&] { order << "ended"; });
-
-    QTest::keyClick(&k.knob, Qt::Key(key));
-
-    const bool turns = expected != 30.0f;
-    QCOMPARE(order, (turns ? QStringList{"turning", "ended"} : QStringList{}));
-    if (turns) {
-        QVERIFY(qFuzzyCompare(Spied(k.turning, 0), expected));
-        QVERIFY(qFuzzyCompare(Spied(k.ended, 0), expected));
+    QFETCH(float, maximum);
+    QFETCH(float, start);
+    QFETCH(QString, script);
+    Knob knob;
+    knob.resize(100, 100);
+    knob.setMaximum(maximum);
+    knob.setValue(start);
+    knob.setWheelQuietInterval(0);
+    QStringList reported;
+    connect(&knob, &Knob::turning, this, [&](float v) { reported << "t" + QString::number(v); });
+    connect(&knob, &Knob::turnEnded, this, [&](float v) { reported << "e" + QString::number(v); });
+    for (const QString &step : script.split(' ')) {
+        const QString arg = step.mid(2);
+        const auto key = Qt::Key(QKeySequence(arg)[0].key());
+        const QStringList xy = arg.split(',');
+        const QPointF at(xy.value(0).toDouble(), xy.value(1).toDouble());
+        switch (step.at(0).toLatin1()) {
+        case 'k': QTest::keyClick(&knob, key); break;
+        case 'p': SendKey(&knob, QEvent::KeyPress, key, false); break;
+        case 'R': SendKey(&knob, QEvent::KeyRelease, key, false); break;
+        case 'r':
+            SendKey(&knob, QEvent::KeyRelease, key, true);
+            SendKey(&knob, QEvent::KeyPress, key, true);
+            break;
+        case 'w': SendWheel(&knob, arg.toInt()); break;
+        case 'm': SendMouse(&knob, QEvent::MouseButtonPress, at); break;
+        case 'M': SendMouse(&knob, QEvent::MouseMove, at); break;
+        case 'u': SendMouse(&knob, QEvent::MouseButtonRelease, at); break;
+        case 'a':
+            QAccessible::queryAccessibleInterface(&knob)->valueInterface()->setCurrentValue(arg.toDouble());
+            break;
+        case 'o': knob.setEnabled(false); break;
+        case 'q': QTRY_VERIFY(!knob.isTurning()); QCoreApplication::processEvents(); break;
+        default: QFAIL(qPrintable(step));
+        }
     }
-    QVERIFY(qFuzzyCompare(k.knob.value(), expected));
-    QVERIFY(!k.knob.isTurning());
+    QTEST(reported.join(' '), "reported");
+    QVERIFY(!knob.isTurning());
+    QCOMPARE(QString::number(knob.value()),
+             reported.isEmpty() ? QString::number(start) : reported.last().mid(1));
 }
 
-void TestWidgets::knobKeyAutoRepeatIsOneTurn()
+void TestWidgets::knobAccessible()
 {
-    SpiedKnob k(60, 10);
-    QTest::keyPress(&k.knob, Qt::Key_PageUp);
-    for (int i = 0; i < 2; ++i) {
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_PageUp, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(&k.knob, &release);
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(&k.knob, &press);
-    }
-    QCOMPARE(k.turning.count(), 3);
-    QCOMPARE(k.ended.count(), 0);
-    QTest::keyRelease(&k.knob, Qt::Key_PageUp);
-    QCOMPARE(k.ended.count(), 1);
-    QVERIFY(qFuzzyCompare(Spied(k.ended, 0), 13.0f));
-}
-
-void TestWidgets::knobAtLimitDoesNotTurn()
-{
-    SpiedKnob k(6, 6);
-    QTest::keyClick(&k.knob, Qt::Key_Up);
-    QTest::keyClick(&k.knob, Qt::Key_End);
-    QCOMPARE(k.turning.count(), 0);
-    QCOMPARE(k.ended.count(), 0);
-    QCOMPARE(k.knob.value(), 6.0f);
-}
-
-void TestWidgets::knobWheelBurstEndsAfterQuiet()
-{
-    SpiedKnob k(6, 2); // one notch: 0.01
-    k.knob.setWheelQuietInterval(0);
-    SendWheel(&k.knob, 120);
-    SendWheel(&k.knob, 120);
-    SendWheel(&k.knob, 60); // half a notch: nothing yet
-    SendWheel(&k.knob, 60);
-    QCOMPARE(k.turning.count(), 3);
-    QCOMPARE(k.ended.count(), 0);
-    QVERIFY(k.knob.isTurning());
-
-    QTRY_COMPARE(k.ended.count(), 1);
-    QVERIFY(qFuzzyCompare(Spied(k.ended, 0), 2.03f));
-    SendWheel(&k.knob, -120);
-    QTRY_COMPARE(k.ended.count(), 2);
-    QVERIFY(qFuzzyCompare(Spied(k.ended, 1), 2.02f));
-}
-
-void TestWidgets::knobMouseDragFollowsAngle()
-{
-    SpiedKnob k(27, 5); // 270 degrees: 1 per 10 degrees
-    SendMouse(&k.knob, QEvent::MouseButtonPress, QPointF(90, 50)); // 3 o'clock
-    QCOMPARE(k.turning.count(), 0);
-    SendMouse(&k.knob, QEvent::MouseMove, QPointF(50, 90)); // 6 o'clock: 90 degrees clockwise
-    QCOMPARE(k.turning.count(), 1);
-    QVERIFY(qFuzzyCompare(k.knob.value(), 14.0f));
-    SendMouse(&k.knob, QEvent::MouseMove, QPointF(90, 50)); // back
-    QVERIFY(qFuzzyCompare(k.knob.value(), 5.0f));
-    QCOMPARE(k.ended.count(), 0);
-    SendMouse(&k.knob, QEvent::MouseButtonRelease, QPointF(90, 50));
-    QCOMPARE(k.ended.count(), 1);
-    QVERIFY(qFuzzyCompare(Spied(k.ended, 0), 5.0f));
-}
-
-void TestWidgets::knobDisabledIgnoresInput_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::newRow("key") << "key";
-    QTest::newRow("wheel") << "wheel";
-    QTest::newRow("mouse") << "mouse";
-}
-
-void TestWidgets::knobDisabledIgnoresInput()
-{
-    QFETCH(QString, input);
-    SpiedKnob k(27, 5);
-    k.knob.setWheelQuietInterval(0);
-    k.knob.setEnabled(false);
-    if (input == "key") {
-        QTest::keyClick(&k.knob, Qt::Key_PageUp);
-    } else if (input == "wheel") {
-        SendWheel(&k.knob, 240);
-    } else {
-        SendMouse(&k.knob, QEvent::MouseButtonPress, QPointF(90, 50));
-        SendMouse(&k.knob, QEvent::MouseMove, QPointF(50, 90));
-        SendMouse(&k.knob, QEvent::MouseButtonRelease, QPointF(50, 90));
-    }
-    QCoreApplication::processEvents();
-    QCOMPARE(k.knob.value(), 5.0f);
-    QCOMPARE(k.turning.count(), 0);
-    QCOMPARE(k.ended.count(), 0);
-}
-
-void TestWidgets::knobDisabledMidTurnEndsTurn()
-{
-    SpiedKnob k(60, 0);
-    QTest::keyPress(&k.knob, Qt::Key_PageUp);
-    QVERIFY(k.knob.isTurning());
-    k.knob.setEnabled(false); // a menu opened while the key was held
-    QCOMPARE(k.ended.count(), 1);
-    QTest::keyRelease(&k.knob, Qt::Key_PageUp);
-    QCOMPARE(k.ended.count(), 1);
-}
-
-void TestWidgets::knobAccessibleValue()
-{
-    SpiedKnob k(60, 12.5f);
-    k.knob.setAccessibleName(QStringLiteral("Voltage knob"));
-    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&k.knob);
-    QVERIFY(iface);
-    QCOMPARE(iface->role(), QAccessible::Dial);
-    QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Voltage knob"));
-    QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("12.5"));
+    Knob knob;
+    knob.setMaximum(60);
+    knob.setValue(12.5f);
+    knob.setAccessibleName(QStringLiteral("Voltage knob"));
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&knob);
     QAccessibleValueInterface *value = iface->valueInterface();
-    QVERIFY(value);
-    QCOMPARE(value->currentValue().toFloat(), 12.5f);
-    QCOMPARE(value->maximumValue().toFloat(), 60.0f);
-    QCOMPARE(value->minimumValue().toFloat(), 0.0f);
-
-    // Setting it from an assistive tool is a whole turn, clamped like any other.
-    value->setCurrentValue(75.0);
-    QCOMPARE(k.knob.value(), 60.0f);
-    QCOMPARE(k.turning.count(), 1);
-    QCOMPARE(k.ended.count(), 1);
-    QCOMPARE(Spied(k.ended, 0), 60.0f);
-    k.knob.setEnabled(false);
-    value->setCurrentValue(3.0);
-    QCOMPARE(k.knob.value(), 60.0f);
+    QCOMPARE(iface->role(), QAccessible::Dial);
+    QCOMPARE((QStringList{iface->text(QAccessible::Name), iface->text(QAccessible::Value)}),
+             (QStringList{"Voltage knob", "12.5"}));
+    QCOMPARE((QList<float>{value->currentValue().toFloat(), value->minimumValue().toFloat(),
+                           value->maximumValue().toFloat()}),
+             (QList<float>{12.5f, 0.0f, 60.0f}));
 }
 
 // ---- Lamp ----------------------------------------------------------------------------------
@@ -468,42 +328,33 @@ void TestWidgets::lampColourFromBgr_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("orange 33023") << quint32(33023) << QColor(255, 128, 0) << "orange";
     QTest::newRow("an unnamed colour") << quint32(0xFF0000) << QColor(0, 0, 255) << "#0000ff";
-    QTest::newRow("grey text") << quint32(0x80000011) << DarkLampColour()
-                               << DarkLampColour().name();
+    QTest::newRow("grey text") << quint32(0x80000011) << DarkLampColour() << DarkLampColour().name();
 }
 
 void TestWidgets::lampColourFromBgr()
 {
     QFETCH(quint32, bgr);
-    QFETCH(QColor, colour);
-    QFETCH(QString, name);
-    QCOMPARE(ColourFromBgr(bgr), colour);
-    QCOMPARE(LampColourName(ColourFromBgr(bgr)), name);
+    QTEST(ColourFromBgr(bgr), "colour");
+    QTEST(LampColourName(ColourFromBgr(bgr)), "name");
 }
 
 void TestWidgets::lampLitAndDark()
 {
     Lamp lamp(QStringLiteral("STANDBY"));
-    auto shown = [&](QPalette::ColorGroup group) {
-        return lamp.palette().color(group, QPalette::WindowText);
+    const auto shown = [&] {
+        return QStringList{lamp.palette().color(QPalette::Active, QPalette::WindowText).name(),
+                           lamp.palette().color(QPalette::Inactive, QPalette::WindowText).name(),
+                           lamp.colour().name(), lamp.accessibleDescription(),
+                           lamp.isLit() ? "lit" : "dark"};
     };
-    QVERIFY(!lamp.isLit());
-    QCOMPARE(shown(QPalette::Active), DarkLampColour());
-    QCOMPARE(lamp.accessibleDescription(), QStringLiteral("dark"));
-
+    const QString dark = DarkLampColour().name();
+    QCOMPARE(shown(), (QStringList{dark, dark, dark, "dark", "dark"}));
     lamp.setLit(LampColour::Orange);
-    QVERIFY(lamp.isLit());
-    QCOMPARE(shown(QPalette::Active), QColor(255, 128, 0));
-    QCOMPARE(shown(QPalette::Inactive), QColor(255, 128, 0));
-    QCOMPARE(lamp.accessibleDescription(), QStringLiteral("lit orange"));
+    QCOMPARE(shown(), (QStringList{"#ff8000", "#ff8000", "#ff8000", "lit orange", "lit"}));
     // The dark colour is not lost by lighting a lamp.
-    QCOMPARE(DarkLampColour(),
-             QApplication::palette().color(QPalette::Disabled, QPalette::WindowText));
-
+    QCOMPARE(DarkLampColour(), QApplication::palette().color(QPalette::Disabled, QPalette::WindowText));
     lamp.setDark();
-    QCOMPARE(shown(QPalette::Active), DarkLampColour());
-    QCOMPARE(lamp.colour(), DarkLampColour());
-    QCOMPARE(lamp.accessibleDescription(), QStringLiteral("dark"));
+    QCOMPARE(shown(), (QStringList{dark, dark, dark, "dark", "dark"}));
 }
 
 // ---- ElideAtWord ---------------------------------------------------------------------------
@@ -540,9 +391,8 @@ void TestWidgets::selectFile_data()
     QTest::addColumn<bool>("fail"); // the dialog itself fails
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("result");
-    QTest::newRow("save, capitals and blanks kept")
-        << "" << "/tmp/Logs/Bench A/Table.MODTABLE" << false << false
-        << "/tmp/Logs/Bench A/Table.MODTABLE";
+    QTest::newRow("save, capitals and blanks kept") << "" << "/tmp/Logs/Bench A/Table.MODTABLE"
+                                                    << false << false << "/tmp/Logs/Bench A/Table.MODTABLE";
     QTest::newRow("open") << "open" << "/tmp/a.modTable" << false << true << "/tmp/a.modTable";
     QTest::newRow("mode is exact: Open is a save")
         << "Open" << "/tmp/a.modtable" << false << false << "/tmp/a.modtable";
@@ -553,26 +403,22 @@ void TestWidgets::selectFile_data()
 void TestWidgets::selectFile()
 {
     QFETCH(QString, mode);
+    QFETCH(bool, open);
+    auto chooser = std::make_shared<RecordingChooser>();
     QFETCH(QString, chosen);
     QFETCH(bool, fail);
-    QFETCH(bool, open);
-    QFETCH(QString, result);
-    auto chooser = std::make_shared<RecordingChooser>();
     chooser->answer = chosen;
     chooser->fail = fail;
     SetFileChooser(chooser);
     QWidget parent;
-
-    QCOMPARE(SelectFile(&parent, "Select or Enter File", "/work/Program", "Modulation Table",
-                        "*.modTable", mode),
-             result);
-
+    QTEST(SelectFile(&parent, "Select or Enter File", "/work/Program", "Modulation Table",
+                     "*.modTable", mode), "result");
     QCOMPARE(chooser->requests.size(), 1);
     const FileRequest &r = chooser->requests.first();
-    QCOMPARE(r.title, QStringLiteral("ZOP Panel - Select or Enter File"));
-    QCOMPARE(r.folder, QStringLiteral("/work/Program"));
-    QCOMPARE(r.filter, QStringLiteral("Modulation Table (*.modTable)|*.modTable|All Files (*.*)|*.*"));
-    QCOMPARE(r.qtFilter, QStringLiteral("Modulation Table (*.modTable);;All Files (*.*)"));
+    QCOMPARE((QStringList{r.title, r.folder, r.filter, r.qtFilter}),
+             (QStringList{"ZOP Panel - Select or Enter File", "/work/Program",
+                          "Modulation Table (*.modTable)|*.modTable|All Files (*.*)|*.*",
+                          "Modulation Table (*.modTable);;All Files (*.*)"}));
     QCOMPARE(r.open, open);
     QCOMPARE(r.parent, &parent);
 }
@@ -586,7 +432,6 @@ void TestWidgets::selectFileThroughTheDialog_data()
     QTest::addColumn<bool>("exists");     // the file is there before
     QTest::newRow("save, a log in a folder") << "" << "Logs/Session1.txt" << false;
     QTest::newRow("save, a trend export") << "save" << "Bench Run 7.CSV" << false;
-    QTest::newRow("open, a table") << "open" << "Ramp.modTable" << true;
     QTest::newRow("open, a HEX file") << "open" << "Bench Files/New Firmware.HEX" << true;
 }
 
@@ -594,18 +439,16 @@ void TestWidgets::selectFileThroughTheDialog()
 {
     QFETCH(QString, mode);
     QFETCH(QString, name);
-    QFETCH(bool, exists);
     QTemporaryDir scratch;
     const QDir dir(scratch.path());
     const QString path = dir.filePath(name);
     QVERIFY(dir.mkpath(QFileInfo(path).path()));
-    if (exists) {
-        QFile file(path);
+    QFETCH(bool, exists);
+    QFile file(path);
+    if (exists)
         QVERIFY(file.open(QIODevice::WriteOnly));
-    }
     QWidget parent;
     FileDialogAnswer user(path);
-
     QCOMPARE(SelectFile(&parent, "Select or Enter File", dir.path(), "Text Files", "*.txt", mode),
              path);
     QCOMPARE(user.shown, QStringList{(mode == "open" ? "open " : "save ")
@@ -655,8 +498,9 @@ void TestWidgets::rotatedText()
 void TestWidgets::rotatedTextFont()
 {
     const QFont bold = RotatedTextFont("Arial", 11, true, false);
-    QCOMPARE(bold.weight(), QFont::Weight(700));
-    QVERIFY(!bold.italic());
+    const QFont plain = RotatedTextFont("Arial", -20, false, true);
+    QCOMPARE((QList<int>{bold.weight(), bold.italic(), plain.weight(), plain.italic(), plain.pixelSize()}),
+             (QList<int>{700, false, 400, true, 20}));
     // An 11-unit cell on a 96-dpi surface, twice that on a 192-dpi one, whatever the session's
     // hinting: the small-size metrics of a hinted font must not shrink it.
     QImage surface(10, 10, QImage::Format_RGB32);
@@ -675,10 +519,6 @@ void TestWidgets::rotatedTextFont()
         QCOMPARE(RotatedTextFont("Arial", 11, true, false).pixelSize(), bold.pixelSize());
     }
     QGuiApplication::setFont(appFont);
-    const QFont plain = RotatedTextFont("Arial", -20, false, true);
-    QCOMPARE(plain.weight(), QFont::Weight(400));
-    QVERIFY(plain.italic());
-    QCOMPARE(plain.pixelSize(), 20);
     const QString longName(40, QLatin1Char('F'));
     QCOMPARE(RotatedTextFont(longName, 11, false, false).family(), longName.left(31));
 }
@@ -727,12 +567,9 @@ void TestWidgets::remoteControlSocket()
         struct stat status {};
         QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
         QCOMPARE(S_ISSOCK(status.st_mode), listens);
-        if (!listens) {
-            QVERIFY(control.errorString().contains("is not a socket"));
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), QByteArray("keep me\n"));
-        }
+        QVERIFY(listens || control.errorString().contains("is not a socket"));
+        QFile file(path);
+        QVERIFY(listens || (file.open(QIODevice::ReadOnly) && file.readAll() == "keep me\n"));
     }
     // Gone with the control: nothing is left in the folder.
     QCOMPARE(QFileInfo::exists(path), !listens);

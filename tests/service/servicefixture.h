@@ -1,6 +1,6 @@
 #pragma once
 // A service panel on a scripted link and a manual clock. The far end answers the queries a
-// test lists; each test can watch the panel while a reply is awaited.
+// test lists (after replyDelayMs); each test can watch the panel while a reply is awaited.
 
 #include "app/configuration.h"
 #include "frame/framehooks.h"
@@ -20,25 +20,6 @@
 #include <QPointer>
 
 namespace zop::test {
-
-// The scripted transport, with a look at the panel each time the link waits for input (the
-// panel is then inside its reply wait).
-class WatchedTransport : public ScriptedTransport {
-public:
-    WatchedTransport(std::shared_ptr<ScriptedLine> line, std::function<void()> watch)
-        : ScriptedTransport(std::move(line)), m_watch(std::move(watch))
-    {
-    }
-    void waitForInput(int ms, bool runEvents) override
-    {
-        if (m_watch)
-            m_watch();
-        ScriptedTransport::waitForInput(ms, runEvents);
-    }
-
-private:
-    std::function<void()> m_watch;
-};
 
 // The panels a test opened, deleted with it.
 struct PanelHolder {
@@ -78,12 +59,6 @@ struct ServiceFixture : Fixture, PanelHolder {
         FillCommandTables();
         data.SystemType = systemType;
         data.CommKind = commKind;
-        data.comm.setTransportFactory([this](qint16) {
-            return std::make_unique<WatchedTransport>(line, [this] {
-                if (whileWaiting)
-                    whileWaiting();
-            });
-        });
         OpenLink();
         line->responder = [this](const QByteArray &command) -> QList<ScriptedLine::Chunk> {
             if (replies.contains(command))
@@ -117,7 +92,8 @@ struct ServiceFixture : Fixture, PanelHolder {
 
     QMap<QByteArray, QByteArray> replies;
     qint64 replyDelayMs = 50; // the panel waits for every reply
-    std::function<void()> whileWaiting;
+    // Runs each time the link waits for input (the panel is then inside its reply wait).
+    std::function<void()> &whileWaiting = line->duringWait;
     int programEnded = 0;
 };
 
@@ -156,9 +132,7 @@ struct SimPanels : PanelHolder {
         SetProgramEnder(nullptr);
         ResetModData();
     }
-    bool started() const { return sim.port() != 0 || !sim.linkPath().isEmpty(); }
-    // A command the test itself sends, as another program would, and the reply to one.
-    static void send(const QString &command) { SendCommand(command, false); }
+    // The reply to a command the test itself sends, as another program would.
     static QString ask(const QString &command)
     {
         QString reply;

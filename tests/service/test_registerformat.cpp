@@ -54,10 +54,8 @@ void TestRegisterFormat::resultForms_data()
     QTest::addColumn<QStringList>("results"); // decimal, hex, binary
     QTest::newRow("5, 8 bits") << 5 << false << QStringList{"5", "05", "0000 0101"};
     QTest::newRow("5, 16 bits") << 5 << true << QStringList{"5", "00 05", "0000 0000 0000 0101"};
-    QTest::newRow("hex bytes, high first")
-        << 2565 << true << QStringList{"2565", "0A 05", "0000 1010 0000 0101"};
     QTest::newRow("upper case") << 0xABCD << true << QStringList{"43981", "AB CD", "1010 1011 1100 1101"};
-    QTest::newRow("every group differs")
+    QTest::newRow("every group differs, high byte first")
         << 0x1248 << true << QStringList{"4680", "12 48", "0001 0010 0100 1000"};
     QTest::newRow("8 bits above FF: every hex digit, the low byte in binary")
         << 300 << false << QStringList{"300", "12C", "0010 1100"};
@@ -123,7 +121,6 @@ void TestRegisterFormat::enableValueText_data()
     QTest::newRow("binary grouped") << "0001 0000" << bin << "16";
     QTest::newRow("binary blanks anywhere") << " 1 0 1 " << bin << "5";
     QTest::newRow("binary digit 2") << "1021" << bin << "0";
-    QTest::newRow("binary with a letter") << "10a1" << bin << "0";
     QTest::newRow("binary minus sign") << "-101" << bin << "0";
     QTest::newRow("binary empty") << "" << bin << "0";
     QTest::newRow("binary many leading zeros") << QString(60, '0') + "1" << bin << "1";
