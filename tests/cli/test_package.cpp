@@ -78,15 +78,6 @@ QStringList HelpOptions(const QString &help)
     return options;
 }
 
-QStringList Missing(const QStringList &wanted, const QStringList &present)
-{
-    QStringList missing;
-    for (const QString &option : wanted)
-        if (!present.contains(option))
-            missing << QStringLiteral("--") + option;
-    return missing;
-}
-
 } // namespace
 
 class TestPackage : public QObject {
@@ -108,15 +99,10 @@ void TestPackage::debInstallsAndRuns()
     QTemporaryDir scratch;
     QVERIFY(scratch.isValid());
     const QDir dir(scratch.path());
-    const Run built
-        = Start(scratch.path(), cpack,
-                {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                 QStringLiteral(ZOP_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"),
-                 dir.filePath(QStringLiteral("out"))},
-                50000);
+    const Run built = Start(scratch.path(), cpack, {"-G", "DEB", "--config",
+                            ZOP_BUILD_DIR "/CPackConfig.cmake", "-B", dir.filePath("out")}, 50000);
     QVERIFY2(built.code == 0, qPrintable(built.out));
-    const QStringList debs
-        = QDir(dir.filePath(QStringLiteral("out"))).entryList({QStringLiteral("*.deb")});
+    const QStringList debs = QDir(dir.filePath("out")).entryList({"*.deb"});
     QCOMPARE(debs.size(), 1);
     const QString deb = dir.filePath(QStringLiteral("out/") + debs.first());
 
@@ -124,21 +110,16 @@ void TestPackage::debInstallsAndRuns()
     // justify (a copyright file, a changelog, stripped programs, a well-formed description).
     const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
     QVERIFY2(!lintian.isEmpty(), "lintian is missing (scripts/install-deps.sh installs it)");
-    const Run judged = Start(scratch.path(), lintian,
-                             {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), deb},
-                             60000);
+    const Run judged = Start(scratch.path(), lintian, {"--fail-on", "error,warning", deb}, 60000);
     QVERIFY2(judged.code == 0, qPrintable(judged.out));
 
     // The Qt libraries are declared, found from the programs themselves.
-    const Run depends = Start(scratch.path(), dpkgDeb,
-                              {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, 10000);
-    QVERIFY2(depends.out.contains(QLatin1String("libqt6core6"))
-                 && depends.out.contains(QLatin1String("libqt6widgets6"))
-                 && depends.out.contains(QLatin1String("libqt6serialport6")),
-             qPrintable(depends.out));
+    const Run depends = Start(scratch.path(), dpkgDeb, {"-f", deb, "Depends"}, 10000);
+    for (const char *library : {"libqt6core6", "libqt6widgets6", "libqt6serialport6"})
+        QVERIFY2(depends.out.contains(QLatin1String(library)), qPrintable(depends.out));
 
     const QString root = dir.filePath(QStringLiteral("root"));
-    QCOMPARE(Start(scratch.path(), dpkgDeb, {QStringLiteral("-x"), deb, root}, 20000).code, 0);
+    QCOMPARE(Start(scratch.path(), dpkgDeb, {"-x", deb, root}, 20000).code, 0);
     for (const char *file :
          {"usr/bin/zop-panel", "usr/bin/zopctl", "usr/bin/zop-sim",
           "usr/share/zop-panel/ZOP_Panel.ini", "usr/share/zop-panel/logo.gif",
@@ -154,16 +135,14 @@ void TestPackage::debInstallsAndRuns()
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     for (const char *program : {"zopctl", "zop-panel", "zop-sim"}) {
-        const Run version = Start(scratch.path(), bin + QLatin1String(program),
-                                  {QStringLiteral("--version")}, 10000, env);
+        const Run version = Start(scratch.path(), bin + program, {"--version"}, 10000, env);
         QVERIFY2(version.code == 0 && version.out.trimmed().endsWith(QLatin1String(" 1.25")),
                  qPrintable(QLatin1String(program) + QStringLiteral(": ") + version.out));
     }
 
     // From the installed location the panel runs from a per-user folder made from the shipped
     // defaults; /usr stays untouched.
-    const Run startup = Start(scratch.path(), bin + QStringLiteral("zop-panel"),
-                              {QStringLiteral("--startup-only")}, 20000, env);
+    const Run startup = Start(scratch.path(), bin + "zop-panel", {"--startup-only"}, 20000, env);
     QVERIFY2(startup.code == 0 && startup.out.contains(QLatin1String("link: Simulated")),
              qPrintable(startup.out));
     const QString userFolder = dir.filePath(QStringLiteral("config/zop-panel"));
@@ -190,18 +169,14 @@ void TestPackage::manPageMatchesHelp()
     QFETCH(QString, program);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    const Run help = Start(QDir::tempPath(), QStringLiteral(ZOP_BUILD_DIR "/bin/") + program,
-                           {QStringLiteral("--help")}, 10000, env);
+    const Run help = Start(QDir::tempPath(), ZOP_BUILD_DIR "/bin/" + program, {"--help"}, 10000, env);
     QCOMPARE(help.code, 0);
     QFile page(QStringLiteral(ZOP_SOURCE_DIR "/packaging/man/") + program + QStringLiteral(".1"));
     QVERIFY(page.open(QIODevice::ReadOnly));
     const QStringList inHelp = HelpOptions(help.out);
     const QStringList inPage = ManPageOptions(QString::fromUtf8(page.readAll()));
     QVERIFY2(inHelp.contains(QLatin1String("version")), qPrintable(help.out));
-    QVERIFY2(Missing(inHelp, inPage).isEmpty(),
-             qPrintable(QStringLiteral("not in the man page: ") + Missing(inHelp, inPage).join(' ')));
-    QVERIFY2(Missing(inPage, inHelp).isEmpty(),
-             qPrintable(QStringLiteral("not in --help: ") + Missing(inPage, inHelp).join(' ')));
+    QCOMPARE(inPage, inHelp); // both sorted: the first option only one of them has shows
 }
 
 QTEST_GUILESS_MAIN(TestPackage)

@@ -4,7 +4,6 @@
 #include "bootloader.h"
 #include "hexfiles.h"
 #include "link/gpiblibrary.h"
-#include "link/linkkind.h"
 #include "simprocess.h"
 
 #include <QJsonArray>
@@ -99,13 +98,12 @@ QString JsonAt(const QJsonValue &root, QString path)
     return QString::fromUtf8(text.mid(1, text.size() - 2));
 }
 
+// The document, or a string when the text is not JSON.
 QJsonValue ParseJson(const QString &text)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError)
-        return QJsonValue(QStringLiteral("not JSON: ") + error.errorString());
-    return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
+    return doc.isArray() ? QJsonValue(doc.array())
+                         : doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(QStringLiteral("not JSON"));
 }
 
 // The arguments behind "--link URL", unless they start with "NOLINK" (the row gives its own);
@@ -153,8 +151,6 @@ private slots:
     void json();
     void serialLines_data();
     void serialLines();
-    void configuredLink_data();
-    void configuredLink();
     void monitorCsvSurvivesItsEnd_data();
     void monitorCsvSurvivesItsEnd();
     void runStopsAtATrip();
@@ -170,11 +166,14 @@ private slots:
     void flash_data();
     void flash();
     void discover();
-    void gpibLink();
     void completionKnowsEveryCommandAndOption();
     void shellOnTerminal();
 };
 
+// A row's arguments start with "NOLINK" when the row gives its own link, or with "INI=": no
+// --link, the link of ZOP_Panel.ini in --dir (its keys "Section/Key=value" joined by ";",
+// PORT the emulator's; "INI=none": no file at all), never Simulated mode. "SEQ=" is a sequence
+// file's text, "<port>" the emulator's port. No run leaves a "debug.txt" in its folder.
 void TestZopctl::commands_data()
 {
     QTest::addColumn<QStringList>("simArguments");
@@ -186,178 +185,139 @@ void TestZopctl::commands_data()
     QTest::addColumn<QByteArray>("sent");
 
     const QStringList none;
-    QTest::newRow("query")
-        << none << QStringList{"query", "*IDN?", "SYST:VERS?"} << QByteArray() << 0
+    const QByteArray no;
+    QTest::newRow("query") << none << QStringList{"query", "*IDN?", "SYST:VERS?"} << no << 0
         << "^Zoptrel,ZOP-SIM TLB,0,4.70\nZOP-SIM Firmware 4.70 Hardware Revision 1.30\n$"
         << "^$" << QByteArray("*IDN?\nSYST:VERS?\n");
-    QTest::newRow("query from stdin")
-        << none << QStringList{"query", "-"} << QByteArray("*IDN?\n\n# then\n*STB?\n") << 0
-        << "^Zoptrel,ZOP-SIM TLB,0,4.70\n\\d+\n$"
+    QTest::newRow("query from stdin") << none << QStringList{"query", "-"}
+        << QByteArray("*IDN?\n\n# then\n*STB?\n") << 0 << "^Zoptrel,ZOP-SIM TLB,0,4.70\n\\d+\n$"
         << "^$" << QByteArray("*IDN?\n*STB?\n");
-    QTest::newRow("send several") << none << QStringList{"send", "VOLT 12", "OUTP:START"}
-                                  << QByteArray() << 0 << "^$"
-                                  << "^$" << QByteArray("VOLT 12\nOUTP:START\n");
-    QTest::newRow("send from stdin")
-        << none << QStringList{"send"} << QByteArray("CURR 5\r\nVOLT 3\n") << 0 << "^$"
-        << "^$" << QByteArray("CURR 5\nVOLT 3\n");
-    QTest::newRow("shell from a script")
-        << none << QStringList{"shell"}
+    QTest::newRow("send several") << none << QStringList{"send", "VOLT 12", "OUTP:START"} << no
+        << 0 << "^$" << "^$" << QByteArray("VOLT 12\nOUTP:START\n");
+    QTest::newRow("send from stdin") << none << QStringList{"send"}
+        << QByteArray("CURR 5\r\nVOLT 3\n") << 0 << "^$" << "^$" << QByteArray("CURR 5\nVOLT 3\n");
+    QTest::newRow("shell from a script") << none << QStringList{"shell"}
         << QByteArray("VOLT 5\n# set, then read\n\nVOLT?\nCAL:IDN \"<b>x</b>\"\ncal:idn?\n") << 0
-        << "^5.000\n<b>x</b>\n$" << "^$"
-        << QByteArray("VOLT 5\nVOLT?\nCAL:IDN \"<b>x</b>\"\ncal:idn?\n");
-    QTest::newRow("shell script stops at the first error")
-        << none << QStringList{"--check-errors", "shell"} << QByteArray("VOLT 5\nFOO\nVOLT 6\n")
-        << 5 << "^$" << "line 2: instrument error: -113,\"Undefined header\""
+        << "^5.000\n<b>x</b>\n$" << "^$" << QByteArray("VOLT 5\nVOLT?\nCAL:IDN \"<b>x</b>\"\ncal:idn?\n");
+    QTest::newRow("shell script stops at the first error") << none
+        << QStringList{"--check-errors", "shell"} << QByteArray("VOLT 5\nFOO\nVOLT 6\n") << 5 << "^$"
+        << "line 2: instrument error: -113,\"Undefined header\""
         << QByteArray("VOLT 5\nSYST:ERR?\nFOO\nSYST:ERR?\n");
-    QTest::newRow("shell script: a control character is not sent")
-        << none << QStringList{"shell"} << QByteArray("VOLT 5\nVOLT\x01 6\nVOLT 7\n") << 2 << "^$"
+    QTest::newRow("shell script: a control character is not sent") << none << QStringList{"shell"}
+        << QByteArray("VOLT 5\nVOLT\x01 6\nVOLT 7\n") << 2 << "^$"
         << "line 2: not sent: the control character" << QByteArray("VOLT 5\n");
-    QTest::newRow("status")
-        << none << QStringList{"status"} << QByteArray() << 0
+    QTest::newRow("status") << none << QStringList{"status"} << no << 0
         << "^voltage: 0.00 V\ncurrent: 0.0 A\nmemory: 0\npower: standby\n"
            "lamps: INT CTL, STANDBY, REMOTE\nstatus word: 0048  alarm word: 0200\n$"
         << "^$" << QByteArray("<>SCL\n<>STA\n");
-    QTest::newRow("status of a KM")
-        << QStringList{"--series", "km", "--volts", "60", "--amps", "2.5"}
-        << QStringList{"--series", "km", "status"} << QByteArray() << 0
-        << "^voltage: 0.00 V\ncurrent: 0.000 A\npower: standby\n"
-        << "^$" << QByteArray("<>SCL\n<>STA\n");
-    QTest::newRow("state") << none << QStringList{"state"} << QByteArray() << 0
-                           << "^voltage setpoint: 0.00 V\n.*over-voltage trip: 16.50 V\n.*"
-                              "rated voltage: 15.00 V\nrated current: 100.0 A\n"
-                              "potentiometers: 128 128 128 128 128\nfirmware: 4.7\nhardware: 1.3\n$"
-                           << "^$" << QByteArray("<>SCL\n<>ALL\nSYST:VERS?\n<>POT\n");
+    QTest::newRow("status of a KM") << QStringList{"--series", "km", "--volts", "60", "--amps", "2.5"}
+        << QStringList{"--series", "km", "status"} << no << 0
+        << "^voltage: 0.00 V\ncurrent: 0.000 A\npower: standby\n" << "^$" << QByteArray("<>SCL\n<>STA\n");
+    QTest::newRow("state") << none << QStringList{"state"} << no << 0
+        << "^voltage setpoint: 0.00 V\n.*over-voltage trip: 16.50 V\n.*rated voltage: 15.00 V\n"
+           "rated current: 100.0 A\npotentiometers: 128 128 128 128 128\nfirmware: 4.7\nhardware: 1.3\n$"
+        << "^$" << QByteArray("<>SCL\n<>ALL\nSYST:VERS?\n<>POT\n");
     // Junk in every reply is no record: exit 1 with the reply, never the readers' defaults.
-    QTest::newRow("state, junk replies")
-        << QStringList{"--fault", "garbage"} << QStringList{"state"} << QByteArray() << 1 << "^$"
-        << "^zopctl: unexpected reply to <>SCL \"zz#!\\?\": .*\n$" << QByteArray("<>SCL\n");
-    QTest::newRow("state, junk record")
-        << QStringList{"--fault", "garbage:<>POT"} << QStringList{"state"} << QByteArray() << 1
-        << "^$" << "unexpected reply to <>POT" << QByteArray("<>SCL\n<>ALL\nSYST:VERS?\n<>POT\n");
-    QTest::newRow("registers, junk replies")
-        << QStringList{"--fault", "garbage"} << QStringList{"registers"} << QByteArray() << 1
-        << "^$" << "unexpected reply to STATus:OPERation:CONDition\\? \"zz#!\\?\""
+    QTest::newRow("state, junk replies") << QStringList{"--fault", "garbage"} << QStringList{"state"}
+        << no << 1 << "^$" << "^zopctl: unexpected reply to <>SCL \"zz#!\\?\": .*\n$" << QByteArray("<>SCL\n");
+    QTest::newRow("state, junk record") << QStringList{"--fault", "garbage:<>POT"}
+        << QStringList{"state"} << no << 1 << "^$" << "unexpected reply to <>POT"
+        << QByteArray("<>SCL\n<>ALL\nSYST:VERS?\n<>POT\n");
+    QTest::newRow("registers, junk replies") << QStringList{"--fault", "garbage"}
+        << QStringList{"registers"} << no << 1 << "^$"
+        << "unexpected reply to STATus:OPERation:CONDition\\? \"zz#!\\?\""
         << QByteArray("STATus:OPERation:CONDition?\n");
-    QTest::newRow("registers")
-        << none << QStringList{"registers"} << QByteArray() << 0
+    QTest::newRow("registers") << none << QStringList{"registers"} << no << 0
         << "^Operation condition: 72  hex 00 48  binary 0000 0000 0100 1000\n"
            "  set: 3 INT, 6 STBY\n.*Status byte: 0  hex 00  binary 0000 0000\n  set: none\n$"
-        << "^$"
-        << QByteArray("STATus:OPERation:CONDition?\nSTATus:QUEStionable:CONDition?\n"
-                      "*ESE?\n*ESR?\n*SRE?\n*STB?\n");
+        << "^$" << QByteArray("STATus:OPERation:CONDition?\nSTATus:QUEStionable:CONDition?\n"
+                              "*ESE?\n*ESR?\n*SRE?\n*STB?\n");
     QTest::newRow("monitor") << none << QStringList{"monitor", "--count", "3", "--interval", "0"}
-                             << QByteArray() << 0
-                             << "^(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+  0.00 V  0.0 A  standby  INT CTL, "
-                                "STANDBY, REMOTE\n){3}$"
-                             << "^$" << QByteArray("<>SCL\n<>STA\n<>STA\n<>STA\n");
-    QTest::newRow("monitor csv on stdout")
-        << none << QStringList{"monitor", "--count", "1", "--csv", "-"} << QByteArray() << 0
+        << no << 0
+        << "^(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+  0.00 V  0.0 A  standby  INT CTL, STANDBY, REMOTE\n){3}$"
+        << "^$" << QByteArray("<>SCL\n<>STA\n<>STA\n<>STA\n");
+    QTest::newRow("monitor csv on stdout") << none << QStringList{"monitor", "--count", "1", "--csv", "-"}
+        << no << 0
         << "^time,voltage,current,voltage_set,current_set,output,status_word,alarm_word,lamps,"
            "step,event\n[-\\dT:.]+[+-]\\d\\d:\\d\\d,0.00,0.0,0,0,off,48,200,INT CTL;STANDBY;REMOTE,,\n$"
         << "^$" << QByteArray("<>SCL\n<>STA\n<>ALL\n");
-    // A sequence file ("SEQ=" text) is checked whole before anything but "<>SCL" is sent.
-    QTest::newRow("run --check")
-        << none << QStringList{"run", "--check", "SEQ=set 1V 1A # c\nramp volt 1V 3V 1s 1V"}
-        << QByteArray() << 0 << "^\\S+s.seq: 4 steps, 1 s; within the rated 15 V and 100 A\n$"
-        << "^$" << QByteArray("<>SCL\n");
-    QTest::newRow("run, a fault in the file")
-        << none << QStringList{"run", "SEQ=volt 1V\nvolt 2A"} << QByteArray() << 6 << "^$"
-        << "^zopctl: \\S+s.seq: line 2: \"2A\" is not a voltage \\(V, mV\\)\n$" << QByteArray();
-    QTest::newRow("run, above the rating")
-        << none << QStringList{"run", "SEQ=volt 1V\nvolt 16V"} << QByteArray() << 6 << "^$"
-        << "line 2: 16 V is above the rated 15 V\n$" << QByteArray("<>SCL\n");
-    QTest::newRow("run, piped: a line a step")
-        << none << QStringList{"run", "SEQ=volt 1V 100ms\noutput on\nwait 100ms"} << QByteArray()
-        << 0
+    QTest::newRow("monitor keep-alive") << none
+        << QStringList{"FAST", "monitor", "--count", "2", "--interval", "3"} << no << 0
+        << "^(.*standby.*\n){2}$" << "^$" << QByteArray("<>SCL\n<>STA\n\n<>STA\n");
+    // A sequence file is checked whole before anything but "<>SCL" is sent.
+    QTest::newRow("run --check") << none
+        << QStringList{"run", "--check", "SEQ=set 1V 1A # c\nramp volt 1V 3V 1s 1V"} << no << 0
+        << "^\\S+s.seq: 4 steps, 1 s; within the rated 15 V and 100 A\n$" << "^$" << QByteArray("<>SCL\n");
+    QTest::newRow("run, a fault in the file") << none << QStringList{"run", "SEQ=volt 1V\nvolt 2A"}
+        << no << 6 << "^$" << "^zopctl: \\S+s.seq: line 2: \"2A\" is not a voltage \\(V, mV\\)\n$" << no;
+    QTest::newRow("run, above the rating") << none << QStringList{"run", "SEQ=volt 1V\nvolt 16V"}
+        << no << 6 << "^$" << "line 2: 16 V is above the rated 15 V\n$" << QByteArray("<>SCL\n");
+    QTest::newRow("run, piped: a line a step") << none
+        << QStringList{"run", "SEQ=volt 1V 100ms\noutput on\nwait 100ms"} << no << 0
         << "^\\S+ sequence start: 3 steps, 0.2 s\nstep 1/3 \\(line 1\\): 1 V, for 0.1 s; 0.2 s left\n"
            "step 2/3 \\(line 2\\): output on; 0.1 s left\nstep 3/3 \\(line 3\\): wait, for 0.1 s; "
            "0.1 s left\n\\S+ sequence done: all 3 steps done\n$"
         << "^$" << QByteArray("<>SCL\nVOLT 1\n<>STA\nOUTP:START\n<>STA\n<>STA\n");
-    QTest::newRow("instrument error")
-        << none << QStringList{"--check-errors", "send", "VOLT 99", "FOO"} << QByteArray() << 5
-        << "^$"
-        << "instrument error: -222,.*\n.*instrument error: -113,"
+    QTest::newRow("instrument error") << none << QStringList{"--check-errors", "send", "VOLT 99", "FOO"}
+        << no << 5 << "^$" << "instrument error: -222,.*\n.*instrument error: -113,"
         << QByteArray("VOLT 99\nFOO\nSYST:ERR?\nSYST:ERR?\nSYST:ERR?\n");
     QTest::newRow("no instrument error") << none << QStringList{"--check-errors", "query", "*IDN?"}
-                                         << QByteArray() << 0 << "^Zoptrel"
-                                         << "^$" << QByteArray("*IDN?\nSYST:ERR?\n");
+        << no << 0 << "^Zoptrel" << "^$" << QByteArray("*IDN?\nSYST:ERR?\n");
     QTest::newRow("time-out in decimals") << QStringList{"--fault", "silent:<>STA"}
-                              << QStringList{"--timeout", "1.5", "status"} << QByteArray() << 4
-                              << "^$"
-                              << "no reply in time to \"<>STA\"" << QByteArray("<>SCL\n<>STA\n");
+        << QStringList{"--timeout", "1.5", "status"} << no << 4 << "^$"
+        << "no reply in time to \"<>STA\"" << QByteArray("<>SCL\n<>STA\n");
     // The instrument does not answer a query it does not know; its error queue says why.
-    QTest::newRow("unanswered query, --check-errors")
-        << none << QStringList{"--check-errors", "--timeout", "1", "query", "FOO?"}
-        << QByteArray() << 5 << "^$"
-        << "^zopctl: tcp://[^\n]*: no reply in time to \"FOO\\?\"\n"
-           "zopctl: instrument error: -113,[^\n]*\n$"
+    QTest::newRow("unanswered query, --check-errors") << none
+        << QStringList{"--check-errors", "--timeout", "1", "query", "FOO?"} << no << 5 << "^$"
+        << "^zopctl: tcp://[^\n]*: no reply in time to \"FOO\\?\"\nzopctl: instrument error: -113,[^\n]*\n$"
         << QByteArray("FOO?\nSYST:ERR?\nSYST:ERR?\n");
     // One line on standard error, no warning of Qt's beside it.
     QTest::newRow("connection dropped") << QStringList{"--fault", "drop"}
-                                        << QStringList{"query", "*IDN?"} << QByteArray() << 3
-                                        << "^$"
-                                        << "^zopctl: [^\n]+\n$" << QByteArray();
+        << QStringList{"query", "*IDN?"} << no << 3 << "^$" << "^zopctl: [^\n]+\n$" << no;
     QTest::newRow("link lost") << QStringList{"--fault", "close:*IDN"}
-                               << QStringList{"query", "*IDN?", "SYST:VERS?"} << QByteArray() << 3
-                               << "^$"
-                               << "cannot read from tcp://.*closed" << QByteArray("*IDN?\n");
-    QTest::newRow("refused") << none
-                             << QStringList{"NOLINK", "--link", "tcp://127.0.0.1:1", "status"}
-                             << QByteArray() << 3 << "^$"
-                             << "cannot connect to tcp://127.0.0.1:1: Connection refused"
-                             << QByteArray();
-    QTest::newRow("unknown command")
-        << none << QStringList{"frobnicate"} << QByteArray() << 2 << "^$"
-        << "unknown command" << QByteArray();
-    QTest::newRow("json on send") << none << QStringList{"--json", "send", "VOLT 1"} << QByteArray()
-                                  << 2 << "^$"
-                                  << "takes no --json" << QByteArray();
-    QTest::newRow("monitor option elsewhere")
-        << none << QStringList{"--count", "2", "status"} << QByteArray() << 2 << "^$"
-        << "status takes no --count" << QByteArray();
-    QTest::newRow("monitor, no readings") << none << QStringList{"monitor", "--count", "0"}
-                                          << QByteArray() << 2 << "^$"
-                                          << "--count must be 1 or more" << QByteArray();
-    QTest::newRow("bad interval") << none << QStringList{"monitor", "--interval", "soon"}
-                                  << QByteArray() << 2 << "^$"
-                                  << "--interval needs" << QByteArray();
-    QTest::newRow("bad link") << none
-                              << QStringList{"NOLINK", "--link", "rs485:///dev/ttyS0", "status"}
-                              << QByteArray() << 2 << "^$"
-                              << "address=N" << QByteArray();
-    QTest::newRow("monitor keep-alive")
-        << none << QStringList{"FAST", "monitor", "--count", "2", "--interval", "3"}
-        << QByteArray() << 0 << "^(.*standby.*\n){2}$"
-        << "^$" << QByteArray("<>SCL\n<>STA\n\n<>STA\n");
-    QTest::newRow("modtable, no action") << none << QStringList{"modtable", "list", "x"}
-                                         << QByteArray() << 2 << "^$"
-                                         << "save FILE" << QByteArray();
-    QTest::newRow("flash over TCP/IP") << none << QStringList{"flash", "fw.hex"} << QByteArray()
-                                       << 2 << "^$"
-                                       << "Can only program firmware via RS-232." << QByteArray();
-    QTest::newRow("simulated") << none << QStringList{"NOLINK", "--link", "sim://",
-                                                      "--json", "query",  "*IDN?"}
-                               << QByteArray() << 0 << "\"reply\": \"9.999\""
-                               << "^$" << QByteArray();
-    // VISA resources as pasted from VISA tools ("<port>": the emulator's).
+        << QStringList{"query", "*IDN?", "SYST:VERS?"} << no << 3 << "^$"
+        << "cannot read from tcp://.*closed" << QByteArray("*IDN?\n");
+    QTest::newRow("refused") << none << QStringList{"NOLINK", "--link", "tcp://127.0.0.1:1", "status"}
+        << no << 3 << "^$" << "cannot connect to tcp://127.0.0.1:1: Connection refused" << no;
+    // Usage errors (exit 2), nothing sent.
+    for (const auto &[arguments, err] : std::initializer_list<std::pair<QStringList, QString>>{
+             {{"frobnicate"}, "unknown command"},
+             {{"--json", "send", "VOLT 1"}, "takes no --json"},
+             {{"--count", "2", "status"}, "status takes no --count"},
+             {{"monitor", "--count", "0"}, "--count must be 1 or more"},
+             {{"monitor", "--interval", "soon"}, "--interval needs"},
+             {{"NOLINK", "--link", "rs485:///dev/ttyS0", "status"}, "address=N"},
+             {{"modtable", "list", "x"}, "save FILE"},
+             {{"flash", "fw.hex"}, "Can only program firmware via RS-232."},
+             {{"NOLINK", "--link", "TCPIP::127.0.0.1::INSTR", "status"}, "give its raw TCP port with --port N"},
+             {{"INI=none", "status"}, "no --link given"}})
+        QTest::addRow("usage: %s", qPrintable(err)) << none << arguments << no << 2 << "^$" << err << no;
+    QTest::newRow("simulated") << none
+        << QStringList{"NOLINK", "--link", "sim://", "--json", "query", "*IDN?"} << no << 0
+        << "\"reply\": \"9.999\"" << "^$" << no;
+    // VISA resources as pasted from VISA tools.
     QTest::newRow("VISA socket") << none
-                                 << QStringList{"NOLINK", "--link",
-                                                "TCPIP0::127.0.0.1::<port>::SOCKET", "query",
-                                                "*IDN?"}
-                                 << QByteArray() << 0 << "^Zoptrel,ZOP-SIM TLB" << "^$"
-                                 << QByteArray("*IDN?\n");
-    QTest::newRow("VISA INSTR, raw port from --port")
-        << none
-        << QStringList{"NOLINK", "--link", "TCPIP::127.0.0.1::INSTR", "--port", "<port>", "send",
-                       "VOLT 3"}
-        << QByteArray() << 0 << "^$" << "^$" << QByteArray("VOLT 3\n");
-    QTest::newRow("VISA INSTR without --port")
-        << none << QStringList{"NOLINK", "--link", "TCPIP::127.0.0.1::INSTR", "status"}
-        << QByteArray() << 2 << "^$" << "give its raw TCP port with --port N" << QByteArray();
-    QTest::newRow("ports") << none << QStringList{"NOLINK", "ports"} << QByteArray() << 0
-                           << "^(Port  Device +By id\n(COM\\d+ +/dev/\\S+.*\n)+)?$"
-                           << "^(zopctl: no serial port was found on this machine\n)?$"
-                           << QByteArray();
+        << QStringList{"NOLINK", "--link", "TCPIP0::127.0.0.1::<port>::SOCKET", "query", "*IDN?"}
+        << no << 0 << "^Zoptrel,ZOP-SIM TLB" << "^$" << QByteArray("*IDN?\n");
+    QTest::newRow("VISA INSTR, raw port from --port") << none
+        << QStringList{"NOLINK", "--link", "TCPIP::127.0.0.1::INSTR", "--port", "<port>", "send", "VOLT 3"}
+        << no << 0 << "^$" << "^$" << QByteArray("VOLT 3\n");
+    QTest::newRow("ports") << none << QStringList{"NOLINK", "ports"} << no << 0
+        << "^(Port  Device +By id\n(COM\\d+ +/dev/\\S+.*\n)+)?$"
+        << "^(zopctl: no serial port was found on this machine\n)?$" << no;
+    QTest::newRow("ini: TCP/IP, KM") << none
+        << QStringList{"INI=Communication/Comm=TCP/IP;Communication/Port=PORT;System/Type=KM Series", "status"}
+        << no << 0 << "^(?![\\s\\S]*memory:)voltage: " /* a KM shows none */ << "^$" << QByteArray("<>SCL\n<>STA\n");
+    QTest::newRow("ini: refused") << none
+        << QStringList{"INI=Communication/Comm=TCP/IP;Communication/Port=1", "status"} << no << 3
+        << "^$" << "Connection refused" << no;
+    // The shipped file's link is the Simulated one: no "9.999" passes for a reading.
+    QTest::newRow("ini: as shipped") << none << QStringList{"INI=", "query", "MEAS:VOLT?"} << no << 3
+        << "^$" << "^zopctl: \\S+/ZOP_Panel.ini configures the Simulated link, not an instrument: "
+                   "give the instrument's link with --link URL .*--link sim://" << no;
+    QTest::newRow("ini: no known link") << none
+        << QStringList{"INI=Communication/Comm=Carrier Pigeon", "status"} << no << 3 << "^$"
+        << "ZOP_Panel.ini configures no known link \\(Comm\\), not an instrument: .*--link" << no;
 }
 
 void TestZopctl::commands()
@@ -381,14 +341,27 @@ void TestZopctl::commands()
             argument = file.fileName();
         }
     }
-    const Run r = Zopctl(WithLink(TcpLink(sim), arguments), input);
+    if (arguments.first().startsWith(QLatin1String("INI="))) {
+        const QString keys = arguments.takeFirst().mid(4);
+        QList<ConfigKey> config;
+        const bool noFile = keys == QLatin1String("none");
+        for (QString key : noFile ? QStringList() : keys.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            key.replace(QLatin1String("PORT"), QString::number(sim.port()));
+            const QRegularExpressionMatch m = QRegularExpression("^(\\w+)/(\\w+)=(.*)$").match(key);
+            QVERIFY(m.hasMatch());
+            config.append({m.captured(1), m.captured(2), m.captured(3)});
+        }
+        QVERIFY(noFile || WritePanelConfig(dir.path(), config));
+        arguments = QStringList{"NOLINK", "--dir", dir.path()} + arguments;
+    }
+    const Run r = Zopctl(WithLink(TcpLink(sim), arguments), input, dir.path());
     QVERIFY2(r.code == code,
              qPrintable(QStringLiteral("exit %1, stderr: %2").arg(r.code).arg(r.err)));
-    const QRegularExpression::PatternOptions dotAll
-        = QRegularExpression::DotMatchesEverythingOption;
+    const auto dotAll = QRegularExpression::DotMatchesEverythingOption;
     QVERIFY2(QRegularExpression(out, dotAll).match(r.out).hasMatch(), qPrintable(r.out));
     QVERIFY2(QRegularExpression(err, dotAll).match(r.err).hasMatch(), qPrintable(r.err));
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), sent, 3000);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("debug.txt"))));
 }
 
 void TestZopctl::json_data()
@@ -396,39 +369,22 @@ void TestZopctl::json_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("checks"); // path=compact JSON value; "...#": a length
 
-    QTest::newRow("query") << QStringList{"query", "*IDN?", "*STB?"}
-                           << QStringList{"#=2", "0.command=\"*IDN?\"",
-                                          "0.reply=\"Zoptrel,ZOP-SIM TLB,0,4.70\"",
-                                          "1.reply=\"0\""};
-    QTest::newRow("status") << QStringList{
-        "status"} << QStringList{"voltage=0",         "currentText=\"0.0\"",
-                                 "power=\"standby\"", "statusWord=72",
-                                 "alarmWord=512",     "memory=0",
-                                 "series=\"TLB\"",    "lamps=[\"INT CTL\",\"STANDBY\",\"REMOTE\"]"};
+    QTest::newRow("query") << QStringList{"query", "*IDN?", "*STB?"} << QStringList{"#=2",
+        "0.command=\"*IDN?\"", "0.reply=\"Zoptrel,ZOP-SIM TLB,0,4.70\"", "1.reply=\"0\""};
+    QTest::newRow("status") << QStringList{"status"} << QStringList{"voltage=0",
+        "currentText=\"0.0\"", "power=\"standby\"", "statusWord=72", "alarmWord=512", "memory=0",
+        "series=\"TLB\"", "lamps=[\"INT CTL\",\"STANDBY\",\"REMOTE\"]"};
     QTest::newRow("state") << QStringList{"state"} << QStringList{"settings.overVoltageTrip=16.5",
-                                                                  "settings.overCurrentTrip=110",
-                                                                  "ratings.voltage=15",
-                                                                  "ratings.current=100",
-                                                                  "formats.voltage=\"0.00\"",
-                                                                  "pots=[128,128,128,128,128]",
-                                                                  "firmwareVersion=\"4.7\"",
-                                                                  "hardwareVersion=\"1.3\""};
-    QTest::newRow("registers") << QStringList{"registers"}
-                               << QStringList{"#=6",
-                                              "0.register=\"Operation condition\"",
-                                              "0.value=72",
-                                              "0.hex=\"00 48\"",
-                                              "0.bits.#=16",
-                                              "0.bits.6.name=\"STBY\"",
-                                              "0.bits.6.set=true",
-                                              "0.bits.7.set=false",
-                                              "5.query=\"*STB?\"",
-                                              "5.bits.#=8",
-                                              "5.bits.4.name=\"MAV\""};
+        "settings.overCurrentTrip=110", "ratings.voltage=15", "ratings.current=100",
+        "formats.voltage=\"0.00\"", "pots=[128,128,128,128,128]", "firmwareVersion=\"4.7\"",
+        "hardwareVersion=\"1.3\""};
+    QTest::newRow("registers") << QStringList{"registers"} << QStringList{"#=6",
+        "0.register=\"Operation condition\"", "0.value=72", "0.hex=\"00 48\"", "0.bits.#=16",
+        "0.bits.6.name=\"STBY\"", "0.bits.6.set=true", "0.bits.7.set=false", "5.query=\"*STB?\"",
+        "5.bits.#=8", "5.bits.4.name=\"MAV\""};
     QTest::newRow("monitor, one object a line")
-        << QStringList{"monitor", "--count", "2", "--interval", "0"}
-        << QStringList{"#lines=2", "power=\"standby\"",
-                       "lamps=[\"INT CTL\",\"STANDBY\",\"REMOTE\"]", "voltage=0"};
+        << QStringList{"monitor", "--count", "2", "--interval", "0"} << QStringList{"#lines=2",
+        "power=\"standby\"", "lamps=[\"INT CTL\",\"STANDBY\",\"REMOTE\"]", "voltage=0"};
 }
 
 void TestZopctl::json()
@@ -457,92 +413,45 @@ void TestZopctl::json()
     }
 }
 
+// status over a pseudo-terminal, and gpib://0/ADDRESS through the stand-in GPIB library on
+// zop-sim's bus (no instrument at the address: a time-out).
 void TestZopctl::serialLines_data()
 {
     QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<int>("line"); // SimLine
     QTest::addColumn<QString>("url"); // LINK stands for the pseudo-terminal
-    QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("RS-232") << QStringList() << "serial://LINK" << QByteArray("<>SCL\n<>STA\n");
-    QTest::newRow("RS-485 framed")
-        << QStringList{"--rs485-address", "17"} << "rs485+framed://LINK?address=17"
-        << QByteArray("&11800\r{11<>SCL\n\r{11<>STA\n\r");
+    QTest::addColumn<QByteArray>("sent"); // empty: a time-out expected
+    const int pty = int(SimLine::Pty);
+    const QByteArray status = "<>SCL\n<>STA\n";
+    QTest::newRow("RS-232") << QStringList() << pty << "serial://LINK" << status;
+    QTest::newRow("RS-485 framed") << QStringList{"--rs485-address", "17"} << pty
+        << "rs485+framed://LINK?address=17" << QByteArray("&11800\r{11<>SCL\n\r{11<>STA\n\r");
+#ifdef ZOP_GPIB_STANDIN
+    const QStringList gpib{"--gpib-address", "5"};
+    QTest::newRow("GPIB") << gpib << int(SimLine::Gpib) << "gpib://0/5" << status;
+    QTest::newRow("GPIB, another address") << gpib << int(SimLine::Gpib) << "gpib://0/7" << QByteArray();
+#endif
 }
 
 void TestZopctl::serialLines()
 {
     QFETCH(QStringList, simArguments);
+    QFETCH(int, line);
     QFETCH(QString, url);
     QFETCH(QByteArray, sent);
-    SimProcess sim(simArguments, SimLine::Pty);
+    SimProcess sim(simArguments, SimLine(line));
     QVERIFY(!sim.linkPath().isEmpty());
+#ifdef ZOP_GPIB_STANDIN
+    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
+#endif
     const Run r = Zopctl({"--link", url.replace(QLatin1String("LINK"), sim.linkPath()), "status"});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.contains(QLatin1String("lamps: INT CTL, STANDBY, REMOTE\n")), qPrintable(r.out));
+    QVERIFY2(r.code == (sent.isEmpty() ? 4 : 0), qPrintable(r.err));
+    if (sent.isEmpty())
+        QVERIFY2(r.err.contains(QLatin1String("no reply in time to \"<>SCL\"")), qPrintable(r.err));
+    else
+        QVERIFY2(r.out.contains(QLatin1String("lamps: INT CTL, STANDBY, REMOTE\n")), qPrintable(r.out));
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), sent, 3000);
-}
-
-void TestZopctl::configuredLink_data()
-{
-    QTest::addColumn<QStringList>("keys"); // "Section/Key=value" set in the shipped file;
-                                           // "none": no file at all. PORT: the emulator's
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("out"); // a pattern for standard output
-    QTest::addColumn<QString>("err"); // a pattern for standard error
-    QTest::addColumn<QByteArray>("sent");
-
-    const QStringList shipped;
-    const QString notAnInstrument
-        = "^zopctl: \\S+/ZOP_Panel.ini configures the Simulated link, not an instrument: give "
-          "the instrument's link with --link URL .*--link sim://";
-    QTest::newRow("TCP/IP, KM")
-        << QStringList{"Communication/Comm=TCP/IP", "Communication/Port=PORT",
-                       "System/Type=KM Series"}
-        << QStringList{"status"} << 0 << "^(?![\\s\\S]*memory:)voltage: " // a KM shows none
-        << "^$" << QByteArray("<>SCL\n<>STA\n");
-    QTest::newRow("refused") << QStringList{"Communication/Comm=TCP/IP", "Communication/Port=1"}
-                             << QStringList{"status"} << 3 << "^$"
-                             << "Connection refused" << QByteArray();
-    // The shipped file's link is the Simulated one: no "9.999" passes for a reading.
-    QTest::newRow("as shipped") << shipped << QStringList{"query", "MEAS:VOLT?"} << 3 << "^$"
-                                << notAnInstrument << QByteArray();
-    QTest::newRow("no known link")
-        << QStringList{"Communication/Comm=Carrier Pigeon"} << QStringList{"status"} << 3 << "^$"
-        << "ZOP_Panel.ini configures no known link \\(Comm\\), not an instrument: .*--link"
-        << QByteArray();
-    QTest::newRow("no file") << QStringList{"none"} << QStringList{"status"} << 2 << "^$"
-                             << "no --link given" << QByteArray();
-}
-
-// Without --link: the link of ZOP_Panel.ini in --dir, never Simulated mode; no "debug.txt".
-void TestZopctl::configuredLink()
-{
-    QFETCH(QStringList, keys);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, code);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    QFETCH(QByteArray, sent);
-    SimProcess sim;
-    QVERIFY(sim.port() != 0);
-    QTemporaryDir dir;
-    if (keys != QStringList{"none"}) {
-        QList<ConfigKey> config;
-        for (QString key : keys) {
-            key.replace(QLatin1String("PORT"), QString::number(sim.port()));
-            const QRegularExpressionMatch m = QRegularExpression("^(\\w+)/(\\w+)=(.*)$").match(key);
-            QVERIFY(m.hasMatch());
-            config.append({m.captured(1), m.captured(2), m.captured(3)});
-        }
-        QVERIFY(WritePanelConfig(dir.path(), config));
-    }
-    const Run r = Zopctl(QStringList{"--dir", dir.path()} + arguments, {}, dir.path());
-    QVERIFY2(r.code == code, qPrintable(QStringLiteral("exit %1, stderr: %2").arg(r.code).arg(r.err)));
-    const auto dotAll = QRegularExpression::DotMatchesEverythingOption;
-    QVERIFY2(QRegularExpression(out, dotAll).match(r.out).hasMatch(), qPrintable(r.out));
-    QVERIFY2(QRegularExpression(err, dotAll).match(r.err).hasMatch(), qPrintable(r.err));
-    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), sent, 3000);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("debug.txt"))));
 }
 
 // SIGTERM ends a monitor without a count at its next step (exit 0); even SIGKILL leaves a CSV
@@ -632,24 +541,20 @@ void TestZopctl::signalEndsEveryCommand_data()
     for (int i = 0; i < 40; ++i)
         forty += "*IDN?\n";
     const int tcp = int(SimLine::Tcp);
-    QTest::newRow("query - , slow instrument, SIGINT")
-        << QStringList{"--fault", "late=3000"} << tcp << QStringList{"query", "-"} << forty
-        << SIGINT;
-    QTest::newRow("modtable save, slow instrument, SIGTERM")
-        << QStringList{"--fault", "late=3000"} << tcp
+    const QStringList slow{"--fault", "late=3000"};
+    QTest::newRow("query - , slow instrument, SIGINT") << slow << tcp << QStringList{"query", "-"} << forty << SIGINT;
+    QTest::newRow("modtable save, slow instrument, SIGTERM") << slow << tcp
         << QStringList{"modtable", "save", "<dir>/t.modTable"} << QByteArray() << SIGTERM;
-    QTest::newRow("status on a serial line, silent instrument, SIGTERM")
-        << QStringList{"--fault", "silent"} << int(SimLine::Pty) << QStringList{"status"}
-        << QByteArray() << SIGTERM;
+    QTest::newRow("status on a serial line, silent instrument, SIGTERM") << QStringList{"--fault", "silent"}
+        << int(SimLine::Pty) << QStringList{"status"} << QByteArray() << SIGTERM;
 #ifdef ZOP_GPIB_STANDIN
     QTest::newRow("query - over GPIB, silent instrument, SIGINT")
         << QStringList{"--gpib-address", "5", "--fault", "silent"} << int(SimLine::Gpib)
         << QStringList{"query", "-"} << forty << SIGINT;
 #endif
     // A run stops at once and turns the output off ("OUTP:STOP" is the last line sent).
-    QTest::newRow("run, a step that lasts, SIGINT")
-        << QStringList() << tcp << QStringList{"run", "<dir>/s.seq"}
-        << QByteArray("output on\nwait 1min\n") << SIGINT;
+    QTest::newRow("run, a step that lasts, SIGINT") << QStringList() << tcp
+        << QStringList{"run", "<dir>/s.seq"} << QByteArray("output on\nwait 1min\n") << SIGINT;
 }
 
 void TestZopctl::signalEndsEveryCommand()
@@ -801,21 +706,16 @@ void TestZopctl::files_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("err");
     QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("monitor --csv, full disk")
-        << QStringList{"monitor", "--count", "1", "--csv", "<dir>/run.csv"} << true << 6
-        << "^zopctl: cannot write .*/run.csv: File too large\n$" << QByteArray();
-    QTest::newRow("output to a file, full disk")
-        << QStringList{"query", "*IDN?"} << true << 6
+    QTest::newRow("monitor --csv, full disk") << QStringList{"monitor", "--count", "1", "--csv", "<dir>/run.csv"}
+        << true << 6 << "^zopctl: cannot write .*/run.csv: File too large\n$" << QByteArray();
+    QTest::newRow("output to a file, full disk") << QStringList{"query", "*IDN?"} << true << 6
         << "^zopctl: cannot write standard output: File too large\n$" << QByteArray("*IDN?\n");
-    QTest::newRow("monitor --csv FIFO")
-        << QStringList{"monitor", "--count", "1", "--csv", "<dir>/fifo"} << false << 2
-        << "cannot write .*/fifo: It is not a regular file" << QByteArray();
-    QTest::newRow("modtable save to a FIFO")
-        << QStringList{"modtable", "save", "<dir>/fifo"} << false << 6
-        << "not a regular file" << QByteArray();
-    QTest::newRow("modtable load from a FIFO")
-        << QStringList{"modtable", "load", "<dir>/fifo"} << false << 6
-        << "cannot read .*/fifo: It is not a regular file" << QByteArray();
+    QTest::newRow("monitor --csv FIFO") << QStringList{"monitor", "--count", "1", "--csv", "<dir>/fifo"}
+        << false << 2 << "cannot write .*/fifo: It is not a regular file" << QByteArray();
+    QTest::newRow("modtable save to a FIFO") << QStringList{"modtable", "save", "<dir>/fifo"} << false
+        << 6 << "not a regular file" << QByteArray();
+    QTest::newRow("modtable load from a FIFO") << QStringList{"modtable", "load", "<dir>/fifo"} << false
+        << 6 << "cannot read .*/fifo: It is not a regular file" << QByteArray();
 }
 
 void TestZopctl::files()
@@ -876,13 +776,9 @@ void TestZopctl::modTable()
     r = Zopctl({"--link", link, "--json", "modtable", "save", out});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QJsonValue json = ParseJson(r.out);
-    for (const auto &[path, value] : {std::pair{"controlInputName", "\"Voltage\""},
-                                      {"type", "1"},
-                                      {"outputHeader", "\"Vos\""},
-                                      {"rows.#", "50"},
-                                      {"rows.1.vmod", "\"1.25\""},
-                                      {"rows.1.out", "\"-3.00\""},
-                                      {"rows.49.row", "50"}})
+    for (const auto &[path, value] : {std::pair{"controlInputName", "\"Voltage\""}, {"type", "1"},
+             {"outputHeader", "\"Vos\""}, {"rows.#", "50"}, {"rows.1.vmod", "\"1.25\""},
+             {"rows.1.out", "\"-3.00\""}, {"rows.49.row", "50"}})
         QCOMPARE(JsonAt(json, QString::fromLatin1(path)), QString::fromLatin1(value));
     QByteArray expected = "[Config]\r\nTable=1\r\nType=1\r\n[Table]\r\nkey1Mod=0.50\r\n"
                           "key1Out=1.20\r\nkey2Mod=1.25\r\nkey2Out=-3.00\r\n";
@@ -919,10 +815,10 @@ void TestZopctl::flash_data()
     QTest::newRow("start address record: refused") << false << true;
 }
 
-// A firmware run through the boot loader of zop-sim on a pseudo-terminal: the flash image it
-// writes at the restart equals objcopy's image of the file (but for the first record, which is
-// never sent); Ctrl-C stops a run before the restart, like "Stop"; a file with a record the
-// run cannot program is refused before anything reaches the boot loader.
+// A firmware run through the boot loader of zop-sim on a pseudo-terminal: its statuses in order
+// (the image the run writes, equal to objcopy's, is test_loaderagainstsim's); Ctrl-C stops a
+// run before the restart, like "Stop"; a file with a record the run cannot program is refused
+// before anything reaches the boot loader.
 void TestZopctl::flash()
 {
     QFETCH(bool, interrupt);
@@ -937,9 +833,6 @@ void TestZopctl::flash()
         text.replace(":00000001FF", ":0400000508000000EF\r\n:00000001FF");
     hexFile.write(text);
     hexFile.close();
-    const QByteArray expected = ObjcopyFlashImage(hex, dir.filePath(QStringLiteral("objcopy.bin")),
-                                                  zopsim::BootLoader::FlashSize);
-    QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
 
     SimProcess sim({"--boot-loader", "--flash-dump", dump, "--boot-firmware", "4.80"}, SimLine::Pty);
     QVERIFY(!sim.linkPath().isEmpty());
@@ -985,9 +878,7 @@ void TestZopctl::flash()
                  .match(QString::fromLatin1(out))
                  .hasMatch(),
              out.constData());
-    const QByteArray flash = ReadAll(dump);
-    QCOMPARE(flash.size(), expected.size());
-    QVERIFY(flash == expected);
+    QCOMPARE(ReadAll(dump).size(), qsizetype(zopsim::BootLoader::FlashSize)); // its bytes: test_loaderagainstsim
     // After the restart: the new firmware asked twice for its answer, then the state read.
     const QByteArray received = sim.received();
     const QByteArray afterRestart = received.mid(received.indexOf("VOLT?\n"));
@@ -1013,11 +904,8 @@ void TestZopctl::discover()
                         .arg(sim.port()));
     r = Zopctl(listen + QStringList{"--target", "127.0.0.12", "--json"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QJsonValue json = ParseJson(r.out);
-    QCOMPARE(JsonAt(json, "#"), QStringLiteral("1"));
-    QCOMPARE(JsonAt(json, "0.address"), QStringLiteral("\"127.0.0.12\""));
-    QCOMPARE(JsonAt(json, "0.port"), QStringLiteral("\"%1\"").arg(sim.port()));
-    QCOMPARE(JsonAt(json, "0.name"), QStringLiteral("\"ZOP-CLI\""));
+    QCOMPARE(JsonAt(ParseJson(r.out), ""), QStringLiteral("[{\"address\":\"127.0.0.12\",\"mac\":"
+                 "\"00:1E:C0:00:00:0C\",\"name\":\"ZOP-CLI\",\"port\":\"%1\"}]").arg(sim.port()));
     QTRY_COMPARE_WITH_TIMEOUT(sim.notes().filter("UDP from 127.0.0.13").size(), 2, 3000);
 
     r = Zopctl(listen + QStringList{"--target", "127.0.0.14", "--timeout", "1"});
@@ -1027,39 +915,16 @@ void TestZopctl::discover()
     QCOMPARE(r.out, QString()); // no table without a row
 }
 
-// gpib://0/ADDRESS through the stand-in GPIB library on zop-sim's bus.
-void TestZopctl::gpibLink()
-{
-#ifndef ZOP_GPIB_STANDIN
-    QSKIP("the stand-in GPIB library is built on Unix only");
-#else
-    SimProcess sim({"--gpib-address", "5"}, SimLine::Gpib);
-    QVERIFY(!sim.linkPath().isEmpty());
-    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
-    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
-    Run r = Zopctl({"--link", "gpib://0/5", "query", "*IDN?"});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QCOMPARE(r.out, QStringLiteral("Zoptrel,ZOP-SIM TLB,0,4.70\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), QByteArray("*IDN?\n"), 3000);
-    r = Zopctl({"--link", "gpib://0/7", "query", "*IDN?"});
-    QCOMPARE(r.code, 4);
-    QVERIFY2(r.err.contains(QLatin1String("no reply in time to \"*IDN?\"")), qPrintable(r.err));
-    qunsetenv(GpibLibrary::PathVariable);
-    qunsetenv("ZOP_GPIB_SOCKET");
-#endif
-}
-
 // The bash completion installed with the package offers every command and option that
 // zopctl --help lists.
 void TestZopctl::completionKnowsEveryCommandAndOption()
 {
     const QString completion = QString::fromUtf8(ReadAll(ZOP_COMPLETION));
-    const auto words = [&](const QString &list) {
-        const QRegularExpression quoted("\\b" + list + "=\"([^\"]*)\"");
-        return completion.contains(quoted)
-            ? quoted.match(completion).captured(1).split(QRegularExpression("\\s+"),
-                                                         Qt::SkipEmptyParts)
-            : QStringList();
+    const auto words = [&](const QString &list) { // sorted
+        QStringList w = QRegularExpression("\\b" + list + "=\"([^\"]*)\"").match(completion)
+                            .captured(1).split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        w.sort();
+        return w;
     };
     const Run help = Zopctl({"--help"});
     QCOMPARE(help.code, 0);
@@ -1076,12 +941,8 @@ void TestZopctl::completionKnowsEveryCommandAndOption()
     QVERIFY(commands.contains("ports") && options.contains("--port"));
     commands.sort();
     options.sort();
-    QStringList offered = words("commands");
-    offered.sort();
-    QCOMPARE(offered, commands);
-    offered = words("options");
-    offered.sort();
-    QCOMPARE(offered, options);
+    QCOMPARE(words("commands"), commands);
+    QCOMPARE(words("options"), options);
 }
 
 

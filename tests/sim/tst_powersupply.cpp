@@ -117,8 +117,7 @@ private slots:
 
         ManualClock clock;
         PowerSupply s(config(ohms), clock);
-        QVERIFY(s.setVoltage(vset));
-        QVERIFY(s.setCurrent(iset));
+        QVERIFY(s.setVoltage(vset) && s.setCurrent(iset));
         QCOMPARE(s.voltageReadingMv(), 0); // standby reads zero whatever the setpoints
         QCOMPARE(s.currentReadingMa(), 0);
         QVERIFY(s.start());
@@ -176,8 +175,8 @@ private slots:
         QCOMPARE(s.latchedAlarms(), alarm);
         if (alarm == 0)
             return;
-        QCOMPARE(s.statusWordB(), alarm | WordB::Alarm);
-        QCOMPARE(s.statusWordA(), 72u | WordA::StandbyAlarm);
+        QCOMPARE(QList<quint32>({s.statusWordA(), s.statusWordB()}),
+                 QList<quint32>({72u | WordA::StandbyAlarm, alarm | WordB::Alarm}));
         QCOMPARE(s.voltageReadingMv(), 0);
 
         // The latch holds: the output cannot start again until it is cleared.
@@ -188,8 +187,7 @@ private slots:
         QCOMPARE(s.latchedAlarms(), alarm);
 
         s.clearProtection();
-        QCOMPARE(s.statusWordB(), 0u);
-        QCOMPARE(s.statusWordA(), 72u);
+        QCOMPARE(QList<quint32>({s.statusWordA(), s.statusWordB()}), QList<quint32>({72u, 0u}));
         QVERIFY(s.start());
         QCOMPARE(s.latchedAlarms(), 0u);
         QVERIFY(s.voltageReadingMv() > 0);
@@ -199,9 +197,7 @@ private slots:
     {
         ManualClock clock;
         PowerSupply s(config(), clock);
-        s.setVoltage(5);
-        s.setCurrent(10);
-
+        QVERIFY(s.setVoltage(5) && s.setCurrent(10));
         // An open interlock raises LOC only while the interlock is enabled, and keeps it
         // latched until the interlock closes.
         s.setInterlockOpen(true);

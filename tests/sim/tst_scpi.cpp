@@ -11,14 +11,15 @@ class TestScpi : public QObject
     Q_OBJECT
 
 private slots:
-    void headerForms()
+    // Short forms, a pattern's long form, thousandths with their leading zeros.
+    void textForms()
     {
-        QCOMPARE(scpi::shortForm(QStringLiteral("SOURce:VOLTage:LEVel:IMMediate:AMPLitude")),
-                 QStringLiteral("SOUR:VOLT:LEV:IMM:AMPL"));
-        QCOMPARE(scpi::shortForm(QStringLiteral("MODulation:TABLe:SlewLIM")),
-                 QStringLiteral("MOD:TABL:SLIM"));
-        QCOMPARE(scpi::HeaderPattern(QStringLiteral("[SOURce:]VOLTage:PROTection[:LEVel]")).longForm(),
-                 QStringLiteral("SOURce:VOLTage:PROTection:LEVel"));
+        QCOMPARE(QStringList({scpi::shortForm("SOURce:VOLTage:LEVel:IMMediate:AMPLitude"),
+                              scpi::shortForm("MODulation:TABLe:SlewLIM"),
+                              scpi::HeaderPattern("[SOURce:]VOLTage:PROTection[:LEVel]").longForm(),
+                              scpi::formatThousandths(5), scpi::formatThousandths(-1500)}),
+                 QStringList({"SOUR:VOLT:LEV:IMM:AMPL", "MOD:TABL:SLIM",
+                              "SOURce:VOLTage:PROTection:LEVel", "0.005", "-1.500"}));
     }
 
     void headerMatching_data()
@@ -112,12 +113,6 @@ private slots:
         QFETCH(QString, text);
         const auto parsed = scpi::parseBoolean(text);
         QTEST(parsed.has_value() ? int(*parsed) : -1, "expected");
-    }
-
-    void thousandthsKeepTheirLeadingZeros()
-    {
-        QCOMPARE(scpi::formatThousandths(5), QStringLiteral("0.005"));
-        QCOMPARE(scpi::formatThousandths(-1500), QStringLiteral("-1.500"));
     }
 };
 
