@@ -22,6 +22,30 @@ namespace zop {
 
 namespace {
 constexpr qint64 MsPerMinute = 60 * 1000;
+
+// The chart's points of the buffer's samples from `first` on, one list a line, and the
+// highest value of each axis among them.
+struct TrendPoints {
+    QList<QPointF> volts, voltSet, amps, currSet;
+    double voltTop = 0, ampTop = 0;
+};
+TrendPoints PointsFrom(const TrendBuffer &buffer, int first)
+{
+    TrendPoints p;
+    for (QList<QPointF> *list : {&p.volts, &p.voltSet, &p.amps, &p.currSet})
+        list->reserve(std::max(0, buffer.size() - first));
+    for (int i = first; i < buffer.size(); ++i) {
+        const TrendSample &s = buffer.at(i);
+        const double t = double(s.timeMs);
+        p.volts << QPointF(t, s.volts);
+        p.voltSet << QPointF(t, s.voltSet);
+        p.amps << QPointF(t, s.amps);
+        p.currSet << QPointF(t, s.currSet);
+        p.voltTop = std::max({p.voltTop, s.volts, double(s.voltSet)});
+        p.ampTop = std::max({p.ampTop, s.amps, double(s.currSet)});
+    }
+    return p;
+}
 // Head room above the highest value drawn.
 constexpr double AxisHeadRoom = 1.05;
 
@@ -186,31 +210,17 @@ void TrendView::rebuild()
 {
     if (!drawing())
         return;
-    QList<QPointF> volts, voltSet, amps, currSet;
+    TrendPoints p;
     qint64 end = QDateTime::currentMSecsSinceEpoch();
     if (!m_buffer.isEmpty()) {
         end = m_buffer.newest().timeMs;
-        const int first = m_buffer.firstSince(end - spanMinutes() * MsPerMinute);
-        const int n = m_buffer.size() - first;
-        for (QList<QPointF> *list : {&volts, &voltSet, &amps, &currSet})
-            list->reserve(n);
-        double vTop = 0, aTop = 0;
-        for (int i = first; i < m_buffer.size(); ++i) {
-            const TrendSample &s = m_buffer.at(i);
-            const double t = double(s.timeMs);
-            volts << QPointF(t, s.volts);
-            voltSet << QPointF(t, s.voltSet);
-            amps << QPointF(t, s.amps);
-            currSet << QPointF(t, s.currSet);
-            vTop = std::max({vTop, s.volts, double(s.voltSet)});
-            aTop = std::max({aTop, s.amps, double(s.currSet)});
-        }
-        fitAxes(vTop, aTop);
+        p = PointsFrom(m_buffer, m_buffer.firstSince(end - spanMinutes() * MsPerMinute));
+        fitAxes(p.voltTop, p.ampTop);
     }
-    m_volts->replace(volts);
-    m_voltSet->replace(voltSet);
-    m_amps->replace(amps);
-    m_currSet->replace(currSet);
+    m_volts->replace(p.volts);
+    m_voltSet->replace(p.voltSet);
+    m_amps->replace(p.amps);
+    m_currSet->replace(p.currSet);
     m_time->setRange(QDateTime::fromMSecsSinceEpoch(end - spanMinutes() * MsPerMinute),
                      QDateTime::fromMSecsSinceEpoch(end));
     showLatest();
@@ -236,22 +246,11 @@ void TrendView::drawNewSamples()
     }
     const qint64 drawnUpTo = m_volts->count() > 0 ? qint64(m_volts->at(m_volts->count() - 1).x())
                                                   : start - 1;
-    QList<QPointF> volts, voltSet, amps, currSet;
-    double vTop = 0, aTop = 0;
-    for (int i = m_buffer.firstSince(drawnUpTo + 1); i < m_buffer.size(); ++i) {
-        const TrendSample &n = m_buffer.at(i);
-        const double t = double(n.timeMs);
-        volts << QPointF(t, n.volts);
-        voltSet << QPointF(t, n.voltSet);
-        amps << QPointF(t, n.amps);
-        currSet << QPointF(t, n.currSet);
-        vTop = std::max({vTop, n.volts, double(n.voltSet)});
-        aTop = std::max({aTop, n.amps, double(n.currSet)});
-    }
-    m_volts->append(volts);
-    m_voltSet->append(voltSet);
-    m_amps->append(amps);
-    m_currSet->append(currSet);
+    const TrendPoints p = PointsFrom(m_buffer, m_buffer.firstSince(drawnUpTo + 1));
+    m_volts->append(p.volts);
+    m_voltSet->append(p.voltSet);
+    m_amps->append(p.amps);
+    m_currSet->append(p.currSet);
     // Points that left the span on the left go.
     int old = 0;
     while (old < m_volts->count() && m_volts->at(old).x() < double(start))
@@ -260,7 +259,7 @@ void TrendView::drawNewSamples()
         for (QLineSeries *series : {m_volts, m_voltSet, m_amps, m_currSet})
             series->removePoints(0, old);
     }
-    fitAxes(vTop, aTop);
+    fitAxes(p.voltTop, p.ampTop);
     m_time->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(s.timeMs));
     showLatest();
 }
