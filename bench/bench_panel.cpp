@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     // CPU this process (the panel alone: the emulator runs in its own) uses meanwhile.
     auto cadence = [&](bool trend) {
         panel->showTrend(trend);
-        VirtualPanel::TrendHistory().clear();
+        RunReadings().clear();
         const double before = CpuSeconds(getpid());
         QTimer poll; // the poll timer's pace
         QObject::connect(&poll, &QTimer::timeout, [&engine] { engine.tick(FrontPanel::Timer::Poll); });
@@ -124,7 +124,7 @@ int main(int argc, char *argv[])
         loop.exec();
         poll.stop();
         const double cpu = 100.0 * (CpuSeconds(getpid()) - before) / seconds;
-        const TrendBuffer &readings = VirtualPanel::TrendHistory();
+        const TrendBuffer &readings = RunReadings();
         std::vector<double> gaps;
         for (int i = 1; i < readings.size(); ++i)
             gaps.push_back(double(readings.at(i).timeMs - readings.at(i - 1).timeMs));

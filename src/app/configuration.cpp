@@ -9,6 +9,14 @@
 
 namespace zop {
 
+bool DebugAccessGranted()
+{
+    const QString path = QDir(modData().ProgramFolder).filePath(DebugIniFileName);
+    return ReadProfileString(path, QStringLiteral("Debug"), QStringLiteral("Type"), QString(), 51)
+               .toLower()
+           == DebugAccessCode;
+}
+
 QString ConfigFilePath()
 {
     return QDir(modData().ProgramFolder).filePath(ConfigFileName);

@@ -17,6 +17,11 @@ constexpr int MaxListIndex = 1000;
 
 QString ConfigFilePath();
 
+// "QMX_Panel.ini" in the program folder gives the virtual panels their debug mode (the
+// transaction log shown) when its "Debug" "Type" is this access code, in any case.
+inline const QString DebugAccessCode = QStringLiteral("tan_whelk");
+bool DebugAccessGranted();
+
 // Reads the three lists, the start-up panel, the link settings and the system type.
 void ReadConfiguration();
 // Fills `list` from the keys Item00, Item01, ... of `section` in the lines of the file at

@@ -20,6 +20,12 @@ void TrendBuffer::add(const TrendSample &sample)
     m_count = std::min(m_count + 1, m_ring.size());
 }
 
+TrendBuffer &RunReadings()
+{
+    static TrendBuffer readings;
+    return readings;
+}
+
 void TrendBuffer::clear()
 {
     m_head = 0;

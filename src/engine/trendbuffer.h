@@ -54,6 +54,10 @@ private:
     size_t m_count = 0;
 };
 
+// The readings of this run of the program, fed by every virtual panel's poll (a switch to
+// another panel and back keeps them).
+TrendBuffer &RunReadings();
+
 // The buffer as CSV text in the reading log's layout (engine/readinglog.h), oldest first,
 // CR LF line ends: the time stamps in `zone`, the readings in the panel's display formats
 // (cut or rounded as the series' displays show them), the lamps of `spec`.

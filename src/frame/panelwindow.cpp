@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -376,6 +377,65 @@ void PanelWindow::useRecentLink(const RecentLink &link)
     OpenLink();
     if (IsStillCurrent(self))
         self->afterLinkOpened();
+}
+
+QAction *PanelWindow::addViewToggle(const QString &name, const QString &caption,
+                                   const QKeySequence &key)
+{
+    QAction *entry = mnuView->addAction(caption);
+    entry->setObjectName(name);
+    entry->setCheckable(true);
+    entry->setShortcut(key);
+    return entry;
+}
+
+void PanelWindow::showPart(QWidget *part, bool shown, Qt::Orientation side)
+{
+    if (part->isVisibleTo(this) == shown)
+        return;
+    if (!isVisible()) {
+        part->setVisible(shown);
+        return;
+    }
+    // Sized before the part shows, so Qt does not fit the whole window to its contents instead.
+    const bool beside = side == Qt::Horizontal;
+    const int spacing = beside ? 14 : 10;
+    const int now = beside ? width() : height();
+    const int room = (beside ? part->sizeHint().width() : part->sizeHint().height()) + spacing;
+    const int gone = (beside ? part->width() : part->height()) + spacing;
+    int target = now + (shown ? room : -gone);
+    if (const QScreen *screen = this->screen()) {
+        const QRect free = screen->availableGeometry();
+        target = std::min(target, beside ? free.width() - (frameGeometry().width() - width())
+                                         : free.height() - (frameGeometry().height() - height()));
+    }
+    resize(width(), height());
+    part->setVisible(shown);
+    const QSize least = minimumSizeHint();
+    if (beside)
+        resize(std::max(least.width(), target), height());
+    else
+        resize(width(), std::max(least.height(), target));
+}
+
+void PanelWindow::lockSwitching(bool locked)
+{
+    if (locked == !m_switchingLocked.isEmpty())
+        return;
+    if (!locked) {
+        for (QAction *a : std::as_const(m_switchingLocked))
+            a->setEnabled(true);
+        m_switchingLocked.clear();
+        return;
+    }
+    for (QAction *a : {mnuCommand, mnuRegisters, mnuCalibration, mnuFirmware, mnuModulation,
+                       mnuSimulate, mnuSetup, mnuReconnect,
+                       mnuRecentLinks ? mnuRecentLinks->menuAction() : nullptr}) {
+        if (a && a->isEnabled()) {
+            a->setEnabled(false);
+            m_switchingLocked << a;
+        }
+    }
 }
 
 void PanelWindow::outputOff()

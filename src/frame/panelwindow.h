@@ -13,6 +13,7 @@
 #include "app/panelids.h"
 #include "app/usersettings.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -147,6 +148,15 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
 
+    // A checkable entry at the end of the View menu.
+    QAction *addViewToggle(const QString &name, const QString &caption, const QKeySequence &key);
+    // Shows or hides `part`, laid out beside the rest (Qt::Horizontal) or under it: the window
+    // grows by it and shrinks back when it goes, keeping its other side, never past the screen.
+    void showPart(QWidget *part, bool shown, Qt::Orientation side);
+    // While locked (a sequence runs), the entries that would switch the panel or the link are
+    // off; unlocked, those it turned off are on again.
+    void lockSwitching(bool locked);
+
 private:
     void buildMenus();
     void buildLogArea();
@@ -169,6 +179,7 @@ private:
 
     PanelTraits m_traits;
     bool m_closed = false;
+    QList<QAction *> m_switchingLocked; // what lockSwitching turned off
 };
 
 } // namespace zop

@@ -57,6 +57,42 @@ const LookColours &ColoursOf(LookVariant variant)
 
 LookVariant CurrentLook() { return g_current; }
 const LookColours &FaceColours() { return DarkColours; }
+
+QString FaceStyleSheet()
+{
+    const LookColours &face = FaceColours();
+    return QStringLiteral(
+        "#frontPanel { background: %1; }"
+        "#frontPanel QLabel[caption=\"true\"] { color: %2; }"
+        "#frontPanel QGroupBox { color: %2; border: 1px solid %3; border-radius: 6px;"
+        " margin-top: 14px; padding: 6px; font-weight: bold; }"
+        "#frontPanel QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }"
+        "#frontPanel QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+        " stop:0 %4, stop:1 %5); color: %6; border: 1px solid %7;"
+        " border-radius: 5px; font-weight: bold; padding: 4px 10px; }"
+        "#frontPanel QPushButton:pressed { background: %7; }"
+        // Keys a menu locks out are greyed, as on the instrument.
+        "#frontPanel QPushButton:disabled { background: %8; color: %9;"
+        " border: 1px dashed %3; }"
+        "#frontPanel QProgressBar { background: %7; border: 1px solid %3;"
+        " border-radius: 3px; max-height: 6px; }"
+        "#frontPanel QProgressBar::chunk { background: %10; }"
+        "#frontPanel QPushButton:focus { border: 2px solid %11; }"
+        "#frontPanel QCheckBox { color: %2; }"
+        "#frontPanel QPushButton#cmdStart { background: #2f7d3a; }"
+        "#frontPanel QPushButton#cmdStop { background: #a33a32; }"
+        // START locked (a menu, a running sequence) looks locked like every other key.
+        "#frontPanel QPushButton#cmdStart:disabled { background: %8; }"
+        "#frontPanel QLineEdit { background: %12; color: %13; border: 1px solid %3;"
+        " font-weight: bold; }"
+        "#frontPanel zop--Lamp { background: %12; border-radius: 3px; padding: 1px 4px; }")
+        .arg(face.ground.name(), face.text.name(), face.border.name(),
+             face.key.lighter(125).name(), face.key.darker(125).name(), face.keyText.name(),
+             face.field.name(), face.readOnlyField.name(), face.hint.name(), face.accent.name(),
+             face.focus.name())
+        .arg(face.display.name(), face.displayText.name());
+}
+
 const LookColours &Look() { return ColoursOf(g_current); }
 
 LookVariant ChooseLook(const QPalette &desktop, const QString &choice)

@@ -64,6 +64,9 @@ constexpr double MinimumTextContrast = 4.5;
 // The instrument's face (the virtual panels' front) is dark in both variants: its lamps light
 // in the instrument's own bright colours, which only read on a dark ground.
 const LookColours &FaceColours();
+// The style of the face (its top widget named "frontPanel"): its ground, captions, keys (a
+// locked key greyed, as on the instrument), value field and lamp chips.
+QString FaceStyleSheet();
 
 // Every pair of text and ground colour the look draws, named for a report.
 struct ColourPair {

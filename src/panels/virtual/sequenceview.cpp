@@ -156,6 +156,12 @@ SequenceView::SequenceView(SequenceControl &control, QWidget *parent)
     refresh();
 }
 
+void SequenceView::showEvents()
+{
+    cmdEvents->setChecked(true);
+    lstEvents->setFocus();
+}
+
 QList<QWidget *> SequenceView::tabOrder() const
 {
     return {cmdOpen, tblSteps, cmdStart, cmdPause, cmdStopRun, chkLog, cmdEvents, lstEvents};
@@ -288,6 +294,37 @@ void SequenceView::addEvent(const LogEvent &event)
     lstEvents->scrollToBottom();
     while (lstEvents->count() > EventLog::Kept)
         delete lstEvents->takeItem(0);
+}
+
+TripNotice::TripNotice(SequenceControl &control, QWidget *parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("fraNotice"));
+    setStyleSheet(QStringLiteral(
+        "#fraNotice { background: #b3261e; border-radius: 5px; }"
+        "#fraNotice QLabel { color: white; font-weight: bold; font-size: 14px; }"));
+    lblNotice = new QLabel(this);
+    lblNotice->setObjectName(QStringLiteral("lblNotice"));
+    lblNotice->setTextFormat(Qt::PlainText);
+    lblNotice->setAccessibleName(QStringLiteral("Trip notice"));
+    QPushButton *cmdNoticeEvents
+        = Button(QStringLiteral("cmdNoticeEvents"), QStringLiteral("Events"),
+                 QStringLiteral("Events: opens the Sequence view's event list"), this);
+    cmdNoticeEvents->setAccessibleName(QStringLiteral("Show the events"));
+    QPushButton *cmdNoticeClose
+        = Button(QStringLiteral("cmdNoticeClose"), QStringLiteral("Dismiss"),
+                 QStringLiteral("Dismiss: hides this notice (the event stays listed)"), this);
+    cmdNoticeClose->setAccessibleName(QStringLiteral("Dismiss the trip notice"));
+    auto *row = new QHBoxLayout(this);
+    row->addWidget(lblNotice, 1);
+    row->addWidget(cmdNoticeEvents);
+    row->addWidget(cmdNoticeClose);
+    hide();
+    connect(cmdNoticeClose, &QPushButton::clicked, this, &QWidget::hide);
+    connect(cmdNoticeEvents, &QPushButton::clicked, this, &TripNotice::eventsWanted);
+    connect(&control, &SequenceControl::tripped, this, [this](const QString &notice) {
+        lblNotice->setText(notice);
+        show();
+    });
 }
 
 } // namespace zop

@@ -5,6 +5,7 @@
 // lists the events. Every decision is the SequenceControl's (engine/sequencecontrol.h); the
 // view only shows it and forwards the buttons.
 
+#include <QFrame>
 #include <QWidget>
 
 class QCheckBox;
@@ -41,6 +42,8 @@ public:
     QSize sizeHint() const override { return {440, QWidget::sizeHint().height()}; }
     // Brings the state up to date (the step, the time left, the buttons).
     void refresh();
+    // Opens the event list and gives it the focus.
+    void showEvents();
 
 private:
     void openFile();
@@ -53,6 +56,20 @@ private:
     SequenceControl &m_control;
     QString m_filledFrom; // the file whose steps the table shows
     int m_shownStep = -2;
+};
+
+// The banner of a protection trip over the panel: told at once, since a message box would
+// hold up the poll. "Events" opens the event list, "Dismiss" hides the banner (the event
+// stays listed).
+class TripNotice : public QFrame {
+    Q_OBJECT
+public:
+    explicit TripNotice(SequenceControl &control, QWidget *parent = nullptr);
+
+    QLabel *lblNotice = nullptr;
+
+signals:
+    void eventsWanted();
 };
 
 } // namespace zop

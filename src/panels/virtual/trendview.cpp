@@ -1,17 +1,24 @@
 #include "panels/virtual/trendview.h"
 
+#include "app/moddata.h"
+#include "core/apptitle.h"
+#include "core/textfile.h"
 #include "engine/trendbuffer.h"
+#include "ui/selectfile.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPen>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimeZone>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -72,8 +79,8 @@ QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, bool
 }
 } // namespace
 
-TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
-    : QWidget(parent), m_buffer(buffer)
+TrendView::TrendView(TrendBuffer &buffer, const SeriesSpec &spec, QWidget *parent)
+    : QWidget(parent), m_buffer(buffer), m_spec(spec)
 {
     setObjectName(QStringLiteral("fraTrend"));
     m_drawTimer.setSingleShot(true);
@@ -151,7 +158,7 @@ TrendView::TrendView(const TrendBuffer &buffer, QWidget *parent)
 
     connect(cmdPause, &QPushButton::toggled, this, &TrendView::setPaused);
     connect(cboSpan, &QComboBox::currentIndexChanged, this, &TrendView::rebuild);
-    connect(cmdExport, &QPushButton::clicked, this, &TrendView::exportRequested);
+    connect(cmdExport, &QPushButton::clicked, this, &TrendView::exportCsv);
     setRatings(1, 1);
 }
 
@@ -161,6 +168,41 @@ void TrendView::setRatings(double voltMax, double currMax)
     m_ampTop = currMax > 0 ? currMax : 1;
     SetRoundRange(m_voltAxis, m_voltTop * AxisHeadRoom);
     SetRoundRange(m_ampAxis, m_ampTop * AxisHeadRoom);
+}
+
+QList<QWidget *> TrendView::tabOrder() const { return {cmdPause, cboSpan, cmdExport}; }
+
+void TrendView::addReading(const std::vector<qint32> &fields, float voltSet, float currSet)
+{
+    TrendSample sample;
+    sample.timeMs = QDateTime::currentMSecsSinceEpoch();
+    sample.volts = fields[0] / 1000.0;
+    sample.amps = fields[1] / 1000.0;
+    sample.voltSet = voltSet;
+    sample.currSet = currSet;
+    sample.wordA = fields[2];
+    sample.wordB = fields[3];
+    m_buffer.add(sample);
+    sampleAdded();
+}
+
+void TrendView::exportCsv()
+{
+    QPointer<TrendView> self(this);
+    const ModData &data = modData();
+    QString path = SelectFile(this, QStringLiteral("Export CSV"), data.ProgramFolder,
+                              QStringLiteral("CSV Files"), QStringLiteral("*.csv"), QString());
+    if (!self || path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    const QString problem
+        = WriteWholeFile(path, TrendCsv(m_buffer, m_spec, data.VoltageFormat, data.CurrentFormat,
+                                        QTimeZone::systemTimeZone()));
+    if (!problem.isEmpty())
+        data.prompter->Show(QStringLiteral("Unable to export the trend to ") + path
+                                + QStringLiteral(":\r\n") + problem,
+                            ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void TrendView::fitAxes(double volts, double amps)

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <vector>
+
 class QChart;
 class QChartView;
 class QComboBox;
@@ -19,6 +21,7 @@ class QValueAxis;
 namespace zop {
 
 class TrendBuffer;
+struct SeriesSpec;
 
 class TrendView : public QWidget {
     Q_OBJECT
@@ -27,13 +30,17 @@ public:
     static constexpr int SpanMinutes[] = {1, 5, 15, 60};
     static constexpr int DefaultSpanMinutes = 5;
 
-    explicit TrendView(const TrendBuffer &buffer, QWidget *parent = nullptr);
+    // `spec` names the lamps in an export.
+    TrendView(TrendBuffer &buffer, const SeriesSpec &spec, QWidget *parent = nullptr);
 
     // The rated maxima: the value axes start at 0 and reach a little beyond them.
     void setRatings(double voltMax, double currMax);
     // The chart takes new samples at most once a second: the readings come five times a
     // second, and redrawing a few thousand points for each was most of the panel's work.
     static constexpr int DrawIntervalMs = 1000;
+    // A poll's reply fields (volts and amps in thousandths, status words A and B) and the
+    // setpoints in force go into the buffer, time-stamped now.
+    void addReading(const std::vector<qint32> &fields, float voltSet, float currSet);
     // The buffer has a new sample at its end; the chart shows it within DrawIntervalMs.
     void sampleAdded();
     // Redraws everything from the buffer.
@@ -50,12 +57,10 @@ public:
     QLabel *lblLatest = nullptr;
     QChartView *chtTrend = nullptr;
 
+    // The controls in reading order, for the panel's tab order.
+    QList<QWidget *> tabOrder() const;
     // A chart a third of a screen high: the panel grows by this much when the trend shows.
     QSize sizeHint() const override;
-
-signals:
-    // "Export CSV" was pressed.
-    void exportRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -65,10 +70,13 @@ private:
     void setPaused(bool paused);
     void fitAxes(double volts, double amps);
     void showLatest();
+    // "Export CSV": the whole buffer to a file the user names.
+    void exportCsv();
     // Appends the samples the chart does not show yet and drops those that left the span.
     void drawNewSamples();
 
-    const TrendBuffer &m_buffer;
+    TrendBuffer &m_buffer;
+    const SeriesSpec &m_spec;
     QChart *m_chart = nullptr;
     QLineSeries *m_volts = nullptr;
     QLineSeries *m_amps = nullptr;

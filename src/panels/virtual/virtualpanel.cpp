@@ -1,58 +1,74 @@
 #include "panels/virtual/virtualpanel.h"
 
 #include "app/configuration.h"
-#include "core/inifile.h"
 #include "app/moddata.h"
-#include "core/textfile.h"
-#include "link/commlayer.h"
-#include "panels/virtual/paneldisplay.h"
-#include "panels/virtual/sequenceview.h"
 #include "engine/sequencecontrol.h"
 #include "engine/trendbuffer.h"
+#include "link/commlayer.h"
+#include "panels/virtual/keyframe.h"
+#include "panels/virtual/paneldisplay.h"
+#include "panels/virtual/sequenceview.h"
 #include "panels/virtual/trendview.h"
-#include "core/numbertext.h"
-#include "core/apptitle.h"
 #include "ui/entervalue.h"
 #include "ui/knob.h"
-#include "ui/look.h"
 #include "ui/lamp.h"
-#include "ui/rotatedtext.h"
-#include "ui/selectfile.h"
+#include "ui/look.h"
 #include "ui/transactionlog.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QDateTime>
 #include <QDir>
-#include <QEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
-#include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QTimeZone>
 #include <QVBoxLayout>
+
+#include <span>
 
 namespace zop {
 
 namespace {
-const QString ErrorTitle = QStringLiteral("ZOPPanel Error");
-// The trend's export file dialog.
-const QString ExportTitle = QStringLiteral("Export CSV");
-const QString ExportDescription = QStringLiteral("CSV Files");
-const QString ExportPattern = QStringLiteral("*.csv");
-// Whether the trend was last shown: the next virtual panel opens with it the same way.
+// Whether the trend and the Sequence view were last shown: the next virtual panel opens with
+// them the same way.
 bool TrendWanted = false;
 bool SequenceWanted = false;
+
+// Where each key sits on the key frame. Two keys in one cell take turns: outside menus the
+// display keys, inside them UP and DN; ENTER, or at the calibration level the CAL key. The
+// captions of VISet and TRIP are the series'.
+struct KeyPlace {
+    FrontKey key;
+    const char *name;
+    const char *caption;
+    int row, column;
+};
+// MODE: the output keys; SETUP: the menu keys; SET POINT: the value keys (the value field in
+// row 5 beside ENTER).
+const KeyPlace ArmAndMemoryKeys[] = {
+    {FrontKey::Start, "cmdStart", "START", 0, 0},   {FrontKey::Stop, "cmdStop", "STOP", 0, 1},
+    {FrontKey::Arm, "cmdArm", "ARM", 1, 0},         {FrontKey::Mem, "cmdMem", "MEM", 1, 1},
+    {FrontKey::Menu, "cmdMenu", "MENU", 2, 0},      {FrontKey::Item, "cmdItem", "ITEM", 2, 1},
+    {FrontKey::Display, "cmdDsply", "DISPLAY", 3, 0}, {FrontKey::Clear, "cmdClear", "CLEAR", 3, 1},
+    {FrontKey::Up, "cmdUp", "UP", 4, 0},            {FrontKey::Dn, "cmdDn", "DN", 4, 1},
+    {FrontKey::Enter, "cmdEnter", "ENTER", 5, 1},
+};
+const KeyPlace SetpointKeys[] = {
+    {FrontKey::Start, "cmdStart", "START", 0, 0},   {FrontKey::Stop, "cmdStop", "STOP", 0, 1},
+    {FrontKey::Volt, "cmdVolt", "VOLTAGE", 1, 0},   {FrontKey::Curr, "cmdCurr", "CURRENT", 1, 1},
+    {FrontKey::Ovt, "cmdOVT", "OVT", 2, 0},         {FrontKey::Oct, "cmdOCT", "OCT", 2, 1},
+    {FrontKey::Menu, "cmdMenu", "MENU", 3, 0},      {FrontKey::Item, "cmdItem", "ITEM", 3, 1},
+    {FrontKey::VISet, "cmdVISet", nullptr, 4, 0},   {FrontKey::Trip, "cmdTRIP", nullptr, 4, 1},
+    {FrontKey::Up, "cmdUp", "UP", 4, 0},            {FrontKey::Dn, "cmdDn", "DN", 4, 1},
+    {FrontKey::Clear, "cmdClear", "CLEAR", 5, 0},   {FrontKey::Enter, "cmdEnter", "ENTER", 5, 1},
+    {FrontKey::Cal, "cmdCal", "CAL", 5, 1},
+};
 
 QPushButton *Key(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -82,7 +98,8 @@ VirtualPanel::VirtualPanel(PanelId series, QWidget *parent)
 {
     buildPanel();
     loadPictures();
-    m_engine.setDebugMode(readDebugAccess());
+    m_engine.setDebugMode(DebugAccessGranted());
+    fraIn->setVisible(m_engine.debugMode());
     Comm().LogTarget = rtbTranx;
     m_engine.start();
     const ModData &data = modData();
@@ -108,37 +125,7 @@ void VirtualPanel::buildPanel()
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("frontPanel"));
     // The instrument's face is dark in both looks (ui/look.h).
-    const LookColours &face = FaceColours();
-    central->setStyleSheet(QStringLiteral(
-        "#frontPanel { background: %1; }"
-        "#frontPanel QLabel[caption=\"true\"] { color: %2; }"
-        "#frontPanel QGroupBox { color: %2; border: 1px solid %3; border-radius: 6px;"
-        " margin-top: 14px; padding: 6px; font-weight: bold; }"
-        "#frontPanel QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }"
-        "#frontPanel QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 %4, stop:1 %5); color: %6; border: 1px solid %7;"
-        " border-radius: 5px; font-weight: bold; padding: 4px 10px; }"
-        "#frontPanel QPushButton:pressed { background: %7; }"
-        // Keys a menu locks out are greyed, as on the instrument.
-        "#frontPanel QPushButton:disabled { background: %8; color: %9;"
-        " border: 1px dashed %3; }"
-        "#frontPanel QProgressBar { background: %7; border: 1px solid %3;"
-        " border-radius: 3px; max-height: 6px; }"
-        "#frontPanel QProgressBar::chunk { background: %10; }"
-        "#frontPanel QPushButton:focus { border: 2px solid %11; }"
-        "#frontPanel QCheckBox { color: %2; }"
-        "#frontPanel QPushButton#cmdStart { background: #2f7d3a; }"
-        "#frontPanel QPushButton#cmdStop { background: #a33a32; }"
-        // START locked (a menu, a running sequence) looks locked like every other key.
-        "#frontPanel QPushButton#cmdStart:disabled { background: %8; }"
-        "#frontPanel QLineEdit { background: %12; color: %13; border: 1px solid %3;"
-        " font-weight: bold; }"
-        "#frontPanel zop--Lamp { background: %12; border-radius: 3px; padding: 1px 4px; }")
-        .arg(face.ground.name(), face.text.name(), face.border.name(),
-             face.key.lighter(125).name(), face.key.darker(125).name(), face.keyText.name(),
-             face.field.name(), face.readOnlyField.name(), face.hint.name(), face.accent.name(),
-             face.focus.name())
-        .arg(face.display.name(), face.displayText.name()));
+    central->setStyleSheet(FaceStyleSheet());
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(14, 10, 14, 10);
     layout->setSpacing(10);
@@ -160,7 +147,7 @@ void VirtualPanel::buildPanel()
     seriesLabel->setStyleSheet(QStringLiteral("font-size: 15px; font-weight: bold; letter-spacing: 2px;"));
     titleRow->addWidget(seriesLabel);
     layout->addWidget(fraTitle);
-    buildSequence();
+    buildViews();
     layout->addWidget(fraNotice);
 
     auto *body = new QHBoxLayout;
@@ -186,24 +173,19 @@ void VirtualPanel::buildPanel()
                        central->findChild<QWidget *>(QStringLiteral("fraKnobs")),
                        m_lamps.value(QStringLiteral("lblStatus(8)")),
                        m_lamps.value(QStringLiteral("lblStatus(10)"))};
-    buildTrend();
-    buildLargeReadout();
     column->addWidget(fraTrend, 1);
-    // Every key says what it does (the texts are in the series table).
+    // Every key says what it does (the texts are in the series table), and its chord if any.
     for (QWidget *w : central->findChildren<QWidget *>()) {
         const QString tip = KeyToolTip(m_spec.series, w->objectName());
+        const QString chord = w->property("chord").toString();
         if (!tip.isEmpty())
-            w->setToolTip(tip);
+            w->setToolTip(chord.isEmpty() ? tip : QStringLiteral("%1 (%2)").arg(tip, chord));
     }
-    m_keys.value(FrontKey::Start)->setToolTip(m_keys.value(FrontKey::Start)->toolTip()
-                                              + QStringLiteral(" (%1)").arg(StartChord.toString(QKeySequence::NativeText)));
-    m_keys.value(FrontKey::Stop)->setToolTip(m_keys.value(FrontKey::Stop)->toolTip()
-                                             + QStringLiteral(" (%1)").arg(StopChord.toString(QKeySequence::NativeText)));
 
     // The transaction log shows only in debug mode.
     layout->addWidget(fraIn);
     fixTabOrder();
-    fraIn->setStyleSheet(QStringLiteral("QGroupBox { color: %1; }").arg(face.text.name()));
+    fraIn->setStyleSheet(QStringLiteral("QGroupBox { color: %1; }").arg(FaceColours().text.name()));
     setCentralWidget(central);
 }
 
@@ -291,35 +273,28 @@ QWidget *VirtualPanel::buildDisplays()
 
 QWidget *VirtualPanel::buildKeys()
 {
-    fraButtons = new QFrame;
-    fraButtons->setObjectName(QStringLiteral("fraButtons"));
-    fraButtons->installEventFilter(this);
-    auto *grid = new QGridLayout(fraButtons);
-    grid->setContentsMargins(m_spec.rotatedCaptions ? 36 : 8, 8, 8, 8); // room for captions
-    grid->setSpacing(8);
-
-    QPushButton *cmdMenu = addKey(FrontKey::Menu, QStringLiteral("cmdMenu"), QStringLiteral("MENU"));
-    QPushButton *cmdItem = addKey(FrontKey::Item, QStringLiteral("cmdItem"), QStringLiteral("ITEM"));
-    QPushButton *cmdUp = addKey(FrontKey::Up, QStringLiteral("cmdUp"), QStringLiteral("UP"));
-    QPushButton *cmdDn = addKey(FrontKey::Dn, QStringLiteral("cmdDn"), QStringLiteral("DN"));
-    QPushButton *cmdEnter = addKey(FrontKey::Enter, QStringLiteral("cmdEnter"), QStringLiteral("ENTER"));
-    QPushButton *cmdClear = addKey(FrontKey::Clear, QStringLiteral("cmdClear"), QStringLiteral("CLEAR"));
-    QPushButton *cmdStart = addKey(FrontKey::Start, QStringLiteral("cmdStart"), QStringLiteral("START"));
-    QPushButton *cmdStop = addKey(FrontKey::Stop, QStringLiteral("cmdStop"), QStringLiteral("STOP"));
+    fraButtons = new KeyFrame(m_spec.rotatedCaptions ? m_spec.groupCaptions : QStringList());
+    auto *grid = static_cast<QGridLayout *>(fraButtons->layout());
+    for (const KeyPlace &k : m_spec.armAndMemoryKeys ? std::span<const KeyPlace>(ArmAndMemoryKeys)
+                                                   : std::span<const KeyPlace>(SetpointKeys)) {
+        const QString caption = k.key == FrontKey::VISet ? m_spec.visetCaption
+                              : k.key == FrontKey::Trip  ? m_spec.tripCaption
+                                                         : QString::fromLatin1(k.caption);
+        grid->addWidget(addKey(k.key, QString::fromLatin1(k.name), caption), k.row, k.column);
+    }
     // START and STOP from the keyboard anywhere in the panel: chords, so that no stray key
     // starts the output; a key a menu has locked stays locked.
-    for (QPushButton *key : {cmdStart, cmdStop}) {
-        auto *chord = new QShortcut(key == cmdStart ? StartChord : StopChord, this);
-        connect(chord, &QShortcut::activated, key, [key] {
+    for (FrontKey which : {FrontKey::Start, FrontKey::Stop}) {
+        QPushButton *key = m_keys.value(which);
+        const QKeySequence chord = which == FrontKey::Start ? StartChord : StopChord;
+        key->setProperty("chord", chord.toString(QKeySequence::NativeText));
+        connect(new QShortcut(chord, this), &QShortcut::activated, key, [key] {
             if (key->isEnabled() && key->isVisible())
                 key->click();
         });
     }
 
-    if (m_spec.armAndMemoryKeys) {
-        QPushButton *cmdDsply = addKey(FrontKey::Display, QStringLiteral("cmdDsply"), QStringLiteral("DISPLAY"));
-        QPushButton *cmdMem = addKey(FrontKey::Mem, QStringLiteral("cmdMem"), QStringLiteral("MEM"));
-        QPushButton *cmdArm = addKey(FrontKey::Arm, QStringLiteral("cmdArm"), QStringLiteral("ARM"));
+    if (m_spec.typedEntry) {
         txtInput = new QLineEdit(fraButtons);
         txtInput->setObjectName(QStringLiteral("txtInput"));
         txtInput->setAccessibleName(QStringLiteral("Value entry"));
@@ -330,60 +305,22 @@ QWidget *VirtualPanel::buildKeys()
         txtInput->setMaxLength(8);
         connect(txtInput, &QLineEdit::textEdited, this, [this](const QString &text) { m_engine.textEdited(text); });
         connect(txtInput, &QLineEdit::returnPressed, this, [this] { m_engine.press(FrontKey::Enter); });
-
-        // MODE: the output keys; SETUP: the menu keys; SET POINT: the value keys.
-        grid->addWidget(cmdStart, 0, 0);
-        grid->addWidget(cmdStop, 0, 1);
-        grid->addWidget(cmdArm, 1, 0);
-        grid->addWidget(cmdMem, 1, 1);
-        grid->addWidget(cmdMenu, 2, 0);
-        grid->addWidget(cmdItem, 2, 1);
-        grid->addWidget(cmdDsply, 3, 0);
-        grid->addWidget(cmdClear, 3, 1);
-        grid->addWidget(cmdUp, 4, 0);
-        grid->addWidget(cmdDn, 4, 1);
-        grid->addWidget(txtInput, 5, 0);
-        grid->addWidget(cmdEnter, 5, 1);
-        return fraButtons;
+        grid->addWidget(txtInput, 5, 0); // beside ENTER
     }
-
-    QPushButton *cmdVISet = addKey(FrontKey::VISet, QStringLiteral("cmdVISet"), m_spec.visetCaption);
-    QPushButton *cmdTRIP = addKey(FrontKey::Trip, QStringLiteral("cmdTRIP"), m_spec.tripCaption);
-    QPushButton *cmdCal = addKey(FrontKey::Cal, QStringLiteral("cmdCal"), QStringLiteral("CAL"));
-    QPushButton *cmdVolt = addKey(FrontKey::Volt, QStringLiteral("cmdVolt"), QStringLiteral("VOLTAGE"));
-    QPushButton *cmdCurr = addKey(FrontKey::Curr, QStringLiteral("cmdCurr"), QStringLiteral("CURRENT"));
-    QPushButton *cmdOVT = addKey(FrontKey::Ovt, QStringLiteral("cmdOVT"), QStringLiteral("OVT"));
-    QPushButton *cmdOCT = addKey(FrontKey::Oct, QStringLiteral("cmdOCT"), QStringLiteral("OCT"));
-    cmdCal->setAccessibleName(QStringLiteral("CAL (hold for 10 seconds)"));
-    // How far the calibration key's hold has come; shown only while it is held, its room kept.
-    prgCalHold = new QProgressBar(fraButtons);
-    prgCalHold->setObjectName(QStringLiteral("prgCalHold"));
-    prgCalHold->setAccessibleName(QStringLiteral("Calibration key hold"));
-    prgCalHold->setRange(0, int(FrontPanel::CalibrationHoldMs));
-    prgCalHold->setTextVisible(false);
-    QSizePolicy keepRoom = prgCalHold->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);
-    prgCalHold->setSizePolicy(keepRoom);
-    prgCalHold->hide();
-
-    grid->addWidget(cmdStart, 0, 0);
-    grid->addWidget(cmdStop, 0, 1);
-    grid->addWidget(cmdVolt, 1, 0);
-    grid->addWidget(cmdCurr, 1, 1);
-    grid->addWidget(cmdOVT, 2, 0);
-    grid->addWidget(cmdOCT, 2, 1);
-    grid->addWidget(cmdMenu, 3, 0);
-    grid->addWidget(cmdItem, 3, 1);
-    // Outside menus the display keys, inside them UP and DN, share a row.
-    grid->addWidget(cmdVISet, 4, 0);
-    grid->addWidget(cmdTRIP, 4, 1);
-    grid->addWidget(cmdUp, 4, 0);
-    grid->addWidget(cmdDn, 4, 1);
-    grid->addWidget(cmdClear, 5, 0);
-    // ENTER, or at the calibration level the calibration key.
-    grid->addWidget(cmdEnter, 5, 1);
-    grid->addWidget(cmdCal, 5, 1);
-    grid->addWidget(prgCalHold, 6, 0, 1, 2);
+    if (QPushButton *cmdCal = m_keys.value(FrontKey::Cal)) {
+        cmdCal->setAccessibleName(QStringLiteral("CAL (hold for 10 seconds)"));
+        // How far the calibration key's hold has come; shown only while it is held, its room kept.
+        prgCalHold = new QProgressBar(fraButtons);
+        prgCalHold->setObjectName(QStringLiteral("prgCalHold"));
+        prgCalHold->setAccessibleName(QStringLiteral("Calibration key hold"));
+        prgCalHold->setRange(0, int(FrontPanel::CalibrationHoldMs));
+        prgCalHold->setTextVisible(false);
+        QSizePolicy keepRoom = prgCalHold->sizePolicy();
+        keepRoom.setRetainSizeWhenHidden(true);
+        prgCalHold->setSizePolicy(keepRoom);
+        prgCalHold->hide();
+        grid->addWidget(prgCalHold, 6, 0, 1, 2);
+    }
     return fraButtons;
 }
 
@@ -484,10 +421,7 @@ void VirtualPanel::fixTabOrder()
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &key : keys)
         order << key.second;
-    order << fraTrend->cmdPause << fraTrend->cboSpan << fraTrend->cmdExport;
-    order << fraSequence->tabOrder();
-    order << rtbTranx
-          << clearLogButton << cmdSave;
+    order << fraTrend->tabOrder() << fraSequence->tabOrder() << rtbTranx << clearLogButton << cmdSave;
     order.removeAll(nullptr);
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
@@ -510,44 +444,6 @@ void VirtualPanel::loadPictures()
     load(pctLogo, QStringLiteral("logo.gif"), pctLogo);
     load(pctName, QStringLiteral("name.gif"), pctName);
 }
-
-bool VirtualPanel::readDebugAccess()
-{
-    const QString code = ReadProfileString(QDir(modData().ProgramFolder).filePath(DebugIniFileName),
-                                           QStringLiteral("Debug"), QStringLiteral("Type"),
-                                           QString(), 51)
-                             .toLower();
-    const bool debugMode = code == DebugAccessCode;
-    fraIn->setVisible(debugMode);
-    return debugMode;
-}
-
-bool VirtualPanel::eventFilter(QObject *watched, QEvent *event)
-{
-    // The key frame's vertical captions, each centred on its group of keys.
-    if (watched == fraButtons && event->type() == QEvent::Paint && m_spec.rotatedCaptions) {
-        QPainter painter(fraButtons);
-        painter.setPen(FaceColours().text);
-        auto *grid = static_cast<QGridLayout *>(fraButtons->layout());
-        const QStringList &captions = m_spec.groupCaptions; // MODE, SETUP, SET POINT
-        const int rows[][2] = {{0, 1}, {2, 3}, {4, 5}};
-        for (int i = 0; i < 3 && i < captions.size(); ++i) {
-            const QRect top = grid->cellRect(rows[i][0], 0);
-            const QRect bottom = grid->cellRect(rows[i][1], 0);
-            const int textWidth = QFontMetrics(RotatedTextFont(QStringLiteral("Arial"), 11, true, false, fraButtons), fraButtons)
-                                      .horizontalAdvance(captions[i]);
-            const int y = (top.top() + bottom.bottom()) / 2 + textWidth / 2;
-            painter.setPen(FaceColours().border);
-            painter.drawLine(top.left() - 10, top.top(), top.left() - 10, bottom.bottom());
-            painter.setPen(FaceColours().text);
-            DrawRotatedText(painter, captions[i], top.left() - 14, y, 900, QStringLiteral("Arial"),
-                            11, true, false);
-        }
-        return false;
-    }
-    return PanelWindow::eventFilter(watched, event);
-}
-
 
 // ---------------------------------------------------------------------------------------------
 // What the engine shows.
@@ -655,222 +551,72 @@ void VirtualPanel::afterSetup()
 }
 
 // ---------------------------------------------------------------------------------------------
-// The trend.
+// The trend, the large readout and the sequence.
 
-TrendBuffer &VirtualPanel::TrendHistory()
+void VirtualPanel::buildViews()
 {
-    static TrendBuffer history;
-    return history;
-}
-
-void VirtualPanel::buildTrend()
-{
-    fraTrend = new TrendView(TrendHistory());
-    fraTrend->hide();
-    connect(fraTrend, &TrendView::exportRequested, this, &VirtualPanel::exportTrend);
-
     mnuView->addSeparator();
-    mnuTrend = mnuView->addAction(QStringLiteral("&Trend"));
-    mnuTrend->setObjectName(QStringLiteral("mnuTrend"));
-    mnuTrend->setCheckable(true);
-    mnuTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    connect(mnuTrend, &QAction::toggled, this, &VirtualPanel::showTrend);
-}
-
-void VirtualPanel::buildLargeReadout()
-{
-    mnuLargeReadout = mnuView->addAction(QStringLiteral("&Large Readout"));
-    mnuLargeReadout->setObjectName(QStringLiteral("mnuLargeReadout"));
-    mnuLargeReadout->setCheckable(true);
-    mnuLargeReadout->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    fraTrend = new TrendView(RunReadings(), m_spec);
+    fraTrend->hide();
+    mnuTrend = addViewToggle(QStringLiteral("mnuTrend"), QStringLiteral("&Trend"),
+                             QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(mnuTrend, &QAction::toggled, this, [this](bool shown) {
+        TrendWanted = shown;
+        showPart(fraTrend, shown, Qt::Vertical);
+    });
+    mnuLargeReadout = addViewToggle(QStringLiteral("mnuLargeReadout"),
+                                    QStringLiteral("&Large Readout"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(mnuLargeReadout, &QAction::toggled, this, &VirtualPanel::showLargeReadout);
-}
 
-void VirtualPanel::showLargeReadout(bool shown)
-{
-    if (mnuLargeReadout->isChecked() != shown) {
-        mnuLargeReadout->setChecked(shown); // toggled: comes back here
-        return;
-    }
-    if (shown)
-        m_normalGeometry = geometry();
-    for (QWidget *w : std::as_const(m_besideReadout))
-        if (w)
-            w->setVisible(!shown);
-    if (shown) {
-        const QScreen *screen = this->screen();
-        const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-        resize(room.width() * 9 / 10, room.height() / 2);
-        move(room.left() + room.width() / 20, room.top() + room.height() / 4);
-    } else if (m_normalGeometry.isValid()) {
-        setGeometry(m_normalGeometry);
-    }
-}
-
-void VirtualPanel::showTrend(bool shown)
-{
-    TrendWanted = shown;
-    if (mnuTrend->isChecked() != shown) {
-        mnuTrend->setChecked(shown); // toggled: comes back here and does the rest
-        return;
-    }
-    showPart(fraTrend, shown);
-}
-
-void VirtualPanel::showPart(QWidget *part, bool shown)
-{
-    if (part->isVisibleTo(this) == shown)
-        return;
-    if (!isVisible()) {
-        part->setVisible(shown);
-        return;
-    }
-    // The window grows by the part (the trend under the panel, the Sequence view beside it)
-    // and shrinks back when it goes, keeping its other side, and never past the screen. Sized
-    // before the part shows, so Qt does not fit the whole window to its contents instead.
-    const bool beside = part == fraSequence;
-    const int spacing = beside ? 14 : 10;
-    const int now = beside ? width() : height();
-    const int room = (beside ? part->sizeHint().width() : part->sizeHint().height()) + spacing;
-    const int gone = (beside ? part->width() : part->height()) + spacing;
-    int target = now + (shown ? room : -gone);
-    if (const QScreen *screen = this->screen()) {
-        const QRect free = screen->availableGeometry();
-        target = std::min(target, beside ? free.width() - (frameGeometry().width() - width())
-                                         : free.height() - (frameGeometry().height() - height()));
-    }
-    resize(width(), height());
-    part->setVisible(shown);
-    const QSize least = minimumSizeHint();
-    if (beside)
-        resize(std::max(least.width(), target), height());
-    else
-        resize(width(), std::max(least.height(), target));
-}
-
-// ---------------------------------------------------------------------------------------------
-// The sequence, the log file and the events.
-
-void VirtualPanel::buildSequence()
-{
     m_sequence = new SequenceControl(m_engine, this);
     fraSequence = new SequenceView(*m_sequence);
     fraSequence->hide();
-    for (QWidget *w : fraSequence->findChildren<QLabel *>())
-        w->setProperty("caption", true);
-
-    fraNotice = new QFrame;
-    fraNotice->setObjectName(QStringLiteral("fraNotice"));
-    fraNotice->setStyleSheet(QStringLiteral(
-        "#fraNotice { background: #b3261e; border-radius: 5px; }"
-        "#fraNotice QLabel { color: white; font-weight: bold; font-size: 14px; }"));
-    auto *row = new QHBoxLayout(fraNotice);
-    lblNotice = new QLabel(fraNotice);
-    lblNotice->setObjectName(QStringLiteral("lblNotice"));
-    lblNotice->setTextFormat(Qt::PlainText);
-    lblNotice->setAccessibleName(QStringLiteral("Trip notice"));
-    auto *cmdNoticeEvents = new QPushButton(QStringLiteral("Events"), fraNotice);
-    cmdNoticeEvents->setObjectName(QStringLiteral("cmdNoticeEvents"));
-    cmdNoticeEvents->setAccessibleName(QStringLiteral("Show the events"));
-    cmdNoticeEvents->setToolTip(QStringLiteral("Events: opens the Sequence view's event list"));
-    auto *cmdNoticeClose = new QPushButton(QStringLiteral("Dismiss"), fraNotice);
-    cmdNoticeClose->setObjectName(QStringLiteral("cmdNoticeClose"));
-    cmdNoticeClose->setAccessibleName(QStringLiteral("Dismiss the trip notice"));
-    cmdNoticeClose->setToolTip(QStringLiteral("Dismiss: hides this notice (the event stays listed)"));
-    for (QPushButton *b : {cmdNoticeEvents, cmdNoticeClose})
-        b->setAutoDefault(false);
-    row->addWidget(lblNotice, 1);
-    row->addWidget(cmdNoticeEvents);
-    row->addWidget(cmdNoticeClose);
-    fraNotice->hide();
-    connect(cmdNoticeClose, &QPushButton::clicked, fraNotice, &QWidget::hide);
-    connect(cmdNoticeEvents, &QPushButton::clicked, this, [this] {
+    fraNotice = new TripNotice(*m_sequence);
+    connect(fraNotice, &TripNotice::eventsWanted, this, [this] {
         showSequence(true);
-        fraSequence->cmdEvents->setChecked(true);
-        fraSequence->lstEvents->setFocus();
+        fraSequence->showEvents();
     });
-    // A trip is told in the banner at once; a message box would hold up the poll.
-    connect(m_sequence, &SequenceControl::tripped, this, [this](const QString &notice) {
-        lblNotice->setText(notice);
-        fraNotice->show();
-    });
-    connect(m_sequence, &SequenceControl::changed, this, &VirtualPanel::lockMenus);
+    connect(m_sequence, &SequenceControl::changed, this,
+            [this] { lockSwitching(m_sequence->running()); });
     // Output Off from the menu ends a run as well (the menu's own command goes out first).
     connect(mnuOutputOff, &QAction::triggered, this,
             [this] { m_sequence->stop(QStringLiteral("Output Off")); });
-
-    mnuSequence = mnuView->addAction(QStringLiteral("&Sequence"));
-    mnuSequence->setObjectName(QStringLiteral("mnuSequence"));
-    mnuSequence->setCheckable(true);
-    mnuSequence->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    connect(mnuSequence, &QAction::toggled, this, &VirtualPanel::showSequence);
+    mnuSequence = addViewToggle(QStringLiteral("mnuSequence"), QStringLiteral("&Sequence"),
+                                QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(mnuSequence, &QAction::toggled, this, [this](bool shown) {
+        SequenceWanted = shown;
+        showPart(fraSequence, shown, Qt::Horizontal);
+        if (shown)
+            fraSequence->cmdOpen->setFocus();
+    });
 }
 
-void VirtualPanel::showSequence(bool shown)
-{
-    SequenceWanted = shown;
-    if (mnuSequence->isChecked() != shown) {
-        mnuSequence->setChecked(shown); // toggled: comes back here and does the rest
-        return;
-    }
-    showPart(fraSequence, shown);
-    if (shown)
-        fraSequence->cmdOpen->setFocus();
-}
+void VirtualPanel::showTrend(bool shown) { mnuTrend->setChecked(shown); }
+void VirtualPanel::showSequence(bool shown) { mnuSequence->setChecked(shown); }
 
-void VirtualPanel::lockMenus()
+void VirtualPanel::showLargeReadout(bool shown)
 {
-    const bool lock = m_sequence->running();
-    if (lock == !m_menusLocked.isEmpty())
+    mnuLargeReadout->setChecked(shown); // from the code: the menu follows
+    if (shown == m_normalGeometry.isValid())
         return;
-    if (!lock) {
-        for (QAction *a : std::as_const(m_menusLocked))
-            a->setEnabled(true);
-        m_menusLocked.clear();
+    for (QWidget *w : std::as_const(m_besideReadout))
+        if (w)
+            w->setVisible(!shown);
+    if (!shown) {
+        setGeometry(std::exchange(m_normalGeometry, QRect()));
         return;
     }
-    for (QAction *a : {mnuCommand, mnuRegisters, mnuCalibration, mnuFirmware, mnuModulation,
-                       mnuSimulate, mnuSetup, mnuReconnect,
-                       mnuRecentLinks ? mnuRecentLinks->menuAction() : nullptr}) {
-        if (a && a->isEnabled()) {
-            a->setEnabled(false);
-            m_menusLocked << a;
-        }
-    }
-}
-
-void VirtualPanel::exportTrend()
-{
-    QPointer<VirtualPanel> self(this);
-    QString path = SelectFile(this, ExportTitle, modData().ProgramFolder, ExportDescription,
-                              ExportPattern, QString());
-    if (!self || path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".csv");
-    const ModData &data = modData();
-    const QString problem
-        = WriteWholeFile(path, TrendCsv(TrendHistory(), m_spec, data.VoltageFormat, data.CurrentFormat,
-                                        QTimeZone::systemTimeZone()));
-    if (!problem.isEmpty())
-        data.prompter->Show(QStringLiteral("Unable to export the trend to ") + path
-                                + QStringLiteral(":\r\n") + problem,
-                            ApplicationTitle, MsgIcon::Critical, MsgButtons::Ok);
+    m_normalGeometry = geometry();
+    const QScreen *screen = this->screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    resize(room.width() * 9 / 10, room.height() / 2);
+    move(room.left() + room.width() / 20, room.top() + room.height() / 4);
 }
 
 void VirtualPanel::pollRead(const std::vector<qint32> &fields)
 {
-    const ModData &data = modData();
-    TrendSample sample;
-    sample.timeMs = QDateTime::currentMSecsSinceEpoch();
-    sample.volts = fields[0] / 1000.0;
-    sample.amps = fields[1] / 1000.0;
-    sample.voltSet = data.Settings.VoltSet;
-    sample.currSet = data.Settings.CurrSet;
-    sample.wordA = fields[2];
-    sample.wordB = fields[3];
-    TrendHistory().add(sample);
-    fraTrend->sampleAdded();
+    fraTrend->addReading(fields, modData().Settings.VoltSet, modData().Settings.CurrSet);
 }
 
 } // namespace zop

@@ -14,23 +14,21 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QFrame;
 
 namespace zop {
 
+class KeyFrame;
 class Knob;
 class Lamp;
 class PanelDisplay;
 class SequenceControl;
 class SequenceView;
-class TrendBuffer;
+class TripNotice;
 class TrendView;
 
 class VirtualPanel : public PanelWindow, private FrontPanelView {
     Q_OBJECT
 public:
-    // The access code in "QMX_Panel.ini" that widens the panel to show its transaction log.
-    static inline const QString DebugAccessCode = QStringLiteral("tan_whelk");
     // The keyboard's START and STOP keys.
     static inline const QKeySequence StartChord{Qt::CTRL | Qt::SHIFT | Qt::Key_S};
     static inline const QKeySequence StopChord{Qt::CTRL | Qt::SHIFT | Qt::Key_X};
@@ -40,9 +38,6 @@ public:
 
     FrontPanel &engine() { return m_engine; }
 
-    // The readings of the last hour, fed by every panel's poll for the whole run (a switch to
-    // another panel and back keeps them).
-    static TrendBuffer &TrendHistory();
     // Shows or hides the trend; the choice holds for the virtual panels opened later.
     void showTrend(bool shown);
     // The large readout: only the displays, as large as the screen allows, to read across a
@@ -59,7 +54,6 @@ protected:
     // A system type of another series: that series' panel takes this one's place.
     void afterSetup() override;
     void stateRefreshed() override { m_engine.syncKnobs(); }
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // FrontPanelView.
@@ -87,17 +81,11 @@ private:
     QWidget *buildLamps();
     QPushButton *addKey(FrontKey key, const QString &name, const QString &caption);
     Lamp *addLamp(const QString &array, int index, const QString &caption, int tag);
-    void buildTrend();
-    void buildLargeReadout();
-    void buildSequence();
-    // While a sequence runs, the menu entries that would switch the panel or the link are off.
-    void lockMenus();
-    // Shows or hides a part under the panel, the window growing or shrinking by it.
-    void showPart(QWidget *part, bool shown);
+    // The trend, the large readout and the Sequence view with its trip notice, each with its
+    // View entry.
+    void buildViews();
     void fixTabOrder();
-    void exportTrend();
     void loadPictures();
-    bool readDebugAccess();
 
     const SeriesSpec &m_spec;
     FrontPanel m_engine;
@@ -109,7 +97,7 @@ private:
     QMap<FrontKey, QPushButton *> m_keys; // cmdMenu, cmdItem, ...
     QMap<QString, Lamp *> m_lamps;        // lblStatus(6), ...
     QProgressBar *prgCalHold = nullptr;   // the calibration key's 10 s hold
-    QFrame *fraButtons = nullptr;
+    KeyFrame *fraButtons = nullptr;
     QLabel *lblLegend = nullptr;          // what a menu shows in the displays ("OVT", "POT 3")
     QLabel *pctLogo = nullptr;
     QLabel *pctName = nullptr;
@@ -119,11 +107,9 @@ private:
     SequenceControl *m_sequence = nullptr;
     SequenceView *fraSequence = nullptr;  // hidden until "Sequence" in the View menu shows it
     QAction *mnuSequence = nullptr;
-    QFrame *fraNotice = nullptr;          // the banner of a protection trip
-    QLabel *lblNotice = nullptr;
-    QList<QAction *> m_menusLocked; // what a running sequence turned off
+    TripNotice *fraNotice = nullptr;
     QList<QWidget *> m_besideReadout; // what the large readout hides
-    QRect m_normalGeometry;
+    QRect m_normalGeometry; // the window's place before the large readout (invalid: not in it)
 };
 
 } // namespace zop
