@@ -378,11 +378,13 @@ void TestVirtualPanel::sequenceViewRunsAFile()
     QCOMPARE(view->tblSteps->selectionModel()->selectedRows().value(0).row(), 2);
     QVERIFY(view->lblState->text().startsWith("Running step 3 of 4"));
     QVERIFY(!f.widget("cmdMenu")->isEnabled() && f.widget("cmdStop")->isEnabled());
+    QVERIFY(!f.panel->mnuSetup->isEnabled() && !f.panel->mnuReconnect->isEnabled());
     QCOMPARE(f.sentWithoutPolls(), QStringList({"OUTP:START", "VOLT 1", "VOLT 2"}));
 
     view->cmdStopRun->click();
     QCOMPARE(f.sentWithoutPolls(), QStringList({"OUTP:STOP"}));
     QVERIFY(f.widget("cmdMenu")->isEnabled() && !view->cmdStopRun->isEnabled());
+    QVERIFY(f.panel->mnuSetup->isEnabled() && f.panel->mnuReconnect->isEnabled());
     QVERIFY(view->tblSteps->selectionModel()->selectedRows().isEmpty());
     QVERIFY(view->lblState->text().contains("stopped by the user"));
     f.panel->showSequence(false); // the next panels open without it
