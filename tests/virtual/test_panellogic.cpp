@@ -17,11 +17,8 @@ private slots:
     void stepSizes_data();
     void stepSizes();
     void limits();
-    void displayText_data();
-    void displayText();
-    void periodFormats();
-    void shortestText();
-    void rangeHint();
+    void texts_data();
+    void texts();
     void trendRing();
     void trendCsv();
     void trendTicks_data();
@@ -71,50 +68,31 @@ void TestPanelLogic::limits()
     QCOMPARE(StepFactor(0.1, 5, 11), 13);
 }
 
-void TestPanelLogic::displayText_data()
+// What the panel writes: display texts, period formats, setpoints, range hints.
+void TestPanelLogic::texts_data()
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("truncate");
     QTest::addColumn<QString>("text");
-    QTest::newRow("KM whole with point") << 123.6 << "0." << true << "123.";
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("KM whole with point") << DisplayText(123.6, "0.", true) << "123.";
     // A rating above 8000 has no format: the value is shown whole, not with a digit cut off.
-    QTest::newRow("KM without a format") << 12345.5 << "" << true << "12345.5";
-    QTest::newRow("KM zero without a format") << 0.0 << "" << true << "0";
+    QTest::newRow("KM without a format") << DisplayText(12345.5, "", true) << "12345.5";
+    QTest::newRow("KM zero without a format") << DisplayText(0, "", true) << "0";
+    QTest::newRow("period 1000 edited") << PeriodEditFormat(1000) << "0";
+    QTest::newRow("period 1000 shown") << PeriodDisplayFormat(1000) << "0.";
+    QTest::newRow("period 100") << PeriodEditFormat(100) << "0.0";
+    QTest::newRow("period 99.99") << PeriodEditFormat(99.99) << "0.00";
+    QTest::newRow("shortest 12.5") << ShortestText(12.5f) << "12.5";
+    QTest::newRow("shortest 13.284") << ShortestText(13.284f) << "13.284";
+    QTest::newRow("shortest 0") << ShortestText(0.0f) << "0";
+    QTest::newRow("shortest 1.1 x 15") << ShortestText(1.1f * 15.0f) << "16.5";
+    QTest::newRow("hint volts") << RangeHint("Volts", 0, 60, "0.00") << "Volts, 0.00 to 60.00";
+    QTest::newRow("hint amperes") << RangeHint("Amperes", 0.5, 11, "0.0") << "Amperes, 0.5 to 11.0";
 }
 
-void TestPanelLogic::displayText()
+void TestPanelLogic::texts()
 {
-    QFETCH(double, value);
-    QFETCH(QString, format);
-    QFETCH(bool, truncate);
     QFETCH(QString, text);
-    QCOMPARE(DisplayText(value, format, truncate), text);
-}
-
-void TestPanelLogic::periodFormats()
-{
-    QCOMPARE(PeriodEditFormat(1000), QString("0"));
-    QCOMPARE(PeriodDisplayFormat(1000), QString("0."));
-    QCOMPARE(PeriodEditFormat(100), QString("0.0"));
-    QCOMPARE(PeriodEditFormat(99.99), QString("0.00"));
-}
-
-void TestPanelLogic::shortestText()
-{
-    QCOMPARE(ShortestText(12.5f), QString("12.5"));
-    QCOMPARE(ShortestText(13.284f), QString("13.284"));
-    QCOMPARE(ShortestText(0.0f), QString("0"));
-    QCOMPARE(ShortestText(1.1f * 15.0f), QString("16.5"));
-}
-
-QTEST_GUILESS_MAIN(TestPanelLogic)
-void TestPanelLogic::rangeHint()
-{
-    QCOMPARE(RangeHint(QStringLiteral("Volts"), 0, 60, QStringLiteral("0.00")),
-             QStringLiteral("Volts, 0.00 to 60.00"));
-    QCOMPARE(RangeHint(QStringLiteral("Amperes"), 0.5, 11, QStringLiteral("0.0")),
-             QStringLiteral("Amperes, 0.5 to 11.0"));
+    QTEST(text, "expected");
 }
 
 void TestPanelLogic::trendRing()
@@ -197,4 +175,5 @@ void TestPanelLogic::trendTicks()
     QVERIFY(ticks.tickCount - 1 <= RoundTicks::MaxIntervals);
 }
 
+QTEST_GUILESS_MAIN(TestPanelLogic)
 #include "test_panellogic.moc"
