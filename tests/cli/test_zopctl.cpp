@@ -83,34 +83,40 @@ Run Zopctl(const QStringList &arguments, const QByteArray &input = {}, const QSt
     return r;
 }
 
-// The value at a path of keys and array indexes ("0.bits.6.name").
-QJsonValue Walk(QJsonValue value, const QString &path)
+// The value at a path of keys and array indexes ("0.bits.6.name") in a JSON text, as compact
+// JSON ("{...}" for an object); a path ending in "#" gives the length of the array there.
+QString JsonAt(const QString &json, QString path)
 {
-    for (const QString &step : path.split(QLatin1Char('.'), Qt::SkipEmptyParts))
+    const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8());
+    QJsonValue value = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+    const bool length = path.endsWith(QLatin1Char('#'));
+    for (const QString &step : path.remove(QLatin1Char('#')).split(QLatin1Char('.'), Qt::SkipEmptyParts))
         value = value.isArray() ? value.toArray().at(step.toInt()) : value.toObject().value(step);
-    return value;
-}
-
-// A value as compact JSON text; a path ending in "#" gives the length of the array there.
-QString JsonAt(const QJsonValue &root, QString path)
-{
-    if (path.endsWith(QLatin1Char('#'))) {
-        path.chop(1);
-        return QString::number(Walk(root, path).toArray().size());
-    }
-    const QJsonValue value = Walk(root, path);
-    if (value.isObject())
-        return QStringLiteral("{...}");
+    if (length || value.isObject())
+        return length ? QString::number(value.toArray().size()) : QStringLiteral("{...}");
     const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(text.mid(1, text.size() - 2));
 }
 
-// The document, or a string when the text is not JSON.
-QJsonValue ParseJson(const QString &text)
+bool WriteFile(const QString &path, const QByteArray &bytes)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
-    return doc.isArray() ? QJsonValue(doc.array())
-                         : doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(QStringLiteral("not JSON"));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot read)");
+}
+
+// Every "MOD:TABL? r" of a whole table read, each after the row's write when `written` has it.
+QByteArray TableRead(const QMap<int, QByteArray> &written = {})
+{
+    QByteArray sent;
+    for (int row = 1; row <= 50; ++row)
+        sent += written.value(row) + "MOD:TABL? " + QByteArray::number(row) + "\n";
+    return sent;
 }
 
 QString TcpLink(const SimProcess &sim)
@@ -145,21 +151,6 @@ QStringList ForSim(QStringList arguments, const SimProcess &sim, const QString &
     return QStringList{QStringLiteral("--link"), TcpLink(sim)} + arguments;
 }
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot read)");
-}
-
-// Every "MOD:TABL? r" of a whole table read, each after the row's write when `written` has it.
-QByteArray TableRead(const QMap<int, QByteArray> &written = {})
-{
-    QByteArray sent;
-    for (int row = 1; row <= 50; ++row)
-        sent += written.value(row) + "MOD:TABL? " + QByteArray::number(row) + "\n";
-    return sent;
-}
-
 } // namespace
 
 class TestZopctl : public QObject {
@@ -186,7 +177,7 @@ private slots:
 // The emulator's arguments as StartSim takes them, zopctl's as ForSim and StartZopctl do; those
 // that start with "INI=": no --link, the link of ZOP_Panel.ini in --dir (its keys
 // "Section/Key=value" joined by ";", PORT the emulator's; "INI=none": no file at all), never
-// Simulated mode. "SEQ=" is a sequence file's text; the folder holds the FIFO "fifo". Standard
+// Simulated mode. "NAME.EXT=TEXT" is a file of that text; the folder holds the FIFO "fifo". Standard
 // output is a pattern, or "json: " and checks "path=value" joined by "; " (see JsonAt). No run
 // leaves a "debug.txt" in its folder.
 void TestZopctl::commands_data()
@@ -261,14 +252,14 @@ void TestZopctl::commands_data()
         << "^(.*standby.*\n){2}$" << "^$" << QByteArray("<>SCL\n<>STA\n\n<>STA\n");
     // A sequence file is checked whole before anything but "<>SCL" is sent.
     QTest::newRow("run --check") << none
-        << QStringList{"run", "--check", "SEQ=set 1V 1A # c\nramp volt 1V 3V 1s 1V"} << no << 0
+        << QStringList{"run", "--check", "s.seq=set 1V 1A # c\nramp volt 1V 3V 1s 1V"} << no << 0
         << "^\\S+s.seq: 4 steps, 1 s; within the rated 15 V and 100 A\n$" << "^$" << QByteArray("<>SCL\n");
-    QTest::newRow("run, a fault in the file") << none << QStringList{"run", "SEQ=volt 1V\nvolt 2A"}
+    QTest::newRow("run, a fault in the file") << none << QStringList{"run", "s.seq=volt 1V\nvolt 2A"}
         << no << 6 << "^$" << "^zopctl: \\S+s.seq: line 2: \"2A\" is not a voltage \\(V, mV\\)\n$" << no;
-    QTest::newRow("run, above the rating") << none << QStringList{"run", "SEQ=volt 1V\nvolt 16V"}
+    QTest::newRow("run, above the rating") << none << QStringList{"run", "s.seq=volt 1V\nvolt 16V"}
         << no << 6 << "^$" << "line 2: 16 V is above the rated 15 V\n$" << QByteArray("<>SCL\n");
     QTest::newRow("run, piped: a line a step") << none
-        << QStringList{"run", "SEQ=volt 1V 100ms\noutput on\nwait 100ms"} << no << 0
+        << QStringList{"run", "s.seq=volt 1V 100ms\noutput on\nwait 100ms"} << no << 0
         << "^\\S+ sequence start: 3 steps, 0.2 s\nstep 1/3 \\(line 1\\): 1 V, for 0.1 s; 0.2 s left\n"
            "step 2/3 \\(line 2\\): output on; 0.1 s left\nstep 3/3 \\(line 3\\): wait, for 0.1 s; "
            "0.1 s left\n\\S+ sequence done: all 3 steps done\n$"
@@ -333,6 +324,18 @@ void TestZopctl::commands_data()
     QTest::newRow("ini: no known link") << none
         << QStringList{"INI=Communication/Comm=Carrier Pigeon", "status"} << no << 3 << "^$"
         << "ZOP_Panel.ini configures no known link \\(Comm\\), not an instrument: .*--link" << no;
+    // A file's selection and rows to the instrument (values trimmed, a non-numeric row left out,
+    // every row read back; rows not written read as zeros); a file with another control input is
+    // refused before anything is sent.
+    QTest::newRow("modtable load") << QStringList{"--mod-blank", "1-50"} << QStringList{"modtable", "load",
+        "in.modTable=[config]\ntable=1\nType=1\n[Table]\nkey1Mod=0.5\nkey1Out=1.2\nkey2Mod= 1.25 \n"
+        "key2Out=-3\nkey3Mod=abc\nkey3Out=1\n"} << no << 0 << "^Control Input: Voltage\nModulation Type: "
+        "Addition\nRow  VMOD  Vos\n  1  0.50  1.20\n  2  1.25  -3.00\n  3  0.00  0.00\n" << "^$"
+        << "MODulation:TYPE:SELect 1, 1\nMOD:TYPE:SEL?\n"
+           + TableRead({{1, "MOD:TABL 1(0.5,1.2)\n"}, {2, "MOD:TABL 2(1.25,-3)\n"}});
+    QTest::newRow("modtable load, another control input") << none
+        << QStringList{"modtable", "load", "in.modTable=[Config]\r\nTable=3\r\n"} << no << 6 << "^$"
+        << "Invalid Control Input in Saved File \\S+/in.modTable" << no;
     // Status over a pseudo-terminal, and gpib://0/ADDRESS through the stand-in GPIB library on
     // zop-sim's bus (no instrument at the address: a time-out).
     const QString lamps = "lamps: INT CTL, STANDBY, REMOTE\n";
@@ -398,10 +401,11 @@ void TestZopctl::commands()
     QTemporaryDir dir;
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
     for (QString &argument : arguments) {
-        if (argument.startsWith(QLatin1String("SEQ="))) {
-            QFile file(dir.filePath(QStringLiteral("s.seq")));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(argument.mid(4).toUtf8()) > 0);
-            argument = file.fileName();
+        const auto file = QRegularExpression("^(\\w+\\.\\w+)=(.*)$", QRegularExpression::DotMatchesEverythingOption)
+                              .match(argument);
+        if (file.hasMatch()) {
+            argument = dir.filePath(file.captured(1));
+            QVERIFY(WriteFile(argument, file.captured(2).toUtf8()));
         }
     }
     if (arguments.first().startsWith(QLatin1String("INI="))) {
@@ -424,7 +428,7 @@ void TestZopctl::commands()
     if (out.startsWith(QLatin1String("json: "))) {
         for (const QString &check : out.mid(6).split(QStringLiteral("; "))) {
             const QString path = check.section(QLatin1Char('='), 0, 0);
-            QCOMPARE(path + QLatin1Char('=') + JsonAt(ParseJson(r.out), path), check);
+            QCOMPARE(path + QLatin1Char('=') + JsonAt(r.out, path), check);
         }
     } else {
         QVERIFY2(QRegularExpression(out, dotAll).match(r.out).hasMatch(), qPrintable(r.out));
@@ -488,10 +492,7 @@ void TestZopctl::runStopsAtATrip()
     QTemporaryDir dir;
     const QString sequence = dir.filePath(QStringLiteral("ramp.seq"));
     const QString log = dir.filePath(QStringLiteral("ramp.csv"));
-    QFile file(sequence);
-    QVERIFY(file.open(QIODevice::WriteOnly)
-            && file.write("set 0V 2A\noutput on\nramp volt 1V 10V 2s 1V\n") > 0);
-    file.close();
+    QVERIFY(WriteFile(sequence, "set 0V 2A\noutput on\nramp volt 1V 10V 2s 1V\n"));
     const Run r = Zopctl({"--link", TcpLink(sim), "run", sequence, "--log", log});
     QVERIFY2(r.code == 7, qPrintable(r.err));
     QVERIFY2(QRegularExpression("^zopctl: run stopped at step \\d+ \\(line 3\\): protection trip "
@@ -547,8 +548,7 @@ void TestZopctl::signalEndsEveryCommand()
     arguments = ForSim(arguments, *sim, dir.path());
     const bool run = arguments.contains(QStringLiteral("run"));
     if (run) { // the input is the sequence file
-        QFile file(arguments.last());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(input) > 0);
+        QVERIFY(WriteFile(arguments.last(), input));
         input.clear();
     }
     QProcess p;
@@ -661,56 +661,31 @@ void TestZopctl::sendDeliversEveryByte()
     QCOMPARE(received, input.size());
 }
 
-// A file's selection and rows to the instrument (values trimmed, a non-numeric row left out,
-// every row read back), then the table back into a file in the panel's format.
+// The instrument's table into a file in the panel's format, and as JSON; nothing to save while
+// the instrument has no table selected (no file is made).
 void TestZopctl::modTable()
 {
     SimProcess sim({"--mod-blank", "1-50"}); // rows not written read as zeros
     QVERIFY(sim.port() != 0);
     QTemporaryDir dir;
     const QString link = TcpLink(sim);
-    const QString in = dir.filePath(QStringLiteral("in.modTable"));
-    QFile file(in);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[config]\ntable=1\nType=1\n[Table]\nkey1Mod=0.5\nkey1Out=1.2\n"
-               "key2Mod= 1.25 \nkey2Out=-3\nkey3Mod=abc\nkey3Out=1\n");
-    file.close();
-    Run r = Zopctl({"--link", link, "modtable", "load", in});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.startsWith(QLatin1String("Control Input: Voltage\nModulation Type: Addition\n"
-                                            "Row  VMOD  Vos\n  1  0.50  1.20\n  2  1.25  -3.00\n"
-                                            "  3  0.00  0.00\n")),
-             qPrintable(r.out));
-    const QByteArray loaded = "MODulation:TYPE:SELect 1, 1\nMOD:TYPE:SEL?\n"
-                            + TableRead({{1, "MOD:TABL 1(0.5,1.2)\n"}, {2, "MOD:TABL 2(1.25,-3)\n"}});
-    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), loaded, 3000);
-
+    QCOMPARE(Zopctl({"--link", link, "send", "MOD:TYPE:SEL 1,1", "MOD:TABL 1(0.5,1.2)", "MOD:TABL 2(1.25,-3)"}).code, 0);
     const QString out = dir.filePath(QStringLiteral("out.modTable"));
-    r = Zopctl({"--link", link, "--json", "modtable", "save", out});
+    Run r = Zopctl({"--link", link, "--json", "modtable", "save", out});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QJsonValue json = ParseJson(r.out);
     for (const auto &[path, value] : {std::pair{"controlInputName", "\"Voltage\""}, {"type", "1"},
              {"outputHeader", "\"Vos\""}, {"rows.#", "50"}, {"rows.1.vmod", "\"1.25\""},
              {"rows.1.out", "\"-3.00\""}, {"rows.49.row", "50"}})
-        QCOMPARE(JsonAt(json, QString::fromLatin1(path)), QString::fromLatin1(value));
+        QCOMPARE(JsonAt(r.out, QString::fromLatin1(path)), QString::fromLatin1(value));
     QByteArray expected = "[Config]\r\nTable=1\r\nType=1\r\n[Table]\r\nkey1Mod=0.50\r\n"
                           "key1Out=1.20\r\nkey2Mod=1.25\r\nkey2Out=-3.00\r\n";
     for (int row = 3; row <= 50; ++row)
         expected += "key" + QByteArray::number(row) + "Mod=0.00\r\nkey" + QByteArray::number(row)
                   + "Out=0.00\r\n";
     QCOMPARE(ReadAll(out), expected);
-    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), loaded + "MOD:TYPE:SEL?\n" + TableRead(), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.received(), "MOD:TYPE:SEL 1,1\nMOD:TABL 1(0.5,1.2)\nMOD:TABL 2(1.25,-3)\n"
+                                              "MOD:TYPE:SEL?\n" + TableRead(), 3000);
 
-    // A file with another control input is refused before anything is sent.
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("[Config]\r\nTable=3\r\n");
-    file.close();
-    r = Zopctl({"--link", link, "modtable", "load", in});
-    QCOMPARE(r.code, 6);
-    QVERIFY2(r.err.contains(QLatin1String("Invalid Control Input in Saved File ") + in), qPrintable(r.err));
-    QCOMPARE(sim.received(), loaded + "MOD:TYPE:SEL?\n" + TableRead());
-
-    // Nothing to save while the instrument has no table selected; no file is made.
     QCOMPARE(Zopctl({"--link", link, "send", "MOD:TYPE:SEL 0,0"}).code, 0);
     const QString none = dir.filePath(QStringLiteral("none.modTable"));
     r = Zopctl({"--link", link, "modtable", "save", none});
@@ -752,13 +727,10 @@ void TestZopctl::flash()
     QTemporaryDir dir;
     const QString hex = dir.filePath(QStringLiteral("fw.hex"));
     const QString dump = dir.filePath(QStringLiteral("flash.bin"));
-    QFile hexFile(hex);
-    QVERIFY(hexFile.open(QIODevice::WriteOnly));
     QByteArray text = HexText(Pattern(0x12000));
     if (startAddress)
         text.replace(":00000001FF", ":0400000508000000EF\r\n:00000001FF");
-    hexFile.write(text);
-    hexFile.close();
+    QVERIFY(WriteFile(hex, text));
 
     SimProcess sim({"--boot-loader", "--flash-dump", dump, "--boot-firmware", "4.80"}, SimLine::Pty);
     QVERIFY(!sim.linkPath().isEmpty());
@@ -806,7 +778,7 @@ void TestZopctl::discover()
                         .arg(sim.port()));
     r = Zopctl(listen + QStringList{"--target", "127.0.0.12", "--json"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    QCOMPARE(JsonAt(ParseJson(r.out), ""), QStringLiteral("[{\"address\":\"127.0.0.12\",\"mac\":"
+    QCOMPARE(JsonAt(r.out, ""), QStringLiteral("[{\"address\":\"127.0.0.12\",\"mac\":"
                  "\"00:1E:C0:00:00:0C\",\"name\":\"ZOP-CLI\",\"port\":\"%1\"}]").arg(sim.port()));
     QTRY_COMPARE_WITH_TIMEOUT(sim.notes().filter("UDP from 127.0.0.13").size(), 2, 3000);
 
