@@ -90,10 +90,8 @@ private slots:
         QTest::newRow("MOD:TABL? 5") << QByteArray("MOD:TABL? 5") << QByteArray("5(0.80,1.00)\r\n");
         QTest::newRow("blanks around") << QByteArray("  *IDN?  \r") << QByteArray("Zoptrel,ZOP-SIM TLB,0,4.70\r\n");
         // Blank lines (a keep-alive among them) answer nothing and are no remote use.
-        QTest::newRow("empty") << QByteArray() << QByteArray();
-        QTest::newRow("carriage return") << QByteArray("\r") << QByteArray();
-        QTest::newRow("blanks") << QByteArray("   ") << QByteArray();
-        QTest::newRow("tab and CR") << QByteArray("\t\r") << QByteArray();
+        for (const char *blank : {"", "\r", "   ", "\t\r"})
+            QTest::addRow("blank: %d bytes", int(strlen(blank))) << QByteArray(blank) << QByteArray();
     }
 
     void freshInstrumentReplies()
