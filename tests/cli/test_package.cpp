@@ -1,7 +1,7 @@
 // The .deb end to end: CPack builds it from this build, lintian judges it, dpkg-deb unpacks it
 // into a scratch root, and the programs run from there as from an installed location, keeping
-// their files (settings and "debug.txt") in the per-user folder. And the man pages document
-// exactly the options the programs' --help lists.
+// their files (settings and "debug.txt") in the per-user folder. And the man pages (and zopctl's
+// bash completion) document exactly the options the programs' --help lists.
 
 #include <QDir>
 #include <QFile>
@@ -163,7 +163,8 @@ void TestPackage::manPageMatchesHelp_data()
 }
 
 // Every option --help prints is documented in the man page, and the man page documents no
-// option the program does not have.
+// option the program does not have. zopctl's bash completion offers every command and option
+// its --help lists, and no other.
 void TestPackage::manPageMatchesHelp()
 {
     QFETCH(QString, program);
@@ -177,6 +178,25 @@ void TestPackage::manPageMatchesHelp()
     const QStringList inPage = ManPageOptions(QString::fromUtf8(page.readAll()));
     QVERIFY2(inHelp.contains(QLatin1String("version")), qPrintable(help.out));
     QCOMPARE(inPage, inHelp); // both sorted: the first option only one of them has shows
+    if (program != QLatin1String("zopctl"))
+        return;
+    QFile file(QStringLiteral(ZOP_SOURCE_DIR "/packaging/zopctl.bash-completion"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString completion = QString::fromUtf8(file.readAll());
+    const auto words = [&](const QString &list) { // sorted, without the leading "--"
+        QStringList w = QRegularExpression("\\b" + list + "=\"([^\"]*)\"").match(completion).captured(1)
+                            .remove(QStringLiteral("--")).split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        w.sort();
+        return w;
+    };
+    QStringList commands;
+    for (const auto &m : QRegularExpression("^  ([a-z]+)", QRegularExpression::MultilineOption)
+                             .globalMatch(help.out.section("Commands:\n", 1).section("\n\n", 0, 0)))
+        commands << m.captured(1);
+    commands.sort();
+    QVERIFY(commands.contains("ports") && inHelp.contains("port"));
+    QCOMPARE(words("commands"), commands);
+    QCOMPARE(words("options"), inHelp);
 }
 
 QTEST_GUILESS_MAIN(TestPackage)

@@ -24,13 +24,6 @@ private:
         c.loadOhms = ohms;
         return c;
     }
-    static QList<int> errorCodes(PowerSupply &s)
-    {
-        QList<int> codes;
-        while (!s.errors().isEmpty())
-            codes << s.errors().pop().code;
-        return codes;
-    }
 
 private slots:
     // Settling and a scheduled trip: 10 V set and the output started at 0 ms, 6 V set at
@@ -113,25 +106,25 @@ private slots:
         QFETCH(double, ohms);
         QFETCH(double, vset);
         QFETCH(double, iset);
+        QFETCH(qint64, volts);
+        QFETCH(qint64, amps);
         QFETCH(bool, cc);
 
         ManualClock clock;
         PowerSupply s(config(ohms), clock);
+        // Readings, the status word's control and power bits, the alarms.
+        const auto state = [&] {
+            const quint32 bits = WordA::CurrentControl | WordA::VoltageControl | WordA::Power | WordA::Standby;
+            return QList<qint64>({s.voltageReadingMv(), s.currentReadingMa(), s.statusWordA() & bits, s.latchedAlarms()});
+        };
         QVERIFY(s.setVoltage(vset) && s.setCurrent(iset));
-        QCOMPARE(s.voltageReadingMv(), 0); // standby reads zero whatever the setpoints
-        QCOMPARE(s.currentReadingMa(), 0);
+        const QList<qint64> standby = {0, 0, WordA::Standby, 0}; // zero whatever the setpoints
+        QCOMPARE(state(), standby);
         QVERIFY(s.start());
-        QTEST(s.voltageReadingMv(), "volts");
-        QTEST(s.currentReadingMa(), "amps");
-        const quint32 a = s.statusWordA();
-        QCOMPARE(bool(a & WordA::CurrentControl), cc);
-        QCOMPARE(bool(a & WordA::VoltageControl), !cc);
-        QCOMPARE(a & (WordA::Power | WordA::Standby), WordA::Power);
-        QCOMPARE(s.latchedAlarms(), 0u);
-
+        const quint32 control = cc ? WordA::CurrentControl : WordA::VoltageControl;
+        QCOMPARE(state(), QList<qint64>({volts, amps, control | WordA::Power, 0}));
         s.stop();
-        QCOMPARE(s.voltageReadingMv(), 0);
-        QCOMPARE(s.currentReadingMa(), 0);
+        QCOMPARE(state(), standby);
         QCOMPARE(s.statusWordA(), 72u);
     }
 
@@ -181,7 +174,8 @@ private slots:
 
         // The latch holds: the output cannot start again until it is cleared.
         QVERIFY(!s.start());
-        QCOMPARE(errorCodes(s), QList<int>{Err::SettingsConflict});
+        QCOMPARE(s.errors().size(), 1);
+        QCOMPARE(s.errors().pop().code, Err::SettingsConflict);
         s.setOverVoltage(16.5);
         s.setOverCurrent(110);
         QCOMPARE(s.latchedAlarms(), alarm);

@@ -32,15 +32,11 @@ private slots:
         QTest::newRow("all optional left out") << volt << "VOLT" << true;
         QTest::newRow("some optional nodes") << volt << "VOLT:LEV:AMPL" << true;
         QTest::newRow("last optional only") << volt << "VOLTAGE:AMPL" << true;
-        QTest::newRow("nodes out of order") << volt << "VOLT:AMPL:LEV" << false;
-        QTest::newRow("neither short nor long") << volt << "VOLTA" << false;
-        QTest::newRow("too short") << volt << "VOL" << false;
-        QTest::newRow("foreign node") << volt << "VOLT:PROT" << false;
-        QTest::newRow("trailing colon") << volt << "VOLT:" << false;
-        QTest::newRow("empty node") << volt << "VOLT::LEV" << false;
-        QTest::newRow("empty") << volt << "" << false;
-        QTest::newRow("only the optional node") << volt << "SOUR" << false;
-        QTest::newRow("node repeated") << volt << "VOLT:VOLT" << false;
+        // Nodes out of order, neither short nor long, too short, a foreign node, a trailing colon,
+        // an empty node, nothing, only the optional node, a node repeated.
+        for (const char *header :
+             {"VOLT:AMPL:LEV", "VOLTA", "VOL", "VOLT:PROT", "VOLT:", "VOLT::LEV", "", "SOUR", "VOLT:VOLT"})
+            QTest::addRow("not \"%s\"", header) << volt << header << false;
 
         const QString vers = QStringLiteral("SYSTem:Version");
         QTest::newRow("Version capitals") << vers << "SYST:V" << true;
@@ -74,15 +70,10 @@ private slots:
         QTest::newRow("blanks around") << "  3 " << true << 3.0;
         QTest::newRow("leading point") << ".5" << true << 0.5;
         QTest::newRow("exponent") << "1e3" << true << 1000.0;
-        QTest::newRow("empty") << "" << false << 0.0;
-        QTest::newRow("trailing junk") << "12.5abc" << false << 0.0;
-        QTest::newRow("decimal comma") << "1,5" << false << 0.0;
-        QTest::newRow("hexadecimal") << "0x10" << false << 0.0;
-        QTest::newRow("nan") << "nan" << false << 0.0;
-        QTest::newRow("bare exponent") << "1e" << false << 0.0;
-        QTest::newRow("double sign") << "--1" << false << 0.0;
-        QTest::newRow("two numbers") << "1 2" << false << 0.0;
-        QTest::newRow("overflowing exponent") << "1e999" << false << 0.0;
+        // Empty, trailing junk, a decimal comma, hexadecimal, nan, a bare exponent, a double sign,
+        // two numbers, an overflowing exponent.
+        for (const char *text : {"", "12.5abc", "1,5", "0x10", "nan", "1e", "--1", "1 2", "1e999"})
+            QTest::addRow("refused: \"%s\"", text) << text << false << 0.0;
     }
 
     void parseNumber()
