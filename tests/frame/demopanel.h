@@ -8,8 +8,6 @@
 #include <QGroupBox>
 #include <QList>
 #include <QStringList>
-#include <QVBoxLayout>
-#include <QWidget>
 
 namespace zop::test {
 
@@ -18,10 +16,7 @@ public:
     explicit DemoPanel(const QString &formName, QStringList *events = nullptr)
         : PanelWindow(formName), m_events(events)
     {
-        auto *centre = new QWidget(this);
-        auto *layout = new QVBoxLayout(centre);
-        layout->addWidget(fraIn);
-        setCentralWidget(centre);
+        setCentralWidget(fraIn);
         record(QStringLiteral("create:"));
     }
 

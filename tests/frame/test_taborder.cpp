@@ -148,18 +148,16 @@ void TestTabOrder::tabOrder()
     // F1, "About" > "User Guide", asks the desktop to show this tree's guide.
     // (Checked first: pressing an F1 that opens the modal About box would hang the test.)
     QCOMPARE(window->mnuGuide->shortcut(), QKeySequence(Qt::Key_F1));
-    QList<QUrl> opened;
+    QStringList opened;
     SetDocumentOpener([&opened](const QUrl &url) {
-        opened << url;
+        opened << QFileInfo(url.toLocalFile()).canonicalFilePath();
         return true;
     });
     QTest::keyClick(window, Qt::Key_F1);
     SetDocumentOpener(nullptr);
-    QCOMPARE(opened.size(), 1);
     const QString guide = QFINDTESTDATA("../../docs/user-guide.md");
     QVERIFY(!guide.isEmpty());
-    QCOMPARE(QFileInfo(opened.first().toLocalFile()).canonicalFilePath(),
-             QFileInfo(guide).canonicalFilePath());
+    QCOMPARE(opened, QStringList{QFileInfo(guide).canonicalFilePath()});
 
     window->Switching = true;
     delete window.data();

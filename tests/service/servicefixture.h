@@ -21,8 +21,20 @@
 
 namespace zop::test {
 
-// The panels a test opened, deleted with it.
+// The panels a test opened, deleted with it; meanwhile the command tables are filled and the
+// program's end is counted, not carried out.
 struct PanelHolder {
+    PanelHolder()
+    {
+        FillCommandTables();
+        SetProgramEnder([this] { ++programEnded; });
+    }
+    ~PanelHolder()
+    {
+        deletePanels();
+        ClearPanelRegistry();
+        SetProgramEnder(nullptr);
+    }
     template <typename Panel>
     Panel *open()
     {
@@ -39,16 +51,16 @@ struct PanelHolder {
         opened.clear();
     }
     QList<QPointer<PanelWindow>> opened;
+    int programEnded = 0;
 };
 
 // The bits whose lamps are lit in a register's column.
 inline QList<int> LitBits(RegistersPanel *panel, RegisterId id)
 {
     QList<int> lit;
-    for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit) {
+    for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit)
         if (panel->lamp(id, bit)->isLit())
             lit << bit;
-    }
     return lit;
 }
 
@@ -56,7 +68,6 @@ struct ServiceFixture : Fixture, PanelHolder {
     explicit ServiceFixture(qint16 commKind = LinkKind::TcpIp, qint16 systemType = 2)
     {
         ModData &data = modData();
-        FillCommandTables();
         data.SystemType = systemType;
         data.CommKind = commKind;
         OpenLink();
@@ -70,17 +81,9 @@ struct ServiceFixture : Fixture, PanelHolder {
         replies["<>ALL"] = "2EE0,1388,34BC,C350,3E8,3,1194\r\n";
         replies["SYST:VERS?"] = "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n";
         replies["SYST:ERR?"] = "0,\"No error\"\r\n";
-        SetProgramEnder([this] { ++programEnded; });
-        ClearPanelRegistry();
         RegisterServicePanels();
     }
-    ~ServiceFixture()
-    {
-        deletePanels();
-        ClearPanelRegistry();
-        SetProgramEnder(nullptr);
-        SetSetupDialog(nullptr);
-    }
+    ~ServiceFixture() { SetSetupDialog(nullptr); }
 
     // What was sent since the last call, each command without its line feed.
     QStringList sent()
@@ -94,21 +97,16 @@ struct ServiceFixture : Fixture, PanelHolder {
     qint64 replyDelayMs = 50; // the panel waits for every reply
     // Runs each time the link waits for input (the panel is then inside its reply wait).
     std::function<void()> &whileWaiting = line->duringWait;
-    int programEnded = 0;
 };
 
-// The global state on a real link to zop-sim: TCP/IP on loopback, or RS-232 on a
-// pseudo-terminal (no real port is looked at). Each test registers the panels it opens.
-struct SimPanels : PanelHolder {
+// The global state on a real link to zop-sim, on the real clock: TCP/IP on loopback, or RS-232
+// on a pseudo-terminal (no real port is looked at). Each test registers the panels it opens.
+struct SimPanels : Fixture, PanelHolder {
     explicit SimPanels(const QStringList &simArguments = {}, SimLine kind = SimLine::Tcp)
         : sim(simArguments, kind)
     {
-        ResetModData();
         ModData &data = modData();
-        data.prompter = prompter;
-        data.debugLog.setPath(dir.filePath("debug.txt"));
-        data.ProgramFolder = dir.path();
-        FillCommandTables();
+        data.clock = std::make_shared<SteadyClock>();
         data.SystemType = 2;
         if (kind == SimLine::Pty) {
             data.comm.setTransportFactory(
@@ -116,21 +114,18 @@ struct SimPanels : PanelHolder {
             data.CommKind = LinkKind::Rs232;
             data.CommDevice = sim.linkPath();
         } else {
+            data.comm.setTransportFactory(MakeTransport);
             data.CommKind = LinkKind::TcpIp;
             data.CommAddress = "127.0.0.1";
             data.CommPort = sim.port();
         }
         OpenLink();
-        SetProgramEnder([this] { ++programEnded; });
-        ClearPanelRegistry();
     }
     ~SimPanels()
     {
         delete modData().CurrentPanel.data();
         deletePanels();
-        ClearPanelRegistry();
-        SetProgramEnder(nullptr);
-        ResetModData();
+        ResetModData(); // while the emulator still runs
     }
     // The reply to a command the test itself sends, as another program would.
     static QString ask(const QString &command)
@@ -148,9 +143,6 @@ struct SimPanels : PanelHolder {
     }
 
     SimProcess sim;
-    QTemporaryDir dir;
-    std::shared_ptr<RecordingPrompter> prompter = std::make_shared<RecordingPrompter>();
-    int programEnded = 0;
 };
 
 } // namespace zop::test

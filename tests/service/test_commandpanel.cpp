@@ -1,7 +1,7 @@
-// The Command Panel on a scripted link: its rows and keyboard reach, the texts its buttons send,
-// where a Get's reply lands, the frames disabled while a reply is awaited, time-outs, row
-// availability by system type and link kind (at opening; "Period"/"Arm" again after Setup).
-// Switching and closing are the frame's (test_panelframe) and test_serviceagainstsim's.
+// The Command Panel on a scripted link: each row's controls and tab order, the texts its
+// buttons send, where a Get's reply lands, the frames disabled while a reply is awaited,
+// time-outs, row availability by system type and link kind (at opening; "Period"/"Arm" again
+// after Setup). Switching and closing are the frame's (test_panelframe).
 
 #include "engine/console.h"
 #include "panels/service/consoleline.h"
@@ -21,65 +21,29 @@ using namespace zop;
 using namespace zop::test;
 
 namespace {
+// The rows, the command line and the menus: all off while a row's reply is awaited (window
+// events run then, and a line sent from the command line would take the row's reply).
 bool FramesEnabled(CommandPanel *p)
 {
-    return p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->menuBar()->isEnabled();
+    return p->fraCmd1->isEnabled() && p->fraCmd2->isEnabled() && p->fraConsole->isEnabled()
+        && p->menuBar()->isEnabled();
 }
 } // namespace
 
 class TestCommandPanel : public QObject {
     Q_OBJECT
 private slots:
-    void everyRowHasItsControlsInTabOrder();
     void rowButtonSendsItsText_data();
     void rowButtonSendsItsText();
     void fallBackKeepsTheAvailability_data();
     void fallBackKeepsTheAvailability();
-    void typedQueryWithoutReplyKeepsTheLink();
     void rowAvailability_data();
     void rowAvailability();
     void setupReappliesTheAvailability();
-    void dataBoxRefusesLineBreaks();
 };
 
-void TestCommandPanel::everyRowHasItsControlsInTabOrder()
-{
-    ServiceFixture f;
-    CommandPanel *p = f.open<CommandPanel>();
-    QStringList expected;
-    for (const CommandRow &row : CommandRows()) {
-        QGroupBox *frame = row.block == RowBlock::Settings ? p->fraCmd1 : p->fraCmd2;
-        QPushButton *get = p->getButton(row.table, row.index);
-        QPushButton *set = p->setButton(row.table, row.index);
-        QLineEdit *data = p->dataBox(row.table, row.index);
-        QCOMPARE(get != nullptr, row.hasGet);
-        QCOMPARE(set != nullptr, row.hasSet);
-        QCOMPARE(data != nullptr, row.valueRow);
-        // Two rows sharing an index would leave one of them without its controls.
-        QCOMPARE(p->rowLabel(row.table, row.index)->text(), row.label);
-        QCOMPARE(p->rowLabel(row.table, row.index)->textFormat(), Qt::PlainText);
-        for (QWidget *w : QList<QWidget *>{get, set, data}) {
-            if (w) {
-                QVERIFY2(frame->isAncestorOf(w), qPrintable(row.label));
-                expected << w->objectName();
-            }
-        }
-    }
-    // Row by row, frame by frame, then the command line, the log and its buttons.
-    expected << "txtConsole" << "chkCheckErrors" << "rtbTranx" << "cmdClear" << "cmdSave";
-    QStringList chain;
-    QWidget *w = p->getButton(CommandTable::Scpi, 0);
-    while (chain.size() < expected.size()) {
-        if (w->focusPolicy() & Qt::TabFocus)
-            chain << w->objectName();
-        w = w->nextInFocusChain();
-    }
-    QCOMPARE(chain, expected);
-    // The log stays usable while the frames are disabled for a reply.
-    QVERIFY(!p->fraCmd1->isAncestorOf(p->rtbTranx) && !p->fraCmd2->isAncestorOf(p->rtbTranx));
-}
-
-// A Set sends its text and the row's box as typed, reading no reply; a Get sends its query
+// A Set sends its text and the row's box as pasted, reading no reply (a line break would send
+// a second command: the box refuses it); a Get sends its query
 // with the frames disabled until the reply, which lands selected in the row's own box (line
 // breaks removed, blanks and markup kept) or in the log only.
 void TestCommandPanel::rowButtonSendsItsText_data()
@@ -88,10 +52,10 @@ void TestCommandPanel::rowButtonSendsItsText_data()
     QTest::addColumn<QString>("data"); // a Set: typed into the row's box; a Get: the reply
     QTest::addColumn<QString>("sent");
     QTest::addColumn<QString>("shown"); // a Get: in the row's box
-    QTest::newRow("Voltage, empty box")
-        << "cmdSetSCPI(0)" << "" << "SOURce:VOLTage:LEVel:IMMediate:AMPLitude " << "";
     QTest::newRow("Voltage, blanks as typed")
         << "cmdSetSCPI(0)" << " 12.5 " << "SOURce:VOLTage:LEVel:IMMediate:AMPLitude  12.5 " << "";
+    QTest::newRow("Voltage, a line break refused")
+        << "cmdSetSCPI(0)" << "5\n*RST" << "SOURce:VOLTage:LEVel:IMMediate:AMPLitude " << "";
     QTest::newRow("Voltage Prot, unchecked")
         << "cmdSetSCPI(2)" << "abc" << "SOURce:VOLTage:PROTection:LEVel abc" << "";
     QTest::newRow("Period") << "cmdSetSCPI(6)" << "2.5" << "SOURce:PERiod 2.5" << "";
@@ -141,11 +105,15 @@ void TestCommandPanel::rowButtonSendsItsText()
     for (QLineEdit *box : boxes)
         box->setText("old value");
     QLineEdit *own = p->findChild<QLineEdit *>(QString(button).replace(get ? "cmdGet" : "cmdSet", "txt"));
-    if (own && !get)
-        own->setText(data);
+    if (own && !get) {
+        QApplication::clipboard()->setText(data);
+        own->clear();
+        own->paste();
+    }
     QList<bool> enabledWhileWaiting;
     f.whileWaiting = [&] {
-        enabledWhileWaiting << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled() << p->menuBar()->isEnabled();
+        enabledWhileWaiting << p->fraCmd1->isEnabled() << p->fraCmd2->isEnabled() << p->fraConsole->isEnabled()
+                            << p->menuBar()->isEnabled();
     };
     f.sent();
     QPushButton *b = p->findChild<QPushButton *>(button);
@@ -160,7 +128,7 @@ void TestCommandPanel::rowButtonSendsItsText()
     QVERIFY(f.prompter->shown.isEmpty());
     for (QLineEdit *box : boxes) {
         if (box != own || !get) {
-            QCOMPARE(box->text(), box == own ? data : QString("old value"));
+            QCOMPARE(box->text(), box == own ? sent.section(' ', 1) : QString("old value"));
             continue;
         }
         QCOMPARE(box->text(), shown);
@@ -172,13 +140,16 @@ void TestCommandPanel::rowButtonSendsItsText()
 // A Get that times out, "Simulate Inst", and "Simulate Inst" chosen while a reply is awaited
 // (the instrument began it and never finished; menu entries still act then): the link
 // re-opens in Simulated mode, nothing is read from a closed transport, the frames come back,
-// and the Command Panel's availability stays its opening one.
+// and the Command Panel's availability stays its opening one. A query typed on the command
+// line that is not answered (a typing slip) is told in the log and the link stays.
 void TestCommandPanel::fallBackKeepsTheAvailability_data()
 {
-    QTest::addColumn<QString>("how"); // get: a Get; menu: Simulate Inst; wait, registers: during a read
+    // get: a Get; typed: on the command line; menu: Simulate Inst; wait, registers: during a read
+    QTest::addColumn<QString>("how");
     QTest::addColumn<QByteArray>("partial"); // what came of the Voltage reply
     QTest::newRow("time-out, no reply") << "get" << QByteArray();
     QTest::newRow("time-out, reply without its line feed") << "get" << QByteArray("12.");
+    QTest::newRow("typed query, no reply: the link stays") << "typed" << QByteArray();
     QTest::newRow("Simulate Inst") << "menu" << QByteArray();
     QTest::newRow("Simulate Inst during a Get") << "wait" << QByteArray("12.");
     QTest::newRow("Simulate Inst during a Register Panel read") << "registers" << QByteArray();
@@ -205,23 +176,31 @@ void TestCommandPanel::fallBackKeepsTheAvailability()
     const qint64 before = f.clock->elapsedMs();
     if (how == "menu")
         panel->mnuSimulate->trigger();
+    else if (how == "typed") {
+        p->txtConsole->setText("MEAS:VOLT:?");
+        QTest::keyClick(p->txtConsole, Qt::Key_Return);
+    }
     else if (p)
         p->cmdGet_Click(CommandTable::Scpi, 0);
     else
         static_cast<RegistersPanel *>(panel)->cmdGetIEEE_Click(7);
-    QCOMPARE(modData().CommKind, LinkKind::Simulated);
+    QCOMPARE(modData().CommKind, how == "typed" ? LinkKind::TcpIp : LinkKind::Simulated);
     QCOMPARE(f.line->deletedInWait + f.line->takesAfterClose, 0);
     QCOMPARE(f.prompter->texts(), how == "get" ? QStringList{CommText::TimedOut} : QStringList{});
     QVERIFY(panel->menuBar()->isEnabled());
-    if (how == "get") {
+    if (how == "get" || how == "typed")
         QVERIFY(f.clock->elapsedMs() - before >= 2000);
+    if (how == "get")
         QCOMPARE(box->text(), QString::fromLatin1(partial));
-    } else {
+    else if (how == "typed")
+        QVERIFY(p->rtbTranx->logText().endsWith(NoReplyText + "\r\n"));
+    else
         QVERIFY(panel->rtbTranx->logText().startsWith("Simulated - Initialized\r\n"));
-    }
     if (!p)
         return;
-    QVERIFY(FramesEnabled(p));
+    QVERIFY(FramesEnabled(p) && p->txtConsole->isEnabled());
+    if (how == "typed")
+        return;
     // Neither a fall-back nor a command in Simulated mode changes the availability.
     p->cmdSet_Click(CommandTable::Scpi, 8);
     QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled()
@@ -229,23 +208,6 @@ void TestCommandPanel::fallBackKeepsTheAvailability()
     // Simulated replies still land in the data boxes.
     p->cmdGet_Click(CommandTable::Scpi, 1);
     QCOMPARE(p->dataBox(CommandTable::Scpi, 1)->text(), QString("9.999"));
-}
-
-// A query typed on the command line that the instrument does not answer (a typing slip) is
-// told in the log; the link stays as it was, where a row's query would fall back.
-void TestCommandPanel::typedQueryWithoutReplyKeepsTheLink()
-{
-    ServiceFixture f;
-    CommandPanel *p = f.open<CommandPanel>();
-    const qint16 kind = modData().CommKind;
-    p->txtConsole->setText("MEAS:VOLT:?");
-    const qint64 before = f.clock->elapsedMs();
-    QTest::keyClick(p->txtConsole, Qt::Key_Return);
-    QVERIFY(f.clock->elapsedMs() - before >= 2000);
-    QCOMPARE(modData().CommKind, kind);
-    QCOMPARE(f.prompter->texts(), QStringList());
-    QVERIFY(p->rtbTranx->logText().endsWith(NoReplyText + "\r\n"));
-    QVERIFY(FramesEnabled(p) && p->txtConsole->isEnabled());
 }
 
 void TestCommandPanel::rowAvailability_data()
@@ -276,69 +238,65 @@ void TestCommandPanel::rowAvailability()
     const RowAvailability rule = CommandRowAvailability(qint16(systemType), qint16(commKind));
     ServiceFixture f{qint16(commKind), qint16(systemType)};
     CommandPanel *p = f.open<CommandPanel>();
-    QStringList locked, byRule;
+    QStringList locked, byRule, expected;
     for (const CommandRow &row : CommandRows()) {
-        const bool usable = p->rowLabel(row.table, row.index)->isEnabled();
-        for (QPushButton *b : {p->getButton(row.table, row.index), p->setButton(row.table, row.index)}) {
-            if (b)
-                QCOMPARE(b->isEnabled(), usable);
+        // Every row has its own controls (two rows sharing an index would leave one without),
+        // in its frame, in the tab order row by row.
+        QGroupBox *frame = row.block == RowBlock::Settings ? p->fraCmd1 : p->fraCmd2;
+        QLabel *label = p->rowLabel(row.table, row.index);
+        const QList<QWidget *> controls{p->getButton(row.table, row.index), p->setButton(row.table, row.index),
+                                        p->dataBox(row.table, row.index)};
+        QCOMPARE((QList<bool>{controls[0] != nullptr, controls[1] != nullptr, controls[2] != nullptr}),
+                 (QList<bool>{row.hasGet, row.hasSet, row.valueRow}));
+        QVERIFY(label->text() == row.label && label->textFormat() == Qt::PlainText);
+        for (QWidget *w : controls) {
+            if (w) {
+                QVERIFY2(frame->isAncestorOf(w), qPrintable(row.label));
+                QCOMPARE(w->isEnabled(), label->isEnabled());
+                expected << w->objectName();
+            }
         }
-        if (QLineEdit *box = p->dataBox(row.table, row.index)) {
-            QCOMPARE(box->isEnabled(), usable);
-            QCOMPARE(box->isReadOnly(), !usable);
-        }
-        if (!usable)
+        if (QLineEdit *box = p->dataBox(row.table, row.index))
+            QCOMPARE(box->isReadOnly(), !label->isEnabled());
+        if (!label->isEnabled())
             locked << row.label;
         if (!RowAvailable(row, rule))
             byRule << row.label;
     }
     QCOMPARE(locked, unavailable);
     QCOMPARE(byRule, unavailable);
+    // Then the command line, the log and its buttons; the log stays usable while the frames are
+    // disabled for a reply.
+    expected << "txtConsole" << "chkCheckErrors" << "rtbTranx" << "cmdClear" << "cmdSave";
+    QStringList chain;
+    for (QWidget *w = p->getButton(CommandTable::Scpi, 0); chain.size() < expected.size();
+         w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            chain << w->objectName();
+    QCOMPARE(chain, expected);
+    QVERIFY(!p->fraCmd1->isAncestorOf(p->rtbTranx) && !p->fraCmd2->isAncestorOf(p->rtbTranx));
 }
 
+// After Setup every system type but 2 locks "Period" and "Arm", also one the opening rule leaves
+// open, and empties their boxes (a change to type 2 opening them is test_aftersetup's); the
+// version rows keep their opening state whatever the link now is.
 void TestCommandPanel::setupReappliesTheAvailability()
-{
-    ServiceFixture f(LinkKind::TcpIp, 1);
-    CommandPanel *p = f.open<CommandPanel>();
-    QLineEdit *period = p->dataBox(CommandTable::Scpi, PeriodIndex);
-    QLineEdit *arm = p->dataBox(CommandTable::Scpi, ArmIndex);
-    QVERIFY(!period->isEnabled());
-    qint16 nextType = 2;
-    SetSetupDialog([&](QWidget *) { modData().SystemType = nextType; });
-    p->mnuSetup->trigger();
-    QVERIFY(period->isEnabled() && !period->isReadOnly());
-    QVERIFY(p->setButton(CommandTable::Scpi, ArmIndex)->isEnabled());
-    period->setText("2.5");
-    arm->setText("1");
-
-    // After Setup every system type but 2 locks them, also one the opening rule leaves open;
-    // the version rows keep their opening state whatever the link now is.
-    nextType = 5;
-    modData().CommKind = LinkKind::Simulated;
-    p->mnuSetup->trigger();
-    QVERIFY(!period->isEnabled() && period->isReadOnly());
-    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
-    // A locked box is emptied.
-    QVERIFY(period->text().isEmpty() && arm->text().isEmpty());
-    QVERIFY(!p->getButton(CommandTable::Scpi, ArmIndex)->isEnabled());
-    QVERIFY(f.prompter->shown.isEmpty()); // the state refresh after Setup is the frame's test
-}
-
-void TestCommandPanel::dataBoxRefusesLineBreaks()
 {
     ServiceFixture f;
     CommandPanel *p = f.open<CommandPanel>();
-    QLineEdit *box = p->dataBox(CommandTable::Scpi, 0);
-    QApplication::clipboard()->setText("5\n*RST");
-    box->setFocus();
-    box->paste();
-    QVERIFY(!box->text().contains('\n'));
-    QTest::keyClicks(box, "12");
-    f.sent();
-    p->cmdSet_Click(CommandTable::Scpi, 0);
-    const QStringList sent = f.sent();
-    QCOMPARE(sent.size(), 1);
-    QVERIFY(sent.first().startsWith("SOURce:VOLTage:LEVel:IMMediate:AMPLitude ") && !sent.first().contains("*RST"));
+    QLineEdit *period = p->dataBox(CommandTable::Scpi, PeriodIndex);
+    QLineEdit *arm = p->dataBox(CommandTable::Scpi, ArmIndex);
+    period->setText("2.5");
+    arm->setText("1");
+    SetSetupDialog([&](QWidget *) {
+        modData().SystemType = 5;
+        modData().CommKind = LinkKind::Simulated;
+    });
+    p->mnuSetup->trigger();
+    QVERIFY(!period->isEnabled() && period->isReadOnly() && !p->getButton(CommandTable::Scpi, ArmIndex)->isEnabled());
+    QVERIFY(period->text().isEmpty() && arm->text().isEmpty());
+    QVERIFY(p->getButton(CommandTable::Scpi, EthernetVersionIndex)->isEnabled());
+    QVERIFY(f.prompter->shown.isEmpty()); // the state refresh after Setup is the frame's test
 }
 
 QTEST_MAIN(TestCommandPanel)

@@ -40,87 +40,93 @@ Q_DECLARE_METATYPE(zop::RegisterId)
 class TestRegistersPanel : public QObject {
     Q_OBJECT
 private slots:
-    void opensSilentlyInDecimalWithEveryLampDark();
-    void readLightsTheBitsAndShowsTheValue_data();
-    void readLightsTheBitsAndShowsTheValue();
+    void buttonSendsAndShows_data();
+    void buttonSendsAndShows();
     void readsInTurnThenTimeOut();
-    void writeSendsTheEntryInTheSelectedFormat_data();
-    void writeSendsTheEntryInTheSelectedFormat();
 };
 
-void TestRegistersPanel::opensSilentlyInDecimalWithEveryLampDark()
+// It opens silently (no echo of its "<>CHG" in the log), in decimal, every lamp dark and plain
+// text. A read sends its query with the frame disabled until the reply, lights the register's
+// bits in its colour and shows the three forms; a write sends the entry in the chosen format,
+// reads no reply and does not read the register back.
+void TestRegistersPanel::buttonSendsAndShows_data()
 {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QByteArray>("data"); // a read: the reply; a write: the entry
+    QTest::addColumn<int>("format");      // the entry format chosen
+    QTest::addColumn<RegisterId>("id");
+    QTest::addColumn<QList<int>>("lit");
+    QTest::addColumn<QStringList>("results");
+    QTest::newRow("STB 80: MAV and MSS") << "cmdGetIEEE(7)" << "*STB?" << QByteArray("80\r\n") << 0
+                                         << RegisterId::Stb << QList<int>{4, 6} << QStringList{"80", "50", "0101 0000"};
+    QTest::newRow("OPER 256: CV")
+        << "cmdGetReg(0)" << "STATus:OPERation:CONDition?" << QByteArray("256\r\n") << 0
+        << RegisterId::Oper << QList<int>{8} << QStringList{"256", "01 00", "0000 0001 0000 0000"};
+    QTest::newRow("QUES above 65535")
+        << "cmdGetReg(1)" << "STATus:QUEStionable:CONDition?" << QByteArray("70000\r\n") << 0
+        << RegisterId::Ques << QList<int>{4, 5, 6, 8, 12} << QStringList{"70000", "11 70", "0001 0001 0111 0000"};
+    QTest::newRow("ESE 36") << "cmdGetIEEE(0)" << "*ESE?" << QByteArray("36\r\n") << 0
+                            << RegisterId::Ese << QList<int>{2, 5} << QStringList{"36", "24", "0010 0100"};
+    QTest::newRow("ESR 160") << "cmdGetIEEE(6)" << "*ESR?" << QByteArray("160\r\n") << 0
+                             << RegisterId::Esr << QList<int>{5, 7} << QStringList{"160", "A0", "1010 0000"};
+    QTest::newRow("SRE 5") << "cmdGetIEEE(1)" << "*SRE?" << QByteArray("5\r\n") << 0
+                           << RegisterId::Sre << QList<int>{0, 2} << QStringList{"5", "05", "0000 0101"};
+    const QStringList none{"", "", ""};
+    QTest::newRow("write ESE hex 2C")
+        << "cmdSetIEEE(0)" << "*ESE 44" << QByteArray("2C") << 1 << RegisterId::Ese << QList<int>{} << none;
+    QTest::newRow("write SRE binary 0001 0000")
+        << "cmdSetIEEE(1)" << "*SRE 16" << QByteArray("0001 0000") << 2 << RegisterId::Sre << QList<int>{} << none;
+    QTest::newRow("write ESE decimal empty")
+        << "cmdSetIEEE(0)" << "*ESE " << QByteArray() << 0 << RegisterId::Ese << QList<int>{} << none;
+}
+
+void TestRegistersPanel::buttonSendsAndShows()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, sent);
+    QFETCH(QByteArray, data);
+    QFETCH(int, format);
+    QFETCH(RegisterId, id);
+    QFETCH(QList<int>, lit);
+    const bool read = button.startsWith("cmdGet");
     ServiceFixture f;
+    if (read)
+        f.replies[sent.toLatin1()] = data;
     RegistersPanel *p = f.open<RegistersPanel>();
-    // Sent without echo: the log holds nothing of it.
     QCOMPARE(f.sent(), QStringList{"<>CHG 0,-1,0"});
-    QVERIFY(!p->rtbTranx->logText().contains("<>CHG"));
     QCOMPARE(p->selectedFormat(), EntryFormat::Decimal);
     QStringList boxes; // the entry, then three results
     for (int i = 0; i < 4; ++i)
         boxes << (p->txtValue[i]->isReadOnly() ? "result:" : "entry:") + p->txtValue[i]->text();
     QCOMPARE(boxes, (QStringList{"entry:", "result:", "result:", "result:"}));
-    for (RegisterId id : AllRegisters) {
-        QCOMPARE(LitBits(p, id), QList<int>{});
-        for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit)
-            QVERIFY(p->lamp(id, bit)->textFormat() == Qt::PlainText
-                    && p->fraCmds->isAncestorOf(p->lamp(id, bit)));
+    for (RegisterId other : AllRegisters) {
+        QCOMPARE(LitBits(p, other), QList<int>{});
+        for (int bit = 0; bit < RegisterInfoFor(other).bitCount(); ++bit)
+            QVERIFY(p->lamp(other, bit)->textFormat() == Qt::PlainText
+                    && p->fraCmds->isAncestorOf(p->lamp(other, bit)));
     }
-}
-
-void TestRegistersPanel::readLightsTheBitsAndShowsTheValue_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("query");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<RegisterId>("id");
-    QTest::addColumn<QList<int>>("lit");
-    QTest::addColumn<QStringList>("results");
-    QTest::newRow("STB 80: MAV and MSS")
-        << "cmdGetIEEE(7)" << QByteArray("*STB?") << QByteArray("80\r\n") << RegisterId::Stb
-        << QList<int>{4, 6} << QStringList{"80", "50", "0101 0000"};
-    QTest::newRow("OPER 256: CV")
-        << "cmdGetReg(0)" << QByteArray("STATus:OPERation:CONDition?") << QByteArray("256\r\n")
-        << RegisterId::Oper << QList<int>{8} << QStringList{"256", "01 00", "0000 0001 0000 0000"};
-    QTest::newRow("QUES above 65535")
-        << "cmdGetReg(1)" << QByteArray("STATus:QUEStionable:CONDition?") << QByteArray("70000\r\n")
-        << RegisterId::Ques << QList<int>{4, 5, 6, 8, 12}
-        << QStringList{"70000", "11 70", "0001 0001 0111 0000"};
-    QTest::newRow("ESE 36") << "cmdGetIEEE(0)" << QByteArray("*ESE?") << QByteArray("36\r\n")
-                            << RegisterId::Ese << QList<int>{2, 5} << QStringList{"36", "24", "0010 0100"};
-    QTest::newRow("ESR 160") << "cmdGetIEEE(6)" << QByteArray("*ESR?") << QByteArray("160\r\n")
-                             << RegisterId::Esr << QList<int>{5, 7} << QStringList{"160", "A0", "1010 0000"};
-    QTest::newRow("SRE 5") << "cmdGetIEEE(1)" << QByteArray("*SRE?") << QByteArray("5\r\n")
-                           << RegisterId::Sre << QList<int>{0, 2} << QStringList{"5", "05", "0000 0101"};
-}
-
-void TestRegistersPanel::readLightsTheBitsAndShowsTheValue()
-{
-    QFETCH(QString, button);
-    QFETCH(QByteArray, query);
-    QFETCH(QByteArray, reply);
-    QFETCH(RegisterId, id);
-    QFETCH(QList<int>, lit);
-    QFETCH(QStringList, results);
-    ServiceFixture f;
-    f.replies[query] = reply;
-    RegistersPanel *p = f.open<RegistersPanel>();
-    f.sent();
+    QTest::mouseClick(p->optFormat[format], Qt::LeftButton);
+    QCOMPARE(int(p->selectedFormat()), format);
+    if (!read)
+        p->txtValue[0]->setText(QString::fromLatin1(data));
     QList<bool> enabledWhileWaiting;
     f.whileWaiting = [&] {
         enabledWhileWaiting << p->fraCmds->isEnabled() << p->menuBar()->isEnabled();
     };
     QTest::mouseClick(p->findChild<QPushButton *>(button), Qt::LeftButton);
-    QCOMPARE(f.sent(), QStringList{QString::fromLatin1(query)});
-    QVERIFY(!enabledWhileWaiting.isEmpty() && !enabledWhileWaiting.contains(true));
-    QVERIFY(p->fraCmds->isEnabled() && p->menuBar()->isEnabled());
+    QCOMPARE(f.sent(), QStringList{sent});
+    QCOMPARE(enabledWhileWaiting.isEmpty(), !read);
+    QVERIFY(!enabledWhileWaiting.contains(true) && p->fraCmds->isEnabled() && p->menuBar()->isEnabled());
     QCOMPARE(LitBits(p, id), lit);
     // Lit in the register's colour, as painted too.
     const QColor colour = id == RegisterId::Oper ? QColor(0, 192, 0) : QColor(255, 0, 0);
     for (int bit = 0; bit < RegisterInfoFor(id).bitCount(); ++bit)
         QCOMPARE(Shows(p->lamp(id, bit), colour) && p->lamp(id, bit)->colour() == colour, lit.contains(bit));
-    QCOMPARE(Results(p), results);
-    QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query + "\n" + reply)));
+    QTEST(Results(p), "results");
+    QCOMPARE(p->txtValue[0]->text(), read ? QString() : QString::fromLatin1(data));
+    QVERIFY(p->rtbTranx->logText().endsWith(sent + "\n" + (read ? QString::fromLatin1(data) : QString()))
+            && !p->rtbTranx->logText().contains("<>CHG"));
     QVERIFY(f.prompter->shown.isEmpty());
 }
 
@@ -149,38 +155,6 @@ void TestRegistersPanel::readsInTurnThenTimeOut()
     QCOMPARE(f.prompter->texts(), QStringList{CommText::TimedOut});
     QCOMPARE(modData().CommKind, LinkKind::Simulated);
     QVERIFY(p->fraCmds->isEnabled() && p->menuBar()->isEnabled());
-}
-
-void TestRegistersPanel::writeSendsTheEntryInTheSelectedFormat_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("sent");
-    QTest::newRow("ESE hex 2C") << 1 << "2C" << "cmdSetIEEE(0)" << "*ESE 44";
-    QTest::newRow("SRE binary 0001 0000") << 2 << "0001 0000" << "cmdSetIEEE(1)" << "*SRE 16";
-    QTest::newRow("ESE decimal empty") << 0 << "" << "cmdSetIEEE(0)" << "*ESE ";
-}
-
-void TestRegistersPanel::writeSendsTheEntryInTheSelectedFormat()
-{
-    QFETCH(int, format);
-    QFETCH(QString, entry);
-    QFETCH(QString, button);
-    QFETCH(QString, sent);
-    ServiceFixture f;
-    RegistersPanel *p = f.open<RegistersPanel>();
-    f.sent();
-    QTest::mouseClick(p->optFormat[format], Qt::LeftButton);
-    QCOMPARE(int(p->selectedFormat()), format);
-    p->txtValue[0]->setText(entry);
-    bool waited = false;
-    f.whileWaiting = [&] { waited = true; };
-    QTest::mouseClick(p->findChild<QPushButton *>(button), Qt::LeftButton);
-    QVERIFY(!waited); // no reply is read, the register is not read back
-    QCOMPARE(p->txtValue[0]->text(), entry);
-    QCOMPARE(f.sent(), QStringList{sent});
-    QVERIFY(p->rtbTranx->logText().endsWith(sent + "\n") && f.prompter->shown.isEmpty());
 }
 
 QTEST_MAIN(TestRegistersPanel)
