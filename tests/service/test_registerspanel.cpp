@@ -1,6 +1,6 @@
 // The Register Panel on a scripted link (its tab order: test_taborder): what it sends when it
 // opens, the query of each read button, the lamps lit per bit and the three result forms,
-// writes of ESE and SRE from the three entry formats (and entries that cannot be written),
+// writes of ESE and SRE from the three entry formats (an empty entry as it stands),
 // replies that are not register values, and the frame disabled while a reply is awaited.
 
 #include "servicefixture.h"
