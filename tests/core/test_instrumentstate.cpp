@@ -194,6 +194,7 @@ private slots:
         QTest::newRow("non-hex fields are 0") << QByteArray("zz,yy\r\n") << 0.0f << 0.0f << "0.000"
                                               << "0.000";
         QTest::newRow("no answer: Simulated mode's") << QByteArray() << 15.0f << 100.0f << "0.00" << "0.0";
+        QTest::newRow("field above 7FFFFFFF: all kept") << QByteArray("3A98,FFFFFFFF\r\n") << 7.0f << 9.0f << "kept" << "kept";
     }
 
     void readScales()
@@ -203,8 +204,11 @@ private slots:
         QFETCH(float, amps);
         Fixture f;
         Connect(f, {{"<>SCL", reply}});
+        const auto ratings = [](float v, float a) { return RatingsRecord{v, 1.1f * v, 0.1f * v, a, 1.1f * a, 0.1f * a}; };
+        modData().Ratings = modData().RatingsBackup = ratings(7, 9);
+        modData().VoltageFormat = modData().CurrentFormat = "kept";
         ReadScales();
-        const RatingsRecord expected{volts, 1.1f * volts, 0.1f * volts, amps, 1.1f * amps, 0.1f * amps};
+        const RatingsRecord expected = ratings(volts, amps);
         QCOMPARE(modData().Ratings, expected);
         QCOMPARE(modData().RatingsBackup, expected);
         QTEST(modData().VoltageFormat, "voltFormat");
@@ -212,15 +216,6 @@ private slots:
         QCOMPARE(modData().CommKind, qint16(reply.isNull() ? 5 : 2)); // a time-out falls back
         QCOMPARE(f.prompter->texts(), reply.isNull() ? QStringList{"Device Timed Out.  Entering Simulated Mode!"}
                                                      : QStringList{});
-    }
-
-    void readScalesOverflowKeepsRatings()
-    {
-        Fixture f;
-        Connect(f, {{"<>SCL", "3A98,FFFFFFFF\r\n"}});
-        modData().Ratings.VoltMax = 7;
-        ReadScales();
-        QCOMPARE(modData().Ratings.VoltMax, 7.0f);
     }
 
     void readPots_data()
@@ -282,15 +277,13 @@ private slots:
         Fixture f;
         TextLog log;
         Comm().LogTarget = &log;
-        Connect(f, {{"<>SCL", "3A98,186A0\r\n"},
-                    {"<>ALL", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n"},
-                    {"SYST:VERS?", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n"},
-                    {"SYST:ERR?", "0,\"No error\"\r\n"}});
+        Connect(f, {});
+        AnswerStateRefresh(*f.line);
         f.line->deliver(f.clock->elapsedMs(), "stale\r\n");
         QCOMPARE(RefreshInstrumentState(), 14);
         QCOMPARE(f.line->commands(), (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}));
         QCOMPARE(modData().LastErrorReply, QString("0,\"No error\"\r\n"));
-        QCOMPARE(modData().Ratings.VoltMax, 15.0f);
+        QCOMPARE(modData().Ratings.VoltMax, 30.0f);
         QCOMPARE(modData().Settings.VoltSet, 12.0f);
         QCOMPARE(log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing of it logged
     }

@@ -104,7 +104,6 @@ void TestUserSettings::windowFitsTheScreens_data()
     QTest::addColumn<QRect>("saved");
     QTest::addColumn<QList<QRect>>("screens");
     QTest::addColumn<QRect>("placed");
-    const QSize minimum(400, 300);
     const QList<QRect> one{QRect(0, 0, 1920, 1080)};
     const QList<QRect> two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
     QTest::newRow("as saved") << QRect(100, 50, 800, 600) << one << QRect(100, 50, 800, 600);
