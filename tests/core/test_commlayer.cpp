@@ -377,29 +377,26 @@ private slots:
 
         const QString tcp = "TCP/IP 127.0.0.1:50505", tcpLink = "2|127.0.0.1|50505|";
         const QString simulated = "Simulated: no instrument";
-        QTest::newRow("TCP/IP live") << tcpLink << "" << LinkState::Live << tcp << "";
-        QTest::newRow("TCP/IP connection dropped")
-            << tcpLink << "unplugged" << LinkState::NotConnected << tcp + ": not connected" << "";
-        QTest::newRow("GPIB live") << "0|5|0|" << "" << LinkState::Live << "GPIB 0, address 5" << "";
-        QTest::newRow("RS-232 named device") << "1||1|/dev/pts/7" << "" << LinkState::Live << "RS-232 /dev/pts/7" << "";
-        QTest::newRow("RS-485 framed by port number")
-            << "4|17|2|" << "" << LinkState::Live << "RS-485 framed, address 17, Port 2" << "";
-        QTest::newRow("Simulated by choice") << "5||0|" << "" << LinkState::Simulated << simulated << "";
-        QTest::newRow("no link configured")
-            << "99||0|" << "" << LinkState::Simulated << simulated + ", no link is configured" << "";
-        QTest::newRow("port cannot be opened")
-            << "3|17|3|" << "open" << LinkState::Simulated
-            << simulated + ", after RS-485 selected, address 17, Port 3 could not be opened (Port not found)"
-            << "Link: RS-485 selected, address 17, Port 3\nReason: Port not found";
-        QTest::newRow("send fails") << tcpLink << "write" << LinkState::Simulated
-                                    << simulated + ", after " + tcp + " failed (Not connected)"
-                                    << "Link: " + tcp + "\nReason: Not connected";
-        QTest::newRow("link lost while reading") << tcpLink << "lost" << LinkState::Simulated
-                                                 << simulated + ", after " + tcp + " failed (Connection lost)"
-                                                 << "Link: " + tcp + "\nReason: Connection lost";
-        QTest::newRow("no reply") << tcpLink << "silent" << LinkState::Simulated
-                                  << simulated + ", after a time-out on " + tcp
-                                  << "Link: " + tcp + "\nReason: no complete reply within 2 s";
+        const auto row = [](const char *name, const QString &link, const QString &fault, LinkState state,
+                            const QString &status, const QString &details = {}) {
+            QTest::newRow(name) << link << fault << state << status << details;
+        };
+        row("TCP/IP live", tcpLink, "", LinkState::Live, tcp);
+        row("TCP/IP connection dropped", tcpLink, "unplugged", LinkState::NotConnected, tcp + ": not connected");
+        row("GPIB live", "0|5|0|", "", LinkState::Live, "GPIB 0, address 5");
+        row("RS-232 named device", "1||1|/dev/pts/7", "", LinkState::Live, "RS-232 /dev/pts/7");
+        row("RS-485 framed by port number", "4|17|2|", "", LinkState::Live, "RS-485 framed, address 17, Port 2");
+        row("Simulated by choice", "5||0|", "", LinkState::Simulated, simulated);
+        row("no link configured", "99||0|", "", LinkState::Simulated, simulated + ", no link is configured");
+        row("port cannot be opened", "3|17|3|", "open", LinkState::Simulated,
+            simulated + ", after RS-485 selected, address 17, Port 3 could not be opened (Port not found)",
+            "Link: RS-485 selected, address 17, Port 3\nReason: Port not found");
+        row("send fails", tcpLink, "write", LinkState::Simulated, simulated + ", after " + tcp + " failed (Not connected)",
+            "Link: " + tcp + "\nReason: Not connected");
+        row("link lost while reading", tcpLink, "lost", LinkState::Simulated,
+            simulated + ", after " + tcp + " failed (Connection lost)", "Link: " + tcp + "\nReason: Connection lost");
+        row("no reply", tcpLink, "silent", LinkState::Simulated, simulated + ", after a time-out on " + tcp,
+            "Link: " + tcp + "\nReason: no complete reply within 2 s");
     }
 
     void statusAndFallBackDetails()

@@ -131,34 +131,26 @@ private slots:
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QString>("hardware");
         QTest::addColumn<SettingsRecord>("settings");
-        QTest::newRow("every field") << QByteArray("2EE0,1388,33E4,5DC0,3E8,3,1194\r\n")
-                                     << QByteArray("ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n")
-                                     << "4.7" << "1.3" << SettingsRecord{12, 5, 13.284f, 24, 1, 3};
+        const auto row = [](const char *name, const QByteArray &all, const QByteArray &vers, const QString &firmware,
+                            const QString &hardware, const SettingsRecord &settings) {
+            QTest::newRow(name) << all << vers << firmware << hardware << settings;
+        };
+        row("every field", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n",
+            "4.7", "1.3", {12, 5, 13.284f, 24, 1, 3});
         const QByteArray all7 = "0,0,0,0,9C4,0,125C\r\n";
-        QTest::newRow("two words: from field 6") << all7 << QByteArray("ZOP 9\r\n") << "4.70" << "1.0"
-                                                 << SettingsRecord{0, 0, 0, 0, 2, 0};
-        QTest::newRow("three words: hardware missing")
-            << all7 << QByteArray("a b 5.25\r\n") << "5.3" << "old" << Untouched;
-        QTest::newRow("six words, period 3500 rounds to even")
-            << QByteArray("0,0,0,0,DAC,0,0\r\n") << QByteArray("a b 2.0 c d 3.04\r\n") << "2.0"
-            << "3.0" << SettingsRecord{0, 0, 0, 0, 4, 0};
-        QTest::newRow("period 2500 rounds to even")
-            << QByteArray("0,0,0,0,9C4,0,1\r\n") << QByteArray("a b 1 c d 1\r\n") << "1.0" << "1.0"
-            << SettingsRecord{0, 0, 0, 0, 2, 0};
-        QTest::newRow("five fields and few words: nothing")
-            << QByteArray("1,2,3,4,5\r\n") << QByteArray("x\r\n") << "old" << "old" << Untouched;
-        QTest::newRow("four fields: versions only") << QByteArray("1,2,3,4\r\n")
-                                                    << QByteArray("a b 6.1 c d 7.2\r\n") << "6.1"
-                                                    << "7.2" << Untouched;
+        row("two words: from field 6", all7, "ZOP 9\r\n", "4.70", "1.0", {0, 0, 0, 0, 2, 0});
+        row("three words: hardware missing", all7, "a b 5.25\r\n", "5.3", "old", Untouched);
+        row("six words, period 3500 rounds to even", "0,0,0,0,DAC,0,0\r\n", "a b 2.0 c d 3.04\r\n", "2.0", "3.0",
+            {0, 0, 0, 0, 4, 0});
+        row("period 2500 rounds to even", "0,0,0,0,9C4,0,1\r\n", "a b 1 c d 1\r\n", "1.0", "1.0", {0, 0, 0, 0, 2, 0});
+        row("five fields and few words: nothing", "1,2,3,4,5\r\n", "x\r\n", "old", "old", Untouched);
+        row("four fields: versions only", "1,2,3,4\r\n", "a b 6.1 c d 7.2\r\n", "6.1", "7.2", Untouched);
         // A field that cannot be decoded leaves the settings and the versions as they were, unasked.
-        QTest::newRow("field above 7FFFFFFF") << QByteArray("1,2,3,80000000,5,6,7\r\n") << QByteArray()
-                                              << "old" << "old" << Untouched;
-        QTest::newRow("huge first field") << QByteArray("FFFFFFFFFF,2,3,4,5,6,7\r\n") << QByteArray() << "old"
-                                          << "old" << Untouched;
+        row("field above 7FFFFFFF", "1,2,3,80000000,5,6,7\r\n", QByteArray(), "old", "old", Untouched);
+        row("huge first field", "FFFFFFFFFF,2,3,4,5,6,7\r\n", QByteArray(), "old", "old", Untouched);
         // Fewer than four fields: the defaults. A null "vers": no version query.
-        const SettingsRecord defaults{0, 0, 16.5f, 110.0f, 0, 0};
         for (const auto &[name, reply] : {std::pair{"empty line", "\r\n"}, {"one field", "9.999\r\n"}, {"three fields", "1,2,3\r\n"}})
-            QTest::newRow(name) << QByteArray(reply) << QByteArray() << "1.0" << "1.0" << defaults;
+            row(name, reply, QByteArray(), "1.0", "1.0", {0, 0, 16.5f, 110.0f, 0, 0});
     }
 
     void readAll()
