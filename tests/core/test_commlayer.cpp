@@ -111,10 +111,8 @@ private slots:
         const int none = int(MsgIcon::None);
         QTest::newRow("unknown kind") << 99 << "" << false << true << "kept - Initialized\r\n" << ""
                                       << "No comm Port selected!" << int(MsgIcon::Exclamation);
-        QTest::newRow("port cannot be opened")
-            << 1 << "open" << false << false << "kept " << notOpened << NotFound << none;
-        QTest::newRow("quiet mode hides the message")
-            << 1 << "open" << true << false << "kept " << notOpened << "" << none;
+        QTest::newRow("port cannot be opened") << 1 << "open" << false << false << "kept " << notOpened << NotFound << none;
+        QTest::newRow("quiet mode hides the message") << 1 << "open" << true << false << "kept " << notOpened << "" << none;
         QTest::newRow("no driver") << 0 << "driver" << false << false << "kept "
                                    << "\"Initialization Error:\r\nError Description: " << NotFound << none;
     }
@@ -188,8 +186,7 @@ private slots:
         QTest::addColumn<QString>("prompt");
         const QString lost = Record("Read Error:", "Connection lost", "tcpComm", 10053);
         QTest::newRow("send fails") << "send" << false << false << 0
-                                    << Record("Write Error:", "Not connected", "tcpComm", 40006)
-                                    << NotFound;
+                                    << Record("Write Error:", "Not connected", "tcpComm", 40006) << NotFound;
         QTest::newRow("time-out") << "read" << false << false << -1 << "" << TimedOut;
         QTest::newRow("time-out in quiet mode") << "read" << false << true << -1 << "" << "";
         QTest::newRow("status time-out") << "status" << false << false << -1 << "" << "";

@@ -215,14 +215,10 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QList<int>>("pots");
         QTest::addColumn<QList<int>>("backup");
-        QTest::newRow("five") << QByteArray("10,20,30,40,FF\r\n") << QList<int>{16, 32, 48, 64, 255}
-                              << QList<int>{16, 32, 48, 64, 255};
-        QTest::newRow("short: defaults") << QByteArray("1,2,3\r\n") << QList<int>{128, 128, 128, 128, 128}
-                                         << QList<int>{128, 128, 128, 128, 128};
-        QTest::newRow("exactly four: partial") << QByteArray("1,2,3,4\r\n") << QList<int>{1, 2, 3, 4, 9}
-                                               << QList<int>{9, 9, 9, 9, 9};
-        QTest::newRow("above 16 bits: partial") << QByteArray("1,2,10000,4,5\r\n")
-                                                << QList<int>{1, 2, 9, 9, 9} << QList<int>{9, 9, 9, 9, 9};
+        QTest::newRow("five") << QByteArray("10,20,30,40,FF\r\n") << QList<int>{16, 32, 48, 64, 255} << QList<int>{16, 32, 48, 64, 255};
+        QTest::newRow("short: defaults") << QByteArray("1,2,3\r\n") << QList<int>(5, 128) << QList<int>(5, 128);
+        QTest::newRow("exactly four: partial") << QByteArray("1,2,3,4\r\n") << QList<int>{1, 2, 3, 4, 9} << QList<int>(5, 9);
+        QTest::newRow("above 16 bits: partial") << QByteArray("1,2,10000,4,5\r\n") << QList<int>{1, 2, 9, 9, 9} << QList<int>(5, 9);
     }
 
     void readPots()

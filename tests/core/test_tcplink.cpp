@@ -108,15 +108,13 @@ private slots:
         QTest::addColumn<int>("openMs"); // the least the opening takes
         QTest::addColumn<QStringList>("record"); // how it begins, then parts it holds
         const QString write = "\"Write Error:\r\nError Description: ";
-        QTest::newRow("refused") << "127.0.0.1" << 0 << 250
-                                 << QStringList{write, "\r\nError Source : tcpComm\r\nError #: 10061\"\r\n"};
-        QTest::newRow("not a host name")
-            << "no such host" << 50505 << 0
-            << QStringList{write + "\"no such host\" is not a host name or an IP address"};
-        QTest::newRow("not a port") << "127.0.0.1" << 65536 + 80 << 0
-                                    << QStringList{write + "65616 is not a TCP port"};
-        QTest::newRow("dropped before the reply") << "127.0.0.1" << -1 << 0
-                                                  << QStringList{"\"Read Error:\r\n"};
+        const auto row = [](const char *name, const QString &address, int port, int openMs, const QStringList &record) {
+            QTest::newRow(name) << address << port << openMs << record;
+        };
+        row("refused", "127.0.0.1", 0, 250, {write, "\r\nError Source : tcpComm\r\nError #: 10061\"\r\n"});
+        row("not a host name", "no such host", 50505, 0, {write + "\"no such host\" is not a host name or an IP address"});
+        row("not a port", "127.0.0.1", 65536 + 80, 0, {write + "65616 is not a TCP port"});
+        row("dropped before the reply", "127.0.0.1", -1, 0, {"\"Read Error:\r\n"});
     }
 
     void fallsBackAtFirstUse()

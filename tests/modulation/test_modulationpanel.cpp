@@ -329,17 +329,17 @@ private slots:
         QTest::newRow("missing keys")
             << QByteArray("[Table]\nkey2Mod= 1.25 \nkey2Out=-3\nkey4Mod=0.5\nkey5Mod=abc\nkey5Out=1\n")
             << missingKeys << "";
-        QTest::newRow("control input 3") << QByteArray("[Config]\nTable=3\n") << QStringList()
-                                         << "Invalid Control Input in Saved File %1";
-        QTest::newRow("control input 0") << QByteArray("[Config]\nTable=0\nType=0\n") << QStringList()
-                                         << "Invalid Control Input in Saved File %1";
-        QTest::newRow("type 2") << QByteArray("[Config]\nTable=1\nType=2\n") << QStringList()
-                                << "Invalid Modulation Type in Saved File %1";
-        QTest::newRow("no such file") << QByteArray("(none)") << QStringList()
-                                      << "Unable to open %1:\r\nNo such file or directory";
-        QTest::newRow("a folder") << QByteArray("(folder)") << QStringList()
-                                  << "Unable to open %1:\r\nIt is a folder, not a file.";
+        // A file refused sends nothing.
+        const auto refused = [](const char *name, const QByteArray &file, const QString &message) {
+            QTest::newRow(name) << file << QStringList() << message;
+        };
+        refused("control input 3", "[Config]\nTable=3\n", "Invalid Control Input in Saved File %1");
+        refused("control input 0", "[Config]\nTable=0\nType=0\n", "Invalid Control Input in Saved File %1");
+        refused("type 2", "[Config]\nTable=1\nType=2\n", "Invalid Modulation Type in Saved File %1");
+        refused("no such file", "(none)", "Unable to open %1:\r\nNo such file or directory");
+        refused("a folder", "(folder)", "Unable to open %1:\r\nIt is a folder, not a file.");
     }
+
     void loading()
     {
         QFETCH(QByteArray, file);
