@@ -79,54 +79,82 @@ int LockLook(QLineEdit *box)
 class TestCalibrationPanel : public QObject {
     Q_OBJECT
 private slots:
-    void buttonsSendTheirTexts_data()
+    void buttons_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("data");     // typed into the row's data box first
         QTest::addColumn<QString>("password"); // in the Password box when the button is pressed
         QTest::addColumn<QString>("sent");
-        QTest::addColumn<int>("readAfterMs"); // -1: no reply is read
+        QTest::addColumn<int>("readAfterMs");  // -1: no reply is read
+        QTest::addColumn<QByteArray>("reply"); // the instrument's
+        QTest::addColumn<QString>("shown");    // in the box of a Get; every other box is kept
         const QString all = ScaleAccessCode;
-        QTest::newRow("Password") << "cmdSetSCPI(29)" << "3846" << "3846" << "CALibrate:PASSword 3846" << -1;
-        QTest::newRow("Volt Scale") << "cmdSetSCPI(31)" << "20" << all << "CALibrate:SCALe:VOLTage 20" << -1;
-        QTest::newRow("Curr Scale, as typed") << "cmdSetSCPI(32)" << " 5x" << all << "CALibrate:SCALe:CURRent  5x" << -1;
-        QTest::newRow("Input Scale") << "cmdSetSCPI(42)" << "10" << all << "CALibrate:SCALe:INPut 10" << -1;
-        QTest::newRow("Default Pots") << "cmdSetSCPI(33)" << "" << all << "CALibrate:DEFaults" << -1;
-        QTest::newRow("End Cal") << "cmdSetSCPI(34)" << "" << all << "CALibrate:STOP" << -1;
-        QTest::newRow("Cal String") << "cmdSetSCPI(14)" << "bench 7" << all << "CALibrate:IDN bench 7" << -1;
-        QTest::newRow("System Ver") << "cmdSetSCPI(19)" << "4.80" << all << "SYSTem:Version 4.80" << -1;
+        const auto set = [&](const char *name, const char *button, const QString &data, const QString &sent) {
+            QTest::newRow(name) << button << data << all << sent << -1 << QByteArray() << QString();
+        };
+        set("Password", "cmdSetSCPI(29)", "3846", "CALibrate:PASSword 3846");
+        set("Volt Scale", "cmdSetSCPI(31)", "20", "CALibrate:SCALe:VOLTage 20");
+        set("Curr Scale, as typed", "cmdSetSCPI(32)", " 5x", "CALibrate:SCALe:CURRent  5x");
+        set("Input Scale", "cmdSetSCPI(42)", "10", "CALibrate:SCALe:INPut 10");
+        set("Default Pots", "cmdSetSCPI(33)", "", "CALibrate:DEFaults");
+        set("End Cal", "cmdSetSCPI(34)", "", "CALibrate:STOP");
+        set("Cal String", "cmdSetSCPI(14)", "bench 7", "CALibrate:IDN bench 7");
+        set("System Ver", "cmdSetSCPI(19)", "4.80", "SYSTem:Version 4.80");
+        set("Set Pot 3", "cmdSetPot(2)", "128", "CALibrate:POT 3,128");
+        set("Set Pot 5, as typed", "cmdSetPot(4)", " 7x", "CALibrate:POT 5, 7x");
+        // The network Sets read their reply after a pause.
         QTest::newRow("Serial Number, with the code") << "cmdSetSCPI(40)" << "ZS42" << all
-                                                      << "SYSTem:NET:SERial ZS42 6043" << 100;
+                                                      << "SYSTem:NET:SERial ZS42 6043" << 100 << QByteArray("1\r\n") << QString();
         QTest::newRow("HW Version, with the code") << "cmdSetSCPI(41)" << "2.1" << all
-                                                   << "SYSTem:NET:VERS 2.1 6043" << 100;
+                                                   << "SYSTem:NET:VERS 2.1 6043" << 100 << QByteArray("1\r\n") << QString();
         QTest::newRow("HW Version, code edited since") << "cmdSetSCPI(41)" << "2.1" << "6043 "
-                                                       << "SYSTem:NET:VERS 2.1" << 100;
-        // Gets read at once, the network one too (the other Gets: getShowsTheReply).
-        QTest::newRow("Get System Ver") << "cmdGetSCPI(19)" << "" << all << "SYSTem:Version?" << 0;
-        QTest::newRow("Get HW Version") << "cmdGetSCPI(41)" << "" << all << "SYSTem:NET:VERS?" << 0;
-        QTest::newRow("Set Pot 3") << "cmdSetPot(2)" << "128" << all << "CALibrate:POT 3,128" << -1;
-        QTest::newRow("Set Pot 5, as typed") << "cmdSetPot(4)" << " 7x" << all << "CALibrate:POT 5, 7x" << -1;
+                                                       << "SYSTem:NET:VERS 2.1" << 100 << QByteArray("1\r\n") << QString();
+        // Gets read at once, the network one too.
+        const auto get = [&](const char *name, const char *button, const char *query, const QByteArray &reply,
+                             const QString &shown) {
+            QTest::newRow(name) << button << "" << all << query << 0 << reply << shown;
+        };
+        get("Get System Ver", "cmdGetSCPI(19)", "SYSTem:Version?", "4.80\r\n", "4.80");
+        get("Get Volt Scale", "cmdGetSCPI(31)", "CALibrate:SCALe:VOLTage?", "15.000\r\n", "15.000");
+        get("Get Cal String, every line break removed, markup as text", "cmdGetSCPI(14)", "CALibrate:IDN?",
+            "<b>bench</b>\r7\r\n", "<b>bench</b>7");
+        get("Get HW Version: the revision only", "cmdGetSCPI(41)", "SYSTem:NET:VERS?",
+            "ZOP-SIM Ethernet Module Hardware Rev.  2.10 \r\n", "2.10");
+        get("Get HW Version without the mark: unchanged", "cmdGetSCPI(41)", "SYSTem:NET:VERS?",
+            "ZOP-SIM Ethernet Module 2.10\r\n", "old value");
+        get("Get Pot 2", "cmdGetPot(1)", "CALibrate:POT? 2", "129\r\n", "129");
     }
 
-    void buttonsSendTheirTexts()
+    void buttons()
     {
         QFETCH(QString, button);
         QFETCH(QString, data);
         QFETCH(QString, password);
         QFETCH(QString, sent);
         QFETCH(int, readAfterMs);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, shown);
         CalFixture f;
         CalibrationPanel *p = f.panel;
         f.unlock(ScaleAccessCode);
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p));
+        const QList<QLineEdit *> boxes = p->findChildren<QLineEdit *>();
+        for (QLineEdit *b : boxes)
+            b->setText("old value");
         p->txtSCPI(Password)->setText(password);
-        if (auto *box = p->findChild<QLineEdit *>(QString(button).replace("cmdSet", "txt")))
-            box->setText(data);
-        if (readAfterMs >= 0)
-            f.replies[sent.toLatin1()] = "1\r\n";
+        auto *typedInto = p->findChild<QLineEdit *>(QString(button).replace("cmdSet", "txt"));
+        if (typedInto)
+            typedInto->setText(data);
+        f.replies[sent.toLatin1()] = reply;
         f.replyDelayMs = 150; // still on its way after the pause before a network reply
         const qint64 pressedAt = f.clock->elapsedMs();
         QList<qint64> waitedAt;
-        f.whileWaiting = [&] { waitedAt << f.clock->elapsedMs() - pressedAt; };
+        QList<bool> enabledWhileWaiting;
+        f.whileWaiting = [&] {
+            waitedAt << f.clock->elapsedMs() - pressedAt;
+            enabledWhileWaiting << p->fraCmds->isEnabled() << p->menuBar()->isEnabled();
+        };
         f.sent();
 
         QPushButton *b = p->findChild<QPushButton *>(button);
@@ -135,65 +163,16 @@ private slots:
 
         QCOMPARE(f.sent(), QStringList{sent});
         QVERIFY(p->rtbTranx->logText().contains(sent + "\n"));
-        if (readAfterMs < 0)
-            QVERIFY(waitedAt.isEmpty());
-        else
-            QVERIFY(!waitedAt.isEmpty() && waitedAt.first() == readAfterMs);
-        QVERIFY(f.prompter->shown.isEmpty());
-    }
-
-    void getShowsTheReply_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("query");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("Volt Scale") << "cmdGetSCPI(31)" << QByteArray("CALibrate:SCALe:VOLTage?")
-                                    << QByteArray("15.000\r\n") << "txtSCPI(31)" << "15.000";
-        QTest::newRow("Cal String, every line break removed, markup as text")
-            << "cmdGetSCPI(14)" << QByteArray("CALibrate:IDN?") << QByteArray("<b>bench</b>\r7\r\n")
-            << "txtSCPI(14)" << "<b>bench</b>7";
-        QTest::newRow("HW Version: the revision only")
-            << "cmdGetSCPI(41)" << QByteArray("SYSTem:NET:VERS?")
-            << QByteArray("ZOP-SIM Ethernet Module Hardware Rev.  2.10 \r\n") << "txtSCPI(41)" << "2.10";
-        QTest::newRow("HW Version without the mark: unchanged")
-            << "cmdGetSCPI(41)" << QByteArray("SYSTem:NET:VERS?")
-            << QByteArray("ZOP-SIM Ethernet Module 2.10\r\n") << "txtSCPI(41)" << "old value";
-        QTest::newRow("Pot 2") << "cmdGetPot(1)" << QByteArray("CALibrate:POT? 2") << QByteArray("129\r\n")
-                               << "txtPot(1)" << "129";
-    }
-
-    void getShowsTheReply()
-    {
-        QFETCH(QString, button);
-        QFETCH(QByteArray, query);
-        QFETCH(QByteArray, reply);
-        QFETCH(QString, box);
-        QFETCH(QString, shown);
-        CalFixture f;
-        CalibrationPanel *p = f.panel;
-        f.unlock(ScaleAccessCode);
-        f.replies[query] = reply;
-        p->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(p));
-        const QList<QLineEdit *> boxes = p->findChildren<QLineEdit *>();
-        for (QLineEdit *b : boxes)
-            b->setText("old value");
-        QList<bool> enabledWhileWaiting;
-        f.whileWaiting = [&] {
-            enabledWhileWaiting << p->fraCmds->isEnabled() << p->menuBar()->isEnabled();
-        };
-        f.sent();
-
-        QTest::mouseClick(p->findChild<QPushButton *>(button), Qt::LeftButton);
-
-        QCOMPARE(f.sent(), QStringList{QString::fromLatin1(query)});
-        QVERIFY(!enabledWhileWaiting.isEmpty() && !enabledWhileWaiting.contains(true));
+        QCOMPARE(waitedAt.value(0, -1), qint64(readAfterMs));
+        QVERIFY(!enabledWhileWaiting.contains(true));
         QVERIFY(p->fraCmds->isEnabled() && p->menuBar()->isEnabled());
-        QVERIFY(p->rtbTranx->logText().endsWith(QString::fromLatin1(query + "\n" + reply)));
+        QVERIFY(f.prompter->shown.isEmpty());
+        if (shown.isEmpty())
+            return;
+        QVERIFY(p->rtbTranx->logText().endsWith(sent + "\n" + QString::fromLatin1(reply)));
+        const QString box = QString(button).replace("cmdGet", "txt");
         for (QLineEdit *b : boxes)
-            QCOMPARE(b->text(), b->objectName() == box ? shown : QString("old value"));
+            QCOMPARE(b->text(), b->objectName() == box ? shown : b == p->txtSCPI(Password) ? password : QString("old value"));
         auto *target = p->findChild<QLineEdit *>(box);
         QCOMPARE(QApplication::focusWidget(), target);
         QCOMPARE(target->selectedText(), target->text());
@@ -286,13 +265,14 @@ private slots:
 
     void stepButtons_data()
     {
-        QTest::addColumn<QString>("start"); // in the box after the Get
+        QTest::addColumn<QString>("start"); // in the box after the Get; empty: nothing read
         QTest::addColumn<bool>("up");
         QTest::addColumn<int>("holdMs");
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("presses"); // each held holdMs
         const QStringList at255(3, "CAL:POT 3,255");
+        QTest::newRow("nothing read: the button does nothing") << "" << true << 300 << QStringList{} << "" << 1;
         QTest::newRow("254 up: 255, then 255 again") << "254" << true << 250 << at255 << "255" << 1;
         QTest::newRow("1 down: 0, then 0 again") << "1" << false << 250 << QStringList(3, "CAL:POT 3,0") << "0" << 1;
         QTest::newRow("one step a tenth of a second")
@@ -317,16 +297,10 @@ private slots:
         CalibrationPanel *p = f.panel;
         f.unlock(PotAccessCode);
         QPushButton *button = up ? p->cmdUp : p->cmdDn;
-
-        // Nothing read yet: the button does nothing.
-        f.sent();
-        QTest::mousePress(button, Qt::LeftButton);
-        f.advance(300);
-        QTest::mouseRelease(button, Qt::LeftButton);
-        QCOMPARE(f.sent(), QStringList{});
-
-        f.readPot(2, "128");
-        p->txtPot(2)->setText(start);
+        if (!start.isEmpty()) {
+            f.readPot(2, "128");
+            p->txtPot(2)->setText(start);
+        }
         f.sent();
         for (int press = 0; press < presses; ++press) {
             QTest::mousePress(button, Qt::LeftButton);

@@ -111,10 +111,8 @@ private slots:
         const int none = int(MsgIcon::None);
         QTest::newRow("unknown kind") << 99 << "" << false << true << "kept - Initialized\r\n" << ""
                                       << "No comm Port selected!" << int(MsgIcon::Exclamation);
-        QTest::newRow("port cannot be opened")
-            << 1 << "open" << false << false << "kept " << notOpened << NotFound << none;
-        QTest::newRow("quiet mode hides the message")
-            << 1 << "open" << true << false << "kept " << notOpened << "" << none;
+        QTest::newRow("port cannot be opened") << 1 << "open" << false << false << "kept " << notOpened << NotFound << none;
+        QTest::newRow("quiet mode hides the message") << 1 << "open" << true << false << "kept " << notOpened << "" << none;
         QTest::newRow("no driver") << 0 << "driver" << false << false << "kept "
                                    << "\"Initialization Error:\r\nError Description: " << NotFound << none;
     }
@@ -178,30 +176,6 @@ private slots:
         QVERIFY(f.line->written.isEmpty());
     }
 
-    void replyTimesOutWithPartialText()
-    {
-        Link f(2);
-        // Pieces keep coming for the whole wait, but none ends the line.
-        f.line->responder = [](const QByteArray &) {
-            QList<ScriptedLine::Chunk> chunks;
-            for (int ms = 0; ms < 5000; ms += 400)
-                chunks.append({ms, "ab"});
-            return chunks;
-        };
-        SendCommand(QStringLiteral("VOLT?"), false);
-        const qint64 start = f.clock->elapsedMs();
-        QString reply = "caller's text";
-        QCOMPARE(ReadReply(reply, 2, true), -1);
-        const qint64 waited = f.clock->elapsedMs() - start;
-        QVERIFY2(waited > 2000 && waited <= 2401, qPrintable(QString::number(waited)));
-        QCOMPARE(reply, QString("ab").repeated(6));
-        QCOMPARE(modData().CommKind, qint16(5));
-        QCOMPARE(f.prompter->texts(), QStringList{TimedOut});
-        QCOMPARE(f.prompter->shown[0].icon, MsgIcon::None);
-        QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing logged
-        QVERIFY(f.debugText().isEmpty());
-    }
-
     void linkFaults_data()
     {
         QTest::addColumn<QString>("op"); // "send" (the write fails), "read", "status" (no fall-back)
@@ -212,8 +186,8 @@ private slots:
         QTest::addColumn<QString>("prompt");
         const QString lost = Record("Read Error:", "Connection lost", "tcpComm", 10053);
         QTest::newRow("send fails") << "send" << false << false << 0
-                                    << Record("Write Error:", "Not connected", "tcpComm", 40006)
-                                    << NotFound;
+                                    << Record("Write Error:", "Not connected", "tcpComm", 40006) << NotFound;
+        QTest::newRow("time-out") << "read" << false << false << -1 << "" << TimedOut;
         QTest::newRow("time-out in quiet mode") << "read" << false << true << -1 << "" << "";
         QTest::newRow("status time-out") << "status" << false << false << -1 << "" << "";
         QTest::newRow("link lost") << "read" << true << false << 0 << lost << NotFound;
@@ -230,14 +204,26 @@ private slots:
         QFETCH(bool, lost);
         f.line->lost = lost;
         f.line->failWrite = op == "send";
-        QString reply;
-        QTEST(op == "send"     ? SendCommand(QStringLiteral("<>STA"), true)
-              : op == "status" ? ReadStatusReply(reply, 2, false)
-                               : ReadReply(reply, 2, false),
-              "result");
+        // Unless the link is lost, pieces keep coming for the whole wait, but none ends the line.
+        for (int ms = 0; ms < 5000 && !lost; ms += 400)
+            f.line->deliver(f.clock->elapsedMs() + ms, "ab");
+        const qint64 start = f.clock->elapsedMs();
+        QString reply = "caller's text";
+        QFETCH(int, result);
+        QCOMPARE(op == "send"     ? SendCommand(QStringLiteral("<>STA"), true)
+                 : op == "status" ? ReadStatusReply(reply, 2, false)
+                                  : ReadReply(reply, 2, false),
+                 result);
+        if (result < 0) { // the time-out, with the text that came
+            const qint64 waited = f.clock->elapsedMs() - start;
+            QVERIFY2(waited > 2000 && waited <= 2401, qPrintable(QString::number(waited)));
+            QCOMPARE(reply, QString("ab").repeated(6));
+        }
         QCOMPARE(modData().CommKind, qint16(op == "status" ? 2 : 5));
         QTEST(f.debugText(), "debug");
         QCOMPARE(f.prompter->texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
+        for (const Prompt &p : std::as_const(f.prompter->shown))
+            QCOMPARE(p.icon, MsgIcon::None);
         QCOMPARE(f.log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing logged
         if (op == "status")
             return;
@@ -339,35 +325,32 @@ private slots:
         QCOMPARE(f.clock->elapsedMs() - before, qint64(25));
     }
 
-    void keepAliveRules()
+    void keepAlive_data()
     {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("fault"); // "off": KeepAliveOff; "down": not connected; "write"
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("TCP/IP") << 2 << "" << true;
+        QTest::newRow("turned off") << 2 << "off" << false;
+        QTest::newRow("connection down") << 2 << "down" << false;
+        QTest::newRow("failing write is silent") << 2 << "write" << false;
+        QTest::newRow("only on TCP/IP") << 1 << "" << false;
+    }
+
+    void keepAlive()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, fault);
+        QFETCH(bool, sent);
         Link f(2);
+        modData().CommKind = qint16(kind);
+        Comm().KeepAliveOff = fault == "off";
+        f.line->connected = fault != "down";
+        f.line->failWrite = fault == "write";
         Comm().TcpKeepAlive();
-        QCOMPARE(f.line->written, QList<QByteArray>{"\n"});
-
-        Comm().KeepAliveOff = true;
-        Comm().TcpKeepAlive();
-        QCOMPARE(f.line->written.size(), 1);
-        Comm().KeepAliveOff = false;
-        Comm().TcpKeepAlive();
-        QCOMPARE(f.line->written.size(), 2);
-
-        // Not while the connection is down, and a failing keep-alive is silent.
-        f.line->connected = false;
-        Comm().TcpKeepAlive();
-        QCOMPARE(f.line->written.size(), 2);
-        f.line->connected = true;
-        f.line->failWrite = true;
-        Comm().TcpKeepAlive();
+        QCOMPARE(f.line->written, sent ? QList<QByteArray>{"\n"} : QList<QByteArray>{});
         QVERIFY(f.prompter->shown.isEmpty());
-        QCOMPARE(modData().CommKind, qint16(2));
-        f.line->failWrite = false;
-
-        // Only on TCP/IP.
-        f.line->written.clear();
-        modData().CommKind = 1;
-        Comm().TcpKeepAlive();
-        QVERIFY(f.line->written.isEmpty());
+        QCOMPARE(modData().CommKind, qint16(kind));
     }
 
     void logTargetForgottenWhenDeleted()
@@ -391,29 +374,26 @@ private slots:
 
         const QString tcp = "TCP/IP 127.0.0.1:50505", tcpLink = "2|127.0.0.1|50505|";
         const QString simulated = "Simulated: no instrument";
-        QTest::newRow("TCP/IP live") << tcpLink << "" << LinkState::Live << tcp << "";
-        QTest::newRow("TCP/IP connection dropped")
-            << tcpLink << "unplugged" << LinkState::NotConnected << tcp + ": not connected" << "";
-        QTest::newRow("GPIB live") << "0|5|0|" << "" << LinkState::Live << "GPIB 0, address 5" << "";
-        QTest::newRow("RS-232 named device") << "1||1|/dev/pts/7" << "" << LinkState::Live << "RS-232 /dev/pts/7" << "";
-        QTest::newRow("RS-485 framed by port number")
-            << "4|17|2|" << "" << LinkState::Live << "RS-485 framed, address 17, Port 2" << "";
-        QTest::newRow("Simulated by choice") << "5||0|" << "" << LinkState::Simulated << simulated << "";
-        QTest::newRow("no link configured")
-            << "99||0|" << "" << LinkState::Simulated << simulated + ", no link is configured" << "";
-        QTest::newRow("port cannot be opened")
-            << "3|17|3|" << "open" << LinkState::Simulated
-            << simulated + ", after RS-485 selected, address 17, Port 3 could not be opened (Port not found)"
-            << "Link: RS-485 selected, address 17, Port 3\nReason: Port not found";
-        QTest::newRow("send fails") << tcpLink << "write" << LinkState::Simulated
-                                    << simulated + ", after " + tcp + " failed (Not connected)"
-                                    << "Link: " + tcp + "\nReason: Not connected";
-        QTest::newRow("link lost while reading") << tcpLink << "lost" << LinkState::Simulated
-                                                 << simulated + ", after " + tcp + " failed (Connection lost)"
-                                                 << "Link: " + tcp + "\nReason: Connection lost";
-        QTest::newRow("no reply") << tcpLink << "silent" << LinkState::Simulated
-                                  << simulated + ", after a time-out on " + tcp
-                                  << "Link: " + tcp + "\nReason: no complete reply within 2 s";
+        const auto row = [](const char *name, const QString &link, const QString &fault, LinkState state,
+                            const QString &status, const QString &details = {}) {
+            QTest::newRow(name) << link << fault << state << status << details;
+        };
+        row("TCP/IP live", tcpLink, "", LinkState::Live, tcp);
+        row("TCP/IP connection dropped", tcpLink, "unplugged", LinkState::NotConnected, tcp + ": not connected");
+        row("GPIB live", "0|5|0|", "", LinkState::Live, "GPIB 0, address 5");
+        row("RS-232 named device", "1||1|/dev/pts/7", "", LinkState::Live, "RS-232 /dev/pts/7");
+        row("RS-485 framed by port number", "4|17|2|", "", LinkState::Live, "RS-485 framed, address 17, Port 2");
+        row("Simulated by choice", "5||0|", "", LinkState::Simulated, simulated);
+        row("no link configured", "99||0|", "", LinkState::Simulated, simulated + ", no link is configured");
+        row("port cannot be opened", "3|17|3|", "open", LinkState::Simulated,
+            simulated + ", after RS-485 selected, address 17, Port 3 could not be opened (Port not found)",
+            "Link: RS-485 selected, address 17, Port 3\nReason: Port not found");
+        row("send fails", tcpLink, "write", LinkState::Simulated, simulated + ", after " + tcp + " failed (Not connected)",
+            "Link: " + tcp + "\nReason: Not connected");
+        row("link lost while reading", tcpLink, "lost", LinkState::Simulated,
+            simulated + ", after " + tcp + " failed (Connection lost)", "Link: " + tcp + "\nReason: Connection lost");
+        row("no reply", tcpLink, "silent", LinkState::Simulated, simulated + ", after a time-out on " + tcp,
+            "Link: " + tcp + "\nReason: no complete reply within 2 s");
     }
 
     void statusAndFallBackDetails()

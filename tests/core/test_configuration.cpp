@@ -15,13 +15,11 @@
 #include <QFileInfo>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <optional>
 #include <sys/stat.h>
 
 using namespace zop;
 using namespace zop::test;
-
 
 class TestConfiguration : public QObject {
     Q_OBJECT
@@ -29,45 +27,39 @@ private slots:
     void profileReader_data()
     {
         QTest::addColumn<QByteArray>("file"); // null: there is none
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("key");      // of section A
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << QByteArray("[A]\nk=v\n") << "A" << "k" << "v";
-        QTest::newRow("case-insensitive names") << QByteArray("[Communication]\r\nCOMM=TCP/IP\r\n")
-                                                << "communication" << "comm" << "TCP/IP";
-        QTest::newRow("blanks around") << QByteArray("[ A ]\n  k  =  some value  \n") << "A" << "k"
-                                       << "some value";
-        QTest::newRow("quotes removed") << QByteArray("[A]\nk=\"quoted\"\n") << "A" << "k" << "quoted";
-        QTest::newRow("first section wins") << QByteArray("[A]\nk=1\n[A]\nk=2\n") << "A" << "k" << "1";
-        QTest::newRow("first key wins") << QByteArray("[A]\nk=1\nk=2\n") << "A" << "k" << "1";
-        QTest::newRow("key of another section") << QByteArray("[A]\nx=1\n[B]\nk=2\n") << "A" << "k"
-                                                << "dflt";
-        QTest::newRow("comment is no key") << QByteArray("[A]\n;k=1\n") << "A" << "k" << "dflt";
-        QTest::newRow("empty value is a value") << QByteArray("[A]\nk=\n") << "A" << "k" << "";
-        QTest::newRow("cut to 99") << QByteArray("[A]\nk=" + QByteArray(150, 'x') + "\n") << "A" << "k"
-                                   << QString(99, QLatin1Char('x'));
-        QTest::newRow("no final line break") << QByteArray("[A]\nk=v") << "A" << "k" << "v";
-        QTest::newRow("8-bit names without case") << QByteArray("[A]\n\xC4\xB5=v\n") << "A"
-                                                  << QString::fromLatin1("\xE4\xB5") << "v";
-        QTest::newRow("a sharp s is no ss") << QByteArray("[A]\nSS=1\n\xDF=2\n") << "A"
-                                            << QString::fromLatin1("\xDF") << "2";
-        QTest::newRow("key before any section") << QByteArray("k=0\n[A]\nx=1\n") << "A" << "k"
-                                                << "dflt";
-        QTest::newRow("no file") << QByteArray() << "A" << "k" << "dflt";
+        const auto row = [](const char *name, const QByteArray &file, const QString &expected, const QString &key = "k") {
+            QTest::newRow(name) << file << key << expected;
+        };
+        row("plain", "[A]\nk=v\n", "v");
+        row("case-insensitive names", "[a]\r\nK=TCP/IP\r\n", "TCP/IP");
+        row("blanks around", "[ A ]\n  k  =  some value  \n", "some value");
+        row("quotes removed", "[A]\nk=\"quoted\"\n", "quoted");
+        row("first section wins", "[A]\nk=1\n[A]\nk=2\n", "1");
+        row("first key wins", "[A]\nk=1\nk=2\n", "1");
+        row("key of another section", "[A]\nx=1\n[B]\nk=2\n", "dflt");
+        row("comment is no key", "[A]\n;k=1\n", "dflt");
+        row("empty value is a value", "[A]\nk=\n", "");
+        row("cut to 99", "[A]\nk=" + QByteArray(150, 'x') + "\n", QString(99, QLatin1Char('x')));
+        row("no final line break", "[A]\nk=v", "v");
+        row("8-bit names without case", "[A]\n\xC4\xB5=v\n", "v", QString::fromLatin1("\xE4\xB5"));
+        row("a sharp s is no ss", "[A]\nSS=1\n\xDF=2\n", "2", QString::fromLatin1("\xDF"));
+        row("key before any section", "k=0\n[A]\nx=1\n", "dflt");
+        row("no file", QByteArray(), "dflt");
     }
 
     void profileReader()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, section);
         QFETCH(QString, key);
         QFETCH(QString, expected);
         Fixture f;
         if (!file.isNull())
             f.writeFile("x.ini", file);
-        QCOMPARE(ReadProfileString(f.path("x.ini"), section, key, "dflt", 100), expected);
+        QCOMPARE(ReadProfileString(f.path("x.ini"), "A", key, "dflt", 100), expected);
         // Many keys of a section, gathered in one pass, read the same.
-        const ProfileSection gathered(ReadProfileLines(f.path("x.ini")), section);
+        const ProfileSection gathered(ReadProfileLines(f.path("x.ini")), "A");
         QCOMPARE(gathered.value(key, "dflt", 100), expected);
     }
 
@@ -100,9 +92,7 @@ private slots:
         Fixture f;
         f.writeFile("x.ini", before);
         QVERIFY(WriteProfileString(f.path("x.ini"), section, key, value));
-        QFile file(f.path("x.ini"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QTEST(file.readAll(), "after");
+        QTEST(FileBytes(f.path("x.ini")), "after");
     }
 
     // Every file the program writes (settings, saved logs and tables, the debug records) is
@@ -131,39 +121,32 @@ private slots:
         } else if (failure == "a folder") {
             QVERIFY(QDir(f.dir.path()).mkdir("kept.txt"));
         } else {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+            f.writeFile("kept.txt", old);
         }
         // The disk fills up after 1 KiB: the file size limit cuts every longer write short.
         const QString big(4000, QLatin1Char('7'));
-        const rlimit before = [] { rlimit r{}; getrlimit(RLIMIT_FSIZE, &r); return r; }();
-        const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
-        if (failure == "disk full") {
-            const rlimit small{1024, before.rlim_max};
-            QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        }
         QString problem;
-        if (writer == "whole file")
-            problem = WriteWholeFile(path, "[A]\r\nk=" + big.toLatin1() + "\r\n");
-        else if (writer == "profile")
-            WriteProfileStrings(path, {{"A", "k", big}}, &problem);
-        else if (writer == "in place")
-            problem = RewriteFileInPlace(path, "[A]\r\nk=" + big.toLatin1() + "\r\n", "no room");
-        else
-            DebugLog(path).appendRecord(big);
-        setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, previousSignal);
+        {
+            std::optional<FileSizeLimit> full;
+            if (failure == "disk full")
+                full.emplace(1024);
+            if (writer == "whole file")
+                problem = WriteWholeFile(path, "[A]\r\nk=" + big.toLatin1() + "\r\n");
+            else if (writer == "profile")
+                WriteProfileStrings(path, {{"A", "k", big}}, &problem);
+            else if (writer == "in place")
+                problem = RewriteFileInPlace(path, "[A]\r\nk=" + big.toLatin1() + "\r\n", "no room");
+            else
+                DebugLog(path).appendRecord(big);
+        }
 
         if (writer != "debug record")
             QVERIFY2(!problem.isEmpty(), "a failed write says why");
         const QFileInfo left(path);
-        if (failure == "disk full") {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), old);
-        } else {
+        if (failure == "disk full")
+            QCOMPARE(FileBytes(path), old);
+        else
             QVERIFY(!left.isFile());
-        }
         // Nothing half-written is left beside it.
         if (QDir(left.absolutePath()).exists())
             QCOMPARE(QDir(left.absolutePath()).entryList({"kept*"}, QDir::Files | QDir::Hidden),
@@ -225,58 +208,41 @@ private slots:
             log.setFallBackPath(f.path("fallback/debug.txt"));
             log.empty();
             log.appendRecord("Read Error:");
-            QFile fallBack(f.path("fallback/debug.txt"));
-            QVERIFY(fallBack.open(QIODevice::ReadOnly));
-            QCOMPARE(fallBack.readAll(), QByteArray("\"Read Error:\"\r\n"));
+            QCOMPARE(FileBytes(f.path("fallback/debug.txt")), QByteArray("\"Read Error:\"\r\n"));
         }
         // Left as it was: no link followed, nothing emptied or replaced.
         const QFileInfo after(path);
         QCOMPARE(after.isSymLink(), before.isSymLink());
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after.lastModified(), before.lastModified());
-        QFile file(f.path("victim"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), victim);
+        QCOMPARE(FileBytes(f.path("victim")), victim);
     }
 
     void listReader_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("five then a gap")
-            << QByteArray("[L]\nItem00=0,a0\nItem01=1,a1\nItem02=2,a2\nItem03=3,a3\nItem04=4,a4\n"
-                          "Item06=6,never read\n")
-            << QStringList{"a0", "a1", "a2", "a3", "a4"};
-        QTest::newRow("comma inside text kept") << QByteArray("[L]\nItem00=0,RS485, framed\n")
-                                                << QStringList{"RS485, framed"};
-        QTest::newRow("one-character value ends the list")
-            << QByteArray("[L]\nItem00=0,a\nItem01=x\nItem02=2,c\n") << QStringList{"a"};
-        QTest::newRow("empty value ends the list") << QByteArray("[L]\nItem00=0,a\nItem01=\n")
-                                                   << QStringList{"a"};
-        QTest::newRow("no comma keeps whole value") << QByteArray("[L]\nItem00=0abc\n")
-                                                    << QStringList{"0abc"};
-        QTest::newRow("index leaves a hole") << QByteArray("[L]\nItem00=0,a\nItem01=2,c\n")
-                                             << QStringList{"a", "", "c"};
-        QTest::newRow("smaller index shrinks") << QByteArray("[L]\nItem00=0,a\nItem01=1,b\nItem02=0,z\n")
-                                               << QStringList{"z"};
-        QTest::newRow("negative index stores nothing")
-            << QByteArray("[L]\nItem00=0,a\nItem01=-1,x\nItem02=1,b\n") << QStringList{"a", "b"};
-        QTest::newRow("non-numeric index is 0") << QByteArray("[L]\nItem00=zz,first\n")
-                                                << QStringList{"first"};
-        QTest::newRow("key names past 99") << [] {
-            QByteArray file = "[L]\n";
-            for (int i = 0; i <= 100; ++i)
-                file += QStringLiteral("Item%1=%2,e%2\n").arg(i, 2, 10, QLatin1Char('0')).arg(i).toLatin1();
-            return file;
-        }() << [] {
-            QStringList list;
-            for (int i = 0; i <= 100; ++i)
-                list << QStringLiteral("e%1").arg(i);
-            return list;
-        }();
-        QTest::newRow("missing section") << QByteArray("[Other]\nItem00=0,a\n") << QStringList{};
-        QTest::newRow("huge index: the list ends, with a message")
-            << QByteArray("[L]\nItem00=0,a\nItem01=999999999,huge\nItem02=2,c\n") << QStringList{"a"};
+        const auto row = [](const char *name, const QByteArray &items, const QStringList &expected,
+                            const QByteArray &section = "[L]\n") { QTest::newRow(name) << section + items << expected; };
+        row("five then a gap", "Item00=0,a0\nItem01=1,a1\nItem02=2,a2\nItem03=3,a3\nItem04=4,a4\nItem06=6,never read\n",
+            {"a0", "a1", "a2", "a3", "a4"});
+        row("comma inside text kept", "Item00=0,RS485, framed\n", {"RS485, framed"});
+        row("one-character value ends the list", "Item00=0,a\nItem01=x\nItem02=2,c\n", {"a"});
+        row("empty value ends the list", "Item00=0,a\nItem01=\n", {"a"});
+        row("no comma keeps whole value", "Item00=0abc\n", {"0abc"});
+        row("index leaves a hole", "Item00=0,a\nItem01=2,c\n", {"a", "", "c"});
+        row("smaller index shrinks", "Item00=0,a\nItem01=1,b\nItem02=0,z\n", {"z"});
+        row("negative index stores nothing", "Item00=0,a\nItem01=-1,x\nItem02=1,b\n", {"a", "b"});
+        row("non-numeric index is 0", "Item00=zz,first\n", {"first"});
+        QByteArray past99;
+        QStringList entries;
+        for (int i = 0; i <= 100; ++i) {
+            past99 += QStringLiteral("Item%1=%2,e%2\n").arg(i, 2, 10, QLatin1Char('0')).arg(i).toLatin1();
+            entries << QStringLiteral("e%1").arg(i);
+        }
+        row("key names past 99", past99, entries);
+        row("missing section", "Item00=0,a\n", {}, "[Other]\n");
+        row("huge index: the list ends, with a message", "Item00=0,a\nItem01=999999999,huge\nItem02=2,c\n", {"a"});
     }
 
     void listReader()
@@ -340,16 +306,13 @@ private slots:
         QTest::addColumn<int>("startup");
         QTest::addColumn<int>("system");
         QTest::addColumn<QString>("panel");
-        QTest::newRow("virtual, GZ 0") << 0 << 0 << "frmGZ";
-        QTest::newRow("virtual, GZ 1") << 0 << 1 << "frmGZ";
-        QTest::newRow("virtual, TLB") << 0 << 2 << "frmTLB";
-        QTest::newRow("virtual, KM") << 0 << 3 << "frmKM";
-        QTest::newRow("virtual, TW") << 0 << 4 << "frmTW";
-        QTest::newRow("virtual, type 7") << 0 << 7 << "frmTLB";
-        QTest::newRow("command") << 1 << 3 << "frmCommand";
-        QTest::newRow("registers") << 2 << 3 << "frmRegisters";
-        QTest::newRow("calibration") << 3 << 3 << "frmCalibration";
-        QTest::newRow("modulation") << 4 << 3 << "frmModulation";
+        // The virtual panel of series 0 to 4 and of an unknown series 7.
+        const QStringList virtualPanels{"frmGZ", "frmGZ", "frmTLB", "frmKM", "frmTW", "", "", "frmTLB"};
+        for (int system : {0, 1, 2, 3, 4, 7})
+            QTest::addRow("virtual, type %d", system) << 0 << system << virtualPanels[system];
+        const QStringList others{"frmCommand", "frmRegisters", "frmCalibration", "frmModulation"};
+        for (int startup = 1; startup <= 4; ++startup)
+            QTest::addRow("%s", qPrintable(others[startup - 1])) << startup << 3 << others[startup - 1];
         // A start-up name not in the list still opens a window: the series' virtual panel.
         QTest::newRow("not in list, KM") << 99 << 3 << "frmKM";
         QTest::newRow("out of range, GZ") << 5 << 0 << "frmGZ";

@@ -48,25 +48,23 @@ void TestConsole::runLine_data()
     const QString noError = "0,\"No error\"";
     const QString undefined = "-113,\"Undefined header\"";
     const QStringList none, query{"query"}, refused{"refused"};
-    QTest::newRow("command") << "  VOLT 5 " << false << noError << QStringList{"send VOLT 5"} << none;
-    QTest::newRow("query") << "*IDN?" << false << noError << QStringList{"query *IDN?"} << query;
-    QTest::newRow("query in the header") << "MEAS:VOLT? (@1)" << false << noError
-                                         << QStringList{"query MEAS:VOLT? (@1)"} << query;
-    QTest::newRow("question mark in data only") << "CAL:IDN \"a?b\"" << false << noError
-                                                << QStringList{"send CAL:IDN \"a?b\""} << none;
-    QTest::newRow("checked, no error") << "VOLT 5" << true << noError
-                                       << QStringList{"send VOLT 5", "check SYST:ERR?"} << none;
-    QTest::newRow("checked, error") << "FOO" << true << undefined
-                                    << QStringList{"send FOO", "check SYST:ERR?"} << QStringList{undefined};
-    QTest::newRow("no reply, the check tells why") << "MEAS:VOLT:?" << true << undefined
-                                                   << QStringList{"query MEAS:VOLT:?", "check SYST:ERR?"}
-                                                   << QStringList{"query", undefined};
-    QTest::newRow("blank line") << "   " << true << noError << QStringList{} << none;
-    QTest::newRow("line break") << "VOLT 5\nOUTP:START" << true << noError << QStringList{} << refused;
-    QTest::newRow("control character") << "VOLT 5\x1b" << true << noError << QStringList{} << refused;
-    QTest::newRow("beyond 8 bits") << QString("VOLT 5\u20ac") << true << noError << QStringList{} << refused;
-    QTest::newRow("8-bit text goes") << QString("CAL:IDN \"5\u00b5\"") << false << noError
-                                     << QStringList{QString("send CAL:IDN \"5\u00b5\"")} << none;
+    const auto row = [](const char *name, const QString &line, bool checkErrors, const QString &errorReply,
+                        const QStringList &traffic, const QStringList &outcome) {
+        QTest::newRow(name) << line << checkErrors << errorReply << traffic << outcome;
+    };
+    row("command", "  VOLT 5 ", false, noError, {"send VOLT 5"}, none);
+    row("query", "*IDN?", false, noError, {"query *IDN?"}, query);
+    row("query in the header", "MEAS:VOLT? (@1)", false, noError, {"query MEAS:VOLT? (@1)"}, query);
+    row("question mark in data only", "CAL:IDN \"a?b\"", false, noError, {"send CAL:IDN \"a?b\""}, none);
+    row("checked, no error", "VOLT 5", true, noError, {"send VOLT 5", "check SYST:ERR?"}, none);
+    row("checked, error", "FOO", true, undefined, {"send FOO", "check SYST:ERR?"}, {undefined});
+    row("no reply, the check tells why", "MEAS:VOLT:?", true, undefined, {"query MEAS:VOLT:?", "check SYST:ERR?"},
+        {"query", undefined});
+    row("blank line", "   ", true, noError, {}, none);
+    row("line break", "VOLT 5\nOUTP:START", true, noError, {}, refused);
+    row("control character", "VOLT 5\x1b", true, noError, {}, refused);
+    row("beyond 8 bits", QString("VOLT 5\u20ac"), true, noError, {}, refused);
+    row("8-bit text goes", QString("CAL:IDN \"5\u00b5\""), false, noError, {QString("send CAL:IDN \"5\u00b5\"")}, none);
 }
 
 void TestConsole::runLine()
@@ -143,23 +141,18 @@ void TestConsole::completion_data()
     QTest::addColumn<QString>("completed");
     QTest::addColumn<QStringList>("candidates");
 
-    QTest::newRow("common command") << "*ID" << "*IDN" << QStringList{"*IDN"};
-    QTest::newRow("short form, any case") << "sour:vo" << "sour:VOLTage:"
-                                          << QStringList{"sour:VOLTage:"};
-    QTest::newRow("long form typed") << "SOURce:VOLTage:PROT" << "SOURce:VOLTage:PROTection:"
-                                     << QStringList{"SOURce:VOLTage:PROTection:"};
-    QTest::newRow("several, their common part") << "MEAS:" << "MEAS:"
-                                                << QStringList{"MEAS:CURRent:", "MEAS:VOLTage:"};
-    QTest::newRow("several, extended") << "OUTP:ST" << "OUTP:ST"
-                                       << QStringList{"OUTP:START", "OUTP:STATe", "OUTP:STOP"};
-    QTest::newRow("an end that also leads on") << "mod:tabl" << "mod:TABLe"
-                                               << QStringList{"mod:TABLe"};
-    QTest::newRow("short form ends the node") << "SYST:ERR" << "SYST:ERRor"
-                                              << QStringList{"SYST:ERRor"};
-    QTest::newRow("unknown") << "FOO" << "FOO" << QStringList{};
-    QTest::newRow("wrong finished node") << "SOUR:FOO:L" << "SOUR:FOO:L" << QStringList{};
-    QTest::newRow("header finished") << "VOLT 5" << "VOLT 5" << QStringList{};
-    QTest::newRow("query finished") << "VOLT?" << "VOLT?" << QStringList{};
+    const auto row = [](const char *name, const QString &typed, const QString &completed, const QStringList &candidates) {
+        QTest::newRow(name) << typed << completed << candidates;
+    };
+    row("common command", "*ID", "*IDN", {"*IDN"});
+    row("short form, any case", "sour:vo", "sour:VOLTage:", {"sour:VOLTage:"});
+    row("long form typed", "SOURce:VOLTage:PROT", "SOURce:VOLTage:PROTection:", {"SOURce:VOLTage:PROTection:"});
+    row("several, their common part", "MEAS:", "MEAS:", {"MEAS:CURRent:", "MEAS:VOLTage:"});
+    row("several, extended", "OUTP:ST", "OUTP:ST", {"OUTP:START", "OUTP:STATe", "OUTP:STOP"});
+    row("an end that also leads on", "mod:tabl", "mod:TABLe", {"mod:TABLe"});
+    row("short form ends the node", "SYST:ERR", "SYST:ERRor", {"SYST:ERRor"});
+    for (const char *finished : {"FOO", "SOUR:FOO:L", "VOLT 5", "VOLT?"}) // unknown, a wrong node, finished
+        row(finished, finished, finished, {});
 }
 
 void TestConsole::completion()

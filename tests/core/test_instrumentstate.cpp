@@ -131,34 +131,26 @@ private slots:
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QString>("hardware");
         QTest::addColumn<SettingsRecord>("settings");
-        QTest::newRow("every field") << QByteArray("2EE0,1388,33E4,5DC0,3E8,3,1194\r\n")
-                                     << QByteArray("ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n")
-                                     << "4.7" << "1.3" << SettingsRecord{12, 5, 13.284f, 24, 1, 3};
+        const auto row = [](const char *name, const QByteArray &all, const QByteArray &vers, const QString &firmware,
+                            const QString &hardware, const SettingsRecord &settings) {
+            QTest::newRow(name) << all << vers << firmware << hardware << settings;
+        };
+        row("every field", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n",
+            "4.7", "1.3", {12, 5, 13.284f, 24, 1, 3});
         const QByteArray all7 = "0,0,0,0,9C4,0,125C\r\n";
-        QTest::newRow("two words: from field 6") << all7 << QByteArray("ZOP 9\r\n") << "4.70" << "1.0"
-                                                 << SettingsRecord{0, 0, 0, 0, 2, 0};
-        QTest::newRow("three words: hardware missing")
-            << all7 << QByteArray("a b 5.25\r\n") << "5.3" << "old" << Untouched;
-        QTest::newRow("six words, period 3500 rounds to even")
-            << QByteArray("0,0,0,0,DAC,0,0\r\n") << QByteArray("a b 2.0 c d 3.04\r\n") << "2.0"
-            << "3.0" << SettingsRecord{0, 0, 0, 0, 4, 0};
-        QTest::newRow("period 2500 rounds to even")
-            << QByteArray("0,0,0,0,9C4,0,1\r\n") << QByteArray("a b 1 c d 1\r\n") << "1.0" << "1.0"
-            << SettingsRecord{0, 0, 0, 0, 2, 0};
-        QTest::newRow("five fields and few words: nothing")
-            << QByteArray("1,2,3,4,5\r\n") << QByteArray("x\r\n") << "old" << "old" << Untouched;
-        QTest::newRow("four fields: versions only") << QByteArray("1,2,3,4\r\n")
-                                                    << QByteArray("a b 6.1 c d 7.2\r\n") << "6.1"
-                                                    << "7.2" << Untouched;
+        row("two words: from field 6", all7, "ZOP 9\r\n", "4.70", "1.0", {0, 0, 0, 0, 2, 0});
+        row("three words: hardware missing", all7, "a b 5.25\r\n", "5.3", "old", Untouched);
+        row("six words, period 3500 rounds to even", "0,0,0,0,DAC,0,0\r\n", "a b 2.0 c d 3.04\r\n", "2.0", "3.0",
+            {0, 0, 0, 0, 4, 0});
+        row("period 2500 rounds to even", "0,0,0,0,9C4,0,1\r\n", "a b 1 c d 1\r\n", "1.0", "1.0", {0, 0, 0, 0, 2, 0});
+        row("five fields and few words: nothing", "1,2,3,4,5\r\n", "x\r\n", "old", "old", Untouched);
+        row("four fields: versions only", "1,2,3,4\r\n", "a b 6.1 c d 7.2\r\n", "6.1", "7.2", Untouched);
         // A field that cannot be decoded leaves the settings and the versions as they were, unasked.
-        QTest::newRow("field above 7FFFFFFF") << QByteArray("1,2,3,80000000,5,6,7\r\n") << QByteArray()
-                                              << "old" << "old" << Untouched;
-        QTest::newRow("huge first field") << QByteArray("FFFFFFFFFF,2,3,4,5,6,7\r\n") << QByteArray() << "old"
-                                          << "old" << Untouched;
+        row("field above 7FFFFFFF", "1,2,3,80000000,5,6,7\r\n", QByteArray(), "old", "old", Untouched);
+        row("huge first field", "FFFFFFFFFF,2,3,4,5,6,7\r\n", QByteArray(), "old", "old", Untouched);
         // Fewer than four fields: the defaults. A null "vers": no version query.
-        const SettingsRecord defaults{0, 0, 16.5f, 110.0f, 0, 0};
         for (const auto &[name, reply] : {std::pair{"empty line", "\r\n"}, {"one field", "9.999\r\n"}, {"three fields", "1,2,3\r\n"}})
-            QTest::newRow(name) << QByteArray(reply) << QByteArray() << "1.0" << "1.0" << defaults;
+            row(name, reply, QByteArray(), "1.0", "1.0", {0, 0, 16.5f, 110.0f, 0, 0});
     }
 
     void readAll()
@@ -194,6 +186,7 @@ private slots:
         QTest::newRow("non-hex fields are 0") << QByteArray("zz,yy\r\n") << 0.0f << 0.0f << "0.000"
                                               << "0.000";
         QTest::newRow("no answer: Simulated mode's") << QByteArray() << 15.0f << 100.0f << "0.00" << "0.0";
+        QTest::newRow("field above 7FFFFFFF: all kept") << QByteArray("3A98,FFFFFFFF\r\n") << 7.0f << 9.0f << "kept" << "kept";
     }
 
     void readScales()
@@ -203,8 +196,11 @@ private slots:
         QFETCH(float, amps);
         Fixture f;
         Connect(f, {{"<>SCL", reply}});
+        const auto ratings = [](float v, float a) { return RatingsRecord{v, 1.1f * v, 0.1f * v, a, 1.1f * a, 0.1f * a}; };
+        modData().Ratings = modData().RatingsBackup = ratings(7, 9);
+        modData().VoltageFormat = modData().CurrentFormat = "kept";
         ReadScales();
-        const RatingsRecord expected{volts, 1.1f * volts, 0.1f * volts, amps, 1.1f * amps, 0.1f * amps};
+        const RatingsRecord expected = ratings(volts, amps);
         QCOMPARE(modData().Ratings, expected);
         QCOMPARE(modData().RatingsBackup, expected);
         QTEST(modData().VoltageFormat, "voltFormat");
@@ -214,28 +210,15 @@ private slots:
                                                      : QStringList{});
     }
 
-    void readScalesOverflowKeepsRatings()
-    {
-        Fixture f;
-        Connect(f, {{"<>SCL", "3A98,FFFFFFFF\r\n"}});
-        modData().Ratings.VoltMax = 7;
-        ReadScales();
-        QCOMPARE(modData().Ratings.VoltMax, 7.0f);
-    }
-
     void readPots_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QList<int>>("pots");
         QTest::addColumn<QList<int>>("backup");
-        QTest::newRow("five") << QByteArray("10,20,30,40,FF\r\n") << QList<int>{16, 32, 48, 64, 255}
-                              << QList<int>{16, 32, 48, 64, 255};
-        QTest::newRow("short: defaults") << QByteArray("1,2,3\r\n") << QList<int>{128, 128, 128, 128, 128}
-                                         << QList<int>{128, 128, 128, 128, 128};
-        QTest::newRow("exactly four: partial") << QByteArray("1,2,3,4\r\n") << QList<int>{1, 2, 3, 4, 9}
-                                               << QList<int>{9, 9, 9, 9, 9};
-        QTest::newRow("above 16 bits: partial") << QByteArray("1,2,10000,4,5\r\n")
-                                                << QList<int>{1, 2, 9, 9, 9} << QList<int>{9, 9, 9, 9, 9};
+        QTest::newRow("five") << QByteArray("10,20,30,40,FF\r\n") << QList<int>{16, 32, 48, 64, 255} << QList<int>{16, 32, 48, 64, 255};
+        QTest::newRow("short: defaults") << QByteArray("1,2,3\r\n") << QList<int>(5, 128) << QList<int>(5, 128);
+        QTest::newRow("exactly four: partial") << QByteArray("1,2,3,4\r\n") << QList<int>{1, 2, 3, 4, 9} << QList<int>(5, 9);
+        QTest::newRow("above 16 bits: partial") << QByteArray("1,2,10000,4,5\r\n") << QList<int>{1, 2, 9, 9, 9} << QList<int>(5, 9);
     }
 
     void readPots()
@@ -282,15 +265,13 @@ private slots:
         Fixture f;
         TextLog log;
         Comm().LogTarget = &log;
-        Connect(f, {{"<>SCL", "3A98,186A0\r\n"},
-                    {"<>ALL", "2EE0,1388,33E4,5DC0,3E8,3,1194\r\n"},
-                    {"SYST:VERS?", "ZOP-SIM Firmware 4.70 Hardware Revision 1.30\r\n"},
-                    {"SYST:ERR?", "0,\"No error\"\r\n"}});
+        Connect(f, {});
+        AnswerStateRefresh(*f.line);
         f.line->deliver(f.clock->elapsedMs(), "stale\r\n");
         QCOMPARE(RefreshInstrumentState(), 14);
         QCOMPARE(f.line->commands(), (QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}));
         QCOMPARE(modData().LastErrorReply, QString("0,\"No error\"\r\n"));
-        QCOMPARE(modData().Ratings.VoltMax, 15.0f);
+        QCOMPARE(modData().Ratings.VoltMax, 30.0f);
         QCOMPARE(modData().Settings.VoltSet, 12.0f);
         QCOMPARE(log.logText(), QString("TCP/IP - Initialized\r\n")); // nothing of it logged
     }

@@ -40,15 +40,15 @@ private slots:
         QTest::addColumn<QStringList>("prompts");
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<float>("volts"); // rated, as read or the defaults of Simulated mode
-        QTest::newRow("TCP/IP") << Config("Virtual Control Panel", "TCP/IP", "TLB Series") << false
-                                << int(PanelId::TLB) << "TCP/IP - Initialized\r\n" << QStringList{}
-                                << QStringList{"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"} << 30.0f;
-        QTest::newRow("opening fails") << Config("Command Panel", "RS232", "TLB Series") << true
-                                       << int(PanelId::Command) << ""
-                                       << QStringList{"Device not Found.  Entering Simulated Mode!"}
-                                       << QStringList{} << 15.0f;
-        QTest::newRow("no file") << QByteArray() << false << int(PanelId::TLB) << "- Initialized\r\n"
-                                 << QStringList{"No comm Port selected!"} << QStringList{} << 15.0f;
+        const auto row = [](const char *name, const QByteArray &config, bool failOpen, PanelId panel, const QString &log,
+                            const QStringList &prompts, const QStringList &sent, float volts) {
+            QTest::newRow(name) << config << failOpen << int(panel) << log << prompts << sent << volts;
+        };
+        row("TCP/IP", Config("Virtual Control Panel", "TCP/IP", "TLB Series"), false, PanelId::TLB, "TCP/IP - Initialized\r\n",
+            {}, {"<>SCL", "<>ALL", "SYST:VERS?", "SYST:ERR?"}, 30);
+        row("opening fails", Config("Command Panel", "RS232", "TLB Series"), true, PanelId::Command, "",
+            {"Device not Found.  Entering Simulated Mode!"}, {}, 15);
+        row("no file", QByteArray(), false, PanelId::TLB, "- Initialized\r\n", {"No comm Port selected!"}, {}, 15);
     }
 
     void sequence()
@@ -153,16 +153,13 @@ private slots:
         const QString page = "usr/share/doc/zop-panel/user-guide.html";
         const QString text = "usr/share/doc/zop-panel/user-guide.md";
         const QString source = "src/docs/user-guide.md";
-        QTest::newRow("build tree: the source tree's") << "build/bin" << QStringList{source, text}
-                                                       << source << 0;
-        QTest::newRow("build tree, guide gone") << "build/bin" << QStringList{} << QString() << 1;
-        QTest::newRow("installed: the page first") << "usr/bin"
-                                                   << QStringList{installed, page, text, source}
-                                                   << page << 0;
-        QTest::newRow("installed, no page: the text") << "usr/bin" << QStringList{installed, text, source}
-                                                      << text << 0;
-        QTest::newRow("installed, no guide: not the source tree's")
-            << "usr/bin" << QStringList{installed, source} << QString() << 2;
+        const auto row = [](const char *name, const QString &executable, const QStringList &files, const QString &opened,
+                            int placesNamed) { QTest::newRow(name) << executable << files << opened << placesNamed; };
+        row("build tree: the source tree's", "build/bin", {source, text}, source, 0);
+        row("build tree, guide gone", "build/bin", {}, QString(), 1);
+        row("installed: the page first", "usr/bin", {installed, page, text, source}, page, 0);
+        row("installed, no page: the text", "usr/bin", {installed, text, source}, text, 0);
+        row("installed, no guide: not the source tree's", "usr/bin", {installed, source}, QString(), 2);
     }
 
     void userGuideLocation()

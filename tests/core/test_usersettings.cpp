@@ -104,25 +104,19 @@ void TestUserSettings::windowFitsTheScreens_data()
     QTest::addColumn<QRect>("saved");
     QTest::addColumn<QList<QRect>>("screens");
     QTest::addColumn<QRect>("placed");
-    const QSize minimum(400, 300);
     const QList<QRect> one{QRect(0, 0, 1920, 1080)};
     const QList<QRect> two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-    QTest::newRow("as saved") << QRect(100, 50, 800, 600) << one << QRect(100, 50, 800, 600);
-    QTest::newRow("partly off the right") << QRect(1500, 900, 800, 600) << one
-                                          << QRect(1120, 480, 800, 600);
-    QTest::newRow("on a screen gone") << QRect(3000, 100, 800, 600) << one
-                                      << QRect(1120, 100, 800, 600);
-    QTest::newRow("above and left") << QRect(-500, -40, 800, 600) << one
-                                    << QRect(0, 0, 800, 600);
-    QTest::newRow("smaller than it needs") << QRect(10, 10, 100, 80) << one
-                                           << QRect(10, 10, 400, 300);
-    QTest::newRow("larger than the screen") << QRect(0, 0, 4000, 3000) << one
-                                            << QRect(0, 0, 1920, 1080);
-    QTest::newRow("mostly on the second") << QRect(1800, 100, 800, 600) << two
-                                          << QRect(1920, 100, 800, 600);
-    QTest::newRow("screen smaller than it needs") << QRect(0, 0, 500, 400)
-                                                  << QList<QRect>{QRect(0, 0, 320, 240)}
-                                                  << QRect(0, 0, 400, 300);
+    const auto row = [&](const char *name, QRect saved, QRect placed, const QList<QRect> &screens) {
+        QTest::newRow(name) << saved << screens << placed;
+    };
+    row("as saved", QRect(100, 50, 800, 600), QRect(100, 50, 800, 600), one);
+    row("partly off the right", QRect(1500, 900, 800, 600), QRect(1120, 480, 800, 600), one);
+    row("on a screen gone", QRect(3000, 100, 800, 600), QRect(1120, 100, 800, 600), one);
+    row("above and left", QRect(-500, -40, 800, 600), QRect(0, 0, 800, 600), one);
+    row("smaller than it needs", QRect(10, 10, 100, 80), QRect(10, 10, 400, 300), one);
+    row("larger than the screen", QRect(0, 0, 4000, 3000), QRect(0, 0, 1920, 1080), one);
+    row("mostly on the second", QRect(1800, 100, 800, 600), QRect(1920, 100, 800, 600), two);
+    row("screen smaller than it needs", QRect(0, 0, 500, 400), QRect(0, 0, 400, 300), {QRect(0, 0, 320, 240)});
 }
 
 void TestUserSettings::windowFitsTheScreens()

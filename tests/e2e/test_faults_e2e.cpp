@@ -6,9 +6,9 @@
 // still answers.
 
 #include "simprocess.h"
+#include "testsupport.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -62,14 +62,6 @@ QStringList Fault(const QString &kind, const QString &prefix)
     return {QStringLiteral("--fault"), prefix.isEmpty() ? kind : kind + QLatin1Char(':') + prefix};
 }
 
-QStringList BoxTexts(const QJsonObject &state)
-{
-    QStringList texts;
-    for (const QJsonValue &box : state.value(QStringLiteral("boxes")).toArray())
-        texts << box.toObject().value(QStringLiteral("text")).toString();
-    return texts;
-}
-
 } // namespace
 
 class TestFaultsE2e : public QObject {
@@ -89,50 +81,37 @@ void TestFaultsE2e::addRows(SimLine line)
 {
     QTest::addColumn<QString>("startup");
     QTest::addColumn<FaultCase>("fault");
+    // No emulator arguments: the emulator is killed once the panel runs.
+    const auto row = [](const QString &startup, const QString &name, const QStringList &sim, const QString &message,
+                        const QByteArrayList &records = {}, bool messageMayNotCome = false) {
+        QTest::newRow(qPrintable((startup == VirtualPanel ? "virtual, " : "command, ") + name))
+            << startup << FaultCase{sim, sim.isEmpty(), message, messageMayNotCome, records};
+    };
     const QString poll = QStringLiteral("<>STA");
-    const bool tcp = line == SimLine::Tcp;
     // On a virtual panel the faults meet the polls; a status read that gets no line in time
     // is asked once more with the time-out that falls back.
-    struct Row { const char *name; QString kind; bool vanish; QString message; QByteArrayList records; };
-    const QList<Row> virtualRows = {
-        {"silent", "silent", false, TimedOut, {}},
-        {"late", "late=5000", false, TimedOut, {}},
-        {"cut", "cut", false, TimedOut, {}},
-        {"stream", "stream", false, TimedOut, {}},
-        // The status read finds the connection gone (recorded only), the next poll's send
-        // falls back.
-        {"close", "close", false, NotFound, {"Read Error:", "Write Error:"}},
-
-        // Replies that are not status records are dropped, and polling goes on.
-        {"garbage", "garbage", false, {}, {}},
-        {"binary", "binary", false, {}, {}},
-        {"bytewise", "bytewise", false, {}, {}},
-    };
-    for (const Row &row : virtualRows)
-        QTest::newRow(qPrintable(QStringLiteral("virtual, ") + row.name))
-            << VirtualPanel << FaultCase{Fault(row.kind, poll), false, row.message, false, row.records};
+    for (const QString kind : {"silent", "late=5000", "cut", "stream"})
+        row(VirtualPanel, kind.section(QLatin1Char('='), 0, 0), Fault(kind, poll), TimedOut);
+    // The status read finds the connection gone (recorded only), the next poll's send falls
+    // back.
+    row(VirtualPanel, "close", Fault("close", poll), NotFound, {"Read Error:", "Write Error:"});
+    // Replies that are not status records are dropped, and polling goes on.
+    for (const QString kind : {"garbage", "binary", "bytewise"})
+        row(VirtualPanel, kind, Fault(kind, poll), {});
     // A reply is whatever came when the last byte in is a line feed: in megabytes of lines
     // a read ends where a piece of the stream happens to end on one (junk, dropped), or it
     // runs into the time-out.
-    QTest::newRow("virtual, flood")
-        << VirtualPanel << FaultCase{Fault(QStringLiteral("flood=16"), poll), false, TimedOut, true, {}};
-    if (tcp)
-        QTest::newRow("virtual, connection dropped")
-            << VirtualPanel << FaultCase{Fault(QStringLiteral("drop"), {}), false, NotFound, false, {}};
+    row(VirtualPanel, "flood", Fault("flood=16", poll), TimedOut, {}, true);
+    if (line == SimLine::Tcp)
+        row(VirtualPanel, "connection dropped", Fault("drop", {}), NotFound);
     else
-        QTest::newRow("virtual, line vanishes")
-            << VirtualPanel << FaultCase{{}, true, NotFound, false, {"Read Error:?", "Write Error:"}};
+        row(VirtualPanel, "line vanishes", {}, NotFound, {"Read Error:?", "Write Error:"});
 
     // On the Command Panel the faults meet a Get.
-    const QList<Row> serviceRows = {
-        {"silent", "silent", false, TimedOut, {}},
-        {"stream", "stream", false, TimedOut, {}},
-        {"close", "close", false, NotFound, {"Read Error:"}},
-        {"garbage", "garbage", false, {}, {}},
-    };
-    for (const Row &row : serviceRows)
-        QTest::newRow(qPrintable(QStringLiteral("command, ") + row.name))
-            << CommandPanel << FaultCase{Fault(row.kind, VoltageQuery), false, row.message, false, row.records};
+    row(CommandPanel, "silent", Fault("silent", VoltageQuery), TimedOut);
+    row(CommandPanel, "stream", Fault("stream", VoltageQuery), TimedOut);
+    row(CommandPanel, "close", Fault("close", VoltageQuery), NotFound, {"Read Error:"});
+    row(CommandPanel, "garbage", Fault("garbage", VoltageQuery), {});
 }
 
 void TestFaultsE2e::overTcp_data() { addRows(SimLine::Tcp); }
@@ -154,15 +133,9 @@ void TestFaultsE2e::run(SimLine line)
     else
         keys += {{"Communication", "Comm", "RS-232"}, {"Communication", "Device", sim.linkPath()}};
     QVERIFY(WritePanelConfig(dir.path(), keys));
-    const QString control = dir.filePath(QStringLiteral("control"));
-    QProcess panel;
-    QVERIFY(StartPanel(panel, dir.path(), {QStringLiteral("--remote-control"), control}));
-    const auto cleanup = qScopeGuard([&panel] {
-        panel.kill();
-        panel.waitForFinished(3000);
-    });
-    RemoteClient remote;
-    QVERIFY(remote.connectTo(control));
+    RemotePanel panel;
+    QVERIFY(panel.start(dir.path()));
+    RemoteClient &remote = panel.remote;
 
     // The message the fault must bring, answered as a user would; the link is Simulated then.
     QJsonObject state;
@@ -198,7 +171,7 @@ void TestFaultsE2e::run(SimLine line)
             !remote.ask("state").value(QStringLiteral("panel")).toString().isEmpty(), 5000);
     }
     QTest::qWait(1000); // a few polls, or the window settled
-    const qint64 rssBefore = ProcessRssKiB(panel.processId());
+    const qint64 rssBefore = ProcessRssKiB(panel.process.processId());
 
     if (fault.vanish)
         sim.kill();
@@ -226,9 +199,9 @@ void TestFaultsE2e::run(SimLine line)
     const qsizetype linesBefore = sim.receivedLines().size();
     // Watched for ten seconds: a slow climb of CPU or memory shows only over a longer spell.
     constexpr int WatchMs = 10000;
-    const double cpuBefore = ProcessCpuSeconds(panel.processId());
+    const double cpuBefore = ProcessCpuSeconds(panel.process.processId());
     QTest::qWait(WatchMs);
-    const double cpuUsed = ProcessCpuSeconds(panel.processId()) - cpuBefore;
+    const double cpuUsed = ProcessCpuSeconds(panel.process.processId()) - cpuBefore;
     const qsizetype linesAfter = sim.receivedLines().size();
     // Under 5% of a core; a flood that did not end in a fall-back may still be pouring in, and
     // reading it may take more (the sanitizer build nears 5%), but never a whole core.
@@ -239,13 +212,11 @@ void TestFaultsE2e::run(SimLine line)
         QVERIFY2(linesAfter > linesBefore, "polling stopped");
     else if (fellBack && !fault.vanish)
         QCOMPARE(linesAfter, linesBefore);
-    const qint64 rssAfter = ProcessRssKiB(panel.processId());
+    const qint64 rssAfter = ProcessRssKiB(panel.process.processId());
     QVERIFY2(!MemoryIsMeasurable || rssAfter - rssBefore < 8 * 1024,
              qPrintable(QStringLiteral("%1 KiB -> %2 KiB").arg(rssBefore).arg(rssAfter)));
 
-    QFile debug(dir.filePath(QStringLiteral("debug.txt")));
-    QVERIFY(debug.open(QIODevice::ReadOnly));
-    const QByteArray records = debug.readAll();
+    const QByteArray records = FileBytes(dir.filePath(QStringLiteral("debug.txt")));
     QByteArrayList headings;
     for (const QByteArray &record : records.split('"')) {
         if (record.endsWith(":\r\n") || record.contains(":\r\nError Description"))
@@ -267,7 +238,7 @@ void TestFaultsE2e::run(SimLine line)
     QVERIFY2(legend.contains(QStringLiteral("text")), "the window does not answer");
     if (onCommandPanel && fault.message.isEmpty()) // the junk as it came, for the user to see
         QCOMPARE(legend.value(QStringLiteral("text")).toString(), QStringLiteral("zz#!?"));
-    QCOMPARE(panel.state(), QProcess::Running);
+    QCOMPARE(panel.process.state(), QProcess::Running);
     // The emulator misbehaved on purpose, and only so: it did not crash doing it (a
     // sanitizer's abort inside it would otherwise pass for the fault).
     if (!fault.vanish)

@@ -3,6 +3,7 @@
 // with SIGKILL mid-run. Every row of the file but possibly the last must be whole.
 
 #include "simprocess.h"
+#include "testsupport.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -23,11 +24,7 @@ namespace {
 const QByteArray Header
     = "time,voltage,current,voltage_set,current_set,output,status_word,alarm_word,lamps,step,event";
 
-QList<QByteArray> Lines(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
-}
+QList<QByteArray> Lines(const QString &path) { return FileBytes(path).split('\n'); }
 
 // A whole row: its line end, the eleven fields of the layout (an event's text may be quoted),
 // a time stamp that reads back.
@@ -63,15 +60,9 @@ void TestLogKillE2e::killedWhileLogging()
     ramp.write("set 0V 1A\noutput on\nramp volt 1V 5V 2s 1V\nwait 30s\n");
     ramp.close();
     const QString log = dir.filePath(QStringLiteral("run.csv"));
-    const QString control = dir.filePath(QStringLiteral("control"));
-    QProcess panel;
-    QVERIFY(StartPanel(panel, dir.path(), {QStringLiteral("--remote-control"), control}));
-    const auto cleanup = qScopeGuard([&panel] {
-        panel.kill();
-        panel.waitForFinished(3000);
-    });
-    RemoteClient remote;
-    QVERIFY(remote.connectTo(control));
+    RemotePanel panel;
+    QVERIFY(panel.start(dir.path()));
+    RemoteClient &remote = panel.remote;
     QTRY_VERIFY_WITH_TIMEOUT(
         remote.ask("state", 3000).value(QStringLiteral("panel")).toString() == "frmTLB", 15000);
 
@@ -83,9 +74,9 @@ void TestLogKillE2e::killedWhileLogging()
     }
     // Rows of the running sequence (a step in the step column) coming in, then the kill.
     QTRY_VERIFY_WITH_TIMEOUT(Lines(log).size() > 8 && Lines(log).at(Lines(log).size() - 2).contains(",4,"), 10000);
-    panel.kill();
-    QVERIFY(panel.waitForFinished(3000));
-    QCOMPARE(panel.exitStatus(), QProcess::CrashExit);
+    panel.process.kill();
+    QVERIFY(panel.process.waitForFinished(3000));
+    QCOMPARE(panel.process.exitStatus(), QProcess::CrashExit);
 
     QList<QByteArray> lines = Lines(log);
     QCOMPARE(lines.first(), Header + '\r');

@@ -1,6 +1,6 @@
 // The Firmware Panel on the offscreen platform over the scripted line of the run tests: the
-// link settings it reads on opening, the link refusals that lead to Setup, what a run shows, and closing, switching or
-// choosing Exit in the middle of a run.
+// link settings it reads on opening, the link refusals that lead to Setup, what a run shows,
+// and closing, switching or choosing Exit in the middle of a run.
 
 #include "frame/framehooks.h"
 #include "frame/panelregistry.h"
@@ -71,16 +71,6 @@ const QByteArray SmallImage = HexText(Pattern(16 * 20));
 class TestFrmLoader : public QObject {
     Q_OBJECT
 private slots:
-    void opensWithTheLinkSettingsOfTheFile()
-    {
-        PanelFixture f;
-        QVERIFY(f.loader);
-        QVERIFY(!f.loader->mnuFirmware->isEnabled());
-        QCOMPARE(modData().CommKind, LinkKind::Rs232);
-        QCOMPARE(modData().CommAddress, QStringLiteral("5"));
-        QCOMPARE(modData().CommPort, 3);
-    }
-
     void refusalsOpenSetup_data()
     {
         QTest::addColumn<qint16>("kind");
@@ -120,9 +110,13 @@ private slots:
         QCOMPARE(user.filters, QStringLiteral("Hex Files (*.hex);;All Files (*.*)"));
     }
 
+    // Opened on the link settings of the file (the run needs RS-232), it shows the run.
     void showsTheRun()
     {
         PanelFixture f;
+        QVERIFY(!f.loader->mnuFirmware->isEnabled());
+        QCOMPARE(QStringList({QString::number(modData().CommKind), modData().CommAddress, QString::number(modData().CommPort)}),
+                 QStringList({QString::number(LinkKind::Rs232), "5", "3"}));
         f.start(QByteArray(":00000001FF\r\n"));
         QCOMPARE(f.loader->txtStatus->text(), QStringLiteral("Invalid File"));
         QCOMPARE(f.statusShade(), QColor(255, 0, 0));

@@ -18,6 +18,17 @@ QByteArray Bytes(std::initializer_list<int> values)
     return bytes;
 }
 const QByteArray Sixteen(16, char(0x11));
+// The number of the LoaderError that `run` throws; 0 when it throws none.
+template <typename Run>
+long LoaderErrorOf(Run run)
+{
+    try {
+        run();
+    } catch (const LoaderError &error) {
+        return error.number;
+    }
+    return 0;
+}
 } // namespace
 
 class TestHexRecords : public QObject {
@@ -30,47 +41,38 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("expectedAddress");
 
-        QTest::newRow("erase 0x200") << Create_Erase(0x200)
-                                     << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0x02, 0x00, 0xFD, 0x04})
-                                     << EraseAddressText(0x200) << "0 02 00";
-        QTest::newRow("erase last block") << Create_Erase(0x1F000)
-                                          << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0xF0, 0x01, 0x0E, 0x04})
-                                          << EraseAddressText(0x1F000) << "1 F0 00";
+        const auto row = [](const char *name, const QByteArray &packet, const QByteArray &expected,
+                            const QString &address = {}, const QString &expectedAddress = {}) {
+            QTest::newRow(name) << packet << expected << address << expectedAddress;
+        };
+        row("erase 0x200", Create_Erase(0x200), Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0x02, 0x00, 0xFD, 0x04}),
+            EraseAddressText(0x200), "0 02 00");
+        row("erase last block", Create_Erase(0x1F000), Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x00, 0xF0, 0x01, 0x0E, 0x04}),
+            EraseAddressText(0x1F000), "1 F0 00");
         // 0x02 + 0xFF + 0x0F + 0x00 + 0xEC = 0x1FC: the address byte 0x0F and the checksum 0x04
         // are escaped.
-        QTest::newRow("erase escapes") << Create_Erase(0xEC000F)
-                                       << Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x05, 0x0F, 0x00, 0xEC, 0x05, 0x04, 0x04})
-                                       << EraseAddressText(0xEC000F) << "EC 00 0F";
-        QTest::newRow("reset") << Create_Reset() << Bytes({0x0F, 0x0F, 0x05, 0x04, 0xFC, 0x04})
-                               << QString() << QString();
+        row("erase escapes", Create_Erase(0xEC000F), Bytes({0x0F, 0x0F, 0x02, 0xFF, 0x05, 0x0F, 0x00, 0xEC, 0x05, 0x04, 0x04}),
+            EraseAddressText(0xEC000F), "EC 00 0F");
+        row("reset", Create_Reset(), Bytes({0x0F, 0x0F, 0x05, 0x04, 0xFC, 0x04}));
         // 3 bytes on page 0: one block, five zero bytes, data 0x05 0x0F 0x04 escaped.
-        QTest::newRow("short record padded")
-            << Create_Write(QStringLiteral(":03001000050F04CC"), 0)
-            << Bytes({0x0F, 0x0F, 0x01, 0x01, 0x10, 0x00, 0x00, 0x05, 0x05, 0x05, 0x0F, 0x05, 0x04,
-                      0, 0, 0, 0, 0, 0xD6, 0x04})
-            << WriteAddressText(QStringLiteral(":03001000050F04CC"), 0) << "0 00 10";
-        QTest::newRow("16 bytes, two blocks")
-            << Create_Write(QStringLiteral(":10002000") + QString(Sixteen.toHex()) + QStringLiteral("00"), 0)
-            << Bytes({0x0F, 0x0F, 0x01, 0x02, 0x20, 0x00, 0x00}) + Sixteen + Bytes({0xCD, 0x04})
-            << QString() << QString();
+        const QString shortRecord = ":03001000050F04CC";
+        row("short record padded", Create_Write(shortRecord, 0),
+            Bytes({0x0F, 0x0F, 0x01, 0x01, 0x10, 0x00, 0x00, 0x05, 0x05, 0x05, 0x0F, 0x05, 0x04, 0, 0, 0, 0, 0, 0xD6, 0x04}),
+            WriteAddressText(shortRecord, 0), "0 00 10");
+        row("16 bytes, two blocks", Create_Write(":10002000" + QString(Sixteen.toHex()) + "00", 0),
+            Bytes({0x0F, 0x0F, 0x01, 0x02, 0x20, 0x00, 0x00}) + Sixteen + Bytes({0xCD, 0x04}));
         // Page 0x30: command 0x03 with the byte count, no padding.
-        QTest::newRow("page 0x30 counts bytes")
-            << Create_Write(QStringLiteral(":03ABCD00010203FF"), 0x30)
-            << Bytes({0x0F, 0x0F, 0x03, 0x03, 0xCD, 0xAB, 0x30, 0x01, 0x02, 0x03, 0x4C, 0x04})
-            << WriteAddressText(QStringLiteral(":03ABCD00010203FF"), 0x30) << "30 AB CD";
-        QTest::newRow("page 31 counts bytes")
-            << Create_Write(QStringLiteral(":0100000001FE"), 31)
-            << Bytes({0x0F, 0x0F, 0x03, 0x01, 0x00, 0x00, 0x1F, 0x01, 0xDC, 0x04}) << QString() << QString();
+        const QString page30 = ":03ABCD00010203FF";
+        row("page 0x30 counts bytes", Create_Write(page30, 0x30),
+            Bytes({0x0F, 0x0F, 0x03, 0x03, 0xCD, 0xAB, 0x30, 0x01, 0x02, 0x03, 0x4C, 0x04}), WriteAddressText(page30, 0x30),
+            "30 AB CD");
+        row("page 31 counts bytes", Create_Write(":0100000001FE", 31),
+            Bytes({0x0F, 0x0F, 0x03, 0x01, 0x00, 0x00, 0x1F, 0x01, 0xDC, 0x04}));
         // 0 + 0 + 1 + 0xF9 + 1 + 1 = 0xFC: the checksum 0x04 is escaped.
-        QTest::newRow("checksum 0x04 escaped")
-            << Create_Write(QStringLiteral(":01000000F9FF"), 1)
-            << Bytes({0x0F, 0x0F, 0x01, 0x01, 0x00, 0x00, 0x01, 0xF9, 0, 0, 0, 0, 0, 0, 0, 0x05,
-                      0x04, 0x04})
-            << QString() << QString();
-        QTest::newRow("empty line: no data at 0") << Create_Write(QString(), 2)
-                                                  << Bytes({0x0F, 0x0F, 0x01, 0x00, 0x00, 0x00, 0x02, 0xFD, 0x04})
-                                                  << QString() << QString();
-        QTest::newRow("synchronisation") << Create_Single(LoaderByte::Start) << Bytes({0x0F}) << QString() << QString();
+        row("checksum 0x04 escaped", Create_Write(":01000000F9FF", 1),
+            Bytes({0x0F, 0x0F, 0x01, 0x01, 0x00, 0x00, 0x01, 0xF9, 0, 0, 0, 0, 0, 0, 0, 0x05, 0x04, 0x04}));
+        row("empty line: no data at 0", Create_Write(QString(), 2), Bytes({0x0F, 0x0F, 0x01, 0x00, 0x00, 0x00, 0x02, 0xFD, 0x04}));
+        row("synchronisation", Create_Single(LoaderByte::Start), Bytes({0x0F}));
     }
 
     void packets()
@@ -84,12 +86,8 @@ private slots:
 
     void writeBeyondAByteIsAnError()
     {
-        try {
-            Create_Write(QStringLiteral(":0100000001FE"), 0x100);
-            QFAIL("a page of 0x100 was written");
-        } catch (const LoaderError &error) {
-            QCOMPARE(error.number, LoaderErrorNumber::Overflow);
-        }
+        QCOMPARE(LoaderErrorOf([] { Create_Write(QStringLiteral(":0100000001FE"), 0x100); }),
+                 LoaderErrorNumber::Overflow);
     }
 
     void fields_data()
@@ -134,12 +132,8 @@ private slots:
         QCOMPARE(lines, QStringList({":A", ":B", "", ":C", ""}));
         QCOMPARE(Get_File(QStringLiteral("a.he"), lines), 0);
         QVERIFY(lines.isEmpty());
-        try {
-            Get_File(dir.filePath(QStringLiteral("missing.hex")), lines);
-            QFAIL("a missing file was read");
-        } catch (const LoaderError &error) {
-            QCOMPARE(error.number, LoaderErrorNumber::FileNotFound);
-        }
+        QCOMPARE(LoaderErrorOf([&] { Get_File(dir.filePath(QStringLiteral("missing.hex")), lines); }),
+                 LoaderErrorNumber::FileNotFound);
     }
 
     void checksTheWholeFile_data()
@@ -152,48 +146,33 @@ private slots:
         const QString data0 = QStringLiteral(":0400000001020304F2");
         const QString data1 = QStringLiteral(":0400100001020304E2");
         const QString page1 = QStringLiteral(":020000040001F9");
-        QTest::newRow("data, page, end, final line feed")
-            << QStringList{data0, data1, page1, data0, end, ""} << 0 << "";
-        QTest::newRow("lower case, empty lines after the end")
-            << QStringList{":02000004000af0", data1, end, "", ""} << 0 << "";
-        QTest::newRow("highest page") << QStringList{":0200000400FFFB", data1, end} << 0 << "";
+        const auto row = [](const char *name, const QStringList &lines, int line = 0, const QString &reason = {}) {
+            QTest::newRow(name) << lines << line << reason;
+        };
+        row("data, page, end, final line feed", {data0, data1, page1, data0, end, ""});
+        row("lower case, empty lines after the end", {":02000004000af0", data1, end, "", ""});
+        row("highest page", {":0200000400FFFB", data1, end});
         // The record checksum byte must make the bytes sum to 0: E2 is that of data1.
-        QTest::newRow("damaged checksum")
-            << QStringList{data0, ":0400100001020305E2", end} << 2
-            << "the record checksum is E2 but the record's bytes need E1: the file is damaged";
-        QTest::newRow("damaged data byte count")
-            << QStringList{data0, ":0500100001020304E2", end, ""} << 2
-            << "byte count 05 (5 data bytes) needs a line of 21 characters, this one has 19";
-        QTest::newRow("trailing blank") << QStringList{data0, data1 + " ", end} << 2
-                                        << "the character 0x20 at column 20 is not a hexadecimal digit";
-        QTest::newRow("not a digit") << QStringList{data0, ":04001G0001020304E2", end} << 2
-                                     << "\"G\" at column 7";
-        QTest::newRow("no colon") << QStringList{"0400000001020304F2", end} << 1 << "colon";
-        QTest::newRow("too short") << QStringList{data0, ":00000001F", end} << 2
-                                   << "at least 11 characters, this line has 10";
-        QTest::newRow("empty line inside") << QStringList{data0, "", data1, end} << 2
-                                           << "an empty line";
-        QTest::newRow("segment address")
-            << QStringList{data0, ":020000021000EC", data1, end} << 2
-            << "extended segment address record (type 02) cannot be programmed";
-        QTest::newRow("start segment address, objcopy's from an ELF")
-            << QStringList{data0, ":0400000300001000E9", end} << 2
-            << "start segment address record (type 03) cannot be programmed: leave it out "
-               "(objcopy --set-start 0";
-        QTest::newRow("start linear address first, as intelhex writes it")
-            << QStringList{":0400000508000000EF", data0, end} << 1
-            << "start linear address record (type 05) cannot be programmed: leave it out";
-        QTest::newRow("unknown type") << QStringList{data0, ":00000007F9", end} << 2 << "record type 07";
-        QTest::newRow("page record of four bytes")
-            << QStringList{data0, ":0400000400010000F7", data1, end} << 2 << "has 4";
-        QTest::newRow("page beyond a byte")
-            << QStringList{data0, ":020000040100F9", data1, end} << 3
-            << "data at 0x01000010 lies beyond the 16 MiB";
-        QTest::newRow("no end record") << QStringList{data0, data1, "", ""} << 3
-                                       << "ends without an end-of-file record";
-        QTest::newRow("a second file after the end")
-            << QStringList{data0, end, "", page1, data1, end} << 4
-            << "follows the end-of-file record of line 2";
+        row("damaged checksum", {data0, ":0400100001020305E2", end}, 2,
+            "the record checksum is E2 but the record's bytes need E1: the file is damaged");
+        row("damaged data byte count", {data0, ":0500100001020304E2", end, ""}, 2,
+            "byte count 05 (5 data bytes) needs a line of 21 characters, this one has 19");
+        row("trailing blank", {data0, data1 + " ", end}, 2, "the character 0x20 at column 20 is not a hexadecimal digit");
+        row("not a digit", {data0, ":04001G0001020304E2", end}, 2, "\"G\" at column 7");
+        row("no colon", {"0400000001020304F2", end}, 1, "colon");
+        row("too short", {data0, ":00000001F", end}, 2, "at least 11 characters, this line has 10");
+        row("empty line inside", {data0, "", data1, end}, 2, "an empty line");
+        row("segment address", {data0, ":020000021000EC", data1, end}, 2,
+            "extended segment address record (type 02) cannot be programmed");
+        row("start segment address, objcopy's from an ELF", {data0, ":0400000300001000E9", end}, 2,
+            "start segment address record (type 03) cannot be programmed: leave it out (objcopy --set-start 0");
+        row("start linear address first, as intelhex writes it", {":0400000508000000EF", data0, end}, 1,
+            "start linear address record (type 05) cannot be programmed: leave it out");
+        row("unknown type", {data0, ":00000007F9", end}, 2, "record type 07");
+        row("page record of four bytes", {data0, ":0400000400010000F7", data1, end}, 2, "has 4");
+        row("page beyond a byte", {data0, ":020000040100F9", data1, end}, 3, "data at 0x01000010 lies beyond the 16 MiB");
+        row("no end record", {data0, data1, "", ""}, 3, "ends without an end-of-file record");
+        row("a second file after the end", {data0, end, "", page1, data1, end}, 4, "follows the end-of-file record of line 2");
     }
 
     void checksTheWholeFile()

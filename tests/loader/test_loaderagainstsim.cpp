@@ -68,33 +68,28 @@ private slots:
         QTest::addColumn<QString>("entry"); // how the instrument comes to be in its boot loader
         QTest::addColumn<QString>("message"); // the start of the refusal; empty: programmed
 
-        const QByteArray asIs;
-        QTest::newRow("objcopy from a binary, 4 KiB")
-            << "objcopy" << 0x1000 << asIs << asIs << "--boot-on-sync" << QString();
-        QTest::newRow("srec_cat from a binary, 80 KiB: two pages")
-            << "srec_cat" << 0x14000 << asIs << asIs << "--boot-loader" << QString();
-        QTest::newRow("intelhex from a binary, 8 KiB")
-            << "intelhex" << 0x2000 << asIs << asIs << "--boot-loader" << QString();
+        const auto row = [](const char *name, const QString &recipe, int size, const QString &entry,
+                            const QString &message = {}, const QByteArray &from = {}, const QByteArray &to = {}) {
+            QTest::newRow(name) << recipe << size << from << to << entry << message;
+        };
+        row("objcopy from a binary, 4 KiB", "objcopy", 0x1000, "--boot-on-sync");
+        row("srec_cat from a binary, 80 KiB: two pages", "srec_cat", 0x14000, "--boot-loader");
+        row("intelhex from a binary, 8 KiB", "intelhex", 0x2000, "--boot-loader");
         // 256 data records from 0x200, then objcopy's start address record: type 03 for an entry
         // below 1 MiB, 05 above.
-        QTest::newRow("objcopy from an ELF file")
-            << "elf" << 0x1000 << asIs << asIs << "--boot-on-sync"
-            << "Line 257: a start segment address record (type 03) cannot be programmed: leave it out";
-        QTest::newRow("objcopy from an ELF file, entry above 1 MiB")
-            << "elf:0x100200" << 0x1000 << asIs << asIs << "--boot-on-sync"
-            << "Line 257: a start linear address record (type 05) cannot be programmed: leave it out";
+        row("objcopy from an ELF file", "elf", 0x1000, "--boot-on-sync",
+            "Line 257: a start segment address record (type 03) cannot be programmed: leave it out");
+        row("objcopy from an ELF file, entry above 1 MiB", "elf:0x100200", 0x1000, "--boot-on-sync",
+            "Line 257: a start linear address record (type 05) cannot be programmed: leave it out");
         // objcopy addresses the second 64 KiB with an extended segment address record.
-        QTest::newRow("objcopy from a binary, 80 KiB")
-            << "objcopy" << 0x14000 << asIs << asIs << "--boot-on-sync"
-            << "Line 4097: an extended segment address record (type 02) cannot be programmed";
+        row("objcopy from a binary, 80 KiB", "objcopy", 0x14000, "--boot-on-sync",
+            "Line 4097: an extended segment address record (type 02) cannot be programmed");
         // The address of the third record changed, its checksum not.
-        QTest::newRow("damaged checksum") << "objcopy" << 0x1000 << QByteArray("\n:10002000")
-                                          << QByteArray("\n:10002100") << "--boot-on-sync"
-                                          << "Line 3: the record checksum is ";
+        row("damaged checksum", "objcopy", 0x1000, "--boot-on-sync", "Line 3: the record checksum is ", "\n:10002000",
+            "\n:10002100");
         // srec_cat: a page record, 128 records of 32 bytes, the end record on line 130.
-        QTest::newRow("no end record")
-            << "srec_cat" << 0x1000 << QByteArray(":00000001FF") << QByteArray() << "--boot-on-sync"
-            << "Line 130: the file ends without an end-of-file record";
+        row("no end record", "srec_cat", 0x1000, "--boot-on-sync", "Line 130: the file ends without an end-of-file record",
+            ":00000001FF");
     }
 
     void toolFiles()
@@ -158,9 +153,7 @@ private slots:
         QCOMPARE(data.FirmwareVersion, QStringLiteral("4.8"));
         QVERIFY(f.prompter->shown.isEmpty());
         QVERIFY2(!expected.isEmpty(), "objcopy (binutils) is needed: run scripts/install-deps.sh");
-        QFile flash(dump);
-        QVERIFY(flash.open(QIODevice::ReadOnly));
-        const QByteArray image = flash.readAll();
+        const QByteArray image = FileBytes(dump);
         QCOMPARE(image.size(), expected.size());
         for (qsizetype i = 0; i < image.size(); ++i) {
             if (image.at(i) != expected.at(i))

@@ -77,32 +77,6 @@ private slots:
         QVERIFY(f.prompter->shown.isEmpty());
     }
 
-    void fileLength_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("10 lines") << Lines(10) << "fw.hex" << 10 << false;
-        QTest::newRow("11 lines") << Lines(11) << "fw.hex" << 11 << true;
-        QTest::newRow("short path") << Lines(20) << "f.h" << 20 << false;
-    }
-
-    void fileLength()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, name);
-        QFETCH(int, lines);
-        QFETCH(bool, accepted);
-        LoaderFixture f;
-        QCOMPARE(SplitHexText(text).size(), lines);
-        f.writeHex(text, name);
-        f.run.Start(name.size() < 5 ? name : f.path(name));
-        QVERIFY(f.tickToEnd());
-        QCOMPARE(f.statuses.last(), accepted ? S::Finished : S::InvalidFile);
-        QCOMPARE(f.line->written.isEmpty(), !accepted);
-    }
-
     void timeOuts_data()
     {
         QTest::addColumn<bool>("bootLoader");
@@ -208,36 +182,46 @@ private slots:
 
     void refusedBeforeContact_data()
     {
-        QTest::addColumn<QByteArray>("from");
-        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message"); // its start
+        // A file of fewer than 11 lines, or a path shorter than 5 characters, is an invalid file.
+        QTest::newRow("10 lines") << Lines(10) << "fw.hex" << int(S::InvalidFile) << "";
+        QTest::newRow("11 lines") << Lines(11) << "fw.hex" << int(S::Finished) << "";
+        QTest::newRow("short path") << Lines(20) << "f.h" << int(S::InvalidFile) << "";
         // Twelve data records on lines 1 to 12, the end record on line 13.
-        QTest::newRow("start address before the end, as objcopy writes from an ELF")
-            << QByteArray(":00000001FF") << QByteArray(":0400000508000000EF\r\n:00000001FF")
-            << "Line 13: a start linear address record (type 05) cannot be programmed";
-        QTest::newRow("no end record") << QByteArray(":00000001FF\r\n") << QByteArray()
-                                       << "Line 13: the file ends without an end-of-file record";
-        QTest::newRow("damaged checksum") << QByteArray("\r\n:10006000") << QByteArray("\r\n:10006100")
-                                          << "Line 7: the record checksum is ";
+        const QByteArray text = Lines(14);
+        const auto error = [&](const char *name, const QByteArray &from, const QByteArray &to, const QString &message) {
+            QTest::newRow(name) << QByteArray(text).replace(from, to) << "fw.hex" << int(S::Error) << message;
+        };
+        error("start address before the end, as objcopy writes from an ELF", ":00000001FF",
+              ":0400000508000000EF\r\n:00000001FF", "Line 13: a start linear address record (type 05) cannot be programmed");
+        error("no end record", ":00000001FF\r\n", "", "Line 13: the file ends without an end-of-file record");
+        error("damaged checksum", "\r\n:10006000", "\r\n:10006100", "Line 7: the record checksum is ");
     }
 
     // A file that fails the whole-file check ends the run with "Error" and a message naming the
-    // line before the first synchronisation byte: the instrument is neither contacted nor erased.
+    // line, before the first synchronisation byte: the instrument is neither contacted nor erased.
     void refusedBeforeContact()
     {
-        QFETCH(QByteArray, from);
-        QFETCH(QByteArray, to);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, name);
+        QFETCH(int, status);
         QFETCH(QString, message);
         LoaderFixture f;
-        QByteArray text = HexText(Pattern(16 * 12));
-        QVERIFY(text.contains(from));
-        f.run.Start(f.writeHex(text.replace(from, to)));
+        f.writeHex(text, name);
+        f.run.Start(name.size() < 5 ? name : f.path(name));
+        if (status == int(S::Finished)) {
+            QVERIFY(f.tickToEnd());
+            QCOMPARE(f.statuses.last(), S::Finished);
+            return;
+        }
         QVERIFY(!f.run.isActive());
-        QCOMPARE(f.statuses, QList<S>({S::Cleared, S::Error}));
-        QCOMPARE(f.prompter->shown.size(), 1);
-        QCOMPARE(f.prompter->shown.first().title, LoaderText::LoaderTitle);
-        QVERIFY2(f.prompter->shown.first().text.startsWith(message),
-                 qPrintable(f.prompter->shown.first().text));
+        QCOMPARE(f.statuses, QList<S>({S::Cleared, S(status)}));
+        QCOMPARE(f.prompter->texts().size(), message.isEmpty() ? 0 : 1);
+        for (const Prompt &p : std::as_const(f.prompter->shown))
+            QVERIFY2(p.title == LoaderText::LoaderTitle && p.text.startsWith(message), qPrintable(p.text));
         QVERIFY(!modData().comm.KeepAliveOff);
         f.tickUntil([] { return false; }, 1000);
         QVERIFY(f.line->written.isEmpty());

@@ -21,26 +21,25 @@ private slots:
         QTest::addColumn<QString>("vmod");
         QTest::addColumn<QString>("value");
         using K = RowReply::Kind;
-        QTest::newRow("plain") << "5(0.25,1.10)\r\n" << int(K::Row) << 5 << "0.25" << "1.10";
-        QTest::newRow("VMOD untrimmed, value trimmed")
-            << "7(1.5 , 2.0 )" << int(K::Row) << 7 << "1.5 " << "2.0";
-        QTest::newRow("lower case") << "3(1E-3,ABC)" << int(K::Row) << 3 << "1e-3" << "abc";
-        QTest::newRow("no table") << "No Table Selected\r\n" << int(K::NoTable) << 0 << "" << "";
-        QTest::newRow("position 0") << "0(1,2)" << int(K::InvalidPosition) << 0 << "" << "";
-        QTest::newRow("negative") << "-4(1,2)" << int(K::InvalidPosition) << 0 << "" << "";
-        QTest::newRow("not a number") << "abc(1,2)" << int(K::InvalidPosition) << 0 << "" << "";
-        QTest::newRow("empty") << "" << int(K::InvalidPosition) << 0 << "" << "";
-        QTest::newRow("past the table") << "51(1,2)" << int(K::BeyondTable) << 51 << "" << "";
-        QTest::newRow("huge") << "99999999999999999999(1,2)" << int(K::BeyondTable) << 51 << ""
-                              << "";
-        QTest::newRow("no bracket") << "5 0.25,1.10" << int(K::InvalidElements) << 5 << "" << "";
-        QTest::newRow("no comma") << "5(0.25)" << int(K::InvalidElements) << 5 << "" << "";
-        QTest::newRow("no closing") << "5(0.25,1.10" << int(K::InvalidElements) << 5 << "" << "";
-        QTest::newRow("closing first") << "5)0.25,1.10(" << int(K::InvalidElements) << 5 << ""
-                                       << "";
-        QTest::newRow("comma first") << "5,(0.25)" << int(K::InvalidElements) << 5 << "" << "";
-        QTest::newRow("extra brackets") << "5((0.25,1.1))" << int(K::Row) << 5 << "(0.25" << "1.1";
-        QTest::newRow("rounded position") << "2.5(1,2)" << int(K::Row) << 2 << "1" << "2";
+        const auto row = [](const char *name, const QString &reply, K kind, int position = 0, const QString &vmod = {},
+                            const QString &value = {}) { QTest::newRow(name) << reply << int(kind) << position << vmod << value; };
+        row("plain", "5(0.25,1.10)\r\n", K::Row, 5, "0.25", "1.10");
+        row("VMOD untrimmed, value trimmed", "7(1.5 , 2.0 )", K::Row, 7, "1.5 ", "2.0");
+        row("lower case", "3(1E-3,ABC)", K::Row, 3, "1e-3", "abc");
+        row("no table", "No Table Selected\r\n", K::NoTable);
+        row("position 0", "0(1,2)", K::InvalidPosition);
+        row("negative", "-4(1,2)", K::InvalidPosition);
+        row("not a number", "abc(1,2)", K::InvalidPosition);
+        row("empty", "", K::InvalidPosition);
+        row("past the table", "51(1,2)", K::BeyondTable, 51);
+        row("huge", "99999999999999999999(1,2)", K::BeyondTable, 51);
+        row("no bracket", "5 0.25,1.10", K::InvalidElements, 5);
+        row("no comma", "5(0.25)", K::InvalidElements, 5);
+        row("no closing", "5(0.25,1.10", K::InvalidElements, 5);
+        row("closing first", "5)0.25,1.10(", K::InvalidElements, 5);
+        row("comma first", "5,(0.25)", K::InvalidElements, 5);
+        row("extra brackets", "5((0.25,1.1))", K::Row, 5, "(0.25", "1.1");
+        row("rounded position", "2.5(1,2)", K::Row, 2, "1", "2");
     }
     void rowReply()
     {
@@ -127,39 +126,27 @@ private slots:
         QTest::addColumn<int>("input");
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("rows"); // row=vmod/out;...
-        QTest::newRow("Windows file, any case")
-            << QByteArray("[CONFIG]\r\ntable=2\r\nTYPE=0\r\n[table]\r\nKEY1MOD=0.5\r\nkey1out=1\r\n")
-            << 2 << 0 << "1=0.5/1";
-        QTest::newRow("Unix line ends, blanks, quotes, comments")
-            << QByteArray("; saved by hand\n[Config]\nTable = 1 \n\n[Table]\n;key2Mod=9\n"
-                          "key2Mod= \" 1.25 \"\nkey2Out=  -3 \n")
-            << 1 << MissingSelectionKey << "2=1.25/-3";
-        QTest::newRow("first of duplicate keys")
-            << QByteArray("[Config]\nTable=1\nTable=2\n[Table]\nkey1Mod=1\nkey1Mod=2\nkey1Out=3\n")
-            << 1 << MissingSelectionKey << "1=1/3";
-        QTest::newRow("byte-order mark")
-            << QByteArray("\xEF\xBB\xBF[Config]\r\nTable=1\r\nType=1\r\n[Table]\r\nkey4Mod=1\r\n"
-                          "key4Out=2\r\n")
-            << 1 << 1 << "4=1/2";
-        QTest::newRow("missing sections") << QByteArray("key1Mod=1\nkey1Out=2\n")
-                                          << MissingSelectionKey << MissingSelectionKey << "";
-        QTest::newRow("half a row, non-numeric values")
-            << QByteArray("[Table]\nkey4Mod=0.5\nkey5Mod=abc\nkey5Out=1\nkey6Mod=\nkey6Out=1\n")
-            << MissingSelectionKey << MissingSelectionKey << "";
-        QTest::newRow("rows outside the table")
-            << QByteArray("[Table]\nkey0Mod=1\nkey0Out=1\nkey51Mod=1\nkey51Out=1\n")
-            << MissingSelectionKey << MissingSelectionKey << "";
-        QTest::newRow("numbers with junk")
-            << QByteArray("[Config]\nTable=1abc\nType=x\n") << 1 << 0 << "";
-        QTest::newRow("long value cut to 49 characters")
-            << QByteArray("[Table]\nkey1Mod=") + QByteArray(48, '1') + QByteArray(".5\nkey1Out=")
-                   + QByteArray(5000, '2') + '\n'
-            << MissingSelectionKey << MissingSelectionKey
-            << QStringLiteral("1=%1./%2").arg(QString(48, QLatin1Char('1')), QString(49, QLatin1Char('2')));
+        const auto row = [](const char *name, const QByteArray &file, const QString &rows = {},
+                            int input = MissingSelectionKey, int type = MissingSelectionKey) {
+            QTest::newRow(name) << file << input << type << rows;
+        };
+        row("Windows file, any case", "[CONFIG]\r\ntable=2\r\nTYPE=0\r\n[table]\r\nKEY1MOD=0.5\r\nkey1out=1\r\n",
+            "1=0.5/1", 2, 0);
+        row("Unix line ends, blanks, quotes, comments",
+            "; saved by hand\n[Config]\nTable = 1 \n\n[Table]\n;key2Mod=9\nkey2Mod= \" 1.25 \"\nkey2Out=  -3 \n",
+            "2=1.25/-3", 1);
+        row("first of duplicate keys", "[Config]\nTable=1\nTable=2\n[Table]\nkey1Mod=1\nkey1Mod=2\nkey1Out=3\n", "1=1/3", 1);
+        row("byte-order mark", "\xEF\xBB\xBF[Config]\r\nTable=1\r\nType=1\r\n[Table]\r\nkey4Mod=1\r\nkey4Out=2\r\n",
+            "4=1/2", 1, 1);
+        row("missing sections", "key1Mod=1\nkey1Out=2\n");
+        row("half a row, non-numeric values", "[Table]\nkey4Mod=0.5\nkey5Mod=abc\nkey5Out=1\nkey6Mod=\nkey6Out=1\n");
+        row("rows outside the table", "[Table]\nkey0Mod=1\nkey0Out=1\nkey51Mod=1\nkey51Out=1\n");
+        row("numbers with junk", "[Config]\nTable=1abc\nType=x\n", "", 1, 0);
+        row("long value cut to 49 characters",
+            "[Table]\nkey1Mod=" + QByteArray(48, '1') + ".5\nkey1Out=" + QByteArray(5000, '2') + '\n',
+            QStringLiteral("1=%1./%2").arg(QString(48, QLatin1Char('1')), QString(49, QLatin1Char('2'))));
         static const char junk[] = "\x00\xFF[Config\x00]\n\x01Table=\x02\n[Table]\nkey1Mod=\x80\nkey1Out=1\n";
-        QTest::newRow("binary junk")
-            << QByteArray(junk, sizeof junk - 1)
-            << MissingSelectionKey << MissingSelectionKey << "";
+        row("binary junk", QByteArray(junk, sizeof junk - 1));
     }
     void readsEditedAndDamagedFiles()
     {

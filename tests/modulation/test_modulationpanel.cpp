@@ -17,19 +17,10 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace zop;
 using namespace zop::test;
 
 namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A panel on the scripted line; every row answers "row(0.1,0.2)" unless a test says otherwise.
 struct PanelFixture : ServiceFixture {
@@ -62,6 +53,13 @@ QStringList Boxes(ModulationPanel *p, int index)
     for (int box = 1; p->txtData(box, index); ++box)
         texts << p->txtData(box, index)->text();
     return texts;
+}
+
+// What the panel shows of the selection: its two labels, the output column's header and
+// the function label.
+QStringList Shown(ModulationPanel *p)
+{
+    return {p->lblTable->text(), p->lblType->text(), p->outputHeader(), p->lblFunction->text()};
 }
 
 void SetBoxes(ModulationPanel *p, int index, const QStringList &texts)
@@ -102,10 +100,7 @@ private slots:
         QCOMPARE(f.prompter->texts(), QStringList({"Invalid position 10!",
                                                    "Invalid Elements at position 11!"}));
         QCOMPARE(f.prompter->shown.first().icon, MsgIcon::Critical);
-        QCOMPARE(p->lblTable->text(), QStringLiteral("Control Input:          Current"));
-        QCOMPARE(p->lblType->text(), QStringLiteral("Modulation Type:    Addition"));
-        QCOMPARE(p->outputHeader(), QStringLiteral("Ios"));
-        QCOMPARE(p->lblFunction->text(), QStringLiteral("Ios"));
+        QCOMPARE(Shown(p), QStringList({"Control Input:          Current", "Modulation Type:    Addition", "Ios", "Ios"}));
         QCOMPARE(Boxes(p, 36), QStringList({"19", "0.1", "0.2"}));
         QCOMPARE(p->CtrlInput, -1); // shown, not stored
         // The selection query goes unlogged, its reply and the row queries are logged.
@@ -175,41 +170,24 @@ private slots:
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<QString>("message");
-        const QStringList none;
-        QTest::newRow("get selection") << 35 << true << QStringList{"", ""}
-                                       << QStringList{"MOD:TYPE:SEL?"} << QStringList{"1", "0"} << "";
-        QTest::newRow("set input only") << 35 << false << QStringList{"2", ""}
-                                        << QStringList{"MODulation:TYPE:SELect 2", "MOD:TYPE:SEL?"}
-                                        << QStringList{"1", "0"} << "";
-        QTest::newRow("set input and type") << 35 << false << QStringList{"2", "1"}
-                                            << QStringList{"MODulation:TYPE:SELect 2,1", "MOD:TYPE:SEL?"}
-                                            << QStringList{"1", "0"} << "";
-        QTest::newRow("set without input") << 35 << false << QStringList{"", "1"} << none
-                                           << QStringList{"", "1"} << "Complete Data for Command";
-        QTest::newRow("get row, empty box") << 36 << true << QStringList{"", "", ""}
-                                            << QStringList{"MOD:TABL? 1"}
-                                            << QStringList{"1", "0.1", "0.2"} << "";
-        QTest::newRow("get row 75") << 36 << true << QStringList{"75", "", ""}
-                                    << QStringList{"MOD:TABL? 50"}
-                                    << QStringList{"50", "0.1", "0.2"} << "";
-        QTest::newRow("get row 0") << 36 << true << QStringList{"0", "", ""}
-                                   << QStringList{"MOD:TABL? 1"}
-                                   << QStringList{"1", "0.1", "0.2"} << "";
-        QTest::newRow("set row 0") << 36 << false << QStringList{"0", "0.5", "1"}
-                                   << QStringList{"MODulation:TABLe 1(0.5,1)", "MOD:TABL? 1"}
-                                   << QStringList{"1", "0.1", "0.2"} << "";
-        QTest::newRow("set row 99") << 36 << false << QStringList{"99", "0.5", "1"}
-                                    << QStringList{"MODulation:TABLe 50(0.5,1)", "MOD:TABL? 50"}
-                                    << QStringList{"50", "0.1", "0.2"} << "";
-        QTest::newRow("set row without value") << 36 << false << QStringList{"3", "0.5", ""} << none
-                                               << QStringList{"3", "0.5", ""}
-                                               << "Complete Data for Command";
-        QTest::newRow("get slew") << 43 << true << QStringList{""}
-                                  << QStringList{"MODulation:TABLe:SlewLIM?"} << QStringList{"0.500"}
-                                  << "";
-        QTest::newRow("set slew") << 43 << false << QStringList{"0.7"}
-                                  << QStringList{"MODulation:TABLe:SlewLIM 0.7"}
-                                  << QStringList{"0.7"} << "";
+        const auto row = [](const char *name, int index, bool get, const QStringList &boxes, const QStringList &sent,
+                            const QStringList &after, const QString &message = {}) {
+            QTest::newRow(name) << index << get << boxes << sent << after << message;
+        };
+        const QString incomplete = "Complete Data for Command";
+        const QStringList row1{"1", "0.1", "0.2"}, row50{"50", "0.1", "0.2"};
+        row("get selection", 35, true, {"", ""}, {"MOD:TYPE:SEL?"}, {"1", "0"});
+        row("set input only", 35, false, {"2", ""}, {"MODulation:TYPE:SELect 2", "MOD:TYPE:SEL?"}, {"1", "0"});
+        row("set input and type", 35, false, {"2", "1"}, {"MODulation:TYPE:SELect 2,1", "MOD:TYPE:SEL?"}, {"1", "0"});
+        row("set without input", 35, false, {"", "1"}, {}, {"", "1"}, incomplete);
+        row("get row, empty box", 36, true, {"", "", ""}, {"MOD:TABL? 1"}, row1);
+        row("get row 75", 36, true, {"75", "", ""}, {"MOD:TABL? 50"}, row50);
+        row("get row 0", 36, true, {"0", "", ""}, {"MOD:TABL? 1"}, row1);
+        row("set row 0", 36, false, {"0", "0.5", "1"}, {"MODulation:TABLe 1(0.5,1)", "MOD:TABL? 1"}, row1);
+        row("set row 99", 36, false, {"99", "0.5", "1"}, {"MODulation:TABLe 50(0.5,1)", "MOD:TABL? 50"}, row50);
+        row("set row without value", 36, false, {"3", "0.5", ""}, {}, {"3", "0.5", ""}, incomplete);
+        row("get slew", 43, true, {""}, {"MODulation:TABLe:SlewLIM?"}, {"0.500"});
+        row("set slew", 43, false, {"0.7"}, {"MODulation:TABLe:SlewLIM 0.7"}, {"0.7"});
     }
     void commandRows()
     {
@@ -264,8 +242,7 @@ private slots:
         ModulationPanel *p = f.openPanel();
         SetBoxes(p, 35, {"2", "1"});
         p->cmdGetSCPI(35)->click();
-        QCOMPARE(p->lblTable->text(), QStringLiteral("Control Input:          Current"));
-        QCOMPARE(p->outputHeader(), QStringLiteral("Ios"));
+        QCOMPARE(Shown(p).mid(0, 3), QStringList({"Control Input:          Current", "Modulation Type:    Addition", "Ios"}));
         QCOMPARE(p->CtrlInput, 2);
         SetBoxes(p, 35, {"7", ""});
         p->cmdGetSCPI(35)->click();
@@ -314,23 +291,19 @@ private slots:
         f.writeFile("table.modtable", "old table");
         f.prompter->answers = {MsgAnswer::Cancel};
         p->cmdSaveMod->click();
-        QCOMPARE(ReadAll(path), QByteArray("old table"));
+        QCOMPARE(FileBytes(path), QByteArray("old table"));
 
         // A save that fails on the way (here: the file may not grow) keeps the old file.
-        const rlimit before = [] { rlimit r{}; getrlimit(RLIMIT_FSIZE, &r); return r; }();
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = before;
-        small.rlim_cur = 16;
-        setrlimit(RLIMIT_FSIZE, &small);
         f.prompter->answers = {MsgAnswer::Ok};
-        p->cmdSaveMod->click();
-        setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, oldHandler);
-        QCOMPARE(ReadAll(path), QByteArray("old table"));
+        {
+            const FileSizeLimit full(16);
+            p->cmdSaveMod->click();
+        }
+        QCOMPARE(FileBytes(path), QByteArray("old table"));
 
         f.prompter->answers = {MsgAnswer::Ok};
         p->cmdSaveMod->click();
-        QCOMPARE(ReadAll(path), QByteArray("[Config]\r\nTable=1\r\nType=0\r\n[Table]\r\n"
+        QCOMPARE(FileBytes(path), QByteArray("[Config]\r\nTable=1\r\nType=0\r\n[Table]\r\n"
                                            "key1Mod=0.1\r\nkey1Out=0.2\r\nkey2Mod=0.1\r\n"
                                            "key2Out=0.2\r\nkey10Mod=0.1\r\nkey10Out=0.2\r\n"));
         QCOMPARE(f.prompter->texts(),
@@ -356,17 +329,17 @@ private slots:
         QTest::newRow("missing keys")
             << QByteArray("[Table]\nkey2Mod= 1.25 \nkey2Out=-3\nkey4Mod=0.5\nkey5Mod=abc\nkey5Out=1\n")
             << missingKeys << "";
-        QTest::newRow("control input 3") << QByteArray("[Config]\nTable=3\n") << QStringList()
-                                         << "Invalid Control Input in Saved File %1";
-        QTest::newRow("control input 0") << QByteArray("[Config]\nTable=0\nType=0\n") << QStringList()
-                                         << "Invalid Control Input in Saved File %1";
-        QTest::newRow("type 2") << QByteArray("[Config]\nTable=1\nType=2\n") << QStringList()
-                                << "Invalid Modulation Type in Saved File %1";
-        QTest::newRow("no such file") << QByteArray("(none)") << QStringList()
-                                      << "Unable to open %1:\r\nNo such file or directory";
-        QTest::newRow("a folder") << QByteArray("(folder)") << QStringList()
-                                  << "Unable to open %1:\r\nIt is a folder, not a file.";
+        // A file refused sends nothing.
+        const auto refused = [](const char *name, const QByteArray &file, const QString &message) {
+            QTest::newRow(name) << file << QStringList() << message;
+        };
+        refused("control input 3", "[Config]\nTable=3\n", "Invalid Control Input in Saved File %1");
+        refused("control input 0", "[Config]\nTable=0\nType=0\n", "Invalid Control Input in Saved File %1");
+        refused("type 2", "[Config]\nTable=1\nType=2\n", "Invalid Modulation Type in Saved File %1");
+        refused("no such file", "(none)", "Unable to open %1:\r\nNo such file or directory");
+        refused("a folder", "(folder)", "Unable to open %1:\r\nIt is a folder, not a file.");
     }
+
     void loading()
     {
         QFETCH(QByteArray, file);

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QThread>
@@ -32,13 +33,7 @@ bool WritePanelConfig(const QString &folder, const QList<ConfigKey> &keys)
 QByteArray RunPanelStartup(const QString &folder)
 {
     QProcess panel;
-    panel.setWorkingDirectory(folder);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    panel.setProcessEnvironment(env);
-    panel.start(BinaryPath(QStringLiteral("zop-panel")),
-                {QStringLiteral("--dir"), folder, QStringLiteral("--startup-only")});
-    if (!panel.waitForFinished(15000)) {
+    if (!StartPanel(panel, folder, {QStringLiteral("--startup-only")}) || !panel.waitForFinished(15000)) {
         panel.kill();
         return "did not finish";
     }
@@ -109,6 +104,27 @@ QJsonObject RemoteClient::ask(const QByteArray &command, int timeoutMs)
     return QJsonDocument::fromJson(m_socket.readLine()).object();
 }
 
+bool RemotePanel::start(const QString &folder)
+{
+    const QString control = QDir(folder).filePath(QStringLiteral("control"));
+    return StartPanel(process, folder, {QStringLiteral("--remote-control"), control})
+        && remote.connectTo(control);
+}
+
+RemotePanel::~RemotePanel()
+{
+    process.kill();
+    process.waitForFinished(3000);
+}
+
+QStringList BoxTexts(const QJsonObject &state)
+{
+    QStringList texts;
+    for (const QJsonValue &box : state.value(QStringLiteral("boxes")).toArray())
+        texts << box.toObject().value(QStringLiteral("text")).toString();
+    return texts;
+}
+
 QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk)
 {
     QList<double> times;
@@ -175,17 +191,12 @@ SimProcess::SimProcess(const QStringList &arguments, SimLine line)
     while (!deadline.hasExpired()) {
         if (m_process.waitForReadyRead(int(deadline.remainingTime())))
             out += m_process.readAllStandardOutput();
-        if (line == SimLine::Gpib) {
-            if (out.contains("GPIB bus on ")) {
-                m_linkPath = link;
-                return;
-            }
-        } else if (line == SimLine::Pty) {
-            if (onPty.match(QString::fromLatin1(out)).hasMatch()) {
-                m_linkPath = link;
-                return;
-            }
-        } else if (const auto match = listening.match(QString::fromLatin1(out)); match.hasMatch()) {
+        if (line == SimLine::Gpib ? out.contains("GPIB bus on ")
+                                  : line == SimLine::Pty && onPty.match(QString::fromLatin1(out)).hasMatch()) {
+            m_linkPath = link;
+            return;
+        }
+        if (const auto match = listening.match(QString::fromLatin1(out)); line == SimLine::Tcp && match.hasMatch()) {
             m_port = quint16(match.captured(1).toUInt());
             return;
         }

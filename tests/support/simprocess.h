@@ -92,6 +92,16 @@ public:
 private:
     QLocalSocket m_socket;
 };
+// zop-panel started (StartPanel) with its remote control at `folder`/control and a client
+// connected to it; killed when this ends.
+struct RemotePanel {
+    bool start(const QString &folder);
+    ~RemotePanel();
+    QProcess process;
+    RemoteClient remote;
+};
+// The texts of the message boxes a remote-control "state" reply lists.
+QStringList BoxTexts(const QJsonObject &state);
 // When the emulator received `chunk` (seconds since it started), in order.
 QList<double> ReceivedAt(const SimProcess &sim, const QByteArray &chunk);
 // The median gap between successive times (0 for fewer than two).

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
 #ifdef Q_OS_UNIX
 #include <grp.h>
 #include <unistd.h>
@@ -40,12 +41,28 @@ Unprivileged::~Unprivileged()
 #endif
 }
 
+QByteArray FileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+FileSizeLimit::FileSizeLimit(quint64 bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+{
+    getrlimit(RLIMIT_FSIZE, &m_before);
+    const rlimit limit{bytes, m_before.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_before);
+    std::signal(SIGXFSZ, m_handler);
+}
+
 QString Fixture::debugText() const
 {
-    QFile file(path(QStringLiteral("debug.txt")));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLatin1(file.readAll());
+    return QString::fromLatin1(FileBytes(path(QStringLiteral("debug.txt"))));
 }
 
 void Fixture::writeFile(const QString &name, const QByteArray &text) const

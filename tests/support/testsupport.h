@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <deque>
+#include <sys/resource.h>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -36,6 +37,23 @@ private:
     bool m_wasRoot = false;
     bool m_dropped = false;
     std::vector<unsigned> m_groups;
+};
+
+// What the file at `path` holds; empty when it cannot be read.
+QByteArray FileBytes(const QString &path);
+
+// Until destroyed, no file of this process may grow past `bytes` (a full disk): writes beyond
+// fail instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(quint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_before{};
+    void (*m_handler)(int);
 };
 
 struct Prompt {
@@ -116,7 +134,6 @@ public:
     bool connected = true;
     int opens = 0;
     int closes = 0;
-    qint64 totalWaitMs = 0;
     // Runs inside every wait, as the window events of a TCP/IP wait would.
     std::function<void()> duringWait;
     // Faults of the program: a transport deleted while a wait was inside it, a take from a
@@ -233,7 +250,6 @@ public:
         qint64 until = now + ms;
         if (!m_line->pending.empty())
             until = std::min(until, std::max(now, m_line->pending.front().afterMs));
-        m_line->totalWaitMs += until - now;
         m_line->clock->advance(until - now);
     }
     QString controlName() const override { return m_name; }
