@@ -5,6 +5,7 @@
 #include "hexfiles.h"
 #include "link/gpiblibrary.h"
 #include "simprocess.h"
+#include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -102,12 +103,6 @@ bool WriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot read)");
 }
 
 // Every "MOD:TABL? r" of a whole table read, each after the row's write when `written` has it.
@@ -503,7 +498,7 @@ void TestZopctl::runStopsAtATrip()
                  .match(notes).hasMatch(), qPrintable(notes));
     QTRY_VERIFY_WITH_TIMEOUT(sim.receivedLines().endsWith(QStringLiteral("OUTP:STOP")), 3000);
     QCOMPARE(sim.receivedLines().count(QStringLiteral("OUTP:STOP")), 1);
-    const QStringList rows = QString::fromUtf8(ReadAll(log)).split(QStringLiteral("\r\n"));
+    const QStringList rows = QString::fromUtf8(zop::test::FileBytes(log)).split(QStringLiteral("\r\n"));
     QVERIFY2(rows.size() > 6 && rows.at(1).endsWith(QStringLiteral(",\"sequence start: 12 steps, 2 s\""))
                  && rows.at(rows.size() - 3).endsWith(QStringLiteral("trip: OVT"))
                  && rows.at(rows.size() - 2).contains(QStringLiteral("sequence abort: protection trip OVT")),
@@ -682,7 +677,7 @@ void TestZopctl::modTable()
     for (int row = 3; row <= 50; ++row)
         expected += "key" + QByteArray::number(row) + "Mod=0.00\r\nkey" + QByteArray::number(row)
                   + "Out=0.00\r\n";
-    QCOMPARE(ReadAll(out), expected);
+    QCOMPARE(zop::test::FileBytes(out), expected);
     QTRY_COMPARE_WITH_TIMEOUT(sim.received(), "MOD:TYPE:SEL 1,1\nMOD:TABL 1(0.5,1.2)\nMOD:TABL 2(1.25,-3)\n"
                                               "MOD:TYPE:SEL?\n" + TableRead(), 3000);
 
@@ -756,7 +751,7 @@ void TestZopctl::flash()
         QVERIFY(!startAddress || (received.isEmpty() && sim.notes().filter("boot:").isEmpty()));
         return;
     }
-    QCOMPARE(ReadAll(dump).size(), qsizetype(zopsim::BootLoader::FlashSize)); // its bytes: test_loaderagainstsim
+    QCOMPARE(zop::test::FileBytes(dump).size(), qsizetype(zopsim::BootLoader::FlashSize)); // its bytes: test_loaderagainstsim
     // After the restart: the new firmware asked twice for its answer, then the state read.
     const QByteArray afterRestart = received.mid(received.indexOf("VOLT?\n"));
     QVERIFY2(QRegularExpression("^VOLT\\?\n(VOLT\\?\n)+<>ALL\nSYST:VERS\\?\n$")
@@ -837,7 +832,7 @@ sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
     QCOMPARE(code, 0);
     QCOMPARE(shown.count("Zoptrel,ZOP-SIM TLB,0,4.70"), 2);
     QCOMPARE(sim.receivedLines(), QStringList({"*IDN?", "*IDN?"}));
-    QCOMPARE(ReadAll(home.filePath(".zopctl_history")), QByteArray("*IDN?\n"));
+    QCOMPARE(zop::test::FileBytes(home.filePath(".zopctl_history")), QByteArray("*IDN?\n"));
     // The next run: Up brings the last run's line back.
     QCOMPARE(run("\\x1b[A\\r|\\x04").first, 0);
     QCOMPARE(sim.receivedLines(), QStringList({"*IDN?", "*IDN?", "*IDN?"}));
