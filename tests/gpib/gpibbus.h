@@ -12,18 +12,13 @@ namespace zop::test {
 
 inline const QString NoDevicePrompt = QStringLiteral("Device Timeout on Address: %1 Continue?");
 
-// The program's GPIB library is the stand-in, on the emulator's bus.
-inline void UseBus(const SimProcess &sim)
-{
-    qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
-    qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
-}
-
 struct GpibBus {
     explicit GpibBus(const QStringList &simArguments = {}, const QString &commAddress = "5")
         : sim(simArguments, SimLine::Gpib)
     {
-        UseBus(sim);
+        // The program's GPIB library is the stand-in, on the emulator's bus.
+        qputenv(GpibLibrary::PathVariable, ZOP_GPIB_STANDIN);
+        qputenv("ZOP_GPIB_SOCKET", sim.linkPath().toLocal8Bit());
         ModData &data = modData();
         data.comm.setTransportFactory(MakeTransport);
         data.CommKind = LinkKind::Gpib;

@@ -3,6 +3,7 @@
 #include "link/commlayer.h"
 #include "link/transports.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QThread>
 
@@ -24,59 +25,39 @@ qint32 LineSpeed(int fd)
     termios settings{};
     if (::tcgetattr(fd, &settings) != 0)
         return -1;
-    switch (::cfgetospeed(&settings)) {
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    default: return 0;
-    }
-}
-
-QString Escape(const QByteArray &bytes)
-{
-    QString out;
-    for (char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        out += c == '\n' ? QStringLiteral("\\n")
-             : c == '\r' ? QStringLiteral("\\r")
-             : u < 0x20 || u >= 0x7F ? QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'))
-                                    : QString(QLatin1Char(c));
-    }
-    return out;
+    const speed_t speed = ::cfgetospeed(&settings);
+    return speed == B9600 ? 9600 : speed == B19200 ? 19200 : speed == B38400 ? 38400 : 0;
 }
 
 } // namespace
 
 QString Describe(const QList<LineEvent> &events)
 {
-    QStringList parts;
+    QString text;
     for (const LineEvent &e : events) {
         if (e.kind == LineEvent::Kind::Wait)
-            parts << QStringLiteral("wait %1").arg(e.waitMs);
+            QDebug(&text) << "| wait" << e.waitMs;
         else
-            parts << QStringLiteral("%1:%2").arg(e.baud).arg(Escape(e.bytes));
+            QDebug(&text) << "|" << e.baud << e.bytes; // the bytes quoted and escaped
     }
-    return parts.join(QStringLiteral(" | "));
+    return text;
 }
 
 PtyPeer::PtyPeer(Responder responder) : m_responder(std::move(responder))
 {
     m_clock.start();
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-        closeLocked();
-        return;
-    }
     char name[128] = {};
-    ::ptsname_r(m_master, name, sizeof name);
-    m_devicePath = QString::fromLocal8Bit(name);
-    // Our own handle on the program end keeps the line up while the program reopens it.
-    m_keepOpen = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios settings{};
-    if (m_keepOpen < 0 || ::tcgetattr(m_keepOpen, &settings) != 0) {
+    // Our own handle on the program end keeps the line up while the program reopens it.
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0
+        || ::ptsname_r(m_master, name, sizeof name) != 0
+        || (m_keepOpen = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0
+        || ::tcgetattr(m_keepOpen, &settings) != 0) {
         closeLocked();
         return;
     }
+    m_devicePath = QString::fromLocal8Bit(name);
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, B38400);
     ::cfsetospeed(&settings, B38400);
@@ -136,12 +117,8 @@ void PtyPeer::run()
             for (const Pending &p : m_pending)
                 timeout = int(std::clamp<qint64>(p.dueMs - nowMs(), 0, timeout));
         }
-        if (master >= 0) {
-            pollfd fd{master, POLLIN, 0};
-            ::poll(&fd, 1, timeout);
-        } else {
-            QThread::msleep(5);
-        }
+        pollfd fd{master, POLLIN, 0}; // a closed line (-1) is no descriptor: the poll only waits
+        ::poll(&fd, 1, timeout);
         std::lock_guard lock(m_mutex);
         if (m_master >= 0) {
             char buffer[4096];
@@ -155,10 +132,8 @@ void PtyPeer::run()
                     m_unit += c;
                     if (c != '\n' && c != '\r')
                         continue;
-                    if (m_responder) {
-                        for (const Reply &reply : m_responder(m_unit))
-                            m_pending.append({nowMs() + reply.afterMs, reply});
-                    }
+                    for (const Reply &reply : m_responder ? m_responder(m_unit) : QList<Reply>())
+                        m_pending.append({nowMs() + reply.afterMs, reply});
                     m_unit.clear();
                 }
             }
@@ -183,9 +158,8 @@ void PtyPeer::settle()
     for (;;) {
         QThread::msleep(1);
         std::lock_guard lock(m_mutex);
-        int waiting = 0;
-        if (m_master >= 0)
-            ::ioctl(m_master, FIONREAD, &waiting);
+        int waiting = 0; // stays 0 on a closed line
+        ::ioctl(m_master, FIONREAD, &waiting);
         const qint64 now = nowMs();
         if ((waiting == 0 && now - std::max(start, m_lastReadMs) >= 10) || now - start > 2000)
             return;
@@ -224,22 +198,6 @@ SerialFixture::SerialFixture()
     Comm().setTransportFactory(
         [this](qint16 kind) { return MakeSerialTransport(kind, [this] { return listed; }); });
     Comm().LogTarget = &log;
-}
-
-SerialFixture::~SerialFixture() { Comm().CommControl.reset(); }
-
-bool SerialFixture::open(qint16 kind)
-{
-    modData().CommKind = kind;
-    return OpenLink();
-}
-
-QString Query(const QString &command)
-{
-    SendCommand(command, false);
-    QString reply;
-    ReadReply(reply, 2, false);
-    return reply;
 }
 
 } // namespace zop::test

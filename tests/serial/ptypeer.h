@@ -31,8 +31,12 @@ struct LineEvent {
 inline LineEvent At(qint32 baud, const QByteArray &bytes) { return {LineEvent::Kind::Bytes, baud, bytes, 0}; }
 inline LineEvent Wait(qint64 ms) { return {LineEvent::Kind::Wait, 0, {}, ms}; }
 
-// For QCOMPARE messages: "9600:\x13""05\x01 | wait 10 | 19200:\n".
+// For QCOMPARE messages: | 9600 "\x13""05\x01" | wait 10 | 19200 "\n".
 QString Describe(const QList<LineEvent> &events);
+// What the peer received, once the line is quiet, compared with the events given (retried
+// for 2 s: the kernel may hand the last bytes over late).
+#define QCOMPARE_LINE(peer, ...) \
+    do { (peer).settle(); QTRY_COMPARE_WITH_TIMEOUT(Describe((peer).events()), Describe(__VA_ARGS__), 2000); } while (false)
 
 class PtyPeer {
 public:
@@ -115,13 +119,14 @@ private:
 // the clock; the ports "present" are only those in `listed`, so no real port is looked at.
 struct SerialFixture : Fixture {
     SerialFixture();
-    ~SerialFixture();
-    bool open(qint16 kind); // the link kind, opened as configured
+    ~SerialFixture() { Comm().CommControl.reset(); }
+    bool open(qint16 kind) // the link kind, opened as configured
+    {
+        modData().CommKind = kind;
+        return OpenLink();
+    }
     TextLog log;
     QStringList listed;
 };
-
-// Sends the command and returns the reply read within 2 s.
-QString Query(const QString &command);
 
 } // namespace zop::test

@@ -47,11 +47,6 @@ struct SerialLink : SerialFixture {
     PtyPeer peer;
 };
 
-QString NotFoundRecordHead(const QString &heading)
-{
-    return "\"" + heading + "\r\nError Description: ";
-}
-
 } // namespace
 
 class TestSerialLink : public QObject {
@@ -106,13 +101,11 @@ private slots:
         if (kind == LinkKind::Rs485Framed)
             QVERIFY2(timer.elapsed() >= 90 && timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(f.log.logText(), logName + "- Initialized\r\n");
-        f.peer.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe(opening), 2000);
+        QCOMPARE_LINE(f.peer, opening);
 
         f.peer.clearEvents();
         QCOMPARE(SendCommand(QStringLiteral("<>STA"), true), 6);
-        f.peer.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe(sent), 2000);
+        QCOMPARE_LINE(f.peer, sent);
         QString reply;
         QCOMPARE(ReadReply(reply, 2, true), 14);
         QCOMPARE(reply, QString("1F4,0,48,0,0\r\n"));
@@ -154,8 +147,7 @@ private slots:
         f.peer.clearEvents();
         const qint32 length = qint32(command.size()) + 1;
         QCOMPARE(SendCommand(command, true), length);
-        f.peer.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe(sent), 2000);
+        QCOMPARE_LINE(f.peer, sent);
         // The log shows the command, not the frames.
         QVERIFY(f.log.logText().endsWith("- Initialized\r\n" + command));
 
@@ -163,26 +155,17 @@ private slots:
         modData().CommAddress = "18";
         f.peer.clearEvents();
         SendCommand(QStringLiteral("*CLS"), false);
-        f.peer.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe({Wait(20), At(19200, "{12*CLS\n\r")}), 2000);
+        QCOMPARE_LINE(f.peer, {Wait(20), At(19200, "{12*CLS\n\r")});
     }
 
     void attachForProgramming()
     {
-        // Control frames go out on any serial link kind; their reply ends the wait.
-        SerialLink f([](const QByteArray &unit) -> QList<PtyPeer::Reply> {
-            if (unit.startsWith('&'))
-                return {{50, "OK\r", false}};
-            return {};
-        });
+        // Control frames go out on any serial link kind (the wait for their reply: test_rs485).
+        SerialLink f;
         modData().CommAddress = "17";
         QVERIFY(f.open(LinkKind::Rs232));
-        QElapsedTimer timer;
-        timer.start();
         Rs485Attach(true);
-        QVERIFY2(timer.elapsed() < 1500, "the reply ends the wait");
-        f.peer.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), Describe({At(19200, "&11810\r")}), 2000);
+        QCOMPARE_LINE(f.peer, {At(19200, "&11810\r")});
         QCOMPARE(modData().CommKind, LinkKind::Rs232);
         QCOMPARE(f.debugText(), QString());
     }
@@ -297,9 +280,8 @@ private slots:
                  qPrintable(f.prompter->shown.first().details));
         QCOMPARE(f.log.logText(), QString("earlier\r\n")); // no "- Initialized"
         const QString record = f.debugText();
-        QVERIFY2(record.startsWith(NotFoundRecordHead("Initialization Error:")), qPrintable(record));
-        QVERIFY2(record.contains(description), qPrintable(record));
-        QVERIFY2(record.endsWith(QString("\r\nError Source : mscRS232\r\nError #: %1\"\r\n").arg(error)),
+        QVERIFY2(record.startsWith("\"Initialization Error:\r\nError Description: ") && record.contains(description)
+                     && record.endsWith(QString("\r\nError Source : mscRS232\r\nError #: %1\"\r\n").arg(error)),
                  qPrintable(record));
         QVERIFY(f.peer.events().isEmpty());
         // Once the other program lets go, the port opens.
@@ -324,38 +306,31 @@ private slots:
         modData().CommPort = 1; // the built-in port comes first
         QVERIFY(f.open(LinkKind::Rs232));
         SendCommand(QStringLiteral("*CLS"), false);
-        builtIn.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(builtIn.events()), QString("19200:*CLS\\n"), 2000);
+        QCOMPARE_LINE(builtIn, {At(19200, "*CLS\n")});
 
         modData().CommPort = 2; // then the adapter
         QVERIFY(f.open(LinkKind::Rs232));
         SendCommand(QStringLiteral("*RST"), false);
-        f.peer.settle();
-        QTRY_COMPARE_WITH_TIMEOUT(Describe(f.peer.events()), QString("19200:*RST\\n"), 2000);
-        QCOMPARE(Describe(builtIn.events()), QString("19200:*CLS\\n"));
+        QCOMPARE_LINE(f.peer, {At(19200, "*RST\n")});
+        QCOMPARE(Describe(builtIn.events()), Describe({At(19200, "*CLS\n")}));
     }
 
     void portClosedUnderProgram_data()
     {
         QTest::addColumn<qint16>("kind");
         QTest::addColumn<QString>("when");
-        QTest::addColumn<QString>("heading");
-        QTest::newRow("RS-232, before a send") << LinkKind::Rs232 << "before send" << "Write Error:";
-        QTest::newRow("RS-485 framed, before a send")
-            << LinkKind::Rs485Framed << "before send" << "Write Error:";
-        QTest::newRow("RS-485 framed, before an address change")
-            << LinkKind::Rs485Framed << "before address change" << "Write Error:";
-        QTest::newRow("RS-232, while the reply is awaited")
-            << LinkKind::Rs232 << "during read" << "Read Error:";
-        QTest::newRow("RS-485, while a status reply is awaited")
-            << LinkKind::Rs485Selected << "during status read" << "Read Error:";
+        QTest::newRow("RS-232, before a send") << LinkKind::Rs232 << "before send";
+        QTest::newRow("RS-485 framed, before a send") << LinkKind::Rs485Framed << "before send";
+        QTest::newRow("RS-485 framed, before an address change") << LinkKind::Rs485Framed << "before address change";
+        QTest::newRow("RS-232, while the reply is awaited") << LinkKind::Rs232 << "during read";
+        QTest::newRow("RS-485, while a status reply is awaited") << LinkKind::Rs485Selected << "during status read";
     }
 
     void portClosedUnderProgram()
     {
         QFETCH(qint16, kind);
         QFETCH(QString, when);
-        QFETCH(QString, heading);
+        const QString heading = when.endsWith("read") ? "Read Error:" : "Write Error:";
         SerialLink f([](const QByteArray &unit) -> QList<PtyPeer::Reply> {
             if (unit.contains("<>STA\n"))
                 return {{0, {}, true}};
@@ -382,7 +357,7 @@ private slots:
             got = ReadStatusReply(reply, 2, false);
         QVERIFY2(timer.elapsed() < 1000, "a lost port is noticed at once, not after the time-out");
         QCOMPARE(got, 0);
-        QVERIFY2(f.debugText().startsWith(NotFoundRecordHead(heading) + "Serial port "),
+        QVERIFY2(f.debugText().startsWith("\"" + heading + "\r\nError Description: Serial port "),
                  qPrintable(f.debugText()));
         QVERIFY(f.debugText().contains("\r\nError Source : mscRS232\r\nError #: 80"));
         if (when == "during status read") {
@@ -412,7 +387,7 @@ private slots:
         QVERIFY(!Comm().CommControl->isOpen());
         SendCommand(QStringLiteral("<>STA"), false);
         QCOMPARE(modData().CommKind, LinkKind::Simulated);
-        QVERIFY2(f.debugText().startsWith(NotFoundRecordHead("Write Error:") + "Serial port "
+        QVERIFY2(f.debugText().startsWith("\"Write Error:\r\nError Description: Serial port "
                                           + f.peer.path() + " stopped working"),
                  qPrintable(f.debugText()));
     }

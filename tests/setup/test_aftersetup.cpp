@@ -4,17 +4,14 @@
 // the state refreshed, the panel's rows re-applied).
 
 #include "../virtual/panelfixture.h"
-#include "app/configuration.h"
 #include "frame/framehooks.h"
 #include "frame/frmsetup.h"
 #include "frame/panelregistry.h"
-#include "core/inifile.h"
-#include "app/setupentries.h"
 #include "panels/service/commandpanel.h"
 #include "panels/service/registration.h"
 #include "panels/virtual/registration.h"
 #include "setup/frmcommsetup.h"
-#include "simprocess.h"
+#include "setupfixture.h"
 #include "ui/transactionlog.h"
 
 #include <QApplication>
@@ -50,7 +47,6 @@ private slots:
     {
         SetSetupDialog(nullptr);
         ClearPanelRegistry();
-        SetSetupPortLister(nullptr);
     }
 
     void virtualPanelGivesWay_data()
@@ -84,17 +80,9 @@ private slots:
 
     void throughBothDialogsFromTheCommandPanel()
     {
-        Fixture f;
-        QVERIFY(WritePanelConfig(f.dir.path(), {{"Communication", "Comm", "Simulated"},
-                                                {"System", "Type", "GZ Plus Series"}}));
-        ReadConfiguration();
+        SetupFixture f({{"Communication", "Comm", "Simulated"}, {"System", "Type", "GZ Plus Series"}});
         FillCommandTables();
         AnswerStateRefresh(*f.line);
-        QStringList opened;
-        modData().comm.setTransportFactory([&](qint16 kind) {
-            opened << QString("%1 %2:%3").arg(kind).arg(modData().CommAddress).arg(modData().CommPort);
-            return std::make_unique<ScriptedTransport>(f.line);
-        });
         OpenLink();
         RegisterServicePanels();
         SetSetupDialog(RunConfigurationSetup);
@@ -124,10 +112,8 @@ private slots:
 
         QVERIFY(commSetupSeen);
         QCOMPARE(f.prompter->texts(), QStringList());
-        QCOMPARE(opened, QStringList{"2 localhost:5025"});
+        QCOMPARE(f.links, QStringList{"2 localhost:5025"});
         QCOMPARE((QList<qint16>{modData().CommKind, modData().SystemType}), (QList<qint16>{LinkKind::TcpIp, 2}));
-        QCOMPARE(ReadProfileString(ConfigFilePath(), "Communication", "Address", "", 100),
-                 QString("localhost"));
         // The state refresh on the new link, then the panel's own step.
         QCOMPARE(f.line->commands().value(0), QString("<>SCL"));
         QVERIFY(panel->rtbTranx->logText().startsWith("TCP/IP - Initialized\r\n"));

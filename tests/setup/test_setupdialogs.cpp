@@ -80,42 +80,32 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("device");
-        QTest::addColumn<QStringList>("visible");
-        QTest::addColumn<QString>("caption");     // lblAddress
-        QTest::addColumn<QStringList>("portList"); // count, first, last
-        QTest::addColumn<QString>("portText");
+        QTest::addColumn<QString>("visible");
+        // lblAddress, then cmbPort: item count, first and last item, text, accessible name.
+        QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("portRowOffset"); // cmbPort below the address row, in pixels
-        QTest::addColumn<QString>("portName");  // the accessible name of cmbPort
-        const QStringList serialList{"9", "1: /dev/ttyS0", "9: not present"};
-        QTest::newRow("GPIB") << 0 << "7" << "" << ""
-                              << QStringList{"lblAddress", "cmbPort", "cmdFind", "cmdChange"}
-                              << "Address" << QStringList{"31", "1", "31"} << "7" << 0 << "Address";
-        QTest::newRow("RS-232 port 0") << 1 << "" << "0" << ""
-                                       << QStringList{"lblAddress", "cmbPort"} << "Comm Port"
-                                       << serialList << "" << 0 << "Comm Port";
-        QTest::newRow("RS-232 port 2") << 1 << "" << "2" << "" << QStringList{"lblAddress", "cmbPort"}
-                                       << "Comm Port" << serialList << "2: /dev/ttyUSB0" << 0
-                                       << "Comm Port";
-        QTest::newRow("RS-232 device") << 1 << "" << "1" << "/tmp/zop-line"
-                                       << QStringList{"lblAddress", "cmbPort"} << "Comm Port"
-                                       << serialList << "/tmp/zop-line" << 0 << "Comm Port";
+        const QString serial = "Comm Port|9|1: /dev/ttyS0|9: not present|";
+        const QString rs232 = "lblAddress cmbPort";
+        QTest::newRow("GPIB") << 0 << "7" << "" << "" << "lblAddress cmbPort cmdFind cmdChange"
+                              << "Address|31|1|31|7|Address" << 0;
+        QTest::newRow("RS-232 port 0") << 1 << "" << "0" << "" << rs232 << serial + "|Comm Port" << 0;
+        QTest::newRow("RS-232 port 2")
+            << 1 << "" << "2" << "" << rs232 << serial + "2: /dev/ttyUSB0|Comm Port" << 0;
+        QTest::newRow("RS-232 device")
+            << 1 << "" << "1" << "/tmp/zop-line" << rs232 << serial + "/tmp/zop-line|Comm Port" << 0;
         QTest::newRow("TCP/IP") << 2 << "zop-1" << "5025" << ""
-                                << QStringList{"lblAddress", "txtAddress", "lblPort", "cmbPort",
-                                               "cmdFind", "cmdChange"}
-                                << "Address" << QStringList{"10001", "1", "10001"} << "5025" << 40
-                                << "Port";
-        QTest::newRow("RS-485") << 3 << "17" << "2" << ""
-                                << QStringList{"lblAddress", "cmbAddress", "lblPort", "cmbPort", "cmdChange"}
-                                << "RS485 Address" << serialList << "2: /dev/ttyUSB0" << 40
-                                << "Comm Port";
-        QTest::newRow("Simulated") << 5 << "" << "" << "" << QStringList{"lblAddress", "cmbPort"}
-                                   << "" << QStringList{"0", "", ""} << "" << 0 << "";
+                                << "lblAddress txtAddress lblPort cmbPort cmdFind cmdChange"
+                                << "Address|10001|1|10001|5025|Port" << 40;
+        QTest::newRow("RS-485") << 3 << "17" << "2" << "" << "lblAddress cmbAddress lblPort cmbPort cmdChange"
+                                << "RS485 Address|9|1: /dev/ttyS0|9: not present|2: /dev/ttyUSB0|Comm Port"
+                                << 40;
+        QTest::newRow("Simulated") << 5 << "" << "" << "" << rs232 << "|0||||" << 0;
     }
 
+    // The fields of each kind, and Escape leaving the entries as they were.
     void commSetupFields()
     {
         QFETCH(int, kind);
-        QFETCH(QStringList, portList);
         QFETCH(int, portRowOffset);
         QFETCH(QString, address);
         QFETCH(QString, port);
@@ -124,13 +114,12 @@ private slots:
         frmCommSetup d;
         Arrange(d, qint16(kind), address, port, device);
         d.show();
-        QTEST(Visible(d.fraCommType), "visible");
-        QTEST(d.lblAddress->text(), "caption");
-        QCOMPARE((QStringList{QString::number(d.cmbPort->count()), d.cmbPort->itemText(0),
-                              d.cmbPort->itemText(d.cmbPort->count() - 1)}),
-                 portList);
-        QTEST(d.cmbPort->currentText(), "portText");
-        QTEST(d.cmbPort->accessibleName(), "portName");
+        QTEST(Visible(d.fraCommType).join(' '), "visible");
+        const QComboBox *p = d.cmbPort;
+        QTEST((QStringList{d.lblAddress->text(), QString::number(p->count()), p->itemText(0),
+                           p->itemText(p->count() - 1), p->currentText(), p->accessibleName()})
+                  .join('|'),
+              "shown");
         QCOMPARE(d.cmbPort->isEnabled(), kind != LinkKind::Simulated);
         const int offset = d.cmbPort->geometry().center().y() - d.lblAddress->geometry().center().y();
         QVERIFY2(qAbs(offset - portRowOffset) <= 1, qPrintable(QString::number(offset)));
@@ -143,27 +132,28 @@ private slots:
         QVERIFY(d.cmdCancel->geometry().right() <= d.width());
         QVERIFY(d.cmdOK->y() > d.fraCommType->geometry().bottom());
         QVERIFY(d.height() - d.cmdOK->geometry().bottom() < 20);
+        d.txtAddress->setText("zop-2");
+        QTest::keyClick(d.lblAddress, Qt::Key_Escape);
+        QVERIFY(!d.Accepted && !d.isVisible());
+        QCOMPARE((QStringList{d.Address, d.Port, d.Device}), (QStringList{address, port, device}));
     }
 
+    // Which field holds what for each kind, and Enter as OK (the checks themselves:
+    // test_setupentries).
     void commSetupChecks_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("address"); // typed into the kind's address field
         QTest::addColumn<QString>("port");    // typed into cmbPort (GPIB: its address)
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("result"); // Address|Port|Device when accepted
-        using namespace SetupText;
-        QTest::newRow("GPIB") << 0 << "" << "7" << "" << "7||";
-        QTest::newRow("GPIB empty") << 0 << "" << "" << CheckAddress << "";
-        QTest::newRow("RS-232 list item") << 1 << "" << "2: /dev/ttyUSB0" << "" << "|2|";
-        QTest::newRow("RS-232 typed device") << 1 << "" << "/tmp/zop-line" << "" << "|5|/tmp/zop-line";
-        QTest::newRow("RS-232 empty") << 1 << "" << "" << CheckPort << "";
-        QTest::newRow("TCP/IP dotted") << 2 << "192.168.1.300" << "5025" << "" << "192.168.1.300|5025|";
-        QTest::newRow("TCP/IP underscore") << 2 << "my_host" << "5025" << "" << "my_host|5025|";
-        QTest::newRow("TCP/IP blank in name") << 2 << "my host" << "5025" << CheckAddressAndPort << "";
-        QTest::newRow("TCP/IP no port") << 2 << "zop" << "" << CheckAddressAndPort << "";
-        QTest::newRow("RS-485") << 4 << "17" << "1" << "" << "17|1|";
-        QTest::newRow("RS-485 empty address") << 3 << "" << "1" << CheckAddressAndPort << "";
+        QTest::addColumn<QString>("result"); // Address|Port|Device, or the box "title: text"
+        const QString refused = "Data Error: " + SetupText::CheckAddressAndPort;
+        QTest::newRow("GPIB") << 0 << "" << "7" << "7||";
+        QTest::newRow("RS-232 list item") << 1 << "" << "2: /dev/ttyUSB0" << "|2|";
+        QTest::newRow("RS-232 typed device") << 1 << "" << "/tmp/zop-line" << "|5|/tmp/zop-line";
+        QTest::newRow("TCP/IP") << 2 << "192.168.1.300" << "5025" << "192.168.1.300|5025|";
+        QTest::newRow("TCP/IP blank in name") << 2 << "my host" << "5025" << refused;
+        QTest::newRow("RS-485") << 4 << "17" << "1" << "17|1|";
+        QTest::newRow("RS-485 empty address") << 3 << "" << "1" << refused;
     }
 
     void commSetupChecks()
@@ -171,7 +161,6 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, address);
         QFETCH(QString, port);
-        QFETCH(QString, message);
         SetupFixture f;
         frmCommSetup d;
         Arrange(d, qint16(kind), "", "5");
@@ -182,26 +171,10 @@ private slots:
         // Enter in the field in front is OK.
         QWidget *field = kind == LinkKind::TcpIp ? static_cast<QWidget *>(d.txtAddress) : d.cmbPort;
         QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(d.Accepted, message.isEmpty());
-        QCOMPARE(d.isVisible(), !message.isEmpty());
-        QCOMPARE(f.prompter->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (!message.isEmpty())
-            QVERIFY(f.prompter->shown[0].title == "Data Error" && f.prompter->shown[0].icon == MsgIcon::None);
-        else
-            QTEST(QStringList({d.Address, d.Port, d.Device}).join('|'), "result");
-    }
-
-    void commSetupEscapeCancels()
-    {
-        SetupFixture f;
-        frmCommSetup d;
-        Arrange(d, LinkKind::TcpIp, "zop-1", "5025");
-        d.show();
-        d.txtAddress->setText("zop-2");
-        QTest::keyClick(d.txtAddress, Qt::Key_Escape);
-        QVERIFY(!d.Accepted);
-        QVERIFY(!d.isVisible());
-        QCOMPARE(d.Address, QString("zop-1"));
+        QCOMPARE(d.isVisible(), !d.Accepted);
+        const Prompt box = f.prompter->shown.value(0);
+        QTEST(d.Accepted ? QStringList({d.Address, d.Port, d.Device}).join('|') : box.title + ": " + box.text, "result");
+        QVERIFY(f.prompter->shown.size() == int(!d.Accepted) && box.icon == MsgIcon::None);
     }
 
     void probe_data()
@@ -227,6 +200,7 @@ private slots:
         QFETCH(bool, answers);
         QFETCH(QString, message);
         QFETCH(QString, changeAsked);
+        const bool tcp = kind == LinkKind::TcpIp;
         SetupFixture f;
         ModData &data = modData();
         // The configured link, open before and after.
@@ -236,7 +210,7 @@ private slots:
         QVERIFY(OpenLink());
         f.links.clear();
         // A serial link has no address to route by: it reaches the configured line.
-        ScriptedLine &far = kind == LinkKind::TcpIp ? *f.probeLine : *f.line;
+        ScriptedLine &far = tcp ? *f.probeLine : *f.line;
         far.failOpen = failOpen;
         if (answers)
             far.answer("<>STA", "0,0,48,0,3\r\n");
@@ -250,7 +224,6 @@ private slots:
 
         frmCommSetup d;
         // RS-485 reaches the probe line through its device path.
-        const bool tcp = kind == LinkKind::TcpIp;
         Arrange(d, qint16(kind), tcp ? f.ProbeAddress : QString("17"), tcp ? "5025" : "2");
 
         d.cmdChange->click();
@@ -262,11 +235,9 @@ private slots:
         QCOMPARE(asked, changeAsked.isEmpty() ? QStringList() : QStringList{changeAsked});
         QCOMPARE(quietWhileChanging, !answers); // messages are back on for the change dialog
         if (answers)
-            QCOMPARE(kind == LinkKind::TcpIp ? d.txtAddress->text() : d.cmbAddress->currentText(),
-                     QString("18"));
+            QCOMPARE(tcp ? d.txtAddress->text() : d.cmbAddress->currentText(), QString("18"));
         // The probe went to the entries, then the configured link came back.
-        QCOMPARE(f.links.value(0).section(' ', 0, 1),
-                 kind == LinkKind::TcpIp ? QString("2 zop-probe:5025") : QString("%1 17:2").arg(kind));
+        QCOMPARE(f.links.value(0).section(' ', 0, 1), tcp ? QString("2 zop-probe:5025") : QString("%1 17:2").arg(kind));
         QCOMPARE(f.links.value(1), QString("2 127.0.0.1:50505"));
         QCOMPARE(Describe({data.CommKind, data.CommAddress, QString::number(data.CommPort), ""}),
                  QString("2|127.0.0.1|50505|"));
@@ -280,30 +251,24 @@ private slots:
         QTest::addColumn<QList<ConfigKey>>("keys");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("request"); // the Communication Setup opened at the first showing
-        QTest::addColumn<QStringList>("visible");
-        QTest::addColumn<QStringList>("texts"); // address caption, value, port caption, value
-        const QStringList port{"lblPort", "lblPortDisplay", "cmdConfigure"};
-        QTest::newRow("GPIB") << Link("GPIB", "5", "") << 0 << "0|5|0|"
-                              << QStringList{"lblAddress", "lblAddressDisplay", "cmdConfigure"}
-                              << QStringList{"Address", "5", "Port", "0"};
-        QTest::newRow("RS-232") << Link("RS-232", "127.0.0.1", "2") << 1 << "1|1|2|" << port
-                                << QStringList{"Address", "1", "Comm Port", "2: /dev/ttyUSB0"};
+        QTest::addColumn<QString>("visible");
+        QTest::addColumn<QString>("texts"); // address caption, value, port caption, value
+        const QString port = "lblPort lblPortDisplay cmdConfigure";
+        const QString both = "lblAddress lblAddressDisplay " + port;
         auto device = Link("RS-232", "", "1");
         device.append({"Communication", "Device", "/tmp/zop-line"});
+        QTest::newRow("GPIB") << Link("GPIB", "5", "") << 0 << "0|5|0|"
+                              << "lblAddress lblAddressDisplay cmdConfigure" << "Address|5|Port|0";
+        QTest::newRow("RS-232") << Link("RS-232", "127.0.0.1", "2") << 1 << "1|1|2|" << port
+                                << "Address|1|Comm Port|2: /dev/ttyUSB0";
         QTest::newRow("RS-232 on a device") << device << 1 << "1|1|1|/tmp/zop-line" << port
-                                            << QStringList{"Address", "1", "Comm Port", "/tmp/zop-line"};
-        QTest::newRow("TCP/IP") << Link("tcp/ip") << 2 << "2|127.0.0.1|50505|"
-                                << QStringList{"lblAddress", "lblAddressDisplay", "lblPort",
-                                               "lblPortDisplay", "cmdConfigure"}
-                                << QStringList{"Address", "127.0.0.1", "Port", "50505"};
-        QTest::newRow("RS-485") << Link("RS-485 Framed", "17", "1") << 4 << "4|17|1|"
-                                << QStringList{"lblAddress", "lblAddressDisplay", "lblPort",
-                                               "lblPortDisplay", "cmdConfigure"}
-                                << QStringList{"RS485 Address", "17", "Comm Port", "1: /dev/ttyS0"};
-        QTest::newRow("Simulated") << Link("Simulated") << 5 << "" << QStringList{}
-                                   << QStringList{"Address", "1", "Port", "50505"};
-        QTest::newRow("not in the list") << Link("Serial") << -1 << "" << QStringList{}
-                                         << QStringList{"Address", "127.0.0.1", "Port", "50505"};
+                                            << "Address|1|Comm Port|/tmp/zop-line";
+        QTest::newRow("TCP/IP") << Link("tcp/ip") << 2 << "2|127.0.0.1|50505|" << both
+                                << "Address|127.0.0.1|Port|50505";
+        QTest::newRow("RS-485") << Link("RS-485 Framed", "17", "1") << 4 << "4|17|1|" << both
+                                << "RS485 Address|17|Comm Port|1: /dev/ttyS0";
+        QTest::newRow("Simulated") << Link("Simulated") << 5 << "" << "" << "Address|1|Port|50505";
+        QTest::newRow("not in the list") << Link("Serial") << -1 << "" << "" << "Address|127.0.0.1|Port|50505";
     }
 
     void setupOpening()
@@ -320,9 +285,9 @@ private slots:
         d.show();
         QCoreApplication::processEvents();
         QCOMPARE(m_requests, request.isEmpty() ? QStringList() : QStringList{request});
-        QTEST(Visible(d.fraComm).mid(2), "visible"); // after lblComm and cmbComm
+        QTEST(Visible(d.fraComm).mid(2).join(' '), "visible"); // after lblComm and cmbComm
         QTEST((QStringList{d.lblAddress->text(), d.lblAddressDisplay->text(), d.lblPort->text(),
-                           d.lblPortDisplay->text()}),
+                           d.lblPortDisplay->text()}).join('|'),
               "texts");
         if (!d.lblAddress->isVisible() && d.lblPort->isVisible()) { // moved up to the address row
             const auto *grid = qobject_cast<QGridLayout *>(d.fraComm->layout());
@@ -330,11 +295,13 @@ private slots:
         }
     }
 
-    void setupRefuses_data()
+    // OK refused with a message, and Cancel, Escape and the close box: the file, the state and
+    // the link as they were.
+    void setupChangesNothing_data()
     {
         QTest::addColumn<QList<ConfigKey>>("keys");
         QTest::addColumn<QString>("answer"); // Address|Port given back by Communication Setup
-        QTest::addColumn<QString>("message"); // how it begins
+        QTest::addColumn<QString>("message"); // how it begins; or how the dialog is closed
         using namespace SetupText;
         QTest::newRow("short start-up name")
             << QList<ConfigKey>{{"Form_List", "Item01", "1,Cmd"}, {"Application", "Start-Up", "Cmd"}}
@@ -345,21 +312,26 @@ private slots:
         QTest::newRow("no system type") << QList<ConfigKey>{{"System", "Type", "None"}} << ""
                                         << CheckSystem;
         QTest::newRow("no link kind") << Link("Serial") << "" << CheckBus;
-        QTest::newRow("GPIB without address") << Link("GPIB", "5", "") << "|" << CheckAddress;
-        QTest::newRow("RS-232 without port") << Link("RS-232") << "|" << CheckPort;
+        // The link's checks themselves: test_setupentries.
         QTest::newRow("TCP/IP with a blank") << Link("TCP/IP") << "my host|5025" << CheckAddressAndPort;
-        QTest::newRow("RS-485 without port") << Link("RS-485", "17", "1") << "17|" << CheckAddressAndPort;
         // The folder is gone (or may not be written): nothing can be saved there.
         QTest::newRow("file cannot be written") << Link("Simulated") << "<gone>"
                                                 << "The settings could not be saved to ";
+        for (const char *how : {"Cancel", "Escape", "close box"})
+            QTest::newRow(how) << Link("TCP/IP") << "" << QString(how);
     }
 
-    void setupRefuses()
+    void setupChangesNothing()
     {
         QFETCH(QList<ConfigKey>, keys);
         QFETCH(QString, answer);
         QFETCH(QString, message);
         SetupFixture f(keys);
+        const bool closed = QStringList{"Cancel", "Escape", "close box"}.contains(message);
+        if (closed) { // the link open before
+            QVERIFY(OpenLink());
+            f.links.clear();
+        }
         const QByteArray before = f.configText();
         const qint16 kind = modData().CommKind;
         const qint16 system = modData().SystemType;
@@ -369,52 +341,65 @@ private slots:
             m_answer = CommSetupEntries{qint16(d.cmbComm->currentIndex()), answer.section('|', 0, 0),
                                         answer.section('|', 1, 1), ""};
         d.show();
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(); // the Communication Setup of the opening
         if (gone) {
             d.cmbPanel->setCurrentIndex(d.cmbPanel->findText("KM Series"));
             modData().ProgramFolder = f.path("gone");
             message += QDir::toNativeSeparators(f.path("gone/ZOP_Panel.ini")) + ": ";
         }
-        d.cmdOK->click();
-        QCOMPARE(f.prompter->shown.size(), 1);
-        QVERIFY2(f.prompter->texts()[0].startsWith(message), qPrintable(f.prompter->texts()[0]));
-        QVERIFY(gone ? f.prompter->shown[0].icon == MsgIcon::Critical
-                     : f.prompter->shown[0].title == "Data Error");
-        QVERIFY(d.isVisible());
+        if (closed) { // other choices, then dropped
+            m_answer = CommSetupEntries{0, "9", "", ""};
+            d.cmbComm->setCurrentIndex(0);
+            d.cmbApp->setCurrentIndex(2);
+            d.cmbPanel->setCurrentIndex(0);
+            QCOMPARE(d.lblAddressDisplay->text(), QString("9"));
+        }
+        if (message == "Cancel")
+            d.cmdCancel->click();
+        else if (message == "Escape")
+            QTest::keyClick(d.cmbComm, Qt::Key_Escape);
+        else if (message == "close box")
+            d.close();
+        else
+            d.cmdOK->click();
+        QCOMPARE(d.isVisible(), !closed);
+        QCOMPARE(f.prompter->shown.size(), closed ? 0 : 1);
+        if (!closed) {
+            QVERIFY2(f.prompter->texts()[0].startsWith(message), qPrintable(f.prompter->texts()[0]));
+            QVERIFY(gone ? f.prompter->shown[0].icon == MsgIcon::Critical
+                         : f.prompter->shown[0].title == "Data Error");
+        }
+        QCOMPARE(d.result(), int(QDialog::Rejected)); // not accepted, whether closed or open
         QCOMPARE(f.configText(), before);
         QCOMPARE((QList<qint16>{modData().CommKind, modData().SystemType}), (QList<qint16>{kind, system}));
         QCOMPARE(f.links, QStringList());
+        QCOMPARE(f.line->open, closed);
     }
 
     void setupWritesReadsAndReopens_data()
     {
         QTest::addColumn<QString>("oldDevice"); // "Device" in the file before
-        QTest::addColumn<int>("position");
         QTest::addColumn<CommSetupEntries>("answer");
-        QTest::addColumn<QByteArray>("written"); // the [Communication] keys afterwards
-        QTest::addColumn<QString>("opened");     // the link opened
-        QTest::newRow("TCP/IP") << "" << 2 << CommSetupEntries{2, "127.0.0.1", "5025", ""}
-                                << QByteArray("Comm=TCP/IP\r\nAddress=127.0.0.1\r\nPort=5025\r\n")
-                                << "2 127.0.0.1:5025";
+        QTest::addColumn<QString>("written"); // the [Communication] keys afterwards
+        QTest::addColumn<QString>("opened");  // the link opened
+        QTest::newRow("TCP/IP") << "" << CommSetupEntries{2, "127.0.0.1", "5025", ""}
+                                << "Comm=TCP/IP Address=127.0.0.1 Port=5025" << "2 127.0.0.1:5025";
         QTest::newRow("TCP/IP keeps Device")
-            << "/dev/ttyS1" << 2 << CommSetupEntries{2, "zop-1", "5025", ""}
-            << QByteArray("Comm=TCP/IP\r\nAddress=zop-1\r\nPort=5025\r\nDevice=/dev/ttyS1\r\n")
-            << "2 zop-1:5025 /dev/ttyS1";
+            << "/dev/ttyS1" << CommSetupEntries{2, "zop-1", "5025", ""}
+            << "Comm=TCP/IP Address=zop-1 Port=5025 Device=/dev/ttyS1" << "2 zop-1:5025 /dev/ttyS1";
         QTest::newRow("RS-232 on a typed device")
-            << "" << 1 << CommSetupEntries{1, "", "2", "/tmp/zop-line"}
-            << QByteArray("Comm=RS-232\r\nAddress=\r\nPort=2\r\nDevice=/tmp/zop-line\r\n")
-            << "1 :2 /tmp/zop-line";
+            << "" << CommSetupEntries{1, "", "2", "/tmp/zop-line"}
+            << "Comm=RS-232 Address= Port=2 Device=/tmp/zop-line" << "1 :2 /tmp/zop-line";
         QTest::newRow("RS-485 on a numbered port")
-            << "/tmp/old" << 3 << CommSetupEntries{3, "17", "1", ""}
-            << QByteArray("Comm=RS-485\r\nAddress=17\r\nPort=1\r\n") << "3 17:1";
+            << "/tmp/old" << CommSetupEntries{3, "17", "1", ""} << "Comm=RS-485 Address=17 Port=1" << "3 17:1";
     }
 
     void setupWritesReadsAndReopens()
     {
         QFETCH(QString, oldDevice);
-        QFETCH(int, position);
         QFETCH(CommSetupEntries, answer);
-        QFETCH(QByteArray, written);
+        QFETCH(QString, written);
+        const qint16 position = answer.kind;
         QList<ConfigKey> keys = Link("Simulated");
         if (!oldDevice.isEmpty())
             keys.append({"Communication", "Device", oldDevice});
@@ -433,67 +418,30 @@ private slots:
 
         // Exactly the five keys (and the Device rule); every other line as it was.
         QByteArray expected = before;
-        const QByteArray oldComm = "Comm=Simulated\r\nAddress=127.0.0.1\r\nPort=50505\r\n"
-                                   + (oldDevice.isEmpty() ? QByteArray()
-                                                          : "Device=" + oldDevice.toLatin1() + "\r\n");
+        const auto lines = [](QString keys) { return keys.replace(' ', "\r\n").toLatin1() + "\r\n"; };
+        const QByteArray oldComm = lines("Comm=Simulated Address=127.0.0.1 Port=50505"
+                                         + (oldDevice.isEmpty() ? "" : " Device=" + oldDevice));
         QVERIFY(expected.contains(oldComm));
-        expected.replace(oldComm, written);
+        expected.replace(oldComm, lines(written));
         expected.replace("Start-Up=Virtual Control Panel", "Start-Up=Command Panel");
         expected.replace("Type=TLB Series", "Type=KM Series");
         QCOMPARE(f.configText(), expected);
         // Read back and re-opened.
         const ModData &data = modData();
-        QCOMPARE((QList<qint16>{data.StartupPanel, data.SystemType, data.CommKind}), (QList<qint16>{1, 3, qint16(position)}));
+        QCOMPARE((QList<qint16>{data.StartupPanel, data.SystemType, data.CommKind}), (QList<qint16>{1, 3, position}));
         QTEST(f.links.join(';'), "opened");
-        QCOMPARE(f.log.logText(), LinkLogName(qint16(position)) + "- Initialized\r\n");
+        QCOMPARE(f.log.logText(), LinkLogName(position) + "- Initialized\r\n");
 
         // The link, remembered as it opened and chosen again from "Recent Links" after the file
         // changed, writes the file as the dialog did.
         const std::optional<RecentLink> recent = LinkInUseAsRecent();
         QVERIFY(recent);
         const QByteArray bySetup = f.configText();
-        f.writeFile(ConfigFileName, QByteArray(bySetup).replace(written, oldComm));
+        f.writeFile(ConfigFileName, QByteArray(bySetup).replace(lines(written), oldComm));
         ReadConfiguration();
         QCOMPARE(WriteRecentLink(*recent), QString());
         QCOMPARE(f.configText(), bySetup);
-        QCOMPARE(data.CommKind, qint16(position));
-    }
-
-    void setupCancelTouchesNothing_data()
-    {
-        QTest::addColumn<int>("how"); // 0 Cancel, 1 Escape, 2 the close box
-        QTest::newRow("Cancel") << 0;
-        QTest::newRow("Escape") << 1;
-        QTest::newRow("close box") << 2;
-    }
-
-    void setupCancelTouchesNothing()
-    {
-        QFETCH(int, how);
-        SetupFixture f(Link("TCP/IP"));
-        QVERIFY(OpenLink());
-        f.links.clear();
-        const QByteArray before = f.configText();
-        frmSetup d;
-        d.show();
-        QCoreApplication::processEvents(); // the Communication Setup of the opening, cancelled
-        m_answer = CommSetupEntries{0, "9", "", ""};
-        d.cmbComm->setCurrentIndex(0);
-        d.cmbApp->setCurrentIndex(2);
-        d.cmbPanel->setCurrentIndex(0);
-        QCOMPARE(d.lblAddressDisplay->text(), QString("9"));
-        if (how == 0)
-            d.cmdCancel->click();
-        else if (how == 1)
-            QTest::keyClick(d.cmbComm, Qt::Key_Escape);
-        else
-            d.close();
-        QVERIFY(!d.isVisible());
-        QCOMPARE(d.result(), int(QDialog::Rejected));
-        QCOMPARE(f.configText(), before);
-        QCOMPARE((QList<qint16>{modData().CommKind, modData().SystemType}), (QList<qint16>{LinkKind::TcpIp, 2}));
-        QCOMPARE(f.links, QStringList());
-        QVERIFY(f.line->open);
+        QCOMPARE(data.CommKind, position);
     }
 
     void setupKeyboardAndNames()

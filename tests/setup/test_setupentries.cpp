@@ -8,7 +8,6 @@
 #include "link/linkkind.h"
 #include "setupfixture.h"
 
-#include <QFile>
 #include <QtTest>
 
 using namespace zop;
@@ -21,106 +20,82 @@ const QString LongName = QString(300, QLatin1Char('a'));
 class TestSetupEntries : public QObject {
     Q_OBJECT
 private slots:
-    void ipAddress_data()
+    void addressCheck_data()
     {
+        QTest::addColumn<QString>("check"); // "ip", or "name" ("name._": dots and underscores allowed)
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("plain") << "10.0.0.1" << true;
-        QTest::newRow("three parts") << "10.0.0" << false;
-        QTest::newRow("five parts") << "10.0.0.1.5" << false;
-        QTest::newRow("empty part") << "10..0.1" << false;
-        QTest::newRow("trailing dot") << "10.0.0.1." << false;
-        QTest::newRow("256") << "10.0.0.256" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("blanks") << "   " << false;
-        QTest::newRow("all zero") << "0.0.0.0" << true;
-        QTest::newRow("all ones") << "255.255.255.255" << true;
-        QTest::newRow("leading zeros") << "010.001.000.001" << true;
-        QTest::newRow("leading zeros above 255") << "0300.0.0.1" << false;
-        QTest::newRow("sign") << "+1.2.3.4" << false;
-        QTest::newRow("blank in part") << "1.2. 3.4" << false;
-        QTest::newRow("exponent") << "1e2.0.0.1" << false;
-        QTest::newRow("very long part") << QString("1.2.3.") + QString(50, '0') + "1" << true;
+        QTest::newRow("plain") << "ip" << "10.0.0.1" << true;
+        QTest::newRow("three parts") << "ip" << "10.0.0" << false;
+        QTest::newRow("five parts") << "ip" << "10.0.0.1.5" << false;
+        QTest::newRow("empty part") << "ip" << "10..0.1" << false;
+        QTest::newRow("trailing dot") << "ip" << "10.0.0.1." << false;
+        QTest::newRow("256") << "ip" << "10.0.0.256" << false;
+        QTest::newRow("empty") << "ip" << "" << false;
+        QTest::newRow("blanks") << "ip" << "   " << false;
+        QTest::newRow("all zero") << "ip" << "0.0.0.0" << true;
+        QTest::newRow("all ones") << "ip" << "255.255.255.255" << true;
+        QTest::newRow("leading zeros") << "ip" << "010.001.000.001" << true;
+        QTest::newRow("leading zeros above 255") << "ip" << "0300.0.0.1" << false;
+        QTest::newRow("sign") << "ip" << "+1.2.3.4" << false;
+        QTest::newRow("blank in part") << "ip" << "1.2. 3.4" << false;
+        QTest::newRow("exponent") << "ip" << "1e2.0.0.1" << false;
+        QTest::newRow("very long part") << "ip" << QString("1.2.3.") + QString(50, '0') + "1" << true;
+        QTest::newRow("name: underscore not allowed") << "name" << "my_host" << false;
+        QTest::newRow("name: dot not allowed") << "name" << "zop.lan" << false;
+        QTest::newRow("name: number") << "name" << "987" << false;
+        QTest::newRow("name: number with exponent") << "name" << "1e5" << false;
+        QTest::newRow("name: hyphen") << "name" << "dev-1" << true;
+        QTest::newRow("name: empty") << "name._" << "" << false;
+        QTest::newRow("name: blank") << "name._" << " " << false;
+        QTest::newRow("name: non-ASCII letter") << "name._" << QString::fromUtf8("zop-\xc3\xbc") << false;
+        QTest::newRow("name: very long") << "name._" << LongName << true;
     }
 
-    void ipAddress()
+    void addressCheck()
     {
+        QFETCH(QString, check);
         QFETCH(QString, text);
-        QTEST(IsValidIPAddress(text), "valid");
-    }
-
-    void hostName_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("dotAndUnderscore");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("underscore not allowed") << "my_host" << false << false;
-        QTest::newRow("dot not allowed") << "zop.lan" << false << false;
-        QTest::newRow("number") << "987" << false << false;
-        QTest::newRow("number with exponent") << "1e5" << false << false;
-        QTest::newRow("hyphen") << "dev-1" << false << true;
-        QTest::newRow("empty") << "" << true << false;
-        QTest::newRow("blank") << " " << true << false;
-        QTest::newRow("non-ASCII letter") << QString::fromUtf8("zop-\xc3\xbc") << true << false;
-        QTest::newRow("very long") << LongName << true << true;
-    }
-
-    void hostName()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, dotAndUnderscore);
-        QTEST(IsValidHostName(text, dotAndUnderscore), "valid");
+        QTEST(check == "ip" ? IsValidIPAddress(text) : IsValidHostName(text, check == "name._"), "valid");
     }
 
     void describeLink()
     {
-        const QStringList texts{
-            DescribeLink(LinkKind::Gpib, "", "7"),
-            DescribeLink(LinkKind::Rs232, "1", ""),
-            DescribeLink(LinkKind::TcpIp, "5025", "zop-1"),
-            DescribeLink(LinkKind::Rs485Selected, "2", "17"),
-            DescribeLink(LinkKind::Rs485Framed, "3", "18"),
-            DescribeLink(LinkKind::Simulated, "", ""),
-        };
-        QCOMPARE(texts, (QStringList{"GPIB Address 7", "", "TCP/IP Address zop-1 and Port 5025",
-                                     "RS486 Port 2 and address 17", "RS486 Port 3 and address 18", ""}));
+        QStringList texts; // each kind with port "<kind>" and address "zop-1"
+        for (qint16 kind = LinkKind::Gpib; kind <= LinkKind::Simulated; ++kind)
+            texts << DescribeLink(kind, QString::number(kind), "zop-1");
+        QCOMPARE(texts, (QStringList{"GPIB Address zop-1", "", "TCP/IP Address zop-1 and Port 2",
+                                     "RS486 Port 3 and address zop-1", "RS486 Port 4 and address zop-1", ""}));
     }
 
     void linkKindChanges_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("port");
-        QTest::addColumn<QList<int>>("positions");
-        // The address after each change, then the port at the end.
-        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<QString>("positions"); // the link kinds chosen in turn
+        QTest::addColumn<QString>("addresses"); // the address after each change
         QTest::addColumn<QString>("finalPort");
-        QTest::newRow("GPIB 5, TCP/IP, GPIB") << "5" << "0" << QList<int>{0, 2, 0}
-                                              << QStringList{"5", "", "5"} << "0";
+        QTest::newRow("GPIB 5, TCP/IP, GPIB") << "5" << "0" << "0 2 0" << "5,,5" << "0";
         QTest::newRow("network address kept while numbered")
-            << "127.0.0.1" << "50505" << QList<int>{2, 0, 3, 2}
-            << QStringList{"127.0.0.1", "1", "1", "127.0.0.1"} << "50505";
-        QTest::newRow("typed address comes back") << "" << "" << QList<int>{2, 1, 2}
-                                                  << QStringList{"", "1", ""} << "";
-        QTest::newRow("RS-232 drops a TCP port") << "zop" << "50505" << QList<int>{1}
-                                                 << QStringList{"1"} << "1";
-        QTest::newRow("RS-232 keeps a serial port") << "3" << "12" << QList<int>{1}
-                                                    << QStringList{"3"} << "12";
-        QTest::newRow("RS-485 keeps a TCP port") << "3" << "50505" << QList<int>{4}
-                                                 << QStringList{"3"} << "50505";
+            << "127.0.0.1" << "50505" << "2 0 3 2" << "127.0.0.1,1,1,127.0.0.1" << "50505";
+        QTest::newRow("typed address comes back") << "" << "" << "2 1 2" << ",1," << "";
+        QTest::newRow("RS-232 drops a TCP port") << "zop" << "50505" << "1" << "1" << "1";
+        QTest::newRow("RS-232 keeps a serial port") << "3" << "12" << "1" << "3" << "12";
+        QTest::newRow("RS-485 keeps a TCP port") << "3" << "50505" << "4" << "3" << "50505";
     }
 
     void linkKindChanges()
     {
         QFETCH(QString, address);
         QFETCH(QString, port);
-        QFETCH(QList<int>, positions);
+        QFETCH(QString, positions);
         SetupAddresses entries{address, port, {}, {}};
         QStringList seen;
-        for (int position : positions) {
-            ChangeLinkKind(entries, position);
+        for (const QString &position : positions.split(' ')) {
+            ChangeLinkKind(entries, position.toInt());
             seen << entries.Address;
         }
-        QTEST(seen, "addresses");
+        QTEST(seen.join(','), "addresses");
         QTEST(entries.Port, "finalPort");
     }
 
@@ -134,11 +109,16 @@ private slots:
         QTest::addColumn<QString>("portAfter");
         using namespace SetupText;
         QTest::newRow("GPIB") << 0 << "7" << "50505" << "" << "7" << "";
+        QTest::newRow("GPIB without address") << 0 << "" << "" << CheckAddress << "" << "";
         QTest::newRow("RS-232") << 1 << "5" << "2" << "" << "" << "2";
+        QTest::newRow("RS-232 without port") << 1 << "" << "" << CheckPort << "" << "";
         QTest::newRow("TCP/IP by name") << 2 << "zop-1.lan" << "5025" << "" << "zop-1.lan" << "5025";
+        QTest::newRow("TCP/IP underscore") << 2 << "my_host" << "5" << "" << "my_host" << "5";
+        QTest::newRow("TCP/IP without port") << 2 << "zop" << "" << CheckAddressAndPort << "zop" << "";
         QTest::newRow("TCP/IP name the file cannot keep")
             << 2 << LongName << "5025" << CheckAddressAndPort << LongName << "5025";
         QTest::newRow("RS-485") << 3 << "17" << "1" << "" << "17" << "1";
+        QTest::newRow("RS-485 without port") << 4 << "17" << "" << CheckAddressAndPort << "17" << "";
         QTest::newRow("Simulated") << 5 << "zop" << "1" << "" << "" << "";
         QTest::newRow("nothing chosen") << -1 << "zop" << "1" << CheckBus << "zop" << "1";
     }
