@@ -19,19 +19,14 @@ struct RecordingView : FrontPanelView {
     struct KnobState {
         float maximum = 0;
         float value = 0;
-        bool turning = false;
     };
     void showDisplay(FrontDisplay, const QString &) override {}
-    void dimDisplays(bool d) override { dimmed = d; }
+    void dimDisplays(bool) override {}
     void showLamp(const QString &, LampLight) override {}
     void showLegend(const QString &) override {}
     void showTyped(const QString &text) override { typed = text; }
     void lockTyped(bool locked) override { typedLocked = locked; }
-    void setKnob(FrontKnob k, float maximum, float value) override
-    {
-        if (!knobs[k].turning)
-            knobs[k] = {maximum, value, false};
-    }
+    void setKnob(FrontKnob k, float maximum, float value) override { knobs[k] = {maximum, value}; }
     float knobValue(FrontKnob k) const override { return knobs.value(k).value; }
     void enableKnobs(bool enabled) override { knobsEnabled = enabled; }
     void showKey(FrontKey key, bool shown) override { hidden[key] = !shown; }
@@ -43,11 +38,10 @@ struct RecordingView : FrontPanelView {
         asked << title + '|' + text;
         return answer;
     }
-    bool closing() const override { return closed; }
-    void giveWay() override { ++gaveWay; }
+    bool closing() const override { return false; }
+    void giveWay() override {}
     void pollRead(const std::vector<qint32> &) override { ++pollsRead; }
 
-    bool dimmed = false;
     QString typed;
     bool typedLocked = false;
     QMap<FrontKnob, KnobState> knobs;
@@ -57,8 +51,6 @@ struct RecordingView : FrontPanelView {
     qint64 holdProgress = -1;
     std::optional<QString> answer; // the Enter Value dialog's answer (nothing: Cancel)
     QStringList asked;             // its title|offered text, each time it opened
-    bool closed = false;
-    int gaveWay = 0;
     int pollsRead = 0;
 };
 

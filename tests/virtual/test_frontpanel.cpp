@@ -294,11 +294,18 @@ void TestFrontPanel::silentInstrumentFallsBackToSimulated()
 
 void TestFrontPanel::noTimerExchangeWhileAnotherAwaitsItsReply_data()
 {
-    QTest::addColumn<bool>("memoryChange"); // the poll's own state refresh, or a key's query
-    QTest::addColumn<bool>("clearPending"); // CLEAR released after a hold: its state read is due
-    QTest::newRow("poll ticks in a key's query") << false << false;
-    QTest::newRow("poll ticks in the refresh after a memory change") << true << false;
-    QTest::newRow("CLEAR's state read due in a key's query") << false << true;
+    QTest::addColumn<QString>("before");   // EngineFixture::play
+    QTest::addColumn<QString>("tick");     // what the timers do while a reply is awaited
+    QTest::addColumn<QString>("exchange"); // a script, or "scales" (a key's query: ReadScales)
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("after");    // the timers, once the exchange is over
+    QTest::addColumn<QString>("sentAfter");
+    QTest::newRow("poll ticks in a key's query") << "" << "poll" << "scales" << "<>SCL" << "poll" << "<>STA";
+    QTest::newRow("poll ticks in the refresh after a memory change")
+        << "<>ALL=1F40,3E8,3A98,EA60,0,4,1194" << "poll" << "sta=0,0,48,0,4 poll" << "<>STA|<>ALL|SYST:VERS?" << "poll" << "<>STA";
+    // CLEAR released after a hold: the menu is left and the state read 0.2 s later.
+    QTest::newRow("CLEAR's state read due in a key's query") << "MENU CLEAR+ +6000 CLEAR-" << "+300" << "scales"
+        << "<>SCL" << "+10" << "<>CHG 0,-1,0|<>ALL|SYST:VERS?";
 }
 
 // A TCP/IP wait lets the panel's timers run. A poll inside it took the reply the exchange
@@ -306,49 +313,33 @@ void TestFrontPanel::noTimerExchangeWhileAnotherAwaitsItsReply_data()
 // answered. The hold timer's state read after a CLEAR release could do the same.
 void TestFrontPanel::noTimerExchangeWhileAnotherAwaitsItsReply()
 {
-    QFETCH(bool, memoryChange);
-    QFETCH(bool, clearPending);
+    QFETCH(QString, before);
+    QFETCH(QString, tick);
+    QFETCH(QString, exchange);
+    QFETCH(QString, after);
     EngineFixture f;
-    f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,4,1194\r\n";
-    if (clearPending)
-        f.play("MENU CLEAR+ +6000 CLEAR- --"); // the menu is left and the state read 0.2 s later
+    f.play(before + " --");
     const ScriptedLine::Responder instrument = f.line->responder;
     f.line->responder = [instrument](const QByteArray &command) {
         QList<ScriptedLine::Chunk> chunks = instrument(command);
-        if (command != "<>STA")
-            for (ScriptedLine::Chunk &chunk : chunks)
-                chunk.afterMs = 300; // later than the next tick
+        for (ScriptedLine::Chunk &chunk : chunks)
+            chunk.afterMs = command == "<>STA" ? 0 : 300; // later than the next tick
         return chunks;
     };
     int ticks = 0; // a few ticks of the timers while the reply is awaited
-    f.line->duringWait = [&f, &ticks, clearPending] {
-        if (++ticks > 3)
-            return;
-        if (clearPending)
-            f.advance(300); // the hold timer, every 10 ms, until the reply is due
-        else
-            f.poll();
+    f.line->duringWait = [&] {
+        if (++ticks <= 3)
+            f.play(tick);
     };
-    QStringList expected{"<>SCL"};
-    if (memoryChange) {
-        f.play("sta=0,0,48,0,4 poll");
-        expected = QStringList{"<>STA", "<>ALL", "SYST:VERS?"};
-    } else {
+    if (exchange == "scales")
         ReadScales();
-        QCOMPARE(modData().Ratings.VoltMax, 15.0f);
-    }
-    QCOMPARE(f.sent(), expected);
-    QCOMPARE(f.check(QStringLiteral("boxes=0 link=2") + (memoryChange ? " memloc=4" : "")), QString());
-    // Once the exchange is over, the ticks go on.
+    else
+        f.play(exchange);
+    QTEST(f.sent().join('|'), "sent");
+    QCOMPARE(f.check("boxes=0 link=2"), QString());
     f.line->duringWait = nullptr;
-    if (clearPending) {
-        f.advance(10);
-        QCOMPARE(f.sent(), (QStringList{"<>CHG 0,-1,0", "<>ALL", "SYST:VERS?"}));
-        QCOMPARE(f.e->menuLevel(), qint16(3));
-    } else {
-        f.poll();
-        QCOMPARE(f.sent().value(0), QStringLiteral("<>STA"));
-    }
+    f.play(after);
+    QTEST(f.sent().join('|'), "sentAfter");
 }
 
 QTEST_MAIN(TestFrontPanel)
