@@ -9,7 +9,6 @@
 #include "engine/seriesspec.h"
 #include "testsupport.h"
 
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtTest>
 
@@ -294,8 +293,8 @@ void TestSequence::readingLog()
                                      "POWER;CTL (voltage);OVT;REMOTE,3,"));
     const LogEvent event{time, EventKind::Trip, QStringLiteral("OVT, at \"VOLT 3\""), 2};
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("run.csv"));
+    test::Fixture f;
+    const QString path = f.path(QStringLiteral("run.csv"));
     LogFile file;
     QVERIFY(file.open(path));
     QVERIFY(file.append(reading));
@@ -311,12 +310,9 @@ void TestSequence::readingLog()
                                                   "\"trip: OVT, at \"\"VOLT 3\"\"\"\r\n"))
                                     .toUtf8());
 
-    const QString other = dir.filePath(QStringLiteral("other.csv"));
-    QFile old(other);
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("Time,Voltage (V)\r\n") > 0);
-    old.close();
+    f.writeFile(QStringLiteral("other.csv"), "Time,Voltage (V)\r\n");
     QString problem;
-    QVERIFY(!file.open(other, &problem));
+    QVERIFY(!file.open(f.path(QStringLiteral("other.csv")), &problem));
     QCOMPARE(problem, QStringLiteral("It holds rows of another layout; choose a new file."));
 }
 
