@@ -83,9 +83,8 @@ void TestFrontPanel::sessions_data()
     // The display keys: held, then the level returns 0.4 s after the release.
     row("TLB DISPLAY", TLB, "sta=2EE0,1F4,48,0,3 vbak=7.25 DISPLAY+", "<>CHG 2,-1,0|<>TYP -1",
         "L=2 V=7.25 I=5.0 legend=SET_POINTS");
-    row("TLB DISPLAY released", TLB, "DISPLAY+ DISPLAY- +300 -- +200 poll", "<>CHG 3,-1,0|<>TYP -1",
-        "L=3 legend= polling=1");
-    row("TLB DISPLAY held on", TLB, "DISPLAY+ DISPLAY- +300", "*", "L=2");
+    row("TLB DISPLAY released", TLB, "DISPLAY+ DISPLAY- +300 L -- +200 poll", "<>CHG 3,-1,0|<>TYP -1",
+        "levels=2 L=3 legend= polling=1");
     row("TW TRIP", TW, "sta=2EE0,1F4,48,0,0 TRIP+", "<>CHG 3,-1,0", "V=13.50 I=50.0 legend=TRIPS");
     row("TW TRIP released", TW, "TRIP+ TRIP- +300 -- +200 poll", "<>CHG 4,-1,0", "L=4 legend= polling=1");
     row("GZ V/I", GZ, "vbak=7.25 VISET+", "<>CHG 2,-1,0", "V=7.25 I=5.0");
@@ -150,10 +149,8 @@ void TestFrontPanel::sessions_data()
     row("GZ OVT junk", GZ, "answer=abc OVT", "VOLT:PROT abc", "asked=OVT_Set|13.5 L=7 vprot=1.5 knobOVP=1.5");
     row("GZ OVT cancelled", GZ, "OVT", "", "asked=OVT_Set|13.5 L=4 vprot=13.5");
     row("GZ OCT", GZ, "answer=60 OCT", "CURR:PROT 60", "asked=OCT_Set|50 L=8");
-    row("KM VOLTAGE level held 0.8 s", KM, "answer=3 VOLT +700", "*", "L=5");
-    row("KM VOLTAGE level returns", KM, "answer=3 VOLT -- +900", "<>CHG 4,-1,0", "L=4");
-    row("KM CURRENT level held 1 s", KM, "answer=3 CURR +900", "*", "L=6");
-    row("KM CURRENT level returns", KM, "answer=3 CURR +1100", "*", "L=4");
+    row("KM VOLTAGE level held 0.8 s", KM, "answer=3 VOLT +700 L -- +200", "<>CHG 4,-1,0", "levels=5 L=4");
+    row("KM CURRENT level held 1 s", KM, "answer=3 CURR +900 L +200", "*", "levels=6 L=4");
     // CLEAR: held in a value menu it resets in two steps; released it puts the value back.
     row("TLB CLEAR held 4.9 s", TLB, "MENU -- CLEAR+ +4900", "", "");
     row("TLB CLEAR held 5 s", TLB, "MENU CLEAR+ +4900 -- +1100", "<>CLR 1", "menuTimer=0");
@@ -177,8 +174,7 @@ void TestFrontPanel::sessions_data()
         "<>CLR 0|CURR 5|<>CHG 0,-1,0", "L=3" + idle);
     row("KM CLEAR releases a latched alarm", KM, "sta=0,0,48,81,0 poll -- CLEAR", "<>CLR 0|OUTP:PROT:CLE", "L=4");
     row("KM CLEAR puts the trip back", KM, "MENU UP -- CLEAR", "<>CLR 0|VOLT:PROT 13.5", "vprot=13.5");
-    row("KM CLEAR leaves after 0.5 s", KM, "MENU UP CLEAR +400", "*", "L=7");
-    row("KM CLEAR has left", KM, "MENU UP CLEAR +600", "*", "L=4");
+    row("KM CLEAR leaves after 0.5 s", KM, "MENU UP CLEAR +400 L +200", "*", "levels=7 L=4");
     // Knobs: the value shown goes out; the setpoint and its saved copy follow.
     row("TLB voltage knob", TLB, "knob:V=7.4567", "VOLT 7.46", "V=7.46 vset=7.46 vbak=7.46 polling=1");
     row("KM current knob cut", KM, "knob:I=7.49", "CURR 7.4", "I=7.4 cset=7.4");
