@@ -221,7 +221,6 @@ void TestVirtualPanel::knobsFollowTheStateReadAfterSetup()
     knob->setFocus();
     QTest::keyClick(knob, Qt::Key_Up);
     f.instrument[0] = 3000; // what "<>ALL" reports from now on
-    f.sent();
     f.panel->runSetup();
     QCOMPARE(modData().Settings.VoltSet, 3.0f);
     QCOMPARE(knob->value(), 3.0f);
