@@ -135,7 +135,6 @@ void TestSequence::parse_data()
     // Every fault, with its line.
     QTest::newRow("unknown") << "# c\n\njump 3" << "line 3: unknown step \"jump\"";
     QTest::newRow("no value") << "volt" << "line 1: \"volt\" takes a voltage and an optional time";
-    QTest::newRow("set short") << "set 1V" << "line 1: \"set\" takes a voltage, a current and an optional time";
     QTest::newRow("too many") << "curr 1A 1s 2s" << "line 1: \"curr\" takes a current and an optional time";
     QTest::newRow("wrong unit") << "curr 2V" << "line 1: \"2V\" is not a current (A, mA)";
     QTest::newRow("not a number") << "volt twelve" << "line 1: \"twelve\" is not a voltage (V, mV)";
