@@ -47,8 +47,7 @@ void TestFrontPanel::sessions_data()
     for (const auto &[name, s, word, levels] : menus)
         QTest::addRow("%s menu levels", name) << s << QStringLiteral("sta=0,0,%1,0,3 poll MENU L").arg(word)
             + QString(" ITEM L").repeated(levels.count(',')) << "*" << "levels=" + levels;
-    row("TLB ITEM locked after a change", TLB, "MENU UP ITEM", "*", "L=5");
-    row("TLB MENU lifts the lock", TLB, "MENU UP ITEM ENTER MENU ITEM", "*", "L=6");
+    row("TLB ITEM locked after a change, MENU lifts the lock", TLB, "MENU UP ITEM L ENTER MENU ITEM", "*", "levels=5 L=6");
     row("TLB UP held: first step", TLB, "vset=1 MENU -- UP+", "<>IGN 1|<>TYP 0|VOLT 1.01", "edit=1.01");
     row("TLB UP held: 10 steps of 0.01", TLB, "vset=1 MENU UP+ +2500", "*", "edit=1.11");
     row("TLB UP held: 20 steps of 0.03", TLB, "vset=1 MENU UP+ +5600", "*", "edit=1.71");
