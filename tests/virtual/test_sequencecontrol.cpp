@@ -83,9 +83,9 @@ void TestSequenceControl::startRefused()
 void TestSequenceControl::lockedWhileRunning_data()
 {
     QTest::addColumn<PanelId>("series");
-    QTest::addColumn<QString>("keys"); // pressed while the run goes on: nothing may go out
-    QTest::newRow("TLB") << PanelId::TLB << "MENU ITEM UP DN ENTER CLEAR START ARM MEM DISPLAY";
-    QTest::newRow("KM") << PanelId::KM << "MENU ITEM ENTER CLEAR START VOLT CURR OVT OCT TRIP";
+    QTest::addColumn<QString>("keys"); // keys, knob and entry used while the run goes on: nothing may go out
+    QTest::newRow("TLB") << PanelId::TLB << "MENU ITEM UP DN ENTER CLEAR START ARM MEM DISPLAY knob:V=9 '7";
+    QTest::newRow("KM") << PanelId::KM << "MENU ITEM ENTER CLEAR START VOLT CURR OVT OCT TRIP knob:V=9 '7";
 }
 
 void TestSequenceControl::lockedWhileRunning()
@@ -99,8 +99,6 @@ void TestSequenceControl::lockedWhileRunning()
     QVERIFY(f.view.disabled.value(FrontKey::Menu) && !f.view.disabled.value(FrontKey::Stop));
     QVERIFY(!f.view.knobsEnabled);
     f.play(keys);
-    f.turn(FrontKnob::Volt, 9);
-    f.typeInto("7");
     f.runFor(1100);
     QCOMPARE(f.sentWithoutPolls(), QStringList({"VOLT 2"}));
     QCOMPARE(f.control.runner()->currentStep(), 2);
