@@ -73,18 +73,16 @@ void TestVirtualPanel::controlsPerSeries_data()
 void TestVirtualPanel::controlsPerSeries()
 {
     QFETCH(PanelId, series);
-    QFETCH(QString, name);
     QFETCH(QStringList, present);
     QFETCH(QStringList, absent);
-    QFETCH(bool, modulationEntry);
     PanelFixture f(series);
-    QCOMPARE(f.panel->objectName(), name);
+    QTEST(f.panel->objectName(), "name");
     QCOMPARE(f.panel->windowTitle(), QString("Virtual Control Panel"));
     for (const QString &control : present)
         QVERIFY2(f.panel->findChild<QWidget *>(control), qPrintable(control));
     for (const QString &control : absent)
         QVERIFY2(!f.panel->findChild<QWidget *>(control), qPrintable(control));
-    QCOMPARE(f.panel->mnuModulation != nullptr, modulationEntry);
+    QTEST(f.panel->mnuModulation != nullptr, "modulationEntry");
     QVERIFY(!f.panel->mnuVirtual->isEnabled());
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(f.panel->rtbTranx));
     QVERIFY(f.panel->fraIn->isHidden());
@@ -153,7 +151,6 @@ void TestVirtualPanel::widgetsReachTheEngine()
 {
     QFETCH(PanelId, series);
     QFETCH(QString, input);
-    QFETCH(QStringList, sent);
     PanelFixture f(series);
     SetValueEntry([](QWidget *, const QString &, const QString &) { return QString("9"); });
     for (const QString &step : input.split(' ')) {
@@ -177,7 +174,7 @@ void TestVirtualPanel::widgetsReachTheEngine()
             QTest::keyClick(w, Qt::Key_Return);
         }
     }
-    QCOMPARE(f.sent(), sent);
+    QTEST(f.sent(), "sent");
     SetValueEntry(nullptr);
 }
 
