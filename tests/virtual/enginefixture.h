@@ -19,19 +19,14 @@ struct RecordingView : FrontPanelView {
     struct KnobState {
         float maximum = 0;
         float value = 0;
-        bool turning = false;
     };
     void showDisplay(FrontDisplay, const QString &) override {}
-    void dimDisplays(bool d) override { dimmed = d; }
+    void dimDisplays(bool) override {}
     void showLamp(const QString &, LampLight) override {}
     void showLegend(const QString &) override {}
     void showTyped(const QString &text) override { typed = text; }
     void lockTyped(bool locked) override { typedLocked = locked; }
-    void setKnob(FrontKnob k, float maximum, float value) override
-    {
-        if (!knobs[k].turning)
-            knobs[k] = {maximum, value, false};
-    }
+    void setKnob(FrontKnob k, float maximum, float value) override { knobs[k] = {maximum, value}; }
     float knobValue(FrontKnob k) const override { return knobs.value(k).value; }
     void enableKnobs(bool enabled) override { knobsEnabled = enabled; }
     void showKey(FrontKey key, bool shown) override { hidden[key] = !shown; }
@@ -43,11 +38,10 @@ struct RecordingView : FrontPanelView {
         asked << title + '|' + text;
         return answer;
     }
-    bool closing() const override { return closed; }
-    void giveWay() override { ++gaveWay; }
+    bool closing() const override { return false; }
+    void giveWay() override {}
     void pollRead(const std::vector<qint32> &) override { ++pollsRead; }
 
-    bool dimmed = false;
     QString typed;
     bool typedLocked = false;
     QMap<FrontKnob, KnobState> knobs;
@@ -57,8 +51,6 @@ struct RecordingView : FrontPanelView {
     qint64 holdProgress = -1;
     std::optional<QString> answer; // the Enter Value dialog's answer (nothing: Cancel)
     QStringList asked;             // its title|offered text, each time it opened
-    bool closed = false;
-    int gaveWay = 0;
     int pollsRead = 0;
 };
 
@@ -195,9 +187,10 @@ struct EngineFixture : Fixture {
     // NAME+ presses and holds it, NAME- lets it go; 'TEXT types; +MS moves the clock with the
     // hold timer, ~MS with every timer, @MS alone; menu and poll run that tick once, f0/f1
     // set the flash phase, flash runs its tick; sta=REPLY, answer=TEXT (of the Enter Value dialog), vset=V, vbak=V, mem=N,
-    // ALL=V (the setpoint "<>ALL" reports, in mV), POT=REPLY; knob:V=X turns a knob (V, I, OVP,
+    // ALL=V (the setpoint "<>ALL" reports, in mV), <>QUERY=REPLY; knob:V=X turns a knob (V, I, OVP,
     // OCP) to X, knob:V-X down by X, stale:V=X leaves it at X as a stale knob would; "--"
-    // forgets what was sent so far.
+    // forgets what was sent so far, "none" fails if anything was sent since, "quiet" if
+    // anything but polls was; L notes the menu level (check: levels).
     void play(const QString &script)
     {
         static const QMap<QString, FrontKey> keys{
@@ -228,6 +221,11 @@ struct EngineFixture : Fixture {
                 flash(step == "f1");
             } else if (step == "--") {
                 sent();
+            } else if (step == "none" || step == "quiet") {
+                const QStringList since = step == "none" ? sent() : sentWithoutPolls();
+                QVERIFY2(since.isEmpty(), qPrintable(step + ": " + since.join('|')));
+            } else if (step == "L") {
+                levels << QString::number(e->menuLevel());
             } else if (name == "sta") {
                 staReply = value.toLatin1() + "\r\n";
             } else if (name == "answer") {
@@ -242,12 +240,11 @@ struct EngineFixture : Fixture {
                 modData().Settings.MemLoc = value.toFloat();
             } else if (name == "ALL") {
                 instrument[0] = value.toInt();
-            } else if (name == "POT") {
-                replies["<>POT"] = value.toLatin1() + "\r\n";
+            } else if (name.startsWith("<>")) {
+                replies[name.toLatin1()] = value.toLatin1() + "\r\n";
             } else if (name.startsWith("knob:") || name.startsWith("stale:")) {
                 const QString which = name.section(':', 1).section('-', 0, 0);
-                const FrontKnob knob = which == "V" ? FrontKnob::Volt : which == "I" ? FrontKnob::Curr
-                                     : which == "OVP" ? FrontKnob::Ovp : FrontKnob::Ocp;
+                const FrontKnob knob = Knobs.value(which);
                 if (name.startsWith("stale:"))
                     view.knobs[knob].value = value.toFloat();
                 else if (step.contains('-'))
@@ -263,11 +260,11 @@ struct EngineFixture : Fixture {
     }
     // What differs from `expect`, space-separated NAME=VALUE ('_' stands for a space): L, item,
     // sub, flash, power, entry, edit, wordA (the engine's state); V, I, M (displays), legend,
-    // typed, a lamp by name (on, off, green, red, yellow, orange), phase (flash); knobV, knobI,
-    // knobOVP and maxV, maxI, maxOVP, knobsOn; hidden:KEY, disabled:KEY (0 or 1), locked (the
+    // typed, a lamp by name (on, off, green, red, yellow, orange), phase (flash); knobK and maxK
+    // (K: V, I, OVP, OCP), knobsOn; hidden:KEY, disabled:KEY (0 or 1), locked (the
     // entry), hold; vset, vbak, vprot, cset, memloc, pot2 (the records), link (CommKind);
     // polling, menuTimer (0 or 1), pollMs (its interval); reads (polls for the trend), boxes (messages); asked
-    // (title|offered of the Enter Value dialog).
+    // (title|offered of the Enter Value dialog); levels (noted by L).
     QString check(const QString &expect)
     {
         static const QMap<LampLight, QString> lights{{LampLight::Dark, "off"}, {LampLight::Green, "green"},
@@ -298,13 +295,9 @@ struct EngineFixture : Fixture {
                 got = lights.value(e->lamp(name));
                 if (want == "on" && got != "off")
                     got = "on";
-            } else if (name == "knobV") got = num(view.knobs.value(FrontKnob::Volt).value);
-            else if (name == "knobI") got = num(view.knobs.value(FrontKnob::Curr).value);
-            else if (name == "knobOVP") got = num(view.knobs.value(FrontKnob::Ovp).value);
+            } else if (name.startsWith("knob") && Knobs.contains(name.mid(4))) got = num(view.knobs.value(Knobs[name.mid(4)]).value);
+            else if (name.startsWith("max")) got = num(view.knobs.value(Knobs.value(name.mid(3))).maximum);
             else if (name == "knobsOn") got = num(view.knobsEnabled);
-            else if (name == "maxV") got = num(view.knobs.value(FrontKnob::Volt).maximum);
-            else if (name == "maxI") got = num(view.knobs.value(FrontKnob::Curr).maximum);
-            else if (name == "maxOVP") got = num(view.knobs.value(FrontKnob::Ovp).maximum);
             else if (name == "locked") got = num(view.typedLocked);
             else if (name == "reads") got = num(view.pollsRead);
             else if (name == "boxes") got = num(prompter->shown.size());
@@ -323,6 +316,7 @@ struct EngineFixture : Fixture {
             else if (name == "menuTimer") got = num(e->timerActive(FrontPanel::Timer::Menu));
             else if (name == "pollMs") got = num(e->timerInterval(FrontPanel::Timer::Poll));
             else if (name == "asked") got = view.asked.join(',');
+            else if (name == "levels") got = levels.join(',');
             else got = "?";
             if (got != want)
                 wrong << QStringLiteral("%1=%2 (not %3)").arg(name, got, want);
@@ -330,6 +324,8 @@ struct EngineFixture : Fixture {
         return wrong.join(' ');
     }
 
+    static inline const QMap<QString, FrontKnob> Knobs{
+        {"V", FrontKnob::Volt}, {"I", FrontKnob::Curr}, {"OVP", FrontKnob::Ovp}, {"OCP", FrontKnob::Ocp}};
     RecordingView view;
     std::unique_ptr<FrontPanel> owned;
     QPointer<FrontPanel> e;
@@ -338,6 +334,7 @@ struct EngineFixture : Fixture {
     int instrument[5] = {12000, 5000, 13500, 50000, 1000}; // mV, mA, mV, mA, ms
     qint64 due[4] = {-1, -1, -1, -1};
     QMap<QByteArray, QByteArray> replies;
+    QStringList levels;
 };
 
 } // namespace zop::test

@@ -1,6 +1,7 @@
 // The front-panel engine without a window, on a scripted link and a manual clock: sessions of
 // keys, typing, knobs, holds and polls per series (enginefixture.h plays and checks them), the
-// menu levels, the time-outs, and the exchanges a poll must not disturb.
+// menu levels and time-outs among them; a refused reply in debug mode, a silent instrument, and
+// the exchanges a poll must not disturb.
 
 #include "enginefixture.h"
 #include "engine/instrumentstate.h"
@@ -17,13 +18,8 @@ class TestFrontPanel : public QObject {
 private slots:
     void sessions_data();
     void sessions();
-    void menuLevelsPerSeries_data();
-    void menuLevelsPerSeries();
-    void timeOutsLeaveOnceThenOnlyPoll_data();
-    void timeOutsLeaveOnceThenOnlyPoll();
-    void lowerCaseLettersAreRefused();
+    void refusedReplyInDebugMode();
     void silentInstrumentFallsBackToSimulated();
-    void memoryChangeAtTheInstrumentRereadsState();
     void noTimerExchangeWhileAnotherAwaitsItsReply_data();
     void noTimerExchangeWhileAnotherAwaitsItsReply();
 };
@@ -43,8 +39,15 @@ void TestFrontPanel::sessions_data()
     // MENU, ITEM, UP, DN, ENTER.
     row("TLB MENU opens the voltage setpoint", TLB, "MENU f0 menu MENU", "<>CHG 5,-1,2",
         "L=5 sub=2 V=12.00 I= legend=VOLT_SET lblStatus(8)=green polling=0 menuTimer=1 knobsOn=0");
-    row("TLB ITEM locked after a change", TLB, "MENU UP ITEM", "*", "L=5");
-    row("TLB MENU lifts the lock", TLB, "MENU UP ITEM ENTER MENU ITEM", "*", "L=6");
+    // MENU, then ITEM after ITEM: the levels of each series by the output's state.
+    const std::tuple<const char *, PanelId, const char *, QString> menus[] = {
+        {"TLB standby", TLB, "48", "5,6,7,8,9,10,11,5"}, {"TLB output on", TLB, "180", "5,6,7,8,9,11,5"},
+        {"TLB on and armed", TLB, "181", "5,6,7,8,9,5"}, {"KM standby", KM, "48", "7,8,9,10,7"},
+        {"TW output on", TW, "180", "7,8,10,7"}, {"GZ standby", GZ, "48", "9,10,9"}, {"GZ output on", GZ, "180", "10,10"}};
+    for (const auto &[name, s, word, levels] : menus)
+        QTest::addRow("%s menu levels", name) << s << QStringLiteral("sta=0,0,%1,0,3 poll MENU L").arg(word)
+            + QString(" ITEM L").repeated(levels.count(',')) << "*" << "levels=" + levels;
+    row("TLB ITEM locked after a change, MENU lifts the lock", TLB, "MENU UP ITEM L ENTER MENU ITEM", "*", "levels=5 L=6");
     row("TLB UP held: first step", TLB, "vset=1 MENU -- UP+", "<>IGN 1|<>TYP 0|VOLT 1.01", "edit=1.01");
     row("TLB UP held: 10 steps of 0.01", TLB, "vset=1 MENU UP+ +2500", "*", "edit=1.11");
     row("TLB UP held: 20 steps of 0.03", TLB, "vset=1 MENU UP+ +5600", "*", "edit=1.71");
@@ -79,9 +82,8 @@ void TestFrontPanel::sessions_data()
     // The display keys: held, then the level returns 0.4 s after the release.
     row("TLB DISPLAY", TLB, "sta=2EE0,1F4,48,0,3 vbak=7.25 DISPLAY+", "<>CHG 2,-1,0|<>TYP -1",
         "L=2 V=7.25 I=5.0 legend=SET_POINTS");
-    row("TLB DISPLAY released", TLB, "DISPLAY+ DISPLAY- +300 -- +200 poll", "<>CHG 3,-1,0|<>TYP -1",
-        "L=3 legend= polling=1");
-    row("TLB DISPLAY held on", TLB, "DISPLAY+ DISPLAY- +300", "*", "L=2");
+    row("TLB DISPLAY released", TLB, "DISPLAY+ DISPLAY- +300 L -- +200 poll", "<>CHG 3,-1,0|<>TYP -1",
+        "levels=2 L=3 legend= polling=1");
     row("TW TRIP", TW, "sta=2EE0,1F4,48,0,0 TRIP+", "<>CHG 3,-1,0", "V=13.50 I=50.0 legend=TRIPS");
     row("TW TRIP released", TW, "TRIP+ TRIP- +300 -- +200 poll", "<>CHG 4,-1,0", "L=4 legend= polling=1");
     row("GZ V/I", GZ, "vbak=7.25 VISET+", "<>CHG 2,-1,0", "V=7.25 I=5.0");
@@ -114,10 +116,9 @@ void TestFrontPanel::sessions_data()
     row("TLB START on a pot", TLB, pots + " -- START", "OUTP:START", "L=11");
     row("TLB no START above the pots; rEt leaves", TLB, pots + " ITEM ITEM ITEM ITEM ITEM ITEM -- START ENTER",
         "<>CHG 0,-1,0", "L=3");
-    const QString cal = "POT=21,22,23,24,25 MENU ITEM ITEM ITEM -- CAL+";
-    row("KM calibration key held 5 s", KM, cal + " +5000", "", "hold=5000 item=-1");
+    const QString cal = "<>POT=21,22,23,24,25 MENU ITEM ITEM ITEM -- CAL+";
+    row("KM calibration key held 9.9 s", KM, cal + " +9900", "", "hold=9900 item=-1");
     row("KM calibration key let go early", KM, cal + " +5000 CAL- +6000", "", "hold=-1 item=-1");
-    row("KM calibration key held 9.9 s", KM, cal + " +9900", "", "item=-1");
     row("KM calibration key held 10 s", KM, cal + " +10100", "CAL:PASS 3846|<>POT",
         "hold=-1 L=10 item=0 edit=33 hidden:ENTER=0 hidden:CAL=1 hidden:UP=0");
     row("KM first pot", KM, cal + " +10100 CAL- f0 menu", "*", "V=P I=_33");
@@ -147,10 +148,8 @@ void TestFrontPanel::sessions_data()
     row("GZ OVT junk", GZ, "answer=abc OVT", "VOLT:PROT abc", "asked=OVT_Set|13.5 L=7 vprot=1.5 knobOVP=1.5");
     row("GZ OVT cancelled", GZ, "OVT", "", "asked=OVT_Set|13.5 L=4 vprot=13.5");
     row("GZ OCT", GZ, "answer=60 OCT", "CURR:PROT 60", "asked=OCT_Set|50 L=8");
-    row("KM VOLTAGE level held 0.8 s", KM, "answer=3 VOLT +700", "*", "L=5");
-    row("KM VOLTAGE level returns", KM, "answer=3 VOLT -- +900", "<>CHG 4,-1,0", "L=4");
-    row("KM CURRENT level held 1 s", KM, "answer=3 CURR +900", "*", "L=6");
-    row("KM CURRENT level returns", KM, "answer=3 CURR +1100", "*", "L=4");
+    row("KM VOLTAGE level held 0.8 s", KM, "answer=3 VOLT +700 L -- +200", "<>CHG 4,-1,0", "levels=5 L=4");
+    row("KM CURRENT level held 1 s", KM, "answer=3 CURR +900 L +200", "*", "levels=6 L=4");
     // CLEAR: held in a value menu it resets in two steps; released it puts the value back.
     row("TLB CLEAR held 4.9 s", TLB, "MENU -- CLEAR+ +4900", "", "");
     row("TLB CLEAR held 5 s", TLB, "MENU CLEAR+ +4900 -- +1100", "<>CLR 1", "menuTimer=0");
@@ -159,12 +158,22 @@ void TestFrontPanel::sessions_data()
     row("TLB CLEAR let go after the blinking", TLB, "MENU CLEAR+ +19600 -- CLEAR-", "<>CLR 0|VOLT 12", "");
     row("TLB CLEAR released at once", TLB, "MENU UP UP UP -- CLEAR+ CLEAR- ~300",
         "<>CLR 0|VOLT 12|<>CHG 0,-1,0|<>ALL|SYST:VERS?", "L=3 vbak=12 knobV=12");
-    row("TLB CLEAR released after 6 s", TLB, "MENU UP UP UP -- CLEAR+ ~6000 CLEAR- ~300",
-        "<>CLR 1|<>CLR 0|VOLT 12|<>CHG 0,-1,0|<>ALL|SYST:VERS?", "L=3 vbak=12 knobV=12");
+    // Menus time out once, then the panel only polls (5 a second).
+    const QString idle = " knobsOn=1 menuTimer=0 polling=1 pollMs=200";
+    row("TLB CLEAR released after 6 s", TLB, "MENU UP UP UP -- CLEAR+ ~6000 CLEAR- ~6000",
+        "<>CLR 1|<>CLR 0|VOLT 12|<>CHG 0,-1,0|<>ALL|SYST:VERS?", "L=3 vbak=12 knobV=12" + idle);
+    row("TLB voltage left after 10 s", TLB, "~1000 MENU -- ~9900 none ~6000", "<>CLR 0|VOLT 12|<>CHG 0,-1,0", "L=3" + idle);
+    row("KM trip left after 10 s", KM, "~1000 MENU -- ~9900 none ~6000", "<>CLR 0|VOLT:PROT 13.5|<>CHG 0,-1,0", "L=4" + idle);
+    row("TW trip left after 10 s", TW, "~1000 MENU -- ~9900 none ~6000", "<>CLR 0|VOLT:PROT 13.5|<>CHG 0,-1,0", "L=4" + idle);
+    row("GZ configuration left after 10 s", GZ, "~1000 MENU -- ~9900 none ~6000", "<>CLR 0|<>CHG 0,-1,0", "L=4" + idle);
+    row("TLB calibration left after 60 s", TLB, "MENU ITEM ITEM ITEM ITEM ITEM ITEM '3846 ENTER -- ~59000 quiet ~6000",
+        "<>CHG 0,-1,0|<>CLR 0", "L=3" + idle);
+    // The saved value is sent before the menu state is reset, so the instrument drops the step.
+    row("TLB direct adjustment left after 10 s", TLB, "MENU ITEM '5 ENTER UP -- ~9000 quiet ~6000",
+        "<>CLR 0|CURR 5|<>CHG 0,-1,0", "L=3" + idle);
     row("KM CLEAR releases a latched alarm", KM, "sta=0,0,48,81,0 poll -- CLEAR", "<>CLR 0|OUTP:PROT:CLE", "L=4");
     row("KM CLEAR puts the trip back", KM, "MENU UP -- CLEAR", "<>CLR 0|VOLT:PROT 13.5", "vprot=13.5");
-    row("KM CLEAR leaves after 0.5 s", KM, "MENU UP CLEAR +400", "*", "L=7");
-    row("KM CLEAR has left", KM, "MENU UP CLEAR +600", "*", "L=4");
+    row("KM CLEAR leaves after 0.5 s", KM, "MENU UP CLEAR +400 L +200", "*", "levels=7 L=4");
     // Knobs: the value shown goes out; the setpoint and its saved copy follow.
     row("TLB voltage knob", TLB, "knob:V=7.4567", "VOLT 7.46", "V=7.46 vset=7.46 vbak=7.46 polling=1");
     row("KM current knob cut", KM, "knob:I=7.49", "CURR 7.4", "I=7.4 cset=7.4");
@@ -187,6 +196,7 @@ void TestFrontPanel::sessions_data()
         "V=12.00 I=0.5 M=3 power=4 lblStatus(7)=green lblStatus(8)=green lblStatus(6)=off reads=1 pollMs=200");
     row("TLB memory above 9", TLB, "sta=2EE0,1F4,588,0,C poll", "<>ALL|SYST:VERS?", "M=E");
     row("KM cut to the format", KM, "sta=303D,3B,588,0,0 poll", "", "V=12.34 I=0.0 M=");
+    row("TLB lower-case letter refused", TLB, "sta=0,0,48,1,3 poll sta=0,0,4b,0,3 poll", "", "lblErrors(0)=red boxes=0");
     row("GZ no letter check, no memory", GZ, "sta=2EE0,1F4,588,b,9 poll", "", "lblErrors(0)=red lblErrors(1)=red M=");
     const std::tuple<const char *, const char *, const char *> lamps[] = {
         {"48,0", "lblStatus(3)", "green"}, {"48,0", "lblStatus(6)", "orange"}, {"48,0", "lblStatus(4)", "off"},
@@ -209,6 +219,11 @@ void TestFrontPanel::sessions_data()
     row("TLB ARM flashes off", TLB, "sta=0,0,181,0,3 f1 poll", "", "lblArm(0)=off");
     row("TLB flash phase holds 0.35 s", TLB, "f1 @200 flash", "", "phase=1");
     row("TLB flash phase turns", TLB, "f1 @400 flash", "", "phase=0");
+    // A memory changed at the instrument is read once; so is the largest memory number.
+    row("TLB memory set at the instrument", TLB, "<>ALL=1F40,3E8,3A98,EA60,0,4,1194 sta=0,0,48,0,4 poll poll",
+        "<>ALL|SYST:VERS?", "memloc=4 knobV=8 knobI=1");
+    row("TLB largest memory", TLB, "<>ALL=1F40,3E8,3A98,EA60,0,7FFFFFFF,1194 sta=0,0,48,0,7FFFFFFF poll poll",
+        "<>ALL|SYST:VERS?", "knobV=8");
 }
 
 void TestFrontPanel::sessions()
@@ -225,94 +240,15 @@ void TestFrontPanel::sessions()
     QCOMPARE(f.check(expect), QString());
 }
 
-void TestFrontPanel::menuLevelsPerSeries_data()
-{
-    QTest::addColumn<PanelId>("series");
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<QList<int>>("levels"); // MENU, then ITEM, ITEM, ...
-    QTest::newRow("TLB standby") << PanelId::TLB << QByteArray("48") << QList<int>{5, 6, 7, 8, 9, 10, 11, 5};
-    QTest::newRow("TLB output on") << PanelId::TLB << QByteArray("180") << QList<int>{5, 6, 7, 8, 9, 11, 5};
-    QTest::newRow("TLB on and armed") << PanelId::TLB << QByteArray("181") << QList<int>{5, 6, 7, 8, 9, 5};
-    QTest::newRow("KM standby") << PanelId::KM << QByteArray("48") << QList<int>{7, 8, 9, 10, 7};
-    QTest::newRow("TW output on") << PanelId::TW << QByteArray("180") << QList<int>{7, 8, 10, 7};
-    QTest::newRow("GZ standby") << PanelId::GZ << QByteArray("48") << QList<int>{9, 10, 9};
-    QTest::newRow("GZ output on") << PanelId::GZ << QByteArray("180") << QList<int>{10, 10};
-}
-
-void TestFrontPanel::menuLevelsPerSeries()
-{
-    QFETCH(PanelId, series);
-    QFETCH(QByteArray, status);
-    QFETCH(QList<int>, levels);
-    EngineFixture f(series);
-    f.staReply = "0,0," + status + ",0,3\r\n";
-    f.poll();
-    f.click(FrontKey::Menu);
-    QList<int> seen{f.e->menuLevel()};
-    while (seen.size() < levels.size()) {
-        f.click(FrontKey::Item);
-        seen << f.e->menuLevel();
-    }
-    QCOMPARE(seen, levels);
-}
-
-void TestFrontPanel::timeOutsLeaveOnceThenOnlyPoll_data()
-{
-    QTest::addColumn<PanelId>("series");
-    QTest::addColumn<QString>("script"); // up to the menu that times out
-    QTest::addColumn<int>("quietMs");    // nothing is sent meanwhile (polls only if polling)
-    QTest::addColumn<bool>("polling");
-    QTest::addColumn<QString>("wire");   // at the time-out, polls left out
-    const QString trip = "<>CLR 0|VOLT:PROT 13.5|<>CHG 0,-1,0";
-    QTest::newRow("TLB voltage after 10 s") << PanelId::TLB << "~1000 MENU" << 9900 << false << "<>CLR 0|VOLT 12|<>CHG 0,-1,0";
-    QTest::newRow("KM trip after 10 s") << PanelId::KM << "~1000 MENU" << 9900 << false << trip;
-    QTest::newRow("TW trip after 10 s") << PanelId::TW << "~1000 MENU" << 9900 << false << trip;
-    QTest::newRow("GZ configuration after 10 s") << PanelId::GZ << "~1000 MENU" << 9900 << false << "<>CLR 0|<>CHG 0,-1,0";
-    QTest::newRow("TLB calibration after 60 s") << PanelId::TLB << "MENU ITEM ITEM ITEM ITEM ITEM ITEM '3846 ENTER"
-                                                << 59000 << true << "<>CHG 0,-1,0|<>CLR 0";
-    // The saved value is sent before the menu state is reset, so the instrument drops the step.
-    QTest::newRow("TLB direct adjustment after 10 s") << PanelId::TLB << "MENU ITEM '5 ENTER UP" << 9000 << true
-                                                      << "<>CLR 0|CURR 5|<>CHG 0,-1,0";
-    QTest::newRow("TLB CLEAR released after a hold") << PanelId::TLB << "MENU UP UP UP CLEAR+ ~6000 CLEAR-" << 0
-                                                     << true << "<>CHG 0,-1,0|<>ALL|SYST:VERS?";
-}
-
-void TestFrontPanel::timeOutsLeaveOnceThenOnlyPoll()
-{
-    QFETCH(PanelId, series);
-    QFETCH(QString, script);
-    QFETCH(int, quietMs);
-    QFETCH(bool, polling);
-    QFETCH(QString, wire);
-    EngineFixture f(series);
-    f.play(script);
-    f.sent();
-    f.run(quietMs);
-    QCOMPARE(polling ? f.sentWithoutPolls() : f.sent(), QStringList{});
-    f.run(4000);
-    QCOMPARE(f.sentWithoutPolls().join('|'), wire);
-    QCOMPARE(f.e->menuLevel(), f.e->spec().idleLevel);
-    QVERIFY(f.view.knobsEnabled && !f.e->timerActive(FrontPanel::Timer::Menu));
-    // Then the panel polls five times a second and sends nothing else.
-    f.run(2000);
-    QCOMPARE(f.sent(), QStringList(10, "<>STA"));
-}
-
-void TestFrontPanel::lowerCaseLettersAreRefused()
+// In debug mode a refused reply is reported (outside it only the lamps keep their state).
+void TestFrontPanel::refusedReplyInDebugMode()
 {
     EngineFixture f;
-    f.play("sta=0,0,48,1,3 poll sta=0,0,4b,0,3 poll");
-    // A reply with "b" is refused: the lamps keep their state, no message outside debug mode.
-    QCOMPARE(f.check("lblErrors(0)=red boxes=0"), QString());
-    // In debug mode the refusal is reported.
     f.e->setDebugMode(true);
     f.play("sta=j poll");
-    QCOMPARE(f.prompter->shown.size(), 1);
-    QCOMPARE(f.prompter->shown[0].title, QString("ZOPPanel Error"));
-    QCOMPARE(f.prompter->shown[0].icon, MsgIcon::Critical);
-    QCOMPARE(f.prompter->shown[0].text,
-             QString("Error retrieving scale information:\r\nCommand: <>STA\r\nResponse: j\r\n\r\n"
-                     "Error: Result contains 'j'"));
+    QCOMPARE(f.prompter->texts(), QStringList{"Error retrieving scale information:\r\nCommand: <>STA\r\n"
+                                              "Response: j\r\n\r\nError: Result contains 'j'"});
+    QVERIFY(f.prompter->shown[0].title == "ZOPPanel Error" && f.prompter->shown[0].icon == MsgIcon::Critical);
     // While the box is open polling waits: no second box, no poll; it resumes afterwards.
     QStringList sentWhileShown;
     bool open = false;
@@ -347,30 +283,20 @@ void TestFrontPanel::silentInstrumentFallsBackToSimulated()
     QCOMPARE(f.check("link=5 lblStatus(6)=orange"), QString());
 }
 
-void TestFrontPanel::memoryChangeAtTheInstrumentRereadsState()
-{
-    EngineFixture f;
-    f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,4,1194\r\n";
-    f.play("sta=0,0,48,0,4 poll");
-    QCOMPARE(f.sent(), (QStringList{"<>STA", "<>ALL", "SYST:VERS?"}));
-    QCOMPARE(f.check("memloc=4 knobV=8 knobI=1"), QString());
-    f.poll();
-    QCOMPARE(f.sent(), QStringList{"<>STA"});
-    // The largest memory number is read once, not taken for a change on every poll.
-    f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,7FFFFFFF,1194\r\n";
-    f.play("sta=0,0,48,0,7FFFFFFF poll");
-    QCOMPARE(f.sent(), (QStringList{"<>STA", "<>ALL", "SYST:VERS?"}));
-    f.poll();
-    QCOMPARE(f.sent(), QStringList{"<>STA"});
-}
-
 void TestFrontPanel::noTimerExchangeWhileAnotherAwaitsItsReply_data()
 {
-    QTest::addColumn<bool>("memoryChange"); // the poll's own state refresh, or a key's query
-    QTest::addColumn<bool>("clearPending"); // CLEAR released after a hold: its state read is due
-    QTest::newRow("poll ticks in a key's query") << false << false;
-    QTest::newRow("poll ticks in the refresh after a memory change") << true << false;
-    QTest::newRow("CLEAR's state read due in a key's query") << false << true;
+    QTest::addColumn<QString>("before");   // EngineFixture::play
+    QTest::addColumn<QString>("tick");     // what the timers do while a reply is awaited
+    QTest::addColumn<QString>("exchange"); // a script, or "scales" (a key's query: ReadScales)
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("after");    // the timers, once the exchange is over
+    QTest::addColumn<QString>("sentAfter");
+    QTest::newRow("poll ticks in a key's query") << "" << "poll" << "scales" << "<>SCL" << "poll" << "<>STA";
+    QTest::newRow("poll ticks in the refresh after a memory change")
+        << "<>ALL=1F40,3E8,3A98,EA60,0,4,1194" << "poll" << "sta=0,0,48,0,4 poll" << "<>STA|<>ALL|SYST:VERS?" << "poll" << "<>STA";
+    // CLEAR released after a hold: the menu is left and the state read 0.2 s later.
+    QTest::newRow("CLEAR's state read due in a key's query") << "MENU CLEAR+ +6000 CLEAR-" << "+300" << "scales"
+        << "<>SCL" << "+10" << "<>CHG 0,-1,0|<>ALL|SYST:VERS?";
 }
 
 // A TCP/IP wait lets the panel's timers run. A poll inside it took the reply the exchange
@@ -378,49 +304,33 @@ void TestFrontPanel::noTimerExchangeWhileAnotherAwaitsItsReply_data()
 // answered. The hold timer's state read after a CLEAR release could do the same.
 void TestFrontPanel::noTimerExchangeWhileAnotherAwaitsItsReply()
 {
-    QFETCH(bool, memoryChange);
-    QFETCH(bool, clearPending);
+    QFETCH(QString, before);
+    QFETCH(QString, tick);
+    QFETCH(QString, exchange);
+    QFETCH(QString, after);
     EngineFixture f;
-    f.replies["<>ALL"] = "1F40,3E8,3A98,EA60,0,4,1194\r\n";
-    if (clearPending)
-        f.play("MENU CLEAR+ +6000 CLEAR- --"); // the menu is left and the state read 0.2 s later
+    f.play(before + " --");
     const ScriptedLine::Responder instrument = f.line->responder;
     f.line->responder = [instrument](const QByteArray &command) {
         QList<ScriptedLine::Chunk> chunks = instrument(command);
-        if (command != "<>STA")
-            for (ScriptedLine::Chunk &chunk : chunks)
-                chunk.afterMs = 300; // later than the next tick
+        for (ScriptedLine::Chunk &chunk : chunks)
+            chunk.afterMs = command == "<>STA" ? 0 : 300; // later than the next tick
         return chunks;
     };
     int ticks = 0; // a few ticks of the timers while the reply is awaited
-    f.line->duringWait = [&f, &ticks, clearPending] {
-        if (++ticks > 3)
-            return;
-        if (clearPending)
-            f.advance(300); // the hold timer, every 10 ms, until the reply is due
-        else
-            f.poll();
+    f.line->duringWait = [&] {
+        if (++ticks <= 3)
+            f.play(tick);
     };
-    QStringList expected{"<>SCL"};
-    if (memoryChange) {
-        f.play("sta=0,0,48,0,4 poll");
-        expected = QStringList{"<>STA", "<>ALL", "SYST:VERS?"};
-    } else {
+    if (exchange == "scales")
         ReadScales();
-        QCOMPARE(modData().Ratings.VoltMax, 15.0f);
-    }
-    QCOMPARE(f.sent(), expected);
-    QCOMPARE(f.check(QStringLiteral("boxes=0 link=2") + (memoryChange ? " memloc=4" : "")), QString());
-    // Once the exchange is over, the ticks go on.
+    else
+        f.play(exchange);
+    QTEST(f.sent().join('|'), "sent");
+    QCOMPARE(f.check("boxes=0 link=2"), QString());
     f.line->duringWait = nullptr;
-    if (clearPending) {
-        f.advance(10);
-        QCOMPARE(f.sent(), (QStringList{"<>CHG 0,-1,0", "<>ALL", "SYST:VERS?"}));
-        QCOMPARE(f.e->menuLevel(), qint16(3));
-    } else {
-        f.poll();
-        QCOMPARE(f.sent().value(0), QStringLiteral("<>STA"));
-    }
+    f.play(after);
+    QTEST(f.sent().join('|'), "sentAfter");
 }
 
 QTEST_MAIN(TestFrontPanel)

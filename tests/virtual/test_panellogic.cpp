@@ -56,8 +56,7 @@ void TestPanelLogic::stepSizes()
     QFETCH(QString, format);
     QFETCH(int, level);
     QFETCH(double, value);
-    QFETCH(double, step);
-    QCOMPARE(StepSize(format, qint16(level), value, 9), step);
+    QTEST(StepSize(format, qint16(level), value, 9), "step");
 }
 
 void TestPanelLogic::limits()
@@ -81,7 +80,6 @@ void TestPanelLogic::texts_data()
     QTest::newRow("period 1000 shown") << PeriodDisplayFormat(1000) << "0.";
     QTest::newRow("period 100") << PeriodEditFormat(100) << "0.0";
     QTest::newRow("period 99.99") << PeriodEditFormat(99.99) << "0.00";
-    QTest::newRow("shortest 12.5") << ShortestText(12.5f) << "12.5";
     QTest::newRow("shortest 13.284") << ShortestText(13.284f) << "13.284";
     QTest::newRow("shortest 0") << ShortestText(0.0f) << "0";
     QTest::newRow("shortest 1.1 x 15") << ShortestText(1.1f * 15.0f) << "16.5";
@@ -99,7 +97,6 @@ void TestPanelLogic::trendRing()
 {
     // A ring of 4 after 10 samples: the last 4, oldest first; the bound holds.
     TrendBuffer ring(4);
-    QVERIFY(ring.isEmpty());
     for (int i = 0; i < 10; ++i) {
         TrendSample s;
         s.timeMs = 1000 + 200 * i;

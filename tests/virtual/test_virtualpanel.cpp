@@ -38,12 +38,11 @@ private slots:
     void widgetsReachTheEngine_data();
     void widgetsReachTheEngine();
     void widgetsShowTheEngine();
-    void knobsFollowTheStateReadAfterSetup_data();
     void knobsFollowTheStateReadAfterSetup();
     void switchDuringAHold_data();
     void switchDuringAHold();
-    void anotherCurrentPanelMakesThisOneGiveWay();
-    void closingSendsClearAndEndsTheProgram();
+    void goingSendsClear_data();
+    void goingSendsClear();
     void readoutsGrowAndSaySimulated();
     void sequenceViewRunsAFile();
 };
@@ -74,26 +73,23 @@ void TestVirtualPanel::controlsPerSeries_data()
 void TestVirtualPanel::controlsPerSeries()
 {
     QFETCH(PanelId, series);
-    QFETCH(QString, name);
     QFETCH(QStringList, present);
     QFETCH(QStringList, absent);
-    QFETCH(bool, modulationEntry);
     PanelFixture f(series);
-    QCOMPARE(f.panel->objectName(), name);
+    QTEST(f.panel->objectName(), "name");
     QCOMPARE(f.panel->windowTitle(), QString("Virtual Control Panel"));
     for (const QString &control : present)
         QVERIFY2(f.panel->findChild<QWidget *>(control), qPrintable(control));
     for (const QString &control : absent)
         QVERIFY2(!f.panel->findChild<QWidget *>(control), qPrintable(control));
-    QCOMPARE(f.panel->mnuModulation != nullptr, modulationEntry);
+    QTEST(f.panel->mnuModulation != nullptr, "modulationEntry");
     QVERIFY(!f.panel->mnuVirtual->isEnabled());
     QCOMPARE(Comm().LogTarget, static_cast<LogSink *>(f.panel->rtbTranx));
     QVERIFY(f.panel->fraIn->isHidden());
     // Every control a user reaches has a name a screen reader can say.
-    QCOMPARE(f.widget("txtVolt")->accessibleName(), QString("Voltage display"));
-    QCOMPARE(f.widget("knbCurr")->accessibleName(), QString("Current knob"));
-    QCOMPARE(f.widget("lblErrors(0)")->accessibleName(), QString("OVT lamp"));
-    QCOMPARE(f.widget("cmdClear")->accessibleName(), QString("CLEAR"));
+    for (const auto &[control, said] : {std::pair{"txtVolt", "Voltage display"}, {"knbCurr", "Current knob"},
+                                        {"lblErrors(0)", "OVT lamp"}, {"cmdClear", "CLEAR"}})
+        QCOMPARE(f.widget(control)->accessibleName(), QString(said));
     // Every knob carries a caption of its own.
     QStringList knobCaptions;
     for (QLabel *label : f.panel->findChildren<QLabel *>()) {
@@ -133,19 +129,16 @@ void TestVirtualPanel::debugAccessCodeShowsTheLog()
 void TestVirtualPanel::widgetsReachTheEngine_data()
 {
     QTest::addColumn<PanelId>("series");
-    QTest::addColumn<QString>("input"); // what the user does, as name:action
+    QTest::addColumn<QString>("input"); // what the user does, as name:action (a click presses and lets go)
     QTest::addColumn<QStringList>("sent");
-    QTest::newRow("TLB MENU click") << PanelId::TLB << "cmdMenu:click" << QStringList{"<>CHG 5,-1,2"};
-    QTest::newRow("TLB UP held and let go") << PanelId::TLB << "cmdMenu:click cmdUp:hold"
+    QTest::newRow("TLB MENU, UP held and let go") << PanelId::TLB << "cmdMenu:click cmdUp:click"
                                             << QStringList{"<>CHG 5,-1,2", "<>IGN 1", "<>TYP 0", "VOLT 12.01", "<>IGN 0"};
     QTest::newRow("TLB typed and Return") << PanelId::TLB << "cmdMenu:click txtInput:7"
                                           << QStringList{"<>CHG 5,-1,2", "<>CHG 5,-1,2", "<>TYP 1", "<>PRO 7", "VOLT 7", "<>CHG 0,-1,0"};
-    QTest::newRow("TLB CLEAR held") << PanelId::TLB << "cmdMenu:click cmdClear:hold"
+    QTest::newRow("TLB CLEAR held") << PanelId::TLB << "cmdMenu:click cmdClear:click"
                                     << QStringList{"<>CHG 5,-1,2", "<>CLR 0", "VOLT 12"};
     QTest::newRow("TLB knob by keyboard") << PanelId::TLB << "knbVolt:down" << QStringList{"VOLT 11.90"};
-    QTest::newRow("KM CLEAR click") << PanelId::KM << "cmdMenu:click cmdClear:click"
-                                    << QStringList{"<>CHG 7,-1,2", "<>CLR 0", "VOLT:PROT 13.5"};
-    QTest::newRow("KM TRIP held") << PanelId::KM << "cmdTRIP:hold" << QStringList{"<>CHG 3,-1,0", "<>STA"};
+    QTest::newRow("KM TRIP held") << PanelId::KM << "cmdTRIP:click" << QStringList{"<>CHG 3,-1,0", "<>STA"};
     QTest::newRow("GZ VOLTAGE key") << PanelId::GZ << "cmdVolt:click" << QStringList{"VOLT 9"};
     QTest::newRow("GZ trip knob") << PanelId::GZ << "knbOCP:down" << QStringList{"CURR:PROT 49.0"};
     QTest::newRow("START and STOP chords") << PanelId::KM << "txtVolt:Ctrl+Shift+S txtVolt:Ctrl+Shift+X"
@@ -158,7 +151,6 @@ void TestVirtualPanel::widgetsReachTheEngine()
 {
     QFETCH(PanelId, series);
     QFETCH(QString, input);
-    QFETCH(QStringList, sent);
     PanelFixture f(series);
     SetValueEntry([](QWidget *, const QString &, const QString &) { return QString("9"); });
     for (const QString &step : input.split(' ')) {
@@ -168,9 +160,6 @@ void TestVirtualPanel::widgetsReachTheEngine()
         QVERIFY2(w, qPrintable(name));
         if (action == "click") {
             QTest::mouseClick(w, Qt::LeftButton);
-        } else if (action == "hold") {
-            QTest::mousePress(w, Qt::LeftButton);
-            QTest::mouseRelease(w, Qt::LeftButton);
         } else if (action.startsWith("Ctrl+")) {
             f.e->stopTimers(); // no poll while the window becomes active, however long it takes
             f.panel->activateWindow();
@@ -185,7 +174,7 @@ void TestVirtualPanel::widgetsReachTheEngine()
             QTest::keyClick(w, Qt::Key_Return);
         }
     }
-    QCOMPARE(f.sent(), sent);
+    QTEST(f.sent(), "sent");
     SetValueEntry(nullptr);
 }
 
@@ -218,30 +207,17 @@ void TestVirtualPanel::widgetsShowTheEngine()
     QVERIFY(!f.widget("prgCalHold")->isVisible());
 }
 
-void TestVirtualPanel::knobsFollowTheStateReadAfterSetup_data()
-{
-    QTest::addColumn<PanelId>("series");
-    QTest::addColumn<int>("systemType");
-    QTest::newRow("GZ") << PanelId::GZ << 0;
-    QTest::newRow("TLB") << PanelId::TLB << 2;
-    QTest::newRow("KM") << PanelId::KM << 3;
-    QTest::newRow("TW") << PanelId::TW << 4;
-}
-
 // Setup reads the instrument's state again: the knobs show it, or a turn down from the value
 // they showed before could raise the output.
 void TestVirtualPanel::knobsFollowTheStateReadAfterSetup()
 {
-    QFETCH(PanelId, series);
-    QFETCH(int, systemType);
-    PanelFixture f(series);
-    modData().SystemType = qint16(systemType); // Setup keeps the series, so the panel stays
+    PanelFixture f(PanelId::KM);
+    modData().SystemType = 3; // Setup keeps the KM series, so the panel stays
     SetSetupDialog([](QWidget *) {});
     auto *knob = f.widget<Knob>("knbVolt");
     knob->setFocus();
     QTest::keyClick(knob, Qt::Key_Up);
     f.instrument[0] = 3000; // what "<>ALL" reports from now on
-    f.sent();
     f.panel->runSetup();
     QCOMPARE(modData().Settings.VoltSet, 3.0f);
     QCOMPARE(knob->value(), 3.0f);
@@ -296,25 +272,28 @@ void TestVirtualPanel::switchDuringAHold()
     ClearPanelRegistry();
 }
 
-void TestVirtualPanel::anotherCurrentPanelMakesThisOneGiveWay()
+void TestVirtualPanel::goingSendsClear_data()
 {
+    QTest::addColumn<bool>("closed"); // by the user, or another panel became current
+    QTest::newRow("closed: the program ends") << true;
+    QTest::newRow("another panel current: this one gives way") << false;
+}
+
+void TestVirtualPanel::goingSendsClear()
+{
+    QFETCH(bool, closed);
     PanelFixture f;
     QObject other;
     other.setObjectName("frmCommand");
-    modData().CurrentPanel = &other;
-    f.poll();
-    QVERIFY(!f.panel->isVisible());
-    QCOMPARE(f.programEnded, 0);
-    QCOMPARE(f.sent(), (QStringList{"<>STA", "<>CLR 0"}));
-}
-
-void TestVirtualPanel::closingSendsClearAndEndsTheProgram()
-{
-    PanelFixture f;
-    f.panel->close();
-    QCOMPARE(f.sent(), QStringList{"<>CLR 0"});
-    QCOMPARE(f.programEnded, 1);
-    QVERIFY(!f.e->timerActive(FrontPanel::Timer::Poll));
+    if (closed) {
+        f.panel->close();
+    } else {
+        modData().CurrentPanel = &other;
+        f.poll();
+    }
+    QCOMPARE(f.sentWithoutPolls(), QStringList{"<>CLR 0"});
+    QCOMPARE(f.programEnded, int(closed));
+    QVERIFY(!f.panel->isVisible() && !f.e->timerActive(FrontPanel::Timer::Poll));
     // No longer shown from the status.
     f.staReply = "0,0,0,1,3\r\n";
     f.poll();
